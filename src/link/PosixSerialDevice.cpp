@@ -1,0 +1,251 @@
+#include "link/PosixSerialDevice.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "sys/Clock.h"
+
+namespace pelican {
+namespace {
+
+constexpr std::pair<uint32_t, speed_t> kSpeeds[] = {
+    {50, B50},         {75, B75},         {110, B110},       {134, B134},
+    {150, B150},       {200, B200},       {300, B300},       {600, B600},
+    {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
+    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
+    {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
+};
+
+bool ToSpeed(uint32_t baud, speed_t& speed) {
+    for (const auto& [rate, code] : kSpeeds) {
+        if (rate == baud) {
+            speed = code;
+            return true;
+        }
+    }
+    return false;
+}
+
+uint32_t FromSpeed(speed_t speed) {
+    for (const auto& [rate, code] : kSpeeds) {
+        if (code == speed) return rate;
+    }
+    return 0;
+}
+
+// A write to a stalled port (flow control held off, adapter wedged) must not
+// freeze the program for ever.
+constexpr int kWriteStallMs = 5000;
+// Waits are cut into slices so that a line condition that wakes nothing is
+// still noticed.
+constexpr uint64_t kWaitSliceMs = 200;
+
+}  // namespace
+
+CPosixSerialDevice::~CPosixSerialDevice() {
+    Close();
+}
+
+std::string CPosixSerialDevice::DevicePath(const std::string& name) {
+    if (name.size() == 4 && name.compare(0, 3, "COM") == 0 && name[3] >= '1' && name[3] <= '4')
+        return "/dev/ttyS" + std::string(1, static_cast<char>(name[3] - 1));
+    return name;
+}
+
+bool CPosixSerialDevice::Open(const std::string& name) {
+    if (m_fd >= 0 || name.empty()) return false;
+    const std::string path = DevicePath(name);
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    termios tio{};
+    // Only terminals qualify; and only one process at a time may drive the
+    // line. Root ignores TIOCEXCL, so the advisory lock is what keeps a second
+    // copy off the port in every case.
+    if (::tcgetattr(fd, &tio) != 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    ::ioctl(fd, TIOCEXCL);
+
+    // Raw 8-bit transfer: no echo, no line editing, no XON/XOFF eating 11/13
+    // bytes, no CR/LF translation. INPCK makes the UART report parity and
+    // framing errors; hardware flow control stays as the driver has it.
+    ::cfmakeraw(&tio);
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_iflag |= INPCK;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+        ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+    m_haveCounters = ::ioctl(m_fd, TIOCGICOUNT, &m_counters) == 0;
+    return true;
+}
+
+bool CPosixSerialDevice::Close() {
+    if (m_fd < 0) return true;
+    ::ioctl(m_fd, TIOCNXCL);
+    const int rc = ::close(m_fd);
+    m_fd = -1;
+    return rc == 0 || errno == EINTR;
+}
+
+void CPosixSerialDevice::RaiseDtr() {
+    int bits = TIOCM_DTR;
+    ::ioctl(m_fd, TIOCMBIS, &bits);
+}
+
+long CPosixSerialDevice::Write(const uint8_t* data, size_t length) {
+    if (m_fd < 0) return -1;
+    size_t done = 0;
+    while (done < length) {
+        const ssize_t n = ::write(m_fd, data + done, length - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN) return done > 0 ? static_cast<long>(done) : -1;
+        pollfd pfd{m_fd, POLLOUT, 0};
+        if (::poll(&pfd, 1, kWriteStallMs) <= 0 || (pfd.revents & (POLLERR | POLLHUP | POLLNVAL)))
+            return done > 0 ? static_cast<long>(done) : -1;
+    }
+    return static_cast<long>(done);
+}
+
+uint32_t CPosixSerialDevice::CounterErrors() {
+    if (!m_haveCounters) return 0;
+    serial_icounter_struct now{};
+    if (::ioctl(m_fd, TIOCGICOUNT, &now) != 0) return 0;
+    uint32_t errors = 0;
+    if (now.overrun != m_counters.overrun || now.buf_overrun != m_counters.buf_overrun)
+        errors |= kLineOverrun;
+    if (now.parity != m_counters.parity) errors |= kLineParity;
+    if (now.frame != m_counters.frame) errors |= kLineFraming;
+    if (now.brk != m_counters.brk) errors |= kLineBreak;
+    m_counters = now;
+    return errors;
+}
+
+bool CPosixSerialDevice::QueryInput(uint32_t& errors, size_t& queued) {
+    errors = 0;
+    queued = 0;
+    if (m_fd < 0) return false;
+    errors = CounterErrors();
+    int count = 0;
+    if (::ioctl(m_fd, FIONREAD, &count) != 0) {
+        // The device has gone away under us (adapter unplugged).
+        errors |= kLineOther;
+        return true;
+    }
+    queued = count > 0 ? static_cast<size_t>(count) : 0;
+    if (queued == 0) {
+        // A hung-up line (the far end of a pseudo-terminal closed, a USB
+        // adapter removed) never delivers another byte.
+        pollfd pfd{m_fd, POLLIN, 0};
+        if (::poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL)))
+            errors |= kLineOther;
+    }
+    return true;
+}
+
+long CPosixSerialDevice::Read(uint8_t* data, size_t length) {
+    if (m_fd < 0) return -1;
+    size_t done = 0;
+    while (done < length) {
+        const ssize_t n = ::read(m_fd, data + done, length - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            break;
+        }
+    }
+    return static_cast<long>(done);
+}
+
+bool CPosixSerialDevice::PurgeInput() {
+    return m_fd >= 0 && ::tcflush(m_fd, TCIFLUSH) == 0;
+}
+
+bool CPosixSerialDevice::GetLine(LineSettings& line) {
+    termios tio{};
+    if (m_fd < 0 || ::tcgetattr(m_fd, &tio) != 0) return false;
+    line.baudRate = FromSpeed(::cfgetospeed(&tio));
+    switch (tio.c_cflag & CSIZE) {
+        case CS5: line.byteSize = 5; break;
+        case CS6: line.byteSize = 6; break;
+        case CS7: line.byteSize = 7; break;
+        default: line.byteSize = 8; break;
+    }
+    if (!(tio.c_cflag & PARENB))
+        line.parity = 0;
+    else if (tio.c_cflag & CMSPAR)
+        line.parity = (tio.c_cflag & PARODD) ? 3 : 4;
+    else
+        line.parity = (tio.c_cflag & PARODD) ? 1 : 2;
+    line.stopBits = (tio.c_cflag & CSTOPB) ? 2 : 0;
+    return true;
+}
+
+bool CPosixSerialDevice::SetLine(const LineSettings& line) {
+    termios tio{};
+    speed_t speed{};
+    if (m_fd < 0 || !ToSpeed(line.baudRate, speed) || ::tcgetattr(m_fd, &tio) != 0) return false;
+    if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0) return false;
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE);
+    switch (line.byteSize) {
+        case 5: tio.c_cflag |= CS5; break;
+        case 6: tio.c_cflag |= CS6; break;
+        case 7: tio.c_cflag |= CS7; break;
+        case 8: tio.c_cflag |= CS8; break;
+        default: return false;
+    }
+    tio.c_cflag &= ~static_cast<tcflag_t>(PARENB | PARODD | CMSPAR);
+    switch (line.parity) {
+        case 0: break;
+        case 1: tio.c_cflag |= PARENB | PARODD; break;
+        case 2: tio.c_cflag |= PARENB; break;
+        case 3: tio.c_cflag |= PARENB | PARODD | CMSPAR; break;
+        case 4: tio.c_cflag |= PARENB | CMSPAR; break;
+        default: return false;
+    }
+    // One and a half stop bits exist only with 5 data bits on a UART; the
+    // nearest termios setting is two.
+    if (line.stopBits == 0)
+        tio.c_cflag &= ~static_cast<tcflag_t>(CSTOPB);
+    else if (line.stopBits <= 2)
+        tio.c_cflag |= CSTOPB;
+    else
+        return false;
+    return ::tcsetattr(m_fd, TCSANOW, &tio) == 0;
+}
+
+void CPosixSerialDevice::WaitInput(uint64_t deadlineMs) {
+    if (m_fd < 0) return;
+    const uint64_t now = RealClock().NowMs();
+    if (deadlineMs <= now) return;
+    const uint64_t wait = deadlineMs - now < kWaitSliceMs ? deadlineMs - now : kWaitSliceMs;
+    int queued = 0;
+    if (::ioctl(m_fd, FIONREAD, &queued) == 0 && queued > 0) {
+        // Part of a reply is here and poll would keep reporting it at once;
+        // rest a byte-time or so for the remainder instead of spinning.
+        pollfd none{-1, 0, 0};
+        ::poll(&none, 1, 1);
+        return;
+    }
+    pollfd pfd{m_fd, POLLIN, 0};
+    ::poll(&pfd, 1, static_cast<int>(wait));
+}
+
+}  // namespace pelican

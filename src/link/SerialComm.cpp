@@ -1,0 +1,141 @@
+#include "link/SerialComm.h"
+
+#include <chrono>
+#include <limits>
+
+#include "link/PosixSerialDevice.h"
+
+namespace pelican {
+
+CSerialComm::CSerialComm() : CSerialComm(std::make_unique<CPosixSerialDevice>(), RealClock()) {}
+
+CSerialComm::CSerialComm(std::unique_ptr<ISerialDevice> device, IClock& clock)
+    : CIoController(std::move(device)), m_clock(clock) {}
+
+CSerialComm::~CSerialComm() {
+    // A running reader uses this object; it must end before the object does.
+    if (m_hReader.joinable()) {
+        m_readerStopped = 1;
+        m_hReader.join();
+    }
+}
+
+int CSerialComm::Open(const std::string& name) {
+    if (!CIoController::Open(name)) return 0;
+    Device().RaiseDtr();
+    return 1;
+}
+
+int CSerialComm::Send(const uint8_t* buffer, size_t length) {
+    if (!IsOpen()) return 0;
+    const long written = Device().Write(buffer, length);
+    return written > 0 ? static_cast<int>(written) : 0;
+}
+
+int CSerialComm::Receive(uint8_t* buffer, size_t length) {
+    m_timedOut = 0;
+    const uint64_t start = m_clock.NowMs();
+    const bool limited = m_readTimeout != 0;
+    // "Later than start + time-out" is strict, so the first instant that
+    // counts as expired is one millisecond past it.
+    const uint64_t expiry = limited ? start + static_cast<uint32_t>(m_readTimeout) + 1
+                                    : std::numeric_limits<uint64_t>::max();
+    for (;;) {
+        uint32_t errors = 0;
+        size_t queued = 0;
+        if (!IsOpen() || !Device().QueryInput(errors, queued) || errors != 0) return 0;
+        if (queued >= length) {
+            const long got = length == 0 ? 0 : Device().Read(buffer, length);
+            return got == static_cast<long>(length) ? static_cast<int>(length) : 0;
+        }
+        if (limited && m_clock.NowMs() >= expiry) {
+            m_timedOut = 1;
+            return 0;
+        }
+        Device().WaitInput(expiry);
+    }
+}
+
+int CSerialComm::SetReadTimeout(int32_t milliseconds) {
+    // Reads never wait inside the driver; all waiting happens in Receive.
+    m_readTimeout = milliseconds;
+    return IsOpen();
+}
+
+int CSerialComm::SetState(const CIoState& state) {
+    const auto* serial = dynamic_cast<const CSerialCommState*>(&state);
+    if (serial == nullptr || !IsOpen()) return 0;
+    LineSettings line;
+    if (!Device().GetLine(line)) return 0;
+    line.baudRate = serial->m_baudRate;
+    line.byteSize = serial->m_byteSize;
+    line.parity = serial->m_parity;
+    line.stopBits = serial->m_stopBits;
+    return Device().SetLine(line) ? 1 : 0;
+}
+
+int CSerialComm::GetState(CIoState& state) {
+    auto* serial = dynamic_cast<CSerialCommState*>(&state);
+    if (serial == nullptr) return 0;
+    LineSettings line;
+    if (!IsOpen() || !Device().GetLine(line)) {
+        *serial = CSerialCommState(0, 0, 0, 0);
+        return 0;
+    }
+    *serial = CSerialCommState(line.baudRate, line.byteSize, line.parity, line.stopBits);
+    return 1;
+}
+
+int CSerialComm::PurgeInput() {
+    if (IsOpen()) {
+        uint32_t errors = 0;
+        size_t queued = 0;
+        Device().QueryInput(errors, queued);
+        Device().PurgeInput();
+    }
+    return 0;
+}
+
+int CSerialComm::StartReader(ReaderCallback callback, void* userData, size_t threshold) {
+    if (m_readerStopped == 0) return 0;
+    if (m_hReader.joinable()) m_hReader.join();  // a reader that was told to stop earlier
+    try {
+        m_readerStopped = 0;
+        m_hReader = std::thread(&CSerialComm::ReaderLoop, this, callback, userData, threshold);
+    } catch (...) {
+        m_readerStopped = 1;
+        return 0;
+    }
+    return 1;
+}
+
+int CSerialComm::StopReader() {
+    // Nothing to wait for, or a callback asking to stop its own thread: the
+    // wait cannot succeed.
+    if (!m_hReader.joinable()) return 0;
+    if (m_hReader.get_id() == std::this_thread::get_id()) return 0;
+    m_readerStopped = 1;
+    m_hReader.join();
+    return 1;
+}
+
+void CSerialComm::OnReceive(void*, uint32_t) {}
+
+void CSerialComm::ReaderLoop(ReaderCallback callback, void* userData, size_t threshold) {
+    while (m_readerStopped == 0) {
+        uint32_t errors = 0;
+        size_t queued = 0;
+        const bool ok = IsOpen() && Device().QueryInput(errors, queued);
+        if (ok && (errors != 0 || queued >= threshold)) {
+            if (callback != nullptr)
+                callback(userData, errors);
+            else
+                OnReceive(userData, errors);
+        }
+        // The notification repeats while bytes stay queued; a short rest
+        // keeps that from eating a whole core.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+}  // namespace pelican

@@ -1,0 +1,47 @@
+#pragma once
+// The serial port: exact-length reads with a millisecond time-out, purge,
+// line settings and the optional receive-notification thread.
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include "link/IoController.h"
+#include "sys/Clock.h"
+
+namespace pelican {
+
+class CSerialComm : public CIoController {
+public:
+    // Without arguments the port drives the operating system's serial devices
+    // on the real clock.
+    CSerialComm();
+    CSerialComm(std::unique_ptr<ISerialDevice> device, IClock& clock);
+    ~CSerialComm() override;
+
+    int Open(const std::string& name) override;
+    int Send(const uint8_t* buffer, size_t length) override;
+    int Receive(uint8_t* buffer, size_t length) override;
+    int SetReadTimeout(int32_t milliseconds) override;
+    int SetState(const CIoState& state) override;
+    int GetState(CIoState& state) override;
+    int PurgeInput() override;
+    int StartReader(ReaderCallback callback, void* userData, size_t threshold) override;
+    int StopReader() override;
+    virtual void OnReceive(void* userData, uint32_t errors);
+
+    int32_t ReadTimeout() const { return m_readTimeout; }
+    int TimedOut() const { return m_timedOut; }
+    IClock& Clock() { return m_clock; }
+
+    int m_timedOut = 0;
+
+private:
+    void ReaderLoop(ReaderCallback callback, void* userData, size_t threshold);
+
+    IClock& m_clock;
+    std::thread m_hReader;
+    int32_t m_readTimeout = 0;
+    std::atomic<int> m_readerStopped{1};
+};
+
+}  // namespace pelican

@@ -1,0 +1,59 @@
+#pragma once
+// What the port logic asks of the operating system. CSerialComm keeps the
+// protocol-facing behaviour (time-outs, exact-length reads, the settings
+// record); a back end only moves bytes and line settings.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace pelican {
+
+// Line-error bits reported (and cleared) by QueryInput.
+enum LineError : uint32_t {
+    kLineOverrun = 0x01,
+    kLineParity = 0x02,
+    kLineFraming = 0x04,
+    kLineBreak = 0x08,
+    kLineOther = 0x10,  // device gone, I/O error
+};
+
+struct LineSettings {
+    uint32_t baudRate = 0;
+    uint8_t byteSize = 0;
+    uint8_t parity = 0;    // 0 none, 1 odd, 2 even, 3 mark, 4 space
+    uint8_t stopBits = 0;  // 0 one, 1 one and a half, 2 two
+};
+
+class ISerialDevice {
+public:
+    virtual ~ISerialDevice() = default;
+
+    // Opens an existing device for exclusive use; false when it does not exist,
+    // is busy or cannot be opened.
+    virtual bool Open(const std::string& name) = 0;
+    virtual bool Close() = 0;
+    virtual bool IsOpen() const = 0;
+    // A small non-negative number identifying the open device (a descriptor).
+    virtual intptr_t Handle() const = 0;
+    virtual void RaiseDtr() = 0;
+
+    // Synchronous write; returns the bytes the driver took, or -1.
+    virtual long Write(const uint8_t* data, size_t length) = 0;
+    // Error bits since the last call (then cleared) and the receive-queue count.
+    // False when the query itself fails (closed port).
+    virtual bool QueryInput(uint32_t& errors, size_t& queued) = 0;
+    // Reads up to length queued bytes without waiting; returns the count or -1.
+    virtual long Read(uint8_t* data, size_t length) = 0;
+    // Discards received bytes only; output is left alone.
+    virtual bool PurgeInput() = 0;
+
+    virtual bool GetLine(LineSettings& line) = 0;
+    // Changes exactly baud rate, data bits, parity and stop bits.
+    virtual bool SetLine(const LineSettings& line) = 0;
+
+    // Blocks until input (or a line condition) may be pending or the clock
+    // reaches deadlineMs, whichever is first. It may return early.
+    virtual void WaitInput(uint64_t deadlineMs) = 0;
+};
+
+}  // namespace pelican

@@ -1,0 +1,23 @@
+#include "sys/Clock.h"
+
+#include <chrono>
+#include <thread>
+
+namespace pelican {
+
+uint64_t CRealClock::NowMs() const {
+    using namespace std::chrono;
+    return static_cast<uint64_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void CRealClock::Sleep(uint32_t ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+IClock& RealClock() {
+    static CRealClock clock;
+    return clock;
+}
+
+}  // namespace pelican

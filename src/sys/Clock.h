@@ -1,0 +1,46 @@
+#pragma once
+// The one clock that every pause and every read time-out is measured against.
+// The real clock sleeps; the virtual clock (tests, in-memory board) jumps.
+#include <cstdint>
+
+namespace pelican {
+
+class IClock {
+public:
+    virtual ~IClock() = default;
+    // Milliseconds since an arbitrary, fixed origin; never goes backwards.
+    virtual uint64_t NowMs() const = 0;
+    // A plain pause of the calling thread.
+    virtual void Sleep(uint32_t ms) = 0;
+    // True for a clock that only moves when someone advances it.
+    virtual bool IsVirtual() const { return false; }
+};
+
+class CRealClock final : public IClock {
+public:
+    uint64_t NowMs() const override;
+    void Sleep(uint32_t ms) override;
+};
+
+// Test clock: a pause advances time at once. Listeners hear every advance so
+// that a simulated device can finish whatever was due by then.
+class CVirtualClock final : public IClock {
+public:
+    uint64_t NowMs() const override { return m_now; }
+    void Sleep(uint32_t ms) override { AdvanceTo(m_now + ms); }
+    bool IsVirtual() const override { return true; }
+    void AdvanceTo(uint64_t when) {
+        if (when > m_now) m_now = when;
+    }
+    // Total time spent in Sleep calls and waits, for assertions on pacing.
+    uint64_t Elapsed() const { return m_now - m_origin; }
+
+private:
+    uint64_t m_origin = 1000000;
+    uint64_t m_now = 1000000;
+};
+
+// The process-wide real clock.
+IClock& RealClock();
+
+}  // namespace pelican

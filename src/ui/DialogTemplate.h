@@ -1,0 +1,66 @@
+#pragma once
+// A dialog's template: written once beside its class, like a resource script.
+// Positions and sizes are in dialog units of the template's font.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pelican::ui {
+
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDC_STATIC = -1;
+
+enum class ControlKind {
+    Static,      // text label
+    Edit,        // one-line text field
+    Button,      // push button
+    GroupBox,    // frame with a caption
+    Radio,       // radio button; consecutive radios after a kGroup one form a group
+    CheckBox,
+    ComboBox,    // drop-down list with an edit field: any text may be typed
+    ComboList,   // drop-down list without edit field
+    Etched,      // horizontal etched line
+    Progress,    // progress bar
+    Icon,        // the application icon
+};
+
+enum ControlStyle : uint32_t {
+    kGroup = 0x01,       // first control of a group (radio groups, tab order)
+    kDefault = 0x02,     // default push button
+    kReadOnly = 0x04,    // read-only edit field
+    kDisabled = 0x08,
+    kCenter = 0x10,      // text centred horizontally and vertically
+    kNoPrefix = 0x20,    // ampersands shown as they are
+    kBorder = 0x40,
+    kRight = 0x80,       // text aligned right
+};
+
+struct ControlTemplate {
+    ControlKind kind = ControlKind::Static;
+    int id = IDC_STATIC;
+    std::string caption;
+    int x = 0, y = 0, cx = 0, cy = 0;
+    uint32_t style = 0;
+    std::vector<std::string> items;  // list entries of combo boxes
+};
+
+enum DialogStyle : uint32_t {
+    kSystemMenu = 0x01,   // close box in the title bar
+    kCentered = 0x02,
+    kMinimizeBox = 0x04,
+};
+
+struct DialogTemplate {
+    int id = 0;
+    std::string title;
+    int cx = 0, cy = 0;
+    std::string font = "MS Sans Serif";
+    int pointSize = 8;
+    uint32_t style = kSystemMenu | kCentered;
+    std::vector<ControlTemplate> controls;
+
+    const ControlTemplate* Find(int controlId) const;
+};
+
+}  // namespace pelican::ui

@@ -1,0 +1,69 @@
+#pragma once
+// The platform layer that every window, message and pause of the user
+// interface goes through. One back end is active at a time: real windows
+// (ui/qt) or a script (ui/scripted, for tests and batch mode).
+#include <string>
+
+namespace pelican::ui {
+
+class CDialog;
+
+enum class Icon { None, Stop, Exclamation, Warning, Information };
+const char* IconWord(Icon icon);
+
+struct FileOpenRequest {
+    // Filter pairs in the form "Name (*.a;*.b)|*.a;*.b|...|".
+    std::string filter;
+    std::string initialPath;
+    bool fileMustExist = true;
+    bool hideReadOnly = true;
+};
+
+class IBackend {
+public:
+    virtual ~IBackend() = default;
+
+    // Shows a dialog modally and returns how it ended.
+    virtual int RunModal(CDialog& dialog) = 0;
+    // A modal message box with one OK button.
+    virtual int MessageBox(const std::string& caption, const std::string& text, Icon icon) = 0;
+    // The system's file-open dialog; false when cancelled.
+    virtual bool GetOpenFileName(const FileOpenRequest& request, std::string& path) = 0;
+    virtual void BeginWaitCursor() = 0;
+    virtual void EndWaitCursor() = 0;
+
+    // Modeless windows (the progress window). The back end calls the dialog's
+    // OnCancel when the user closes it; the dialog calls DestroyModeless.
+    virtual bool CreateModeless(CDialog& dialog) = 0;
+    virtual void DestroyModeless(CDialog& dialog) = 0;
+    // The innermost dialog currently shown modally, or none.
+    virtual CDialog* ActiveDialog() = 0;
+
+    // Lets waiting window events through (between pages of a long loop).
+    virtual void PumpMessages() = 0;
+};
+
+// The active back end. Until one is installed, a script back end that
+// answers every dialog with Cancel stands in, so nothing can block.
+IBackend& Backend();
+// Installs a back end (not owned); nullptr restores the stand-in.
+void SetBackend(IBackend* backend);
+
+// Every message of the program: caption "Pelican", one OK button.
+int MessageBox(const std::string& text, Icon icon);
+void PumpMessages();
+
+// The wait cursor for the lifetime of the object.
+class CWaitCursor {
+public:
+    CWaitCursor();
+    ~CWaitCursor();
+    void Restore();
+    CWaitCursor(const CWaitCursor&) = delete;
+    CWaitCursor& operator=(const CWaitCursor&) = delete;
+
+private:
+    bool m_active = true;
+};
+
+}  // namespace pelican::ui

@@ -1,0 +1,2 @@
+#include "ui/qt/QtBackend.h"
+// Filled in with the window back end.
