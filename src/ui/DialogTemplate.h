@@ -34,6 +34,7 @@ enum ControlStyle : uint32_t {
     kNoPrefix = 0x20,    // ampersands shown as they are
     kBorder = 0x40,
     kRight = 0x80,       // text aligned right
+    kNoBorder = 0x100,   // edit field drawn without a frame
 };
 
 struct ControlTemplate {
@@ -49,6 +50,10 @@ enum DialogStyle : uint32_t {
     kSystemMenu = 0x01,   // close box in the title bar
     kCentered = 0x02,
     kMinimizeBox = 0x04,
+    // The window offers "About Pelican..." where the desktop's users look for
+    // it (a Help menu); choosing it sends command 16 to the dialog.
+    kAboutMenu = 0x08,
+    kNoSystemMenu = 0x10,  // caption without a close box
 };
 
 struct DialogTemplate {

@@ -1,0 +1,6 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs the whole test suite.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh build
+ctest --test-dir build -j2 --output-on-failure --timeout 300 </dev/null

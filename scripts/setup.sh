@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what Pelican needs on Debian 12 (when missing) and builds it.
+# Usage: scripts/setup.sh [build-dir]   (default: build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD_DIR="${1:-build}"
+
+PACKAGES=(
+  cmake make g++ pkg-config          # tool chain
+  qt6-base-dev libqt6svg6            # windows and the SVG application icon
+  libgtest-dev libgmock-dev          # tests
+  libcli11-dev                       # command line of the batch mode
+  fonts-dejavu-core                  # real glyphs when windows render off screen
+  srecord binutils                   # reference S-record tools used by tests and the benchmark
+)
+
+missing=()
+for package in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
+fi
+
+cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$BUILD_DIR" -j2

@@ -1,0 +1,65 @@
+#include "app/BatchOptions.h"
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+namespace pelican {
+
+const std::vector<std::string>& BatchActionNames() {
+    static const std::vector<std::string> names = {"load",    "status", "version", "setting",
+                                                   "erase",   "blank",  "program", "read",
+                                                   "epr",     "bpr",    "download"};
+    return names;
+}
+
+CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& exitCode) {
+    CLI::App cli{"Pelican programs the flash of Orca microcontrollers through their serial boot loader.\n"
+                 "Without actions it opens its window; with actions it runs them without windows.",
+                 "pelican"};
+    cli.set_version_flag("--version", "Pelican 1.0");
+    std::string target = "flash";
+    cli.add_option("-p,--port", options.port, "serial port for \"Select Program\" (COM1..COM4 or a device path)");
+    cli.add_option("-t,--target", target, "target of \"Select Program\"")
+        ->check(CLI::IsMember({"flash", "boot"}))
+        ->capture_default_str();
+    cli.add_option("-f,--file", options.file, "program file loaded by the ID Check or File Select dialog");
+    cli.add_option("--id", options.id, "the seven ID bytes, e.g. 01:02:03:04:05:06:07");
+    cli.add_option("--mcu", options.mcu, "MCU type, overriding the one the .id file gives")
+        ->check(CLI::IsMember({"sp", "w"}));
+    cli.add_option("-b,--baud", options.baud, "baud rate to work at (also the answer to \"Set baudrate\")")
+        ->check(CLI::PositiveNumber);
+    cli.add_option("-i,--interval", options.interval, "pause between programmed pages, milliseconds")
+        ->check(CLI::NonNegativeNumber);
+    cli.add_option("-r,--range", options.range, "START-END typed into \"Input Address\" (hexadecimal)");
+    cli.add_flag("-y,--yes", options.yes, "answer OK to \"Erase?\", \"Program next area.\" and \"Download?\"");
+    cli.add_flag("--simulate", options.simulate, "use the built-in simulated board instead of --port");
+    cli.add_option("actions", options.actions, "buttons to press, in order")
+        ->check(CLI::IsMember(BatchActionNames()));
+    cli.footer("Actions: load status version setting erase blank program read epr bpr download\n"
+               "Exit status: 0 all actions ended well, 1 an action was refused or failed,\n"
+               "2 usage error, 3 the link could not be recovered.");
+    try {
+        cli.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        exitCode = cli.exit(error);
+        if (exitCode != 0) exitCode = 2;
+        return CommandLine::Exit;
+    }
+    options.target = target == "boot" ? 1 : 0;
+    if (options.actions.empty()) {
+        if (!options.port.empty() || !options.file.empty() || options.baud != 0) {
+            std::cerr << "pelican: options without an action; name the actions to run (see --help)\n";
+            exitCode = 2;
+            return CommandLine::Exit;
+        }
+        return CommandLine::Window;
+    }
+    if (options.port.empty() && !options.simulate) {
+        std::cerr << "pelican: --port is required unless --simulate is given\n";
+        exitCode = 2;
+        return CommandLine::Exit;
+    }
+    return CommandLine::Batch;
+}
+
+}  // namespace pelican

@@ -1,0 +1,33 @@
+#pragma once
+// The command line of the batch mode.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pelican {
+
+struct BatchOptions {
+    std::string port;
+    int target = 0;           // 0 internal flash, 1 Orca/W boot loader
+    std::string file;
+    std::string id;           // "01:02:03:04:05:06:07"
+    std::string mcu;          // "", "sp" or "w"
+    uint32_t baud = 0;        // 0: keep the rate start-up brings up
+    int interval = -1;        // -1: keep the program interval
+    std::string range;        // "START-END" as typed into "Input Address"
+    bool yes = false;
+    bool simulate = false;
+    std::vector<std::string> actions;
+};
+
+enum class CommandLine { Window, Batch, Exit };
+
+// Parses argv. Window: no actions (the window program, perhaps simulated).
+// Batch: run the actions. Exit: --help, --version or a usage error; the
+// exit status is in exitCode (2 for usage errors) and the text was printed.
+CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& exitCode);
+
+// The action names in the order of the main window's buttons.
+const std::vector<std::string>& BatchActionNames();
+
+}  // namespace pelican

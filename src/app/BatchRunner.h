@@ -1,0 +1,53 @@
+#pragma once
+// Batch mode: the window program without windows. It runs the same start-up,
+// presses the same main-window buttons and answers the same dialogs, from
+// the command line's options, through the scripted back end. Messages and
+// dialog contents become lines on standard output.
+#include <functional>
+#include <string>
+
+#include "app/BatchOptions.h"
+#include "ui/scripted/ScriptedBackend.h"
+
+namespace pelican {
+
+class CPelicanApp;
+
+class CBatchRunner {
+public:
+    CBatchRunner(CPelicanApp& app, const BatchOptions& options);
+    ~CBatchRunner();
+
+    // Runs start-up, the actions and the close step; the exit status.
+    int Run();
+
+    // Called after each "Push RESET." (the simulated board resets itself).
+    std::function<void()> m_onReset;
+    // Where the lines go (standard output unless replaced).
+    std::function<void(const std::string&)> m_print;
+    // Whether standard input is a terminal to ask on.
+    bool m_interactive = false;
+
+    static std::string MessageLine(const ui::MessageRecord& message);
+
+private:
+    void OnIdle(ui::CDialog& dialog);
+    void OnMessage(const ui::MessageRecord& message);
+    void PressNextButton(ui::CDialog& mainWindow);
+    void Answer(ui::CDialog& dialog, int button);
+    bool AskOnTerminal(const std::string& question);
+    void Print(const std::string& line);
+
+    CPelicanApp& m_app;
+    BatchOptions m_options;
+    ui::CScriptedBackend m_backend;
+    size_t m_nextAction = 0;
+    bool m_settingDone = false;
+    bool m_failed = false;
+    bool m_exitPressed = false;
+    bool m_linkLost = false;
+    int m_resetsInAction = 0;
+    const ui::CDialog* m_lastAnswered = nullptr;
+};
+
+}  // namespace pelican

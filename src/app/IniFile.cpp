@@ -1,0 +1,158 @@
+#include "app/IniFile.h"
+
+#include "sys/Text.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+namespace pelican {
+namespace {
+
+std::string Trim(const std::string& text) {
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && std::isspace(static_cast<unsigned char>(text[begin]))) ++begin;
+    while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1]))) --end;
+    return text.substr(begin, end - begin);
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+// "[name]" → name; anything else → no section header.
+bool SectionOf(const std::string& line, std::string& name) {
+    const std::string text = Trim(line);
+    if (text.size() < 2 || text.front() != '[') return false;
+    const size_t close = text.find(']');
+    if (close == std::string::npos) return false;
+    name = Trim(text.substr(1, close - 1));
+    return true;
+}
+
+bool KeyOf(const std::string& line, std::string& key, std::string& value) {
+    const size_t equals = line.find('=');
+    if (equals == std::string::npos) return false;
+    const std::string text = Trim(line.substr(0, equals));
+    if (text.empty() || text[0] == ';' || text[0] == '#') return false;
+    key = text;
+    value = Trim(line.substr(equals + 1));
+    return true;
+}
+
+}  // namespace
+
+CIniFile::CIniFile(std::string path) : m_path(std::move(path)) {}
+
+void CIniFile::Load() {
+    m_lines.clear();
+    std::ifstream in(m_path, std::ios::binary);
+    if (!in) return;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        m_lines.push_back(line);
+    }
+}
+
+long CIniFile::FindKey(const std::string& section, const std::string& key) const {
+    bool inSection = false;
+    for (size_t i = 0; i < m_lines.size(); ++i) {
+        std::string name, value;
+        if (SectionOf(m_lines[i], name)) {
+            inSection = SameName(name, section);
+        } else if (inSection && KeyOf(m_lines[i], name, value) && SameName(name, key)) {
+            return static_cast<long>(i);
+        }
+    }
+    return -1;
+}
+
+bool CIniFile::Has(const std::string& section, const std::string& key) const {
+    return FindKey(section, key) >= 0;
+}
+
+int CIniFile::GetInt(const std::string& section, const std::string& key, int defaultValue) const {
+    const long index = FindKey(section, key);
+    if (index < 0) return defaultValue;
+    std::string name, value;
+    KeyOf(m_lines[static_cast<size_t>(index)], name, value);
+    return ParseDecimal(value);
+}
+
+void CIniFile::SetInt(const std::string& section, const std::string& key, int value) {
+    const std::string line = key + "=" + std::to_string(value);
+    const long index = FindKey(section, key);
+    if (index >= 0) {
+        m_lines[static_cast<size_t>(index)] = line;
+        // Later duplicates of the key would only confuse the next reader.
+        bool inSection = true;
+        for (size_t i = static_cast<size_t>(index) + 1; i < m_lines.size();) {
+            std::string name, text;
+            if (SectionOf(m_lines[i], name)) inSection = SameName(name, section);
+            if (inSection && KeyOf(m_lines[i], name, text) && SameName(name, key)) {
+                m_lines.erase(m_lines.begin() + static_cast<long>(i));
+                continue;
+            }
+            ++i;
+        }
+        return;
+    }
+    // Append to the section (after its last key), or add the section.
+    bool inSection = false;
+    long last = -1;
+    for (size_t i = 0; i < m_lines.size(); ++i) {
+        std::string name, text;
+        if (SectionOf(m_lines[i], name)) {
+            if (inSection) break;
+            inSection = SameName(name, section);
+            if (inSection) last = static_cast<long>(i);
+        } else if (inSection && KeyOf(m_lines[i], name, text)) {
+            last = static_cast<long>(i);
+        }
+    }
+    if (last >= 0) {
+        m_lines.insert(m_lines.begin() + last + 1, line);
+        return;
+    }
+    if (!m_lines.empty() && !Trim(m_lines.back()).empty()) m_lines.emplace_back();
+    m_lines.push_back("[" + section + "]");
+    m_lines.push_back(line);
+}
+
+bool CIniFile::Save() const {
+    std::error_code ignored;
+    const std::filesystem::path target(m_path);
+    if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ignored);
+    std::string temp = m_path + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return false;
+    std::string text;
+    for (const auto& line : m_lines) text += line + "\n";
+    size_t done = 0;
+    bool ok = true;
+    while (ok && done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n > 0)
+            done += static_cast<size_t>(n);
+        else
+            ok = false;
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && std::rename(temp.c_str(), m_path.c_str()) == 0;
+    if (!ok) ::unlink(temp.c_str());
+    return ok;
+}
+
+}  // namespace pelican

@@ -1,0 +1,103 @@
+// Link bring-up, baud-rate changes, the return to 9600 bps and the recovery.
+#include "app/PelicanApp.h"
+#include "app/SaveIni.h"
+#include "commands/SettingCmd.h"
+#include "protocol/Protocol.h"
+#include "ui/UiBackend.h"
+
+namespace pelican {
+
+int CPelicanApp::ApplyPortState(CSerialComm& port, uint32_t baud, uint8_t byteSize, uint8_t parity,
+                                uint8_t stopBits) {
+    return port.SetState(CSerialCommState(baud, byteSize, parity, stopBits));
+}
+
+uint8_t CPelicanApp::BaudRateCode(uint32_t baud) {
+    return protocol::BaudRateCode(baud);
+}
+
+int CPelicanApp::ChangeBaudRate(uint32_t current, uint32_t next) {
+    m_port.PurgeInput();
+    Pause(protocol::kPauseShort);
+    // The boot loader first confirms the rate it runs at, then takes the
+    // new code at the old rate; only then may the host follow.
+    for (const uint32_t rate : {current, next}) {
+        const uint8_t code = BaudRateCode(rate);
+        uint8_t echo = 0;
+        SendFrame({code});
+        if (m_port.Receive(&echo, 1) == 0 || echo != code) {
+            m_port.PurgeInput();
+            return 0;
+        }
+        Pause(protocol::kPauseBaudStep);
+    }
+    return 1;
+}
+
+uint32_t CPelicanApp::SetLinkBaudRate(CSerialComm& port, uint32_t baud, uint8_t, uint8_t, uint8_t,
+                                      const std::string& message) {
+    CSerialCommState state;
+    port.GetState(state);
+    if (!ChangeBaudRate(state.m_baudRate, baud)) {
+        ui::MessageBox(message, ui::Icon::Warning);
+        port.GetState(state);
+        baud = state.m_baudRate;
+    }
+    ApplyPortState(port, baud, 8, 0, 0);
+    const uint8_t code = BaudRateCode(baud);
+    uint8_t echo = 0;
+    SendFrame({code});
+    if (port.Receive(&echo, 1) != 0 && echo == code) return baud;
+    return RecoverLink();
+}
+
+void CPelicanApp::SetLink9600(CSerialComm& port) {
+    CSerialCommState state;
+    port.GetState(state);
+    if (!ChangeBaudRate(state.m_baudRate, 9600)) {
+        ui::MessageBox("Can not set baudrate to 9600bps.", ui::Icon::Warning);
+        return;
+    }
+    ApplyPortState(port, 9600, 8, 0, 0);
+    uint8_t echo = 0;
+    SendFrame({protocol::kBaud9600});
+    if (port.Receive(&echo, 1) == 0 || echo != protocol::kBaud9600)
+        ui::MessageBox("Can not set baudrate to 9600bps.", ui::Icon::Stop);
+}
+
+uint32_t CPelicanApp::RecoverLink() {
+    // A recovery asked for while one runs (its own baud-rate change failed)
+    // is taken up by the running one's loop, so the stack never grows.
+    if (m_inRecovery) {
+        m_recoverAgain = true;
+        return 0;
+    }
+    m_inRecovery = true;
+    uint32_t result = 0;
+    do {
+        m_recoverAgain = false;
+        m_port.PurgeInput();
+        ui::MessageBox(m_port.m_timedOut ? "Timeout.\nPush RESET." : "Communication error.\nPush RESET.",
+                       ui::Icon::Stop);
+        m_linkReady = 0;
+        m_idChecked = 0;
+        CSaveIni ini;
+        ini.SetValues(9600, 8, 0, 0);
+        ini.SaveCommState();
+        ApplyPortState(m_port, 9600, 8, 0, 0);
+        // Synchronise without waiting for a reply: the baud-rate change that
+        // follows proves the link.
+        SendFrame({protocol::kBaud9600});
+        Pause(protocol::kPauseShort);
+        for (size_t i = 0; i < protocol::kSyncZeros; ++i) {
+            SendFrame({protocol::kSyncFill});
+            Pause(protocol::kPauseRecoverySyncByte);
+        }
+        Pause(protocol::kPauseShort);
+        result = CSettingCmd().Run();
+    } while (m_recoverAgain);
+    m_inRecovery = false;
+    return result;
+}
+
+}  // namespace pelican

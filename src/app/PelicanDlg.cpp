@@ -1,0 +1,120 @@
+#include "app/PelicanDlg.h"
+
+#include "app/AboutDlg.h"
+#include "app/PelicanApp.h"
+#include "commands/PreEraseDlg.h"
+#include "commands/SettingCmd.h"
+#include "commands/StatesCmd.h"
+#include "commands/VersionCmd.h"
+#include "ui/UiBackend.h"
+
+namespace pelican {
+
+const ui::DialogTemplate& CPelicanDlg::Template102() {
+    using ui::ControlKind;
+    auto button = [](int id, const char* caption, int x, int y) {
+        return ui::ControlTemplate{ControlKind::Button, id, caption, x, y, 50, 14, 0, {}};
+    };
+    static const ui::DialogTemplate tmpl{
+        IDD,
+        "Pelican",
+        222,
+        233,
+        "MS Sans Serif",
+        8,
+        ui::kSystemMenu | ui::kCentered | ui::kMinimizeBox | ui::kAboutMenu,
+        {
+            button(IDC_LOAD, "Load (ID)...", 36, 10),
+            button(IDC_BLANK, "Blank...", 36, 42),
+            button(IDC_READ, "Read...", 36, 74),
+            button(IDC_STATUS, "Status...", 36, 106),
+            button(IDC_EPR, "E. P. R...", 36, 138),
+            button(IDC_BPR, "B. P. R...", 35, 172),
+            button(IDC_PROGRAM, "Program...", 130, 10),
+            button(IDC_ERASE, "Erase", 130, 42),
+            button(IDC_SETTING, "Setting...", 130, 74),
+            button(IDC_DOWNLOAD, "Download...", 130, 106),
+            button(IDC_VERSION, "Version...", 130, 138),
+            {ControlKind::Etched, ui::IDC_STATIC, "", 0, 200, 222, 1, 0, {}},
+            button(ui::IDCANCEL, "Exit", 85, 210),
+        }};
+    return tmpl;
+}
+
+CPelicanDlg::CPelicanDlg() : ui::CDialog(Template102()) {}
+
+CPelicanApp& CPelicanDlg::App() {
+    return CPelicanApp::Current();
+}
+
+int CPelicanDlg::CheckLink() {
+    if (App().m_linkReady) return 1;
+    ui::MessageBox("Can not communicate.", ui::Icon::Information);
+    return 0;
+}
+
+int CPelicanDlg::CheckLinkAndId() {
+    if (!CheckLink()) return 0;
+    if (App().m_idChecked) return 1;
+    ui::MessageBox("Did not pass ID.", ui::Icon::Information);
+    return 0;
+}
+
+int CPelicanDlg::ProbeLink() {
+    CPelicanApp& app = App();
+    app.m_port.PurgeInput();
+    uint8_t status[2];
+    if (app.ReadStatus(status)) return 1;
+    app.RecoverLink();
+    return 0;
+}
+
+void CPelicanDlg::NotAvailableYet() {
+    ui::MessageBox("This operation is not available yet.", ui::Icon::Information);
+}
+
+void CPelicanDlg::OnCommand(int id) {
+    switch (id) {
+        case IDM_ABOUTBOX: {
+            CAboutDlg about;
+            about.DoModal();
+            return;
+        }
+        case IDC_LOAD:
+            if (CheckLink() && ProbeLink()) App().ShowImageDialog();
+            return;
+        case IDC_STATUS:
+            if (CheckLink() && ProbeLink()) CStatesCmd().Run();
+            return;
+        case IDC_SETTING:
+            if (CheckLink() && ProbeLink()) CSettingCmd().Run();
+            return;
+        case IDC_VERSION:
+            if (CheckLink() && ProbeLink()) CVersionCmd().Run();
+            return;
+        case IDC_ERASE:
+        case IDC_EPR: {
+            if (!CheckLinkAndId() || !ProbeLink()) return;
+            CPreEraseDlg confirm;
+            if (confirm.DoModal() != ui::IDOK) return;
+            NotAvailableYet();
+            return;
+        }
+        case IDC_BLANK:
+        case IDC_READ:
+        case IDC_BPR:
+        case IDC_PROGRAM:
+        case IDC_DOWNLOAD:
+            if (CheckLinkAndId() && ProbeLink()) NotAvailableYet();
+            return;
+        default:
+            return;
+    }
+}
+
+void CPelicanDlg::OnCancel() {
+    App().CloseStep();
+    EndDialog(ui::IDCANCEL);
+}
+
+}  // namespace pelican

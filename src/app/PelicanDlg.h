@@ -1,0 +1,47 @@
+#pragma once
+// The main window: one button per operation. Each press checks the flags,
+// proves the link with a status read, and runs its command to completion.
+#include "ui/Dialog.h"
+
+namespace pelican {
+
+class CPelicanApp;
+
+class CPelicanDlg : public ui::CDialog {
+public:
+    enum {
+        IDD = 102,
+        IDC_LOAD = 1005,
+        IDC_BLANK = 1006,
+        IDC_READ = 1007,
+        IDC_STATUS = 1034,
+        IDC_EPR = 1010,
+        IDC_BPR = 1008,
+        IDC_PROGRAM = 1009,
+        IDC_ERASE = 1000,
+        IDC_SETTING = 1015,
+        IDC_DOWNLOAD = 1063,
+        IDC_VERSION = 1064,
+        IDM_ABOUTBOX = 16,
+    };
+
+    CPelicanDlg();
+    static const ui::DialogTemplate& Template102();
+
+    void OnCommand(int id) override;
+    // Exit, Escape and the close box.
+    void OnCancel() override;
+    // The main window has no default button: Enter does nothing.
+    void OnOK() override {}
+
+    int CheckLinkAndId();
+    int ProbeLink();
+
+private:
+    // The first half of CheckLinkAndId: the link alone.
+    int CheckLink();
+    void NotAvailableYet();
+    CPelicanApp& App();
+};
+
+}  // namespace pelican

@@ -1,0 +1,69 @@
+#include "app/SaveIni.h"
+
+#include "app/IniFile.h"
+#include "sys/Paths.h"
+
+namespace pelican {
+namespace {
+
+constexpr const char* kCommSection = "Last Comm State";
+constexpr const char* kBaudKey = "Baundrate";
+constexpr const char* kByteKey = "Byte";
+constexpr const char* kParityKey = "Stop Bit";
+constexpr const char* kStopBitsKey = "Parity";
+constexpr const char* kTimeoutSection = "timeout";
+constexpr const char* kPageReadKey = "pageread";
+
+}  // namespace
+
+CSaveIni::CSaveIni() : m_path(SettingsFilePath()) {}
+
+CSaveIni::CSaveIni(std::string path) : m_path(std::move(path)) {}
+
+void CSaveIni::SetValues(int32_t baud, uint8_t byteSize, uint8_t parity, uint8_t stopBits) {
+    m_baudRate = baud;
+    m_byteSize = byteSize;
+    m_parity = parity;
+    m_stopBits = stopBits;
+}
+
+void CSaveIni::GetValues(int32_t& baud, uint8_t& byteSize, uint8_t& parity, uint8_t& stopBits) const {
+    baud = m_baudRate;
+    byteSize = m_byteSize;
+    parity = m_parity;
+    stopBits = m_stopBits;
+}
+
+bool CSaveIni::LoadCommState() {
+    CIniFile file(m_path);
+    file.Load();
+    m_baudRate = file.GetInt(kCommSection, kBaudKey, 0);
+    if (m_baudRate == 0) return false;
+    m_byteSize = static_cast<uint8_t>(file.GetInt(kCommSection, kByteKey, 0) & 0xFF);
+    if (m_byteSize == 0) return false;
+    const int parity = file.GetInt(kCommSection, kParityKey, -1);
+    m_parity = static_cast<uint8_t>(parity & 0xFF);
+    if (parity == -1) return false;
+    const int stopBits = file.GetInt(kCommSection, kStopBitsKey, -1);
+    m_stopBits = static_cast<uint8_t>(stopBits & 0xFF);
+    if (stopBits == -1) return false;
+    return true;
+}
+
+void CSaveIni::SaveCommState() {
+    CIniFile file(m_path);
+    file.Load();
+    file.SetInt(kCommSection, kBaudKey, m_baudRate);
+    file.SetInt(kCommSection, kByteKey, m_byteSize);
+    file.SetInt(kCommSection, kParityKey, m_parity);
+    file.SetInt(kCommSection, kStopBitsKey, m_stopBits);
+    file.Save();
+}
+
+int CSaveIni::PageReadTimeout(int defaultValue) const {
+    CIniFile file(m_path);
+    file.Load();
+    return file.GetInt(kTimeoutSection, kPageReadKey, defaultValue);
+}
+
+}  // namespace pelican

@@ -1,0 +1,31 @@
+#pragma once
+// The last working link settings in the settings file, and the hand-set
+// page-read time-out. The key names are the file's own and stay as they are:
+// "Stop Bit" carries the parity code and "Parity" the stop-bits code.
+#include <cstdint>
+#include <string>
+
+namespace pelican {
+
+class CSaveIni {
+public:
+    CSaveIni();
+    explicit CSaveIni(std::string path);
+
+    void SetValues(int32_t baud, uint8_t byteSize, uint8_t parity, uint8_t stopBits);
+    void GetValues(int32_t& baud, uint8_t& byteSize, uint8_t& parity, uint8_t& stopBits) const;
+    // True only when all four keys are usable.
+    bool LoadCommState();
+    void SaveCommState();
+    int PageReadTimeout(int defaultValue) const;
+
+    int32_t m_baudRate = 0;
+    uint8_t m_byteSize = 0;
+    uint8_t m_parity = 0;
+    uint8_t m_stopBits = 0;
+
+private:
+    std::string m_path;
+};
+
+}  // namespace pelican

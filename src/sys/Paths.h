@@ -1,0 +1,19 @@
+#pragma once
+// Where the program keeps its files: the settings file in the user's
+// configuration folder, the single-instance lock in the runtime folder.
+#include <string>
+
+namespace pelican {
+
+// The base name the settings file is named after ("pelican" unless set).
+void SetApplicationName(const std::string& name);
+const std::string& ApplicationName();
+
+// $XDG_CONFIG_HOME, else ~/.config.
+std::string ConfigDirectory();
+// <config>/<application>.INI
+std::string SettingsFilePath();
+// $XDG_RUNTIME_DIR, else the system's temporary folder.
+std::string RuntimeDirectory();
+
+}  // namespace pelican

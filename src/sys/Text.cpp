@@ -1,0 +1,33 @@
+#include "sys/Text.h"
+
+#include <cctype>
+#include <cstdint>
+
+namespace pelican {
+
+int32_t ParseDecimal(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+    uint32_t value = 0;
+    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i)
+        value = value * 10u + static_cast<uint32_t>(text[i] - '0');
+    if (negative) value = 0u - value;
+    return static_cast<int32_t>(value);
+}
+
+}  // namespace pelican
+
+namespace pelican {
+
+int32_t ParseDigits(const std::string& text) {
+    int64_t value = 0;
+    for (size_t i = 0; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > INT32_MAX) return INT32_MAX;
+    }
+    return static_cast<int32_t>(value);
+}
+
+}  // namespace pelican

@@ -1,0 +1,20 @@
+#pragma once
+// Reading numbers the way the original controls and profile functions did:
+// optional sign and leading decimal digits; anything else ends the number,
+// and a text without digits reads as 0. Values wrap like a 32-bit register.
+#include <cstdint>
+#include <string>
+
+namespace pelican {
+
+int32_t ParseDecimal(const std::string& text);
+
+}  // namespace pelican
+
+namespace pelican {
+
+// Leading decimal digits only (a sign ends the number), as a number field
+// reads them; saturates at the largest 32-bit signed value.
+int32_t ParseDigits(const std::string& text);
+
+}  // namespace pelican

@@ -1,0 +1,83 @@
+#pragma once
+// The application on the simulated board: virtual clock, scripted windows,
+// settings file and single-instance lock in a temporary folder.
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+#include "app/PelicanApp.h"
+#include "app/PelicanDlg.h"
+#include "link/SetCommDlg.h"
+#include "support/SimBench.h"
+#include "support/TempDir.h"
+#include "ui/scripted/ScriptedBackend.h"
+
+namespace pelican::test {
+
+class CAppBench {
+public:
+    explicit CAppBench(sim::BoardConfig config = sim::BoardConfig{}) : m_sim(std::move(config)) {
+        ::setenv("XDG_CONFIG_HOME", m_dir.Path().c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", m_dir.Path().c_str(), 1);
+        g_programInterval = kDefaultProgramInterval;
+        m_app = std::make_unique<CPelicanApp>(m_sim.MakeDevice("COM1"), m_sim.Clock());
+        ui::SetBackend(&m_ui);
+        // The main window runs whatever the test asks for once it is up, then Exit.
+        m_ui.m_onIdle = [this](ui::CDialog& dialog) {
+            if (dialog.Template().id != CPelicanDlg::IDD || m_exited) return;
+            m_exited = true;
+            if (m_atMainWindow) m_atMainWindow();
+            m_ui.Press(CPelicanDlg::IDD, ui::IDCANCEL);
+        };
+    }
+    ~CAppBench() { ui::SetBackend(nullptr); }
+
+    // "Select Program" with the target and port given.
+    void SelectProgram(const std::string& port = "COM1", int target = 0) {
+        m_ui.SetCheck(156, target == 1 ? 1001 : 1000);
+        m_ui.SetText(156, 1002, port);
+        m_ui.Press(156, ui::IDOK);
+    }
+    // Runs start-up, the scripted presses and Exit; atMainWindow runs when
+    // the main window has nothing more to do (before Exit is pressed).
+    void Run(std::function<void()> atMainWindow = nullptr) {
+        m_atMainWindow = std::move(atMainWindow);
+        m_app->InitInstance();
+    }
+
+    std::string Settings() const { return m_dir.Read("pelican.INI"); }
+    void WriteSettings(const std::string& text) const { m_dir.Write("pelican.INI", text); }
+    void StoreRate(uint32_t baud) const {
+        WriteSettings("[Last Comm State]\nBaundrate=" + std::to_string(baud) + "\nByte=8\nStop Bit=0\nParity=0\n");
+    }
+    static std::string CleanSection(uint32_t baud) {
+        return "[Last Comm State]\nBaundrate=" + std::to_string(baud) + "\nByte=8\nStop Bit=0\nParity=0\n";
+    }
+    std::vector<std::pair<std::string, ui::Icon>> Messages() const {
+        std::vector<std::pair<std::string, ui::Icon>> out;
+        for (const auto& m : m_ui.m_messages) out.emplace_back(m.text, m.icon);
+        return out;
+    }
+
+    CTempDir m_dir;
+    CSimBench m_sim;
+    ui::CScriptedBackend m_ui;
+    std::unique_ptr<CPelicanApp> m_app;
+    std::function<void()> m_atMainWindow;
+    bool m_exited = false;
+};
+
+// The bytes of a start-up synchronisation: B0 and sixteen 00.
+inline Bytes SyncBytes() {
+    Bytes bytes{0xB0};
+    bytes.insert(bytes.end(), 16, 0x00);
+    return bytes;
+}
+
+inline Bytes Cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+
+}  // namespace pelican::test

@@ -1,0 +1,174 @@
+// "Set baudrate", baud-rate changes and the recovery, through the main
+// window's "Setting..." button and through failed exchanges.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/AppBench.h"
+
+namespace pelican::test {
+namespace {
+
+using ui::Icon;
+using Messages = std::vector<std::pair<std::string, Icon>>;
+
+// Starts at 9600, then at the main window presses "Setting..." and answers
+// the dialog with the given texts.
+void PressSetting(CAppBench& bench, const std::string& baud, const std::string& interval) {
+    bench.SelectProgram();
+    bench.m_ui.Press(102, CPelicanDlg::IDC_SETTING);
+    bench.m_ui.SetText(150, CSetCommDlg::IDC_BAUDRATE, baud);
+    bench.m_ui.SetText(150, CSetCommDlg::IDC_INTERVAL, interval);
+    bench.m_ui.Press(150, ui::IDOK);
+}
+
+TEST(LinkControl, ChangeTo115200AndBack) {
+    CAppBench bench;
+    PressSetting(bench, "115200", "7");
+    uint32_t boardRate = 0;
+    Bytes settingBytes;
+    bench.Run([&] {
+        boardRate = bench.m_sim.Board().BaudRate();
+        settingBytes = bench.m_sim.Received();
+    });
+    EXPECT_EQ(boardRate, 115200u);
+    EXPECT_EQ(g_programInterval, 7);
+    // Probe, B0 at 9600, B4 at 9600, B4 at 115200, then the status read.
+    EXPECT_EQ(Bytes(settingBytes.end() - 5, settingBytes.end()), (Bytes{0x70, 0xB0, 0xB4, 0xB4, 0x70}));
+    EXPECT_EQ(bench.Settings(), CAppBench::CleanSection(115200));
+    EXPECT_TRUE(bench.m_ui.m_messages.empty());
+    EXPECT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
+}
+
+TEST(LinkControl, RateInForceIsSentTwiceAndConfirmed) {
+    CAppBench bench;
+    PressSetting(bench, "9600", "40");
+    Bytes bytes;
+    bench.Run([&] { bytes = bench.m_sim.Received(); });
+    EXPECT_EQ(Bytes(bytes.end() - 5, bytes.end()), (Bytes{0x70, 0xB0, 0xB0, 0xB0, 0x70}));
+    EXPECT_TRUE(bench.m_ui.m_messages.empty());
+    EXPECT_EQ(bench.m_app->m_linkReady, 1);
+}
+
+TEST(LinkControl, RateOutsideTheFiveFailsAndKeepsTheLink) {
+    CAppBench bench;
+    PressSetting(bench, "12345", "");
+    Bytes bytes;
+    bench.Run([&] { bytes = bench.m_sim.Received(); });
+    EXPECT_EQ(bench.Messages(),
+              (Messages{{"Can not set new baudrate.\nBaudrate is last baudrate now.", Icon::Warning}}));
+    // The unknown rate goes out as 00, which the board does not echo; the
+    // link is then confirmed at the rate it kept.
+    EXPECT_EQ(Bytes(bytes.end() - 5, bytes.end()), (Bytes{0x70, 0xB0, 0x00, 0xB0, 0x70}));
+    EXPECT_EQ(bench.m_app->m_linkReady, 1);
+    EXPECT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
+    // An empty interval text keeps the interval in force.
+    EXPECT_EQ(g_programInterval, 40);
+    EXPECT_EQ(bench.Settings(), CAppBench::CleanSection(9600));
+}
+
+TEST(LinkControl, IntervalTextsReadTheirLeadingDigits) {
+    for (const auto& [text, expected] : std::vector<std::pair<std::string, int>>{
+             {"7", 7}, {"abc", 0}, {"25ms", 25}, {"-5", 0}, {"99999999999999", 2147483647}}) {
+        CAppBench bench;
+        PressSetting(bench, "", text);
+        bench.Run();
+        EXPECT_EQ(g_programInterval, expected) << text;
+        // An empty baud text keeps the stored rate.
+        EXPECT_EQ(bench.m_app->m_linkReady, 1) << text;
+    }
+    g_programInterval = kDefaultProgramInterval;
+}
+
+TEST(LinkControl, CancelledSettingChangesNothing) {
+    CAppBench bench;
+    bench.SelectProgram();
+    bench.m_ui.Press(102, CPelicanDlg::IDC_SETTING);
+    bench.m_ui.SetText(150, CSetCommDlg::IDC_INTERVAL, "5");
+    bench.m_ui.Press(150, ui::IDCANCEL);
+    Bytes bytes;
+    bench.Run([&] { bytes = bench.m_sim.Received(); });
+    EXPECT_EQ(bytes.back(), 0x70);  // only the probe
+    EXPECT_EQ(g_programInterval, 40);
+}
+
+TEST(LinkControl, RecoveryStoresNineSixHundredEvenWhenItsDialogIsCancelled) {
+    CAppBench bench;
+    bench.StoreRate(38400);
+    bench.SelectProgram();
+    bench.Run([&] {
+        sim::SimFaults faults;
+        faults.silentFrom = {0x70, 0};
+        bench.m_sim.Board().SetFaults(faults);
+        bench.m_sim.ClearReceived();
+        bench.m_ui.Press(102, CPelicanDlg::IDC_STATUS);
+        bench.m_ui.Press(150, ui::IDCANCEL);
+    });
+    EXPECT_EQ(bench.Messages()[0], std::make_pair(std::string("Timeout.\nPush RESET."), Icon::Stop));
+    EXPECT_EQ(bench.m_app->m_linkReady, 0);
+    EXPECT_EQ(bench.m_app->m_idChecked, 0);
+    EXPECT_EQ(bench.Settings(), CAppBench::CleanSection(9600));
+    // The Status command itself never ran.
+    EXPECT_EQ(std::count(bench.m_ui.m_shownDialogs.begin(), bench.m_ui.m_shownDialogs.end(), 140), 0);
+}
+
+TEST(LinkControl, RecoveryRepeatsUntilTheBoardAnswersWithoutNesting) {
+    // The board is reset (back to 9600, unsynchronised) and stays silent to
+    // the first three baud-rate echoes; the recovery goes round until a
+    // change succeeds.
+    CAppBench bench;
+    bench.SelectProgram();
+    bench.Run([&] {
+        sim::SimFaults faults;
+        faults.silentFrom = {0x70, 0};
+        bench.m_sim.Board().SetFaults(faults);
+        bench.m_ui.Press(102, CPelicanDlg::IDC_VERSION);
+        for (int i = 0; i < 3; ++i) {
+            bench.m_ui.SetText(150, CSetCommDlg::IDC_BAUDRATE, "19200");
+            bench.m_ui.Press(150, ui::IDOK);
+        }
+        bench.m_ui.Press(150, ui::IDCANCEL);
+    });
+    size_t resets = 0;
+    for (const auto& [text, icon] : bench.Messages()) resets += text.find("Push RESET.") != std::string::npos;
+    EXPECT_EQ(resets, 4u);
+    EXPECT_EQ(bench.m_app->m_linkReady, 0);
+    EXPECT_EQ(bench.Settings(), CAppBench::CleanSection(9600));
+}
+
+TEST(LinkControl, RecoveryAfterResetBringsTheLinkBack) {
+    CAppBench bench;
+    bench.SelectProgram();
+    bench.Run([&] {
+        // A board that was reset behind the tool's back answers nothing until
+        // the recovery synchronises it again.
+        bench.m_sim.Board().Reset();
+        bench.m_ui.Press(102, CPelicanDlg::IDC_STATUS);
+        bench.m_ui.SetText(150, CSetCommDlg::IDC_BAUDRATE, "57600");
+        bench.m_ui.Press(150, ui::IDOK);
+        bench.m_ui.Press(102, CPelicanDlg::IDC_STATUS);
+        bench.m_ui.Press(140, ui::IDOK);
+    });
+    EXPECT_EQ(bench.Messages(), (Messages{{"Timeout.\nPush RESET.", Icon::Stop}}));
+    EXPECT_EQ(bench.m_app->m_linkReady, 1);
+    EXPECT_EQ(bench.Settings(), CAppBench::CleanSection(57600));
+    // The first Status press ran only the probe; the second showed the dialog.
+    EXPECT_EQ(std::count(bench.m_ui.m_shownDialogs.begin(), bench.m_ui.m_shownDialogs.end(), 140), 1);
+}
+
+TEST(LinkControl, PortThatCannotBeOpened) {
+    CAppBench bench;
+    bench.SelectProgram("COM7");
+    bench.m_ui.Press(150, ui::IDCANCEL);
+    bench.m_ui.Press(150, ui::IDCANCEL);
+    bench.m_ui.Press(137, ui::IDCANCEL);
+    bench.Run();
+    ASSERT_FALSE(bench.Messages().empty());
+    EXPECT_EQ(bench.Messages()[0], std::make_pair(std::string("Communication error.\nPush RESET."), Icon::Stop));
+    EXPECT_EQ(bench.m_app->m_linkReady, 0);
+    EXPECT_TRUE(bench.m_sim.Received().empty());
+    EXPECT_TRUE(bench.m_ui.m_problems.empty());
+}
+
+}  // namespace
+}  // namespace pelican::test

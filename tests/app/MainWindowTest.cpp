@@ -1,0 +1,133 @@
+// The main window's buttons: the flag checks, the link probe, the erase
+// confirmation and the close step.
+#include <gtest/gtest.h>
+
+#include "app/AppBench.h"
+
+namespace pelican::test {
+namespace {
+
+using ui::Icon;
+using Messages = std::vector<std::pair<std::string, Icon>>;
+
+const std::vector<int> kNeedId = {CPelicanDlg::IDC_BLANK, CPelicanDlg::IDC_READ,  CPelicanDlg::IDC_PROGRAM,
+                                  CPelicanDlg::IDC_ERASE, CPelicanDlg::IDC_EPR,   CPelicanDlg::IDC_BPR,
+                                  CPelicanDlg::IDC_DOWNLOAD};
+const std::vector<int> kNeedLink = {CPelicanDlg::IDC_LOAD, CPelicanDlg::IDC_STATUS, CPelicanDlg::IDC_SETTING,
+                                    CPelicanDlg::IDC_VERSION};
+
+// Runs start-up, then at the main window sets the flags and hands over to
+// the test's presses; returns the bytes the board received during them.
+Bytes AtMainWindow(CAppBench& bench, int linkReady, int idChecked, const std::function<void()>& presses) {
+    Bytes during;
+    bench.SelectProgram();
+    bench.Run([&] {
+        bench.m_app->m_linkReady = linkReady;
+        bench.m_app->m_idChecked = idChecked;
+        bench.m_sim.ClearReceived();
+        bench.m_ui.ClearRecords();
+        presses();
+    });
+    return during;
+}
+
+TEST(MainWindow, LayoutMatchesTheTable) {
+    const auto& tmpl = CPelicanDlg::Template102();
+    EXPECT_EQ(tmpl.title, "Pelican");
+    EXPECT_EQ(tmpl.cx, 222);
+    EXPECT_EQ(tmpl.cy, 233);
+    int buttons = 0;
+    for (const auto& control : tmpl.controls) {
+        if (control.kind != ui::ControlKind::Button) continue;
+        ++buttons;
+        EXPECT_EQ(control.cx, 50);
+        EXPECT_EQ(control.cy, 14);
+        EXPECT_EQ(control.style & ui::kDefault, 0u) << control.caption;
+    }
+    EXPECT_EQ(buttons, 12);
+    EXPECT_EQ(tmpl.Find(CPelicanDlg::IDC_BPR)->x, 35);
+    EXPECT_EQ(tmpl.Find(CPelicanDlg::IDC_BPR)->y, 172);
+    EXPECT_EQ(tmpl.Find(ui::IDCANCEL)->caption, "Exit");
+}
+
+TEST(MainWindow, WithoutLinkEveryButtonButExitIsRefused) {
+    CAppBench bench;
+    AtMainWindow(bench, 0, 0, [&] {
+        for (int id : kNeedId) bench.m_ui.Press(102, id);
+        for (int id : kNeedLink) bench.m_ui.Press(102, id);
+    });
+    const auto messages = bench.Messages();
+    ASSERT_EQ(messages.size(), 11u);
+    for (const auto& message : messages) EXPECT_EQ(message, std::make_pair(std::string("Can not communicate."), Icon::Information));
+    // Only the close step talked to the board.
+    EXPECT_EQ(bench.m_sim.Received(), (Bytes{0xB0, 0xB0, 0xB0}));
+}
+
+TEST(MainWindow, WithoutIdTheMemoryButtonsAreRefused) {
+    CAppBench bench;
+    AtMainWindow(bench, 1, 0, [&] {
+        for (int id : kNeedId) bench.m_ui.Press(102, id);
+    });
+    const auto messages = bench.Messages();
+    ASSERT_EQ(messages.size(), 7u);
+    for (const auto& message : messages) EXPECT_EQ(message, std::make_pair(std::string("Did not pass ID."), Icon::Information));
+    EXPECT_EQ(bench.m_sim.Received(), (Bytes{0xB0, 0xB0, 0xB0}));
+}
+
+TEST(MainWindow, LinkButtonsProbeFirst) {
+    const std::vector<std::pair<int, int>> closes = {{CPelicanDlg::IDC_STATUS, 140}, {CPelicanDlg::IDC_SETTING, 150},
+                                                     {CPelicanDlg::IDC_VERSION, 158}, {CPelicanDlg::IDC_LOAD, 0}};
+    for (const auto& [id, dialog] : closes) {
+        CAppBench bench;
+        AtMainWindow(bench, 1, 0, [&, id = id, dialog = dialog] {
+            bench.m_ui.Press(102, id);
+            if (dialog != 0) bench.m_ui.Press(dialog, ui::IDCANCEL);
+        });
+        const Bytes bytes = bench.m_sim.Received();
+        ASSERT_FALSE(bytes.empty()) << id;
+        EXPECT_EQ(bytes[0], 0x70) << id;
+        EXPECT_TRUE(bench.m_ui.m_messages.empty()) << id;
+        EXPECT_TRUE(bench.m_ui.m_problems.empty()) << id;
+    }
+}
+
+TEST(MainWindow, SilentBoardGetsTheRecoveryAndNoCommand) {
+    CAppBench bench;
+    AtMainWindow(bench, 1, 1, [&] {
+        sim::SimFaults faults;
+        faults.silentFrom = {0x70, 0};
+        bench.m_sim.Board().SetFaults(faults);
+        bench.m_ui.Press(102, CPelicanDlg::IDC_VERSION);
+        bench.m_ui.Press(150, ui::IDCANCEL);
+    });
+    EXPECT_EQ(bench.Messages()[0], std::make_pair(std::string("Timeout.\nPush RESET."), Icon::Stop));
+    const Bytes bytes = bench.m_sim.Received();
+    EXPECT_EQ(std::count(bytes.begin(), bytes.end(), 0xFB), 0);
+    EXPECT_EQ(std::count(bench.m_ui.m_shownDialogs.begin(), bench.m_ui.m_shownDialogs.end(), 158), 0);
+}
+
+TEST(MainWindow, EraseCancelledSendsOnlyTheProbe) {
+    for (int id : {CPelicanDlg::IDC_ERASE, CPelicanDlg::IDC_EPR}) {
+        CAppBench bench;
+        bench.m_sim.PassId();
+        AtMainWindow(bench, 1, 1, [&] {
+            bench.m_ui.Press(102, id);
+            bench.m_ui.Press(141, ui::IDCANCEL);
+        });
+        EXPECT_TRUE(bench.m_ui.m_messages.empty());
+        EXPECT_EQ(bench.m_sim.Received(), (Bytes{0x70, 0xB0, 0xB0, 0xB0}));
+    }
+}
+
+TEST(MainWindow, EscapeAndCloseBoxRunTheCloseStep) {
+    CAppBench bench;
+    bench.StoreRate(19200);
+    bench.SelectProgram();
+    bench.Run();  // the bench leaves through IDCANCEL, as Escape and the close box do
+    EXPECT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
+    CInstanceLock again;
+    EXPECT_TRUE(again.Acquire("PELICAN.exe"));
+}
+
+}  // namespace
+}  // namespace pelican::test

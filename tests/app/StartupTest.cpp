@@ -1,0 +1,181 @@
+// Start-up, the stored link settings, the single-instance rule and Exit,
+// against the simulated board with scripted windows.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+
+#include "app/AppBench.h"
+#include "sys/InstanceLock.h"
+
+namespace pelican::test {
+namespace {
+
+using ui::Icon;
+using Messages = std::vector<std::pair<std::string, Icon>>;
+const Bytes kExitAt9600 = {0xB0, 0xB0, 0xB0};
+
+TEST(Startup, FreshStartStaysAt9600AndWritesTheSection) {
+    CAppBench bench;
+    bench.SelectProgram();
+    bool linkAtMainWindow = false;
+    bench.Run([&] { linkAtMainWindow = bench.m_app->m_linkReady == 1; });
+
+    EXPECT_TRUE(linkAtMainWindow);
+    EXPECT_EQ(bench.m_sim.Received(), Cat({SyncBytes(), {0x70, 0x50}, kExitAt9600}));
+    EXPECT_TRUE(bench.m_ui.m_messages.empty());
+    EXPECT_EQ(bench.Settings(), CAppBench::CleanSection(9600));
+    EXPECT_EQ(bench.m_app->m_idChecked, 0);
+    EXPECT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
+    EXPECT_EQ(bench.m_ui.m_shownDialogs, (std::vector<int>{156, 102}));
+    EXPECT_FALSE(bench.m_app->m_port.IsOpen());
+}
+
+TEST(Startup, StoredRateIsRestoredAndExitReturnsTo9600) {
+    CAppBench bench;
+    bench.StoreRate(38400);
+    bench.SelectProgram();
+    uint32_t boardRate = 0;
+    bench.Run([&] { boardRate = bench.m_sim.Board().BaudRate(); });
+
+    EXPECT_EQ(boardRate, 38400u);
+    // B0 confirms 9600, B2 asks for 38400 at 9600, B2 again at 38400; at exit
+    // B2 confirms 38400, B0 asks for 9600, B0 again at 9600.
+    EXPECT_EQ(bench.m_sim.Received(),
+              Cat({SyncBytes(), {0xB0, 0xB2, 0xB2, 0x70, 0x50}, {0xB2, 0xB0, 0xB0}}));
+    EXPECT_TRUE(bench.m_ui.m_messages.empty());
+    EXPECT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
+    EXPECT_EQ(bench.Settings(), CAppBench::CleanSection(38400));
+}
+
+TEST(Startup, SettingsThatDoNotLoadKeepTheLinkAt9600) {
+    for (const std::string file : {"[Last Comm State]\nBaundrate=38400\n",
+                                   "[Last Comm State]\nBaundrate=38400\nByte=256\nStop Bit=0\nParity=0\n",
+                                   "[Last Comm State]\nBaundrate=fast\nByte=8\nStop Bit=0\nParity=0\n",
+                                   "[Other]\nBaundrate=38400\nByte=8\nStop Bit=0\nParity=0\n"}) {
+        CAppBench bench;
+        bench.WriteSettings(file);
+        bench.SelectProgram();
+        bench.Run();
+        EXPECT_EQ(bench.m_sim.Received(), Cat({SyncBytes(), {0x70, 0x50}, kExitAt9600})) << file;
+        EXPECT_NE(bench.Settings().find(CAppBench::CleanSection(9600)), std::string::npos) << file;
+    }
+}
+
+TEST(Startup, ByteSizeUsesItsLowEightBits) {
+    CAppBench bench;
+    bench.WriteSettings("[Last Comm State]\nBaundrate=19200\nByte=264\nStop Bit=0\nParity=0\n");
+    bench.SelectProgram();
+    uint32_t boardRate = 0;
+    bench.Run([&] { boardRate = bench.m_sim.Board().BaudRate(); });
+    EXPECT_EQ(boardRate, 19200u);
+    EXPECT_EQ(bench.Settings(), CAppBench::CleanSection(19200));
+}
+
+TEST(Startup, StoredRateTheBoardRefusesWarnsAndStaysAt9600) {
+    CAppBench bench;
+    bench.WriteSettings("[Last Comm State]\nBaundrate=14400\nByte=8\nStop Bit=0\nParity=0\n");
+    bench.SelectProgram();
+    bench.Run();
+    EXPECT_EQ(bench.Messages(),
+              (Messages{{"Can not set last baudrate.\nBaudrate is 9600bps now.", Icon::Warning}}));
+    EXPECT_EQ(bench.m_sim.Received(), Cat({SyncBytes(), {0xB0, 0x00, 0xB0, 0x70, 0x50}, kExitAt9600}));
+    EXPECT_EQ(bench.Settings(), CAppBench::CleanSection(9600));
+    EXPECT_EQ(bench.m_app->m_linkReady, 1);
+}
+
+TEST(Startup, IdAlreadyPassedOnTheDeviceSetsTheFlag) {
+    CAppBench bench;
+    bench.m_sim.PassId();
+    bench.SelectProgram();
+    bench.Run();
+    EXPECT_EQ(bench.m_app->m_idChecked, 1);
+}
+
+TEST(Startup, SilentStatusReadWithFirstSetCancelled) {
+    sim::BoardConfig config;
+    config.faults.silentFrom = {0x70, 1};
+    CAppBench bench(config);
+    bench.SelectProgram();
+    bench.m_ui.Press(137, ui::IDCANCEL);
+    bench.m_ui.Press(102, CPelicanDlg::IDC_SETTING);
+    const uint64_t start = bench.m_sim.Clock().NowMs();
+    bench.Run();
+
+    EXPECT_EQ(bench.Messages(), (Messages{{"Can not communicate to outside.", Icon::Stop},
+                                          {"Can not communicate.", Icon::Information},
+                                          {"Can not set baudrate to 9600bps.", Icon::Warning}}));
+    EXPECT_EQ(bench.m_app->m_linkReady, 0);
+    // Nothing is stored when the device never answered a status read.
+    EXPECT_EQ(bench.Settings(), "");
+    // The status read and the exit's first echo each waited the 5 s time-out.
+    EXPECT_GE(bench.m_sim.Clock().NowMs() - start, 10000u);
+}
+
+TEST(Startup, SilentStatusReadWithFirstSetAcceptedRunsTheSettingDialog) {
+    sim::BoardConfig config;
+    config.faults.lineError = {0x70, 1};
+    CAppBench bench(config);
+    bench.SelectProgram();
+    bench.m_ui.Press(137, ui::IDOK);
+    bench.m_ui.SetText(150, CSetCommDlg::IDC_BAUDRATE, "57600");
+    bench.m_ui.Press(150, ui::IDOK);
+    uint32_t boardRate = 0;
+    bench.Run([&] { boardRate = bench.m_sim.Board().BaudRate(); });
+    EXPECT_EQ(boardRate, 57600u);
+    EXPECT_EQ(bench.m_app->m_linkReady, 1);
+    for (const auto& m : bench.m_ui.m_messages) ADD_FAILURE() << m.text;
+    for (const auto& p : bench.m_ui.m_problems) ADD_FAILURE() << p;
+    EXPECT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
+}
+
+TEST(Startup, SecondCopyIsRefused) {
+    CAppBench bench;
+    CInstanceLock first;
+    ASSERT_TRUE(first.Acquire("PELICAN.exe"));
+    bench.Run();
+    EXPECT_EQ(bench.Messages(), (Messages{{"This program is already running.", Icon::Stop}}));
+    EXPECT_TRUE(bench.m_ui.m_shownDialogs.empty());
+    EXPECT_TRUE(bench.m_sim.Received().empty());
+    // The first copy is not disturbed and keeps its lock.
+    EXPECT_TRUE(first.Held());
+}
+
+TEST(Startup, ACrashedCopyLeavesNothingBehind) {
+    CAppBench bench;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        CInstanceLock lock;
+        if (lock.Acquire("PELICAN.exe")) ::raise(SIGKILL);
+        ::_exit(1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    bench.SelectProgram();
+    bench.Run();
+    EXPECT_TRUE(bench.m_ui.m_messages.empty());
+    EXPECT_EQ(bench.m_app->m_linkReady, 1);
+}
+
+TEST(Startup, CancelledSelectProgramEndsQuietly) {
+    CAppBench bench;
+    bench.m_ui.Press(156, ui::IDCANCEL);
+    bench.Run();
+    EXPECT_TRUE(bench.m_ui.m_messages.empty());
+    EXPECT_TRUE(bench.m_sim.Received().empty());
+    CInstanceLock again;
+    EXPECT_TRUE(again.Acquire("PELICAN.exe"));
+}
+
+TEST(Startup, TargetAndPortComeFromSelectProgram) {
+    CAppBench bench;
+    bench.SelectProgram("COM1", 1);
+    bench.Run();
+    EXPECT_EQ(bench.m_app->m_target, 1);
+}
+
+}  // namespace
+}  // namespace pelican::test
