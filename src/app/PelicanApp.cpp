@@ -8,6 +8,8 @@
 #include "app/S_PrgDlg.h"
 #include "app/SaveIni.h"
 #include "commands/SettingCmd.h"
+#include "image/IDCheckDlg.h"
+#include "image/SelectDlg.h"
 #include "protocol/Protocol.h"
 #include "ui/UiBackend.h"
 
@@ -171,7 +173,15 @@ void CPelicanApp::CloseStep() {
     m_instanceMutex.Release();
 }
 
-void CPelicanApp::ShowImageDialog() {}
+void CPelicanApp::ShowImageDialog() {
+    if (m_target == 1) {
+        CSelectDlg select;
+        select.DoModal();
+    } else {
+        CIDCheckDlg check;
+        check.DoModal();
+    }
+}
 
 void CPelicanApp::RunMainWindow() {
     CPelicanDlg dlg;

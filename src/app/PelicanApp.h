@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "image/MotFile.h"
 #include "link/SerialComm.h"
 #include "sys/Clock.h"
 #include "sys/InstanceLock.h"
@@ -65,6 +66,7 @@ public:
     int m_idChecked = 0;
     CInstanceLock m_instanceMutex;
     int m_linkReady = 0;
+    CMotFile m_image;
     int m_target = 0;
 
     // The file/ID dialog of the chosen target (start-up and "Load (ID)...").

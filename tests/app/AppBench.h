@@ -24,6 +24,11 @@ public:
         ui::SetBackend(&m_ui);
         // The main window runs whatever the test asks for once it is up, then Exit.
         m_ui.m_onIdle = [this](ui::CDialog& dialog) {
+            // The start-up's file/ID dialog is cancelled unless the test scripts it.
+            if (dialog.Template().id == 129 || dialog.Template().id == 160) {
+                m_ui.Press(dialog.Template().id, ui::IDCANCEL);
+                return;
+            }
             if (dialog.Template().id != CPelicanDlg::IDD || m_exited) return;
             m_exited = true;
             if (m_atMainWindow) m_atMainWindow();

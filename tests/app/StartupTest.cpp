@@ -28,7 +28,7 @@ TEST(Startup, FreshStartStaysAt9600AndWritesTheSection) {
     EXPECT_EQ(bench.Settings(), CAppBench::CleanSection(9600));
     EXPECT_EQ(bench.m_app->m_idChecked, 0);
     EXPECT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
-    EXPECT_EQ(bench.m_ui.m_shownDialogs, (std::vector<int>{156, 102}));
+    EXPECT_EQ(bench.m_ui.m_shownDialogs, (std::vector<int>{156, 129, 102}));
     EXPECT_FALSE(bench.m_app->m_port.IsOpen());
 }
 

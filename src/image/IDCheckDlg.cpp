@@ -1,0 +1,175 @@
+#include "image/IDCheckDlg.h"
+
+#include <cctype>
+
+#include "app/PelicanApp.h"
+#include "image/IdFile.h"
+#include "protocol/Protocol.h"
+#include "ui/UiBackend.h"
+
+namespace pelican {
+namespace {
+
+int g_rememberedMcuType = 0;
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+const ui::DialogTemplate& CIDCheckDlg::Template129() {
+    using ui::ControlKind;
+    static const ui::DialogTemplate tmpl = [] {
+        ui::DialogTemplate t{IDD, "ID Check", 262, 118, "MS Sans Serif", 8, ui::kSystemMenu | ui::kCentered, {}};
+        t.controls.push_back({ControlKind::Static, ui::IDC_STATIC, "FilePath", 8, 12, 34, 8, 0, {}});
+        t.controls.push_back({ControlKind::Edit, IDC_FILEPATH, "", 44, 10, 154, 14, ui::kGroup, {}});
+        t.controls.push_back({ControlKind::Button, IDC_REFER, "Refer...", 204, 10, 50, 14, ui::kGroup, {}});
+        t.controls.push_back({ControlKind::Static, ui::IDC_STATIC, "ID", 8, 36, 34, 8, 0, {}});
+        for (int i = 0; i < 7; ++i)
+            t.controls.push_back({ControlKind::Edit, IDC_ID1 + i, "", 44 + i * 22, 34, 18, 14, ui::kGroup, {}});
+        t.controls.push_back({ControlKind::GroupBox, ui::IDC_STATIC, "MCU Type", 8, 56, 190, 28, 0, {}});
+        t.controls.push_back({ControlKind::Radio, IDC_ORCA_SP, "Orca/S P", 20, 68, 60, 10, ui::kGroup, {}});
+        t.controls.push_back({ControlKind::Radio, IDC_ORCA_W, "Orca/W", 100, 68, 60, 10, 0, {}});
+        t.controls.push_back({ControlKind::Etched, ui::IDC_STATIC, "", 0, 91, 262, 1, 0, {}});
+        t.controls.push_back({ControlKind::Button, ui::IDOK, "OK", 148, 98, 50, 14, ui::kDefault | ui::kGroup, {}});
+        t.controls.push_back({ControlKind::Button, ui::IDCANCEL, "Cancel", 204, 98, 50, 14, 0, {}});
+        return t;
+    }();
+    return tmpl;
+}
+
+CIDCheckDlg::CIDCheckDlg() : ui::CDialog(Template129()), m_mcuType(g_rememberedMcuType) {}
+
+int CIDCheckDlg::RememberedMcuType() {
+    return g_rememberedMcuType;
+}
+
+void CIDCheckDlg::ResetRememberedMcuType() {
+    g_rememberedMcuType = 0;
+}
+
+void CIDCheckDlg::SetMcuType(int type) {
+    m_mcuType = type;
+    g_rememberedMcuType = type;
+}
+
+void CIDCheckDlg::DoDataExchange(ui::CDataExchange& dx) {
+    ui::DDX_Text(dx, IDC_FILEPATH, m_filePath);
+    for (int i = 0; i < 7; ++i) ui::DDX_Text(dx, IDC_ID1 + i, m_id[static_cast<size_t>(i)]);
+    ui::DDX_Radio(dx, IDC_ORCA_SP, m_mcuType);
+}
+
+void CIDCheckDlg::OnCommand(int id) {
+    if (id == IDC_REFER) OnRefer();
+}
+
+void CIDCheckDlg::OnRefer() {
+    UpdateData(true);
+    SetMcuType(m_mcuType == 1 ? 1 : 0);
+    ui::FileOpenRequest request;
+    request.filter = kFilter;
+    request.initialPath = m_filePath;
+    std::string chosen;
+    if (!ui::Backend().GetOpenFileName(request, chosen)) return;
+    m_filePath = chosen;
+    UpdateData(false);
+
+    CPelicanApp& app = CPelicanApp::Current();
+    if (!m_filePath.empty()) {
+        SetMcuType(0);
+        app.m_image.Load(m_filePath);
+        uint32_t start = 0, end = 0;
+        app.m_image.GetUsedRange(start, end);
+        // Data in the top page means the part's flash reaches the top of
+        // the address space: an Orca/W.
+        if (end == 0xFFFFFF) SetMcuType(1);
+        UpdateData(false);
+    }
+
+    std::string idPath;
+    if (!CIdFile::PathFor(m_filePath, idPath)) {
+        ui::MessageBox("Can not accept this file.", ui::Icon::Stop);
+        m_id.fill(std::string());
+        UpdateData(false);
+        return;
+    }
+    bool opened = false;
+    if (CIdFile::NamesOrcaW(idPath, opened)) SetMcuType(1);
+    if (!opened) {
+        ui::MessageBox("Can not found the ID file.", ui::Icon::Exclamation);
+        m_id.fill(std::string());
+        UpdateData(false);
+        return;
+    }
+    if (!CIdFile::Fill(idPath, m_mcuType, m_id))
+        ui::MessageBox("Can not found the ID file.", ui::Icon::Exclamation);
+    UpdateData(false);
+}
+
+bool CIDCheckDlg::ParseId(uint8_t id[7]) const {
+    for (size_t i = 0; i < m_id.size(); ++i) {
+        const std::string& field = m_id[i];
+        if (field.size() != 2) return false;
+        const int high = HexDigit(field[0]);
+        const int low = HexDigit(field[1]);
+        if (high < 0 || low < 0) return false;
+        id[i] = static_cast<uint8_t>(high * 16 + low);
+    }
+    return true;
+}
+
+void CIDCheckDlg::OnOK() {
+    ui::CWaitCursor wait;
+    UpdateData(true);
+    SetMcuType(m_mcuType == 1 ? 1 : 0);
+    if (m_filePath.empty()) {
+        ui::MessageBox("Did not input filename.", ui::Icon::Exclamation);
+        return;
+    }
+    CPelicanApp& app = CPelicanApp::Current();
+    app.m_image.Load(m_filePath);
+    if (app.m_image.FileErrorShown()) return;
+
+    uint8_t status[2] = {0, 0};
+    if (!app.ReadStatus(status)) {
+        app.RecoverLink();
+        status[0] = status[1] = 0;
+    }
+    if (protocol::IdStateOf(status[1]) == protocol::IdState::Passed) {
+        app.m_idChecked = 1;
+        app.m_image.Load(m_filePath);
+        EndDialog(ui::IDOK);
+        return;
+    }
+
+    // Two hexadecimal digits per byte; anything else would go out as a
+    // wrong ID byte and count against the device's ID check.
+    uint8_t id[protocol::kIdLength];
+    if (!ParseId(id)) {
+        ui::MessageBox("Do not match ID style.", ui::Icon::Exclamation);
+        return;
+    }
+    app.SendFrame(protocol::IdCheckFrame(m_mcuType, id));
+    app.Pause(protocol::kPauseShort);
+    if (!app.ReadStatus(status)) {
+        // The recovery has cleared the ID flag; the dialog stays open for
+        // another try or Cancel.
+        app.RecoverLink();
+        return;
+    }
+    if (protocol::IdStateOf(status[1]) == protocol::IdState::Passed) {
+        app.m_idChecked = 1;
+        app.m_image.Load(m_filePath);
+        EndDialog(ui::IDOK);
+        return;
+    }
+    app.m_port.PurgeInput();
+    app.m_idChecked = 0;
+    ui::MessageBox("Not match ID.", ui::Icon::Exclamation);
+}
+
+}  // namespace pelican

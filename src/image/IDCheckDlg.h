@@ -1,0 +1,49 @@
+#pragma once
+// "ID Check": pick the program file, get its ID from the ".id" file beside
+// it (or type it), choose the device type, and pass the device's ID check.
+#include <array>
+#include <string>
+
+#include "ui/Dialog.h"
+
+namespace pelican {
+
+class CIDCheckDlg : public ui::CDialog {
+public:
+    enum {
+        IDD = 129,
+        IDC_ID1 = 1002,  // ... IDC_ID1 + 6 = 1008
+        IDC_REFER = 1010,
+        IDC_FILEPATH = 1011,
+        IDC_ORCA_SP = 1053,
+        IDC_ORCA_W = 1054,
+    };
+    static constexpr const char* kFilter =
+        "Motlora Hex File (*.s;*.mot)|*.s;*.mot|Boot Program (*.btp)|*.btp|All Files (*.*)|*.*|";
+
+    CIDCheckDlg();
+    static const ui::DialogTemplate& Template129();
+
+    // The device type carried from one showing to the next (0 at start).
+    static int RememberedMcuType();
+    static void ResetRememberedMcuType();
+
+    void OnOK() override;
+    void OnCommand(int id) override;
+    void OnRefer();
+
+    std::string m_filePath;
+    std::array<std::string, 7> m_id;
+    int m_mcuType = 0;  // 0 Orca/S P, 1 Orca/W
+
+protected:
+    void DoDataExchange(ui::CDataExchange& dx) override;
+
+private:
+    void SetMcuType(int type);
+    // Seven bytes from the ID fields; false when a field is not two
+    // hexadecimal digits.
+    bool ParseId(uint8_t id[7]) const;
+};
+
+}  // namespace pelican

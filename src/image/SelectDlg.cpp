@@ -1,0 +1,79 @@
+#include "image/SelectDlg.h"
+
+#include "app/PelicanApp.h"
+#include "image/IDCheckDlg.h"
+#include "ui/UiBackend.h"
+
+namespace pelican {
+namespace {
+
+bool EndsWith(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+}  // namespace
+
+const ui::DialogTemplate& CSelectDlg::Template160() {
+    using ui::ControlKind;
+    static const ui::DialogTemplate tmpl{
+        IDD,
+        "Program/Download File Select",
+        262,
+        62,
+        "MS Sans Serif",
+        8,
+        ui::kSystemMenu | ui::kCentered,
+        {
+            {ControlKind::Static, ui::IDC_STATIC, "FilePath", 8, 12, 34, 8, 0, {}},
+            {ControlKind::Edit, IDC_FILEPATH, "", 44, 10, 154, 14, ui::kGroup, {}},
+            {ControlKind::Button, IDC_REFER, "Refer...", 204, 10, 50, 14, ui::kGroup, {}},
+            {ControlKind::Etched, ui::IDC_STATIC, "", 0, 35, 262, 1, 0, {}},
+            {ControlKind::Button, ui::IDOK, "OK", 148, 42, 50, 14, ui::kDefault | ui::kGroup, {}},
+            {ControlKind::Button, ui::IDCANCEL, "Cancel", 204, 42, 50, 14, 0, {}},
+        }};
+    return tmpl;
+}
+
+CSelectDlg::CSelectDlg() : ui::CDialog(Template160()) {}
+
+void CSelectDlg::DoDataExchange(ui::CDataExchange& dx) {
+    ui::DDX_Text(dx, IDC_FILEPATH, m_filePath);
+}
+
+void CSelectDlg::OnCommand(int id) {
+    if (id == IDC_REFER) OnRefer();
+}
+
+void CSelectDlg::OnRefer() {
+    UpdateData(true);
+    ui::FileOpenRequest request;
+    request.filter = CIDCheckDlg::kFilter;
+    request.initialPath = m_filePath;
+    std::string chosen;
+    if (!ui::Backend().GetOpenFileName(request, chosen)) return;
+    m_filePath = chosen;
+    UpdateData(false);
+    if (!m_filePath.empty()) CPelicanApp::Current().m_image.Load(m_filePath);
+    if (!EndsWith(m_filePath, ".mot") && !EndsWith(m_filePath, ".s")) {
+        ui::MessageBox("Can not accept this file.", ui::Icon::Stop);
+        m_filePath.clear();
+        UpdateData(false);
+    }
+}
+
+void CSelectDlg::OnOK() {
+    ui::CWaitCursor wait;
+    UpdateData(true);
+    if (m_filePath.empty()) {
+        ui::MessageBox("Did not input filename.", ui::Icon::Exclamation);
+        return;
+    }
+    CPelicanApp& app = CPelicanApp::Current();
+    app.m_image.Load(m_filePath);
+    if (app.m_image.FileErrorShown()) return;
+    app.m_idChecked = 1;
+    app.m_image.Load(m_filePath);
+    EndDialog(ui::IDOK);
+}
+
+}  // namespace pelican

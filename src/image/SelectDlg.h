@@ -1,0 +1,27 @@
+#pragma once
+// "Program/Download File Select": the program file in boot-loader mode,
+// where no ID is exchanged with the device.
+#include <string>
+
+#include "ui/Dialog.h"
+
+namespace pelican {
+
+class CSelectDlg : public ui::CDialog {
+public:
+    enum { IDD = 160, IDC_REFER = 1010, IDC_FILEPATH = 1011 };
+
+    CSelectDlg();
+    static const ui::DialogTemplate& Template160();
+
+    void OnOK() override;
+    void OnCommand(int id) override;
+    void OnRefer();
+
+    std::string m_filePath;
+
+protected:
+    void DoDataExchange(ui::CDataExchange& dx) override;
+};
+
+}  // namespace pelican

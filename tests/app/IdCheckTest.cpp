@@ -1,0 +1,248 @@
+// "ID Check" and "Program/Download File Select": the file, its ".id" file,
+// the device type and the ID exchange with the board.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "app/AppBench.h"
+#include "image/IDCheckDlg.h"
+#include "image/SelectDlg.h"
+
+namespace pelican::test {
+namespace {
+
+using ui::Icon;
+using Messages = std::vector<std::pair<std::string, Icon>>;
+constexpr int kDlg = CIDCheckDlg::IDD;
+
+// One S-record line with its checksum; type 1, 2 or 3.
+std::string Record(int type, uint32_t address, const std::vector<uint8_t>& data) {
+    const int addressBytes = type + 1;
+    const int count = addressBytes + static_cast<int>(data.size()) + 1;
+    std::string line = "S" + std::to_string(type);
+    char hex[3];
+    unsigned sum = static_cast<unsigned>(count);
+    std::snprintf(hex, sizeof hex, "%02X", count);
+    line += hex;
+    for (int i = addressBytes - 1; i >= 0; --i) {
+        const unsigned byte = (address >> (8 * i)) & 0xFF;
+        sum += byte;
+        std::snprintf(hex, sizeof hex, "%02X", byte);
+        line += hex;
+    }
+    for (uint8_t byte : data) {
+        sum += byte;
+        std::snprintf(hex, sizeof hex, "%02X", byte);
+        line += hex;
+    }
+    std::snprintf(hex, sizeof hex, "%02X", ~sum & 0xFF);
+    return line + hex + "\n";
+}
+
+const std::string kProgram = Record(2, 0x0C0000, {0x11, 0x22, 0x33}) + "S9030000FC\n";
+const std::string kSpId = "FFFDF:01\nFFFE3:02\nFFFEB:03\nFFFEF:04\nFFFF3:05\nFFFF7:06\nFFFFB:07\n";
+
+struct IdBench : CAppBench {
+    explicit IdBench(sim::BoardConfig config = {}) : CAppBench(std::move(config)) {
+        CIDCheckDlg::ResetRememberedMcuType();
+        SelectProgram();
+    }
+    void Refer(const std::string& name) {
+        m_ui.FileOpenAnswer(m_dir.File(name));
+        m_ui.Press(kDlg, CIDCheckDlg::IDC_REFER);
+    }
+    std::map<int, std::string> Fields() { return m_ui.m_lastTexts[kDlg]; }
+    std::string Id(int i) { return Fields()[CIDCheckDlg::IDC_ID1 + i]; }
+};
+
+TEST(IdCheck, ReferReadsTheIdFileAndOkPassesTheCheck) {
+    for (const std::string name : {"prog.mot", "prog.s", "prog.btp"}) {
+        IdBench bench;
+        bench.m_dir.Write(name, kProgram);
+        bench.m_dir.Write("prog.id", kSpId);
+        bench.Refer(name);
+        bench.m_ui.Press(kDlg, ui::IDOK);
+        Bytes wire;
+        bench.Run([&] { wire = bench.m_sim.Received(); });
+        EXPECT_TRUE(bench.m_ui.m_messages.empty()) << name;
+        EXPECT_EQ(bench.m_app->m_idChecked, 1) << name;
+        EXPECT_EQ(bench.Id(0), "01");
+        EXPECT_EQ(bench.Fields()[CIDCheckDlg::IDC_FILEPATH], bench.m_dir.File(name));
+        // Read status (ID not yet tried), the ID frame to 0FFFDF, 50 ms, status.
+        const Bytes idExchange = {0x70, 0xF5, 0xDF, 0xFF, 0x0F, 0x07, 1, 2, 3, 4, 5, 6, 7, 0x70};
+        ASSERT_GE(wire.size(), idExchange.size());
+        EXPECT_EQ(Bytes(wire.end() - static_cast<long>(idExchange.size()), wire.end()), idExchange) << name;
+        uint8_t page[256];
+        ASSERT_NE(bench.m_app->m_image.GetPage(page, 0x0C00), nullptr);
+        EXPECT_EQ(page[2], 0x33);
+    }
+}
+
+TEST(IdCheck, UpperCaseExtensionIsRefusedAfterLoading) {
+    IdBench bench;
+    bench.m_dir.Write("prog.MOT", kProgram);
+    bench.m_dir.Write("prog.id", kSpId);
+    bench.Refer("prog.MOT");
+    bench.m_ui.Press(kDlg, ui::IDCANCEL);
+    bench.Run();
+    EXPECT_EQ(bench.Messages(), (Messages{{"Can not accept this file.", Icon::Stop}}));
+    EXPECT_EQ(bench.Id(0), "");
+    EXPECT_NE(bench.m_app->m_image.LookupPage(0x0C00), nullptr);
+}
+
+TEST(IdCheck, OrcaWLineSwitchesTheTypeAndFillsFromTheLastTwoCharacters) {
+    sim::BoardConfig config;
+    config.type = sim::DeviceType::OrcaW;
+    IdBench bench(config);
+    bench.m_dir.Write("w.mot", kProgram);
+    bench.m_dir.Write("w.id", "FFFFDF anything at all 01\r\nFFFFE3=02\nFFFFEB=03\nFFFFEF=04\nFFFFF3=05\n"
+                              "FFFFF7=06\nFFFFFB=99\nFFFFFB=07\nnoise\n");
+    bench.Refer("w.mot");
+    bench.m_ui.Press(kDlg, ui::IDOK);
+    Bytes wire;
+    bench.Run([&] { wire = bench.m_sim.Received(); });
+    EXPECT_EQ(CIDCheckDlg::RememberedMcuType(), 1);
+    EXPECT_EQ(bench.Id(0), "01");
+    EXPECT_EQ(bench.Id(6), "07");  // the last line naming an address wins
+    EXPECT_EQ(bench.m_app->m_idChecked, 1);
+    const Bytes head = {0xF5, 0xDF, 0xFF, 0xFF, 0x07};
+    EXPECT_NE(std::search(wire.begin(), wire.end(), head.begin(), head.end()), wire.end());
+}
+
+TEST(IdCheck, PartialIdFileAndTopPage) {
+    IdBench bench;
+    // Data in page FFFF marks an Orca/W part even without an ".id" line.
+    bench.m_dir.Write("top.mot", Record(3, 0xFFFFF0, {0xAA}) + "S70500000000FA\n");
+    bench.m_dir.Write("top.id", "FFFDF 11\n");
+    bench.m_dir.Write("sp.mot", kProgram);
+    bench.m_dir.Write("sp.id", "FFFDF 11\nFFFE3 22\n");
+    bench.Refer("top.mot");
+    bench.m_ui.SetText(kDlg, CIDCheckDlg::IDC_ID1 + 4, "kept");
+    bench.m_ui.SetCheck(kDlg, CIDCheckDlg::IDC_ORCA_SP);
+    bench.Refer("sp.mot");
+    bench.m_ui.Press(kDlg, ui::IDCANCEL);
+    bench.Run();
+    EXPECT_EQ(bench.Id(0), "11");
+    EXPECT_EQ(bench.Id(1), "22");
+    EXPECT_EQ(bench.Id(4), "kept");
+    EXPECT_EQ(bench.m_ui.m_lastTexts.count(kDlg), 1u);
+}
+
+TEST(IdCheck, TopPageSelectsOrcaW) {
+    IdBench bench;
+    bench.m_dir.Write("top.mot", Record(3, 0xFFFFF0, {0xAA}) + "S70500000000FA\n");
+    bench.Refer("top.mot");
+    bench.m_ui.Press(kDlg, ui::IDCANCEL);
+    bench.Run();
+    EXPECT_EQ(bench.Messages(), (Messages{{"Can not found the ID file.", Icon::Exclamation}}));
+    EXPECT_EQ(CIDCheckDlg::RememberedMcuType(), 1);
+}
+
+TEST(IdCheck, RefusalsKeepTheDialogOpen) {
+    IdBench bench;
+    bench.m_dir.Write("prog.mot", kProgram);
+    bench.m_ui.Press(kDlg, ui::IDOK);  // no path
+    bench.m_ui.SetText(kDlg, CIDCheckDlg::IDC_FILEPATH, bench.m_dir.File("prog.mot"));
+    for (int i = 0; i < 7; ++i) bench.m_ui.SetText(kDlg, CIDCheckDlg::IDC_ID1 + i, "0" + std::to_string(i + 1));
+    bench.m_ui.SetText(kDlg, CIDCheckDlg::IDC_ID1 + 3, "4");
+    bench.m_ui.Press(kDlg, ui::IDOK);  // a short field
+    bench.m_ui.SetText(kDlg, CIDCheckDlg::IDC_ID1 + 3, "GG");
+    bench.m_ui.Press(kDlg, ui::IDOK);  // not hexadecimal
+    bench.m_ui.SetText(kDlg, CIDCheckDlg::IDC_ID1 + 3, "ff");
+    bench.m_ui.Press(kDlg, ui::IDOK);  // the board's ID is 01..07
+    bench.m_ui.SetText(kDlg, CIDCheckDlg::IDC_ID1 + 3, "04");
+    bench.m_ui.Press(kDlg, ui::IDOK);
+    Bytes wire;
+    bench.Run([&] { wire = bench.m_sim.Received(); });
+    EXPECT_EQ(bench.Messages(), (Messages{{"Did not input filename.", Icon::Exclamation},
+                                          {"Do not match ID style.", Icon::Exclamation},
+                                          {"Do not match ID style.", Icon::Exclamation},
+                                          {"Not match ID.", Icon::Exclamation}}));
+    EXPECT_EQ(bench.m_app->m_idChecked, 1);
+    // Only two ID frames went out: the wrong one (FF, lower case accepted) and the right one.
+    EXPECT_EQ(std::count(wire.begin(), wire.end(), 0xF5), 2);
+    const Bytes wrong = {0xF5, 0xDF, 0xFF, 0x0F, 0x07, 1, 2, 3, 0xFF, 5, 6, 7};
+    EXPECT_NE(std::search(wire.begin(), wire.end(), wrong.begin(), wrong.end()), wire.end());
+}
+
+TEST(IdCheck, AlreadyVerifiedDeviceNeedsNoId) {
+    IdBench bench;
+    bench.m_sim.PassId();
+    bench.m_dir.Write("prog.mot", kProgram);
+    bench.m_ui.SetText(kDlg, CIDCheckDlg::IDC_FILEPATH, bench.m_dir.File("prog.mot"));
+    bench.m_ui.Press(kDlg, ui::IDOK);
+    Bytes wire;
+    bench.Run([&] { wire = bench.m_sim.Received(); });
+    EXPECT_TRUE(bench.m_ui.m_messages.empty());
+    EXPECT_EQ(bench.m_app->m_idChecked, 1);
+    EXPECT_EQ(std::count(wire.begin(), wire.end(), 0xF5), 0);
+}
+
+TEST(IdCheck, MissingFileShowsTheFileErrorAndStaysOpen) {
+    IdBench bench;
+    const std::string path = bench.m_dir.File("gone.mot");
+    bench.m_ui.SetText(kDlg, CIDCheckDlg::IDC_FILEPATH, path);
+    bench.m_ui.Press(kDlg, ui::IDOK);
+    bench.m_ui.Press(kDlg, ui::IDCANCEL);
+    Bytes wire;
+    bench.Run([&] { wire = bench.m_sim.Received(); });
+    ASSERT_EQ(bench.Messages().size(), 1u);
+    EXPECT_EQ(bench.Messages()[0].first, path + " was not found.");
+    EXPECT_EQ(bench.m_app->m_idChecked, 0);
+}
+
+TEST(IdCheck, RememberedTypeFollowsReferAndOkButNotCancel) {
+    IdBench bench;
+    bench.m_ui.SetCheck(kDlg, CIDCheckDlg::IDC_ORCA_W);
+    bench.m_ui.Press(kDlg, ui::IDCANCEL);
+    bench.Run([&] {
+        EXPECT_EQ(CIDCheckDlg::RememberedMcuType(), 0);
+        bench.m_ui.Press(102, CPelicanDlg::IDC_LOAD);
+        bench.m_ui.SetCheck(kDlg, CIDCheckDlg::IDC_ORCA_W);
+        bench.m_ui.Press(kDlg, ui::IDOK);  // refused: no file, but the type is taken
+        bench.m_ui.Press(kDlg, ui::IDCANCEL);
+    });
+    EXPECT_EQ(CIDCheckDlg::RememberedMcuType(), 1);
+}
+
+struct SelectBench : CAppBench {
+    SelectBench() { SelectProgram("COM1", 1); }
+};
+constexpr int kSel = CSelectDlg::IDD;
+
+TEST(FileSelect, ReferRefusesBootProgramsButATypedPathIsTaken) {
+    SelectBench bench;
+    bench.m_dir.Write("boot.btp", Record(1, 0x1000, {0x55}) + "S9030000FC\n");
+    bench.m_ui.FileOpenAnswer(bench.m_dir.File("boot.btp"));
+    bench.m_ui.Press(kSel, CSelectDlg::IDC_REFER);
+    bench.m_ui.Press(kSel, ui::IDOK);  // the path was emptied
+    bench.m_ui.SetText(kSel, CSelectDlg::IDC_FILEPATH, bench.m_dir.File("boot.btp"));
+    bench.m_ui.Press(kSel, ui::IDOK);
+    Bytes wire;
+    bench.Run([&] { wire = bench.m_sim.Received(); });
+    EXPECT_EQ(bench.Messages(), (Messages{{"Can not accept this file.", Icon::Stop},
+                                          {"Did not input filename.", Icon::Exclamation}}));
+    EXPECT_EQ(bench.m_app->m_idChecked, 1);
+    EXPECT_NE(bench.m_app->m_image.LookupPage(0x10), nullptr);
+    EXPECT_EQ(std::count(wire.begin(), wire.end(), 0xF5), 0);  // no ID exchange in boot-loader mode
+    EXPECT_EQ(bench.m_ui.m_fileRequests.at(0).filter,
+              "Motlora Hex File (*.s;*.mot)|*.s;*.mot|Boot Program (*.btp)|*.btp|All Files (*.*)|*.*|");
+}
+
+TEST(FileSelect, UpperCaseEndingRefusedAndEmptyFileAccepted) {
+    SelectBench bench;
+    bench.m_dir.Write("prog.S", kProgram);
+    bench.m_dir.Write("empty.mot", "S0030000FC\n");
+    bench.m_ui.FileOpenAnswer(bench.m_dir.File("prog.S"));
+    bench.m_ui.Press(kSel, CSelectDlg::IDC_REFER);
+    bench.m_ui.FileOpenAnswer(bench.m_dir.File("empty.mot"));
+    bench.m_ui.Press(kSel, CSelectDlg::IDC_REFER);
+    bench.m_ui.Press(kSel, ui::IDOK);
+    bench.Run();
+    EXPECT_EQ(bench.Messages(), (Messages{{"Can not accept this file.", Icon::Stop}}));
+    EXPECT_EQ(bench.m_app->m_idChecked, 1);
+    EXPECT_EQ(bench.m_app->m_image.PageCount(), 0u);
+}
+
+}  // namespace
+}  // namespace pelican::test

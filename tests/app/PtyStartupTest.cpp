@@ -1,0 +1,60 @@
+// Start-up to 115200 bps and back over a real pseudo-terminal, real time:
+// the termios path end to end.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "app/PelicanApp.h"
+#include "app/PelicanDlg.h"
+#include "sim/BootLoader.h"
+#include "sim/PtyBoard.h"
+#include "support/TempDir.h"
+#include "ui/scripted/ScriptedBackend.h"
+
+namespace pelican::test {
+namespace {
+
+TEST(PtyStartup, To115200AndBackTo9600) {
+    CTempDir dir;
+    ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
+    ::setenv("XDG_RUNTIME_DIR", dir.Path().c_str(), 1);
+    dir.Write("pelican.INI", "[Last Comm State]\nBaundrate=115200\nByte=8\nStop Bit=0\nParity=0\n");
+
+    sim::CBootLoader board;
+    sim::CPtyBoard pty(board);
+    std::string error;
+    ASSERT_TRUE(pty.Start(&error)) << error;
+
+    ui::CScriptedBackend ui;
+    ui::SetBackend(&ui);
+    CPelicanApp app;
+    ui.SetText(156, 1002, pty.Path());
+    ui.Press(156, ui::IDOK);
+    ui.Press(102, CPelicanDlg::IDC_STATUS);
+    ui.Press(140, ui::IDOK);
+    uint32_t rateAtWindow = 0;
+    CSerialCommState portState;
+    ui.m_onIdle = [&](ui::CDialog& dialog) {
+        if (dialog.Template().id != 102) return;
+        rateAtWindow = board.BaudRate();
+        app.m_port.GetState(portState);
+        ui.Press(102, ui::IDCANCEL);
+    };
+    const uint64_t start = RealClock().NowMs();
+    app.InitInstance();
+    ui::SetBackend(nullptr);
+
+    for (const auto& m : ui.m_messages) ADD_FAILURE() << m.text;
+    EXPECT_EQ(rateAtWindow, 115200u);
+    EXPECT_EQ(portState.m_baudRate, 115200u);
+    EXPECT_EQ(app.m_linkReady, 1);
+    EXPECT_EQ(ui.m_lastTexts[140][1035], "Ready");
+    EXPECT_EQ(board.BaudRate(), 9600u);
+    EXPECT_EQ(dir.Read("pelican.INI"), "[Last Comm State]\nBaundrate=115200\nByte=8\nStop Bit=0\nParity=0\n");
+    // 50 + 16 x 20 + 50 ms of synchronisation, 1 s after it, 2 s for each of
+    // the two baud-rate changes: the pauses really were taken.
+    EXPECT_GE(RealClock().NowMs() - start, 5400u);
+}
+
+}  // namespace
+}  // namespace pelican::test
