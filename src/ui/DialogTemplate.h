@@ -56,6 +56,9 @@ enum DialogStyle : uint32_t {
     kNoSystemMenu = 0x10,  // caption without a close box
 };
 
+// The command the "About Pelican..." entry sends.
+constexpr int kAboutCommand = 16;
+
 struct DialogTemplate {
     int id = 0;
     std::string title;

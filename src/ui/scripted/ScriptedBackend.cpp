@@ -10,8 +10,9 @@ CScriptedHost::CScriptedHost(const DialogTemplate& tmpl) : m_title(tmpl.title), 
     for (const auto& control : tmpl.controls) {
         if (control.id == IDC_STATIC) continue;
         Control& state = m_controls[control.id];
-        // Edit fields start empty; labels and buttons show their caption.
-        if (control.kind != ControlKind::Edit && control.kind != ControlKind::ComboBox)
+        // Edit fields and lists start empty; labels and buttons show their caption.
+        if (control.kind != ControlKind::Edit && control.kind != ControlKind::ComboBox &&
+            control.kind != ControlKind::ComboList)
             state.text = control.caption;
         state.enabled = (control.style & kDisabled) == 0;
     }
@@ -123,16 +124,27 @@ void CScriptedBackend::Apply(CDialog& dialog, CScriptedHost& host, const ScriptS
         case ScriptStep::Kind::SetText: host.SetText(step.control, step.text); break;
         case ScriptStep::Kind::SetCheck: host.SetCheck(step.control, step.value); break;
         case ScriptStep::Kind::Enter: dialog.OnEnterKey(); break;
-        case ScriptStep::Kind::Press:
-            if (step.control == IDOK)
+        case ScriptStep::Kind::Press: {
+            // Only a button that exists and is enabled can be pressed, as on
+            // screen; OK and Cancel also stand for Enter/Escape and the menu
+            // command for the window's menu entry.
+            const bool menu = step.control == kAboutCommand && (dialog.Template().style & kAboutMenu);
+            const bool exists = menu || step.control == IDCANCEL || dialog.Template().Find(step.control) != nullptr;
+            auto state = host.m_controls.find(step.control);
+            const bool enabled = state == host.m_controls.end() || state->second.enabled;
+            if (!exists || !enabled) {
+                m_problems.push_back("pressed " + std::string(exists ? "disabled" : "missing") + " control " +
+                                     std::to_string(step.control) + " in dialog " +
+                                     std::to_string(dialog.Template().id));
+            } else if (step.control == IDOK) {
                 dialog.OnOK();
-            else if (step.control == IDCANCEL)
+            } else if (step.control == IDCANCEL) {
                 dialog.OnCancel();
-            else if (host.m_controls[step.control].enabled)
+            } else {
                 dialog.OnCommand(step.control);
-            else
-                m_problems.push_back("pressed disabled control " + std::to_string(step.control));
+            }
             break;
+        }
     }
 }
 

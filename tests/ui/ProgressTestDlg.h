@@ -1,0 +1,26 @@
+#pragma once
+// A modeless window shaped like the progress window: a bar, a message and
+// "Cancel". Closing it in any way sets the caller's flag and destroys the
+// window; a heap object may delete itself as well.
+#include "ui/Dialog.h"
+
+namespace pelican::test {
+
+class CProgressTestDlg : public ui::CDialog {
+public:
+    enum { kTemplateId = 136, kBar = 1020, kMessage = 1021 };
+    static ui::DialogTemplate Template();
+
+    CProgressTestDlg(int& cancel, bool deleteSelf);
+    ~CProgressTestDlg() override;
+
+    void OnCancel() override;
+    // Counts the objects alive, to see that self-deletion happened.
+    static int s_alive;
+
+private:
+    int& m_cancel;
+    bool m_deleteSelf;
+};
+
+}  // namespace pelican::test
