@@ -1,0 +1,94 @@
+// Feeds arbitrary bytes to the S-record loader as a file. The sanitizers
+// catch any access outside the image; the checks below catch a second
+// message in one load and a line reader that loses or invents text when
+// lines cross its read blocks.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "image/MotFile.h"
+#include "image/TextLineReader.h"
+#include "ui/scripted/ScriptedBackend.h"
+
+namespace {
+
+std::string g_path;
+
+void RemoveFile() {
+    if (!g_path.empty()) std::remove(g_path.c_str());
+}
+
+const std::string& InputPath() {
+    if (g_path.empty()) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "pelican-fuzz-XXXXXX.mot").string();
+        const int fd = ::mkstemps(pattern.data(), 4);
+        if (fd < 0) std::abort();
+        ::close(fd);
+        g_path = pattern;
+        std::atexit(RemoveFile);
+    }
+    return g_path;
+}
+
+void WriteInput(const uint8_t* data, size_t size) {
+    std::FILE* file = std::fopen(InputPath().c_str(), "wb");
+    if (file == nullptr) std::abort();
+    if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
+    std::fclose(file);
+}
+
+// The lines as the reader must hand them out: split at "\r" or "\n", each cut
+// to the reader's limit, and a last line only when text follows the last break.
+std::vector<std::string> ExpectedLines(const uint8_t* data, size_t size) {
+    std::vector<std::string> lines;
+    std::string line;
+    bool open = false;
+    for (size_t i = 0; i < size; ++i) {
+        const char c = static_cast<char>(data[i]);
+        if (c == '\n' || c == '\r') {
+            lines.push_back(line);
+            line.clear();
+            open = false;
+        } else {
+            if (line.size() < pelican::CTextLineReader::kKeep) line += c;
+            open = true;
+        }
+    }
+    if (open) lines.push_back(line);
+    return lines;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static pelican::ui::CScriptedBackend backend;
+    static pelican::CMotFile image;
+    pelican::ui::SetBackend(&backend);
+    WriteInput(data, size);
+
+    backend.m_messages.clear();
+    const int result = image.Load(InputPath());
+    if (result != 0 && result != 1) std::abort();
+    if (backend.m_messages.size() > 1) std::abort();
+    if (image.FileErrorShown()) std::abort();
+    if (image.PageCount() > pelican::CMotFile::kPageCount) std::abort();
+
+    // The same bytes through tiny read blocks give the same lines.
+    pelican::CTextLineReader reader(1 + (size > 0 ? data[0] % 17 : 0));
+    if (reader.Open(InputPath()) != pelican::FileError::None) std::abort();
+    const std::vector<std::string> expected = ExpectedLines(data, size);
+    size_t count = 0;
+    const char* text = nullptr;
+    size_t length = 0;
+    while (reader.Next(text, length)) {
+        if (count >= expected.size() || expected[count] != std::string(text, length)) std::abort();
+        ++count;
+    }
+    if (count != expected.size() || reader.ReadFailed()) std::abort();
+    return 0;
+}

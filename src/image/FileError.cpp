@@ -1,0 +1,46 @@
+#include "image/FileError.h"
+
+#include <cerrno>
+
+#include "ui/UiBackend.h"
+
+namespace pelican {
+
+FileError FileErrorFromErrno(int error) {
+    switch (error) {
+        case 0: return FileError::None;
+        case ENOENT:
+        case ENOTDIR: return FileError::NotFound;
+        case EACCES:
+        case EPERM: return FileError::AccessDenied;
+        case EISDIR: return FileError::IsDirectory;
+        case EMFILE:
+        case ENFILE: return FileError::TooManyOpen;
+        case ENAMETOOLONG:
+        case ELOOP:
+        case EINVAL: return FileError::BadPath;
+        default: return FileError::OpenFailed;
+    }
+}
+
+std::string FileErrorText(FileError error, const std::string& path) {
+    switch (error) {
+        case FileError::None: break;
+        case FileError::NotFound: return path + " was not found.";
+        case FileError::AccessDenied: return "Access to " + path + " was denied.";
+        case FileError::IsDirectory: return path + " is a folder, not a file.";
+        case FileError::NotRegularFile: return path + " is not a regular file.";
+        case FileError::TooManyOpen:
+            return path + " could not be opened because too many files are open.";
+        case FileError::BadPath: return path + " contains an invalid path.";
+        case FileError::OpenFailed: return "An unexpected error occurred while opening " + path + ".";
+        case FileError::ReadFailed: return "An unexpected error occurred while reading " + path + ".";
+    }
+    return std::string();
+}
+
+void ReportFileError(FileError error, const std::string& path) {
+    ui::MessageBox(FileErrorText(error, path), ui::Icon::Exclamation);
+}
+
+}  // namespace pelican

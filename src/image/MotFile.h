@@ -1,0 +1,73 @@
+#pragma once
+// The program image: the device's 24-bit address space as 65,536 pages of
+// 256 bytes, filled from a Motorola S-record file. Only the pages that the
+// file touches are allocated; every other slot answers "no data" at once.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "image/LineImage.h"
+
+namespace pelican {
+
+class CTextLineReader;
+
+class CMotFile {
+public:
+    static constexpr uint32_t kPageCount = 0x10000;
+    static constexpr uint32_t kAddressLimit = 0x1000000;  // first address past the image
+
+    CMotFile();
+    virtual ~CMotFile();
+    CMotFile(const CMotFile&) = delete;
+    CMotFile& operator=(const CMotFile&) = delete;
+
+    // Replaces the image with the contents of an S-record file. Returns 1
+    // when a termination record (S7, S8, S9) ended the load, 0 otherwise.
+    // A bad record shows "Can not accept this file." and ends the load with
+    // what was stored before it. A file that cannot be opened or read shows
+    // the file-error message naming it and leaves the image empty.
+    int Load(const std::string& path);
+
+    // True when the last Load could not open or read its file. Its message
+    // has been shown; the step that asked for the load ends there.
+    bool FileErrorShown() const { return m_fileErrorShown; }
+
+    // Copies page index into buffer (256 bytes) and returns the page when it
+    // is present. An absent page or an index past 0xFFFF answers nullptr and
+    // leaves the buffer untouched.
+    const CLineImage* GetPage(uint8_t* buffer, uint32_t index) const;
+
+    // The used range over the pages whose first address lies below limit.
+    // Both start at 0; for each present page in ascending order, start takes
+    // the page's first address while it is still 0 and end takes the page's
+    // last address. A start of 0 therefore means "no data": a page 0 never
+    // becomes the start.
+    void GetUsedRange(uint32_t& start, uint32_t& end, uint32_t limit = kAddressLimit) const;
+
+    // Deletes every page and empties every slot.
+    void RemoveAll();
+    // The page at index, or nullptr when absent or past the table.
+    const CLineImage* LookupPage(uint32_t index) const;
+    // Number of pages allocated.
+    size_t PageCount() const { return m_pageCount; }
+    // Bytes held by the image: its pages and its slot table.
+    size_t MemoryUsed() const {
+        return m_pageCount * sizeof(CLineImage) + m_pages.size() * sizeof(m_pages[0]);
+    }
+
+private:
+    // The existing page at index, or a new blank one. The index is in range.
+    CLineImage& CreatePage(uint32_t index);
+    int ReadRecords(CTextLineReader& reader);
+    // Stores one S1/S2/S3 record; false when it has to be refused.
+    bool StoreDataRecord(const char* text, size_t length, unsigned type);
+
+    std::vector<std::unique_ptr<CLineImage>> m_pages;
+    size_t m_pageCount = 0;
+    bool m_fileErrorShown = false;
+};
+
+}  // namespace pelican

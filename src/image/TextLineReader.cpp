@@ -1,0 +1,109 @@
+#include "image/TextLineReader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace pelican {
+namespace {
+
+// Offset of the first "\r" or "\n" in text, or length when there is none.
+size_t FindLineEnd(const char* text, size_t length) {
+    const void* lf = std::memchr(text, '\n', length);
+    const size_t end = lf != nullptr ? static_cast<size_t>(static_cast<const char*>(lf) - text) : length;
+    const void* cr = std::memchr(text, '\r', end);
+    return cr != nullptr ? static_cast<size_t>(static_cast<const char*>(cr) - text) : end;
+}
+
+}  // namespace
+
+CTextLineReader::~CTextLineReader() {
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+FileError CTextLineReader::Open(const std::string& path) {
+    if (path.empty()) return FileError::NotFound;
+    // Non-blocking so that a named pipe without a writer cannot hang the open.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return FileErrorFromErrno(errno);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return FileErrorFromErrno(error);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return S_ISDIR(info.st_mode) ? FileError::IsDirectory : FileError::NotRegularFile;
+    }
+    m_fd = fd;
+    m_block.reset(new char[m_blockSize]);  // no need to clear what read(2) fills
+    m_pos = m_end = 0;
+    m_eof = m_readFailed = m_pending = false;
+    m_lineLength = 0;
+    return FileError::None;
+}
+
+bool CTextLineReader::Refill() {
+    m_pos = m_end = 0;
+    for (;;) {
+        const ssize_t got = ::read(m_fd, m_block.get(), m_blockSize);
+        if (got > 0) {
+            m_end = static_cast<size_t>(got);
+            return true;
+        }
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) m_readFailed = true;
+        m_eof = true;
+        return false;
+    }
+}
+
+void CTextLineReader::Keep(const char* text, size_t length) {
+    if (!m_pending) m_lineLength = 0;
+    m_pending = true;
+    const size_t room = kKeep - m_lineLength;
+    if (length > room) length = room;
+    std::memcpy(m_line + m_lineLength, text, length);
+    m_lineLength += length;
+}
+
+bool CTextLineReader::Next(const char*& text, size_t& length) {
+    if (m_fd < 0) return false;
+    for (;;) {
+        if (m_pos < m_end) {
+            const char* rest = m_block.get() + m_pos;
+            const size_t available = m_end - m_pos;
+            const size_t lineEnd = FindLineEnd(rest, available);
+            if (lineEnd < available) {
+                m_pos += lineEnd + 1;
+                if (!m_pending) {
+                    text = rest;
+                    length = lineEnd < kKeep ? lineEnd : kKeep;
+                    return true;
+                }
+                Keep(rest, lineEnd);
+                m_pending = false;
+                text = m_line;
+                length = m_lineLength;
+                return true;
+            }
+            // The line goes on in the next block.
+            Keep(rest, available);
+            m_pos = m_end;
+        }
+        if (m_eof || !Refill()) {
+            if (m_readFailed || !m_pending) return false;
+            // The last line of a file that does not end with a line break.
+            m_pending = false;
+            text = m_line;
+            length = m_lineLength;
+            return true;
+        }
+    }
+}
+
+}  // namespace pelican

@@ -1,0 +1,55 @@
+#pragma once
+// Reads a text file line by line in large blocks. Lines may be of any length
+// (a file of megabytes without a line break included) while memory stays
+// bounded: only the first kKeep characters of a line are handed out, which is
+// more than any S-record field reaches into.
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "image/FileError.h"
+
+namespace pelican {
+
+class CTextLineReader {
+public:
+    // The longest S-record field ends at position 6 + 6 + 2 * 255 = 522.
+    static constexpr size_t kKeep = 1024;
+    static constexpr size_t kBlock = size_t{1} << 20;
+
+    // blockSize: bytes asked of the system per read (small sizes for tests).
+    explicit CTextLineReader(size_t blockSize = kBlock) : m_blockSize(blockSize > 0 ? blockSize : 1) {}
+    ~CTextLineReader();
+    CTextLineReader(const CTextLineReader&) = delete;
+    CTextLineReader& operator=(const CTextLineReader&) = delete;
+
+    // Opens a regular file for reading. Folders, devices and pipes are
+    // refused: a device may never reach its end, a pipe may block the caller.
+    FileError Open(const std::string& path);
+
+    // The next line without its terminator, cut to kKeep characters. "\n",
+    // "\r\n" and a lone "\r" all end a line; the pointer is valid until the
+    // next call. False at the end of the file or when a read fails.
+    bool Next(const char*& text, size_t& length);
+
+    // True when a read failed after the file was opened.
+    bool ReadFailed() const { return m_readFailed; }
+
+private:
+    bool Refill();
+    void Keep(const char* text, size_t length);
+
+    size_t m_blockSize;
+    int m_fd = -1;
+    std::unique_ptr<char[]> m_block;
+    size_t m_pos = 0;
+    size_t m_end = 0;
+    bool m_eof = false;
+    bool m_readFailed = false;
+    // A line that runs past the end of a block is gathered here.
+    char m_line[kKeep];
+    size_t m_lineLength = 0;
+    bool m_pending = false;
+};
+
+}  // namespace pelican
