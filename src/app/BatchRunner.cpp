@@ -1,6 +1,10 @@
 #include "app/BatchRunner.h"
 
+#include <signal.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
 
 #include <iostream>
 #include <map>
@@ -12,10 +16,20 @@
 #include "commands/PreEraseDlg.h"
 #include "commands/StatesDlg.h"
 #include "commands/VersionDlg.h"
+#include "image/IDCheckDlg.h"
+#include "image/SelectDlg.h"
 #include "link/SetCommDlg.h"
 
 namespace pelican {
 namespace {
+
+// Ctrl-C: the first cancels the running page loop (or stops pressing further
+// buttons); the second ends the program after the link is back at 9600 bps.
+std::atomic<int> g_interrupts{0};
+
+void OnInterrupt(int) {
+    g_interrupts.fetch_add(1);
+}
 
 const std::map<std::string, int>& ActionButtons() {
     static const std::map<std::string, int> buttons = {
@@ -39,9 +53,32 @@ bool IsSuccessMessage(const std::string& text) {
 
 CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     : m_app(app), m_options(options) {
+    // "01:02:03:04:05:06:07" → the seven texts typed into the ID fields; the
+    // dialog itself judges whether they are hexadecimal.
+    std::string rest = m_options.id;
+    for (size_t i = 0; i < m_idBytes.size() && !rest.empty(); ++i) {
+        const size_t colon = rest.find(':');
+        m_idBytes[i] = rest.substr(0, colon);
+        rest = colon == std::string::npos ? std::string() : rest.substr(colon + 1);
+    }
     m_interactive = ::isatty(STDIN_FILENO) != 0;
     m_backend.m_onIdle = [this](ui::CDialog& dialog) { OnIdle(dialog); };
     m_backend.m_onMessage = [this](const ui::MessageRecord& message) { OnMessage(message); };
+    m_backend.m_onPump = [this] { CheckInterrupt(); };
+}
+
+void CBatchRunner::CheckInterrupt() {
+    const int interrupts = g_interrupts.load();
+    if (interrupts >= 2) {
+        std::cerr << "\nInterrupted: returning the link to 9600 bps.\n";
+        m_app.SetLink9600(m_app.m_port);
+        m_app.m_port.Close();
+        std::_Exit(130);
+    }
+    if (interrupts == 1 && !m_cancelSent) {
+        m_cancelSent = true;
+        m_backend.CancelProgressAtPump(0);  // the progress window's Cancel
+    }
 }
 
 CBatchRunner::~CBatchRunner() {
@@ -92,14 +129,15 @@ void CBatchRunner::Answer(ui::CDialog& dialog, int button) {
 }
 
 void CBatchRunner::OnIdle(ui::CDialog& dialog) {
+    CheckInterrupt();
     const int id = dialog.Template().id;
     // A dialog that refused its input and stays open gets Cancel, never a
     // second try.
-    if (&dialog == m_lastAnswered && id != CPelicanDlg::IDD) {
+    const int showing = m_backend.CurrentShowing();
+    if (id != CPelicanDlg::IDD && !m_answered.insert(showing).second) {
         Answer(dialog, ui::IDCANCEL);
         return;
     }
-    m_lastAnswered = &dialog;
     switch (id) {
         case CS_PrgDlg::IDD:
             m_backend.SetCheck(id, m_options.target == 1 ? CS_PrgDlg::IDC_BOOTLOADER : CS_PrgDlg::IDC_FLASH);
@@ -148,6 +186,18 @@ void CBatchRunner::OnIdle(ui::CDialog& dialog) {
             Answer(dialog, ui::IDOK);
             return;
         }
+        case CIDCheckDlg::IDD:
+            AnswerIdCheck();
+            return;
+        case CSelectDlg::IDD:
+            if (m_options.file.empty()) {
+                Answer(dialog, ui::IDCANCEL);
+                return;
+            }
+            // A typed path: any S-record file is taken, boot programs included.
+            m_backend.SetText(id, CSelectDlg::IDC_FILEPATH, m_options.file);
+            Answer(dialog, ui::IDOK);
+            return;
         case CPelicanDlg::IDD:
             PressNextButton(dialog);
             return;
@@ -157,9 +207,28 @@ void CBatchRunner::OnIdle(ui::CDialog& dialog) {
     }
 }
 
+void CBatchRunner::AnswerIdCheck() {
+    const int id = CIDCheckDlg::IDD;
+    if (m_options.file.empty()) {
+        m_backend.Press(id, ui::IDCANCEL);
+        return;
+    }
+    if (m_options.id.empty()) {
+        // As a user would: "Refer..." loads the file and reads its ".id" file.
+        m_backend.FileOpenAnswer(m_options.file);
+        m_backend.Press(id, CIDCheckDlg::IDC_REFER);
+    } else {
+        m_backend.SetText(id, CIDCheckDlg::IDC_FILEPATH, m_options.file);
+        for (size_t i = 0; i < 7; ++i)
+            m_backend.SetText(id, CIDCheckDlg::IDC_ID1 + static_cast<int>(i), m_idBytes[i]);
+    }
+    if (m_options.mcu == "sp") m_backend.SetCheck(id, CIDCheckDlg::IDC_ORCA_SP);
+    if (m_options.mcu == "w") m_backend.SetCheck(id, CIDCheckDlg::IDC_ORCA_W);
+    m_backend.Press(id, ui::IDOK);
+}
+
 void CBatchRunner::PressNextButton(ui::CDialog& mainWindow) {
     m_resetsInAction = 0;
-    m_lastAnswered = nullptr;
     if (!m_settingDone) {
         m_settingDone = true;
         CSerialCommState state;
@@ -171,6 +240,7 @@ void CBatchRunner::PressNextButton(ui::CDialog& mainWindow) {
             return;
         }
     }
+    if (g_interrupts.load() > 0) m_nextAction = m_options.actions.size();
     if (m_nextAction < m_options.actions.size() && m_app.m_linkReady) {
         const std::string& action = m_options.actions[m_nextAction++];
         m_backend.Press(CPelicanDlg::IDD, ActionButtons().at(action));
@@ -188,9 +258,17 @@ void CBatchRunner::PressNextButton(ui::CDialog& mainWindow) {
 }
 
 int CBatchRunner::Run() {
+    g_interrupts = 0;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    struct sigaction previous {};
+    ::sigaction(SIGINT, &action, &previous);
     ui::SetBackend(&m_backend);
     m_app.InitInstance();
     ui::SetBackend(nullptr);
+    ::sigaction(SIGINT, &previous, nullptr);
+    if (g_interrupts.load() > 0) return 130;
     if (!m_exitPressed) return m_app.m_linkReady ? 1 : 3;  // start-up ended early
     if (m_linkLost && !m_app.m_linkReady) return 3;
     return m_failed ? 1 : 0;

@@ -3,7 +3,9 @@
 // presses the same main-window buttons and answers the same dialogs, from
 // the command line's options, through the scripted back end. Messages and
 // dialog contents become lines on standard output.
+#include <array>
 #include <functional>
+#include <set>
 #include <string>
 
 #include "app/BatchOptions.h"
@@ -34,6 +36,8 @@ private:
     void OnIdle(ui::CDialog& dialog);
     void OnMessage(const ui::MessageRecord& message);
     void PressNextButton(ui::CDialog& mainWindow);
+    void AnswerIdCheck();
+    void CheckInterrupt();
     void Answer(ui::CDialog& dialog, int button);
     bool AskOnTerminal(const std::string& question);
     void Print(const std::string& line);
@@ -44,10 +48,12 @@ private:
     size_t m_nextAction = 0;
     bool m_settingDone = false;
     bool m_failed = false;
+    bool m_cancelSent = false;
     bool m_exitPressed = false;
     bool m_linkLost = false;
     int m_resetsInAction = 0;
-    const ui::CDialog* m_lastAnswered = nullptr;
+    std::set<int> m_answered;  // showings already given their answer
+    std::array<std::string, 7> m_idBytes;
 };
 
 }  // namespace pelican

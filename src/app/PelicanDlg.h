@@ -22,7 +22,7 @@ public:
         IDC_SETTING = 1015,
         IDC_DOWNLOAD = 1063,
         IDC_VERSION = 1064,
-        IDM_ABOUTBOX = 16,
+        IDM_ABOUTBOX = ui::kAboutCommand,
     };
 
     CPelicanDlg();

@@ -155,6 +155,7 @@ int CScriptedBackend::RunModal(CDialog& dialog) {
     IDialogHost* previous = dialog.Host();
     dialog.Attach(&host);
     m_modalStack.push_back(&dialog);
+    m_showings.push_back(++m_showingCount);
     dialog.OnInitDialog();
     while (!host.m_ended) {
         if (m_steps.empty() && m_onIdle) m_onIdle(dialog);
@@ -180,6 +181,7 @@ int CScriptedBackend::RunModal(CDialog& dialog) {
     texts.clear();
     for (const auto& [control, state] : host.m_controls) texts[control] = state.text;
     m_modalStack.pop_back();
+    m_showings.pop_back();
     dialog.Attach(previous);
     return host.m_result;
 }

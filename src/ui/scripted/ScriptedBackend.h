@@ -67,6 +67,8 @@ public:
     // The controls of the most recently closed dialog of each template id.
     std::map<int, std::map<int, std::string>> m_lastTexts;
 
+    // A number for the innermost modal dialog, new for every showing.
+    int CurrentShowing() const { return m_showings.empty() ? 0 : m_showings.back(); }
     bool ScriptDone() const { return m_steps.empty(); }
     const std::deque<ScriptStep>& Steps() const { return m_steps; }
     void ClearRecords();
@@ -90,6 +92,8 @@ private:
     std::deque<ScriptStep> m_steps;
     std::deque<std::pair<bool, std::string>> m_fileAnswers;
     std::vector<CDialog*> m_modalStack;
+    std::vector<int> m_showings;
+    int m_showingCount = 0;
     std::vector<std::pair<CDialog*, std::unique_ptr<CScriptedHost>>> m_modeless;
     int m_cancelAtPump = 0;
 };

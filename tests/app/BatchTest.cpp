@@ -1,0 +1,170 @@
+// Batch mode end to end: the pelican executable over a pseudo-terminal
+// against pelican-sim, with real time.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "support/TempDir.h"
+
+namespace pelican::test {
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out;
+};
+
+// Runs a program with the settings folder in dir, no standard input, and
+// returns its exit status and standard output.
+Result RunProgram(const std::vector<std::string>& args, const CTempDir& dir) {
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) return {};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", dir.Path().c_str(), 1);
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, 0);
+        ::dup2(pipeFds[1], 1);
+        ::dup2(null, 2);
+        ::close(pipeFds[0]);
+        std::vector<char*> argv;
+        for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(pipeFds[1]);
+    Result result;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0) result.out.append(buffer, static_cast<size_t>(n));
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+// pelican-sim in the background; the path it prints is the port.
+class CSimProcess {
+public:
+    explicit CSimProcess(const std::vector<std::string>& options = {}) {
+        int pipeFds[2];
+        if (::pipe(pipeFds) != 0) return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            const int null = ::open("/dev/null", O_RDWR);
+            ::dup2(null, 0);
+            ::dup2(pipeFds[1], 1);
+            ::dup2(null, 2);
+            std::vector<std::string> args = {PELICAN_SIM_EXE};
+            args.insert(args.end(), options.begin(), options.end());
+            std::vector<char*> argv;
+            for (auto& arg : args) argv.push_back(arg.data());
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        ::close(pipeFds[1]);
+        char c;
+        while (::read(pipeFds[0], &c, 1) == 1 && c != '\n') m_path += c;
+        ::close(pipeFds[0]);
+    }
+    ~CSimProcess() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+    const std::string& Path() const { return m_path; }
+
+private:
+    pid_t m_pid = -1;
+    std::string m_path;
+};
+
+Result Pelican(const CTempDir& dir, std::vector<std::string> args) {
+    args.insert(args.begin(), PELICAN_EXE);
+    return RunProgram(args, dir);
+}
+
+TEST(Batch, StatusAndVersionAt9600ThenAtTheStoredRate) {
+    CTempDir dir;
+    CSimProcess sim({"--version-text", "ORCA 2.1"});
+    ASSERT_FALSE(sim.Path().empty());
+    Result first = Pelican(dir, {"-p", sim.Path(), "status", "version"});
+    EXPECT_EQ(first.status, 0);
+    EXPECT_EQ(first.out,
+              "Ready: Ready\nID Check: Not yet\nErase: Right\nProgram: Right\nAfter block: Right\n"
+              "Check sum: Not match\nData receive timeout: Right\nOver number of data: Right\n"
+              "Version: ORCA 2.1\n");
+
+    // --baud moves the link and stores the rate; the board is back at 9600
+    // afterwards, so the next start-up synchronises and restores 115200.
+    Result faster = Pelican(dir, {"-p", sim.Path(), "--baud", "115200", "version"});
+    EXPECT_EQ(faster.status, 0);
+    EXPECT_EQ(faster.out, "Version: ORCA 2.1\n");
+    EXPECT_NE(dir.Read("pelican.INI").find("Baundrate=115200"), std::string::npos);
+    Result again = Pelican(dir, {"-p", sim.Path(), "version"});
+    EXPECT_EQ(again.status, 0);
+    EXPECT_EQ(again.out, "Version: ORCA 2.1\n");
+}
+
+TEST(Batch, LoadWithIdFileAndARefusedId) {
+    CTempDir dir;
+    dir.Write("prog.mot", "S2060C0000112296\nS9030000FC\n");
+    dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
+    CSimProcess sim;
+    Result good = Pelican(dir, {"-p", sim.Path(), "-f", dir.File("prog.mot"), "load", "status"});
+    EXPECT_EQ(good.status, 0);
+    EXPECT_NE(good.out.find("ID Check: Match\n"), std::string::npos) << good.out;
+
+    CSimProcess fresh;
+    Result refused =
+        Pelican(dir, {"-p", fresh.Path(), "-f", dir.File("prog.mot"), "--id", "01:02:03:04:05:06:08", "status"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out.substr(0, 28), "exclamation: Not match ID.\nR");
+}
+
+TEST(Batch, ActionNotBuiltYetFails) {
+    CTempDir dir;
+    CSimProcess sim;
+    Result result = Pelican(dir, {"-p", sim.Path(), "erase", "-y"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "information: Did not pass ID.\n");
+}
+
+TEST(Batch, UsageErrors) {
+    CTempDir dir;
+    EXPECT_EQ(Pelican(dir, {"status"}).status, 2);                       // no port
+    EXPECT_EQ(Pelican(dir, {"-p", "COM1", "fly"}).status, 2);            // no such action
+    EXPECT_EQ(Pelican(dir, {"-p", "COM1"}).status, 2);                   // options without action
+    EXPECT_EQ(Pelican(dir, {"-p", "COM1", "-t", "eeprom", "status"}).status, 2);
+    EXPECT_EQ(Pelican(dir, {"--version"}).status, 0);
+}
+
+TEST(Batch, SilentBoardEndsWithThreeAndDoesNotHang) {
+    CTempDir dir;
+    // A terminal that nobody answers: the board is off.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string path = ::ptsname(master);
+    Result result = Pelican(dir, {"-p", path, "-b", "19200", "status"});
+    ::close(master);
+    EXPECT_EQ(result.status, 3);
+    EXPECT_EQ(result.out.substr(0, 34), "stop: Timeout. Push RESET.\nwarning");
+    EXPECT_NE(dir.Read("pelican.INI").find("Baundrate=9600"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace pelican::test
