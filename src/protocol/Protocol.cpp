@@ -1,5 +1,7 @@
 #include "protocol/Protocol.h"
 
+#include <algorithm>
+
 namespace pelican::protocol {
 
 uint8_t BaudRateCode(uint32_t baud) {
@@ -37,24 +39,35 @@ Frame PageReadFrame(uint32_t address) {
     return {kPageRead, AddressMiddle(address), AddressHigh(address)};
 }
 
+// Frames are built at their final size and filled in place.
 Frame PageProgramFrame(uint32_t address, const uint8_t* page) {
-    Frame frame{kPageProgram, AddressMiddle(address), AddressHigh(address)};
-    frame.insert(frame.end(), page, page + kPageSize);
+    Frame frame(kPageProgramFrameLength);
+    frame[0] = kPageProgram;
+    frame[1] = AddressMiddle(address);
+    frame[2] = AddressHigh(address);
+    std::copy(page, page + kPageSize, frame.begin() + 3);
     return frame;
 }
 
 Frame IdCheckFrame(int mcuType, const uint8_t* id) {
     const uint32_t area = mcuType == 1 ? kIdAddressW : kIdAddressSP;
-    Frame frame{kIdCheck, static_cast<uint8_t>(area & 0xFF), static_cast<uint8_t>((area >> 8) & 0xFF),
-                static_cast<uint8_t>((area >> 16) & 0xFF), static_cast<uint8_t>(kIdLength)};
-    frame.insert(frame.end(), id, id + kIdLength);
+    Frame frame(kIdCheckFrameLength);
+    frame[0] = kIdCheck;
+    frame[1] = static_cast<uint8_t>(area & 0xFF);
+    frame[2] = static_cast<uint8_t>((area >> 8) & 0xFF);
+    frame[3] = static_cast<uint8_t>((area >> 16) & 0xFF);
+    frame[4] = static_cast<uint8_t>(kIdLength);
+    std::copy(id, id + kIdLength, frame.begin() + 5);
     return frame;
 }
 
 Frame DownloadFirstFrame(uint32_t size, uint8_t checksum, const uint8_t* page) {
-    Frame frame{kDownload, static_cast<uint8_t>(size & 0xFF), static_cast<uint8_t>((size >> 8) & 0xFF),
-                checksum};
-    frame.insert(frame.end(), page, page + kPageSize);
+    Frame frame(kDownloadHeaderLength + kPageSize);
+    frame[0] = kDownload;
+    frame[1] = static_cast<uint8_t>(size & 0xFF);
+    frame[2] = static_cast<uint8_t>((size >> 8) & 0xFF);
+    frame[3] = checksum;
+    std::copy(page, page + kPageSize, frame.begin() + 4);
     return frame;
 }
 

@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "sys/Paths.h"
@@ -16,9 +17,13 @@ CInstanceLock::~CInstanceLock() {
 
 bool CInstanceLock::Acquire(const std::string& name) {
     if (m_fd >= 0) return false;
-    std::string user;
-    if (std::getenv("XDG_RUNTIME_DIR") == nullptr) user = "-" + std::to_string(::getuid());
-    const std::string path = RuntimeDirectory() + "/" + name + user + ".lock";
+    // Without a runtime folder of its own the user shares the temporary
+    // folder, so the lock's name carries the user id.
+    char user[32] = "";
+    if (std::getenv("XDG_RUNTIME_DIR") == nullptr)
+        std::snprintf(user, sizeof user, "-%u", static_cast<unsigned>(::getuid()));
+    std::string path = RuntimeDirectory();
+    path.append("/").append(name).append(user).append(".lock");
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) return false;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
