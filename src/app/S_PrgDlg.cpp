@@ -8,7 +8,7 @@ ui::DialogTemplate CS_PrgDlg::MakeTemplate(const std::vector<std::string>& ports
         IDD,
         "Select Program",
         186,
-        104,
+        110,
         "MS Sans Serif",
         8,
         ui::kSystemMenu | ui::kCentered,
@@ -16,11 +16,11 @@ ui::DialogTemplate CS_PrgDlg::MakeTemplate(const std::vector<std::string>& ports
             {ControlKind::GroupBox, ui::IDC_STATIC, "Select Program", 7, 7, 172, 42, 0, {}},
             {ControlKind::Radio, IDC_FLASH, "Internal flash memory", 17, 19, 150, 10, ui::kGroup, {}},
             {ControlKind::Radio, IDC_BOOTLOADER, "Orca/W boot loader", 17, 33, 150, 10, 0, {}},
-            {ControlKind::GroupBox, ui::IDC_STATIC, "RS232C", 7, 53, 172, 26, ui::kGroup, {}},
-            {ControlKind::Static, ui::IDC_STATIC, "Port", 17, 64, 24, 8, 0, {}},
-            {ControlKind::ComboBox, IDC_PORT, "", 45, 62, 124, 80, ui::kGroup, ports},
-            {ControlKind::Button, ui::IDOK, "OK", 36, 84, 50, 14, ui::kDefault | ui::kGroup, {}},
-            {ControlKind::Button, ui::IDCANCEL, "Cancel", 100, 84, 50, 14, 0, {}},
+            {ControlKind::GroupBox, ui::IDC_STATIC, "RS232C", 7, 53, 172, 32, ui::kGroup, {}},
+            {ControlKind::Static, ui::IDC_STATIC, "Port", 17, 68, 24, 8, 0, {}},
+            {ControlKind::ComboBox, IDC_PORT, "", 45, 66, 124, 80, ui::kGroup, ports},
+            {ControlKind::Button, ui::IDOK, "OK", 36, 90, 50, 14, ui::kDefault | ui::kGroup, {}},
+            {ControlKind::Button, ui::IDCANCEL, "Cancel", 100, 90, 50, 14, 0, {}},
         }};
 }
 

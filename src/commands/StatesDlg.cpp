@@ -9,8 +9,9 @@ const ui::DialogTemplate& CStatesDlg::Template140() {
     auto field = [](int id, int x, int y) {
         return ui::ControlTemplate{ControlKind::Edit, id, "", x, y, 40, 14, ui::kReadOnly | ui::kNoBorder, {}};
     };
-    auto label = [](const char* text, int x, int y) {
-        return ui::ControlTemplate{ControlKind::Static, ui::IDC_STATIC, text, x, y + 3, 72, 8, 0, {}};
+    // Labels end where their field begins; a long one wraps to a second line.
+    auto label = [](const char* text, int x, int y, int fieldX) {
+        return ui::ControlTemplate{ControlKind::Static, ui::IDC_STATIC, text, x, y + 3, fieldX - x - 2, 18, 0, {}};
     };
     static const ui::DialogTemplate tmpl{
         IDD,
@@ -22,19 +23,19 @@ const ui::DialogTemplate& CStatesDlg::Template140() {
         ui::kSystemMenu | ui::kCentered,
         {
             field(IDC_READY, 7, 7),
-            label("ID Check", 7, 34),
+            label("ID Check", 7, 34, 45),
             field(IDC_IDCHECK, 45, 34),
-            label("Erase", 7, 55),
+            label("Erase", 7, 55, 45),
             field(IDC_ERASE, 45, 55),
-            label("Program", 7, 76),
+            label("Program", 7, 76, 45),
             field(IDC_PROGRAM, 45, 76),
-            label("After block", 7, 97),
+            label("After block", 7, 97, 45),
             field(IDC_AFTERBLOCK, 45, 97),
-            label("Check sum", 94, 55),
+            label("Check sum", 94, 55, 168),
             field(IDC_CHECKSUM, 168, 55),
-            label("Data receive timeout", 94, 76),
+            label("Data receive timeout", 94, 76, 168),
             field(IDC_TIMEOUT, 168, 76),
-            label("Over number of data", 94, 97),
+            label("Over number of data", 94, 97, 168),
             field(IDC_OVER, 168, 97),
             {ControlKind::Etched, ui::IDC_STATIC, "", 0, 119, 215, 1, 0, {}},
             {ControlKind::Button, ui::IDOK, "Menu", 82, 126, 50, 14, ui::kDefault | ui::kGroup, {}},

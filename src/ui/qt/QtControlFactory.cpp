@@ -11,6 +11,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -88,6 +89,12 @@ QWidget* CQtControlFactory::Create(const ControlTemplate& control) const {
             edit->setReadOnly((control.style & kReadOnly) != 0);
             if (control.style & kRight) edit->setAlignment(Qt::AlignRight);
             if (control.style & kNoBorder) edit->setFrame(false);
+            if (control.style & kReadOnly) {
+                // A read-only field shows on the dialog's own background.
+                QPalette palette = edit->palette();
+                palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+                edit->setPalette(palette);
+            }
             widget = edit;
             break;
         }

@@ -1,0 +1,122 @@
+// Pelican's own windows drawn by the Qt back end off screen: every control
+// at its dialog-unit position, the main window's buttons where the layout
+// puts them. With PELICAN_SNAPSHOT_DIR set, the windows are also written as
+// PNG pictures there (scripts/screenshots.sh does this for docs/).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QIcon>
+#include <QMenuBar>
+#include <QPushButton>
+#include <cstdlib>
+#include <memory>
+
+#include "app/AboutDlg.h"
+#include "app/FirstSetDlg.h"
+#include "app/PelicanApp.h"
+#include "app/PelicanDlg.h"
+#include "app/S_PrgDlg.h"
+#include "commands/PreEraseDlg.h"
+#include "commands/StatesDlg.h"
+#include "commands/VersionDlg.h"
+#include "image/IDCheckDlg.h"
+#include "image/SelectDlg.h"
+#include "link/SetCommDlg.h"
+#include "ui/qt/DialogRenderer.h"
+#include "ui/qt/DialogUnits.h"
+#include "ui/qt/QtDialogHost.h"
+
+namespace pelican::test {
+namespace {
+
+using ui::ControlKind;
+
+void ExpectAtDialogUnits(ui::CDialog& dialog) {
+    ui::CQtDialogHost host(dialog, nullptr);
+    const ui::CDialogUnits& units = host.Units();
+    const auto& tmpl = dialog.Template();
+    SCOPED_TRACE(tmpl.title);
+    for (size_t i = 0; i < tmpl.controls.size(); ++i) {
+        const auto& c = tmpl.controls[i];
+        if (c.kind == ControlKind::ComboBox || c.kind == ControlKind::Icon || c.kind == ControlKind::Etched) continue;
+        QWidget* widget = host.ControlAt(i);
+        ASSERT_NE(widget, nullptr);
+        EXPECT_EQ(widget->geometry(), units.Rect(c.x, c.y, c.cx, c.cy)) << c.caption;
+    }
+    EXPECT_EQ(host.Client()->size(), units.Size(tmpl.cx, tmpl.cy));
+}
+
+TEST(PelicanWindows, MainWindowButtonsSitAtTheirPositions) {
+    CPelicanDlg dlg;
+    ui::CQtDialogHost host(dlg, nullptr);
+    const ui::CDialogUnits& units = host.Units();
+    const std::pair<int, QPoint> positions[] = {
+        {1005, {36, 10}},  {1006, {36, 42}},   {1007, {36, 74}},   {1034, {36, 106}},
+        {1010, {36, 138}}, {1008, {35, 172}},  {1009, {130, 10}},  {1000, {130, 42}},
+        {1015, {130, 74}}, {1063, {130, 106}}, {1064, {130, 138}}, {2, {85, 210}},
+    };
+    for (const auto& [id, at] : positions) {
+        auto* button = qobject_cast<QPushButton*>(host.Control(id));
+        ASSERT_NE(button, nullptr) << id;
+        EXPECT_EQ(button->geometry(), units.Rect(at.x(), at.y(), 50, 14)) << id;
+        EXPECT_FALSE(button->isDefault()) << id;
+    }
+    EXPECT_EQ(host.windowTitle(), QStringLiteral("Pelican"));
+    // "About Pelican..." lives in the Help menu above the buttons.
+    auto* bar = host.findChild<QMenuBar*>();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_FALSE(bar->actions().isEmpty());
+    EXPECT_EQ(bar->actions()[0]->text(), QStringLiteral("&Help"));
+}
+
+TEST(PelicanWindows, EveryTemplateBuildsAtDialogUnits) {
+    CPelicanDlg main;
+    CStatesDlg states;
+    CVersionDlg version;
+    CSetCommDlg setComm;
+    CS_PrgDlg select(CPelicanApp::PortList());
+    CFirstSetDlg firstSet;
+    CIDCheckDlg idCheck;
+    CSelectDlg fileSelect;
+    CPreEraseDlg preErase;
+    CAboutDlg about;
+    for (ui::CDialog* dialog : std::initializer_list<ui::CDialog*>{
+             &main, &states, &version, &setComm, &select, &firstSet, &idCheck, &fileSelect, &preErase, &about})
+        ExpectAtDialogUnits(*dialog);
+}
+
+TEST(PelicanWindows, Snapshots) {
+    const char* dir = std::getenv("PELICAN_SNAPSHOT_DIR");
+    if (dir == nullptr) GTEST_SKIP() << "PELICAN_SNAPSHOT_DIR not set";
+    const std::string out = dir;
+    CPelicanDlg main;
+    EXPECT_TRUE(ui::RenderDialogToPng(main, out + "/main-window.png"));
+    CStatesDlg states;
+    states.SetStatus(0x80, 0x0C);
+    EXPECT_TRUE(ui::RenderDialogToPng(states, out + "/status.png"));
+    CVersionDlg version;
+    version.SetVersion("VER.1.00");
+    EXPECT_TRUE(ui::RenderDialogToPng(version, out + "/version.png"));
+    CSetCommDlg setComm;
+    setComm.SetBaudText(115200);
+    EXPECT_TRUE(ui::RenderDialogToPng(setComm, out + "/set-baudrate.png"));
+    CS_PrgDlg select({"COM1", "COM2", "COM3", "COM4", "/dev/ttyUSB0"});
+    EXPECT_TRUE(ui::RenderDialogToPng(select, out + "/select-program.png"));
+    CIDCheckDlg idCheck;
+    idCheck.m_filePath = "/home/user/firmware/prog.mot";
+    idCheck.m_id = {"01", "02", "03", "04", "05", "06", "07"};
+    EXPECT_TRUE(ui::RenderDialogToPng(idCheck, out + "/id-check.png"));
+    CAboutDlg about;
+    EXPECT_TRUE(ui::RenderDialogToPng(about, out + "/about.png"));
+}
+
+}  // namespace
+}  // namespace pelican::test
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(PELICAN_ICON)));
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
