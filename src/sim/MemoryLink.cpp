@@ -1,0 +1,162 @@
+#include "sim/MemoryLink.h"
+
+#include <algorithm>
+
+namespace pelican::sim {
+namespace {
+
+// Something that looks like a small descriptor while the port is open.
+constexpr intptr_t kHandle = 64;
+// A real-clock wait is cut into slices so that a reply another thread's
+// write provoked is not missed for long.
+constexpr uint64_t kRealSliceMs = 20;
+
+}  // namespace
+
+CMemoryLink::CMemoryLink(CBootLoader& board, IClock& clock, std::string portName)
+    : m_board(board), m_clock(clock), m_portName(std::move(portName)) {}
+
+CMemoryLink::~CMemoryLink() {
+    Close();
+}
+
+LineFormat CMemoryLink::FormatOf(const LineSettings& line) {
+    return LineFormat{line.baudRate, line.byteSize, line.parity, line.stopBits};
+}
+
+bool CMemoryLink::Open(const std::string& name) {
+    std::lock_guard lock(m_mutex);
+    if (m_open || name != m_portName || !m_board.AttachHost()) return false;
+    // Whatever the board said while nobody listened went nowhere.
+    m_board.TakeDue(m_clock.NowMs());
+    m_queue.clear();
+    m_errors = 0;
+    m_dtr = false;
+    m_open = true;
+    return true;
+}
+
+bool CMemoryLink::Close() {
+    std::lock_guard lock(m_mutex);
+    if (!m_open) return true;
+    m_open = false;
+    m_dtr = false;
+    m_queue.clear();
+    m_board.DetachHost();
+    return true;
+}
+
+bool CMemoryLink::IsOpen() const {
+    std::lock_guard lock(m_mutex);
+    return m_open;
+}
+
+intptr_t CMemoryLink::Handle() const {
+    return IsOpen() ? kHandle : -1;
+}
+
+void CMemoryLink::RaiseDtr() {
+    std::lock_guard lock(m_mutex);
+    if (m_open) m_dtr = true;
+}
+
+bool CMemoryLink::DtrRaised() const {
+    std::lock_guard lock(m_mutex);
+    return m_dtr;
+}
+
+bool CMemoryLink::Pump(uint64_t now) {
+    const std::vector<SimReply> replies = m_board.TakeDue(now);
+    const LineFormat host = FormatOf(m_line);
+    for (const SimReply& reply : replies) {
+        if (reply.lineError) {
+            m_errors |= kLineFraming;
+            continue;
+        }
+        for (const UartChar& got : CUartModel::Transfer(reply.byte, CUartModel::Board(reply.baud), host)) {
+            // A real UART queues the character it framed badly and reports
+            // the error beside it.
+            m_queue.push_back(got.value);
+            if (got.framingError) m_errors |= kLineFraming;
+            if (got.parityError) m_errors |= kLineParity;
+        }
+    }
+    return !replies.empty();
+}
+
+long CMemoryLink::Write(const uint8_t* data, size_t length) {
+    std::lock_guard lock(m_mutex);
+    if (!m_open) return -1;
+    const uint64_t now = m_clock.NowMs();
+    Pump(now);
+    m_board.Receive(data, length, FormatOf(m_line), now);
+    return static_cast<long>(length);
+}
+
+bool CMemoryLink::QueryInput(uint32_t& errors, size_t& queued) {
+    std::lock_guard lock(m_mutex);
+    errors = 0;
+    queued = 0;
+    if (!m_open) return false;
+    Pump(m_clock.NowMs());
+    errors = m_errors;
+    m_errors = 0;
+    queued = m_queue.size();
+    return true;
+}
+
+long CMemoryLink::Read(uint8_t* data, size_t length) {
+    std::lock_guard lock(m_mutex);
+    if (!m_open) return -1;
+    Pump(m_clock.NowMs());
+    const size_t count = std::min(length, m_queue.size());
+    std::copy_n(m_queue.begin(), count, data);
+    m_queue.erase(m_queue.begin(), m_queue.begin() + static_cast<std::ptrdiff_t>(count));
+    return static_cast<long>(count);
+}
+
+bool CMemoryLink::PurgeInput() {
+    std::lock_guard lock(m_mutex);
+    if (!m_open) return false;
+    Pump(m_clock.NowMs());
+    m_queue.clear();
+    return true;
+}
+
+bool CMemoryLink::GetLine(LineSettings& line) {
+    std::lock_guard lock(m_mutex);
+    if (!m_open) return false;
+    line = m_line;
+    return true;
+}
+
+bool CMemoryLink::SetLine(const LineSettings& line) {
+    std::lock_guard lock(m_mutex);
+    if (!m_open || line.baudRate == 0 || line.byteSize < 5 || line.byteSize > 8 || line.parity > 4 ||
+        line.stopBits > 2)
+        return false;
+    // Characters already on the wire were taken at the old settings.
+    Pump(m_clock.NowMs());
+    m_line = line;
+    return true;
+}
+
+void CMemoryLink::WaitInput(uint64_t deadlineMs) {
+    uint64_t now = 0;
+    uint64_t until = deadlineMs;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_open) return;
+        now = m_clock.NowMs();
+        if (Pump(now) || m_errors != 0) return;
+        // Only a reply from the board can bring input; wait for the next one.
+        if (const auto next = m_board.NextDue()) until = std::min(until, *next);
+    }
+    if (until <= now) return;
+    uint64_t wait = until - now;
+    if (!m_clock.IsVirtual()) wait = std::min(wait, kRealSliceMs);
+    wait = std::min<uint64_t>(wait, UINT32_MAX);
+    m_clock.Sleep(static_cast<uint32_t>(wait));
+}
+
+}  // namespace pelican::sim

@@ -1,0 +1,122 @@
+// pelican-sim: a simulated Orca board in serial boot mode on a
+// pseudo-terminal. Point the program (or any terminal program) at the path it
+// prints; press Enter or send SIGUSR1 for RESET; SIGINT or SIGTERM ends it.
+#include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "sim/BootLoader.h"
+#include "sim/PtyBoard.h"
+#include "sim/SimCommandLine.h"
+
+namespace {
+
+using pelican::sim::SimFrame;
+
+void PrintFrame(const SimFrame& frame) {
+    std::string line = "pelican-sim: ";
+    char hex[4];
+    const size_t shown = frame.bytes.size() < 8 ? frame.bytes.size() : 8;
+    for (size_t i = 0; i < shown; ++i) {
+        std::snprintf(hex, sizeof hex, "%02X ", frame.bytes[i]);
+        line += hex;
+    }
+    if (frame.bytes.size() > shown) line += "... ";
+    line += "(" + std::to_string(frame.bytes.size()) + " bytes)";
+    if (!frame.complete) line += " cut off";
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace pelican::sim;
+    SimOptions options;
+    std::string error;
+    if (!CSimCommandLine::Parse(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+        std::cerr << "pelican-sim: " << error << "\n\n" << CSimCommandLine::Usage();
+        return 2;
+    }
+    if (options.help) {
+        std::cout << CSimCommandLine::Usage();
+        return 0;
+    }
+
+    // The signals are taken through a descriptor; block them before the
+    // serving thread exists so that it inherits the mask.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    const int signalFd = ::signalfd(-1, &signals, SFD_CLOEXEC);
+    if (signalFd < 0) {
+        std::cerr << "pelican-sim: signalfd: " << std::strerror(errno) << "\n";
+        return 1;
+    }
+
+    CBootLoader board(options.config);
+    if (!board.LoadError().empty()) {
+        std::cerr << "pelican-sim: " << board.LoadError() << "\n";
+        return 1;
+    }
+    if (options.verbose) board.SetFrameObserver(PrintFrame);
+    CPtyBoard pty(board);
+    if (!pty.Start(&error)) {
+        std::cerr << "pelican-sim: " << error << "\n";
+        return 1;
+    }
+    if (!options.linkPath.empty()) {
+        struct stat st {};
+        if (::lstat(options.linkPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) ::unlink(options.linkPath.c_str());
+        if (::symlink(pty.Path().c_str(), options.linkPath.c_str()) != 0) {
+            std::cerr << "pelican-sim: cannot create " << options.linkPath << ": " << std::strerror(errno) << "\n";
+            return 1;
+        }
+    }
+    std::cout << pty.Path() << std::endl;
+
+    bool stdinOpen = true;
+    for (bool running = true; running;) {
+        pollfd fds[2] = {{signalFd, POLLIN, 0}, {stdinOpen ? STDIN_FILENO : -1, POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        if (fds[0].revents & POLLIN) {
+            signalfd_siginfo info{};
+            if (::read(signalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+                if (info.ssi_signo == SIGUSR1) {
+                    pty.Reset();
+                    std::fprintf(stderr, "pelican-sim: RESET\n");
+                } else {
+                    running = false;
+                }
+            }
+        }
+        if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
+            char buffer[256];
+            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+            if (n <= 0) {
+                stdinOpen = false;  // no terminal: signals only
+            } else if (std::memchr(buffer, '\n', static_cast<size_t>(n)) != nullptr) {
+                pty.Reset();
+                std::fprintf(stderr, "pelican-sim: RESET\n");
+            }
+        }
+    }
+    if (!options.linkPath.empty()) ::unlink(options.linkPath.c_str());
+    pty.Stop();
+    ::close(signalFd);
+    return 0;
+}

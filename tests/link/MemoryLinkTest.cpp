@@ -1,0 +1,186 @@
+// The serial port's logic over the in-memory back end: opening, closed-port
+// behaviour, line errors and the receive-notification thread.
+#include <gtest/gtest.h>
+
+#include <time.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+#include "sim/MemoryLink.h"
+#include "support/SimBench.h"
+
+namespace pelican::test {
+namespace {
+
+TEST(MemoryLink, OpensOnlyItsOwnPortAndTheBoardTakesOneHost) {
+    CSimBench bench;
+    auto device = std::make_unique<sim::CMemoryLink>(bench.Board(), bench.Clock());
+    sim::CMemoryLink* link = device.get();
+    CSerialComm port(std::move(device), bench.Clock());
+    EXPECT_EQ(port.Open("COM2"), 0);
+    EXPECT_EQ(port.IsOpen(), 0);
+    EXPECT_EQ(port.PortName(), "");
+    EXPECT_EQ(port.Open("COM1"), 1);
+    EXPECT_EQ(port.PortName(), "COM1");
+    EXPECT_TRUE(link->DtrRaised());
+    EXPECT_FALSE(link->Open("COM1"));  // already open
+
+    // A second host on the same board: the connector is taken.
+    CSerialComm second(bench.MakeDevice(), bench.Clock());
+    EXPECT_EQ(second.Open("COM1"), 0);
+    EXPECT_EQ(port.Close(), 1);
+    EXPECT_FALSE(link->DtrRaised());
+    EXPECT_EQ(second.Open("COM1"), 1);
+
+    // A link given another name stands for a port the program will not find.
+    CSerialComm missing(bench.MakeDevice("/dev/ttyUSB7"), bench.Clock());
+    EXPECT_EQ(missing.Open("COM1"), 0);
+}
+
+TEST(MemoryLink, ClosedPortFailsQuietlyAndReportsZeros) {
+    CSimBench bench;
+    CSerialComm port(bench.MakeDevice(), bench.Clock());
+    EXPECT_EQ(port.Close(), 1);
+    CSerialCommState state(9600, 8, 0, 0);
+    EXPECT_EQ(port.GetState(state), 0);
+    EXPECT_EQ(state.m_baudRate, 0u);
+    EXPECT_EQ(state.m_byteSize, 0);
+    EXPECT_EQ(state.m_parity, 0);
+    EXPECT_EQ(state.m_stopBits, 0);
+    const uint8_t status = 0x70;
+    EXPECT_EQ(port.Send(&status, 1), 0);
+    port.SetReadTimeout(5000);
+    const uint64_t before = bench.Clock().NowMs();
+    uint8_t reply[2];
+    EXPECT_EQ(port.Receive(reply, 2), 0);
+    EXPECT_EQ(port.m_timedOut, 0);
+    EXPECT_EQ(bench.Clock().NowMs(), before);
+    EXPECT_TRUE(bench.Received().empty());
+
+    ASSERT_EQ(port.Open("COM1"), 1);
+    EXPECT_EQ(port.SetState(CSerialCommState(38400, 7, 2, 2)), 1);
+    EXPECT_EQ(port.GetState(state), 1);
+    EXPECT_EQ(state.m_baudRate, 38400u);
+    EXPECT_EQ(state.m_byteSize, 7);
+    EXPECT_EQ(state.m_parity, 2);
+    EXPECT_EQ(state.m_stopBits, 2);
+    EXPECT_EQ(port.SetState(CSerialCommState(9600, 9, 0, 0)), 0);  // no such line
+    EXPECT_EQ(port.Close(), 1);
+    EXPECT_EQ(port.Close(), 1);
+    EXPECT_EQ(port.GetState(state), 0);
+    EXPECT_EQ(state.m_baudRate, 0u);
+}
+
+TEST(MemoryLink, LineErrorEndsTheReadAtOnceWithoutTimeOut) {
+    sim::BoardConfig config;
+    config.faults.lineError = sim::SimTrigger{0x70, 0};
+    CSimBench bench(config);
+    bench.Synchronise();
+    auto port = bench.OpenPort();
+    port->SetReadTimeout(5000);
+    const uint64_t before = bench.Clock().NowMs();
+    EXPECT_TRUE(Exchange(*port, {0x70}, 2).empty());
+    EXPECT_EQ(port->m_timedOut, 0);
+    EXPECT_EQ(bench.Clock().NowMs(), before);
+    // The error was cleared by the query that reported it.
+    EXPECT_EQ(Exchange(*port, {0xFB}, 8).size(), 8u);
+    // A time-out for comparison: the clock runs to just past the limit.
+    EXPECT_TRUE(Exchange(*port, {0xFF, 0x00, 0x0C}, 256).empty());  // no ID yet: no answer
+    EXPECT_EQ(port->m_timedOut, 1);
+    EXPECT_EQ(bench.Clock().NowMs(), before + 5001);
+}
+
+TEST(MemoryLink, OnTheRealClockAWaitSleepsUntilTheReplyIsDue) {
+    sim::BoardConfig config;
+    config.eraseMs = 200;
+    sim::CBootLoader board(config);
+    CSerialComm port(std::make_unique<sim::CMemoryLink>(board, RealClock()), RealClock());
+    ASSERT_EQ(port.Open("COM1"), 1);
+    port.SetState(CSerialCommState(9600, 8, 0, 0));
+    port.SetReadTimeout(1000);
+    ASSERT_EQ(Exchange(port, Bytes(16, 0x00), 1), Bytes{0xB0});
+    const Bytes id{0xF5, 0xDF, 0xFF, 0x0F, 0x07, 1, 2, 3, 4, 5, 6, 7};
+    Exchange(port, id, 0);
+    Exchange(port, {0x75}, 0);
+    Exchange(port, {0xA7, 0xD0}, 0);
+    timespec cpu0{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Exchange(port, {0x70}, 2), (Bytes{0x80, 0x0C}));
+    const auto waited = std::chrono::steady_clock::now() - start;
+    timespec cpu1{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu1);
+    const double cpu = static_cast<double>(cpu1.tv_sec - cpu0.tv_sec) + static_cast<double>(cpu1.tv_nsec - cpu0.tv_nsec) / 1e9;
+    EXPECT_GE(waited, std::chrono::milliseconds(190));
+    EXPECT_LT(waited, std::chrono::milliseconds(400));
+    EXPECT_LT(cpu, 0.05);
+}
+
+struct Notifications {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int calls = 0;
+    uint32_t errors = 0;
+
+    static void Callback(void* self, uint32_t errors) {
+        auto* seen = static_cast<Notifications*>(self);
+        std::lock_guard lock(seen->mutex);
+        ++seen->calls;
+        seen->errors |= errors;
+        seen->changed.notify_all();
+    }
+    bool WaitForCall() {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(2), [this] { return calls > 0; });
+    }
+    void Clear() {
+        std::lock_guard lock(mutex);
+        calls = 0;
+        errors = 0;
+    }
+};
+
+TEST(MemoryLink, ReaderThreadNotifiesAndRestarts) {
+    CSimBench bench;
+    bench.Synchronise();
+    auto port = bench.OpenPort();
+    Notifications seen;
+    // The reader only queries the board; the virtual clock stands still while
+    // it runs, and every reply below is due at once.
+    EXPECT_EQ(port->StopReader(), 0);  // nothing to stop
+    ASSERT_EQ(port->StartReader(&Notifications::Callback, &seen, 8), 1);
+    EXPECT_EQ(port->StartReader(&Notifications::Callback, &seen, 8), 0);
+    const uint8_t status = 0x70;
+    port->Send(&status, 1);  // 2 bytes: under the threshold
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    {
+        std::lock_guard lock(seen.mutex);
+        EXPECT_EQ(seen.calls, 0);
+    }
+    const uint8_t version = 0xFB;
+    port->Send(&version, 1);  // 10 queued now
+    EXPECT_TRUE(seen.WaitForCall());
+    EXPECT_EQ(port->StopReader(), 1);
+    {
+        std::lock_guard lock(seen.mutex);
+        EXPECT_EQ(seen.errors, 0u);
+    }
+
+    // Started again, it notifies a line error whatever the threshold.
+    port->PurgeInput();
+    seen.Clear();
+    sim::SimFaults faults;
+    faults.lineError = sim::SimTrigger{0x70, 0};
+    bench.Board().SetFaults(faults);
+    ASSERT_EQ(port->StartReader(&Notifications::Callback, &seen, 1000), 1);
+    port->Send(&status, 1);
+    EXPECT_TRUE(seen.WaitForCall());
+    EXPECT_EQ(port->StopReader(), 1);
+    std::lock_guard lock(seen.mutex);
+    EXPECT_NE(seen.errors & kLineFraming, 0u);
+}
+
+}  // namespace
+}  // namespace pelican::test

@@ -1,0 +1,155 @@
+// The serial port's termios back end against the simulated board on a real
+// pseudo-terminal, in real time. Kept few and short.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "link/SerialComm.h"
+#include "sim/PtyBoard.h"
+#include "support/SimBench.h"
+
+namespace pelican::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long long MsSince(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+class PtyLink : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(m_pty.Start(&error)) << error;
+        ASSERT_EQ(m_port.Open(m_pty.Path()), 1);
+        ASSERT_EQ(m_port.SetState(CSerialCommState(9600, 8, 0, 0)), 1);
+        m_port.SetReadTimeout(1000);
+        ASSERT_EQ(Exchange(m_port, Bytes(16, 0x00), 1), Bytes{0xB0});
+    }
+
+    sim::CBootLoader m_board;
+    sim::CPtyBoard m_pty{m_board};
+    CSerialComm m_port;
+};
+
+TEST_F(PtyLink, ExactLengthAndTheRestStaysQueued) {
+    const uint8_t version = 0xFB;
+    m_port.Send(&version, 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // all 8 are in
+    uint8_t text[8] = {};
+    EXPECT_EQ(m_port.Receive(text, 5), 5);
+    EXPECT_EQ(std::string(text, text + 5), "VER.1");
+    m_port.SetReadTimeout(50);
+    EXPECT_EQ(m_port.Receive(text, 3), 3);
+    EXPECT_EQ(std::string(text, text + 3), ".00");
+    EXPECT_EQ(m_port.Receive(text, 1), 0);
+    EXPECT_EQ(m_board.ReceivedBytes().back(), 0xFB);
+}
+
+TEST_F(PtyLink, TimeOutComesALittleAfterTheLimit) {
+    m_port.SetReadTimeout(300);
+    const auto start = Clock::now();
+    uint8_t byte = 0;
+    EXPECT_EQ(m_port.Receive(&byte, 1), 0);
+    const long long elapsed = MsSince(start);
+    EXPECT_EQ(m_port.m_timedOut, 1);
+    EXPECT_GE(elapsed, 300);
+    EXPECT_LT(elapsed, 500);
+}
+
+TEST_F(PtyLink, PurgeDiscardsWhatArrived) {
+    const uint8_t version = 0xFB;
+    m_port.Send(&version, 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    m_port.PurgeInput();
+    m_port.SetReadTimeout(200);
+    uint8_t byte = 0;
+    EXPECT_EQ(m_port.Receive(&byte, 1), 0);
+    EXPECT_EQ(m_port.m_timedOut, 1);
+    EXPECT_EQ(Exchange(m_port, {0x70}, 2), (Bytes{0x80, 0x00}));
+}
+
+TEST_F(PtyLink, FarEndClosingMidReadEndsTheReadAsALineFailure) {
+    m_port.SetReadTimeout(3000);
+    std::thread unplug([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        m_pty.Stop();
+    });
+    const auto start = Clock::now();
+    uint8_t byte = 0;
+    EXPECT_EQ(m_port.Receive(&byte, 1), 0);
+    const long long elapsed = MsSince(start);
+    unplug.join();
+    EXPECT_EQ(m_port.m_timedOut, 0);
+    EXPECT_GE(elapsed, 150);
+    EXPECT_LT(elapsed, 1000);
+    EXPECT_EQ(m_port.Close(), 1);
+}
+
+TEST_F(PtyLink, SecondOpenOfTheSameTerminalFails) {
+    CSerialComm other;
+    EXPECT_EQ(other.Open(m_pty.Path()), 0);
+    EXPECT_EQ(m_port.Close(), 1);
+    EXPECT_EQ(other.Open(m_pty.Path()), 1);
+    // The board kept the line up between the two hosts.
+    other.SetState(CSerialCommState(9600, 8, 0, 0));
+    other.SetReadTimeout(1000);
+    EXPECT_EQ(Exchange(other, {0x70}, 2), (Bytes{0x80, 0x00}));
+}
+
+TEST_F(PtyLink, BaudRateChangeFollowsTheHostsLineSettings) {
+    EXPECT_EQ(Exchange(m_port, {0xB0}, 1), Bytes{0xB0});
+    EXPECT_EQ(Exchange(m_port, {0xB4}, 1), Bytes{0xB4});
+    ASSERT_EQ(m_port.SetState(CSerialCommState(115200, 8, 0, 0)), 1);
+    EXPECT_EQ(Exchange(m_port, {0xB4}, 1), Bytes{0xB4});
+    EXPECT_EQ(Exchange(m_port, {0x70}, 2), (Bytes{0x80, 0x00}));
+    EXPECT_EQ(m_board.BaudRate(), 115200u);
+
+    // The host at 9600, the board at 115200: the board cannot frame the
+    // command and says nothing.
+    ASSERT_EQ(m_port.SetState(CSerialCommState(9600, 8, 0, 0)), 1);
+    m_port.SetReadTimeout(300);
+    const size_t errorsBefore = m_board.LineErrors();
+    EXPECT_TRUE(Exchange(m_port, {0x70}, 2).empty());
+    EXPECT_EQ(m_port.m_timedOut, 1);
+    EXPECT_GT(m_board.LineErrors(), errorsBefore);
+
+    // A reply sent at 115200 to a host that has meanwhile gone to 9600
+    // arrives as garbage.
+    ASSERT_EQ(m_port.SetState(CSerialCommState(115200, 8, 0, 0)), 1);
+    sim::SimFaults faults;
+    faults.lateReply = sim::SimTrigger{0xFB, 0};
+    faults.lateMs = 150;
+    m_board.SetFaults(faults);
+    const uint8_t version = 0xFB;
+    m_port.Send(&version, 1);
+    // A terminal has no wire time: let the board take the command at 115200
+    // before the host moves.
+    for (int i = 0; i < 100 && m_board.ReceivedBytes().back() != 0xFB; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(m_port.SetState(CSerialCommState(9600, 8, 0, 0)), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    m_port.SetReadTimeout(50);
+    Bytes garbage;
+    uint8_t byte = 0;
+    while (m_port.Receive(&byte, 1) == 1) garbage.push_back(byte);
+    EXPECT_FALSE(garbage.empty());
+    EXPECT_LT(garbage.size(), 8u);
+    for (uint8_t b : garbage) EXPECT_EQ(b, 0xFF);
+}
+
+TEST_F(PtyLink, ResetFromAnotherThreadUnsynchronisesTheBoard) {
+    std::thread button([this] { m_pty.Reset(); });
+    button.join();
+    m_port.SetReadTimeout(200);
+    EXPECT_TRUE(Exchange(m_port, {0x70}, 2).empty());
+    m_pty.RequestReset();  // the signal-handler way
+    m_port.SetReadTimeout(1000);
+    EXPECT_EQ(Exchange(m_port, Bytes(16, 0x00), 1), Bytes{0xB0});
+    EXPECT_EQ(Exchange(m_port, {0x70}, 2), (Bytes{0x80, 0x00}));
+}
+
+}  // namespace
+}  // namespace pelican::test

@@ -1,0 +1,135 @@
+// The stand-alone board program: it prints its terminal, serves it, takes
+// RESET from Enter and SIGUSR1, and cleans up on SIGTERM.
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "link/SerialComm.h"
+#include "support/SimBench.h"
+#include "support/TempDir.h"
+
+namespace pelican::test {
+namespace {
+
+struct Child {
+    pid_t pid = -1;
+    int input = -1;   // its stdin
+    int output = -1;  // its stdout
+};
+
+Child Spawn(const std::vector<std::string>& args) {
+    int in[2];
+    int out[2];
+    if (::pipe(in) != 0 || ::pipe(out) != 0) return {};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(in[0], STDIN_FILENO);
+        ::dup2(out[1], STDOUT_FILENO);
+        ::close(in[1]);
+        ::close(out[0]);
+        std::vector<char*> argv{const_cast<char*>(PELICAN_SIM_EXE)};
+        for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        ::execv(PELICAN_SIM_EXE, argv.data());
+        ::_exit(127);
+    }
+    ::close(in[0]);
+    ::close(out[1]);
+    return Child{pid, in[1], out[0]};
+}
+
+// Everything the child writes to stdout until it closes it (or a line, if
+// oneLine), with a time limit.
+std::string ReadOutput(int fd, bool oneLine) {
+    std::string text;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < until) {
+        pollfd pfd{fd, POLLIN, 0};
+        if (::poll(&pfd, 1, 100) <= 0) continue;
+        char c = 0;
+        if (::read(fd, &c, 1) != 1) break;
+        if (oneLine && c == '\n') break;
+        text += c;
+    }
+    return text;
+}
+
+// The exit status, or -1 when it did not end within 3 s (then it is killed).
+int WaitExit(pid_t pid) {
+    for (int i = 0; i < 300; ++i) {
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    return -1;
+}
+
+void CloseChild(const Child& child) {
+    ::close(child.input);
+    ::close(child.output);
+}
+
+TEST(PelicanSim, HelpAndBadOptions) {
+    Child help = Spawn({"--help"});
+    ASSERT_GT(help.pid, 0);
+    EXPECT_NE(ReadOutput(help.output, false).find("Usage: pelican-sim"), std::string::npos);
+    EXPECT_EQ(WaitExit(help.pid), 0);
+    CloseChild(help);
+    Child bad = Spawn({"--type", "z"});
+    ASSERT_GT(bad.pid, 0);
+    EXPECT_EQ(WaitExit(bad.pid), 2);
+    CloseChild(bad);
+}
+
+TEST(PelicanSim, ServesItsTerminalTakesResetAndEndsCleanly) {
+    CTempDir dir;
+    const std::string link = dir.File("orca");
+    Child child = Spawn({"--type", "w", "--version-text", "SIMTEST1", "--link", link});
+    ASSERT_GT(child.pid, 0);
+    const std::string path = ReadOutput(child.output, true);
+    ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u) << path;
+    EXPECT_EQ(std::filesystem::read_symlink(link).string(), path);
+
+    CSerialComm port;
+    ASSERT_EQ(port.Open(link), 1);
+    port.SetState(CSerialCommState(9600, 8, 0, 0));
+    port.SetReadTimeout(1000);
+    EXPECT_EQ(Exchange(port, Bytes(16, 0x00), 1), Bytes{0xB0});
+    EXPECT_EQ(Exchange(port, {0xFB}, 8), (Bytes{'S', 'I', 'M', 'T', 'E', 'S', 'T', '1'}));
+    Exchange(port, {0xF5, 0xDF, 0xFF, 0xFF, 0x07, 1, 2, 3, 4, 5, 6, 7}, 0);
+    EXPECT_EQ(Exchange(port, {0x70}, 2), (Bytes{0x80, 0x0C}));
+
+    auto expectReset = [&](const char* how) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        port.SetReadTimeout(300);
+        EXPECT_TRUE(Exchange(port, {0x70}, 2).empty()) << how;
+        port.SetReadTimeout(1000);
+        EXPECT_EQ(Exchange(port, Bytes(16, 0x00), 1), Bytes{0xB0}) << how;
+        EXPECT_EQ(Exchange(port, {0x70}, 2), (Bytes{0x80, 0x00})) << how;
+    };
+    ::kill(child.pid, SIGUSR1);
+    expectReset("SIGUSR1");
+    ASSERT_EQ(::write(child.input, "\n", 1), 1);
+    expectReset("Enter");
+
+    ::kill(child.pid, SIGTERM);
+    EXPECT_EQ(WaitExit(child.pid), 0);
+    EXPECT_FALSE(std::filesystem::is_symlink(link));
+    // The terminal went with it: the host sees a dead line, not a time-out.
+    uint8_t byte = 0;
+    EXPECT_EQ(port.Receive(&byte, 1), 0);
+    EXPECT_EQ(port.m_timedOut, 0);
+    CloseChild(child);
+}
+
+}  // namespace
+}  // namespace pelican::test
