@@ -10,6 +10,8 @@ CIoController::~CIoController() {
 }
 
 int CIoController::Open(const std::string& name) {
+    // A second Open must not lose track of the device that is already open.
+    if (IsOpen()) return 0;
     if (!m_device->Open(name)) {
         m_hPort = kInvalidHandle;
         return 0;

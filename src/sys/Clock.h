@@ -1,6 +1,7 @@
 #pragma once
 // The one clock that every pause and every read time-out is measured against.
 // The real clock sleeps; the virtual clock (tests, in-memory board) jumps.
+#include <atomic>
 #include <cstdint>
 
 namespace pelican {
@@ -30,14 +31,16 @@ public:
     void Sleep(uint32_t ms) override { AdvanceTo(m_now + ms); }
     bool IsVirtual() const override { return true; }
     void AdvanceTo(uint64_t when) {
-        if (when > m_now) m_now = when;
+        uint64_t now = m_now.load();
+        while (when > now && !m_now.compare_exchange_weak(now, when)) {
+        }
     }
     // Total time spent in Sleep calls and waits, for assertions on pacing.
     uint64_t Elapsed() const { return m_now - m_origin; }
 
 private:
     uint64_t m_origin = 1000000;
-    uint64_t m_now = 1000000;
+    std::atomic<uint64_t> m_now{1000000};
 };
 
 // The process-wide real clock.
