@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 
 #include <iostream>
@@ -65,6 +66,26 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     m_backend.m_onIdle = [this](ui::CDialog& dialog) { OnIdle(dialog); };
     m_backend.m_onMessage = [this](const ui::MessageRecord& message) { OnMessage(message); };
     m_backend.m_onPump = [this] { CheckInterrupt(); };
+    m_showProgress = ::isatty(STDERR_FILENO) != 0;
+    m_backend.m_onProgress = [this](const std::string& title, int low, int high, int pos, int moves) {
+        if (!m_showProgress) return;
+        std::cerr << '\r' << ProgressLine(title, low, high, pos, moves);
+        if (pos >= high) std::cerr << '\n';
+        std::cerr << std::flush;
+    };
+}
+
+std::string CBatchRunner::ProgressLine(const std::string& title, int low, int high, int pos, int pages) {
+    constexpr int kWidth = 30;
+    const int span = high > low ? high - low : 0;
+    int percent = span == 0 ? 100 : (pos - low) * 100 / span;
+    percent = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
+    const int filled = percent * kWidth / 100;
+    std::string bar(static_cast<size_t>(filled), '#');
+    bar.append(static_cast<size_t>(kWidth - filled), '.');
+    char tail[48];
+    std::snprintf(tail, sizeof tail, "] %3d%%  %d page%s", percent, pages, pages == 1 ? "" : "s");
+    return title + " [" + bar + tail;
 }
 
 void CBatchRunner::CheckInterrupt() {

@@ -31,6 +31,10 @@ public:
     bool m_interactive = false;
 
     static std::string MessageLine(const ui::MessageRecord& message);
+    // "Program [#########...........]  45%  12 pages" for a terminal.
+    static std::string ProgressLine(const std::string& title, int low, int high, int pos, int pages);
+    // Whether standard error is a terminal to draw progress bars on.
+    bool m_showProgress = false;
 
 private:
     void OnIdle(ui::CDialog& dialog);

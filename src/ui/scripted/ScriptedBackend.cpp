@@ -55,11 +55,14 @@ void CScriptedHost::EnableControl(int id, bool enable) {
 void CScriptedHost::SetRange(int id, int low, int high) {
     m_controls[id].low = low;
     m_controls[id].high = high;
+    m_controls[id].positions.clear();
 }
 
 void CScriptedHost::SetPos(int id, int pos) {
-    m_controls[id].pos = pos;
-    m_controls[id].positions.push_back(pos);
+    Control& bar = m_controls[id];
+    bar.pos = pos;
+    bar.positions.push_back(pos);
+    if (m_onProgress) m_onProgress(m_title, bar.low, bar.high, pos, static_cast<int>(bar.positions.size()));
 }
 
 void CScriptedHost::End(int result) {
@@ -213,6 +216,7 @@ void CScriptedBackend::EndWaitCursor() {
 bool CScriptedBackend::CreateModeless(CDialog& dialog) {
     m_shownDialogs.push_back(dialog.Template().id);
     auto host = std::make_unique<CScriptedHost>(dialog.Template());
+    host->m_onProgress = m_onProgress;
     dialog.Attach(host.get());
     m_modeless.emplace_back(&dialog, std::move(host));
     dialog.OnInitDialog();

@@ -55,6 +55,9 @@ public:
     std::function<void(const MessageRecord&)> m_onMessage;
     // Called for every pump (batch mode polls its interrupt flag here).
     std::function<void()> m_onPump;
+    // Called whenever a progress bar of a modeless window moves: its title,
+    // range, position and how many times it has moved since its range was set.
+    std::function<void(const std::string& title, int low, int high, int pos, int moves)> m_onProgress;
 
     // Records.
     std::vector<MessageRecord> m_messages;
@@ -124,6 +127,7 @@ public:
     };
     std::map<int, Control> m_controls;
     std::string m_title;
+    std::function<void(const std::string&, int, int, int, int)> m_onProgress;
     bool m_ended = false;
     int m_result = IDCANCEL;
     bool m_enabled = true;

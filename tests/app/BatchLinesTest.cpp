@@ -1,0 +1,30 @@
+// The text forms batch mode prints for messages and progress bars.
+#include <gtest/gtest.h>
+
+#include "app/BatchRunner.h"
+
+namespace pelican::test {
+namespace {
+
+TEST(BatchLines, MessagesAreOneLineWithTheirIconWord) {
+    using ui::Icon;
+    EXPECT_EQ(CBatchRunner::MessageLine({"Pelican", "Program OK.", Icon::Information}), "information: Program OK.");
+    EXPECT_EQ(CBatchRunner::MessageLine({"Pelican", "Timeout.\nPush RESET.", Icon::Stop}),
+              "stop: Timeout. Push RESET.");
+    EXPECT_EQ(CBatchRunner::MessageLine({"Pelican", "a\r\nb", Icon::None}), "none: a  b");
+    EXPECT_EQ(CBatchRunner::MessageLine({"Pelican", "x", Icon::Warning}), "warning: x");
+    EXPECT_EQ(CBatchRunner::MessageLine({"Pelican", "x", Icon::Exclamation}), "exclamation: x");
+}
+
+TEST(BatchLines, ProgressBar) {
+    EXPECT_EQ(CBatchRunner::ProgressLine("Program", 0, 130, 0, 1), "Program [..............................]   0%  1 page");
+    EXPECT_EQ(CBatchRunner::ProgressLine("Program", 0, 130, 65, 128),
+              "Program [###############...............]  50%  128 pages");
+    // A single-page range has a bar from 0 to 0: done at once.
+    EXPECT_EQ(CBatchRunner::ProgressLine("Download", 0, 0, 0, 1), "Download [##############################] 100%  1 page");
+    EXPECT_EQ(CBatchRunner::ProgressLine("Read check.", 0, 10, 99, 3).substr(0, 44),
+              "Read check. [##############################]");
+}
+
+}  // namespace
+}  // namespace pelican::test
