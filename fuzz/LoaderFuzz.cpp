@@ -11,36 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "FuzzInput.h"
 #include "image/MotFile.h"
 #include "image/TextLineReader.h"
 #include "ui/scripted/ScriptedBackend.h"
 
 namespace {
-
-std::string g_path;
-
-void RemoveFile() {
-    if (!g_path.empty()) std::remove(g_path.c_str());
-}
-
-const std::string& InputPath() {
-    if (g_path.empty()) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "pelican-fuzz-XXXXXX.mot").string();
-        const int fd = ::mkstemps(pattern.data(), 4);
-        if (fd < 0) std::abort();
-        ::close(fd);
-        g_path = pattern;
-        std::atexit(RemoveFile);
-    }
-    return g_path;
-}
-
-void WriteInput(const uint8_t* data, size_t size) {
-    std::FILE* file = std::fopen(InputPath().c_str(), "wb");
-    if (file == nullptr) std::abort();
-    if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
-    std::fclose(file);
-}
 
 // The lines as the reader must hand them out: split at "\r" or "\n", each cut
 // to the reader's limit, and a last line only when text follows the last break.
@@ -69,10 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static pelican::ui::CScriptedBackend backend;
     static pelican::CMotFile image;
     pelican::ui::SetBackend(&backend);
-    WriteInput(data, size);
+    const std::string& path = pelican::fuzz::WriteInputFile(data, size, ".mot");
 
     backend.m_messages.clear();
-    const int result = image.Load(InputPath());
+    const int result = image.Load(path);
     if (result != 0 && result != 1) std::abort();
     if (backend.m_messages.size() > 1) std::abort();
     if (image.FileErrorShown()) std::abort();
@@ -80,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The same bytes through tiny read blocks give the same lines.
     pelican::CTextLineReader reader(1 + (size > 0 ? data[0] % 17 : 0));
-    if (reader.Open(InputPath()) != pelican::FileError::None) std::abort();
+    if (reader.Open(path) != pelican::FileError::None) std::abort();
     const std::vector<std::string> expected = ExpectedLines(data, size);
     size_t count = 0;
     const char* text = nullptr;
