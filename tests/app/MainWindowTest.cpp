@@ -119,6 +119,17 @@ TEST(MainWindow, EraseCancelledSendsOnlyTheProbe) {
     }
 }
 
+TEST(MainWindow, AboutBoxFromTheHelpMenuNeedsNoLink) {
+    CAppBench bench;
+    AtMainWindow(bench, 0, 0, [&] {
+        bench.m_ui.Press(102, CPelicanDlg::IDM_ABOUTBOX);
+        bench.m_ui.Press(100, ui::IDOK);
+    });
+    EXPECT_EQ(bench.m_ui.m_shownDialogs, (std::vector<int>{100}));
+    EXPECT_TRUE(bench.m_ui.m_messages.empty());
+    EXPECT_EQ(bench.m_sim.Received(), (Bytes{0xB0, 0xB0, 0xB0}));
+}
+
 TEST(MainWindow, EscapeAndCloseBoxRunTheCloseStep) {
     CAppBench bench;
     bench.StoreRate(19200);
