@@ -67,6 +67,7 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     m_backend.m_onMessage = [this](const ui::MessageRecord& message) { OnMessage(message); };
     m_backend.m_onPump = [this] { CheckInterrupt(); };
     m_showProgress = ::isatty(STDERR_FILENO) != 0;
+    m_report = [](const std::string& text) { std::cerr << "pelican: " << text << '\n'; };
     m_backend.m_onProgress = [this](const std::string& title, int low, int high, int pos, int moves) {
         if (!m_showProgress) return;
         std::cerr << '\r' << ProgressLine(title, low, high, pos, moves);
@@ -133,6 +134,7 @@ bool CBatchRunner::AskOnTerminal(const std::string& question) {
 void CBatchRunner::OnMessage(const ui::MessageRecord& message) {
     Print(MessageLine(message));
     if (!IsSuccessMessage(message.text)) m_failed = true;
+    if (m_exitPressed) m_exitFailed = true;  // only the return to 9600 bps speaks after Exit
     if (message.text.find("Push RESET.") != std::string::npos) {
         ++m_resetsInAction;
         m_linkLost = true;
@@ -248,8 +250,24 @@ void CBatchRunner::AnswerIdCheck() {
     m_backend.Press(id, ui::IDOK);
 }
 
+void CBatchRunner::Report(const std::string& text) {
+    if (m_report) m_report(text);
+}
+
+void CBatchRunner::ReportLink() {
+    CSerialCommState state;
+    m_app.m_port.GetState(state);
+    if (state.m_baudRate != m_reportedRate || m_app.m_linkReady != m_reportedReady) {
+        Report(m_app.m_linkReady ? "link up at " + std::to_string(state.m_baudRate) + " bps"
+                                 : std::string("no link to the board"));
+        m_reportedRate = state.m_baudRate;
+        m_reportedReady = m_app.m_linkReady;
+    }
+}
+
 void CBatchRunner::PressNextButton(ui::CDialog& mainWindow) {
     m_resetsInAction = 0;
+    ReportLink();
     if (!m_settingDone) {
         m_settingDone = true;
         CSerialCommState state;
@@ -286,9 +304,12 @@ int CBatchRunner::Run() {
     struct sigaction previous {};
     ::sigaction(SIGINT, &action, &previous);
     ui::SetBackend(&m_backend);
+    Report("port " + m_options.port);
     m_app.InitInstance();
     ui::SetBackend(nullptr);
     ::sigaction(SIGINT, &previous, nullptr);
+    if (m_exitPressed)
+        Report(m_exitFailed ? "the board did not confirm 9600 bps; port closed" : "link returned to 9600 bps; port closed");
     if (g_interrupts.load() > 0) return 130;
     if (!m_exitPressed) return m_app.m_linkReady ? 1 : 3;  // start-up ended early
     if (m_linkLost && !m_app.m_linkReady) return 3;

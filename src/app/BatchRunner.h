@@ -27,6 +27,8 @@ public:
     std::function<void()> m_onReset;
     // Where the lines go (standard output unless replaced).
     std::function<void(const std::string&)> m_print;
+    // Where the account of the link goes (standard error unless replaced).
+    std::function<void(const std::string&)> m_report;
     // Whether standard input is a terminal to ask on.
     bool m_interactive = false;
 
@@ -42,6 +44,8 @@ private:
     void PressNextButton(ui::CDialog& mainWindow);
     void AnswerIdCheck();
     void CheckInterrupt();
+    void Report(const std::string& text);
+    void ReportLink();
     void Answer(ui::CDialog& dialog, int button);
     bool AskOnTerminal(const std::string& question);
     void Print(const std::string& line);
@@ -53,7 +57,10 @@ private:
     bool m_settingDone = false;
     bool m_failed = false;
     bool m_cancelSent = false;
+    uint32_t m_reportedRate = 0;
+    int m_reportedReady = -1;
     bool m_exitPressed = false;
+    bool m_exitFailed = false;
     bool m_linkLost = false;
     int m_resetsInAction = 0;
     std::set<int> m_answered;  // showings already given their answer
