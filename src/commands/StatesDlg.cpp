@@ -1,45 +1,42 @@
 #include "commands/StatesDlg.h"
 
+#include <vector>
+
 #include "protocol/Protocol.h"
 
 namespace pelican {
 
-const ui::DialogTemplate& CStatesDlg::Template140() {
+namespace {
+
+ui::DialogTemplate MakeTemplate() {
+    using D = CStatesDlg;
     using ui::ControlKind;
-    auto field = [](int id, int x, int y) {
-        return ui::ControlTemplate{ControlKind::Edit, id, "", x, y, 40, 14, ui::kReadOnly | ui::kNoBorder, {}};
+    // One line of the dialog: a read-only field and, left of it, its label
+    // (which wraps to a second line when long).
+    std::vector<ui::ControlTemplate> controls;
+    auto row = [&controls](const char* label, int labelX, int id, int fieldX, int y) {
+        if (label != nullptr)
+            controls.push_back(
+                {ControlKind::Static, ui::IDC_STATIC, label, labelX, y + 3, fieldX - labelX - 2, 18, 0, {}});
+        controls.push_back({ControlKind::Edit, id, "", fieldX, y, 40, 14, ui::kReadOnly | ui::kNoBorder, {}});
     };
-    // Labels end where their field begins; a long one wraps to a second line.
-    auto label = [](const char* text, int x, int y, int fieldX) {
-        return ui::ControlTemplate{ControlKind::Static, ui::IDC_STATIC, text, x, y + 3, fieldX - x - 2, 18, 0, {}};
-    };
-    static const ui::DialogTemplate tmpl{
-        IDD,
-        "Status",
-        215,
-        147,
-        "MS Sans Serif",
-        9,
-        ui::kSystemMenu | ui::kCentered,
-        {
-            field(IDC_READY, 7, 7),
-            label("ID Check", 7, 34, 45),
-            field(IDC_IDCHECK, 45, 34),
-            label("Erase", 7, 55, 45),
-            field(IDC_ERASE, 45, 55),
-            label("Program", 7, 76, 45),
-            field(IDC_PROGRAM, 45, 76),
-            label("After block", 7, 97, 45),
-            field(IDC_AFTERBLOCK, 45, 97),
-            label("Check sum", 94, 55, 168),
-            field(IDC_CHECKSUM, 168, 55),
-            label("Data receive timeout", 94, 76, 168),
-            field(IDC_TIMEOUT, 168, 76),
-            label("Over number of data", 94, 97, 168),
-            field(IDC_OVER, 168, 97),
-            {ControlKind::Etched, ui::IDC_STATIC, "", 0, 119, 215, 1, 0, {}},
-            {ControlKind::Button, ui::IDOK, "Menu", 82, 126, 50, 14, ui::kDefault | ui::kGroup, {}},
-        }};
+    row(nullptr, 0, D::IDC_READY, 7, 7);
+    row("ID Check", 7, D::IDC_IDCHECK, 45, 34);
+    row("Erase", 7, D::IDC_ERASE, 45, 55);
+    row("Program", 7, D::IDC_PROGRAM, 45, 76);
+    row("After block", 7, D::IDC_AFTERBLOCK, 45, 97);
+    row("Check sum", 94, D::IDC_CHECKSUM, 168, 55);
+    row("Data receive timeout", 94, D::IDC_TIMEOUT, 168, 76);
+    row("Over number of data", 94, D::IDC_OVER, 168, 97);
+    controls.push_back({ControlKind::Etched, ui::IDC_STATIC, "", 0, 119, 215, 1, 0, {}});
+    controls.push_back({ControlKind::Button, ui::IDOK, "Menu", 82, 126, 50, 14, ui::kDefault | ui::kGroup, {}});
+    return ui::DialogTemplate{D::IDD, "Status", 215, 147, "MS Sans Serif", 9, ui::kSystemMenu | ui::kCentered, controls};
+}
+
+}  // namespace
+
+const ui::DialogTemplate& CStatesDlg::Template140() {
+    static const ui::DialogTemplate tmpl = MakeTemplate();
     return tmpl;
 }
 

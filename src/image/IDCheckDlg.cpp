@@ -1,23 +1,15 @@
 #include "image/IDCheckDlg.h"
 
-#include <cctype>
-
 #include "app/PelicanApp.h"
 #include "image/IdFile.h"
 #include "protocol/Protocol.h"
+#include "sys/Text.h"
 #include "ui/UiBackend.h"
 
 namespace pelican {
 namespace {
 
 int g_rememberedMcuType = 0;
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 }  // namespace
 

@@ -2,12 +2,10 @@
 
 #include <fstream>
 
+#include "sys/Text.h"
+
 namespace pelican {
 namespace {
-
-bool EndsWith(const std::string& text, const char* suffix, size_t length) {
-    return text.size() >= length && text.compare(text.size() - length, length, suffix) == 0;
-}
 
 // Reads one line without its terminator; a CR before the LF goes too.
 bool NextLine(std::ifstream& in, std::string& line) {
@@ -19,11 +17,11 @@ bool NextLine(std::ifstream& in, std::string& line) {
 }  // namespace
 
 bool CIdFile::PathFor(const std::string& programPath, std::string& idPath) {
-    if (EndsWith(programPath, ".mot", 4) || EndsWith(programPath, ".btp", 4)) {
+    if (EndsWith(programPath, ".mot") || EndsWith(programPath, ".btp")) {
         idPath = programPath.substr(0, programPath.size() - 4) + ".id";
         return true;
     }
-    if (EndsWith(programPath, ".s", 2)) {
+    if (EndsWith(programPath, ".s")) {
         idPath = programPath.substr(0, programPath.size() - 2) + ".id";
         return true;
     }

@@ -2,17 +2,10 @@
 
 #include "app/PelicanApp.h"
 #include "image/IDCheckDlg.h"
+#include "sys/Text.h"
 #include "ui/UiBackend.h"
 
 namespace pelican {
-namespace {
-
-bool EndsWith(const std::string& text, const std::string& suffix) {
-    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-}  // namespace
-
 const ui::DialogTemplate& CSelectDlg::Template160() {
     using ui::ControlKind;
     static const ui::DialogTemplate tmpl{

@@ -18,3 +18,12 @@ namespace pelican {
 int32_t ParseDigits(const std::string& text);
 
 }  // namespace pelican
+
+namespace pelican {
+
+// True when text ends with suffix, compared exactly (case matters).
+bool EndsWith(const std::string& text, const std::string& suffix);
+// The value of one hexadecimal digit (either case), or -1.
+int HexDigit(char c);
+
+}  // namespace pelican

@@ -25,20 +25,13 @@ namespace {
 using namespace pelican::ui;
 using S = CSampleDlg;
 
-class QtBackendTest : public ::testing::Test {
+class QtBackendTest : public CQtBackendFixture {
 protected:
-    void SetUp() override { SetBackend(&m_qt); }
-    CModalWatchdog m_watchdog;
-    void TearDown() override {
-        SetBackend(nullptr);
-        FlushDeferredDeletes();
-    }
     CQtDialogHost* HostOf(CDialog& dialog) { return CQtBackend::HostOf(dialog); }
     template <typename T>
     T* Widget(CDialog& dialog, int id) {
         return qobject_cast<T*>(HostOf(dialog)->Control(id));
     }
-    CQtBackend m_qt;
 };
 
 TEST_F(QtBackendTest, UserInputReachesTheFieldsOnOk) {

@@ -20,16 +20,7 @@ namespace {
 using namespace pelican::ui;
 using P = CProgressTestDlg;
 
-class QtModelessTest : public ::testing::Test {
-protected:
-    void SetUp() override { SetBackend(&m_qt); }
-    CModalWatchdog m_watchdog;
-    void TearDown() override {
-        SetBackend(nullptr);
-        FlushDeferredDeletes();
-    }
-    CQtBackend m_qt;
-};
+using QtModelessTest = CQtBackendFixture;
 
 TEST_F(QtModelessTest, UserCloseCallsOnCancelWhichMayDestroyEverything) {
     const std::pair<const char*, std::function<void(CQtDialogHost&)>> ways[] = {

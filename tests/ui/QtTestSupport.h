@@ -14,6 +14,7 @@
 #include <QWidget>
 
 #include "ui/Dialog.h"
+#include "ui/qt/QtBackend.h"
 
 namespace pelican::test {
 
@@ -67,5 +68,18 @@ private:
 inline void FlushDeferredDeletes() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
+
+// The Qt back end installed for one test, with a watchdog against windows
+// left open and the deferred deletions flushed afterwards.
+class CQtBackendFixture : public ::testing::Test {
+protected:
+    void SetUp() override { ui::SetBackend(&m_qt); }
+    void TearDown() override {
+        ui::SetBackend(nullptr);
+        FlushDeferredDeletes();
+    }
+    CModalWatchdog m_watchdog;
+    ui::CQtBackend m_qt;
+};
 
 }  // namespace pelican::test
