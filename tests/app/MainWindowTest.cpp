@@ -31,25 +31,6 @@ Bytes AtMainWindow(CAppBench& bench, int linkReady, int idChecked, const std::fu
     return during;
 }
 
-TEST(MainWindow, LayoutMatchesTheTable) {
-    const auto& tmpl = CPelicanDlg::Template102();
-    EXPECT_EQ(tmpl.title, "Pelican");
-    EXPECT_EQ(tmpl.cx, 222);
-    EXPECT_EQ(tmpl.cy, 233);
-    int buttons = 0;
-    for (const auto& control : tmpl.controls) {
-        if (control.kind != ui::ControlKind::Button) continue;
-        ++buttons;
-        EXPECT_EQ(control.cx, 50);
-        EXPECT_EQ(control.cy, 14);
-        EXPECT_EQ(control.style & ui::kDefault, 0u) << control.caption;
-    }
-    EXPECT_EQ(buttons, 12);
-    EXPECT_EQ(tmpl.Find(CPelicanDlg::IDC_BPR)->x, 35);
-    EXPECT_EQ(tmpl.Find(CPelicanDlg::IDC_BPR)->y, 172);
-    EXPECT_EQ(tmpl.Find(ui::IDCANCEL)->caption, "Exit");
-}
-
 TEST(MainWindow, WithoutLinkEveryButtonButExitIsRefused) {
     CAppBench bench;
     AtMainWindow(bench, 0, 0, [&] {
