@@ -74,6 +74,11 @@ void CIDCheckDlg::OnRefer() {
     if (!m_filePath.empty()) {
         SetMcuType(0);
         app.m_image.Load(m_filePath);
+        if (app.m_image.FileErrorShown()) {
+            // The file could not be read: its message ends the step.
+            UpdateData(false);
+            return;
+        }
         uint32_t start = 0, end = 0;
         app.m_image.GetUsedRange(start, end);
         // Data in the top page means the part's flash reaches the top of
@@ -89,17 +94,27 @@ void CIDCheckDlg::OnRefer() {
         UpdateData(false);
         return;
     }
-    bool opened = false;
-    if (CIdFile::NamesOrcaW(idPath, opened)) SetMcuType(1);
-    if (!opened) {
-        ui::MessageBox("Can not found the ID file.", ui::Icon::Exclamation);
+    bool orcaW = false;
+    const FileError opened = CIdFile::NamesOrcaW(idPath, orcaW);
+    if (opened != FileError::None) {
+        ShowIdFileError(opened, idPath);
         m_id.fill(std::string());
         UpdateData(false);
         return;
     }
-    if (!CIdFile::Fill(idPath, m_mcuType, m_id))
-        ui::MessageBox("Can not found the ID file.", ui::Icon::Exclamation);
+    if (orcaW) SetMcuType(1);
+    const FileError read = CIdFile::Fill(idPath, m_mcuType, m_id);
+    if (read != FileError::None) ShowIdFileError(read, idPath);
     UpdateData(false);
+}
+
+void CIDCheckDlg::ShowIdFileError(FileError error, const std::string& idPath) {
+    // A missing ID file is the everyday case and has its own message; one
+    // that is there but cannot be read is named with the reason.
+    if (error == FileError::NotFound)
+        ui::MessageBox("Can not found the ID file.", ui::Icon::Exclamation);
+    else
+        ReportFileError(error, idPath);
 }
 
 bool CIDCheckDlg::ParseId(uint8_t id[7]) const {

@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 
+#include "image/FileError.h"
 #include "ui/Dialog.h"
 
 namespace pelican {
@@ -41,6 +42,7 @@ protected:
 
 private:
     void SetMcuType(int type);
+    static void ShowIdFileError(FileError error, const std::string& idPath);
     // Seven bytes from the ID fields; false when a field is not two
     // hexadecimal digits.
     bool ParseId(uint8_t id[7]) const;

@@ -104,7 +104,7 @@ int CMotFile::Load(const std::string& path) {
         // Part of a file is no program: leave nothing that could be written to a device.
         RemoveAll();
         m_fileErrorShown = true;
-        ReportFileError(FileError::ReadFailed, path);
+        ReportFileError(reader.Error(), path);
         return 0;
     }
     return result;

@@ -46,7 +46,11 @@ void CSelectDlg::OnRefer() {
     if (!ui::Backend().GetOpenFileName(request, chosen)) return;
     m_filePath = chosen;
     UpdateData(false);
-    if (!m_filePath.empty()) CPelicanApp::Current().m_image.Load(m_filePath);
+    if (!m_filePath.empty()) {
+        CMotFile& image = CPelicanApp::Current().m_image;
+        image.Load(m_filePath);
+        if (image.FileErrorShown()) return;  // its message ends the step
+    }
     if (!EndsWith(m_filePath, ".mot") && !EndsWith(m_filePath, ".s")) {
         ui::MessageBox("Can not accept this file.", ui::Icon::Stop);
         m_filePath.clear();

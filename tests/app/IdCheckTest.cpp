@@ -2,7 +2,12 @@
 // the device type and the ID exchange with the board.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <filesystem>
 
 #include "app/AppBench.h"
 #include "image/IDCheckDlg.h"
@@ -189,6 +194,60 @@ TEST(IdCheck, MissingFileShowsTheFileErrorAndStaysOpen) {
     ASSERT_EQ(bench.Messages().size(), 1u);
     EXPECT_EQ(bench.Messages()[0].first, path + " was not found.");
     EXPECT_EQ(bench.m_app->m_idChecked, 0);
+}
+
+TEST(IdCheck, IdFileThatIsNoOrdinaryFileIsNamedAndNeverRead) {
+    // A pipe nobody writes to, an endless device, a folder and a file far too
+    // large for seven ID lines: each is named once, promptly, and the ID
+    // fields are emptied; memory and time stay bounded.
+    struct Case {
+        std::string name;
+        std::function<void(const std::string&)> make;
+        std::string reason;
+    };
+    const std::vector<Case> cases = {
+        {"fifo", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, " is not a regular file."},
+        {"zero", [](const std::string& p) { std::filesystem::create_symlink("/dev/zero", p); },
+         " is not a regular file."},
+        {"folder", [](const std::string& p) { std::filesystem::create_directory(p); }, " is a folder, not a file."},
+        {"huge",
+         [](const std::string& p) {
+             ::close(::open(p.c_str(), O_CREAT | O_WRONLY, 0600));
+             std::filesystem::resize_file(p, 8u << 20);  // sparse: costs no disk
+         },
+         " is too large."},
+    };
+    for (const Case& c : cases) {
+        IdBench bench;
+        const std::string idPath = bench.m_dir.File(c.name + ".id");
+        bench.m_dir.Write(c.name + ".mot", kProgram);
+        c.make(idPath);
+        bench.m_ui.SetText(kDlg, CIDCheckDlg::IDC_ID1, "AA");
+        bench.Refer(c.name + ".mot");
+        bench.m_ui.Press(kDlg, ui::IDCANCEL);
+        bench.Run();
+        EXPECT_EQ(bench.Messages(), (Messages{{idPath + c.reason, Icon::Exclamation}})) << c.name;
+        EXPECT_EQ(bench.Id(0), "") << c.name;
+        EXPECT_NE(bench.m_app->m_image.LookupPage(0x0C00), nullptr) << c.name;  // the program itself loaded
+    }
+}
+
+TEST(IdCheck, ReferEndsAtTheProgramFilesOwnError) {
+    // The program file cannot be read: its message is the only one; the ID
+    // file beside it is not looked for.
+    IdBench bench;
+    const std::string missing = bench.m_dir.File("gone.mot");
+    const std::string fifo = bench.m_dir.File("pipe.mot");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    bench.m_dir.Write("pipe.id", kSpId);
+    bench.Refer("gone.mot");
+    bench.Refer("pipe.mot");
+    bench.m_ui.Press(kDlg, ui::IDCANCEL);
+    bench.Run();
+    EXPECT_EQ(bench.Messages(), (Messages{{missing + " was not found.", Icon::Exclamation},
+                                          {fifo + " is not a regular file.", Icon::Exclamation}}));
+    EXPECT_EQ(bench.Id(0), "");
+    EXPECT_EQ(bench.m_app->m_image.PageCount(), 0u);
 }
 
 TEST(IdCheck, RememberedTypeFollowsReferAndOkButNotCancel) {

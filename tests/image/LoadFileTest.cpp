@@ -61,6 +61,14 @@ TEST_F(LoadFileTest, FoldersDevicesAndPipesAreRefused) {
     Preload();
     EXPECT_EQ(m_image.Load(fifo), 0);
     ExpectFileError(fifo + " is not a regular file.");
+
+    // Far beyond any S-record file of a 24-bit address space (sparse: no disk used).
+    const std::string huge = m_dir.File("huge.mot");
+    m_dir.Write("huge.mot", "");
+    ASSERT_EQ(::truncate(huge.c_str(), static_cast<off_t>(CTextLineReader::kMaxFileSize + 1)), 0);
+    Preload();
+    EXPECT_EQ(m_image.Load(huge), 0);
+    ExpectFileError(huge + " is too large.");
 }
 
 TEST_F(LoadFileTest, UnreadableFileIsDenied) {
