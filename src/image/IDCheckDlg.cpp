@@ -73,8 +73,7 @@ void CIDCheckDlg::OnRefer() {
     CPelicanApp& app = CPelicanApp::Current();
     if (!m_filePath.empty()) {
         SetMcuType(0);
-        app.m_image.Load(m_filePath);
-        if (app.m_image.FileErrorShown()) {
+        if (!m_loads.Load(app.m_image, m_filePath)) {
             // The file could not be read: its message ends the step.
             UpdateData(false);
             return;
@@ -138,8 +137,7 @@ void CIDCheckDlg::OnOK() {
         return;
     }
     CPelicanApp& app = CPelicanApp::Current();
-    app.m_image.Load(m_filePath);
-    if (app.m_image.FileErrorShown()) return;
+    if (!m_loads.Load(app.m_image, m_filePath)) return;
 
     uint8_t status[2] = {0, 0};
     if (!app.ReadStatus(status)) {
@@ -148,7 +146,7 @@ void CIDCheckDlg::OnOK() {
     }
     if (protocol::IdStateOf(status[1]) == protocol::IdState::Passed) {
         app.m_idChecked = 1;
-        app.m_image.Load(m_filePath);
+        m_loads.Load(app.m_image, m_filePath);
         EndDialog(ui::IDOK);
         return;
     }
@@ -170,7 +168,7 @@ void CIDCheckDlg::OnOK() {
     }
     if (protocol::IdStateOf(status[1]) == protocol::IdState::Passed) {
         app.m_idChecked = 1;
-        app.m_image.Load(m_filePath);
+        m_loads.Load(app.m_image, m_filePath);
         EndDialog(ui::IDOK);
         return;
     }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "image/FileError.h"
+#include "image/LoadNotice.h"
 #include "ui/Dialog.h"
 
 namespace pelican {
@@ -46,6 +47,8 @@ private:
     // Seven bytes from the ID fields; false when a field is not two
     // hexadecimal digits.
     bool ParseId(uint8_t id[7]) const;
+
+    CLoadNotice m_loads;
 };
 
 }  // namespace pelican

@@ -47,9 +47,7 @@ void CSelectDlg::OnRefer() {
     m_filePath = chosen;
     UpdateData(false);
     if (!m_filePath.empty()) {
-        CMotFile& image = CPelicanApp::Current().m_image;
-        image.Load(m_filePath);
-        if (image.FileErrorShown()) return;  // its message ends the step
+        if (!m_loads.Load(CPelicanApp::Current().m_image, m_filePath)) return;  // its message ends the step
     }
     if (!EndsWith(m_filePath, ".mot") && !EndsWith(m_filePath, ".s")) {
         ui::MessageBox("Can not accept this file.", ui::Icon::Stop);
@@ -66,10 +64,9 @@ void CSelectDlg::OnOK() {
         return;
     }
     CPelicanApp& app = CPelicanApp::Current();
-    app.m_image.Load(m_filePath);
-    if (app.m_image.FileErrorShown()) return;
+    if (!m_loads.Load(app.m_image, m_filePath)) return;
     app.m_idChecked = 1;
-    app.m_image.Load(m_filePath);
+    m_loads.Load(app.m_image, m_filePath);
     EndDialog(ui::IDOK);
 }
 

@@ -3,6 +3,7 @@
 // where no ID is exchanged with the device.
 #include <string>
 
+#include "image/LoadNotice.h"
 #include "ui/Dialog.h"
 
 namespace pelican {
@@ -22,6 +23,9 @@ public:
 
 protected:
     void DoDataExchange(ui::CDataExchange& dx) override;
+
+private:
+    CLoadNotice m_loads;
 };
 
 }  // namespace pelican

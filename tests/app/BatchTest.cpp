@@ -120,7 +120,7 @@ TEST(Batch, StatusAndVersionAt9600ThenAtTheStoredRate) {
 
 TEST(Batch, LoadWithIdFileAndARefusedId) {
     CTempDir dir;
-    dir.Write("prog.mot", "S2060C0000112296\nS9030000FC\n");
+    dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
     dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
     CSimProcess sim;
     Result good = Pelican(dir, {"-p", sim.Path(), "-f", dir.File("prog.mot"), "load", "status"});

@@ -250,6 +250,44 @@ TEST(IdCheck, ReferEndsAtTheProgramFilesOwnError) {
     EXPECT_EQ(bench.m_app->m_image.PageCount(), 0u);
 }
 
+TEST(IdCheck, ABadRecordIsToldOnceForReferAndOk) {
+    // "Refer..." loads the file, OK loads it again and, once the ID has
+    // passed, once more: the user hears of the bad record once, and the check
+    // goes on with what was loaded before it.
+    IdBench bench;
+    bench.m_dir.Write("prog.mot", Record(2, 0x0C0000, {0x11}) + "S2060C01001G22B8\n" + "S9030000FC\n");
+    bench.m_dir.Write("prog.id", kSpId);
+    bench.Refer("prog.mot");
+    bench.m_ui.Press(kDlg, ui::IDOK);
+    Bytes wire;
+    bench.Run([&] { wire = bench.m_sim.Received(); });
+    EXPECT_EQ(bench.Messages(), (Messages{{"Can not accept this file.", Icon::None}}));
+    EXPECT_EQ(bench.m_app->m_idChecked, 1);
+    EXPECT_EQ(std::count(wire.begin(), wire.end(), 0xF5), 1);
+    EXPECT_NE(bench.m_app->m_image.LookupPage(0x0C00), nullptr);
+}
+
+TEST(IdCheck, ADamagedFileIsRefusedWholeAndNothingIsSent) {
+    // One digit changed in transit: the checksum tells, and neither "Refer..."
+    // nor OK goes on with the file; the board hears nothing after start-up.
+    IdBench bench;
+    const std::string path = bench.m_dir.File("prog.mot");
+    bench.m_dir.Write("prog.mot", Record(2, 0x0C0000, {0x11}) + "S2060C0100112296\n" + "S9030000FC\n");
+    bench.m_dir.Write("prog.id", kSpId);
+    bench.Refer("prog.mot");
+    bench.m_ui.Press(kDlg, ui::IDOK);
+    bench.m_ui.Press(kDlg, ui::IDCANCEL);
+    Bytes wire;
+    bench.Run([&] { wire = bench.m_sim.Received(); });
+    const std::string told = "Checksum error in line 2 of " + path + ".\nCan not accept this file.";
+    EXPECT_EQ(bench.Messages(), (Messages{{told, Icon::Exclamation}, {told, Icon::Exclamation}}));
+    EXPECT_EQ(bench.Id(0), "");
+    EXPECT_EQ(bench.m_app->m_idChecked, 0);
+    EXPECT_EQ(bench.m_app->m_image.PageCount(), 0u);
+    ASSERT_FALSE(wire.empty());
+    EXPECT_EQ(wire.back(), 0x50);  // start-up's Clear status was the last byte
+}
+
 TEST(IdCheck, RememberedTypeFollowsReferAndOkButNotCancel) {
     IdBench bench;
     bench.m_ui.SetCheck(kDlg, CIDCheckDlg::IDC_ORCA_W);
@@ -286,6 +324,23 @@ TEST(FileSelect, ReferRefusesBootProgramsButATypedPathIsTaken) {
     EXPECT_EQ(std::count(wire.begin(), wire.end(), 0xF5), 0);  // no ID exchange in boot-loader mode
     EXPECT_EQ(bench.m_ui.m_fileRequests.at(0).filter,
               "Motlora Hex File (*.s;*.mot)|*.s;*.mot|Boot Program (*.btp)|*.btp|All Files (*.*)|*.*|");
+}
+
+TEST(FileSelect, ABadRecordIsToldOnceAndADamagedFileEndsOk) {
+    SelectBench bench;
+    bench.m_dir.Write("bad.mot", Record(1, 0x1000, {0x55}) + "S1041001ZZ00\n");
+    bench.m_dir.Write("damaged.mot", Record(1, 0x1000, {0x55}) + "S104100155A1\n");
+    bench.m_ui.SetText(kSel, CSelectDlg::IDC_FILEPATH, bench.m_dir.File("damaged.mot"));
+    bench.m_ui.Press(kSel, ui::IDOK);  // refused whole: the dialog stays
+    bench.m_ui.SetText(kSel, CSelectDlg::IDC_FILEPATH, bench.m_dir.File("bad.mot"));
+    bench.m_ui.Press(kSel, ui::IDOK);
+    bench.Run();
+    EXPECT_EQ(bench.Messages(),
+              (Messages{{"Checksum error in line 2 of " + bench.m_dir.File("damaged.mot") + ".\nCan not accept this file.",
+                         Icon::Exclamation},
+                        {"Can not accept this file.", Icon::None}}));
+    EXPECT_EQ(bench.m_app->m_idChecked, 1);
+    EXPECT_NE(bench.m_app->m_image.LookupPage(0x10), nullptr);
 }
 
 TEST(FileSelect, UpperCaseEndingRefusedAndEmptyFileAccepted) {

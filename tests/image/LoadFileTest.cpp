@@ -177,8 +177,9 @@ TEST_F(LoadFileTest, LinesOfMegabytes) {
     // A megabyte line that is no record ends the load silently; one without any line break too.
     EXPECT_EQ(LoadText(Record(1, 0x0100, {1}) + "\n" + std::string(5 << 20, 'x') + "\n" + Record(1, 0x0200, {2})), 0);
     EXPECT_EQ(m_image.PageCount(), 1u);
-    // Count FF, address FFFF, then 252 data bytes FF running on into page 0x100.
-    EXPECT_EQ(LoadText("S1" + std::string(5 << 20, 'F')), 0);
+    // Count FF, address FFFF, then 252 data bytes FF running on into page
+    // 0x100, the checksum FE and megabytes after it.
+    EXPECT_EQ(LoadText("S1" + std::string(6 + 504, 'F') + "FE" + std::string(5 << 20, 'F')), 0);
     EXPECT_TRUE(m_ui.m_messages.empty());
     EXPECT_EQ(m_image.PageCount(), 2u);
     EXPECT_EQ(Page(0xFF), Bytes(256, 0xFF));
