@@ -6,6 +6,7 @@
 
 #include "app/PelicanApp.h"
 #include "app/PelicanDlg.h"
+#include "link/PosixSerialDevice.h"
 #include "sim/BootLoader.h"
 #include "sim/PtyBoard.h"
 #include "support/TempDir.h"
@@ -27,7 +28,7 @@ TEST(PtyStartup, To115200AndBackTo9600) {
 
     ui::CScriptedBackend ui;
     ui::SetBackend(&ui);
-    CPelicanApp app;
+    CPelicanApp app(std::make_unique<CPosixSerialDevice>(), RealClock());
     ui.SetText(156, 1002, pty.Path());
     ui.Press(156, ui::IDOK);
     ui.Press(102, CPelicanDlg::IDC_STATUS);

@@ -1,4 +1,4 @@
-#include "app/BatchRunner.h"
+#include "batch/BatchRunner.h"
 
 #include <signal.h>
 #include <unistd.h>

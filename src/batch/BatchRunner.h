@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-#include "app/BatchOptions.h"
+#include "batch/BatchOptions.h"
 #include "ui/scripted/ScriptedBackend.h"
 
 namespace pelican {
