@@ -1,6 +1,5 @@
 #include "image/SelectDlg.h"
 
-#include "app/PelicanApp.h"
 #include "image/IDCheckDlg.h"
 #include "sys/Text.h"
 #include "ui/UiBackend.h"
@@ -27,7 +26,7 @@ const ui::DialogTemplate& CSelectDlg::Template160() {
     return tmpl;
 }
 
-CSelectDlg::CSelectDlg() : ui::CDialog(Template160()) {}
+CSelectDlg::CSelectDlg(IAppHost& host) : ui::CDialog(Template160()), m_host(host) {}
 
 void CSelectDlg::DoDataExchange(ui::CDataExchange& dx) {
     ui::DDX_Text(dx, IDC_FILEPATH, m_filePath);
@@ -47,7 +46,7 @@ void CSelectDlg::OnRefer() {
     m_filePath = chosen;
     UpdateData(false);
     if (!m_filePath.empty()) {
-        if (!m_loads.Load(CPelicanApp::Current().m_image, m_filePath)) return;  // its message ends the step
+        if (!m_loads.Load(m_host.Image(), m_filePath)) return;  // its message ends the step
     }
     if (!EndsWith(m_filePath, ".mot") && !EndsWith(m_filePath, ".s")) {
         ui::MessageBox("Can not accept this file.", ui::Icon::Stop);
@@ -63,10 +62,9 @@ void CSelectDlg::OnOK() {
         ui::MessageBox("Did not input filename.", ui::Icon::Exclamation);
         return;
     }
-    CPelicanApp& app = CPelicanApp::Current();
-    if (!m_loads.Load(app.m_image, m_filePath)) return;
-    app.m_idChecked = 1;
-    m_loads.Load(app.m_image, m_filePath);
+    if (!m_loads.Load(m_host.Image(), m_filePath)) return;
+    m_host.IdChecked() = 1;
+    m_loads.Load(m_host.Image(), m_filePath);
     EndDialog(ui::IDOK);
 }
 

@@ -3,6 +3,7 @@
 // where no ID is exchanged with the device.
 #include <string>
 
+#include "image/AppHost.h"
 #include "image/LoadNotice.h"
 #include "ui/Dialog.h"
 
@@ -12,7 +13,7 @@ class CSelectDlg : public ui::CDialog {
 public:
     enum { IDD = 160, IDC_REFER = 1010, IDC_FILEPATH = 1011 };
 
-    CSelectDlg();
+    explicit CSelectDlg(IAppHost& host);
     static const ui::DialogTemplate& Template160();
 
     void OnOK() override;
@@ -25,6 +26,7 @@ protected:
     void DoDataExchange(ui::CDataExchange& dx) override;
 
 private:
+    IAppHost& m_host;
     CLoadNotice m_loads;
 };
 
