@@ -52,6 +52,7 @@ int RunWindows(int argc, char** argv, bool simulate) {
     std::unique_ptr<CSimulatedBoard> board;
     std::unique_ptr<CSimulatedResetBackend> resetOnMessage;
     auto app = MakeApplication();
+    app->m_tellReadOnlySettings = true;
     if (simulate) {
         board = CSimulatedBoard::Start();
         if (!board) return 3;

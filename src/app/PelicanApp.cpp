@@ -1,5 +1,7 @@
 #include "app/PelicanApp.h"
 
+#include <iostream>
+
 #include "app/FirstSetDlg.h"
 #include "app/PelicanDlg.h"
 #include "app/S_PrgDlg.h"
@@ -28,7 +30,13 @@ bool CPelicanApp::LoadCommState(CSerialCommState& state) {
 void CPelicanApp::SaveCommState(const CSerialCommState& state) {
     CSaveIni ini;
     ini.SetValues(static_cast<int32_t>(state.m_baudRate), state.m_byteSize, state.m_parity, state.m_stopBits);
-    ini.SaveCommState();
+    if (ini.SaveCommState() != CSaveIni::SaveResult::ReadOnly || m_readOnlySettingsTold) return;
+    // Said once a run: every later save meets the same file.
+    m_readOnlySettingsTold = true;
+    const std::string text = "The settings file " + ini.TargetPath() +
+                             " is read-only; the link settings are not saved.";
+    std::cerr << "pelican: " << text << '\n';
+    if (m_tellReadOnlySettings) ui::MessageBox(text, ui::Icon::Information);
 }
 
 int32_t CPelicanApp::PageReadTimeout(int32_t fallback) {
@@ -95,9 +103,7 @@ bool CPelicanApp::InitInstance() {
     uint8_t status[2] = {0, 0};
     if (ReadStatus(m_port, status) == ReadResult::Ok) {
         m_linkReady = 1;
-        CSaveIni save;
-        save.SetValues(static_cast<int32_t>(baud), byteSize, parity, stopBits);
-        save.SaveCommState();
+        SaveCommState(CSerialCommState(baud, byteSize, parity, stopBits));
         TakeIdFlag(m_idChecked, status[1]);
     } else {
         m_linkReady = 0;

@@ -34,6 +34,9 @@ public:
     std::vector<std::string> m_portList = {"COM1", "COM2", "COM3", "COM4"};
     // The port proposed in "Select Program" (COM1 unless set).
     std::string m_defaultPort = "COM1";
+    // A read-only settings file is told on standard error once a run; the
+    // window program also shows it (batch mode's output is its results).
+    bool m_tellReadOnlySettings = false;
 
     // Link operations.
     int ApplyPortState(CSerialComm& port, uint32_t baud, uint8_t byteSize, uint8_t parity,
@@ -80,6 +83,7 @@ private:
 
     bool m_inRecovery = false;
     bool m_recoverAgain = false;
+    bool m_readOnlySettingsTold = false;
 };
 
 }  // namespace pelican

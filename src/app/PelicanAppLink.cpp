@@ -82,9 +82,7 @@ uint32_t CPelicanApp::RecoverLink() {
                        ui::Icon::Stop);
         m_linkReady = 0;
         m_idChecked = 0;
-        CSaveIni ini;
-        ini.SetValues(9600, 8, 0, 0);
-        ini.SaveCommState();
+        SaveCommState(CSerialCommState(9600, 8, 0, 0));
         ApplyPortState(m_port, 9600, 8, 0, 0);
         // Synchronise without waiting for a reply: the baud-rate change that
         // follows proves the link.
