@@ -1,5 +1,6 @@
 #include "app/PelicanApp.h"
 
+#include <cstring>
 #include <iostream>
 
 #include "app/FirstSetDlg.h"
@@ -56,8 +57,19 @@ void CPelicanApp::Synchronise() {
 }
 
 bool CPelicanApp::InitInstance() {
+    m_startup = Startup::MainWindow;
     if (!m_instanceMutex.Acquire("PELICAN.exe")) {
-        ui::MessageBox("This program is already running.", ui::Icon::Stop);
+        if (m_instanceMutex.Why() == CInstanceLock::Failure::Held) {
+            m_startup = Startup::AlreadyRunning;
+            ui::MessageBox("This program is already running.", ui::Icon::Stop);
+        } else {
+            // Not another copy: the folder that holds the lock is missing
+            // or cannot be written, and the user can mend that.
+            m_startup = Startup::LockFolderUnusable;
+            ui::MessageBox("Can not make the lock file in " + m_instanceMutex.Folder() + ": " +
+                               std::strerror(m_instanceMutex.Error()) + ".",
+                           ui::Icon::Stop);
+        }
         return false;
     }
     m_idChecked = 0;
@@ -66,6 +78,7 @@ bool CPelicanApp::InitInstance() {
     select.m_target = 0;
     select.m_port = m_defaultPort;
     if (select.DoModal() != ui::IDOK) {
+        m_startup = Startup::Cancelled;
         m_instanceMutex.Release();
         return false;
     }

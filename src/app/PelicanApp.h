@@ -28,6 +28,9 @@ public:
     // Start-up, the main window, shutdown. Always false: the program ends
     // when it returns.
     bool InitInstance();
+    // How the last start-up went: up to the main window, or why not.
+    enum class Startup { MainWindow, AlreadyRunning, LockFolderUnusable, Cancelled };
+    Startup m_startup = Startup::MainWindow;
 
     // Ports offered in "Select Program": COM1 to COM4, then whatever the
     // serial back end finds on this machine.
