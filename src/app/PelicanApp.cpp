@@ -84,8 +84,13 @@ bool CPelicanApp::InitInstance() {
     }
     m_target = select.m_target == 1 ? 1 : 0;
 
-    // A port that does not open shows up as the failed synchronisation.
-    m_port.Open(select.m_port);
+    // A port that does not open shows up as the failed synchronisation,
+    // unless the caller wants to hear of it at once.
+    if (!m_port.Open(select.m_port) && m_endWhenPortFails) {
+        m_startup = Startup::PortUnusable;
+        m_instanceMutex.Release();
+        return false;
+    }
     ApplyPortState(m_port, 9600, 8, 0, 0);
     m_port.SetReadTimeout(protocol::kTimeoutStanding);
     Pause(m_port, protocol::kPauseShort);

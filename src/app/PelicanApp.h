@@ -29,7 +29,7 @@ public:
     // when it returns.
     bool InitInstance();
     // How the last start-up went: up to the main window, or why not.
-    enum class Startup { MainWindow, AlreadyRunning, LockFolderUnusable, Cancelled };
+    enum class Startup { MainWindow, AlreadyRunning, LockFolderUnusable, Cancelled, PortUnusable };
     Startup m_startup = Startup::MainWindow;
 
     // Ports offered in "Select Program": COM1 to COM4, then whatever the
@@ -40,6 +40,10 @@ public:
     // A read-only settings file is told on standard error once a run; the
     // window program also shows it (batch mode's output is its results).
     bool m_tellReadOnlySettings = false;
+    // A port that does not open ends start-up (Startup::PortUnusable; the
+    // port's OpenError says why) instead of showing up as a failed
+    // synchronisation and its recovery. Batch mode has nobody to press RESET.
+    bool m_endWhenPortFails = false;
 
     // Link operations.
     int ApplyPortState(CSerialComm& port, uint32_t baud, uint8_t byteSize, uint8_t parity,

@@ -15,6 +15,7 @@ public:
     static std::string DevicePath(const std::string& name);
 
     bool Open(const std::string& name) override;
+    int OpenError() const override { return m_openError; }
     bool Close() override;
     bool IsOpen() const override { return m_fd >= 0; }
     intptr_t Handle() const override { return m_fd; }
@@ -31,6 +32,7 @@ private:
     uint32_t CounterErrors();
 
     int m_fd = -1;
+    int m_openError = 0;
     bool m_haveCounters = false;
     serial_icounter_struct m_counters{};
 };
