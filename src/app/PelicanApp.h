@@ -53,6 +53,10 @@ public:
     uint32_t SetLinkBaudRate(CSerialComm& port, uint32_t baud, uint8_t byteSize, uint8_t parity,
                              uint8_t stopBits, const std::string& message);
     void SetLink9600(CSerialComm& port);
+    // True while a baud-rate change is under way: the device and the port
+    // may be at different rates, so the link must not be used otherwise
+    // (batch mode defers a signal's return to 9600 bps until it is over).
+    bool RateChanging() const { return m_rateChanges > 0; }
     uint32_t RecoverLink() override;
 
     // What commands and dialogs reach.
@@ -91,6 +95,7 @@ private:
     bool m_inRecovery = false;
     bool m_recoverAgain = false;
     bool m_readOnlySettingsTold = false;
+    int m_rateChanges = 0;
 };
 
 }  // namespace pelican

@@ -90,7 +90,9 @@ std::string CBatchRunner::ProgressLine(const std::string& title, int low, int hi
 
 void CBatchRunner::AtSafePoint() {
     if (m_stopping) return;
-    if (const int ending = CSignalStop::EndingSignal(); ending != 0) Stop(ending);
+    // In the middle of a baud-rate change the two ends may be at different
+    // rates; the return to 9600 bps starts once they agree again.
+    if (const int ending = CSignalStop::EndingSignal(); ending != 0 && !m_app.RateChanging()) Stop(ending);
     if (CSignalStop::Interrupts() == 1 && !m_cancelSent) {
         m_cancelSent = true;
         m_backend.CancelProgressAtPump(0);  // the progress window's Cancel
@@ -101,7 +103,8 @@ void CBatchRunner::Stop(int signal) {
     m_stopping = true;
     Report(std::string(CSignalStop::Name(signal)) + ": returning the link to 9600 bps");
     // A board left at a higher rate cannot be reached by the next run, which
-    // starts at 9600 bps; a link at 9600 already needs no exchange.
+    // starts at 9600 bps. Outside a rate change both ends are at the port's
+    // rate, so a link at 9600 already needs no exchange.
     CSerialCommState state;
     const bool open = m_app.m_port.IsOpen() != 0;
     if (open && m_app.m_port.GetState(state) && state.m_baudRate != 9600) {

@@ -2,7 +2,6 @@
 // the device type and the ID exchange with the board.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -197,96 +196,58 @@ TEST(IdCheck, MissingFileShowsTheFileErrorAndStaysOpen) {
     EXPECT_EQ(bench.m_app->m_idChecked, 0);
 }
 
-TEST(IdCheck, IdFileThatIsNoOrdinaryFileIsNamedAndNeverRead) {
-    // A pipe nobody writes to, an endless device, a folder and a file far too
-    // large for seven ID lines: each is named once, promptly, and the ID
-    // fields are emptied; memory and time stay bounded.
-    struct Case {
-        std::string name;
-        std::function<void(const std::string&)> make;
-        std::string reason;
-    };
-    const std::vector<Case> cases = {
-        {"fifo", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, " is not a regular file."},
-        {"zero", [](const std::string& p) { std::filesystem::create_symlink("/dev/zero", p); },
-         " is not a regular file."},
-        {"folder", [](const std::string& p) { std::filesystem::create_directory(p); }, " is a folder, not a file."},
-        {"huge",
-         [](const std::string& p) {
-             ::close(::open(p.c_str(), O_CREAT | O_WRONLY, 0600));
-             std::filesystem::resize_file(p, 8u << 20);  // sparse: costs no disk
-         },
-         " is too large."},
-    };
-    for (const Case& c : cases) {
-        IdBench bench;
-        const std::string idPath = bench.m_dir.File(c.name + ".id");
-        bench.m_dir.Write(c.name + ".mot", kProgram);
-        c.make(idPath);
-        bench.m_ui.SetText(kDlg, CIDCheckDlg::IDC_ID1, "AA");
-        bench.Refer(c.name + ".mot");
-        bench.m_ui.Press(kDlg, ui::IDCANCEL);
-        bench.Run();
-        EXPECT_EQ(bench.Messages(), (Messages{{idPath + c.reason, Icon::Exclamation}})) << c.name;
-        EXPECT_EQ(bench.Id(0), "") << c.name;
-        EXPECT_NE(bench.m_app->m_image.LookupPage(0x0C00), nullptr) << c.name;  // the program itself loaded
-    }
-}
-
-TEST(IdCheck, ReferEndsAtTheProgramFilesOwnError) {
-    // The program file cannot be read: its message is the only one; the ID
-    // file beside it is not looked for.
+TEST(IdCheck, FilesThatCannotBeReadEndReferAtTheirOwnMessage) {
+    // A program file that cannot be read is the only message (its ".id" file
+    // is not looked for). An ".id" file that is a pipe nobody writes to, an
+    // endless device, a folder or far too large for seven lines is named,
+    // promptly and in bounded memory, and the ID fields are emptied.
     IdBench bench;
-    const std::string missing = bench.m_dir.File("gone.mot");
-    const std::string fifo = bench.m_dir.File("pipe.mot");
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto path = [&](const std::string& name) { return bench.m_dir.File(name); };
+    ASSERT_EQ(::mkfifo(path("pipe.mot").c_str(), 0600), 0);
     bench.m_dir.Write("pipe.id", kSpId);
-    bench.Refer("gone.mot");
-    bench.Refer("pipe.mot");
+    for (const char* name : {"fifo", "zero", "folder", "huge"}) bench.m_dir.Write(name + std::string(".mot"), kProgram);
+    ASSERT_EQ(::mkfifo(path("fifo.id").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", path("zero.id"));
+    std::filesystem::create_directory(path("folder.id"));
+    bench.m_dir.Write("huge.id", kSpId);
+    std::filesystem::resize_file(path("huge.id"), 8u << 20);  // sparse: costs no disk
+    bench.m_ui.SetText(kDlg, CIDCheckDlg::IDC_ID1, "AA");
+    for (const char* name : {"gone.mot", "pipe.mot", "fifo.mot", "zero.mot", "folder.mot", "huge.mot"}) bench.Refer(name);
     bench.m_ui.Press(kDlg, ui::IDCANCEL);
     bench.Run();
-    EXPECT_EQ(bench.Messages(), (Messages{{missing + " was not found.", Icon::Exclamation},
-                                          {fifo + " is not a regular file.", Icon::Exclamation}}));
+    EXPECT_EQ(bench.Messages(), (Messages{{path("gone.mot") + " was not found.", Icon::Exclamation},
+                                          {path("pipe.mot") + " is not a regular file.", Icon::Exclamation},
+                                          {path("fifo.id") + " is not a regular file.", Icon::Exclamation},
+                                          {path("zero.id") + " is not a regular file.", Icon::Exclamation},
+                                          {path("folder.id") + " is a folder, not a file.", Icon::Exclamation},
+                                          {path("huge.id") + " is too large.", Icon::Exclamation}}));
     EXPECT_EQ(bench.Id(0), "");
-    EXPECT_EQ(bench.m_app->m_image.PageCount(), 0u);
+    EXPECT_NE(bench.m_app->m_image.LookupPage(0x0C00), nullptr);  // the program itself loaded
 }
 
-TEST(IdCheck, ABadRecordIsToldOnceForReferAndOk) {
-    // "Refer..." loads the file, OK loads it again and, once the ID has
-    // passed, once more: the user hears of the bad record once, and the check
-    // goes on with what was loaded before it.
+TEST(IdCheck, ADamagedFileIsRefusedWholeAndABadRecordToldOnce) {
+    // One digit changed in transit: the checksum tells, neither "Refer..."
+    // nor OK goes on with the file and the board hears nothing of it. A bad
+    // record is told once, though "Refer...", OK and the reload after the ID
+    // passed each load the file; the check goes on with what came before it.
     IdBench bench;
-    bench.m_dir.Write("prog.mot", Record(2, 0x0C0000, {0x11}) + "S2060C01001G22B8\n" + "S9030000FC\n");
-    bench.m_dir.Write("prog.id", kSpId);
-    bench.Refer("prog.mot");
+    bench.m_dir.Write("damaged.mot", Record(2, 0x0C0000, {0x11}) + "S2060C0100112296\nS9030000FC\n");
+    bench.m_dir.Write("damaged.id", kSpId);
+    bench.m_dir.Write("bad.mot", Record(2, 0x0C0000, {0x11}) + "S2060C01001G22B8\nS9030000FC\n");
+    bench.m_dir.Write("bad.id", kSpId);
+    bench.Refer("damaged.mot");
+    bench.m_ui.Press(kDlg, ui::IDOK);
+    bench.Refer("bad.mot");
     bench.m_ui.Press(kDlg, ui::IDOK);
     Bytes wire;
     bench.Run([&] { wire = bench.m_sim.Received(); });
-    EXPECT_EQ(bench.Messages(), (Messages{{"Can not accept this file.", Icon::None}}));
+    const std::string told = "Checksum error in line 2 of " + bench.m_dir.File("damaged.mot") + ".\nCan not accept this file.";
+    EXPECT_EQ(bench.Messages(), (Messages{{told, Icon::Exclamation},
+                                          {told, Icon::Exclamation},
+                                          {"Can not accept this file.", Icon::None}}));
+    EXPECT_EQ(std::count(wire.begin(), wire.end(), 0xF5), 1);  // bad.mot's ID only
     EXPECT_EQ(bench.m_app->m_idChecked, 1);
-    EXPECT_EQ(std::count(wire.begin(), wire.end(), 0xF5), 1);
     EXPECT_NE(bench.m_app->m_image.LookupPage(0x0C00), nullptr);
-}
-
-TEST(IdCheck, ADamagedFileIsRefusedWholeAndNothingIsSent) {
-    // One digit changed in transit: the checksum tells, and neither "Refer..."
-    // nor OK goes on with the file; the board hears nothing after start-up.
-    IdBench bench;
-    const std::string path = bench.m_dir.File("prog.mot");
-    bench.m_dir.Write("prog.mot", Record(2, 0x0C0000, {0x11}) + "S2060C0100112296\n" + "S9030000FC\n");
-    bench.m_dir.Write("prog.id", kSpId);
-    bench.Refer("prog.mot");
-    bench.m_ui.Press(kDlg, ui::IDOK);
-    bench.m_ui.Press(kDlg, ui::IDCANCEL);
-    Bytes wire;
-    bench.Run([&] { wire = bench.m_sim.Received(); });
-    const std::string told = "Checksum error in line 2 of " + path + ".\nCan not accept this file.";
-    EXPECT_EQ(bench.Messages(), (Messages{{told, Icon::Exclamation}, {told, Icon::Exclamation}}));
-    EXPECT_EQ(bench.Id(0), "");
-    EXPECT_EQ(bench.m_app->m_idChecked, 0);
-    EXPECT_EQ(bench.m_app->m_image.PageCount(), 0u);
-    ASSERT_FALSE(wire.empty());
-    EXPECT_EQ(wire.back(), 0x50);  // start-up's Clear status was the last byte
 }
 
 TEST(IdCheck, RememberedTypeFollowsReferAndOkButNotCancel) {
@@ -325,23 +286,6 @@ TEST(FileSelect, ReferRefusesBootProgramsButATypedPathIsTaken) {
     EXPECT_EQ(std::count(wire.begin(), wire.end(), 0xF5), 0);  // no ID exchange in boot-loader mode
     EXPECT_EQ(bench.m_ui.m_fileRequests.at(0).filter,
               "Motlora Hex File (*.s;*.mot)|*.s;*.mot|Boot Program (*.btp)|*.btp|All Files (*.*)|*.*|");
-}
-
-TEST(FileSelect, ABadRecordIsToldOnceAndADamagedFileEndsOk) {
-    SelectBench bench;
-    bench.m_dir.Write("bad.mot", Record(1, 0x1000, {0x55}) + "S1041001ZZ00\n");
-    bench.m_dir.Write("damaged.mot", Record(1, 0x1000, {0x55}) + "S104100155A1\n");
-    bench.m_ui.SetText(kSel, CSelectDlg::IDC_FILEPATH, bench.m_dir.File("damaged.mot"));
-    bench.m_ui.Press(kSel, ui::IDOK);  // refused whole: the dialog stays
-    bench.m_ui.SetText(kSel, CSelectDlg::IDC_FILEPATH, bench.m_dir.File("bad.mot"));
-    bench.m_ui.Press(kSel, ui::IDOK);
-    bench.Run();
-    EXPECT_EQ(bench.Messages(),
-              (Messages{{"Checksum error in line 2 of " + bench.m_dir.File("damaged.mot") + ".\nCan not accept this file.",
-                         Icon::Exclamation},
-                        {"Can not accept this file.", Icon::None}}));
-    EXPECT_EQ(bench.m_app->m_idChecked, 1);
-    EXPECT_NE(bench.m_app->m_image.LookupPage(0x10), nullptr);
 }
 
 TEST(FileSelect, UpperCaseEndingRefusedAndEmptyFileAccepted) {

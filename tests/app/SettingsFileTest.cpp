@@ -149,7 +149,7 @@ TEST(SettingsFile, ReadOnlyFileIsLeftAloneAndToldOnce) {
     bench.StoreRate(38400);
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
     const std::string told = "The settings file " + path + " is read-only; the link settings are not saved.";
-    for (bool window : {true, false}) {
+    for (bool window : {false, true}) {  // batch mode's standard output is its results
         bench.m_ui.ClearRecords();
         CPelicanApp app(bench.m_sim.MakeDevice("COM1"), bench.m_sim.Clock());
         app.m_tellReadOnlySettings = window;
@@ -157,20 +157,33 @@ TEST(SettingsFile, ReadOnlyFileIsLeftAloneAndToldOnce) {
         app.SaveCommState(CSerialCommState(9600, 8, 0, 0));
         app.SaveCommState(CSerialCommState(115200, 8, 0, 0));
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "pelican: " + told + "\n");
-        if (window)
-            EXPECT_EQ(bench.Messages(), (std::vector<std::pair<std::string, ui::Icon>>{{told, ui::Icon::Information}}));
-        else
-            EXPECT_TRUE(bench.m_ui.m_messages.empty());
+        EXPECT_EQ(bench.m_ui.m_messages.size(), window ? 1u : 0u);
     }
+    EXPECT_EQ(bench.Messages().at(0), std::make_pair(told, ui::Icon::Information));
     EXPECT_EQ(bench.Settings(), CAppBench::CleanSection(38400));
     EXPECT_EQ(ModeOf(path), 0444u);
 }
 
-TEST(SettingsFile, StaleTemporaryFilesOfAKilledSaveAreCleared) {
+TEST(SettingsFile, NoTemporaryFileOutlivesASave) {
+    // A save told to end (SIGTERM, SIGHUP) finishes first: the file is whole
+    // and nothing lies beside it.
     CTempDir dir;
-    dir.Write("p.INI.saving-Ab3dE9", "half a fi");   // left by a save that was killed
-    dir.Write("p.INI.saving-x1Y2z3", "in progress");  // just made: perhaps another save's
-    dir.Write("p.INI.backup", "the user's");          // not a name a save makes
+    for (int round = 0; round < 10; ++round) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0)
+            for (int32_t baud = 0;; ++baud) Save(dir.File("p.INI"), baud);
+        ::usleep(20000);
+        ::kill(child, round % 2 == 0 ? SIGTERM : SIGHUP);
+        ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()), 1);
+        EXPECT_NE(dir.Read("p.INI").find("Parity=0\n"), std::string::npos);
+    }
+    // One that a power loss or SIGKILL left behind goes with the next save
+    // once it is old; a recent one (another save's) and the user's files stay.
+    dir.Write("p.INI.saving-Ab3dE9", "half a fi");
+    dir.Write("p.INI.saving-x1Y2z3", "in progress");
+    dir.Write("p.INI.backup", "the user's");
     const timespec old[2] = {{std::time(nullptr) - 3600, 0}, {std::time(nullptr) - 3600, 0}};
     ASSERT_EQ(::utimensat(AT_FDCWD, dir.File("p.INI.saving-Ab3dE9").c_str(), old, 0), 0);
     ASSERT_EQ(::utimensat(AT_FDCWD, dir.File("p.INI.backup").c_str(), old, 0), 0);
@@ -178,40 +191,12 @@ TEST(SettingsFile, StaleTemporaryFilesOfAKilledSaveAreCleared) {
     EXPECT_FALSE(std::filesystem::exists(dir.File("p.INI.saving-Ab3dE9")));
     EXPECT_TRUE(std::filesystem::exists(dir.File("p.INI.saving-x1Y2z3")));
     EXPECT_TRUE(std::filesystem::exists(dir.File("p.INI.backup")));
-}
 
-TEST(SettingsFile, ASaveEndedBySignalsLeavesNoTemporaryFile) {
-    // A program told to end (SIGTERM, SIGHUP, Ctrl-C) while it saves: the
-    // save finishes first, so the file is whole and nothing lies beside it.
-    CTempDir dir;
-    for (int round = 0; round < 10; ++round) {
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            for (int32_t baud = 0;; ++baud) Save(dir.File("p.INI"), baud);
-        }
-        ::usleep(20000);
-        ::kill(child, round % 2 == 0 ? SIGTERM : SIGHUP);
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status));
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()),
-                  1)
-            << "round " << round;
-        EXPECT_NE(dir.Read("p.INI").find("Parity=0\n"), std::string::npos);
-    }
-}
-
-TEST(SettingsFile, APipeInTheFilesPlaceNeitherBlocksNorIsReplaced) {
-    CTempDir dir;
-    ASSERT_EQ(::mkfifo(dir.File("p.INI").c_str(), 0600), 0);
-    CSaveIni ini(dir.File("p.INI"));
-    EXPECT_FALSE(ini.LoadCommState());
-    EXPECT_EQ(ini.PageReadTimeout(5000), 5000);
-    EXPECT_EQ(Save(dir.File("p.INI"), 9600), CSaveIni::SaveResult::Failed);
-    struct stat info {};
-    ASSERT_EQ(::lstat(dir.File("p.INI").c_str(), &info), 0);
-    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+    // A pipe in the file's place neither blocks start-up nor is replaced.
+    ASSERT_EQ(::mkfifo(dir.File("q.INI").c_str(), 0600), 0);
+    EXPECT_FALSE(CSaveIni(dir.File("q.INI")).LoadCommState());
+    EXPECT_EQ(Save(dir.File("q.INI"), 9600), CSaveIni::SaveResult::Failed);
+    EXPECT_TRUE(std::filesystem::is_fifo(dir.File("q.INI")));
 }
 
 }  // namespace

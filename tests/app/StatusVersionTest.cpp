@@ -76,16 +76,6 @@ TEST(VersionDialog, StopsAtAZeroByte) {
     EXPECT_EQ(PressAndRead(bench, CPelicanDlg::IDC_VERSION, 158)[CVersionDlg::IDC_VERSION], "ABC");
 }
 
-TEST(VersionDialog, BytesAreSingleByteCharacters) {
-    // 0xE9 is one character, "é" (UTF-8 C3 A9 for the window), not half of a
-    // UTF-8 sequence that the window would show as a replacement character.
-    sim::BoardConfig config;
-    config.version = "V\xE9r\xFF" "1.00";
-    CAppBench bench(config);
-    EXPECT_EQ(PressAndRead(bench, CPelicanDlg::IDC_VERSION, 158)[CVersionDlg::IDC_VERSION],
-              "V\xC3\xA9r\xC3\xBF" "1.00");
-}
-
 TEST(VersionDialog, NoReplyShowsErrorWithoutRecovery) {
     sim::BoardConfig config;
     config.faults.lateReply = {0xFB, 0};
