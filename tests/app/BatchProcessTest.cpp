@@ -150,6 +150,22 @@ TEST(BatchProcess, SignalsReturnTheLinkTo9600AtOnceAndReleaseThePort) {
         ::close(again);
     }
 
+    {
+        // Mid-change (the board already at 115200, the port not yet): the
+        // change is finished first, then undone; else the board would be
+        // left where the next run cannot reach it.
+        CTempDir dir;
+        CPlayedBoard board;
+        const Child run = Start({"-p", board.Path(), "-b", "115200", "version"}, dir.Path());
+        ASSERT_TRUE(Within(std::chrono::seconds(15), [&] { return board.Sent(0xB4); }));
+        ::kill(run.pid, SIGTERM);
+        EXPECT_EQ(run.Exit(std::chrono::seconds(8)), 128 + SIGTERM);
+        const Bytes after = board.After(0xB4);
+        ASSERT_GE(after.size(), 4u);
+        EXPECT_EQ(after.front(), 0xB4);  // confirmed at 115200
+        EXPECT_EQ(Bytes(after.end() - 3, after.end()), kBackTo9600);
+    }
+
     // pelican ... | head -1: standard output is gone before the first line.
     CTempDir dir;
     CPlayedBoard board;
