@@ -12,6 +12,7 @@
 #include "QtTestSupport.h"
 #include "SampleDlg.h"
 #include "ui/qt/QtBackend.h"
+#include "ui/ProgressDlg.h"
 #include "ui/qt/QtDialogHost.h"
 
 namespace pelican::test {
@@ -105,6 +106,67 @@ TEST_F(QtModelessTest, ProgressWindowStaysUsableWhileItsOwnerIsDisabled) {
     EXPECT_EQ(main.DoModal(), IDOK);
     EXPECT_EQ(main.m_id, "C0010");
     EXPECT_EQ(CProgressTestDlg::s_alive, 0);
+}
+
+TEST_F(QtModelessTest, ProgressWindowDisablesTheActiveDialogUntilItGoes) {
+    CSampleDlg main;
+    const std::pair<const char*, std::function<void(CQtDialogHost&)>> ways[] = {
+        {"close box", [](CQtDialogHost& host) { host.close(); }},
+        {"Escape", [](CQtDialogHost& host) { PressKey(host.Control(IDCANCEL), Qt::Key_Escape); }},
+        {"Cancel", [](CQtDialogHost& host) { qobject_cast<QAbstractButton*>(host.Control(IDCANCEL))->click(); }},
+    };
+    Later([&] {
+        CQtDialogHost* owner = CQtBackend::HostOf(main);
+        ASSERT_NE(owner, nullptr);
+        for (const auto& [name, close] : ways) {
+            SCOPED_TRACE(name);
+            int cancel = 0;
+            auto progress = CProgressDlg::OpenProgress(&cancel);
+            ASSERT_NE(progress, nullptr);
+            QPointer<CQtDialogHost> window = CQtBackend::HostOf(*progress);
+            ASSERT_FALSE(window.isNull());
+            EXPECT_TRUE(window->isVisible());
+            EXPECT_FALSE(owner->IsWindowEnabled());
+            progress->BeginProgress("Blank check.", "Blank Check", 0, 130, 0);
+            progress->SetProgressPos(65);
+            EXPECT_EQ(window->windowTitle(), QStringLiteral("Blank Check"));
+            EXPECT_EQ(qobject_cast<QProgressBar*>(window->Control(CProgressDlg::IDC_PROGRESS))->value(), 65);
+            PressKey(window->Control(IDCANCEL), Qt::Key_Return);  // Enter does nothing
+            m_qt.PumpMessages();
+            EXPECT_EQ(cancel, 0);
+
+            close(*window);
+            EXPECT_EQ(cancel, 1);
+            EXPECT_TRUE(owner->IsWindowEnabled());
+            EXPECT_FALSE(progress->IsOpen());
+            progress->SetProgressPos(100);  // harmless once gone
+            progress->CloseProgress();
+            FlushDeferredDeletes();
+            EXPECT_TRUE(window.isNull());
+        }
+        owner->close();
+    });
+    EXPECT_EQ(main.DoModal(), IDCANCEL);
+}
+
+TEST_F(QtModelessTest, RepaintingTakesNoInput) {
+    CSampleDlg main;
+    Later([&] {
+        CQtDialogHost* owner = CQtBackend::HostOf(main);
+        ASSERT_NE(owner, nullptr);
+        // A close request that arrives while the program waits for the
+        // device reaches no handler.
+        CQtDialogHost::BlockInput(true);
+        owner->close();
+        PressKey(owner->Control(CSampleDlg::kId), Qt::Key_Escape);
+        CQtDialogHost::BlockInput(false);
+        m_qt.RepaintWindows();
+        EXPECT_EQ(main.m_cancelCalls, 0);
+        EXPECT_FALSE(CQtDialogHost::InputBlocked());
+        owner->close();
+    });
+    EXPECT_EQ(main.DoModal(), IDCANCEL);
+    EXPECT_EQ(main.m_cancelCalls, 1);
 }
 
 }  // namespace
