@@ -1,5 +1,6 @@
 #include "ui/UiBackend.h"
 
+#include "ui/Messages.h"
 #include "ui/scripted/ScriptedBackend.h"
 
 namespace pelican::ui {
@@ -34,11 +35,15 @@ void SetBackend(IBackend* backend) {
 }
 
 int MessageBox(const std::string& text, Icon icon) {
-    return Backend().MessageBox("Pelican", text, icon);
+    return Backend().MessageBox(LoadString(IDS_CAPTION), text, icon);
 }
 
 void PumpMessages() {
     Backend().PumpMessages();
+}
+
+void RepaintWindows() {
+    Backend().RepaintWindows();
 }
 
 CWaitCursor::CWaitCursor() {
