@@ -5,9 +5,11 @@
 #include <iostream>
 #include <memory>
 
-#include "app/BatchOptions.h"
-#include "app/BatchRunner.h"
+#include "batch/BatchOptions.h"
+#include "batch/BatchRunner.h"
 #include "app/PelicanApp.h"
+#include "link/PosixPortList.h"
+#include "link/PosixSerialDevice.h"
 #include "sim/BootLoader.h"
 #include "sim/PtyBoard.h"
 #include "sim/BoardConfig.h"
@@ -77,7 +79,8 @@ int RunBatch(const BatchOptions& options) {
         if (!board) return 3;
         if (effective.port.empty()) effective.port = board->pty.Path();
     }
-    CPelicanApp app;
+    CPelicanApp app(std::make_unique<CPosixSerialDevice>(), RealClock());
+    app.m_portList = PosixPortList();
     CBatchRunner runner(app, effective);
     if (board) runner.m_onReset = [&board] { board->pty.Reset(); };
     return runner.Run();
@@ -90,7 +93,8 @@ int RunWindows(int argc, char** argv, bool simulate) {
     ui::CQtBackend qtBackend;
     std::unique_ptr<SimulatedBoard> board;
     std::unique_ptr<CSimulatedResetBackend> resetBackend;
-    CPelicanApp app;
+    CPelicanApp app(std::make_unique<CPosixSerialDevice>(), RealClock());
+    app.m_portList = PosixPortList();
     if (simulate) {
         board = StartSimulatedBoard();
         if (!board) return 3;

@@ -1,8 +1,5 @@
 #include "app/PelicanApp.h"
 
-#include <algorithm>
-#include <filesystem>
-
 #include "app/FirstSetDlg.h"
 #include "app/PelicanDlg.h"
 #include "app/S_PrgDlg.h"
@@ -10,87 +7,42 @@
 #include "commands/SettingCmd.h"
 #include "image/IDCheckDlg.h"
 #include "image/SelectDlg.h"
+#include "link/Exchange.h"
 #include "protocol/Protocol.h"
 #include "ui/UiBackend.h"
 
 namespace pelican {
-namespace {
-
-CPelicanApp* g_current = nullptr;
-
-// Kernel names of serial devices worth offering besides COM1 to COM4
-// (/dev/ttyS0 to /dev/ttyS3): USB adapters, CDC modems, on-chip UARTs.
-bool IsSerialDeviceName(const std::string& name) {
-    static const char* const kPrefixes[] = {"ttyUSB", "ttyACM", "ttyAMA", "ttyXRUSB", "ttyCH343USB", "rfcomm"};
-    return std::any_of(std::begin(kPrefixes), std::end(kPrefixes),
-                       [&name](const char* prefix) { return name.rfind(prefix, 0) == 0; });
-}
-
-}  // namespace
-
-CPelicanApp::CPelicanApp() : m_port() {
-    g_current = this;
-}
 
 CPelicanApp::CPelicanApp(std::unique_ptr<ISerialDevice> device, IClock& clock)
-    : m_port(std::move(device), clock) {
-    g_current = this;
+    : m_port(std::move(device), clock) {}
+
+CPelicanApp::~CPelicanApp() = default;
+
+bool CPelicanApp::LoadCommState(CSerialCommState& state) {
+    CSaveIni ini;
+    if (!ini.LoadCommState()) return false;
+    state = CSerialCommState(static_cast<uint32_t>(ini.m_baudRate), ini.m_byteSize, ini.m_parity, ini.m_stopBits);
+    return true;
 }
 
-CPelicanApp::~CPelicanApp() {
-    if (g_current == this) g_current = nullptr;
+void CPelicanApp::SaveCommState(const CSerialCommState& state) {
+    CSaveIni ini;
+    ini.SetValues(static_cast<int32_t>(state.m_baudRate), state.m_byteSize, state.m_parity, state.m_stopBits);
+    ini.SaveCommState();
 }
 
-CPelicanApp& CPelicanApp::Current() {
-    return *g_current;
-}
-
-std::vector<std::string> CPelicanApp::PortList() {
-    std::vector<std::string> ports = {"COM1", "COM2", "COM3", "COM4"};
-    // Listed from sysfs so that no device is opened (opening can reset a
-    // board through DTR).
-    std::vector<std::string> found;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator("/sys/class/tty", error)) {
-        const std::string name = entry.path().filename().string();
-        if (IsSerialDeviceName(name) && std::filesystem::exists("/dev/" + name, error))
-            found.push_back("/dev/" + name);
-    }
-    std::sort(found.begin(), found.end());
-    ports.insert(ports.end(), found.begin(), found.end());
-    return ports;
-}
-
-void CPelicanApp::Pause(uint32_t ms) {
-    m_port.Clock().Sleep(ms);
-}
-
-int CPelicanApp::SendFrame(const std::vector<uint8_t>& frame) {
-    return m_port.Send(frame.data(), frame.size());
-}
-
-bool CPelicanApp::ReadStatus(uint8_t status[2]) {
-    SendFrame(protocol::ReadStatusFrame());
-    return m_port.Receive(status, protocol::kStatusReplyLength) != 0;
-}
-
-void CPelicanApp::TakeIdFlag(uint8_t statusByte2) {
-    switch (protocol::IdStateOf(statusByte2)) {
-        case protocol::IdState::Passed: m_idChecked = 1; break;
-        case protocol::IdState::NotTried:
-        case protocol::IdState::Rejected: m_idChecked = 0; break;
-        case protocol::IdState::Undefined: break;
-    }
+int32_t CPelicanApp::PageReadTimeout(int32_t fallback) {
+    return CSaveIni().PageReadTimeout(fallback);
 }
 
 void CPelicanApp::Synchronise() {
-    SendFrame({protocol::kBaud9600});
-    Pause(protocol::kPauseShort);
+    SendFrame(m_port, {protocol::kBaud9600});
+    Pause(m_port, protocol::kPauseShort);
     for (size_t i = 0; i < protocol::kSyncZeros; ++i) {
-        SendFrame({protocol::kSyncFill});
-        Pause(protocol::kPauseSyncByte);
+        SendFrame(m_port, {protocol::kSyncFill});
+        Pause(m_port, protocol::kPauseSyncByte);
     }
-    Pause(protocol::kPauseShort);
+    Pause(m_port, protocol::kPauseShort);
     uint8_t echo = 0;
     if (m_port.Receive(&echo, 1) == 0 || echo != protocol::kBaud9600) RecoverLink();
 }
@@ -102,7 +54,7 @@ bool CPelicanApp::InitInstance() {
     }
     m_idChecked = 0;
 
-    CS_PrgDlg select(PortList());
+    CS_PrgDlg select(m_portList);
     select.m_target = 0;
     select.m_port = m_defaultPort;
     if (select.DoModal() != ui::IDOK) {
@@ -115,10 +67,10 @@ bool CPelicanApp::InitInstance() {
     m_port.Open(select.m_port);
     ApplyPortState(m_port, 9600, 8, 0, 0);
     m_port.SetReadTimeout(protocol::kTimeoutStanding);
-    Pause(protocol::kPauseShort);
+    Pause(m_port, protocol::kPauseShort);
     m_port.PurgeInput();
     Synchronise();
-    Pause(protocol::kPauseAfterSync);
+    Pause(m_port, protocol::kPauseAfterSync);
     m_port.PurgeInput();
 
     uint32_t baud = 9600;
@@ -141,24 +93,24 @@ bool CPelicanApp::InitInstance() {
 
     m_port.PurgeInput();
     uint8_t status[2] = {0, 0};
-    if (ReadStatus(status)) {
+    if (ReadStatus(m_port, status) == ReadResult::Ok) {
         m_linkReady = 1;
         CSaveIni save;
         save.SetValues(static_cast<int32_t>(baud), byteSize, parity, stopBits);
         save.SaveCommState();
-        TakeIdFlag(status[1]);
+        TakeIdFlag(m_idChecked, status[1]);
     } else {
         m_linkReady = 0;
         m_port.PurgeInput();
         CFirstSetDlg first;
         if (first.DoModal() == ui::IDOK)
-            CSettingCmd().Run();
+            CSettingCmd(*this).Run();
         else
             ui::MessageBox("Can not communicate to outside.", ui::Icon::Stop);
     }
 
-    SendFrame(protocol::ClearStatusFrame());
-    Pause(protocol::kPauseShort);
+    SendFrame(m_port, protocol::ClearStatusFrame());
+    Pause(m_port, protocol::kPauseShort);
 
     ShowImageDialog();
     RunMainWindow();
@@ -173,18 +125,17 @@ void CPelicanApp::CloseStep() {
     m_instanceMutex.Release();
 }
 
-void CPelicanApp::ShowImageDialog() {
+int CPelicanApp::ShowImageDialog() {
     if (m_target == 1) {
-        CSelectDlg select;
-        select.DoModal();
-    } else {
-        CIDCheckDlg check;
-        check.DoModal();
+        CSelectDlg select(*this);
+        return select.DoModal();
     }
+    CIDCheckDlg check(*this);
+    return check.DoModal();
 }
 
 void CPelicanApp::RunMainWindow() {
-    CPelicanDlg dlg;
+    CPelicanDlg dlg(*this);
     dlg.DoModal();
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "image/AppHost.h"
 #include "image/MotFile.h"
 #include "link/SerialComm.h"
 #include "sys/Clock.h"
@@ -15,26 +16,22 @@
 
 namespace pelican {
 
-class CPelicanApp {
+class CPelicanApp : public IAppHost {
 public:
-    // The operating system's serial ports on the real clock.
-    CPelicanApp();
-    // Any serial back end and clock (the simulated board, tests).
+    // The serial back end (the operating system's ports, the simulated
+    // board) and the clock every pause reads.
     CPelicanApp(std::unique_ptr<ISerialDevice> device, IClock& clock);
-    virtual ~CPelicanApp();
+    ~CPelicanApp() override;
     CPelicanApp(const CPelicanApp&) = delete;
     CPelicanApp& operator=(const CPelicanApp&) = delete;
-
-    // The current application, reachable from every command and dialog.
-    static CPelicanApp& Current();
 
     // Start-up, the main window, shutdown. Always false: the program ends
     // when it returns.
     bool InitInstance();
 
-    // Ports offered in "Select Program": COM1 to COM4, then the serial
-    // devices present on this machine.
-    static std::vector<std::string> PortList();
+    // Ports offered in "Select Program": COM1 to COM4, then whatever the
+    // serial back end finds on this machine.
+    std::vector<std::string> m_portList = {"COM1", "COM2", "COM3", "COM4"};
     // The port proposed in "Select Program" (COM1 unless set).
     std::string m_defaultPort = "COM1";
 
@@ -46,20 +43,24 @@ public:
     uint32_t SetLinkBaudRate(CSerialComm& port, uint32_t baud, uint8_t byteSize, uint8_t parity,
                              uint8_t stopBits, const std::string& message);
     void SetLink9600(CSerialComm& port);
-    uint32_t RecoverLink();
+    uint32_t RecoverLink() override;
+
+    // What commands and dialogs reach.
+    CSerialComm& Port() override { return m_port; }
+    CMotFile& Image() override { return m_image; }
+    int Target() const override { return m_target; }
+    int& LinkReady() override { return m_linkReady; }
+    int& IdChecked() override { return m_idChecked; }
+    uint32_t SetLinkBaudRate(uint32_t baud, uint8_t byteSize, uint8_t parity, uint8_t stopBits,
+                             const std::string& message) override {
+        return SetLinkBaudRate(m_port, baud, byteSize, parity, stopBits, message);
+    }
+    bool LoadCommState(CSerialCommState& state) override;
+    void SaveCommState(const CSerialCommState& state) override;
+    int32_t PageReadTimeout(int32_t fallback) override;
 
     // The close step of the main window (Exit, Escape, close box).
     void CloseStep();
-
-    // A protocol pause on the application's clock.
-    void Pause(uint32_t ms);
-    // Sends one frame; the number of bytes written.
-    int SendFrame(const std::vector<uint8_t>& frame);
-    // Read status: true when the two bytes arrived.
-    bool ReadStatus(uint8_t status[2]);
-    // Takes the ID flag from status byte 2: bits 3 and 2 both set give 1,
-    // 0 or 1 give 0, 2 leaves the flag as it is.
-    void TakeIdFlag(uint8_t statusByte2);
 
     // Fields, in this order.
     CSerialComm m_port;
@@ -70,12 +71,11 @@ public:
     int m_target = 0;
 
     // The file/ID dialog of the chosen target (start-up and "Load (ID)...").
-    virtual void ShowImageDialog();
-
-protected:
-    virtual void RunMainWindow();
+    // How the dialog ended (IDOK when a file was taken).
+    int ShowImageDialog();
 
 private:
+    void RunMainWindow();
     void Synchronise();
 
     bool m_inRecovery = false;

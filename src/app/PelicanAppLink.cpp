@@ -2,6 +2,7 @@
 #include "app/PelicanApp.h"
 #include "app/SaveIni.h"
 #include "commands/SettingCmd.h"
+#include "link/Exchange.h"
 #include "protocol/Protocol.h"
 #include "ui/UiBackend.h"
 
@@ -18,18 +19,18 @@ uint8_t CPelicanApp::BaudRateCode(uint32_t baud) {
 
 int CPelicanApp::ChangeBaudRate(uint32_t current, uint32_t next) {
     m_port.PurgeInput();
-    Pause(protocol::kPauseShort);
+    Pause(m_port, protocol::kPauseShort);
     // The boot loader first confirms the rate it runs at, then takes the
     // new code at the old rate; only then may the host follow.
     for (const uint32_t rate : {current, next}) {
         const uint8_t code = BaudRateCode(rate);
         uint8_t echo = 0;
-        SendFrame({code});
+        SendFrame(m_port, {code});
         if (m_port.Receive(&echo, 1) == 0 || echo != code) {
             m_port.PurgeInput();
             return 0;
         }
-        Pause(protocol::kPauseBaudStep);
+        Pause(m_port, protocol::kPauseBaudStep);
     }
     return 1;
 }
@@ -46,7 +47,7 @@ uint32_t CPelicanApp::SetLinkBaudRate(CSerialComm& port, uint32_t baud, uint8_t,
     ApplyPortState(port, baud, 8, 0, 0);
     const uint8_t code = BaudRateCode(baud);
     uint8_t echo = 0;
-    SendFrame({code});
+    SendFrame(m_port, {code});
     if (port.Receive(&echo, 1) != 0 && echo == code) return baud;
     return RecoverLink();
 }
@@ -60,7 +61,7 @@ void CPelicanApp::SetLink9600(CSerialComm& port) {
     }
     ApplyPortState(port, 9600, 8, 0, 0);
     uint8_t echo = 0;
-    SendFrame({protocol::kBaud9600});
+    SendFrame(m_port, {protocol::kBaud9600});
     if (port.Receive(&echo, 1) == 0 || echo != protocol::kBaud9600)
         ui::MessageBox("Can not set baudrate to 9600bps.", ui::Icon::Stop);
 }
@@ -87,14 +88,14 @@ uint32_t CPelicanApp::RecoverLink() {
         ApplyPortState(m_port, 9600, 8, 0, 0);
         // Synchronise without waiting for a reply: the baud-rate change that
         // follows proves the link.
-        SendFrame({protocol::kBaud9600});
-        Pause(protocol::kPauseShort);
+        SendFrame(m_port, {protocol::kBaud9600});
+        Pause(m_port, protocol::kPauseShort);
         for (size_t i = 0; i < protocol::kSyncZeros; ++i) {
-            SendFrame({protocol::kSyncFill});
-            Pause(protocol::kPauseRecoverySyncByte);
+            SendFrame(m_port, {protocol::kSyncFill});
+            Pause(m_port, protocol::kPauseRecoverySyncByte);
         }
-        Pause(protocol::kPauseShort);
-        result = CSettingCmd().Run();
+        Pause(m_port, protocol::kPauseShort);
+        result = CSettingCmd(*this).Run();
     } while (m_recoverAgain);
     m_inRecovery = false;
     return result;

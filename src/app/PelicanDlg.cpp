@@ -6,6 +6,7 @@
 #include "commands/SettingCmd.h"
 #include "commands/StatesCmd.h"
 #include "commands/VersionCmd.h"
+#include "link/Exchange.h"
 #include "ui/UiBackend.h"
 
 namespace pelican {
@@ -41,11 +42,7 @@ const ui::DialogTemplate& CPelicanDlg::Template102() {
     return tmpl;
 }
 
-CPelicanDlg::CPelicanDlg() : ui::CDialog(Template102()) {}
-
-CPelicanApp& CPelicanDlg::App() {
-    return CPelicanApp::Current();
-}
+CPelicanDlg::CPelicanDlg(CPelicanApp& app) : ui::CDialog(Template102()), m_app(app) {}
 
 int CPelicanDlg::CheckLink() {
     if (App().m_linkReady) return 1;
@@ -64,13 +61,24 @@ int CPelicanDlg::ProbeLink() {
     CPelicanApp& app = App();
     app.m_port.PurgeInput();
     uint8_t status[2];
-    if (app.ReadStatus(status)) return 1;
+    if (ReadStatus(app.m_port, status) == ReadResult::Ok) return 1;
     app.RecoverLink();
     return 0;
 }
 
 void CPelicanDlg::NotAvailableYet() {
     ui::MessageBox("This operation is not available yet.", ui::Icon::Information);
+}
+
+bool CPelicanDlg::MayRun(bool needsId) {
+    // A press that stops here sent nothing (refused) or ran the recovery.
+    m_lastOutcome = Outcome::Refused;
+    if (!(needsId ? CheckLinkAndId() : CheckLink())) return false;
+    if (!ProbeLink()) {
+        m_lastOutcome = Outcome::LinkLost;
+        return false;
+    }
+    return true;
 }
 
 void CPelicanDlg::OnCommand(int id) {
@@ -81,22 +89,26 @@ void CPelicanDlg::OnCommand(int id) {
             return;
         }
         case IDC_LOAD:
-            if (CheckLink() && ProbeLink()) App().ShowImageDialog();
+            if (MayRun(false))
+                m_lastOutcome = App().ShowImageDialog() == ui::IDOK ? Outcome::Done : Outcome::Refused;
             return;
         case IDC_STATUS:
-            if (CheckLink() && ProbeLink()) CStatesCmd().Run();
+            if (MayRun(false)) m_lastOutcome = CStatesCmd(App()).Run();
             return;
         case IDC_SETTING:
-            if (CheckLink() && ProbeLink()) CSettingCmd().Run();
+            if (MayRun(false)) m_lastOutcome = CSettingCmd(App()).Run() != 0 ? Outcome::Done : Outcome::Failed;
             return;
         case IDC_VERSION:
-            if (CheckLink() && ProbeLink()) CVersionCmd().Run();
+            if (MayRun(false)) m_lastOutcome = CVersionCmd(App()).Run();
             return;
         case IDC_ERASE:
         case IDC_EPR: {
-            if (!CheckLinkAndId() || !ProbeLink()) return;
+            if (!MayRun(true)) return;
             CPreEraseDlg confirm;
-            if (confirm.DoModal() != ui::IDOK) return;
+            if (confirm.DoModal() != ui::IDOK) {
+                m_lastOutcome = Outcome::Cancelled;
+                return;
+            }
             NotAvailableYet();
             return;
         }
@@ -105,7 +117,7 @@ void CPelicanDlg::OnCommand(int id) {
         case IDC_BPR:
         case IDC_PROGRAM:
         case IDC_DOWNLOAD:
-            if (CheckLinkAndId() && ProbeLink()) NotAvailableYet();
+            if (MayRun(true)) NotAvailableYet();
             return;
         default:
             return;

@@ -1,6 +1,7 @@
 #pragma once
 // The main window: one button per operation. Each press checks the flags,
 // proves the link with a status read, and runs its command to completion.
+#include "commands/Outcome.h"
 #include "ui/Dialog.h"
 
 namespace pelican {
@@ -25,7 +26,7 @@ public:
         IDM_ABOUTBOX = ui::kAboutCommand,
     };
 
-    CPelicanDlg();
+    explicit CPelicanDlg(CPelicanApp& app);
     static const ui::DialogTemplate& Template102();
 
     void OnCommand(int id) override;
@@ -37,11 +38,20 @@ public:
     int CheckLinkAndId();
     int ProbeLink();
 
+    // How the last command run from this window ended (Done before any).
+    Outcome LastOutcome() const { return m_lastOutcome; }
+
 private:
     // The first half of CheckLinkAndId: the link alone.
     int CheckLink();
+    // The checks and the link probe before a command; false when the press
+    // ends there (m_lastOutcome says how).
+    bool MayRun(bool needsId);
     void NotAvailableYet();
-    CPelicanApp& App();
+    CPelicanApp& App() { return m_app; }
+
+    CPelicanApp& m_app;
+    Outcome m_lastOutcome = Outcome::Done;
 };
 
 }  // namespace pelican

@@ -1,43 +1,34 @@
 #include "commands/SettingCmd.h"
 
-#include "app/PelicanApp.h"
-#include "app/SaveIni.h"
+#include "link/Exchange.h"
 #include "link/SetCommDlg.h"
 #include "ui/UiBackend.h"
 
 namespace pelican {
 
 uint32_t CSettingCmd::Run() {
-    CPelicanApp& app = CPelicanApp::Current();
+    IAppHost& host = Host();
     CSetCommDlg dlg;
-    CSaveIni ini;
-    uint32_t baud = 9600;
-    uint8_t byteSize = 8, parity = 0, stopBits = 0;
-    if (ini.LoadCommState()) {
-        baud = static_cast<uint32_t>(ini.m_baudRate);
-        byteSize = ini.m_byteSize;
-        parity = ini.m_parity;
-        stopBits = ini.m_stopBits;
-    }
+    CSerialCommState stored(9600, 8, 0, 0);
+    if (!host.LoadCommState(stored)) stored = CSerialCommState(9600, 8, 0, 0);
+    uint32_t baud = stored.m_baudRate;
     dlg.SetBaudText(baud);
     if (dlg.DoModal() != ui::IDOK) return 0;
 
     ui::CWaitCursor wait;
     dlg.GetBaudRate(baud);
-    const uint32_t result = app.SetLinkBaudRate(app.m_port, baud, byteSize, parity, stopBits,
-                                                "Can not set new baudrate.\nBaudrate is last baudrate now.");
+    const uint32_t result = host.SetLinkBaudRate(baud, stored.m_byteSize, stored.m_parity, stored.m_stopBits,
+                                                 "Can not set new baudrate.\nBaudrate is last baudrate now.");
     if (result == 0) {
-        app.m_linkReady = 0;
-        app.m_port.PurgeInput();
+        host.LinkReady() = 0;
+        host.Port().PurgeInput();
         return 0;
     }
-    app.m_linkReady = 1;
-    CSaveIni save;
-    save.SetValues(static_cast<int32_t>(result), byteSize, parity, stopBits);
-    save.SaveCommState();
-    app.m_port.PurgeInput();
+    host.LinkReady() = 1;
+    host.SaveCommState(CSerialCommState(result, stored.m_byteSize, stored.m_parity, stored.m_stopBits));
+    host.Port().PurgeInput();
     uint8_t status[2] = {0, 0};
-    if (app.ReadStatus(status)) app.TakeIdFlag(status[1]);
+    if (ReadStatus(host.Port(), status) == ReadResult::Ok) TakeIdFlag(host.IdChecked(), status[1]);
     return result;
 }
 

@@ -8,6 +8,7 @@ namespace pelican {
 
 class CSettingCmd : public CCommand {
 public:
+    using CCommand::CCommand;
     // The rate in force afterwards, or 0 when cancelled or the change failed.
     uint32_t Run();
 };

@@ -1,21 +1,20 @@
 #include "commands/StatesCmd.h"
 
-#include "app/PelicanApp.h"
 #include "commands/StatesDlg.h"
+#include "link/Exchange.h"
 
 namespace pelican {
 
-int CStatesCmd::Run() {
-    CPelicanApp& app = CPelicanApp::Current();
+Outcome CStatesCmd::Run() {
     uint8_t status[2] = {0, 0};
-    if (!app.ReadStatus(status)) {
-        app.RecoverLink();
-        return 0;
+    if (ReadStatus(Host().Port(), status) != ReadResult::Ok) {
+        Host().RecoverLink();
+        return Outcome::LinkLost;
     }
     CStatesDlg dlg;
     dlg.SetStatus(status[0], status[1]);
     dlg.DoModal();
-    return 1;
+    return Outcome::Done;
 }
 
 }  // namespace pelican

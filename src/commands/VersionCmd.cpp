@@ -2,23 +2,23 @@
 
 #include <cstring>
 
-#include "app/PelicanApp.h"
 #include "commands/VersionDlg.h"
-#include "protocol/Protocol.h"
+#include "link/Exchange.h"
 
 namespace pelican {
 
-int CVersionCmd::Run() {
-    CPelicanApp& app = CPelicanApp::Current();
-    app.SendFrame(protocol::VersionReadFrame());
+Outcome CVersionCmd::Run() {
+    CSerialComm& port = Host().Port();
+    SendFrame(port, protocol::VersionReadFrame());
     char reply[protocol::kVersionReplyLength + 1] = {};
     std::string text = "ERROR";
-    if (app.m_port.Receive(reinterpret_cast<uint8_t*>(reply), protocol::kVersionReplyLength) != 0)
-        text.assign(reply, ::strnlen(reply, protocol::kVersionReplyLength));  // up to the first zero byte
+    const bool answered =
+        port.Read(reinterpret_cast<uint8_t*>(reply), protocol::kVersionReplyLength) == ReadResult::Ok;
+    if (answered) text.assign(reply, ::strnlen(reply, protocol::kVersionReplyLength));  // up to the first zero byte
     CVersionDlg dlg;
     dlg.SetVersion(text);
     dlg.DoModal();
-    return 1;
+    return answered ? Outcome::Done : Outcome::Failed;
 }
 
 }  // namespace pelican

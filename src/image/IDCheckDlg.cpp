@@ -1,7 +1,7 @@
 #include "image/IDCheckDlg.h"
 
-#include "app/PelicanApp.h"
 #include "image/IdFile.h"
+#include "link/Exchange.h"
 #include "protocol/Protocol.h"
 #include "sys/Text.h"
 #include "ui/UiBackend.h"
@@ -34,7 +34,8 @@ const ui::DialogTemplate& CIDCheckDlg::Template129() {
     return tmpl;
 }
 
-CIDCheckDlg::CIDCheckDlg() : ui::CDialog(Template129()), m_mcuType(g_rememberedMcuType) {}
+CIDCheckDlg::CIDCheckDlg(IAppHost& host)
+    : ui::CDialog(Template129()), m_mcuType(g_rememberedMcuType), m_host(host) {}
 
 int CIDCheckDlg::RememberedMcuType() {
     return g_rememberedMcuType;
@@ -70,12 +71,11 @@ void CIDCheckDlg::OnRefer() {
     m_filePath = chosen;
     UpdateData(false);
 
-    CPelicanApp& app = CPelicanApp::Current();
     if (!m_filePath.empty()) {
         SetMcuType(0);
-        app.m_image.Load(m_filePath);
+        m_host.Image().Load(m_filePath);
         uint32_t start = 0, end = 0;
-        app.m_image.GetUsedRange(start, end);
+        m_host.Image().GetUsedRange(start, end);
         // Data in the top page means the part's flash reaches the top of
         // the address space: an Orca/W.
         if (end == 0xFFFFFF) SetMcuType(1);
@@ -122,18 +122,17 @@ void CIDCheckDlg::OnOK() {
         ui::MessageBox("Did not input filename.", ui::Icon::Exclamation);
         return;
     }
-    CPelicanApp& app = CPelicanApp::Current();
-    app.m_image.Load(m_filePath);
-    if (app.m_image.FileErrorShown()) return;
+    m_host.Image().Load(m_filePath);
+    if (m_host.Image().FileErrorShown()) return;
 
     uint8_t status[2] = {0, 0};
-    if (!app.ReadStatus(status)) {
-        app.RecoverLink();
+    if (ReadStatus(m_host.Port(), status) != ReadResult::Ok) {
+        m_host.RecoverLink();
         status[0] = status[1] = 0;
     }
     if (protocol::IdStateOf(status[1]) == protocol::IdState::Passed) {
-        app.m_idChecked = 1;
-        app.m_image.Load(m_filePath);
+        m_host.IdChecked() = 1;
+        m_host.Image().Load(m_filePath);
         EndDialog(ui::IDOK);
         return;
     }
@@ -145,22 +144,22 @@ void CIDCheckDlg::OnOK() {
         ui::MessageBox("Do not match ID style.", ui::Icon::Exclamation);
         return;
     }
-    app.SendFrame(protocol::IdCheckFrame(m_mcuType, id));
-    app.Pause(protocol::kPauseShort);
-    if (!app.ReadStatus(status)) {
+    SendFrame(m_host.Port(), protocol::IdCheckFrame(m_mcuType, id));
+    Pause(m_host.Port(), protocol::kPauseShort);
+    if (ReadStatus(m_host.Port(), status) != ReadResult::Ok) {
         // The recovery has cleared the ID flag; the dialog stays open for
         // another try or Cancel.
-        app.RecoverLink();
+        m_host.RecoverLink();
         return;
     }
     if (protocol::IdStateOf(status[1]) == protocol::IdState::Passed) {
-        app.m_idChecked = 1;
-        app.m_image.Load(m_filePath);
+        m_host.IdChecked() = 1;
+        m_host.Image().Load(m_filePath);
         EndDialog(ui::IDOK);
         return;
     }
-    app.m_port.PurgeInput();
-    app.m_idChecked = 0;
+    m_host.Port().PurgeInput();
+    m_host.IdChecked() = 0;
     ui::MessageBox("Not match ID.", ui::Icon::Exclamation);
 }
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 
+#include "image/AppHost.h"
 #include "ui/Dialog.h"
 
 namespace pelican {
@@ -21,7 +22,7 @@ public:
     static constexpr const char* kFilter =
         "Motlora Hex File (*.s;*.mot)|*.s;*.mot|Boot Program (*.btp)|*.btp|All Files (*.*)|*.*|";
 
-    CIDCheckDlg();
+    explicit CIDCheckDlg(IAppHost& host);
     static const ui::DialogTemplate& Template129();
 
     // The device type carried from one showing to the next (0 at start).
@@ -41,6 +42,7 @@ protected:
 
 private:
     void SetMcuType(int type);
+    IAppHost& m_host;
     // Seven bytes from the ID fields; false when a field is not two
     // hexadecimal digits.
     bool ParseId(uint8_t id[7]) const;

@@ -1,6 +1,5 @@
 #include "image/SelectDlg.h"
 
-#include "app/PelicanApp.h"
 #include "image/IDCheckDlg.h"
 #include "sys/Text.h"
 #include "ui/UiBackend.h"
@@ -27,7 +26,7 @@ const ui::DialogTemplate& CSelectDlg::Template160() {
     return tmpl;
 }
 
-CSelectDlg::CSelectDlg() : ui::CDialog(Template160()) {}
+CSelectDlg::CSelectDlg(IAppHost& host) : ui::CDialog(Template160()), m_host(host) {}
 
 void CSelectDlg::DoDataExchange(ui::CDataExchange& dx) {
     ui::DDX_Text(dx, IDC_FILEPATH, m_filePath);
@@ -46,7 +45,7 @@ void CSelectDlg::OnRefer() {
     if (!ui::Backend().GetOpenFileName(request, chosen)) return;
     m_filePath = chosen;
     UpdateData(false);
-    if (!m_filePath.empty()) CPelicanApp::Current().m_image.Load(m_filePath);
+    if (!m_filePath.empty()) m_host.Image().Load(m_filePath);
     if (!EndsWith(m_filePath, ".mot") && !EndsWith(m_filePath, ".s")) {
         ui::MessageBox("Can not accept this file.", ui::Icon::Stop);
         m_filePath.clear();
@@ -61,11 +60,10 @@ void CSelectDlg::OnOK() {
         ui::MessageBox("Did not input filename.", ui::Icon::Exclamation);
         return;
     }
-    CPelicanApp& app = CPelicanApp::Current();
-    app.m_image.Load(m_filePath);
-    if (app.m_image.FileErrorShown()) return;
-    app.m_idChecked = 1;
-    app.m_image.Load(m_filePath);
+    m_host.Image().Load(m_filePath);
+    if (m_host.Image().FileErrorShown()) return;
+    m_host.IdChecked() = 1;
+    m_host.Image().Load(m_filePath);
     EndDialog(ui::IDOK);
 }
 

@@ -3,6 +3,7 @@
 // where no ID is exchanged with the device.
 #include <string>
 
+#include "image/AppHost.h"
 #include "ui/Dialog.h"
 
 namespace pelican {
@@ -11,7 +12,7 @@ class CSelectDlg : public ui::CDialog {
 public:
     enum { IDD = 160, IDC_REFER = 1010, IDC_FILEPATH = 1011 };
 
-    CSelectDlg();
+    explicit CSelectDlg(IAppHost& host);
     static const ui::DialogTemplate& Template160();
 
     void OnOK() override;
@@ -22,6 +23,9 @@ public:
 
 protected:
     void DoDataExchange(ui::CDataExchange& dx) override;
+
+private:
+    IAppHost& m_host;
 };
 
 }  // namespace pelican

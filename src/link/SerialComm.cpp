@@ -3,11 +3,7 @@
 #include <chrono>
 #include <limits>
 
-#include "link/PosixSerialDevice.h"
-
 namespace pelican {
-
-CSerialComm::CSerialComm() : CSerialComm(std::make_unique<CPosixSerialDevice>(), RealClock()) {}
 
 CSerialComm::CSerialComm(std::unique_ptr<ISerialDevice> device, IClock& clock)
     : CIoController(std::move(device)), m_clock(clock) {}
@@ -33,6 +29,10 @@ int CSerialComm::Send(const uint8_t* buffer, size_t length) {
 }
 
 int CSerialComm::Receive(uint8_t* buffer, size_t length) {
+    return Read(buffer, length) == ReadResult::Ok ? static_cast<int>(length) : 0;
+}
+
+ReadResult CSerialComm::Read(uint8_t* buffer, size_t length) {
     m_timedOut = 0;
     const uint64_t start = m_clock.NowMs();
     const bool limited = m_readTimeout != 0;
@@ -43,14 +43,16 @@ int CSerialComm::Receive(uint8_t* buffer, size_t length) {
     for (;;) {
         uint32_t errors = 0;
         size_t queued = 0;
-        if (!IsOpen() || !Device().QueryInput(errors, queued) || errors != 0) return 0;
+        if (!IsOpen() || !Device().QueryInput(errors, queued)) return ReadResult::PortGone;
+        if ((errors & kLineOther) != 0) return ReadResult::PortGone;
+        if (errors != 0) return ReadResult::LineError;
         if (queued >= length) {
             const long got = length == 0 ? 0 : Device().Read(buffer, length);
-            return got == static_cast<long>(length) ? static_cast<int>(length) : 0;
+            return got == static_cast<long>(length) ? ReadResult::Ok : ReadResult::PortGone;
         }
         if (limited && m_clock.NowMs() >= expiry) {
             m_timedOut = 1;
-            return 0;
+            return ReadResult::TimedOut;
         }
         Device().WaitInput(expiry);
     }

@@ -10,17 +10,27 @@
 
 namespace pelican {
 
+// Why a read ended.
+enum class ReadResult {
+    Ok,        // every byte asked for arrived
+    TimedOut,  // the read time-out ran out first
+    LineError, // overrun, framing, parity or break on the line
+    PortGone,  // the port is closed, unplugged or failed
+};
+
 class CSerialComm : public CIoController {
 public:
-    // Without arguments the port drives the operating system's serial devices
-    // on the real clock.
-    CSerialComm();
+    // The device back end (a POSIX serial port, the simulated board) and the
+    // clock every pause and time-out reads.
     CSerialComm(std::unique_ptr<ISerialDevice> device, IClock& clock);
     ~CSerialComm() override;
 
     int Open(const std::string& name) override;
     int Send(const uint8_t* buffer, size_t length) override;
+    // Exactly length bytes, or 0; m_timedOut tells a time-out from the rest.
     int Receive(uint8_t* buffer, size_t length) override;
+    // The same read, saying why it ended.
+    ReadResult Read(uint8_t* buffer, size_t length);
     int SetReadTimeout(int32_t milliseconds) override;
     int SetState(const CIoState& state) override;
     int GetState(CIoState& state) override;

@@ -23,8 +23,8 @@ public:
     void Sleep(uint32_t ms) override;
 };
 
-// Test clock: a pause advances time at once. Listeners hear every advance so
-// that a simulated device can finish whatever was due by then.
+// Test clock: a pause advances time at once, and a wait for input jumps to
+// the moment the simulated device has its next byte ready.
 class CVirtualClock final : public IClock {
 public:
     uint64_t NowMs() const override { return m_now; }

@@ -1,15 +1,31 @@
 #include "ui/UiBackend.h"
 
+#include "ui/Dialog.h"
 #include "ui/Messages.h"
-#include "ui/scripted/ScriptedBackend.h"
 
 namespace pelican::ui {
 namespace {
 
+// Stands in until a back end is installed: every dialog is cancelled, every
+// message is taken, nothing can block.
+class CStandInBackend final : public IBackend {
+public:
+    int RunModal(CDialog&) override { return IDCANCEL; }
+    int MessageBox(const std::string&, const std::string&, Icon) override { return IDOK; }
+    bool GetOpenFileName(const FileOpenRequest&, std::string&) override { return false; }
+    void BeginWaitCursor() override {}
+    void EndWaitCursor() override {}
+    bool CreateModeless(CDialog&) override { return false; }
+    void DestroyModeless(CDialog&) override {}
+    CDialog* ActiveDialog() override { return nullptr; }
+    void PumpMessages() override {}
+    void RepaintWindows() override {}
+};
+
 IBackend* g_backend = nullptr;
 
 IBackend& StandIn() {
-    static CScriptedBackend standIn;
+    static CStandInBackend standIn;
     return standIn;
 }
 

@@ -5,6 +5,9 @@
 #include <functional>
 #include <memory>
 
+#include "image/SelectDlg.h"
+#include "image/IDCheckDlg.h"
+#include "app/S_PrgDlg.h"
 #include "app/PelicanApp.h"
 #include "app/PelicanDlg.h"
 #include "link/SetCommDlg.h"
@@ -25,7 +28,7 @@ public:
         // The main window runs whatever the test asks for once it is up, then Exit.
         m_ui.m_onIdle = [this](ui::CDialog& dialog) {
             // The start-up's file/ID dialog is cancelled unless the test scripts it.
-            if (dialog.Template().id == 129 || dialog.Template().id == 160) {
+            if (dialog.Template().id == CIDCheckDlg::IDD || dialog.Template().id == CSelectDlg::IDD) {
                 m_ui.Press(dialog.Template().id, ui::IDCANCEL);
                 return;
             }
@@ -39,9 +42,9 @@ public:
 
     // "Select Program" with the target and port given.
     void SelectProgram(const std::string& port = "COM1", int target = 0) {
-        m_ui.SetCheck(156, target == 1 ? 1001 : 1000);
-        m_ui.SetText(156, 1002, port);
-        m_ui.Press(156, ui::IDOK);
+        m_ui.SetCheck(CS_PrgDlg::IDD, target == 1 ? CS_PrgDlg::IDC_BOOTLOADER : CS_PrgDlg::IDC_FLASH);
+        m_ui.SetText(CS_PrgDlg::IDD, CS_PrgDlg::IDC_PORT, port);
+        m_ui.Press(CS_PrgDlg::IDD, ui::IDOK);
     }
     // Runs start-up, the scripted presses and Exit; atMainWindow runs when
     // the main window has nothing more to do (before Exit is pressed).

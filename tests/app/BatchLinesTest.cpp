@@ -1,7 +1,7 @@
 // The text forms batch mode prints for messages and progress bars.
 #include <gtest/gtest.h>
 
-#include "app/BatchRunner.h"
+#include "batch/BatchRunner.h"
 
 namespace pelican::test {
 namespace {

@@ -118,30 +118,6 @@ TEST(Batch, StatusAndVersionAt9600ThenAtTheStoredRate) {
     EXPECT_EQ(again.out, "Version: ORCA 2.1\n");
 }
 
-TEST(Batch, LoadWithIdFileAndARefusedId) {
-    CTempDir dir;
-    dir.Write("prog.mot", "S2060C0000112296\nS9030000FC\n");
-    dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
-    CSimProcess sim;
-    Result good = Pelican(dir, {"-p", sim.Path(), "-f", dir.File("prog.mot"), "load", "status"});
-    EXPECT_EQ(good.status, 0);
-    EXPECT_NE(good.out.find("ID Check: Match\n"), std::string::npos) << good.out;
-
-    CSimProcess fresh;
-    Result refused =
-        Pelican(dir, {"-p", fresh.Path(), "-f", dir.File("prog.mot"), "--id", "01:02:03:04:05:06:08", "status"});
-    EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.out.substr(0, 28), "exclamation: Not match ID.\nR");
-}
-
-TEST(Batch, ActionNotBuiltYetFails) {
-    CTempDir dir;
-    CSimProcess sim;
-    Result result = Pelican(dir, {"-p", sim.Path(), "erase", "-y"});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, "information: Did not pass ID.\n");
-}
-
 TEST(Batch, UsageErrors) {
     CTempDir dir;
     EXPECT_EQ(Pelican(dir, {"status"}).status, 2);                       // no port
@@ -149,21 +125,6 @@ TEST(Batch, UsageErrors) {
     EXPECT_EQ(Pelican(dir, {"-p", "COM1"}).status, 2);                   // options without action
     EXPECT_EQ(Pelican(dir, {"-p", "COM1", "-t", "eeprom", "status"}).status, 2);
     EXPECT_EQ(Pelican(dir, {"--version"}).status, 0);
-}
-
-TEST(Batch, SilentBoardEndsWithThreeAndDoesNotHang) {
-    CTempDir dir;
-    // A terminal that nobody answers: the board is off.
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
-    const std::string path = ::ptsname(master);
-    Result result = Pelican(dir, {"-p", path, "-b", "19200", "status"});
-    ::close(master);
-    EXPECT_EQ(result.status, 3);
-    EXPECT_EQ(result.out.substr(0, 34), "stop: Timeout. Push RESET.\nwarning");
-    EXPECT_NE(dir.Read("pelican.INI").find("Baundrate=9600"), std::string::npos);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "app/PelicanDlg.h"
 #include "app/AppBench.h"
 #include "image/IDCheckDlg.h"
 #include "image/SelectDlg.h"
@@ -197,7 +198,7 @@ TEST(IdCheck, RememberedTypeFollowsReferAndOkButNotCancel) {
     bench.m_ui.Press(kDlg, ui::IDCANCEL);
     bench.Run([&] {
         EXPECT_EQ(CIDCheckDlg::RememberedMcuType(), 0);
-        bench.m_ui.Press(102, CPelicanDlg::IDC_LOAD);
+        bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_LOAD);
         bench.m_ui.SetCheck(kDlg, CIDCheckDlg::IDC_ORCA_W);
         bench.m_ui.Press(kDlg, ui::IDOK);  // refused: no file, but the type is taken
         bench.m_ui.Press(kDlg, ui::IDCANCEL);

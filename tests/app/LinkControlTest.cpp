@@ -4,6 +4,10 @@
 
 #include <algorithm>
 
+#include "link/SetCommDlg.h"
+#include "commands/StatesDlg.h"
+#include "app/PelicanDlg.h"
+#include "app/FirstSetDlg.h"
 #include "app/AppBench.h"
 
 namespace pelican::test {
@@ -16,10 +20,10 @@ using Messages = std::vector<std::pair<std::string, Icon>>;
 // the dialog with the given texts.
 void PressSetting(CAppBench& bench, const std::string& baud, const std::string& interval) {
     bench.SelectProgram();
-    bench.m_ui.Press(102, CPelicanDlg::IDC_SETTING);
-    bench.m_ui.SetText(150, CSetCommDlg::IDC_BAUDRATE, baud);
-    bench.m_ui.SetText(150, CSetCommDlg::IDC_INTERVAL, interval);
-    bench.m_ui.Press(150, ui::IDOK);
+    bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_SETTING);
+    bench.m_ui.SetText(CSetCommDlg::IDD, CSetCommDlg::IDC_BAUDRATE, baud);
+    bench.m_ui.SetText(CSetCommDlg::IDD, CSetCommDlg::IDC_INTERVAL, interval);
+    bench.m_ui.Press(CSetCommDlg::IDD, ui::IDOK);
 }
 
 TEST(LinkControl, ChangeTo115200AndBack) {
@@ -83,9 +87,9 @@ TEST(LinkControl, IntervalTextsReadTheirLeadingDigits) {
 TEST(LinkControl, CancelledSettingChangesNothing) {
     CAppBench bench;
     bench.SelectProgram();
-    bench.m_ui.Press(102, CPelicanDlg::IDC_SETTING);
-    bench.m_ui.SetText(150, CSetCommDlg::IDC_INTERVAL, "5");
-    bench.m_ui.Press(150, ui::IDCANCEL);
+    bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_SETTING);
+    bench.m_ui.SetText(CSetCommDlg::IDD, CSetCommDlg::IDC_INTERVAL, "5");
+    bench.m_ui.Press(CSetCommDlg::IDD, ui::IDCANCEL);
     Bytes bytes;
     bench.Run([&] { bytes = bench.m_sim.Received(); });
     EXPECT_EQ(bytes.back(), 0x70);  // only the probe
@@ -101,8 +105,8 @@ TEST(LinkControl, RecoveryStoresNineSixHundredEvenWhenItsDialogIsCancelled) {
         faults.silentFrom = {0x70, 0};
         bench.m_sim.Board().SetFaults(faults);
         bench.m_sim.ClearReceived();
-        bench.m_ui.Press(102, CPelicanDlg::IDC_STATUS);
-        bench.m_ui.Press(150, ui::IDCANCEL);
+        bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_STATUS);
+        bench.m_ui.Press(CSetCommDlg::IDD, ui::IDCANCEL);
     });
     EXPECT_EQ(bench.Messages()[0], std::make_pair(std::string("Timeout.\nPush RESET."), Icon::Stop));
     EXPECT_EQ(bench.m_app->m_linkReady, 0);
@@ -122,12 +126,12 @@ TEST(LinkControl, RecoveryRepeatsUntilTheBoardAnswersWithoutNesting) {
         sim::SimFaults faults;
         faults.silentFrom = {0x70, 0};
         bench.m_sim.Board().SetFaults(faults);
-        bench.m_ui.Press(102, CPelicanDlg::IDC_VERSION);
+        bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_VERSION);
         for (int i = 0; i < 3; ++i) {
-            bench.m_ui.SetText(150, CSetCommDlg::IDC_BAUDRATE, "19200");
-            bench.m_ui.Press(150, ui::IDOK);
+            bench.m_ui.SetText(CSetCommDlg::IDD, CSetCommDlg::IDC_BAUDRATE, "19200");
+            bench.m_ui.Press(CSetCommDlg::IDD, ui::IDOK);
         }
-        bench.m_ui.Press(150, ui::IDCANCEL);
+        bench.m_ui.Press(CSetCommDlg::IDD, ui::IDCANCEL);
     });
     size_t resets = 0;
     for (const auto& [text, icon] : bench.Messages()) resets += text.find("Push RESET.") != std::string::npos;
@@ -143,11 +147,11 @@ TEST(LinkControl, RecoveryAfterResetBringsTheLinkBack) {
         // A board that was reset behind the tool's back answers nothing until
         // the recovery synchronises it again.
         bench.m_sim.Board().Reset();
-        bench.m_ui.Press(102, CPelicanDlg::IDC_STATUS);
-        bench.m_ui.SetText(150, CSetCommDlg::IDC_BAUDRATE, "57600");
-        bench.m_ui.Press(150, ui::IDOK);
-        bench.m_ui.Press(102, CPelicanDlg::IDC_STATUS);
-        bench.m_ui.Press(140, ui::IDOK);
+        bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_STATUS);
+        bench.m_ui.SetText(CSetCommDlg::IDD, CSetCommDlg::IDC_BAUDRATE, "57600");
+        bench.m_ui.Press(CSetCommDlg::IDD, ui::IDOK);
+        bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_STATUS);
+        bench.m_ui.Press(CStatesDlg::IDD, ui::IDOK);
     });
     EXPECT_EQ(bench.Messages(), (Messages{{"Timeout.\nPush RESET.", Icon::Stop}}));
     EXPECT_EQ(bench.m_app->m_linkReady, 1);
@@ -159,9 +163,9 @@ TEST(LinkControl, RecoveryAfterResetBringsTheLinkBack) {
 TEST(LinkControl, PortThatCannotBeOpened) {
     CAppBench bench;
     bench.SelectProgram("COM7");
-    bench.m_ui.Press(150, ui::IDCANCEL);
-    bench.m_ui.Press(150, ui::IDCANCEL);
-    bench.m_ui.Press(137, ui::IDCANCEL);
+    bench.m_ui.Press(CSetCommDlg::IDD, ui::IDCANCEL);
+    bench.m_ui.Press(CSetCommDlg::IDD, ui::IDCANCEL);
+    bench.m_ui.Press(CFirstSetDlg::IDD, ui::IDCANCEL);
     bench.Run();
     ASSERT_FALSE(bench.Messages().empty());
     EXPECT_EQ(bench.Messages()[0], std::make_pair(std::string("Communication error.\nPush RESET."), Icon::Stop));

@@ -2,6 +2,10 @@
 // confirmation and the close step.
 #include <gtest/gtest.h>
 
+#include "link/SetCommDlg.h"
+#include "commands/PreEraseDlg.h"
+#include "app/PelicanDlg.h"
+#include "app/AboutDlg.h"
 #include "app/AppBench.h"
 
 namespace pelican::test {
@@ -34,8 +38,8 @@ Bytes AtMainWindow(CAppBench& bench, int linkReady, int idChecked, const std::fu
 TEST(MainWindow, WithoutLinkEveryButtonButExitIsRefused) {
     CAppBench bench;
     AtMainWindow(bench, 0, 0, [&] {
-        for (int id : kNeedId) bench.m_ui.Press(102, id);
-        for (int id : kNeedLink) bench.m_ui.Press(102, id);
+        for (int id : kNeedId) bench.m_ui.Press(CPelicanDlg::IDD, id);
+        for (int id : kNeedLink) bench.m_ui.Press(CPelicanDlg::IDD, id);
     });
     const auto messages = bench.Messages();
     ASSERT_EQ(messages.size(), 11u);
@@ -47,7 +51,7 @@ TEST(MainWindow, WithoutLinkEveryButtonButExitIsRefused) {
 TEST(MainWindow, WithoutIdTheMemoryButtonsAreRefused) {
     CAppBench bench;
     AtMainWindow(bench, 1, 0, [&] {
-        for (int id : kNeedId) bench.m_ui.Press(102, id);
+        for (int id : kNeedId) bench.m_ui.Press(CPelicanDlg::IDD, id);
     });
     const auto messages = bench.Messages();
     ASSERT_EQ(messages.size(), 7u);
@@ -61,7 +65,7 @@ TEST(MainWindow, LinkButtonsProbeFirst) {
     for (const auto& [id, dialog] : closes) {
         CAppBench bench;
         AtMainWindow(bench, 1, 0, [&, id = id, dialog = dialog] {
-            bench.m_ui.Press(102, id);
+            bench.m_ui.Press(CPelicanDlg::IDD, id);
             if (dialog != 0) bench.m_ui.Press(dialog, ui::IDCANCEL);
         });
         const Bytes bytes = bench.m_sim.Received();
@@ -78,8 +82,8 @@ TEST(MainWindow, SilentBoardGetsTheRecoveryAndNoCommand) {
         sim::SimFaults faults;
         faults.silentFrom = {0x70, 0};
         bench.m_sim.Board().SetFaults(faults);
-        bench.m_ui.Press(102, CPelicanDlg::IDC_VERSION);
-        bench.m_ui.Press(150, ui::IDCANCEL);
+        bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_VERSION);
+        bench.m_ui.Press(CSetCommDlg::IDD, ui::IDCANCEL);
     });
     EXPECT_EQ(bench.Messages()[0], std::make_pair(std::string("Timeout.\nPush RESET."), Icon::Stop));
     const Bytes bytes = bench.m_sim.Received();
@@ -92,8 +96,8 @@ TEST(MainWindow, EraseCancelledSendsOnlyTheProbe) {
         CAppBench bench;
         bench.m_sim.PassId();
         AtMainWindow(bench, 1, 1, [&] {
-            bench.m_ui.Press(102, id);
-            bench.m_ui.Press(141, ui::IDCANCEL);
+            bench.m_ui.Press(CPelicanDlg::IDD, id);
+            bench.m_ui.Press(CPreEraseDlg::IDD, ui::IDCANCEL);
         });
         EXPECT_TRUE(bench.m_ui.m_messages.empty());
         EXPECT_EQ(bench.m_sim.Received(), (Bytes{0x70, 0xB0, 0xB0, 0xB0}));
@@ -103,8 +107,8 @@ TEST(MainWindow, EraseCancelledSendsOnlyTheProbe) {
 TEST(MainWindow, AboutBoxFromTheHelpMenuNeedsNoLink) {
     CAppBench bench;
     AtMainWindow(bench, 0, 0, [&] {
-        bench.m_ui.Press(102, CPelicanDlg::IDM_ABOUTBOX);
-        bench.m_ui.Press(100, ui::IDOK);
+        bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDM_ABOUTBOX);
+        bench.m_ui.Press(CAboutDlg::IDD, ui::IDOK);
     });
     EXPECT_EQ(bench.m_ui.m_shownDialogs, (std::vector<int>{100}));
     EXPECT_TRUE(bench.m_ui.m_messages.empty());

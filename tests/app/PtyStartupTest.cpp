@@ -4,8 +4,11 @@
 
 #include <cstdlib>
 
+#include "commands/StatesDlg.h"
+#include "app/S_PrgDlg.h"
 #include "app/PelicanApp.h"
 #include "app/PelicanDlg.h"
+#include "link/PosixSerialDevice.h"
 #include "sim/BootLoader.h"
 #include "sim/PtyBoard.h"
 #include "support/TempDir.h"
@@ -27,18 +30,18 @@ TEST(PtyStartup, To115200AndBackTo9600) {
 
     ui::CScriptedBackend ui;
     ui::SetBackend(&ui);
-    CPelicanApp app;
-    ui.SetText(156, 1002, pty.Path());
-    ui.Press(156, ui::IDOK);
-    ui.Press(102, CPelicanDlg::IDC_STATUS);
-    ui.Press(140, ui::IDOK);
+    CPelicanApp app(std::make_unique<CPosixSerialDevice>(), RealClock());
+    ui.SetText(CS_PrgDlg::IDD, CS_PrgDlg::IDC_PORT, pty.Path());
+    ui.Press(CS_PrgDlg::IDD, ui::IDOK);
+    ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_STATUS);
+    ui.Press(CStatesDlg::IDD, ui::IDOK);
     uint32_t rateAtWindow = 0;
     CSerialCommState portState;
     ui.m_onIdle = [&](ui::CDialog& dialog) {
         if (dialog.Template().id != 102) return;
         rateAtWindow = board.BaudRate();
         app.m_port.GetState(portState);
-        ui.Press(102, ui::IDCANCEL);
+        ui.Press(CPelicanDlg::IDD, ui::IDCANCEL);
     };
     const uint64_t start = RealClock().NowMs();
     app.InitInstance();
@@ -48,7 +51,7 @@ TEST(PtyStartup, To115200AndBackTo9600) {
     EXPECT_EQ(rateAtWindow, 115200u);
     EXPECT_EQ(portState.m_baudRate, 115200u);
     EXPECT_EQ(app.m_linkReady, 1);
-    EXPECT_EQ(ui.m_lastTexts[140][1035], "Ready");
+    EXPECT_EQ(ui.m_lastTexts[CStatesDlg::IDD][CStatesDlg::IDC_READY], "Ready");
     EXPECT_EQ(board.BaudRate(), 9600u);
     EXPECT_EQ(dir.Read("pelican.INI"), "[Last Comm State]\nBaundrate=115200\nByte=8\nStop Bit=0\nParity=0\n");
     // 50 + 16 x 20 + 50 ms of synchronisation, 1 s after it, 2 s for each of

@@ -6,6 +6,10 @@
 
 #include <csignal>
 
+#include "link/SetCommDlg.h"
+#include "app/S_PrgDlg.h"
+#include "app/PelicanDlg.h"
+#include "app/FirstSetDlg.h"
 #include "app/AppBench.h"
 #include "sys/InstanceLock.h"
 
@@ -98,8 +102,8 @@ TEST(Startup, SilentStatusReadWithFirstSetCancelled) {
     config.faults.silentFrom = {0x70, 1};
     CAppBench bench(config);
     bench.SelectProgram();
-    bench.m_ui.Press(137, ui::IDCANCEL);
-    bench.m_ui.Press(102, CPelicanDlg::IDC_SETTING);
+    bench.m_ui.Press(CFirstSetDlg::IDD, ui::IDCANCEL);
+    bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_SETTING);
     const uint64_t start = bench.m_sim.Clock().NowMs();
     bench.Run();
 
@@ -118,9 +122,9 @@ TEST(Startup, SilentStatusReadWithFirstSetAcceptedRunsTheSettingDialog) {
     config.faults.lineError = {0x70, 1};
     CAppBench bench(config);
     bench.SelectProgram();
-    bench.m_ui.Press(137, ui::IDOK);
-    bench.m_ui.SetText(150, CSetCommDlg::IDC_BAUDRATE, "57600");
-    bench.m_ui.Press(150, ui::IDOK);
+    bench.m_ui.Press(CFirstSetDlg::IDD, ui::IDOK);
+    bench.m_ui.SetText(CSetCommDlg::IDD, CSetCommDlg::IDC_BAUDRATE, "57600");
+    bench.m_ui.Press(CSetCommDlg::IDD, ui::IDOK);
     uint32_t boardRate = 0;
     bench.Run([&] { boardRate = bench.m_sim.Board().BaudRate(); });
     EXPECT_EQ(boardRate, 57600u);
@@ -162,7 +166,7 @@ TEST(Startup, ACrashedCopyLeavesNothingBehind) {
 
 TEST(Startup, CancelledSelectProgramEndsQuietly) {
     CAppBench bench;
-    bench.m_ui.Press(156, ui::IDCANCEL);
+    bench.m_ui.Press(CS_PrgDlg::IDD, ui::IDCANCEL);
     bench.Run();
     EXPECT_TRUE(bench.m_ui.m_messages.empty());
     EXPECT_TRUE(bench.m_sim.Received().empty());

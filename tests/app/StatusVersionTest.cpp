@@ -1,6 +1,7 @@
 // "Status..." and "Version...": what the dialogs show for the board's answers.
 #include <gtest/gtest.h>
 
+#include "app/PelicanDlg.h"
 #include "app/AppBench.h"
 #include "commands/StatesDlg.h"
 #include "commands/VersionDlg.h"
@@ -33,7 +34,7 @@ TEST(StatusDialog, Words) {
 std::map<int, std::string> PressAndRead(CAppBench& bench, int button, int dialogId) {
     bench.SelectProgram();
     bench.Run([&] {
-        bench.m_ui.Press(102, button);
+        bench.m_ui.Press(CPelicanDlg::IDD, button);
         bench.m_ui.Press(dialogId, ui::IDOK);
     });
     return bench.m_ui.m_lastTexts[dialogId];
@@ -46,10 +47,10 @@ TEST(StatusDialog, ShowsTheBoardsStatusAndLeavesTheIdFlag) {
     bench.Run([&] {
         bench.m_app->m_idChecked = 0;
         bench.m_sim.ClearReceived();
-        bench.m_ui.Press(102, CPelicanDlg::IDC_STATUS);
-        bench.m_ui.Press(140, ui::IDOK);
+        bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_STATUS);
+        bench.m_ui.Press(CStatesDlg::IDD, ui::IDOK);
     });
-    auto texts = bench.m_ui.m_lastTexts[140];
+    auto texts = bench.m_ui.m_lastTexts[CStatesDlg::IDD];
     EXPECT_EQ(texts[CStatesDlg::IDC_READY], "Ready");
     EXPECT_EQ(texts[CStatesDlg::IDC_IDCHECK], "Match");
     EXPECT_EQ(texts[CStatesDlg::IDC_CHECKSUM], "Not match");

@@ -21,7 +21,9 @@
 #include "commands/VersionDlg.h"
 #include "image/IDCheckDlg.h"
 #include "image/SelectDlg.h"
+#include "link/PosixPortList.h"
 #include "link/SetCommDlg.h"
+#include "support/SimBench.h"
 #include "ui/qt/DialogRenderer.h"
 #include "ui/qt/DialogUnits.h"
 #include "ui/qt/QtDialogHost.h"
@@ -30,6 +32,12 @@ namespace pelican::test {
 namespace {
 
 using ui::ControlKind;
+
+// The windows need an application to act on; none of them talks to it here.
+struct CWindowsApp {
+    CSimBench bench;
+    CPelicanApp app{bench.MakeDevice(), bench.Clock()};
+};
 
 void ExpectAtDialogUnits(ui::CDialog& dialog) {
     ui::CQtDialogHost host(dialog, nullptr);
@@ -47,7 +55,8 @@ void ExpectAtDialogUnits(ui::CDialog& dialog) {
 }
 
 TEST(PelicanWindows, MainWindowButtonsSitAtTheirPositions) {
-    CPelicanDlg dlg;
+    CWindowsApp windows;
+    CPelicanDlg dlg(windows.app);
     ui::CQtDialogHost host(dlg, nullptr);
     const ui::CDialogUnits& units = host.Units();
     const std::pair<int, QPoint> positions[] = {
@@ -70,14 +79,15 @@ TEST(PelicanWindows, MainWindowButtonsSitAtTheirPositions) {
 }
 
 TEST(PelicanWindows, EveryTemplateBuildsAtDialogUnits) {
-    CPelicanDlg main;
+    CWindowsApp windows;
+    CPelicanDlg main(windows.app);
     CStatesDlg states;
     CVersionDlg version;
     CSetCommDlg setComm;
-    CS_PrgDlg select(CPelicanApp::PortList());
+    CS_PrgDlg select(PosixPortList());
     CFirstSetDlg firstSet;
-    CIDCheckDlg idCheck;
-    CSelectDlg fileSelect;
+    CIDCheckDlg idCheck(windows.app);
+    CSelectDlg fileSelect(windows.app);
     CPreEraseDlg preErase;
     CAboutDlg about;
     for (ui::CDialog* dialog : std::initializer_list<ui::CDialog*>{
@@ -89,7 +99,8 @@ TEST(PelicanWindows, Snapshots) {
     const char* dir = std::getenv("PELICAN_SNAPSHOT_DIR");
     if (dir == nullptr) GTEST_SKIP() << "PELICAN_SNAPSHOT_DIR not set";
     const std::string out = dir;
-    CPelicanDlg main;
+    CWindowsApp windows;
+    CPelicanDlg main(windows.app);
     EXPECT_TRUE(ui::RenderDialogToPng(main, out + "/main-window.png"));
     CStatesDlg states;
     states.SetStatus(0x80, 0x0C);
@@ -102,7 +113,7 @@ TEST(PelicanWindows, Snapshots) {
     EXPECT_TRUE(ui::RenderDialogToPng(setComm, out + "/set-baudrate.png"));
     CS_PrgDlg select({"COM1", "COM2", "COM3", "COM4", "/dev/ttyUSB0"});
     EXPECT_TRUE(ui::RenderDialogToPng(select, out + "/select-program.png"));
-    CIDCheckDlg idCheck;
+    CIDCheckDlg idCheck(windows.app);
     idCheck.m_filePath = "/home/user/firmware/prog.mot";
     idCheck.m_id = {"01", "02", "03", "04", "05", "06", "07"};
     EXPECT_TRUE(ui::RenderDialogToPng(idCheck, out + "/id-check.png"));

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "link/PosixSerialDevice.h"
 #include "link/SerialComm.h"
 #include "sim/PtyBoard.h"
 #include "support/SimBench.h"
@@ -26,7 +27,7 @@ TEST(PtyCpu, FiveSecondTimeOutCostsAlmostNoCpu) {
     sim::CPtyBoard pty(board);
     std::string error;
     ASSERT_TRUE(pty.Start(&error)) << error;
-    CSerialComm port;
+    CSerialComm port(std::make_unique<CPosixSerialDevice>(), RealClock());
     ASSERT_EQ(port.Open(pty.Path()), 1);
     ASSERT_EQ(port.SetState(CSerialCommState(9600, 8, 0, 0)), 1);
     port.SetReadTimeout(5000);

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "link/PosixSerialDevice.h"
 #include "link/SerialComm.h"
 #include "sim/PtyBoard.h"
 #include "support/SimBench.h"
@@ -31,7 +32,7 @@ protected:
 
     sim::CBootLoader m_board;
     sim::CPtyBoard m_pty{m_board};
-    CSerialComm m_port;
+    CSerialComm m_port{std::make_unique<CPosixSerialDevice>(), RealClock()};
 };
 
 TEST_F(PtyLink, ExactLengthAndTheRestStaysQueued) {
@@ -89,7 +90,7 @@ TEST_F(PtyLink, FarEndClosingMidReadEndsTheReadAsALineFailure) {
 }
 
 TEST_F(PtyLink, SecondOpenOfTheSameTerminalFails) {
-    CSerialComm other;
+    CSerialComm other(std::make_unique<CPosixSerialDevice>(), RealClock());
     EXPECT_EQ(other.Open(m_pty.Path()), 0);
     EXPECT_EQ(m_port.Close(), 1);
     EXPECT_EQ(other.Open(m_pty.Path()), 1);

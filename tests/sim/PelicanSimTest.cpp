@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "link/PosixSerialDevice.h"
 #include "link/SerialComm.h"
 #include "support/SimBench.h"
 #include "support/TempDir.h"
@@ -99,7 +100,7 @@ TEST(PelicanSim, ServesItsTerminalTakesResetAndEndsCleanly) {
     ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u) << path;
     EXPECT_EQ(std::filesystem::read_symlink(link).string(), path);
 
-    CSerialComm port;
+    CSerialComm port(std::make_unique<CPosixSerialDevice>(), RealClock());
     ASSERT_EQ(port.Open(link), 1);
     port.SetState(CSerialCommState(9600, 8, 0, 0));
     port.SetReadTimeout(1000);

@@ -1,4 +1,4 @@
-#include "app/BatchOptions.h"
+#include "batch/BatchOptions.h"
 
 #include <CLI/CLI.hpp>
 #include <iostream>

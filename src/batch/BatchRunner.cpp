@@ -1,4 +1,4 @@
-#include "app/BatchRunner.h"
+#include "batch/BatchRunner.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -44,12 +44,6 @@ const std::map<std::string, int>& ActionButtons() {
     return buttons;
 }
 
-// Messages that report success; every other message means the action did
-// not do what was asked.
-bool IsSuccessMessage(const std::string& text) {
-    return text == "Erase OK." || text == "Program OK." || text == "Download Completed.";
-}
-
 }  // namespace
 
 CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
@@ -63,6 +57,17 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         rest = colon == std::string::npos ? std::string() : rest.substr(colon + 1);
     }
     m_interactive = ::isatty(STDIN_FILENO) != 0;
+    m_answers = {
+        {CS_PrgDlg::IDD, [this](ui::CDialog& d) { AnswerSelectProgram(d); }},
+        {CFirstSetDlg::IDD, [this](ui::CDialog& d) { Answer(d, ui::IDOK); }},
+        {CSetCommDlg::IDD, [this](ui::CDialog& d) { AnswerSetBaudrate(d); }},
+        {CPreEraseDlg::IDD, [this](ui::CDialog& d) { AnswerErase(d); }},
+        {CStatesDlg::IDD, [this](ui::CDialog& d) { PrintStatus(d); }},
+        {CVersionDlg::IDD, [this](ui::CDialog& d) { PrintVersion(d); }},
+        {CIDCheckDlg::IDD, [this](ui::CDialog& d) { AnswerIdCheck(d); }},
+        {CSelectDlg::IDD, [this](ui::CDialog& d) { AnswerFileSelect(d); }},
+        {CPelicanDlg::IDD, [this](ui::CDialog& d) { PressNextButton(static_cast<CPelicanDlg&>(d)); }},
+    };
     m_backend.m_onIdle = [this](ui::CDialog& dialog) { OnIdle(dialog); };
     m_backend.m_onMessage = [this](const ui::MessageRecord& message) { OnMessage(message); };
     m_backend.m_onPump = [this] { CheckInterrupt(); };
@@ -133,11 +138,9 @@ bool CBatchRunner::AskOnTerminal(const std::string& question) {
 
 void CBatchRunner::OnMessage(const ui::MessageRecord& message) {
     Print(MessageLine(message));
-    if (!IsSuccessMessage(message.text)) m_failed = true;
     if (m_exitPressed) m_exitFailed = true;  // only the return to 9600 bps speaks after Exit
     if (message.text.find("Push RESET.") != std::string::npos) {
         ++m_resetsInAction;
-        m_linkLost = true;
         if (m_interactive) {
             std::cerr << "Reset the board, then press Enter." << std::flush;
             std::string ignored;
@@ -155,83 +158,78 @@ void CBatchRunner::OnIdle(ui::CDialog& dialog) {
     CheckInterrupt();
     const int id = dialog.Template().id;
     // A dialog that refused its input and stays open gets Cancel, never a
-    // second try.
+    // second try; what was asked of it did not happen.
     const int showing = m_backend.CurrentShowing();
     if (id != CPelicanDlg::IDD && !m_answered.insert(showing).second) {
+        m_failed = true;
         Answer(dialog, ui::IDCANCEL);
         return;
     }
-    switch (id) {
-        case CS_PrgDlg::IDD:
-            m_backend.SetCheck(id, m_options.target == 1 ? CS_PrgDlg::IDC_BOOTLOADER : CS_PrgDlg::IDC_FLASH);
-            m_backend.SetText(id, CS_PrgDlg::IDC_PORT, m_options.port);
-            Answer(dialog, ui::IDOK);
-            return;
-        case CFirstSetDlg::IDD:
-            Answer(dialog, ui::IDOK);
-            return;
-        case CSetCommDlg::IDD:
-            // A second recovery within one action means the board does not
-            // come back: give up instead of looping.
-            if (m_resetsInAction >= 2) {
-                Answer(dialog, ui::IDCANCEL);
-                return;
-            }
-            if (m_options.baud != 0)
-                m_backend.SetText(id, CSetCommDlg::IDC_BAUDRATE, std::to_string(m_options.baud));
-            if (m_options.interval >= 0)
-                m_backend.SetText(id, CSetCommDlg::IDC_INTERVAL, std::to_string(m_options.interval));
-            Answer(dialog, ui::IDOK);
-            return;
-        case CPreEraseDlg::IDD:
-            Answer(dialog, m_options.yes || AskOnTerminal("Erase?") ? ui::IDOK : ui::IDCANCEL);
-            return;
-        case CStatesDlg::IDD: {
-            static const std::pair<int, const char*> kFields[] = {
-                {CStatesDlg::IDC_READY, "Ready"},
-                {CStatesDlg::IDC_IDCHECK, "ID Check"},
-                {CStatesDlg::IDC_ERASE, "Erase"},
-                {CStatesDlg::IDC_PROGRAM, "Program"},
-                {CStatesDlg::IDC_AFTERBLOCK, "After block"},
-                {CStatesDlg::IDC_CHECKSUM, "Check sum"},
-                {CStatesDlg::IDC_TIMEOUT, "Data receive timeout"},
-                {CStatesDlg::IDC_OVER, "Over number of data"},
-            };
-            for (const auto& [control, label] : kFields)
-                Print(std::string(label) + ": " + dialog.GetItemText(control));
-            Answer(dialog, ui::IDOK);
-            return;
-        }
-        case CVersionDlg::IDD: {
-            const std::string version = dialog.GetItemText(CVersionDlg::IDC_VERSION);
-            Print("Version: " + version);
-            if (version == "ERROR") m_failed = true;
-            Answer(dialog, ui::IDOK);
-            return;
-        }
-        case CIDCheckDlg::IDD:
-            AnswerIdCheck();
-            return;
-        case CSelectDlg::IDD:
-            if (m_options.file.empty()) {
-                Answer(dialog, ui::IDCANCEL);
-                return;
-            }
-            // A typed path: any S-record file is taken, boot programs included.
-            m_backend.SetText(id, CSelectDlg::IDC_FILEPATH, m_options.file);
-            Answer(dialog, ui::IDOK);
-            return;
-        case CPelicanDlg::IDD:
-            PressNextButton(dialog);
-            return;
-        default:
-            Answer(dialog, ui::IDCANCEL);
-            return;
+    const auto answer = m_answers.find(id);
+    if (answer == m_answers.end()) {
+        Answer(dialog, ui::IDCANCEL);
+        return;
     }
+    answer->second(dialog);
 }
 
-void CBatchRunner::AnswerIdCheck() {
-    const int id = CIDCheckDlg::IDD;
+void CBatchRunner::AnswerSelectProgram(ui::CDialog& dialog) {
+    const int id = dialog.Template().id;
+    m_backend.SetCheck(id, m_options.target == 1 ? CS_PrgDlg::IDC_BOOTLOADER : CS_PrgDlg::IDC_FLASH);
+    m_backend.SetText(id, CS_PrgDlg::IDC_PORT, m_options.port);
+    Answer(dialog, ui::IDOK);
+}
+
+void CBatchRunner::AnswerSetBaudrate(ui::CDialog& dialog) {
+    const int id = dialog.Template().id;
+    // A second recovery within one action means the board does not come
+    // back: give up instead of looping.
+    if (m_resetsInAction >= 2) {
+        Answer(dialog, ui::IDCANCEL);
+        return;
+    }
+    if (m_options.baud != 0) m_backend.SetText(id, CSetCommDlg::IDC_BAUDRATE, std::to_string(m_options.baud));
+    if (m_options.interval >= 0)
+        m_backend.SetText(id, CSetCommDlg::IDC_INTERVAL, std::to_string(m_options.interval));
+    Answer(dialog, ui::IDOK);
+}
+
+void CBatchRunner::AnswerErase(ui::CDialog& dialog) {
+    Answer(dialog, m_options.yes || AskOnTerminal("Erase?") ? ui::IDOK : ui::IDCANCEL);
+}
+
+void CBatchRunner::PrintStatus(ui::CDialog& dialog) {
+    static const std::pair<int, const char*> kFields[] = {
+        {CStatesDlg::IDC_READY, "Ready"},
+        {CStatesDlg::IDC_IDCHECK, "ID Check"},
+        {CStatesDlg::IDC_ERASE, "Erase"},
+        {CStatesDlg::IDC_PROGRAM, "Program"},
+        {CStatesDlg::IDC_AFTERBLOCK, "After block"},
+        {CStatesDlg::IDC_CHECKSUM, "Check sum"},
+        {CStatesDlg::IDC_TIMEOUT, "Data receive timeout"},
+        {CStatesDlg::IDC_OVER, "Over number of data"},
+    };
+    for (const auto& [control, label] : kFields) Print(std::string(label) + ": " + dialog.GetItemText(control));
+    Answer(dialog, ui::IDOK);
+}
+
+void CBatchRunner::PrintVersion(ui::CDialog& dialog) {
+    Print("Version: " + dialog.GetItemText(CVersionDlg::IDC_VERSION));
+    Answer(dialog, ui::IDOK);
+}
+
+void CBatchRunner::AnswerFileSelect(ui::CDialog& dialog) {
+    if (m_options.file.empty()) {
+        Answer(dialog, ui::IDCANCEL);
+        return;
+    }
+    // A typed path: any S-record file is taken, boot programs included.
+    m_backend.SetText(dialog.Template().id, CSelectDlg::IDC_FILEPATH, m_options.file);
+    Answer(dialog, ui::IDOK);
+}
+
+void CBatchRunner::AnswerIdCheck(ui::CDialog& dialog) {
+    const int id = dialog.Template().id;
     if (m_options.file.empty()) {
         m_backend.Press(id, ui::IDCANCEL);
         return;
@@ -265,7 +263,13 @@ void CBatchRunner::ReportLink() {
     }
 }
 
-void CBatchRunner::PressNextButton(ui::CDialog& mainWindow) {
+void CBatchRunner::PressNextButton(CPelicanDlg& mainWindow) {
+    // The button pressed last has finished: its outcome, not the messages it
+    // showed, says whether it did what was asked.
+    if (m_actionPressed) {
+        m_actionPressed = false;
+        if (mainWindow.LastOutcome() != Outcome::Done) m_failed = true;
+    }
     m_resetsInAction = 0;
     ReportLink();
     if (!m_settingDone) {
@@ -282,17 +286,18 @@ void CBatchRunner::PressNextButton(ui::CDialog& mainWindow) {
     if (g_interrupts.load() > 0) m_nextAction = m_options.actions.size();
     if (m_nextAction < m_options.actions.size() && m_app.m_linkReady) {
         const std::string& action = m_options.actions[m_nextAction++];
+        m_actionPressed = true;
         m_backend.Press(CPelicanDlg::IDD, ActionButtons().at(action));
         return;
     }
     if (m_nextAction < m_options.actions.size()) {
         // Without a link every button is refused; press the rest anyway so
         // that each reports, as the window would.
+        m_actionPressed = true;
         m_backend.Press(CPelicanDlg::IDD, ActionButtons().at(m_options.actions[m_nextAction++]));
         return;
     }
     m_exitPressed = true;
-    if (!m_app.m_linkReady) m_linkLost = true;
     m_backend.Press(mainWindow.Template().id, ui::IDCANCEL);
 }
 
@@ -311,8 +316,8 @@ int CBatchRunner::Run() {
     if (m_exitPressed)
         Report(m_exitFailed ? "the board did not confirm 9600 bps; port closed" : "link returned to 9600 bps; port closed");
     if (g_interrupts.load() > 0) return 130;
-    if (!m_exitPressed) return m_app.m_linkReady ? 1 : 3;  // start-up ended early
-    if (m_linkLost && !m_app.m_linkReady) return 3;
+    if (!m_app.m_linkReady) return 3;  // no link to the board, or it was lost
+    if (!m_exitPressed) return 1;       // start-up ended early
     return m_failed ? 1 : 0;
 }
 

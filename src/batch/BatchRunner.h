@@ -5,15 +5,17 @@
 // dialog contents become lines on standard output.
 #include <array>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 
-#include "app/BatchOptions.h"
+#include "batch/BatchOptions.h"
 #include "ui/scripted/ScriptedBackend.h"
 
 namespace pelican {
 
 class CPelicanApp;
+class CPelicanDlg;
 
 class CBatchRunner {
 public:
@@ -41,8 +43,15 @@ public:
 private:
     void OnIdle(ui::CDialog& dialog);
     void OnMessage(const ui::MessageRecord& message);
-    void PressNextButton(ui::CDialog& mainWindow);
-    void AnswerIdCheck();
+    // One answer per dialog, by template id.
+    void AnswerSelectProgram(ui::CDialog& dialog);
+    void AnswerSetBaudrate(ui::CDialog& dialog);
+    void AnswerErase(ui::CDialog& dialog);
+    void PrintStatus(ui::CDialog& dialog);
+    void PrintVersion(ui::CDialog& dialog);
+    void AnswerFileSelect(ui::CDialog& dialog);
+    void AnswerIdCheck(ui::CDialog& dialog);
+    void PressNextButton(CPelicanDlg& mainWindow);
     void CheckInterrupt();
     void Report(const std::string& text);
     void ReportLink();
@@ -53,7 +62,9 @@ private:
     CPelicanApp& m_app;
     BatchOptions m_options;
     ui::CScriptedBackend m_backend;
+    std::map<int, std::function<void(ui::CDialog&)>> m_answers;
     size_t m_nextAction = 0;
+    bool m_actionPressed = false;
     bool m_settingDone = false;
     bool m_failed = false;
     bool m_cancelSent = false;
@@ -61,7 +72,6 @@ private:
     int m_reportedReady = -1;
     bool m_exitPressed = false;
     bool m_exitFailed = false;
-    bool m_linkLost = false;
     int m_resetsInAction = 0;
     std::set<int> m_answered;  // showings already given their answer
     std::array<std::string, 7> m_idBytes;

@@ -1,0 +1,43 @@
+#pragma once
+// What the commands and the file dialogs need of the application that owns
+// the port, the program image and the link state. The application object
+// implements it; the layers below the application see only this.
+#include <cstdint>
+#include <string>
+
+#include "image/MotFile.h"
+#include "link/IoState.h"
+#include "link/SerialComm.h"
+
+namespace pelican {
+
+class IAppHost {
+public:
+    virtual ~IAppHost() = default;
+
+    // The one serial port and the loaded program image.
+    virtual CSerialComm& Port() = 0;
+    virtual CMotFile& Image() = 0;
+    // 0 internal flash memory, 1 Orca/W boot loader.
+    virtual int Target() const = 0;
+    // The link was brought up and the device answered.
+    virtual int& LinkReady() = 0;
+    // The device reports its ID check passed.
+    virtual int& IdChecked() = 0;
+
+    // Moves device and port to baud; the rate in force afterwards, or what
+    // the recovery returns. message is shown when the change fails.
+    virtual uint32_t SetLinkBaudRate(uint32_t baud, uint8_t byteSize, uint8_t parity, uint8_t stopBits,
+                                     const std::string& message) = 0;
+    // Tells the user to reset the device and rebuilds the link; the rate in
+    // force afterwards, or 0.
+    virtual uint32_t RecoverLink() = 0;
+
+    // The settings file: the last link settings that worked, and the
+    // hand-set time-out of a page read.
+    virtual bool LoadCommState(CSerialCommState& state) = 0;
+    virtual void SaveCommState(const CSerialCommState& state) = 0;
+    virtual int32_t PageReadTimeout(int32_t fallback) = 0;
+};
+
+}  // namespace pelican

@@ -1,0 +1,27 @@
+#include "link/Exchange.h"
+
+namespace pelican {
+
+void Pause(CSerialComm& port, uint32_t ms) {
+    port.Clock().Sleep(ms);
+}
+
+int SendFrame(CSerialComm& port, const protocol::Frame& frame) {
+    return port.Send(frame.data(), frame.size());
+}
+
+ReadResult ReadStatus(CSerialComm& port, uint8_t status[2]) {
+    SendFrame(port, protocol::ReadStatusFrame());
+    return port.Read(status, protocol::kStatusReplyLength);
+}
+
+void TakeIdFlag(int& idChecked, uint8_t statusByte2) {
+    switch (protocol::IdStateOf(statusByte2)) {
+        case protocol::IdState::Passed: idChecked = 1; break;
+        case protocol::IdState::NotTried:
+        case protocol::IdState::Rejected: idChecked = 0; break;
+        case protocol::IdState::Undefined: break;
+    }
+}
+
+}  // namespace pelican

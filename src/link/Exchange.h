@@ -1,0 +1,21 @@
+#pragma once
+// The small steps every exchange with the boot loader is made of: a pause on
+// the port's clock, one frame out, and the two status bytes back.
+#include <cstdint>
+
+#include "link/SerialComm.h"
+#include "protocol/Protocol.h"
+
+namespace pelican {
+
+// A protocol pause on the port's clock.
+void Pause(CSerialComm& port, uint32_t ms);
+// Sends one frame with one write; the number of bytes written.
+int SendFrame(CSerialComm& port, const protocol::Frame& frame);
+// Read status (70) and its two-byte reply, with the time-out in force.
+ReadResult ReadStatus(CSerialComm& port, uint8_t status[2]);
+// Takes the ID flag from status byte 2: bits 3 and 2 both set give 1, 0 or
+// 1 give 0, and 2 leaves the flag as it is.
+void TakeIdFlag(int& idChecked, uint8_t statusByte2);
+
+}  // namespace pelican

@@ -1,0 +1,79 @@
+// Batch mode in process against the simulated board on the virtual clock:
+// what it prints, how it exits and what it leaves in the settings file.
+#include <gtest/gtest.h>
+
+#include "support/BatchBench.h"
+
+namespace pelican::test {
+namespace {
+
+constexpr const char* kFreshStatus =
+    "Ready: Ready\nID Check: Not yet\nErase: Right\nProgram: Right\nAfter block: Right\n"
+    "Check sum: Not match\nData receive timeout: Right\nOver number of data: Right\n";
+
+TEST(BatchFlow, StatusAndVersionThenTheStoredRateNextTime) {
+    sim::BoardConfig config;
+    config.version = "ORCA 2.1";
+    CBatchBench bench(config);
+    EXPECT_EQ(bench.Run({"status", "version"}), 0);
+    EXPECT_EQ(bench.m_out, std::string(kFreshStatus) + "Version: ORCA 2.1\n");
+    EXPECT_EQ(bench.m_err, "port COM1\nlink up at 9600 bps\nlink returned to 9600 bps; port closed\n");
+
+    // --baud moves the link and stores the rate; the board is back at 9600
+    // afterwards, so the next start-up synchronises and restores 115200.
+    EXPECT_EQ(bench.Run({"--baud", "115200", "version"}), 0);
+    EXPECT_EQ(bench.m_out, "Version: ORCA 2.1\n");
+    EXPECT_NE(bench.m_dir.Read("pelican.INI").find("Baundrate=115200"), std::string::npos);
+    EXPECT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
+    bench.m_sim.Board().Reset();
+    EXPECT_EQ(bench.Run({"version"}), 0);
+    EXPECT_EQ(bench.m_out, "Version: ORCA 2.1\n");
+    EXPECT_NE(bench.m_err.find("link up at 115200 bps"), std::string::npos) << bench.m_err;
+}
+
+TEST(BatchFlow, LoadPassesTheIdFromTheIdFile) {
+    CBatchBench bench;
+    bench.m_dir.Write("prog.mot", "S2060C0000112296\nS9030000FC\n");
+    bench.m_dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
+    EXPECT_EQ(bench.Run({"-f", bench.m_dir.File("prog.mot"), "load", "status"}), 0);
+    EXPECT_NE(bench.m_out.find("ID Check: Match\n"), std::string::npos) << bench.m_out;
+}
+
+TEST(BatchFlow, ARefusedIdFailsTheRun) {
+    CBatchBench bench;
+    bench.m_dir.Write("prog.mot", "S2060C0000112296\nS9030000FC\n");
+    EXPECT_EQ(bench.Run({"-f", bench.m_dir.File("prog.mot"), "--id", "01:02:03:04:05:06:08", "status"}), 1);
+    EXPECT_EQ(bench.m_out.substr(0, 28), "exclamation: Not match ID.\nR");
+    EXPECT_NE(bench.m_out.find("ID Check: Not match\n"), std::string::npos) << bench.m_out;
+}
+
+TEST(BatchFlow, AMemoryCommandWithoutTheIdIsRefused) {
+    CBatchBench bench;
+    EXPECT_EQ(bench.Run({"erase", "-y"}), 1);
+    EXPECT_EQ(bench.m_out, "information: Did not pass ID.\n");
+    EXPECT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
+}
+
+TEST(BatchFlow, ASilentBoardEndsWithThreeAndDoesNotLoop) {
+    sim::BoardConfig config;
+    config.faults.silentFrom = {0x00, 0};
+    CBatchBench bench(config);
+    bench.StoreRate(19200);
+    EXPECT_EQ(bench.Run({"status"}), 3);
+    EXPECT_EQ(bench.m_out.substr(0, 34), "stop: Timeout. Push RESET.\nwarning");
+    EXPECT_NE(bench.m_dir.Read("pelican.INI").find("Baundrate=9600"), std::string::npos);
+    EXPECT_NE(bench.m_err.find("no link to the board"), std::string::npos) << bench.m_err;
+}
+
+TEST(BatchFlow, AVersionThatDoesNotComeFailsTheRun) {
+    sim::BoardConfig config;
+    config.faults.silentFrom = {0xFB, 0};
+    CBatchBench bench(config);
+    EXPECT_EQ(bench.Run({"version"}), 1);
+    // The board stays silent, so the return to 9600 bps at the end fails too.
+    EXPECT_EQ(bench.m_out, "Version: ERROR\nwarning: Can not set baudrate to 9600bps.\n");
+    EXPECT_NE(bench.m_err.find("the board did not confirm 9600 bps"), std::string::npos) << bench.m_err;
+}
+
+}  // namespace
+}  // namespace pelican::test

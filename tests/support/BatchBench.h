@@ -1,0 +1,63 @@
+#pragma once
+// Batch mode in process: the same runner the executable uses, driving the
+// application on the simulated board and the virtual clock. What it prints
+// on standard output and standard error is collected instead.
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/PelicanApp.h"
+#include "batch/BatchOptions.h"
+#include "batch/BatchRunner.h"
+#include "support/SimBench.h"
+#include "support/TempDir.h"
+
+namespace pelican::test {
+
+class CBatchBench {
+public:
+    explicit CBatchBench(sim::BoardConfig config = sim::BoardConfig{}) : m_sim(std::move(config)) {
+        ::setenv("XDG_CONFIG_HOME", m_dir.Path().c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", m_dir.Path().c_str(), 1);
+    }
+
+    // Parses the command line as the executable does (the port is the
+    // simulated board's "COM1" unless -p names another) and runs it; the
+    // exit status.
+    int Run(std::vector<std::string> args) {
+        m_out.clear();
+        m_err.clear();
+        std::vector<std::string> argv = {"pelican"};
+        bool hasPort = false;
+        for (const auto& arg : args) hasPort = hasPort || arg == "-p" || arg == "--port";
+        if (!hasPort) argv.insert(argv.end(), {"-p", "COM1"});
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<char*> pointers;
+        for (auto& arg : argv) pointers.push_back(arg.data());
+        BatchOptions options;
+        int exitCode = 0;
+        if (ParseCommandLine(static_cast<int>(pointers.size()), pointers.data(), options, exitCode) !=
+            CommandLine::Batch)
+            return exitCode;
+        CPelicanApp app(m_sim.MakeDevice("COM1"), m_sim.Clock());
+        CBatchRunner runner(app, options);
+        runner.m_print = [this](const std::string& line) { m_out += line + "\n"; };
+        runner.m_report = [this](const std::string& line) { m_err += line + "\n"; };
+        runner.m_interactive = false;
+        runner.m_showProgress = false;
+        runner.m_onReset = [this] { m_sim.Board().Reset(); };
+        return runner.Run();
+    }
+
+    void StoreRate(uint32_t baud) const {
+        m_dir.Write("pelican.INI", "[Last Comm State]\nBaundrate=" + std::to_string(baud) +
+                                       "\nByte=8\nStop Bit=0\nParity=0\n");
+    }
+
+    CTempDir m_dir;
+    CSimBench m_sim;
+    std::string m_out;  // standard output
+    std::string m_err;  // the "pelican:" lines of standard error
+};
+
+}  // namespace pelican::test
