@@ -1,5 +1,6 @@
 #include "link/SerialComm.h"
 
+#include <algorithm>
 #include <chrono>
 #include <limits>
 
@@ -54,8 +55,18 @@ ReadResult CSerialComm::Read(uint8_t* buffer, size_t length) {
             m_timedOut = 1;
             return ReadResult::TimedOut;
         }
-        Device().WaitInput(expiry);
+        if (!m_waitHook) {
+            Device().WaitInput(expiry);
+            continue;
+        }
+        Device().WaitInput(std::min(expiry, m_clock.NowMs() + m_waitSliceMs));
+        m_waitHook();
     }
+}
+
+void CSerialComm::SetWaitHook(std::function<void()> hook, uint32_t sliceMs) {
+    m_waitHook = std::move(hook);
+    m_waitSliceMs = sliceMs == 0 ? 1 : sliceMs;
 }
 
 int CSerialComm::SetReadTimeout(int32_t milliseconds) {

@@ -2,6 +2,7 @@
 // The serial port: exact-length reads with a millisecond time-out, purge,
 // line settings and the optional receive-notification thread.
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -39,6 +40,11 @@ public:
     int StopReader() override;
     virtual void OnReceive(void* userData, uint32_t errors);
 
+    // While a hook is set, a read that waits for input wakes at least every
+    // sliceMs on the port's clock and calls it; nothing else of the read
+    // changes. An empty hook ends this.
+    void SetWaitHook(std::function<void()> hook, uint32_t sliceMs);
+
     int32_t ReadTimeout() const { return m_readTimeout; }
     int TimedOut() const { return m_timedOut; }
     IClock& Clock() { return m_clock; }
@@ -51,6 +57,8 @@ private:
     IClock& m_clock;
     std::thread m_hReader;
     int32_t m_readTimeout = 0;
+    std::function<void()> m_waitHook;
+    uint32_t m_waitSliceMs = 0;
     std::atomic<int> m_readerStopped{1};
 };
 
