@@ -30,7 +30,10 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
         ->check(CLI::PositiveNumber);
     cli.add_option("-i,--interval", options.interval, "pause between programmed pages, milliseconds")
         ->check(CLI::NonNegativeNumber);
-    cli.add_option("-r,--range", options.range, "START-END typed into \"Input Address\" (hexadecimal)");
+    cli.add_option("-r,--range", options.range, "START-END typed into \"Input Address\" (hexadecimal)")
+        ->check([](const std::string& range) {
+            return range.find('-') == std::string::npos ? std::string("expected START-END") : std::string();
+        });
     cli.add_flag("-y,--yes", options.yes, "answer OK to \"Erase?\", \"Program next area.\" and \"Download?\"");
     cli.add_flag("--simulate", options.simulate, "use the built-in simulated board instead of --port");
     cli.add_option("actions", options.actions, "buttons to press, in order")

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "batch/BatchOptions.h"
+#include "commands/Outcome.h"
 #include "ui/scripted/ScriptedBackend.h"
 
 namespace pelican {
@@ -47,11 +48,14 @@ private:
     void AnswerSelectProgram(ui::CDialog& dialog);
     void AnswerSetBaudrate(ui::CDialog& dialog);
     void AnswerErase(ui::CDialog& dialog);
+    void AnswerInputAddress(ui::CDialog& dialog);
     void PrintStatus(ui::CDialog& dialog);
     void PrintVersion(ui::CDialog& dialog);
     void AnswerFileSelect(ui::CDialog& dialog);
     void AnswerIdCheck(ui::CDialog& dialog);
     void PressNextButton(CPelicanDlg& mainWindow);
+    // What the action that just ended leaves to tell on standard error.
+    void ReportAction(Outcome outcome);
     void CheckInterrupt();
     void Report(const std::string& text);
     void ReportLink();
@@ -65,8 +69,14 @@ private:
     std::map<int, std::function<void(ui::CDialog&)>> m_answers;
     size_t m_nextAction = 0;
     bool m_actionPressed = false;
+    std::string m_action;  // the action pressed last
+    // The texts "Input Address" was confirmed with last.
+    std::string m_rangeStart;
+    std::string m_rangeEnd;
+    bool m_barShown = false;
     bool m_settingDone = false;
     bool m_failed = false;
+    bool m_linkLost = false;  // an action ended with the link lost
     bool m_cancelSent = false;
     uint32_t m_reportedRate = 0;
     int m_reportedReady = -1;
