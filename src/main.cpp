@@ -14,6 +14,7 @@
 #include "sim/PtyBoard.h"
 #include "sim/BoardConfig.h"
 #include "sys/Paths.h"
+#include "ui/Messages.h"
 #include "ui/qt/QtBackend.h"
 
 namespace {
@@ -28,7 +29,7 @@ public:
     int RunModal(ui::CDialog& dialog) override { return m_inner.RunModal(dialog); }
     int MessageBox(const std::string& caption, const std::string& text, ui::Icon icon) override {
         const int result = m_inner.MessageBox(caption, text, icon);
-        if (text.find("Push RESET.") != std::string::npos) m_board.Reset();
+        if (ui::IsPushResetText(text)) m_board.Reset();
         return result;
     }
     bool GetOpenFileName(const ui::FileOpenRequest& request, std::string& path) override {

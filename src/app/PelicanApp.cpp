@@ -9,7 +9,7 @@
 #include "image/SelectDlg.h"
 #include "link/Exchange.h"
 #include "protocol/Protocol.h"
-#include "ui/UiBackend.h"
+#include "ui/Messages.h"
 
 namespace pelican {
 
@@ -49,7 +49,7 @@ void CPelicanApp::Synchronise() {
 
 bool CPelicanApp::InitInstance() {
     if (!m_instanceMutex.Acquire("PELICAN.exe")) {
-        ui::MessageBox("This program is already running.", ui::Icon::Stop);
+        ui::MessageBox(ui::IDS_ALREADY_RUNNING, ui::Icon::Stop);
         return false;
     }
     m_idChecked = 0;
@@ -81,7 +81,7 @@ bool CPelicanApp::InitInstance() {
         parity = ini.m_parity;
         stopBits = ini.m_stopBits;
         baud = SetLinkBaudRate(m_port, static_cast<uint32_t>(ini.m_baudRate), byteSize, parity, stopBits,
-                               "Can not set last baudrate.\nBaudrate is 9600bps now.");
+                               ui::LoadString(ui::IDS_CAN_NOT_SET_LAST_BAUDRATE));
         // A recovery that ended without a rate leaves the port where it is;
         // never store 0 as the rate that worked.
         if (baud == 0) {
@@ -106,7 +106,7 @@ bool CPelicanApp::InitInstance() {
         if (first.DoModal() == ui::IDOK)
             CSettingCmd(*this).Run();
         else
-            ui::MessageBox("Can not communicate to outside.", ui::Icon::Stop);
+            ui::MessageBox(ui::IDS_CAN_NOT_COMMUNICATE_OUTSIDE, ui::Icon::Stop);
     }
 
     SendFrame(m_port, protocol::ClearStatusFrame());

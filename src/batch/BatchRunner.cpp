@@ -22,6 +22,7 @@
 #include "image/IDCheckDlg.h"
 #include "image/SelectDlg.h"
 #include "link/SetCommDlg.h"
+#include "ui/Messages.h"
 
 namespace pelican {
 namespace {
@@ -146,7 +147,7 @@ bool CBatchRunner::AskOnTerminal(const std::string& question) {
 void CBatchRunner::OnMessage(const ui::MessageRecord& message) {
     Print(MessageLine(message));
     if (m_exitPressed) m_exitFailed = true;  // only the return to 9600 bps speaks after Exit
-    if (message.text.find("Push RESET.") != std::string::npos) {
+    if (ui::IsPushResetText(message.text)) {
         ++m_resetsInAction;
         if (m_interactive) {
             std::cerr << "Reset the board, then press Enter." << std::flush;

@@ -4,7 +4,7 @@
 #include "link/Exchange.h"
 #include "protocol/Protocol.h"
 #include "sys/Text.h"
-#include "ui/UiBackend.h"
+#include "ui/Messages.h"
 
 namespace pelican {
 namespace {
@@ -84,7 +84,7 @@ void CIDCheckDlg::OnRefer() {
 
     std::string idPath;
     if (!CIdFile::PathFor(m_filePath, idPath)) {
-        ui::MessageBox("Can not accept this file.", ui::Icon::Stop);
+        ui::MessageBox(ui::IDS_CAN_NOT_ACCEPT_FILE, ui::Icon::Stop);
         m_id.fill(std::string());
         UpdateData(false);
         return;
@@ -92,13 +92,13 @@ void CIDCheckDlg::OnRefer() {
     bool opened = false;
     if (CIdFile::NamesOrcaW(idPath, opened)) SetMcuType(1);
     if (!opened) {
-        ui::MessageBox("Can not found the ID file.", ui::Icon::Exclamation);
+        ui::MessageBox(ui::IDS_ID_FILE_NOT_FOUND, ui::Icon::Exclamation);
         m_id.fill(std::string());
         UpdateData(false);
         return;
     }
     if (!CIdFile::Fill(idPath, m_mcuType, m_id))
-        ui::MessageBox("Can not found the ID file.", ui::Icon::Exclamation);
+        ui::MessageBox(ui::IDS_ID_FILE_NOT_FOUND, ui::Icon::Exclamation);
     UpdateData(false);
 }
 
@@ -119,7 +119,7 @@ void CIDCheckDlg::OnOK() {
     UpdateData(true);
     SetMcuType(m_mcuType == 1 ? 1 : 0);
     if (m_filePath.empty()) {
-        ui::MessageBox("Did not input filename.", ui::Icon::Exclamation);
+        ui::MessageBox(ui::IDS_NO_FILENAME, ui::Icon::Exclamation);
         return;
     }
     m_host.Image().Load(m_filePath);
@@ -141,7 +141,7 @@ void CIDCheckDlg::OnOK() {
     // wrong ID byte and count against the device's ID check.
     uint8_t id[protocol::kIdLength];
     if (!ParseId(id)) {
-        ui::MessageBox("Do not match ID style.", ui::Icon::Exclamation);
+        ui::MessageBox(ui::IDS_ID_STYLE, ui::Icon::Exclamation);
         return;
     }
     SendFrame(m_host.Port(), protocol::IdCheckFrame(m_mcuType, id));
@@ -160,7 +160,7 @@ void CIDCheckDlg::OnOK() {
     }
     m_host.Port().PurgeInput();
     m_host.IdChecked() = 0;
-    ui::MessageBox("Not match ID.", ui::Icon::Exclamation);
+    ui::MessageBox(ui::IDS_NOT_MATCH_ID, ui::Icon::Exclamation);
 }
 
 }  // namespace pelican

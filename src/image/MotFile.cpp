@@ -5,12 +5,11 @@
 
 #include "image/FileError.h"
 #include "image/TextLineReader.h"
-#include "ui/UiBackend.h"
+#include "ui/Messages.h"
 
 namespace pelican {
 namespace {
 
-constexpr const char* kNotAccepted = "Can not accept this file.";
 constexpr uint32_t kPageSize = static_cast<uint32_t>(CLineImage::kSize);
 
 // Value of each character as a hexadecimal digit, -1 for any other.
@@ -119,7 +118,7 @@ int CMotFile::ReadRecords(CTextLineReader& reader) {
         const int type = CRecordText(text, length).Digit(1);
         if (type >= 1 && type <= 3) {
             if (!StoreDataRecord(text, length, static_cast<unsigned>(type))) {
-                ui::MessageBox(kNotAccepted, ui::Icon::None);
+                ui::MessageBox(ui::IDS_CAN_NOT_ACCEPT_FILE, ui::Icon::None);
                 return 0;
             }
         } else if (type >= 7 && type <= 9) {

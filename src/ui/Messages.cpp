@@ -50,6 +50,10 @@ const std::string& LoadString(StringId id) {
     return it != table.end() ? it->second : empty;
 }
 
+bool IsPushResetText(const std::string& text) {
+    return text == LoadString(IDS_TIMEOUT_PUSH_RESET) || text == LoadString(IDS_COMM_ERROR_PUSH_RESET);
+}
+
 int MessageBox(StringId id, Icon icon) {
     return Backend().MessageBox(LoadString(IDS_CAPTION), LoadString(id), icon);
 }
