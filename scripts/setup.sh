@@ -12,6 +12,7 @@ PACKAGES=(
   libcli11-dev                       # command line of the batch mode
   fonts-dejavu-core                  # real glyphs when windows render off screen
   srecord binutils                   # reference S-record tools used by tests and the benchmark
+  dpkg-dev file                      # the Debian package: its dependencies are computed
 )
 
 missing=()

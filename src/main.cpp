@@ -1,89 +1,46 @@
 // pelican: the window program, the window program on a simulated board, or
-// batch mode when actions are named on the command line.
+// batch mode when actions are named on the command line. This is the one
+// place where the program is put together from its parts:
+//   the serial back end   POSIX termios devices (CPosixSerialDevice)
+//   the clock             the real clock
+//   the window back end   Qt windows, or the scripted back end of batch mode
+//   the board             a real one on the named port, or under --simulate
+//                         the simulated board on a pseudo-terminal
 #include <QApplication>
 #include <QIcon>
-#include <iostream>
 #include <memory>
 
+#include "SimulatedBoard.h"
+#include "app/PelicanApp.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchRunner.h"
-#include "app/PelicanApp.h"
 #include "link/PosixPortList.h"
 #include "link/PosixSerialDevice.h"
-#include "sim/BootLoader.h"
-#include "sim/PtyBoard.h"
-#include "sim/BoardConfig.h"
+#include "sys/Clock.h"
 #include "sys/Paths.h"
-#include "ui/Messages.h"
 #include "ui/qt/QtBackend.h"
 
 namespace {
 
 using namespace pelican;
 
-// In the simulated mode the board's RESET is pressed when the user closes a
-// "Push RESET." message, as a person at the bench would.
-class CSimulatedResetBackend final : public ui::IBackend {
-public:
-    CSimulatedResetBackend(ui::IBackend& inner, sim::CPtyBoard& board) : m_inner(inner), m_board(board) {}
-    int RunModal(ui::CDialog& dialog) override { return m_inner.RunModal(dialog); }
-    int MessageBox(const std::string& caption, const std::string& text, ui::Icon icon) override {
-        const int result = m_inner.MessageBox(caption, text, icon);
-        if (ui::IsPushResetText(text)) m_board.Reset();
-        return result;
-    }
-    bool GetOpenFileName(const ui::FileOpenRequest& request, std::string& path) override {
-        return m_inner.GetOpenFileName(request, path);
-    }
-    void BeginWaitCursor() override { m_inner.BeginWaitCursor(); }
-    void EndWaitCursor() override { m_inner.EndWaitCursor(); }
-    bool CreateModeless(ui::CDialog& dialog) override { return m_inner.CreateModeless(dialog); }
-    void DestroyModeless(ui::CDialog& dialog) override { m_inner.DestroyModeless(dialog); }
-    ui::CDialog* ActiveDialog() override { return m_inner.ActiveDialog(); }
-    void PumpMessages() override { m_inner.PumpMessages(); }
-    void RepaintWindows() override { m_inner.RepaintWindows(); }
-
-private:
-    ui::IBackend& m_inner;
-    sim::CPtyBoard& m_board;
-};
-
-// The built-in simulated board: an Orca/S P part with ID 01 to 07 on a
-// pseudo-terminal, so that the real serial path is used end to end.
-struct SimulatedBoard {
-    SimulatedBoard() : board(MakeConfig()), pty(board) {}
-    static sim::BoardConfig MakeConfig() {
-        sim::BoardConfig config;
-        config.keepLog = false;
-        return config;
-    }
-    sim::CBootLoader board;
-    sim::CPtyBoard pty;
-};
-
-std::unique_ptr<SimulatedBoard> StartSimulatedBoard() {
-    auto simulated = std::make_unique<SimulatedBoard>();
-    std::string error;
-    if (!simulated->pty.Start(&error)) {
-        std::cerr << "pelican: cannot start the simulated board: " << error << "\n";
-        return nullptr;
-    }
-    std::cerr << "Simulated board on " << simulated->pty.Path() << "\n";
-    return simulated;
+// The application on the operating system's serial ports and the real clock.
+std::unique_ptr<CPelicanApp> MakeApplication() {
+    auto app = std::make_unique<CPelicanApp>(std::make_unique<CPosixSerialDevice>(), RealClock());
+    app->m_portList = PosixPortList();
+    return app;
 }
 
-int RunBatch(const BatchOptions& options) {
-    std::unique_ptr<SimulatedBoard> board;
-    BatchOptions effective = options;
+int RunBatch(BatchOptions options) {
+    std::unique_ptr<CSimulatedBoard> board;
     if (options.simulate) {
-        board = StartSimulatedBoard();
+        board = CSimulatedBoard::Start();
         if (!board) return 3;
-        if (effective.port.empty()) effective.port = board->pty.Path();
+        if (options.port.empty()) options.port = board->Path();
     }
-    CPelicanApp app(std::make_unique<CPosixSerialDevice>(), RealClock());
-    app.m_portList = PosixPortList();
-    CBatchRunner runner(app, effective);
-    if (board) runner.m_onReset = [&board] { board->pty.Reset(); };
+    auto app = MakeApplication();
+    CBatchRunner runner(*app, options);
+    if (board) runner.m_onReset = [&board] { board->Reset(); };
     return runner.Run();
 }
 
@@ -91,21 +48,20 @@ int RunWindows(int argc, char** argv, bool simulate) {
     QApplication qapp(argc, argv);
     QApplication::setApplicationName("Pelican");
     QApplication::setWindowIcon(QIcon(":/pelican.svg"));
-    ui::CQtBackend qtBackend;
-    std::unique_ptr<SimulatedBoard> board;
-    std::unique_ptr<CSimulatedResetBackend> resetBackend;
-    CPelicanApp app(std::make_unique<CPosixSerialDevice>(), RealClock());
-    app.m_portList = PosixPortList();
+    ui::CQtBackend windows;
+    std::unique_ptr<CSimulatedBoard> board;
+    std::unique_ptr<CSimulatedResetBackend> resetOnMessage;
+    auto app = MakeApplication();
     if (simulate) {
-        board = StartSimulatedBoard();
+        board = CSimulatedBoard::Start();
         if (!board) return 3;
-        app.m_defaultPort = board->pty.Path();
-        resetBackend = std::make_unique<CSimulatedResetBackend>(qtBackend, board->pty);
-        ui::SetBackend(resetBackend.get());
+        app->m_defaultPort = board->Path();
+        resetOnMessage = std::make_unique<CSimulatedResetBackend>(windows, *board);
+        ui::SetBackend(resetOnMessage.get());
     } else {
-        ui::SetBackend(&qtBackend);
+        ui::SetBackend(&windows);
     }
-    app.InitInstance();
+    app->InitInstance();
     ui::SetBackend(nullptr);
     return 0;
 }
