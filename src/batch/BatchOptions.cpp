@@ -39,8 +39,9 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
     cli.add_option("actions", options.actions, "buttons to press, in order")
         ->check(CLI::IsMember(BatchActionNames()));
     cli.footer("Actions: load status version setting erase blank program read epr bpr download\n"
-               "Exit status: 0 all actions ended well, 1 an action was refused or failed,\n"
-               "2 usage error, 3 the link could not be recovered.");
+               "Exit status: 0 all actions ended well, 1 an action was refused, failed or was\n"
+               "cancelled, 2 usage error, 3 an action lost the link or it could not be recovered,\n"
+               "130 interrupted.");
     try {
         cli.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

@@ -17,6 +17,7 @@
 #include "app/PelicanDlg.h"
 #include "app/S_PrgDlg.h"
 #include "commands/PreEraseDlg.h"
+#include "commands/SetAddressDlg.h"
 #include "commands/StatesDlg.h"
 #include "commands/VersionDlg.h"
 #include "image/IDCheckDlg.h"
@@ -24,8 +25,10 @@
 #include "link/PosixPortList.h"
 #include "link/SetCommDlg.h"
 #include "support/SimBench.h"
+#include "ui/ProgressDlg.h"
 #include "ui/qt/DialogRenderer.h"
 #include "ui/qt/DialogUnits.h"
+#include "ui/qt/QtBackend.h"
 #include "ui/qt/QtDialogHost.h"
 
 namespace pelican::test {
@@ -90,9 +93,19 @@ TEST(PelicanWindows, EveryTemplateBuildsAtDialogUnits) {
     CSelectDlg fileSelect(windows.app);
     CPreEraseDlg preErase;
     CAboutDlg about;
-    for (ui::CDialog* dialog : std::initializer_list<ui::CDialog*>{
-             &main, &states, &version, &setComm, &select, &firstSet, &idCheck, &fileSelect, &preErase, &about})
+    CSetAddressDlg inputAddress;
+    // The progress window only comes open, through the back end.
+    ui::CQtBackend qt;
+    ui::SetBackend(&qt);
+    int cancel = 0;
+    auto progress = ui::CProgressDlg::OpenProgress(&cancel);
+    ASSERT_NE(progress, nullptr);
+    for (ui::CDialog* dialog : std::initializer_list<ui::CDialog*>{&main, &states, &version, &setComm, &select,
+                                                                   &firstSet, &idCheck, &fileSelect, &preErase,
+                                                                   &about, &inputAddress, progress.get()})
         ExpectAtDialogUnits(*dialog);
+    progress.reset();
+    ui::SetBackend(nullptr);
 }
 
 TEST(PelicanWindows, Snapshots) {
@@ -119,6 +132,19 @@ TEST(PelicanWindows, Snapshots) {
     EXPECT_TRUE(ui::RenderDialogToPng(idCheck, out + "/id-check.png"));
     CAboutDlg about;
     EXPECT_TRUE(ui::RenderDialogToPng(about, out + "/about.png"));
+    CSetAddressDlg inputAddress;
+    EXPECT_TRUE(ui::RenderDialogToPng(inputAddress, out + "/input-address.png"));
+    // The progress window as a blank check shows it, a third of the way.
+    ui::CQtBackend qt;
+    ui::SetBackend(&qt);
+    int cancel = 0;
+    auto progress = ui::CProgressDlg::OpenProgress(&cancel);
+    ASSERT_NE(progress, nullptr);
+    progress->BeginProgress("Blank check.", "Blank Check", 0, 130, 0);
+    progress->SetProgressPos(43);
+    EXPECT_TRUE(ui::CQtBackend::HostOf(*progress)->grab().save(QString::fromStdString(out + "/progress.png"), "PNG"));
+    progress.reset();
+    ui::SetBackend(nullptr);
 }
 
 }  // namespace
