@@ -7,35 +7,31 @@
 namespace pelican::test {
 namespace {
 
-using Image = std::vector<std::pair<uint32_t, std::vector<uint8_t>>>;
+using Texts = std::pair<std::string, std::string>;
 
-// The texts the dialog showed when it was cancelled without a change.
-std::pair<std::string, std::string> Proposed(CMemoryBench& bench) {
+// The texts the dialog held when it closed.
+Texts Shown(CMemoryBench& bench) {
     auto& texts = bench.m_ui.m_lastTexts[CSetAddressDlg::IDD];
     return {texts[CSetAddressDlg::IDC_START], texts[CSetAddressDlg::IDC_END]};
 }
 
 TEST(InputAddress, ProposesTheImagesRange) {
-    const struct {
-        const char* name;
-        Image image;
-        std::pair<std::string, std::string> proposed;
-    } cases[] = {
-        {"data from page 0C00 to page 0FFF", {{0x0C0010, {1, 2}}, {0x0FFFF0, {3}}}, {"0C0000", "0FFFFF"}},
-        {"data only in the last page", {{0xFFFF00, {1}}, {0xFFFFFE, {2}}}, {"FFFF00", "FFFFFF"}},
-        // Page 0 never becomes the start: it reads as "no data yet".
-        {"data in page 0 and page 1", {{0x000010, {1}}, {0x000110, {2}}}, {"000100", "0001FF"}},
-        {"no data", {}, {"0C0000", "0FFFFF"}},
+    const std::pair<const char*, Texts> cases[] = {
+        {"S2060C00100102DA\nS2050FFFF00309\n", {"0C0000", "0FFFFF"}},  // pages 0C00 to 0FFF
+        {"S205FFFF0001FB\nS205FFFFFE02FC\n", {"FFFF00", "FFFFFF"}},    // the last page only
+        {"S20500001001E9\nS20500011002E7\n", {"000100", "0001FF"}},    // page 0 never starts it
+        {"", {"0C0000", "0FFFFF"}},                                    // no data
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [records, proposed] : cases) {
+        SCOPED_TRACE(records);
         CMemoryBench bench;
-        if (!c.image.empty()) bench.LoadImage(c.image);
+        bench.m_dir.Write("image.mot", std::string(records) + "S804000000FB\n");
+        bench.m_app->m_image.Load(bench.m_dir.File("image.mot"));
         const Bytes bytes = bench.Press([&] {
             bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_BLANK);
             bench.m_ui.Press(CSetAddressDlg::IDD, ui::IDCANCEL);
         });
-        EXPECT_EQ(Proposed(bench), c.proposed);
+        EXPECT_EQ(Shown(bench), proposed);
         // Cancel ends the command silently, before anything is sent.
         EXPECT_EQ(bytes, Cat({kProbe, kCloseStep}));
         EXPECT_TRUE(bench.Messages().empty());
@@ -45,23 +41,16 @@ TEST(InputAddress, ProposesTheImagesRange) {
 
 TEST(InputAddress, RemembersTheTextsConfirmedLastAsTyped) {
     CMemoryBench bench;
-    const Bytes bytes = bench.Press([&] {
-        bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_BLANK);
-        bench.m_ui.SetText(CSetAddressDlg::IDD, CSetAddressDlg::IDC_START, "C1000");
-        bench.m_ui.SetText(CSetAddressDlg::IDD, CSetAddressDlg::IDC_END, "c1fff");
-        bench.m_ui.Press(CSetAddressDlg::IDD, ui::IDOK);
+    const Bytes bytes = bench.Blank("C1000", "c1fff", [&] {
         bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_BLANK);
         bench.m_ui.Press(CSetAddressDlg::IDD, ui::IDCANCEL);
     });
-    EXPECT_EQ(Proposed(bench), std::make_pair(std::string("C1000"), std::string("c1fff")));
-    // The first run checked 0C1000 to 0C1FFF: sixteen pages.
-    EXPECT_EQ(bytes.size(), kProbe.size() + 16 * 3 + kProbe.size() + kCloseStep.size());
+    EXPECT_EQ(Shown(bench), Texts("C1000", "c1fff"));
+    // The first run read 0C1000 to 0C1FFF, sixteen pages.
+    EXPECT_EQ(bytes.size(), 1 + 16 * 3 + 1 + kCloseStep.size());
     EXPECT_EQ(Bytes(bytes.begin() + 1, bytes.begin() + 4), PageRead(0x0C1000));
-
-    // Cancel left them as they were for the next dialog.
-    CSetAddressDlg next;
-    EXPECT_EQ(next.m_startText, "C1000");
-    EXPECT_EQ(next.m_endText, "c1fff");
+    const CSetAddressDlg next;  // Cancel kept them
+    EXPECT_EQ(Texts(next.m_startText, next.m_endText), Texts("C1000", "c1fff"));
 }
 
 }  // namespace

@@ -233,12 +233,6 @@ void CScriptedBackend::DestroyModeless(CDialog& dialog) {
     if (m_onModelessClosed) m_onModelessClosed();
 }
 
-std::vector<CDialog*> CScriptedBackend::ModelessWindows() const {
-    std::vector<CDialog*> windows;
-    for (const auto& entry : m_modeless) windows.push_back(entry.first);
-    return windows;
-}
-
 CDialog* CScriptedBackend::ActiveDialog() {
     return m_modalStack.empty() ? nullptr : m_modalStack.back();
 }

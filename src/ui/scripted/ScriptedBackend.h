@@ -93,8 +93,8 @@ public:
     void PumpMessages() override;
     void RepaintWindows() override { ++m_repaints; }
 
-    // The modeless windows open now (the progress window), oldest first.
-    std::vector<CDialog*> ModelessWindows() const;
+    // How many modeless windows (progress windows) are open now.
+    size_t ModelessCount() const { return m_modeless.size(); }
 
 private:
     void Apply(CDialog& dialog, CScriptedHost& host, const ScriptStep& step);
