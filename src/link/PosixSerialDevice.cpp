@@ -122,6 +122,14 @@ long CPosixSerialDevice::Write(const uint8_t* data, size_t length) {
     return static_cast<long>(done);
 }
 
+bool CPosixSerialDevice::Drain() {
+    if (m_fd < 0) return false;
+    while (::tcdrain(m_fd) != 0) {
+        if (errno != EINTR) return false;
+    }
+    return true;
+}
+
 uint32_t CPosixSerialDevice::CounterErrors() {
     if (!m_haveCounters) return 0;
     serial_icounter_struct now{};

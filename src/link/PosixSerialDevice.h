@@ -20,6 +20,7 @@ public:
     intptr_t Handle() const override { return m_fd; }
     void RaiseDtr() override;
     long Write(const uint8_t* data, size_t length) override;
+    bool Drain() override;
     bool QueryInput(uint32_t& errors, size_t& queued) override;
     long Read(uint8_t* data, size_t length) override;
     bool PurgeInput() override;

@@ -1,6 +1,8 @@
 #include "link/SerialComm.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <limits>
 
 #include "link/PosixSerialDevice.h"
@@ -27,9 +29,30 @@ int CSerialComm::Open(const std::string& name) {
 }
 
 int CSerialComm::Send(const uint8_t* buffer, size_t length) {
-    if (!IsOpen()) return 0;
+    if (!IsOpen() || length == 0) return 0;
+    const uint64_t start = m_clock.NowMs();
     const long written = Device().Write(buffer, length);
-    return written > 0 ? static_cast<int>(written) : 0;
+    // A frame cut short is not a frame: the board would take the next
+    // command's bytes as the rest of it.
+    if (written < 0 || static_cast<size_t>(written) != length) return 0;
+    if (!WaitFrameSent(start, length)) return 0;
+    return static_cast<int>(length);
+}
+
+bool CSerialComm::WaitFrameSent(uint64_t startMs, size_t length) {
+    // Every pause the protocol prescribes after a frame (the program
+    // interval, a reply time-out) counts from the moment the frame is on the
+    // wire, not from when the kernel took it. Draining is not enough on its
+    // own: a USB adapter reports the bytes drained when they reach the
+    // adapter, with the whole frame still to go out at the line's rate.
+    if (!Device().Drain()) return false;
+    LineSettings line;
+    if (!Device().GetLine(line) || line.baudRate == 0) return true;
+    const uint64_t lineMs = (uint64_t{length} * 10 * 1000 + line.baudRate - 1) / line.baudRate;
+    const uint64_t until = startMs + lineMs;
+    for (uint64_t now = m_clock.NowMs(); now < until; now = m_clock.NowMs())
+        m_clock.Sleep(static_cast<uint32_t>(std::min<uint64_t>(until - now, UINT32_MAX)));
+    return true;
 }
 
 int CSerialComm::Receive(uint8_t* buffer, size_t length) {
