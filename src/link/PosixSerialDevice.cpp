@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <utility>
 
@@ -54,7 +55,8 @@ CPosixSerialDevice::~CPosixSerialDevice() {
 }
 
 std::string CPosixSerialDevice::DevicePath(const std::string& name) {
-    if (name.size() == 4 && name.compare(0, 3, "COM") == 0 && name[3] >= '1' && name[3] <= '4')
+    const auto lower = [&name](size_t i) { return std::tolower(static_cast<unsigned char>(name[i])); };
+    if (name.size() == 4 && lower(0) == 'c' && lower(1) == 'o' && lower(2) == 'm' && name[3] >= '1' && name[3] <= '4')
         return "/dev/ttyS" + std::string(1, static_cast<char>(name[3] - 1));
     return name;
 }
@@ -74,12 +76,17 @@ bool CPosixSerialDevice::Open(const std::string& name) {
     }
     ::ioctl(fd, TIOCEXCL);
 
-    // Raw 8-bit transfer: no echo, no line editing, no XON/XOFF eating 11/13
-    // bytes, no CR/LF translation. INPCK makes the UART report parity and
-    // framing errors; hardware flow control stays as the driver has it.
+    // Raw 8-bit transfer: no echo, no line editing, no CR/LF translation.
+    // INPCK makes the UART report parity and framing errors.
     ::cfmakeraw(&tio);
     tio.c_cflag |= CLOCAL | CREAD;
     tio.c_iflag |= INPCK;
+    // No flow control either way. The port keeps the settings of its last
+    // user, and the boot-loader link has three wires: with RTS/CTS left on,
+    // a write waits for ever for a CTS nobody drives; with XON/XOFF, a reply
+    // byte 11 or 13 would stop the output or vanish.
+    tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
     if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
@@ -236,7 +243,17 @@ bool CPosixSerialDevice::SetLine(const LineSettings& line) {
         tio.c_cflag |= CSTOPB;
     else
         return false;
-    return ::tcsetattr(m_fd, TCSANOW, &tio) == 0;
+    if (::tcsetattr(m_fd, TCSANOW, &tio) != 0) return false;
+    // tcsetattr succeeds when any one of the changes took. A driver that
+    // cannot run a rate or a character format keeps its old one without a
+    // word (a pseudo-terminal always runs eight bits without parity), and
+    // the line would then garble every byte: read the settings back.
+    termios now{};
+    if (::tcgetattr(m_fd, &now) != 0) return false;
+    constexpr tcflag_t kFormat = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
+    const speed_t in = ::cfgetispeed(&now);
+    return ::cfgetospeed(&now) == speed && (in == speed || in == B0) &&
+           (now.c_cflag & kFormat) == (tio.c_cflag & kFormat);
 }
 
 void CPosixSerialDevice::WaitInput(uint64_t deadlineMs) {

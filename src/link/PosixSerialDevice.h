@@ -1,6 +1,7 @@
 #pragma once
 // Serial devices through termios: real UARTs, USB adapters and
-// pseudo-terminals. "COM1" to "COM4" stand for /dev/ttyS0 to /dev/ttyS3.
+// pseudo-terminals. "COM1" to "COM4" (any letter case) stand for /dev/ttyS0
+// to /dev/ttyS3.
 #include <linux/serial.h>
 
 #include "link/SerialDevice.h"
