@@ -28,6 +28,11 @@ int CSerialComm::Open(const std::string& name) {
     return 1;
 }
 
+int CSerialComm::Close() {
+    StopReader();
+    return CIoController::Close();
+}
+
 int CSerialComm::Send(const uint8_t* buffer, size_t length) {
     if (!IsOpen() || length == 0) return 0;
     const uint64_t start = m_clock.NowMs();
@@ -148,7 +153,9 @@ void CSerialComm::ReaderLoop(ReaderCallback callback, void* userData, size_t thr
     while (m_readerStopped == 0) {
         uint32_t errors = 0;
         size_t queued = 0;
-        const bool ok = IsOpen() && Device().QueryInput(errors, queued);
+        // The device answers for itself whether it is open (under its own
+        // lock); the port's handle belongs to the user-interface thread.
+        const bool ok = Device().QueryInput(errors, queued);
         if (ok && (errors != 0 || queued >= threshold)) {
             if (callback != nullptr)
                 callback(userData, errors);

@@ -19,6 +19,8 @@ public:
     ~CSerialComm() override;
 
     int Open(const std::string& name) override;
+    // Stops a running reader first: it must not query a device that closes.
+    int Close() override;
     // Returns when the frame has left the line (see WaitFrameSent), with the
     // length sent; 0 when the frame could not be written whole.
     int Send(const uint8_t* buffer, size_t length) override;

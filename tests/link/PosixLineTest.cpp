@@ -1,5 +1,6 @@
-// The termios back end on its own, on a pseudo-terminal that nobody serves:
-// flow control and settings read back, the COM names.
+// The termios back end on its own: parity marks decoded from byte streams,
+// and on a pseudo-terminal that nobody serves, flow control and settings read
+// back, the COM names.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -7,11 +8,44 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "link/ParityMarkDecoder.h"
 #include "link/PosixSerialDevice.h"
 #include "support/SimBench.h"
 
 namespace pelican::test {
 namespace {
+
+TEST(ParityMarks, DecodedFromByteStreamsCutAnywhere) {
+    const struct {
+        Bytes in, out;
+        uint32_t errors;
+    } cases[] = {
+        {{0x80, 0x0C}, {0x80, 0x0C}, 0},
+        {{0xFF, 0xFF, 0x0C}, {0xFF, 0x0C}, 0},                   // a good FF
+        {{0x80, 0xFF, 0x00, 0x0C}, {0x80, 0x0C}, kLineFraming},  // 0C damaged
+        {{0xFF, 0x00, 0x00}, {0x00}, kLineBreak},
+        {{0xFF, 0x00, 0xFF, 0xFF, 0xFF}, {0xFF, 0xFF}, kLineFraming},
+        {{0xFF, 0x41}, {0xFF, 0x41}, 0},  // not a mark: data
+    };
+    for (const auto& c : cases) {
+        for (size_t cut = 0; cut <= c.in.size(); ++cut) {
+            CParityMarkDecoder decoder;
+            std::deque<uint8_t> out;
+            uint32_t errors = decoder.Decode(c.in.data(), cut, out);
+            errors |= decoder.Decode(c.in.data() + cut, c.in.size() - cut, out);
+            EXPECT_EQ(Bytes(out.begin(), out.end()), c.out) << cut;
+            EXPECT_EQ(errors, c.errors) << cut;
+        }
+    }
+    // A purge forgets a mark cut off at the end of what was read.
+    CParityMarkDecoder decoder;
+    std::deque<uint8_t> out;
+    const uint8_t stream[] = {0x80, 0xFF, 0x00, 0x00};
+    decoder.Decode(stream, 2, out);
+    decoder.Reset();
+    EXPECT_EQ(decoder.Decode(stream + 2, 2, out), 0u);
+    EXPECT_EQ(Bytes(out.begin(), out.end()), (Bytes{0x80, 0x00, 0x00}));
+}
 
 // A terminal nobody serves: writes to it stall once its buffer is full.
 struct RawPty {
@@ -31,14 +65,15 @@ TEST(PosixLine, OpenSwitchesFlowControlOffAndSettingsAreReadBack) {
     const int previous = ::open(pty.path.c_str(), O_RDWR | O_NOCTTY);  // the port's last user
     ASSERT_EQ(::tcgetattr(previous, &tio), 0);
     tio.c_cflag |= CRTSCTS;
-    tio.c_iflag |= IXON | IXOFF | IXANY;
+    tio.c_iflag |= IXON | IXOFF | IXANY | IGNPAR;
     ASSERT_EQ(::tcsetattr(previous, TCSANOW, &tio), 0);
     ::close(previous);
     CPosixSerialDevice device;
     ASSERT_TRUE(device.Open(pty.path));
     ASSERT_EQ(::tcgetattr(static_cast<int>(device.Handle()), &tio), 0);
     EXPECT_EQ(tio.c_cflag & CRTSCTS, 0u);
-    EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | IXANY), 0u);
+    EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | IXANY | IGNPAR), 0u);
+    EXPECT_EQ(tio.c_iflag & (PARMRK | INPCK), static_cast<tcflag_t>(PARMRK | INPCK));
     // A pseudo-terminal runs eight bits without parity whatever it is told.
     EXPECT_FALSE(device.SetLine(LineSettings{9600, 7, 0, 0}));
     EXPECT_FALSE(device.SetLine(LineSettings{9600, 8, 2, 0}));
