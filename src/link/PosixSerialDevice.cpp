@@ -43,14 +43,29 @@ uint32_t FromSpeed(speed_t speed) {
 }
 
 // A write to a stalled port (adapter wedged, terminal not read) must not
-// freeze the program for ever.
-constexpr int kWriteStallMs = 5000;
+// freeze the program for ever: this long without room ends the write.
+constexpr uint64_t kWriteStallMs = 5000;
 // Waits are cut into slices so that a line condition that wakes nothing is
 // still noticed.
 constexpr uint64_t kWaitSliceMs = 200;
 // While part of a reply is queued, the reader thread may be the one that
 // takes the rest out of the terminal; look again this often.
 constexpr uint64_t kPartialReplyMs = 1;
+
+// Waits until the terminal has room for more output; a signal does not cut
+// the wait short. False after kWriteStallMs without room or on a dead line.
+bool WaitForRoom(int fd) {
+    const uint64_t until = RealClock().NowMs() + kWriteStallMs;
+    for (;;) {
+        const uint64_t now = RealClock().NowMs();
+        if (now >= until) return false;
+        pollfd pfd{fd, POLLOUT, 0};
+        const int rc = ::poll(&pfd, 1, static_cast<int>(until - now));
+        if (rc < 0 && errno == EINTR) continue;
+        if (rc <= 0 || (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))) return false;
+        return true;
+    }
+}
 
 }  // namespace
 
@@ -134,14 +149,15 @@ long CPosixSerialDevice::Write(const uint8_t* data, size_t length) {
         const ssize_t n = ::write(fd, data + done, length - done);
         if (n > 0) {
             done += static_cast<size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
             continue;
+        } else if ((n == 0 || errno == EAGAIN) && WaitForRoom(fd)) {
+            continue;
+        } else {
+            break;  // stalled, or the device has gone
         }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN) return done > 0 ? static_cast<long>(done) : -1;
-        pollfd pfd{fd, POLLOUT, 0};
-        if (::poll(&pfd, 1, kWriteStallMs) <= 0 || (pfd.revents & (POLLERR | POLLHUP | POLLNVAL)))
-            return done > 0 ? static_cast<long>(done) : -1;
     }
+    if (done == 0 && length > 0) return -1;
     return static_cast<long>(done);
 }
 

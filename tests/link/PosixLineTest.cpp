@@ -1,12 +1,17 @@
 // The termios back end on its own: parity marks decoded from byte streams,
 // and on a pseudo-terminal that nobody serves, flow control and settings read
-// back, the COM names.
+// back, signals during a write, a frame cut short, the COM names.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <thread>
 
 #include "link/ParityMarkDecoder.h"
 #include "link/PosixSerialDevice.h"
@@ -81,6 +86,47 @@ TEST(PosixLine, OpenSwitchesFlowControlOffAndSettingsAreReadBack) {
     LineSettings line;
     ASSERT_TRUE(device.GetLine(line));
     EXPECT_EQ(line.baudRate, 115200u);
+}
+
+void Interrupted(int) {}
+
+TEST(PosixLine, SignalsDoNotCutAFrameAndACutFrameIsNotSent) {
+    struct sigaction action {};
+    struct sigaction old {};
+    action.sa_handler = Interrupted;  // no SA_RESTART: a wait ends in EINTR
+    ASSERT_EQ(::sigaction(SIGUSR2, &action, &old), 0);
+    RawPty pty;
+    CSerialComm port;
+    ASSERT_EQ(port.Open(pty.path), 1);
+    ASSERT_EQ(port.SetState(CSerialCommState(921600, 8, 0, 0)), 1);
+    Bytes frame(32768);  // more than the terminal holds
+    for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<uint8_t>(i % 251);
+    const pthread_t writer = ::pthread_self();
+    Bytes got(frame.size() + 1);
+    size_t length = 0;
+    std::thread farEnd([&] {
+        for (int i = 0; i < 5; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            ::pthread_kill(writer, SIGUSR2);
+        }
+        pollfd pfd{pty.master, POLLIN, 0};
+        while (length < frame.size() && ::poll(&pfd, 1, 500) > 0)
+            length += static_cast<size_t>(std::max<ssize_t>(0, ::read(pty.master, &got[length], got.size() - length)));
+    });
+    EXPECT_EQ(port.Send(frame.data(), frame.size()), 32768);
+    farEnd.join();
+    got.resize(length);
+    EXPECT_EQ(got, frame);
+    ::sigaction(SIGUSR2, &old, nullptr);
+
+    // The far end goes away in the middle of the next frame.
+    std::thread unplug([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ::close(pty.master);
+        pty.master = -1;
+    });
+    EXPECT_EQ(port.Send(frame.data(), frame.size()), 0);
+    unplug.join();
 }
 
 TEST(PosixLine, ComNamesInAnyLetterCase) {
