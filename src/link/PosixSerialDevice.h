@@ -52,6 +52,9 @@ private:
     uint32_t CounterErrors();
     // Moves what the terminal holds through the decoder into m_input.
     void Pull();
+    // Low-latency mode of USB adapters, asked for at open and put back at close.
+    void AskLowLatency(int fd);
+    void RestoreLatency(int fd);
 
     std::mutex m_mutex;
     std::atomic<int> m_fd{-1};  // written only under m_mutex
@@ -60,6 +63,7 @@ private:
     CParityMarkDecoder m_decoder;
     std::deque<uint8_t> m_input;  // received bytes, marks decoded
     uint32_t m_markErrors = 0;    // errors decoded but not yet reported
+    bool m_lowLatencySet = false; // this program switched low latency on
 };
 
 }  // namespace pelican
