@@ -27,6 +27,10 @@ public:
     ~CSerialComm() override;
 
     int Open(const std::string& name) override;
+    // Stops a running reader first: it must not query a device that closes.
+    int Close() override;
+    // Returns when the frame has left the line (see WaitFrameSent), with the
+    // length sent; 0 when the frame could not be written whole.
     int Send(const uint8_t* buffer, size_t length) override;
     // Exactly length bytes, or 0; m_timedOut tells a time-out from the rest.
     int Receive(uint8_t* buffer, size_t length) override;
@@ -52,6 +56,10 @@ public:
     int m_timedOut = 0;
 
 private:
+    // Waits until a frame of `length` bytes whose write began at startMs has
+    // left the line: drained, and not before its own line time (ten bits a
+    // byte at the current rate) has passed on the port's clock.
+    bool WaitFrameSent(uint64_t startMs, size_t length);
     void ReaderLoop(ReaderCallback callback, void* userData, size_t threshold);
 
     IClock& m_clock;
