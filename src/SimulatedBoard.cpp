@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "sim/BoardConfig.h"
+#include "ui/Messages.h"
 
 namespace pelican {
 namespace {
@@ -30,7 +31,7 @@ std::unique_ptr<CSimulatedBoard> CSimulatedBoard::Start() {
 
 int CSimulatedResetBackend::MessageBox(const std::string& caption, const std::string& text, ui::Icon icon) {
     const int result = m_inner.MessageBox(caption, text, icon);
-    if (text.find("Push RESET.") != std::string::npos) m_board.Reset();
+    if (ui::IsPushResetText(text)) m_board.Reset();
     return result;
 }
 

@@ -41,6 +41,7 @@ public:
     void DestroyModeless(ui::CDialog& dialog) override { m_inner.DestroyModeless(dialog); }
     ui::CDialog* ActiveDialog() override { return m_inner.ActiveDialog(); }
     void PumpMessages() override { m_inner.PumpMessages(); }
+    void RepaintWindows() override { m_inner.RepaintWindows(); }
 
 private:
     ui::IBackend& m_inner;

@@ -12,7 +12,7 @@
 #include "image/SelectDlg.h"
 #include "link/Exchange.h"
 #include "protocol/Protocol.h"
-#include "ui/UiBackend.h"
+#include "ui/Messages.h"
 
 namespace pelican {
 
@@ -34,10 +34,9 @@ void CPelicanApp::SaveCommState(const CSerialCommState& state) {
     if (ini.SaveCommState() != CSaveIni::SaveResult::ReadOnly || m_readOnlySettingsTold) return;
     // Said once a run: every later save meets the same file.
     m_readOnlySettingsTold = true;
-    const std::string text = "The settings file " + ini.TargetPath() +
-                             " is read-only; the link settings are not saved.";
-    std::cerr << "pelican: " << text << '\n';
-    if (m_tellReadOnlySettings) ui::MessageBox(text, ui::Icon::Information);
+    const std::string& text = ui::LoadString(ui::IDS_SETTINGS_READ_ONLY);
+    std::cerr << "pelican: " << text.substr(0, text.size() - 2) << ": " << ini.TargetPath() << '\n';
+    if (m_tellReadOnlySettings) ui::MessageBox(ui::IDS_SETTINGS_READ_ONLY, ini.TargetPath(), ui::Icon::Information);
 }
 
 int32_t CPelicanApp::PageReadTimeout(int32_t fallback) {
@@ -61,13 +60,13 @@ bool CPelicanApp::InitInstance() {
     if (!m_instanceMutex.Acquire("PELICAN.exe")) {
         if (m_instanceMutex.Why() == CInstanceLock::Failure::Held) {
             m_startup = Startup::AlreadyRunning;
-            ui::MessageBox("This program is already running.", ui::Icon::Stop);
+            ui::MessageBox(ui::IDS_ALREADY_RUNNING, ui::Icon::Stop);
         } else {
             // Not another copy: the folder that holds the lock is missing
             // or cannot be written, and the user can mend that.
             m_startup = Startup::LockFolderUnusable;
-            ui::MessageBox("Can not make the lock file in " + m_instanceMutex.Folder() + ": " +
-                               std::strerror(m_instanceMutex.Error()) + ".",
+            ui::MessageBox(ui::IDS_LOCK_FOLDER,
+                           m_instanceMutex.Folder() + ": " + std::strerror(m_instanceMutex.Error()) + ".",
                            ui::Icon::Stop);
         }
         return false;
@@ -107,7 +106,7 @@ bool CPelicanApp::InitInstance() {
         parity = ini.m_parity;
         stopBits = ini.m_stopBits;
         baud = SetLinkBaudRate(m_port, static_cast<uint32_t>(ini.m_baudRate), byteSize, parity, stopBits,
-                               "Can not set last baudrate.\nBaudrate is 9600bps now.");
+                               ui::LoadString(ui::IDS_CAN_NOT_SET_LAST_BAUDRATE));
         // A recovery that ended without a rate leaves the port where it is;
         // never store 0 as the rate that worked.
         if (baud == 0) {
@@ -130,7 +129,7 @@ bool CPelicanApp::InitInstance() {
         if (first.DoModal() == ui::IDOK)
             CSettingCmd(*this).Run();
         else
-            ui::MessageBox("Can not communicate to outside.", ui::Icon::Stop);
+            ui::MessageBox(ui::IDS_CAN_NOT_COMMUNICATE_OUTSIDE, ui::Icon::Stop);
     }
 
     SendFrame(m_port, protocol::ClearStatusFrame());

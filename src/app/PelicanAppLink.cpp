@@ -4,7 +4,7 @@
 #include "commands/SettingCmd.h"
 #include "link/Exchange.h"
 #include "protocol/Protocol.h"
-#include "ui/UiBackend.h"
+#include "ui/Messages.h"
 
 namespace pelican {
 namespace {
@@ -77,14 +77,14 @@ void CPelicanApp::SetLink9600(CSerialComm& port) {
     CSerialCommState state;
     port.GetState(state);
     if (!ChangeBaudRate(state.m_baudRate, 9600)) {
-        ui::MessageBox("Can not set baudrate to 9600bps.", ui::Icon::Warning);
+        ui::MessageBox(ui::IDS_CAN_NOT_SET_9600, ui::Icon::Warning);
         return;
     }
     ApplyPortState(port, 9600, 8, 0, 0);
     uint8_t echo = 0;
     SendFrame(m_port, {protocol::kBaud9600});
     if (port.Receive(&echo, 1) == 0 || echo != protocol::kBaud9600)
-        ui::MessageBox("Can not set baudrate to 9600bps.", ui::Icon::Stop);
+        ui::MessageBox(ui::IDS_CAN_NOT_SET_9600, ui::Icon::Stop);
 }
 
 uint32_t CPelicanApp::RecoverLink() {
@@ -99,8 +99,7 @@ uint32_t CPelicanApp::RecoverLink() {
     do {
         m_recoverAgain = false;
         m_port.PurgeInput();
-        ui::MessageBox(m_port.m_timedOut ? "Timeout.\nPush RESET." : "Communication error.\nPush RESET.",
-                       ui::Icon::Stop);
+        ui::MessageBox(m_port.m_timedOut ? ui::IDS_TIMEOUT_PUSH_RESET : ui::IDS_COMM_ERROR_PUSH_RESET, ui::Icon::Stop);
         m_linkReady = 0;
         m_idChecked = 0;
         SaveCommState(CSerialCommState(9600, 8, 0, 0));

@@ -2,12 +2,14 @@
 
 #include "app/AboutDlg.h"
 #include "app/PelicanApp.h"
+#include "commands/BlankCmd.h"
+#include "commands/EraseCmd.h"
 #include "commands/PreEraseDlg.h"
 #include "commands/SettingCmd.h"
 #include "commands/StatesCmd.h"
 #include "commands/VersionCmd.h"
 #include "link/Exchange.h"
-#include "ui/UiBackend.h"
+#include "ui/Messages.h"
 
 namespace pelican {
 
@@ -46,14 +48,14 @@ CPelicanDlg::CPelicanDlg(CPelicanApp& app) : ui::CDialog(Template102()), m_app(a
 
 int CPelicanDlg::CheckLink() {
     if (App().m_linkReady) return 1;
-    ui::MessageBox("Can not communicate.", ui::Icon::Information);
+    ui::MessageBox(ui::IDS_CAN_NOT_COMMUNICATE, ui::Icon::Information);
     return 0;
 }
 
 int CPelicanDlg::CheckLinkAndId() {
     if (!CheckLink()) return 0;
     if (App().m_idChecked) return 1;
-    ui::MessageBox("Did not pass ID.", ui::Icon::Information);
+    ui::MessageBox(ui::IDS_DID_NOT_PASS_ID, ui::Icon::Information);
     return 0;
 }
 
@@ -67,7 +69,7 @@ int CPelicanDlg::ProbeLink() {
 }
 
 void CPelicanDlg::NotAvailableYet() {
-    ui::MessageBox("This operation is not available yet.", ui::Icon::Information);
+    ui::MessageBox(ui::IDS_NOT_AVAILABLE_YET, ui::Icon::Information);
 }
 
 bool CPelicanDlg::MayRun(bool needsId) {
@@ -109,10 +111,15 @@ void CPelicanDlg::OnCommand(int id) {
                 m_lastOutcome = Outcome::Cancelled;
                 return;
             }
-            NotAvailableYet();
+            if (id == IDC_ERASE)
+                m_lastOutcome = CEraseCmd(App()).Run();
+            else
+                NotAvailableYet();
             return;
         }
         case IDC_BLANK:
+            if (MayRun(true)) m_lastOutcome = CBlankCmd(App()).Run();
+            return;
         case IDC_READ:
         case IDC_BPR:
         case IDC_PROGRAM:

@@ -64,7 +64,10 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
         cli.add_option("-i,--interval", options.interval, "pause between programmed pages, milliseconds")
             ->check(milliseconds);
     auto* rangeOption =
-        cli.add_option("-r,--range", options.range, "START-END typed into \"Input Address\" (hexadecimal)");
+        cli.add_option("-r,--range", options.range, "START-END typed into \"Input Address\" (hexadecimal)")
+            ->check([](const std::string& range) {
+                return range.find('-') == std::string::npos ? std::string("expected START-END") : std::string();
+            });
     auto* yesOption =
         cli.add_flag("-y,--yes", options.yes, "answer OK to \"Erase?\", \"Program next area.\" and \"Download?\"");
     auto* checksumOption = cli.add_flag("--ignore-checksums", options.ignoreChecksums,
@@ -74,11 +77,11 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
     cli.add_option("actions", options.actions, "buttons to press, in order")
         ->check(CLI::IsMember(BatchActionNames()));
     cli.footer("Actions: load status version setting erase blank program read epr bpr download\n"
-               "Exit status: 0 every action ended well, 1 an action was refused or failed,\n"
-               "2 usage error, 3 the port could not be opened or the link could not be recovered,\n"
-               "4 another copy is running, 5 the lock file could not be made (runtime folder\n"
-               "missing or read-only), 128+N ended by signal N after the link was back at\n"
-               "9600 bps (129 SIGHUP, 130 Ctrl-C, 141 closed output, 143 SIGTERM).");
+               "Exit status: 0 every action ended well, 1 an action was refused, failed or was\n"
+               "cancelled, 2 usage error, 3 the port could not be opened, an action lost the link\n"
+               "or it could not be recovered, 4 another copy is running, 5 the lock file could not\n"
+               "be made (runtime folder missing or read-only), 128+N ended by signal N after the\n"
+               "link was back at 9600 bps (129 SIGHUP, 130 Ctrl-C, 141 closed output, 143 SIGTERM).");
     try {
         cli.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

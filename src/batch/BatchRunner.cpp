@@ -14,7 +14,9 @@
 #include "app/PelicanDlg.h"
 #include "app/S_PrgDlg.h"
 #include "batch/SignalStop.h"
+#include "commands/CheckMemorryCmd.h"
 #include "commands/PreEraseDlg.h"
+#include "commands/SetAddressDlg.h"
 #include "commands/StatesDlg.h"
 #include "commands/VersionDlg.h"
 #include "image/IDCheckDlg.h"
@@ -22,6 +24,7 @@
 #include "link/PortOpenError.h"
 #include "link/SetCommDlg.h"
 #include "sys/Text.h"
+#include "ui/Messages.h"
 
 namespace pelican {
 namespace {
@@ -56,6 +59,7 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         {CFirstSetDlg::IDD, [this](ui::CDialog& d) { Answer(d, ui::IDOK); }},
         {CSetCommDlg::IDD, [this](ui::CDialog& d) { AnswerSetBaudrate(d); }},
         {CPreEraseDlg::IDD, [this](ui::CDialog& d) { AnswerErase(d); }},
+        {CSetAddressDlg::IDD, [this](ui::CDialog& d) { AnswerInputAddress(d); }},
         {CStatesDlg::IDD, [this](ui::CDialog& d) { PrintStatus(d); }},
         {CVersionDlg::IDD, [this](ui::CDialog& d) { PrintVersion(d); }},
         {CIDCheckDlg::IDD, [this](ui::CDialog& d) { AnswerIdCheck(d); }},
@@ -69,9 +73,13 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     m_report = [](const std::string& text) { std::cerr << "pelican: " << text << '\n'; };
     m_backend.m_onProgress = [this](const std::string& title, int low, int high, int pos, int moves) {
         if (!m_showProgress) return;
-        std::cerr << '\r' << ProgressLine(title, low, high, pos, moves);
-        if (pos >= high) std::cerr << '\n';
-        std::cerr << std::flush;
+        std::cerr << '\r' << ProgressLine(title, low, high, pos, moves) << std::flush;
+        m_barShown = true;
+    };
+    // The bar's line ends when its window goes, however the loop ended.
+    m_backend.m_onModelessClosed = [this] {
+        if (m_barShown) std::cerr << '\n' << std::flush;
+        m_barShown = false;
     };
 }
 
@@ -151,7 +159,7 @@ bool CBatchRunner::AskOnTerminal(const std::string& question) {
 void CBatchRunner::OnMessage(const ui::MessageRecord& message) {
     Print(MessageLine(message));
     if (m_exitPressed) m_exitFailed = true;  // only the return to 9600 bps speaks after Exit
-    if (message.text.find("Push RESET.") != std::string::npos) {
+    if (ui::IsPushResetText(message.text)) {
         ++m_resetsInAction;
         if (m_interactive) {
             std::cerr << "Reset the board, then press Enter." << std::flush;
@@ -212,6 +220,20 @@ void CBatchRunner::AnswerSetBaudrate(ui::CDialog& dialog) {
 
 void CBatchRunner::AnswerErase(ui::CDialog& dialog) {
     Answer(dialog, m_options.yes || AskOnTerminal("Erase?") ? ui::IDOK : ui::IDCANCEL);
+}
+
+void CBatchRunner::AnswerInputAddress(ui::CDialog& dialog) {
+    // -r gives the texts as typed; without it the proposed range stands.
+    m_rangeStart = dialog.GetItemText(CSetAddressDlg::IDC_START);
+    m_rangeEnd = dialog.GetItemText(CSetAddressDlg::IDC_END);
+    if (!m_options.range.empty()) {
+        const size_t dash = m_options.range.find('-');
+        m_rangeStart = m_options.range.substr(0, dash);
+        m_rangeEnd = dash == std::string::npos ? std::string() : m_options.range.substr(dash + 1);
+        m_backend.SetText(CSetAddressDlg::IDD, CSetAddressDlg::IDC_START, m_rangeStart);
+        m_backend.SetText(CSetAddressDlg::IDD, CSetAddressDlg::IDC_END, m_rangeEnd);
+    }
+    Answer(dialog, ui::IDOK);
 }
 
 void CBatchRunner::PrintStatus(ui::CDialog& dialog) {
@@ -304,6 +326,8 @@ void CBatchRunner::PressNextButton(CPelicanDlg& mainWindow) {
     if (m_actionPressed) {
         m_actionPressed = false;
         if (mainWindow.LastOutcome() != Outcome::Done) m_failed = true;
+        if (mainWindow.LastOutcome() == Outcome::LinkLost) m_linkLost = true;
+        ReportAction(mainWindow.LastOutcome());
     }
     m_resetsInAction = 0;
     ReportLink();
@@ -320,20 +344,31 @@ void CBatchRunner::PressNextButton(CPelicanDlg& mainWindow) {
     }
     if (CSignalStop::Interrupts() > 0) m_nextAction = m_options.actions.size();
     if (m_nextAction < m_options.actions.size() && m_app.m_linkReady) {
-        const std::string& action = m_options.actions[m_nextAction++];
+        m_action = m_options.actions[m_nextAction++];
         m_actionPressed = true;
-        m_backend.Press(CPelicanDlg::IDD, ActionButtons().at(action));
+        m_backend.Press(CPelicanDlg::IDD, ActionButtons().at(m_action));
         return;
     }
     if (m_nextAction < m_options.actions.size()) {
         // Without a link every button is refused; press the rest anyway so
         // that each reports, as the window would.
+        m_action = m_options.actions[m_nextAction++];
         m_actionPressed = true;
-        m_backend.Press(CPelicanDlg::IDD, ActionButtons().at(m_options.actions[m_nextAction++]));
+        m_backend.Press(CPelicanDlg::IDD, ActionButtons().at(m_action));
         return;
     }
     m_exitPressed = true;
     m_backend.Press(mainWindow.Template().id, ui::IDCANCEL);
+}
+
+void CBatchRunner::ReportAction(Outcome outcome) {
+    // A blank range shows no message at all: say which range was checked.
+    if (m_action == "blank" && outcome == Outcome::Done) {
+        uint32_t start = 0;
+        uint32_t end = 0;
+        CCheckMemorryCmd::PageRange(m_rangeStart, m_rangeEnd, start, end);
+        Report(CCheckMemorryCmd::AddressToHex(start) + "-" + CCheckMemorryCmd::AddressToHex(end) + " is blank");
+    }
 }
 
 int CBatchRunner::Run() {
@@ -358,8 +393,10 @@ int CBatchRunner::Run() {
     if (m_exitPressed)
         Report(m_exitFailed ? "the board did not confirm 9600 bps; port closed" : "link returned to 9600 bps; port closed");
     if (CSignalStop::Interrupts() > 0) return kExitSignalBase + SIGINT;
-    if (!m_app.m_linkReady) return kExitNoLink;  // no link to the board, or it was lost
-    if (!m_exitPressed) return kExitFailed;      // start-up ended early
+    // No link to the board, or an action lost it (the board was reset and
+    // has forgotten its ID check even when the link came back).
+    if (!m_app.m_linkReady || m_linkLost) return kExitNoLink;
+    if (!m_exitPressed) return kExitFailed;  // start-up ended early
     return m_failed ? kExitFailed : kExitDone;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "batch/BatchOptions.h"
+#include "commands/Outcome.h"
 #include "ui/scripted/ScriptedBackend.h"
 
 namespace pelican {
@@ -53,6 +54,7 @@ private:
     void AnswerSelectProgram(ui::CDialog& dialog);
     void AnswerSetBaudrate(ui::CDialog& dialog);
     void AnswerErase(ui::CDialog& dialog);
+    void AnswerInputAddress(ui::CDialog& dialog);
     void PrintStatus(ui::CDialog& dialog);
     void PrintVersion(ui::CDialog& dialog);
     void AnswerFileSelect(ui::CDialog& dialog);
@@ -61,6 +63,8 @@ private:
     void PressIdCheckOk(int id);
     void PressNextButton(CPelicanDlg& mainWindow);
     [[noreturn]] void Stop(int signal);
+    // What the action that just ended leaves to tell on standard error.
+    void ReportAction(Outcome outcome);
     void Report(const std::string& text);
     void ReportLink();
     void Answer(ui::CDialog& dialog, int button);
@@ -73,8 +77,14 @@ private:
     std::map<int, std::function<void(ui::CDialog&)>> m_answers;
     size_t m_nextAction = 0;
     bool m_actionPressed = false;
+    std::string m_action;  // the action pressed last
+    // The texts "Input Address" was confirmed with last.
+    std::string m_rangeStart;
+    std::string m_rangeEnd;
+    bool m_barShown = false;
     bool m_settingDone = false;
     bool m_failed = false;
+    bool m_linkLost = false;  // an action ended with the link lost
     bool m_cancelSent = false;
     bool m_stopping = false;
     int m_referShowing = 0;  // the ID Check showing whose "Refer..." awaits its OK

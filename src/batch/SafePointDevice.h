@@ -25,6 +25,7 @@ public:
     intptr_t Handle() const override { return m_inner->Handle(); }
     void RaiseDtr() override { m_inner->RaiseDtr(); }
     long Write(const uint8_t* data, size_t length) override { return m_inner->Write(data, length); }
+    bool Drain() override { return m_inner->Drain(); }
     bool QueryInput(uint32_t& errors, size_t& queued) override { return m_inner->QueryInput(errors, queued); }
     long Read(uint8_t* data, size_t length) override { return m_inner->Read(data, length); }
     bool PurgeInput() override { return m_inner->PurgeInput(); }

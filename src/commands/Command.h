@@ -2,6 +2,7 @@
 // Root of every command class. A command lives on the stack for one button
 // press; its Run carries the operation out, reports to the user itself and
 // tells its caller how it ended.
+#include "commands/Outcome.h"
 #include "image/AppHost.h"
 
 namespace pelican {
@@ -12,6 +13,18 @@ public:
     virtual ~CCommand() = default;
     CCommand(const CCommand&) = delete;
     CCommand& operator=(const CCommand&) = delete;
+
+    // The status bit that tells whether an erase or a page program failed.
+    enum class Checked { Erase, Program };
+
+    // Read status, without a purge, and the failure bit of operation: Done
+    // when it is clear, Failed when it is set, LinkLost when no reply came
+    // (the recovery has run; the operation counts as failed).
+    Outcome CheckStatus(CSerialComm& port, Checked operation);
+
+    // The value of one hexadecimal digit, either case; 0 for any other
+    // character.
+    static int HexDigitValue(char c);
 
 protected:
     IAppHost& Host() { return m_host; }

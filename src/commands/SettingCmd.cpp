@@ -2,7 +2,7 @@
 
 #include "link/Exchange.h"
 #include "link/SetCommDlg.h"
-#include "ui/UiBackend.h"
+#include "ui/Messages.h"
 
 namespace pelican {
 
@@ -18,7 +18,7 @@ uint32_t CSettingCmd::Run() {
     ui::CWaitCursor wait;
     dlg.GetBaudRate(baud);
     const uint32_t result = host.SetLinkBaudRate(baud, stored.m_byteSize, stored.m_parity, stored.m_stopBits,
-                                                 "Can not set new baudrate.\nBaudrate is last baudrate now.");
+                                                 ui::LoadString(ui::IDS_CAN_NOT_SET_NEW_BAUDRATE));
     if (result == 0) {
         host.LinkReady() = 0;
         host.Port().PurgeInput();

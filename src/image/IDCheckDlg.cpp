@@ -4,7 +4,7 @@
 #include "link/Exchange.h"
 #include "protocol/Protocol.h"
 #include "sys/Text.h"
-#include "ui/UiBackend.h"
+#include "ui/Messages.h"
 
 namespace pelican {
 namespace {
@@ -88,7 +88,7 @@ void CIDCheckDlg::OnRefer() {
 
     std::string idPath;
     if (!CIdFile::PathFor(m_filePath, idPath)) {
-        ui::MessageBox("Can not accept this file.", ui::Icon::Stop);
+        ui::MessageBox(ui::IDS_CAN_NOT_ACCEPT_FILE, ui::Icon::Stop);
         m_id.fill(std::string());
         UpdateData(false);
         return;
@@ -111,7 +111,7 @@ void CIDCheckDlg::ShowIdFileError(FileError error, const std::string& idPath) {
     // A missing ID file is the everyday case and has its own message; one
     // that is there but cannot be read is named with the reason.
     if (error == FileError::NotFound)
-        ui::MessageBox("Can not found the ID file.", ui::Icon::Exclamation);
+        ui::MessageBox(ui::IDS_ID_FILE_NOT_FOUND, ui::Icon::Exclamation);
     else
         ReportFileError(error, idPath);
 }
@@ -133,7 +133,7 @@ void CIDCheckDlg::OnOK() {
     UpdateData(true);
     SetMcuType(m_mcuType == 1 ? 1 : 0);
     if (m_filePath.empty()) {
-        ui::MessageBox("Did not input filename.", ui::Icon::Exclamation);
+        ui::MessageBox(ui::IDS_NO_FILENAME, ui::Icon::Exclamation);
         return;
     }
     if (!m_loads.Load(m_host.Image(), m_filePath)) return;
@@ -154,7 +154,7 @@ void CIDCheckDlg::OnOK() {
     // wrong ID byte and count against the device's ID check.
     uint8_t id[protocol::kIdLength];
     if (!ParseId(id)) {
-        ui::MessageBox("Do not match ID style.", ui::Icon::Exclamation);
+        ui::MessageBox(ui::IDS_ID_STYLE, ui::Icon::Exclamation);
         return;
     }
     SendFrame(m_host.Port(), protocol::IdCheckFrame(m_mcuType, id));
@@ -173,7 +173,7 @@ void CIDCheckDlg::OnOK() {
     }
     m_host.Port().PurgeInput();
     m_host.IdChecked() = 0;
-    ui::MessageBox("Not match ID.", ui::Icon::Exclamation);
+    ui::MessageBox(ui::IDS_NOT_MATCH_ID, ui::Icon::Exclamation);
 }
 
 }  // namespace pelican

@@ -1,5 +1,6 @@
 #include "image/LoadOutcome.h"
 
+#include "ui/Messages.h"
 #include "ui/UiBackend.h"
 
 namespace pelican {
@@ -7,9 +8,10 @@ namespace pelican {
 std::string LoadOutcome::MessageText(const std::string& path) const {
     switch (refusal) {
         case LoadRefusal::None: break;
-        case LoadRefusal::BadRecord: return "Can not accept this file.";
+        case LoadRefusal::BadRecord: return ui::LoadString(ui::IDS_CAN_NOT_ACCEPT_FILE);
         case LoadRefusal::BadChecksum:
-            return "Checksum error in line " + std::to_string(line) + " of " + path + ".\nCan not accept this file.";
+            return ui::LoadString(ui::IDS_CHECKSUM_ERROR) + std::to_string(line) + " of " + path + ".\n" +
+                   ui::LoadString(ui::IDS_CAN_NOT_ACCEPT_FILE);
         case LoadRefusal::FileError: return FileErrorText(fileError, path);
     }
     return std::string();

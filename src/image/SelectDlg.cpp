@@ -2,7 +2,7 @@
 
 #include "image/IDCheckDlg.h"
 #include "sys/Text.h"
-#include "ui/UiBackend.h"
+#include "ui/Messages.h"
 
 namespace pelican {
 const ui::DialogTemplate& CSelectDlg::Template160() {
@@ -49,7 +49,7 @@ void CSelectDlg::OnRefer() {
         if (!m_loads.Load(m_host.Image(), m_filePath)) return;  // its message ends the step
     }
     if (!EndsWith(m_filePath, ".mot") && !EndsWith(m_filePath, ".s")) {
-        ui::MessageBox("Can not accept this file.", ui::Icon::Stop);
+        ui::MessageBox(ui::IDS_CAN_NOT_ACCEPT_FILE, ui::Icon::Stop);
         m_filePath.clear();
         UpdateData(false);
     }
@@ -59,7 +59,7 @@ void CSelectDlg::OnOK() {
     ui::CWaitCursor wait;
     UpdateData(true);
     if (m_filePath.empty()) {
-        ui::MessageBox("Did not input filename.", ui::Icon::Exclamation);
+        ui::MessageBox(ui::IDS_NO_FILENAME, ui::Icon::Exclamation);
         return;
     }
     if (!m_loads.Load(m_host.Image(), m_filePath)) return;

@@ -7,6 +7,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <utility>
 
@@ -40,12 +42,30 @@ uint32_t FromSpeed(speed_t speed) {
     return 0;
 }
 
-// A write to a stalled port (flow control held off, adapter wedged) must not
-// freeze the program for ever.
-constexpr int kWriteStallMs = 5000;
+// A write to a stalled port (adapter wedged, terminal not read) must not
+// freeze the program for ever: this long without room ends the write.
+constexpr uint64_t kWriteStallMs = 5000;
 // Waits are cut into slices so that a line condition that wakes nothing is
 // still noticed.
 constexpr uint64_t kWaitSliceMs = 200;
+// While part of a reply is queued, the reader thread may be the one that
+// takes the rest out of the terminal; look again this often.
+constexpr uint64_t kPartialReplyMs = 1;
+
+// Waits until the terminal has room for more output; a signal does not cut
+// the wait short. False after kWriteStallMs without room or on a dead line.
+bool WaitForRoom(int fd) {
+    const uint64_t until = RealClock().NowMs() + kWriteStallMs;
+    for (;;) {
+        const uint64_t now = RealClock().NowMs();
+        if (now >= until) return false;
+        pollfd pfd{fd, POLLOUT, 0};
+        const int rc = ::poll(&pfd, 1, static_cast<int>(until - now));
+        if (rc < 0 && errno == EINTR) continue;
+        if (rc <= 0 || (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))) return false;
+        return true;
+    }
+}
 
 }  // namespace
 
@@ -54,12 +74,14 @@ CPosixSerialDevice::~CPosixSerialDevice() {
 }
 
 std::string CPosixSerialDevice::DevicePath(const std::string& name) {
-    if (name.size() == 4 && name.compare(0, 3, "COM") == 0 && name[3] >= '1' && name[3] <= '4')
+    const auto lower = [&name](size_t i) { return std::tolower(static_cast<unsigned char>(name[i])); };
+    if (name.size() == 4 && lower(0) == 'c' && lower(1) == 'o' && lower(2) == 'm' && name[3] >= '1' && name[3] <= '4')
         return "/dev/ttyS" + std::string(1, static_cast<char>(name[3] - 1));
     return name;
 }
 
 bool CPosixSerialDevice::Open(const std::string& name) {
+    std::lock_guard lock(m_mutex);
     if (m_fd >= 0) {
         m_openError = EBUSY;
         return false;
@@ -88,12 +110,19 @@ bool CPosixSerialDevice::Open(const std::string& name) {
     }
     ::ioctl(fd, TIOCEXCL);
 
-    // Raw 8-bit transfer: no echo, no line editing, no XON/XOFF eating 11/13
-    // bytes, no CR/LF translation. INPCK makes the UART report parity and
-    // framing errors; hardware flow control stays as the driver has it.
+    // Raw 8-bit transfer: no echo, no line editing, no CR/LF translation.
     ::cfmakeraw(&tio);
     tio.c_cflag |= CLOCAL | CREAD;
-    tio.c_iflag |= INPCK;
+    // No flow control either way. The port keeps the settings of its last
+    // user, and the boot-loader link has three wires: with RTS/CTS left on,
+    // a write waits for ever for a CTS nobody drives; with XON/XOFF, a reply
+    // byte 11 or 13 would stop the output or vanish.
+    tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+    // Damaged characters and breaks are marked in the stream (see the
+    // header); none is dropped, none is stripped to seven bits.
+    tio.c_iflag &= ~static_cast<tcflag_t>(IGNPAR | IGNBRK | BRKINT | ISTRIP);
+    tio.c_iflag |= INPCK | PARMRK;
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
     if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
@@ -103,16 +132,50 @@ bool CPosixSerialDevice::Open(const std::string& name) {
     }
     m_openError = 0;
     m_fd = fd;
-    m_haveCounters = ::ioctl(m_fd, TIOCGICOUNT, &m_counters) == 0;
+    m_haveCounters = ::ioctl(fd, TIOCGICOUNT, &m_counters) == 0;
+    AskLowLatency(fd);
+    m_input.clear();
+    m_decoder.Reset();
+    m_markErrors = 0;
     return true;
 }
 
 bool CPosixSerialDevice::Close() {
-    if (m_fd < 0) return true;
-    ::ioctl(m_fd, TIOCNXCL);
-    const int rc = ::close(m_fd);
+    std::lock_guard lock(m_mutex);
+    const int fd = m_fd;
+    if (fd < 0) return true;
+    ::ioctl(fd, TIOCNXCL);
+    RestoreLatency(fd);
     m_fd = -1;
+    m_input.clear();
+    m_decoder.Reset();
+    m_markErrors = 0;
+    const int rc = ::close(fd);
     return rc == 0 || errno == EINTR;
+}
+
+void CPosixSerialDevice::AskLowLatency(int fd) {
+    // USB serial adapters hold the last bytes of a reply back for their
+    // latency timer (16 ms on common chips) before passing them on: at
+    // 115200 bps that alone costs a page read 40 % of its time. Drivers that
+    // offer it hand bytes on at once in low-latency mode. Those that do not
+    // (and pseudo-terminals) answer the request with an error; the link
+    // works all the same, only slower.
+    m_lowLatencySet = false;
+    serial_struct serial{};
+    if (::ioctl(fd, TIOCGSERIAL, &serial) != 0 || (serial.flags & ASYNC_LOW_LATENCY) != 0) return;
+    serial.flags |= ASYNC_LOW_LATENCY;
+    m_lowLatencySet = ::ioctl(fd, TIOCSSERIAL, &serial) == 0;
+}
+
+void CPosixSerialDevice::RestoreLatency(int fd) {
+    // The port is left as the next program expects to find it.
+    if (!m_lowLatencySet) return;
+    m_lowLatencySet = false;
+    serial_struct serial{};
+    if (::ioctl(fd, TIOCGSERIAL, &serial) != 0) return;
+    serial.flags &= ~ASYNC_LOW_LATENCY;
+    ::ioctl(fd, TIOCSSERIAL, &serial);
 }
 
 void CPosixSerialDevice::RaiseDtr() {
@@ -121,21 +184,32 @@ void CPosixSerialDevice::RaiseDtr() {
 }
 
 long CPosixSerialDevice::Write(const uint8_t* data, size_t length) {
-    if (m_fd < 0) return -1;
+    const int fd = m_fd;
+    if (fd < 0) return -1;
     size_t done = 0;
     while (done < length) {
-        const ssize_t n = ::write(m_fd, data + done, length - done);
+        const ssize_t n = ::write(fd, data + done, length - done);
         if (n > 0) {
             done += static_cast<size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
             continue;
+        } else if ((n == 0 || errno == EAGAIN) && WaitForRoom(fd)) {
+            continue;
+        } else {
+            break;  // stalled, or the device has gone
         }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN) return done > 0 ? static_cast<long>(done) : -1;
-        pollfd pfd{m_fd, POLLOUT, 0};
-        if (::poll(&pfd, 1, kWriteStallMs) <= 0 || (pfd.revents & (POLLERR | POLLHUP | POLLNVAL)))
-            return done > 0 ? static_cast<long>(done) : -1;
     }
+    if (done == 0 && length > 0) return -1;
     return static_cast<long>(done);
+}
+
+bool CPosixSerialDevice::Drain() {
+    const int fd = m_fd;
+    if (fd < 0) return false;
+    while (::tcdrain(fd) != 0) {
+        if (errno != EINTR) return false;
+    }
+    return true;
 }
 
 uint32_t CPosixSerialDevice::CounterErrors() {
@@ -152,7 +226,19 @@ uint32_t CPosixSerialDevice::CounterErrors() {
     return errors;
 }
 
+void CPosixSerialDevice::Pull() {
+    uint8_t raw[1024];
+    for (;;) {
+        const ssize_t n = ::read(m_fd, raw, sizeof raw);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        m_markErrors |= m_decoder.Decode(raw, static_cast<size_t>(n), m_input);
+        if (static_cast<size_t>(n) < sizeof raw) return;
+    }
+}
+
 bool CPosixSerialDevice::QueryInput(uint32_t& errors, size_t& queued) {
+    std::lock_guard lock(m_mutex);
     errors = 0;
     queued = 0;
     if (m_fd < 0) return false;
@@ -163,7 +249,10 @@ bool CPosixSerialDevice::QueryInput(uint32_t& errors, size_t& queued) {
         errors |= kLineOther;
         return true;
     }
-    queued = count > 0 ? static_cast<size_t>(count) : 0;
+    Pull();
+    errors |= m_markErrors;
+    m_markErrors = 0;
+    queued = m_input.size();
     if (queued == 0) {
         // A hung-up line (the far end of a pseudo-terminal closed, a USB
         // adapter removed) never delivers another byte.
@@ -175,23 +264,21 @@ bool CPosixSerialDevice::QueryInput(uint32_t& errors, size_t& queued) {
 }
 
 long CPosixSerialDevice::Read(uint8_t* data, size_t length) {
+    std::lock_guard lock(m_mutex);
     if (m_fd < 0) return -1;
-    size_t done = 0;
-    while (done < length) {
-        const ssize_t n = ::read(m_fd, data + done, length - done);
-        if (n > 0) {
-            done += static_cast<size_t>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            break;
-        }
-    }
-    return static_cast<long>(done);
+    Pull();
+    const size_t count = std::min(length, m_input.size());
+    std::copy_n(m_input.begin(), count, data);
+    m_input.erase(m_input.begin(), m_input.begin() + static_cast<std::ptrdiff_t>(count));
+    return static_cast<long>(count);
 }
 
 bool CPosixSerialDevice::PurgeInput() {
-    return m_fd >= 0 && ::tcflush(m_fd, TCIFLUSH) == 0;
+    std::lock_guard lock(m_mutex);
+    if (m_fd < 0) return false;
+    m_input.clear();
+    m_decoder.Reset();
+    return ::tcflush(m_fd, TCIFLUSH) == 0;
 }
 
 bool CPosixSerialDevice::GetLine(LineSettings& line) {
@@ -215,9 +302,10 @@ bool CPosixSerialDevice::GetLine(LineSettings& line) {
 }
 
 bool CPosixSerialDevice::SetLine(const LineSettings& line) {
+    const int fd = m_fd;
     termios tio{};
     speed_t speed{};
-    if (m_fd < 0 || !ToSpeed(line.baudRate, speed) || ::tcgetattr(m_fd, &tio) != 0) return false;
+    if (fd < 0 || !ToSpeed(line.baudRate, speed) || ::tcgetattr(fd, &tio) != 0) return false;
     if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0) return false;
     tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE);
     switch (line.byteSize) {
@@ -244,23 +332,32 @@ bool CPosixSerialDevice::SetLine(const LineSettings& line) {
         tio.c_cflag |= CSTOPB;
     else
         return false;
-    return ::tcsetattr(m_fd, TCSANOW, &tio) == 0;
+    if (::tcsetattr(fd, TCSANOW, &tio) != 0) return false;
+    // tcsetattr succeeds when any one of the changes took. A driver that
+    // cannot run a rate or a character format keeps its old one without a
+    // word (a pseudo-terminal always runs eight bits without parity), and
+    // the line would then garble every byte: read the settings back.
+    termios now{};
+    if (::tcgetattr(fd, &now) != 0) return false;
+    constexpr tcflag_t kFormat = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
+    const speed_t in = ::cfgetispeed(&now);
+    return ::cfgetospeed(&now) == speed && (in == speed || in == B0) &&
+           (now.c_cflag & kFormat) == (tio.c_cflag & kFormat);
 }
 
 void CPosixSerialDevice::WaitInput(uint64_t deadlineMs) {
-    if (m_fd < 0) return;
+    const int fd = m_fd;
+    if (fd < 0) return;
     const uint64_t now = RealClock().NowMs();
     if (deadlineMs <= now) return;
-    const uint64_t wait = deadlineMs - now < kWaitSliceMs ? deadlineMs - now : kWaitSliceMs;
-    int queued = 0;
-    if (::ioctl(m_fd, FIONREAD, &queued) == 0 && queued > 0) {
-        // Part of a reply is here and poll would keep reporting it at once;
-        // rest a byte-time or so for the remainder instead of spinning.
-        pollfd none{-1, 0, 0};
-        ::poll(&none, 1, 1);
-        return;
+    uint64_t wait = std::min(deadlineMs - now, kWaitSliceMs);
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_input.empty()) wait = std::min(wait, kPartialReplyMs);
     }
-    pollfd pfd{m_fd, POLLIN, 0};
+    // The decoded queue holds everything the terminal had, so poll sleeps
+    // until the next byte arrives rather than reporting the old ones again.
+    pollfd pfd{fd, POLLIN, 0};
     ::poll(&pfd, 1, static_cast<int>(wait));
 }
 

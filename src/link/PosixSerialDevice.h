@@ -1,8 +1,27 @@
 #pragma once
 // Serial devices through termios: real UARTs, USB adapters and
-// pseudo-terminals. "COM1" to "COM4" stand for /dev/ttyS0 to /dev/ttyS3.
+// pseudo-terminals. "COM1" to "COM4" (any letter case) stand for /dev/ttyS0
+// to /dev/ttyS3.
+//
+// Line errors reach the port two ways: the driver's error counters
+// (TIOCGICOUNT) where it keeps them, and marks in the data stream itself
+// (parity marking) on every driver. Reading the marks means that the bytes
+// in the terminal's queue are not the bytes received, so the device reads
+// whatever the terminal holds into its own queue of decoded bytes, and the
+// queue count it reports is the length of that queue.
+//
+// Threads: the port's reader thread may query the input while the user
+// interface thread uses the port. The descriptor, the counters, the decoded
+// queue and the decoder are shared between the two and kept under one lock;
+// writing, draining and waiting run outside it, on the thread that also
+// opens and closes the device.
 #include <linux/serial.h>
 
+#include <atomic>
+#include <deque>
+#include <mutex>
+
+#include "link/ParityMarkDecoder.h"
 #include "link/SerialDevice.h"
 
 namespace pelican {
@@ -21,6 +40,7 @@ public:
     intptr_t Handle() const override { return m_fd; }
     void RaiseDtr() override;
     long Write(const uint8_t* data, size_t length) override;
+    bool Drain() override;
     bool QueryInput(uint32_t& errors, size_t& queued) override;
     long Read(uint8_t* data, size_t length) override;
     bool PurgeInput() override;
@@ -29,12 +49,23 @@ public:
     void WaitInput(uint64_t deadlineMs) override;
 
 private:
+    // Under m_mutex.
     uint32_t CounterErrors();
+    // Moves what the terminal holds through the decoder into m_input.
+    void Pull();
+    // Low-latency mode of USB adapters, asked for at open and put back at close.
+    void AskLowLatency(int fd);
+    void RestoreLatency(int fd);
 
-    int m_fd = -1;
-    int m_openError = 0;
+    std::mutex m_mutex;
+    std::atomic<int> m_fd{-1};  // written only under m_mutex
+    int m_openError = 0;        // errno of the last failed Open
     bool m_haveCounters = false;
     serial_icounter_struct m_counters{};
+    CParityMarkDecoder m_decoder;
+    std::deque<uint8_t> m_input;  // received bytes, marks decoded
+    uint32_t m_markErrors = 0;    // errors decoded but not yet reported
+    bool m_lowLatencySet = false; // this program switched low latency on
 };
 
 }  // namespace pelican

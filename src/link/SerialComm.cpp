@@ -1,6 +1,8 @@
 #include "link/SerialComm.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <limits>
 
 namespace pelican {
@@ -22,10 +24,36 @@ int CSerialComm::Open(const std::string& name) {
     return 1;
 }
 
+int CSerialComm::Close() {
+    StopReader();
+    return CIoController::Close();
+}
+
 int CSerialComm::Send(const uint8_t* buffer, size_t length) {
-    if (!IsOpen()) return 0;
+    if (!IsOpen() || length == 0) return 0;
+    const uint64_t start = m_clock.NowMs();
     const long written = Device().Write(buffer, length);
-    return written > 0 ? static_cast<int>(written) : 0;
+    // A frame cut short is not a frame: the board would take the next
+    // command's bytes as the rest of it.
+    if (written < 0 || static_cast<size_t>(written) != length) return 0;
+    if (!WaitFrameSent(start, length)) return 0;
+    return static_cast<int>(length);
+}
+
+bool CSerialComm::WaitFrameSent(uint64_t startMs, size_t length) {
+    // Every pause the protocol prescribes after a frame (the program
+    // interval, a reply time-out) counts from the moment the frame is on the
+    // wire, not from when the kernel took it. Draining is not enough on its
+    // own: a USB adapter reports the bytes drained when they reach the
+    // adapter, with the whole frame still to go out at the line's rate.
+    if (!Device().Drain()) return false;
+    LineSettings line;
+    if (!Device().GetLine(line) || line.baudRate == 0) return true;
+    const uint64_t lineMs = (uint64_t{length} * 10 * 1000 + line.baudRate - 1) / line.baudRate;
+    const uint64_t until = startMs + lineMs;
+    for (uint64_t now = m_clock.NowMs(); now < until; now = m_clock.NowMs())
+        m_clock.Sleep(static_cast<uint32_t>(std::min<uint64_t>(until - now, UINT32_MAX)));
+    return true;
 }
 
 int CSerialComm::Receive(uint8_t* buffer, size_t length) {
@@ -54,8 +82,18 @@ ReadResult CSerialComm::Read(uint8_t* buffer, size_t length) {
             m_timedOut = 1;
             return ReadResult::TimedOut;
         }
-        Device().WaitInput(expiry);
+        if (!m_waitHook) {
+            Device().WaitInput(expiry);
+            continue;
+        }
+        Device().WaitInput(std::min(expiry, m_clock.NowMs() + m_waitSliceMs));
+        m_waitHook();
     }
+}
+
+void CSerialComm::SetWaitHook(std::function<void()> hook, uint32_t sliceMs) {
+    m_waitHook = std::move(hook);
+    m_waitSliceMs = sliceMs == 0 ? 1 : sliceMs;
 }
 
 int CSerialComm::SetReadTimeout(int32_t milliseconds) {
@@ -127,7 +165,9 @@ void CSerialComm::ReaderLoop(ReaderCallback callback, void* userData, size_t thr
     while (m_readerStopped == 0) {
         uint32_t errors = 0;
         size_t queued = 0;
-        const bool ok = IsOpen() && Device().QueryInput(errors, queued);
+        // The device answers for itself whether it is open (under its own
+        // lock); the port's handle belongs to the user-interface thread.
+        const bool ok = Device().QueryInput(errors, queued);
         if (ok && (errors != 0 || queued >= threshold)) {
             if (callback != nullptr)
                 callback(userData, errors);

@@ -2,6 +2,7 @@
 // The serial port: exact-length reads with a millisecond time-out, purge,
 // line settings and the optional receive-notification thread.
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -26,6 +27,10 @@ public:
     ~CSerialComm() override;
 
     int Open(const std::string& name) override;
+    // Stops a running reader first: it must not query a device that closes.
+    int Close() override;
+    // Returns when the frame has left the line (see WaitFrameSent), with the
+    // length sent; 0 when the frame could not be written whole.
     int Send(const uint8_t* buffer, size_t length) override;
     // Exactly length bytes, or 0; m_timedOut tells a time-out from the rest.
     int Receive(uint8_t* buffer, size_t length) override;
@@ -39,6 +44,11 @@ public:
     int StopReader() override;
     virtual void OnReceive(void* userData, uint32_t errors);
 
+    // While a hook is set, a read that waits for input wakes at least every
+    // sliceMs on the port's clock and calls it; nothing else of the read
+    // changes. An empty hook ends this.
+    void SetWaitHook(std::function<void()> hook, uint32_t sliceMs);
+
     int32_t ReadTimeout() const { return m_readTimeout; }
     int TimedOut() const { return m_timedOut; }
     IClock& Clock() { return m_clock; }
@@ -46,11 +56,17 @@ public:
     int m_timedOut = 0;
 
 private:
+    // Waits until a frame of `length` bytes whose write began at startMs has
+    // left the line: drained, and not before its own line time (ten bits a
+    // byte at the current rate) has passed on the port's clock.
+    bool WaitFrameSent(uint64_t startMs, size_t length);
     void ReaderLoop(ReaderCallback callback, void* userData, size_t threshold);
 
     IClock& m_clock;
     std::thread m_hReader;
     int32_t m_readTimeout = 0;
+    std::function<void()> m_waitHook;
+    uint32_t m_waitSliceMs = 0;
     std::atomic<int> m_readerStopped{1};
 };
 

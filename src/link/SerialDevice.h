@@ -43,8 +43,13 @@ public:
 
     // Synchronous write; returns the bytes the driver took, or -1.
     virtual long Write(const uint8_t* data, size_t length) = 0;
+    // Blocks until everything written has left the transmitter, as far as the
+    // driver can tell (a USB adapter reports this when the bytes reach the
+    // adapter, not the wire). False when the port is closed or gone.
+    virtual bool Drain() = 0;
     // Error bits since the last call (then cleared) and the receive-queue count.
-    // False when the query itself fails (closed port).
+    // False when the query itself fails (closed port). The one call that may
+    // come from another thread (the port's reader) than all the others.
     virtual bool QueryInput(uint32_t& errors, size_t& queued) = 0;
     // Reads up to length queued bytes without waiting; returns the count or -1.
     virtual long Read(uint8_t* data, size_t length) = 0;

@@ -63,8 +63,6 @@ struct BoardConfig {
     // A frame whose next byte takes longer than this is abandoned (a stalled
     // download sets the "data receive timeout" status bit); 0 waits for ever.
     uint32_t frameTimeoutMs = 2000;
-    // Replies take the wire's real time: 10 bits per byte at the board's rate.
-    bool pace = false;
     // The memory commands (page read, page program, erase, download) need a
     // passed ID check. The Orca/W boot-loader target takes a download without
     // any ID exchange; a board standing for it sets this to false.

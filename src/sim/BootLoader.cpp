@@ -44,7 +44,6 @@ uint32_t PageAddress(const std::vector<uint8_t>& frame) {
 }  // namespace
 
 CBootLoader::CBootLoader(BoardConfig config) : m_config(std::move(config)), m_memory(m_config.type) {
-    m_transmitter.SetPacing(m_config.pace);
     if (!m_config.srecordFile.empty()) {
         CSRecordReader::ReadFile(
             m_config.srecordFile, [this](uint32_t address, uint8_t value) { m_memory.Write(address, value); },

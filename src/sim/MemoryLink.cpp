@@ -1,6 +1,7 @@
 #include "sim/MemoryLink.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace pelican::sim {
 namespace {
@@ -39,6 +40,9 @@ bool CMemoryLink::Open(const std::string& name) {
 bool CMemoryLink::Close() {
     std::lock_guard lock(m_mutex);
     if (!m_open) return true;
+    // Closing a terminal waits until its output has gone: what is still on
+    // the wire reaches the board.
+    m_wire.Deliver(m_board, UINT64_MAX);
     m_open = false;
     m_dtr = false;
     m_queue.clear();
@@ -66,6 +70,9 @@ bool CMemoryLink::DtrRaised() const {
 }
 
 bool CMemoryLink::Pump(uint64_t now) {
+    // The host's characters first: one that has arrived may be the last of a
+    // command whose reply is already due as well.
+    m_wire.Deliver(m_board, now * 1000);
     const std::vector<SimReply> replies = m_board.TakeDue(now);
     const LineFormat host = FormatOf(m_line);
     for (const SimReply& reply : replies) {
@@ -89,8 +96,32 @@ long CMemoryLink::Write(const uint8_t* data, size_t length) {
     if (!m_open) return -1;
     const uint64_t now = m_clock.NowMs();
     Pump(now);
-    m_board.Receive(data, length, FormatOf(m_line), now);
+    m_wire.Send(data, length, FormatOf(m_line), now * 1000);
     return static_cast<long>(length);
+}
+
+bool CMemoryLink::Drain() {
+    for (;;) {
+        uint64_t now = 0;
+        uint64_t until = 0;
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_open) return false;
+            now = m_clock.NowMs();
+            Pump(now);
+            if (m_wire.Empty()) return true;
+            until = CeilMs(m_wire.FreeUs());
+        }
+        uint64_t wait = until - now;
+        if (!m_clock.IsVirtual()) wait = std::min(wait, kRealSliceMs);
+        m_clock.Sleep(static_cast<uint32_t>(std::min<uint64_t>(wait, UINT32_MAX)));
+    }
+}
+
+std::optional<uint64_t> CMemoryLink::NextEvent() const {
+    std::optional<uint64_t> next = m_board.NextDue();
+    if (const auto wire = m_wire.NextDueUs()) next = std::min(next.value_or(UINT64_MAX), CeilMs(*wire));
+    return next;
 }
 
 bool CMemoryLink::QueryInput(uint32_t& errors, size_t& queued) {
@@ -149,8 +180,9 @@ void CMemoryLink::WaitInput(uint64_t deadlineMs) {
         if (!m_open) return;
         now = m_clock.NowMs();
         if (Pump(now) || m_errors != 0) return;
-        // Only a reply from the board can bring input; wait for the next one.
-        if (const auto next = m_board.NextDue()) until = std::min(until, *next);
+        // Only a reply from the board can bring input, and only a character
+        // of ours that reaches it can make one; wait for the next of either.
+        if (const auto next = NextEvent()) until = std::min(until, *next);
     }
     if (until <= now) return;
     uint64_t wait = until - now;

@@ -1,8 +1,15 @@
 #pragma once
 // The in-memory serial back end: a host port wired straight to a simulated
 // board, on any clock. With the virtual clock a wait for a reply costs
-// nothing: the clock jumps to the moment the next reply byte is due (or to
-// the caller's deadline). With the real clock the wait sleeps.
+// nothing: the clock jumps to the moment the next byte is due (or to the
+// caller's deadline). With the real clock the wait sleeps.
+//
+// Bytes take the wire's time in both directions, ten bit times a byte: what
+// the host writes reaches the board one character after another at the
+// host's rate, and the board's replies come back at the board's rate. A host
+// that starts its next command before the last frame has left finds it
+// queued behind that frame, as on a real line. Drain waits (on the link's
+// clock) until everything written has arrived at the board.
 //
 // The wire is modelled as a UART pair: a byte sent while the host's line
 // settings differ from the board's rate reaches the board garbled (usually
@@ -10,10 +17,12 @@
 // than the host now listens at arrives as garbage with a framing error.
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "link/SerialDevice.h"
 #include "sim/BootLoader.h"
+#include "sim/SimWire.h"
 #include "sys/Clock.h"
 
 namespace pelican::sim {
@@ -30,6 +39,7 @@ public:
     intptr_t Handle() const override;
     void RaiseDtr() override;
     long Write(const uint8_t* data, size_t length) override;
+    bool Drain() override;
     bool QueryInput(uint32_t& errors, size_t& queued) override;
     long Read(uint8_t* data, size_t length) override;
     bool PurgeInput() override;
@@ -43,8 +53,11 @@ public:
     static LineFormat FormatOf(const LineSettings& line);
 
 private:
-    // Moves the replies due by `now` into the receive queue; true if any came.
+    // Hands the board the host's characters that have arrived by `now`, then
+    // moves the replies due by then into the receive queue; true if any came.
     bool Pump(uint64_t now);
+    // The next moment something arrives at either end, if anything is on its way.
+    std::optional<uint64_t> NextEvent() const;
 
     CBootLoader& m_board;
     IClock& m_clock;
@@ -54,6 +67,7 @@ private:
     bool m_dtr = false;
     LineSettings m_line{9600, 8, 0, 0};
     std::deque<uint8_t> m_queue;
+    CSimWire m_wire;  // host to board
     uint32_t m_errors = 0;
 };
 

@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include "sys/Clock.h"
@@ -92,6 +94,7 @@ bool CPtyBoard::Start(std::string* error) {
     if (::pipe2(m_wake, O_CLOEXEC | O_NONBLOCK) != 0) return fail("pipe");
     m_stop = false;
     m_pending.clear();
+    m_wire = CSimWire{};
     try {
         m_thread = std::thread(&CPtyBoard::Serve, this);
     } catch (...) {
@@ -155,6 +158,7 @@ LineFormat CPtyBoard::HostFormat() const {
 }
 
 void CPtyBoard::Deliver(uint64_t now) {
+    m_wire.Deliver(m_board, now * 1000);
     const std::vector<SimReply> replies = m_board.TakeDue(now);
     if (!replies.empty()) {
         const LineFormat host = HostFormat();
@@ -191,8 +195,9 @@ void CPtyBoard::Serve() {
         const uint64_t now = RealClock().NowMs();
         Deliver(now);
         int timeout = -1;
-        if (const auto next = m_board.NextDue())
-            timeout = *next > now ? static_cast<int>(std::min<uint64_t>(*next - now, kMaxWaitMs)) : 0;
+        std::optional<uint64_t> next = m_board.NextDue();
+        if (const auto wire = m_wire.NextDueUs()) next = std::min(next.value_or(UINT64_MAX), CeilMs(*wire));
+        if (next) timeout = *next > now ? static_cast<int>(std::min<uint64_t>(*next - now, kMaxWaitMs)) : 0;
         if (!m_pending.empty()) timeout = timeout < 0 ? kRetryWriteMs : std::min(timeout, kRetryWriteMs);
 
         pollfd fds[2] = {{m_master, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
@@ -211,7 +216,7 @@ void CPtyBoard::Serve() {
         if (fds[0].revents & POLLIN) {
             const ssize_t n = ::read(m_master, buffer, sizeof buffer);
             if (n > 0)
-                m_board.Receive(buffer, static_cast<size_t>(n), HostFormat(), RealClock().NowMs());
+                m_wire.Send(buffer, static_cast<size_t>(n), HostFormat(), RealClock().NowMs() * 1000);
             else if (n == 0 || errno != EAGAIN)
                 ::poll(nullptr, 0, kRetryWriteMs);
         } else if (fds[0].revents & (POLLHUP | POLLERR)) {

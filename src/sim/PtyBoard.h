@@ -4,11 +4,15 @@
 // device; a thread on the master side feeds the board on the real clock and
 // writes its replies when they are due.
 //
-// A pseudo-terminal has no wire, but its line settings are shared by both
-// sides: the thread reads the host's rate and format from the terminal and
-// garbles bytes whenever they disagree with the board's rate, as a UART
-// would. A pseudo-terminal cannot carry a framing error to the host, so a
-// line error the board is told to produce arrives as a 00 character.
+// A pseudo-terminal has no wire, so the thread lays one in: what the host
+// writes reaches the board one character every ten bit times of the host's
+// rate, and the replies go back at the board's rate, so that a host which
+// does not wait for its frame to leave the line fails here as on hardware.
+// The line settings are shared by both sides: the thread reads the host's
+// rate and format from the terminal and garbles bytes whenever they disagree
+// with the board's rate, as a UART would. A pseudo-terminal cannot carry a
+// framing error to the host, so a line error the board is told to produce
+// arrives as a 00 character.
 //
 // The board keeps its own descriptor of the terminal open so that the line
 // survives between host sessions; Stop() closes the master, which the host
@@ -20,6 +24,7 @@
 #include <vector>
 
 #include "sim/BootLoader.h"
+#include "sim/SimWire.h"
 
 namespace pelican::sim {
 
@@ -64,6 +69,7 @@ private:
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_resetRequested{false};
     std::vector<uint8_t> m_pending;  // reply bytes the terminal had no room for yet
+    CSimWire m_wire;                 // the host's bytes on their way to the board
 };
 
 }  // namespace pelican::sim

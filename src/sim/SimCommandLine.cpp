@@ -35,7 +35,8 @@ std::string CSimCommandLine::Usage() {
     return "Usage: pelican-sim [options]\n"
            "A simulated Orca board in serial boot mode on a pseudo-terminal. Prints the\n"
            "terminal's path and serves it until interrupted. Press Enter or send SIGUSR1\n"
-           "to push the board's RESET button.\n"
+           "to push the board's RESET button. Bytes take the wire's real time both ways\n"
+           "(10 bits a byte at the rate the board runs at).\n"
            "\n"
            "  --type sp|w            device type: Orca/S P (flash 0C0000-0FFFFF, default)\n"
            "                         or Orca/W (flash F00000-FFFFFF)\n"
@@ -48,7 +49,6 @@ std::string CSimCommandLine::Usage() {
            "  --program-ms N         busy time of one page program (default 2)\n"
            "  --no-id-check          memory commands and Download need no ID check\n"
            "                         (the Orca/W boot-loader target)\n"
-           "  --pace                 replies take the wire's real time (10 bits a byte)\n"
            "  --link PATH            create a symlink PATH to the terminal\n"
            "  --verbose              print every command frame on stderr\n"
            "  --help                 this text\n";
@@ -118,9 +118,6 @@ bool CSimCommandLine::Parse(const std::vector<std::string>& args, SimOptions& op
         } else if (name == "--no-id-check") {
             if (!noValue()) return false;
             options.config.requireId = false;
-        } else if (name == "--pace") {
-            if (!noValue()) return false;
-            options.config.pace = true;
         } else if (name == "--link") {
             if (!needValue()) return false;
             options.linkPath = value;

@@ -2,32 +2,23 @@
 
 #include <algorithm>
 
+#include "sim/SimWire.h"
+
 namespace pelican::sim {
-namespace {
-
-uint64_t CeilMs(uint64_t us) {
-    return (us + 999) / 1000;
-}
-
-}  // namespace
 
 void CSimTransmitter::Send(const std::vector<uint8_t>& bytes, uint32_t baud, uint64_t atMs) {
-    if (bytes.empty() || baud == 0) return;
-    uint64_t us = std::max(atMs * 1000, m_freeUs);
-    // Ten bit times a character: start, eight data bits, stop.
-    const uint64_t charUs = m_pace ? (10'000'000 + baud - 1) / baud : 0;
-    for (uint8_t byte : bytes) {
-        us += charUs;
-        m_out.push_back(SimReply{CeilMs(us), byte, baud, false});
-    }
-    // Without pacing the next reply may not overtake this one either.
-    m_freeUs = m_pace ? us : m_out.back().dueMs * 1000;
+    if (baud == 0) return;
+    for (uint8_t byte : bytes) Queue(byte, baud, atMs, false);
 }
 
 void CSimTransmitter::SendLineError(uint32_t baud, uint64_t atMs) {
-    const uint64_t us = std::max(atMs * 1000, m_freeUs);
-    m_out.push_back(SimReply{CeilMs(us), 0x00, baud, true});
-    m_freeUs = m_out.back().dueMs * 1000;
+    // A broken character takes its time on the line like any other.
+    if (baud != 0) Queue(0x00, baud, atMs, true);
+}
+
+void CSimTransmitter::Queue(uint8_t byte, uint32_t baud, uint64_t atMs, bool lineError) {
+    m_freeUs = std::max(atMs * 1000, m_freeUs) + CSimWire::CharUs(baud);
+    m_out.push_back(SimReply{CeilMs(m_freeUs), byte, baud, lineError});
 }
 
 std::vector<SimReply> CSimTransmitter::TakeDue(uint64_t nowMs) {

@@ -1,7 +1,7 @@
 #pragma once
 // The board's UART transmitter: replies leave one character after another,
-// each due when its stop bit has left. Without pacing a whole reply is due
-// at once; with pacing every character takes ten bit times at its rate.
+// each due when its stop bit has left, ten bit times a character at the
+// board's rate, as on a real line.
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -19,7 +19,6 @@ struct SimReply {
 
 class CSimTransmitter {
 public:
-    void SetPacing(bool pace) { m_pace = pace; }
     // Characters that start to leave at atMs, or when the line is free.
     void Send(const std::vector<uint8_t>& bytes, uint32_t baud, uint64_t atMs);
     // A framing error (a broken character) in place of a reply.
@@ -31,7 +30,8 @@ public:
     void Clear();
 
 private:
-    bool m_pace = false;
+    void Queue(uint8_t byte, uint32_t baud, uint64_t atMs, bool lineError);
+
     std::deque<SimReply> m_out;
     uint64_t m_freeUs = 0;  // the line is busy until then
 };

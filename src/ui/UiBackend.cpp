@@ -1,6 +1,7 @@
 #include "ui/UiBackend.h"
 
 #include "ui/Dialog.h"
+#include "ui/Messages.h"
 
 namespace pelican::ui {
 namespace {
@@ -18,6 +19,7 @@ public:
     void DestroyModeless(CDialog&) override {}
     CDialog* ActiveDialog() override { return nullptr; }
     void PumpMessages() override {}
+    void RepaintWindows() override {}
 };
 
 IBackend* g_backend = nullptr;
@@ -49,11 +51,15 @@ void SetBackend(IBackend* backend) {
 }
 
 int MessageBox(const std::string& text, Icon icon) {
-    return Backend().MessageBox("Pelican", text, icon);
+    return Backend().MessageBox(LoadString(IDS_CAPTION), text, icon);
 }
 
 void PumpMessages() {
     Backend().PumpMessages();
+}
+
+void RepaintWindows() {
+    Backend().RepaintWindows();
 }
 
 CWaitCursor::CWaitCursor() {

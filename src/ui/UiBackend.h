@@ -41,6 +41,9 @@ public:
 
     // Lets waiting window events through (between pages of a long loop).
     virtual void PumpMessages() = 0;
+    // Lets the windows repaint and answer the desktop while the program
+    // waits for the device; no user input reaches them.
+    virtual void RepaintWindows() = 0;
 };
 
 // The active back end. Until one is installed, a script back end that
@@ -52,6 +55,7 @@ void SetBackend(IBackend* backend);
 // Every message of the program: caption "Pelican", one OK button.
 int MessageBox(const std::string& text, Icon icon);
 void PumpMessages();
+void RepaintWindows();
 
 // The wait cursor for the lifetime of the object.
 class CWaitCursor {

@@ -33,8 +33,15 @@ public:
                 return;
             }
             if (dialog.Template().id != CPelicanDlg::IDD || m_exited) return;
+            if (!m_started) {
+                m_started = true;
+                if (m_atMainWindow) m_atMainWindow();
+                // Exit once the presses asked for have run.
+                if (!m_ui.ScriptDone()) return;
+            }
             m_exited = true;
-            if (m_atMainWindow) m_atMainWindow();
+            m_lastOutcome = static_cast<CPelicanDlg&>(dialog).LastOutcome();
+            m_mainEnabledAtExit = dialog.Host() != nullptr && dialog.Host()->IsWindowEnabled();
             m_ui.Press(CPelicanDlg::IDD, ui::IDCANCEL);
         };
     }
@@ -72,7 +79,12 @@ public:
     ui::CScriptedBackend m_ui;
     std::unique_ptr<CPelicanApp> m_app;
     std::function<void()> m_atMainWindow;
+    bool m_started = false;
     bool m_exited = false;
+    // How the last button pressed at the main window ended.
+    Outcome m_lastOutcome = Outcome::Done;
+    // Whether the main window took input again when Exit was pressed.
+    bool m_mainEnabledAtExit = false;
 };
 
 // The bytes of a start-up synchronisation: B0 and sixteen 00.

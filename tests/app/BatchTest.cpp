@@ -118,6 +118,22 @@ TEST(Batch, StatusAndVersionAt9600ThenAtTheStoredRate) {
     EXPECT_EQ(again.out, "Version: ORCA 2.1\n");
 }
 
+TEST(Batch, EraseThenBlankCheckAndANotBlankByte) {
+    CTempDir dir;
+    dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
+    dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
+    dir.Write("board.mot", "S2050C01057F69\nS804000000FB\n");
+    CSimProcess sim({"--srec", dir.File("board.mot"), "--id", "01:02:03:04:05:06:07"});
+    ASSERT_FALSE(sim.Path().empty());
+    Result before = Pelican(dir, {"-p", sim.Path(), "-f", dir.File("prog.mot"), "blank", "-r", "C0000-C01FF"});
+    EXPECT_EQ(before.status, 1);
+    EXPECT_EQ(before.out, "none: Find not blank at address 0C0105\n");
+    Result after =
+        Pelican(dir, {"-p", sim.Path(), "-f", dir.File("prog.mot"), "-y", "erase", "blank", "-r", "C0000-C01FF"});
+    EXPECT_EQ(after.status, 0);
+    EXPECT_EQ(after.out, "information: Erase OK.\n");
+}
+
 TEST(Batch, UsageErrors) {
     CTempDir dir;
     EXPECT_EQ(Pelican(dir, {"status"}).status, 2);                       // no port

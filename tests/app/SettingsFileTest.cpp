@@ -148,7 +148,7 @@ TEST(SettingsFile, ReadOnlyFileIsLeftAloneAndToldOnce) {
     const std::string path = bench.m_dir.File("pelican.INI");
     bench.StoreRate(38400);
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
-    const std::string told = "The settings file " + path + " is read-only; the link settings are not saved.";
+    const std::string told = "The settings file is read-only; the link settings are not saved.\n" + path;
     for (bool window : {false, true}) {  // batch mode's standard output is its results
         bench.m_ui.ClearRecords();
         CPelicanApp app(bench.m_sim.MakeDevice("COM1"), bench.m_sim.Clock());
@@ -156,7 +156,8 @@ TEST(SettingsFile, ReadOnlyFileIsLeftAloneAndToldOnce) {
         testing::internal::CaptureStderr();
         app.SaveCommState(CSerialCommState(9600, 8, 0, 0));
         app.SaveCommState(CSerialCommState(115200, 8, 0, 0));
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), "pelican: " + told + "\n");
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "pelican: The settings file is read-only; the link settings are not saved: " + path + "\n");
         EXPECT_EQ(bench.m_ui.m_messages.size(), window ? 1u : 0u);
     }
     EXPECT_EQ(bench.Messages().at(0), std::make_pair(told, ui::Icon::Information));

@@ -18,6 +18,7 @@
 #include "app/PelicanDlg.h"
 #include "app/S_PrgDlg.h"
 #include "commands/PreEraseDlg.h"
+#include "commands/SetAddressDlg.h"
 #include "commands/StatesDlg.h"
 #include "commands/VersionDlg.h"
 #include "image/IDCheckDlg.h"
@@ -25,8 +26,10 @@
 #include "link/PosixPortList.h"
 #include "link/SetCommDlg.h"
 #include "support/SimBench.h"
+#include "ui/ProgressDlg.h"
 #include "ui/qt/DialogRenderer.h"
 #include "ui/qt/DialogUnits.h"
+#include "ui/qt/QtBackend.h"
 #include "ui/qt/QtDialogHost.h"
 
 namespace pelican::test {
@@ -91,8 +94,10 @@ TEST(PelicanWindows, EveryTemplateBuildsAtDialogUnits) {
     CSelectDlg fileSelect(windows.app);
     CPreEraseDlg preErase;
     CAboutDlg about;
-    for (ui::CDialog* dialog : std::initializer_list<ui::CDialog*>{
-             &main, &states, &version, &setComm, &select, &firstSet, &idCheck, &fileSelect, &preErase, &about})
+    CSetAddressDlg inputAddress;
+    for (ui::CDialog* dialog : std::initializer_list<ui::CDialog*>{&main, &states, &version, &setComm, &select,
+                                                                   &firstSet, &idCheck, &fileSelect, &preErase,
+                                                                   &about, &inputAddress})
         ExpectAtDialogUnits(*dialog);
 }
 
@@ -132,6 +137,19 @@ TEST(PelicanWindows, Snapshots) {
     EXPECT_TRUE(ui::RenderDialogToPng(idCheck, out + "/id-check.png"));
     CAboutDlg about;
     EXPECT_TRUE(ui::RenderDialogToPng(about, out + "/about.png"));
+    CSetAddressDlg inputAddress;
+    EXPECT_TRUE(ui::RenderDialogToPng(inputAddress, out + "/input-address.png"));
+    // The progress window as a blank check shows it, a third of the way.
+    ui::CQtBackend qt;
+    ui::SetBackend(&qt);
+    int cancel = 0;
+    auto progress = ui::CProgressDlg::OpenProgress(&cancel);
+    ASSERT_NE(progress, nullptr);
+    progress->BeginProgress("Blank check.", "Blank Check", 0, 130, 0);
+    progress->SetProgressPos(43);
+    EXPECT_TRUE(ui::CQtBackend::HostOf(*progress)->grab().save(QString::fromStdString(out + "/progress.png"), "PNG"));
+    progress.reset();
+    ui::SetBackend(nullptr);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The serial port's logic over the in-memory back end: opening, closed-port
-// behaviour, line errors and the receive-notification thread.
+// behaviour, line errors, the line time of a frame and the
+// receive-notification thread.
 #include <gtest/gtest.h>
 
 #include <time.h>
@@ -7,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <utility>
 
 #include "sim/MemoryLink.h"
 #include "support/SimBench.h"
@@ -83,13 +85,59 @@ TEST(MemoryLink, LineErrorEndsTheReadAtOnceWithoutTimeOut) {
     const uint64_t before = bench.Clock().NowMs();
     EXPECT_TRUE(Exchange(*port, {0x70}, 2).empty());
     EXPECT_EQ(port->m_timedOut, 0);
-    EXPECT_EQ(bench.Clock().NowMs(), before);
+    // The command and the broken character take their line time, no more.
+    EXPECT_EQ(bench.Clock().NowMs(), before + 4);
     // The error was cleared by the query that reported it.
     EXPECT_EQ(Exchange(*port, {0xFB}, 8).size(), 8u);
     // A time-out for comparison: the clock runs to just past the limit.
-    EXPECT_TRUE(Exchange(*port, {0xFF, 0x00, 0x0C}, 256).empty());  // no ID yet: no answer
+    const uint8_t read[] = {0xFF, 0x00, 0x0C};  // no ID yet: no answer
+    ASSERT_EQ(port->Send(read, 3), 3);
+    const uint64_t sent = bench.Clock().NowMs();
+    uint8_t page[256];
+    EXPECT_EQ(port->Receive(page, 256), 0);
     EXPECT_EQ(port->m_timedOut, 1);
-    EXPECT_EQ(bench.Clock().NowMs(), before + 5001);
+    EXPECT_EQ(bench.Clock().NowMs(), sent + 5001);
+}
+
+// A Page program frame is 2590 bits on the wire. Send returns when it has
+// left, so the program interval and the status time-out start after it.
+TEST(MemoryLink, StatusAfterAPageProgramFrame) {
+    for (const auto& [baud, frameMs] : {std::pair<uint32_t, uint64_t>{9600, 270}, {115200, 23}}) {
+        CSimBench bench;
+        bench.PassId(baud);
+        auto port = bench.OpenPort(baud);
+        port->SetReadTimeout(150);
+        Bytes frame{0x41, 0x00, 0x0C};
+        frame.resize(259, 0x00);
+        const uint64_t start = bench.Clock().NowMs();
+        EXPECT_EQ(port->Send(frame.data(), frame.size()), 259);
+        EXPECT_EQ(bench.Clock().NowMs() - start, frameMs);
+        bench.Clock().Sleep(40);
+        EXPECT_EQ(Exchange(*port, {0x70}, 2), (Bytes{0x80, 0x0C})) << baud;
+        EXPECT_EQ(bench.Board().Peek(0x0C0000), 0x00);
+    }
+}
+
+// The board takes bytes at line speed: a host that writes and does not wait
+// finds its status command queued behind the page, answered too late.
+TEST(MemoryLink, AHostThatDoesNotWaitForItsFrameTimesOut) {
+    CSimBench bench;
+    bench.PassId();
+    auto device = std::make_unique<sim::CMemoryLink>(bench.Board(), bench.Clock());
+    sim::CMemoryLink& link = *device;
+    CSerialComm port(std::move(device), bench.Clock());
+    ASSERT_EQ(port.Open("COM1"), 1);
+    port.SetReadTimeout(150);
+    Bytes frame{0x41, 0x00, 0x0C};
+    frame.resize(259, 0x00);
+    const uint8_t status = 0x70;
+    ASSERT_EQ(link.Write(frame.data(), frame.size()), 259);
+    bench.Clock().Sleep(40);
+    ASSERT_EQ(link.Write(&status, 1), 1);
+    uint8_t reply[2];
+    EXPECT_EQ(port.Receive(reply, 2), 0);
+    EXPECT_EQ(port.m_timedOut, 1);
+    EXPECT_EQ(port.Receive(reply, 2), 2);
 }
 
 TEST(MemoryLink, OnTheRealClockAWaitSleepsUntilTheReplyIsDue) {
@@ -148,7 +196,7 @@ TEST(MemoryLink, ReaderThreadNotifiesAndRestarts) {
     auto port = bench.OpenPort();
     Notifications seen;
     // The reader only queries the board; the virtual clock stands still while
-    // it runs, and every reply below is due at once.
+    // it runs, so the test moves it on until the replies have come in.
     EXPECT_EQ(port->StopReader(), 0);  // nothing to stop
     ASSERT_EQ(port->StartReader(&Notifications::Callback, &seen, 8), 1);
     EXPECT_EQ(port->StartReader(&Notifications::Callback, &seen, 8), 0);
@@ -160,7 +208,8 @@ TEST(MemoryLink, ReaderThreadNotifiesAndRestarts) {
         EXPECT_EQ(seen.calls, 0);
     }
     const uint8_t version = 0xFB;
-    port->Send(&version, 1);  // 10 queued now
+    port->Send(&version, 1);
+    bench.Clock().Sleep(20);  // 10 queued now
     EXPECT_TRUE(seen.WaitForCall());
     EXPECT_EQ(port->StopReader(), 1);
     {
@@ -176,6 +225,7 @@ TEST(MemoryLink, ReaderThreadNotifiesAndRestarts) {
     bench.Board().SetFaults(faults);
     ASSERT_EQ(port->StartReader(&Notifications::Callback, &seen, 1000), 1);
     port->Send(&status, 1);
+    bench.Clock().Sleep(5);
     EXPECT_TRUE(seen.WaitForCall());
     EXPECT_EQ(port->StopReader(), 1);
     std::lock_guard lock(seen.mutex);

@@ -1,7 +1,9 @@
 // The serial port's termios back end against the simulated board on a real
-// pseudo-terminal, in real time. Kept few and short.
+// pseudo-terminal, in real time: exact-length reads, time-outs, purge, hang-up,
+// a frame's line time, parity marks and the reader thread. Kept few and short.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -30,10 +32,46 @@ protected:
         ASSERT_EQ(Exchange(m_port, Bytes(16, 0x00), 1), Bytes{0xB0});
     }
 
+    void PassId() { Exchange(m_port, {0xF5, 0xDF, 0xFF, 0x0F, 0x07, 1, 2, 3, 4, 5, 6, 7}, 0); }
+
     sim::CBootLoader m_board;
     sim::CPtyBoard m_pty{m_board};
     CSerialComm m_port{std::make_unique<CPosixSerialDevice>(), RealClock()};
 };
+
+TEST_F(PtyLink, StatusWithinTheProgramIntervalAfterAPageAt9600) {
+    PassId();
+    Bytes frame{0x41, 0x00, 0x0C};
+    frame.resize(259, 0x00);
+    m_port.SetReadTimeout(150);
+    const auto start = Clock::now();
+    EXPECT_EQ(m_port.Send(frame.data(), frame.size()), 259);
+    EXPECT_GE(MsSince(start), 269);  // 270 ms on a clock of whole milliseconds
+    RealClock().Sleep(40);
+    EXPECT_EQ(Exchange(m_port, {0x70}, 2), (Bytes{0x80, 0x0C}));
+    EXPECT_EQ(m_board.Peek(0x0C0000), 0x00);
+}
+
+TEST_F(PtyLink, ErasedFlashReadsAsFFNotAsParityMarks) {
+    PassId();
+    // The marking terminal doubles every good FF character.
+    EXPECT_EQ(Exchange(m_port, {0xFF, 0x00, 0x0C}, 256), Bytes(256, 0xFF));
+    m_port.SetReadTimeout(100);
+    EXPECT_EQ(Exchange(m_port, {0x70}, 2), (Bytes{0x80, 0x0C}));
+}
+
+TEST_F(PtyLink, ReaderRunsBesideReceiveAndCloseStopsIt) {
+    std::atomic<int> calls{0};
+    const auto count = [](void* seen, uint32_t) { ++*static_cast<std::atomic<int>*>(seen); };
+    ASSERT_EQ(m_port.StartReader(count, &calls, 1), 1);
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(Exchange(m_port, {0x70}, 2), (Bytes{0x80, 0x00}));
+        EXPECT_EQ(Exchange(m_port, {0xFB}, 8), (Bytes{'V', 'E', 'R', '.', '1', '.', '0', '0'}));
+    }
+    EXPECT_GT(calls.load(), 0);
+    EXPECT_EQ(m_port.Close(), 1);
+    EXPECT_EQ(m_port.StopReader(), 0);  // Close stopped it already
+}
 
 TEST_F(PtyLink, ExactLengthAndTheRestStaysQueued) {
     const uint8_t version = 0xFB;
@@ -126,8 +164,7 @@ TEST_F(PtyLink, BaudRateChangeFollowsTheHostsLineSettings) {
     m_board.SetFaults(faults);
     const uint8_t version = 0xFB;
     m_port.Send(&version, 1);
-    // A terminal has no wire time: let the board take the command at 115200
-    // before the host moves.
+    // Let the board take the command at 115200 before the host moves.
     for (int i = 0; i < 100 && m_board.ReceivedBytes().back() != 0xFB; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     ASSERT_EQ(m_port.SetState(CSerialCommState(9600, 8, 0, 0)), 1);

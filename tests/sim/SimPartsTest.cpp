@@ -123,13 +123,12 @@ TEST(SimCommandLine, OptionsOfPelicanSim) {
     SimOptions options;
     std::string error;
     ASSERT_TRUE(CSimCommandLine::Parse({"--type", "w", "--id=A1:B2:C3:D4:E5:F6:07", "--version-text", "BOOT 2.0",
-                                        "--pace", "--erase-ms", "300", "--no-id-check", "--link", "/tmp/orca"},
+                                        "--erase-ms", "300", "--no-id-check", "--link", "/tmp/orca"},
                                        options, error))
         << error;
     EXPECT_EQ(options.config.type, DeviceType::OrcaW);
     EXPECT_EQ(options.config.id, (IdBytes{0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6, 0x07}));
     EXPECT_EQ(options.config.version, "BOOT 2.0");
-    EXPECT_TRUE(options.config.pace);
     EXPECT_EQ(options.config.eraseMs, 300u);
     EXPECT_FALSE(options.config.requireId);
     EXPECT_EQ(options.linkPath, "/tmp/orca");
@@ -142,7 +141,7 @@ TEST(SimCommandLine, OptionsOfPelicanSim) {
 
     for (const auto& bad : std::vector<std::vector<std::string>>{
              {"--type", "x"}, {"--id", "01:02"}, {"--id", "0102030405060G"}, {"--erase-ms", "-1"},
-             {"--pace=1"}, {"--link"}, {"--bogus"}}) {
+             {"--verbose=1"}, {"--link"}, {"--bogus"}}) {
         SimOptions ignored;
         EXPECT_FALSE(CSimCommandLine::Parse(bad, ignored, error)) << bad[0];
         EXPECT_FALSE(error.empty());

@@ -1,5 +1,6 @@
 #include "ProgressTestDlg.h"
 
+#include "ui/ProgressDlg.h"
 #include "ui/UiBackend.h"
 
 namespace pelican::test {
@@ -9,16 +10,7 @@ using namespace pelican::ui;
 int CProgressTestDlg::s_alive = 0;
 
 DialogTemplate CProgressTestDlg::Template() {
-    DialogTemplate t;
-    t.id = kTemplateId;
-    t.title = "Titel";
-    t.cx = 186;
-    t.cy = 93;
-    t.controls.push_back({ControlKind::Progress, kBar, "", 8, 14, 170, 15, kBorder, {}});
-    t.controls.push_back({ControlKind::Static, kMessage, "Message", 8, 35, 170, 26, kCenter | kNoPrefix, {}});
-    t.controls.push_back({ControlKind::Etched, IDC_STATIC, "", 8, 65, 170, 1, 0, {}});
-    t.controls.push_back({ControlKind::Button, IDCANCEL, "Cancel", 68, 72, 50, 14, 0, {}});
-    return t;
+    return CProgressDlg::Template136();
 }
 
 CProgressTestDlg::CProgressTestDlg(int& cancel, bool deleteSelf)

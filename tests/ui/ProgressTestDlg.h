@@ -1,7 +1,7 @@
 #pragma once
-// A modeless window shaped like the progress window: a bar, a message and
-// "Cancel". Closing it in any way sets the caller's flag and destroys the
-// window; a heap object may delete itself as well.
+// A modeless window on the progress window's template that a heap object
+// may delete itself from inside its own Cancel handler: what a back end
+// has to survive. Closing it in any way sets the caller's flag.
 #include "ui/Dialog.h"
 
 namespace pelican::test {

@@ -12,6 +12,7 @@
 #include "QtTestSupport.h"
 #include "SampleDlg.h"
 #include "ui/qt/QtBackend.h"
+#include "ui/ProgressDlg.h"
 #include "ui/qt/QtDialogHost.h"
 
 namespace pelican::test {
@@ -107,6 +108,62 @@ TEST_F(QtModelessTest, ProgressWindowStaysUsableWhileItsOwnerIsDisabled) {
     EXPECT_EQ(main.DoModal(), IDOK);
     EXPECT_EQ(main.m_id, "C0010");
     EXPECT_EQ(CProgressTestDlg::s_alive, 0);
+}
+
+TEST_F(QtModelessTest, ProgressWindowGivesTheActiveDialogBackTheStateItHad) {
+    CSampleDlg main;
+    Later([&] {
+        CQtDialogHost* owner = CQtBackend::HostOf(main);
+        ASSERT_NE(owner, nullptr);
+        for (const bool ownerEnabled : {true, false}) {
+            owner->EnableWindow(ownerEnabled);
+            int cancel = 0;
+            auto progress = CProgressDlg::OpenProgress(&cancel);
+            ASSERT_NE(progress, nullptr);
+            QPointer<CQtDialogHost> window = CQtBackend::HostOf(*progress);
+            EXPECT_TRUE(window->isVisible());
+            EXPECT_FALSE(owner->IsWindowEnabled());
+            // Enter does nothing without a default button, unless a button has the focus.
+            PressKey(window->Control(CProgressDlg::IDC_PROGRESS), Qt::Key_Return);
+            EXPECT_EQ(cancel, 0);
+            PressKey(window->Control(IDCANCEL), Qt::Key_Escape);
+            EXPECT_EQ(cancel, 1);
+            EXPECT_EQ(owner->IsWindowEnabled(), ownerEnabled);
+            // Gone: nothing more reaches the owner or the flag.
+            cancel = 0;
+            owner->EnableWindow(!ownerEnabled);
+            progress->SetProgressPos(100);
+            progress->CloseProgress();
+            progress.reset();
+            EXPECT_EQ(cancel, 0);
+            EXPECT_EQ(owner->IsWindowEnabled(), !ownerEnabled);
+            FlushDeferredDeletes();
+            EXPECT_TRUE(window.isNull());
+        }
+        owner->EnableWindow(true);
+        owner->close();
+    });
+    EXPECT_EQ(main.DoModal(), IDCANCEL);
+}
+
+TEST_F(QtModelessTest, RepaintingTakesNoInput) {
+    CSampleDlg main;
+    Later([&] {
+        CQtDialogHost* owner = CQtBackend::HostOf(main);
+        ASSERT_NE(owner, nullptr);
+        // A close request that arrives while the program waits for the
+        // device reaches no handler.
+        CQtDialogHost::BlockInput(true);
+        owner->close();
+        PressKey(owner->Control(CSampleDlg::kId), Qt::Key_Escape);
+        CQtDialogHost::BlockInput(false);
+        m_qt.RepaintWindows();
+        EXPECT_EQ(main.m_cancelCalls, 0);
+        EXPECT_FALSE(CQtDialogHost::InputBlocked());
+        owner->close();
+    });
+    EXPECT_EQ(main.DoModal(), IDCANCEL);
+    EXPECT_EQ(main.m_cancelCalls, 1);
 }
 
 }  // namespace

@@ -181,4 +181,14 @@ void CQtBackend::PumpMessages() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
+void CQtBackend::RepaintWindows() {
+    // Paint and the desktop's own requests go through; mouse and keys wait
+    // in the queue. A close request may come as either, so the windows
+    // refuse every input of their own while this runs.
+    const bool blocked = CQtDialogHost::InputBlocked();
+    CQtDialogHost::BlockInput(true);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    CQtDialogHost::BlockInput(blocked);
+}
+
 }  // namespace pelican::ui

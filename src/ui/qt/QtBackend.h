@@ -30,6 +30,7 @@ public:
     void DestroyModeless(CDialog& dialog) override;
     CDialog* ActiveDialog() override;
     void PumpMessages() override;
+    void RepaintWindows() override;
 
     // The window of a dialog this back end shows (modal or modeless), or none.
     static CQtDialogHost* HostOf(const CDialog& dialog);

@@ -46,6 +46,8 @@ Qt::WindowFlags FlagsOf(const DialogTemplate& tmpl) {
 
 }  // namespace
 
+bool CQtDialogHost::s_inputBlocked = false;
+
 CQtDialogHost::CQtDialogHost(CDialog& dialog, QWidget* parent)
     : QDialog(parent, FlagsOf(dialog.Template())),
       m_dialog(&dialog),

@@ -38,6 +38,11 @@ public:
     // The loop of a modal run, left when the dialog ends.
     void SetModalLoop(QEventLoop* loop) { m_loop = loop; }
 
+    // While set, no window takes a button press, key or close request: the
+    // windows only repaint (a wait for the device is running).
+    static void BlockInput(bool block) { s_inputBlocked = block; }
+    static bool InputBlocked() { return s_inputBlocked; }
+
     const CDialogUnits& Units() const { return m_units; }
     // The widget of a control by id (nullptr if none), or by its position in
     // the template (labels share one id).
@@ -82,7 +87,9 @@ private:
     void Press(int id);
     bool DefaultButtonEnabled() const;
     static bool IsEnterKey(const QKeyEvent& event);
-    bool Accepting() const { return m_dialog != nullptr && !m_ended && m_windowEnabled; }
+    bool Accepting() const { return m_dialog != nullptr && !m_ended && m_windowEnabled && !s_inputBlocked; }
+
+    static bool s_inputBlocked;
 
     CDialog* m_dialog;
     IDialogHost* m_previousHost = nullptr;

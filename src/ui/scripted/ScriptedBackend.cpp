@@ -55,6 +55,7 @@ void CScriptedHost::EnableControl(int id, bool enable) {
 void CScriptedHost::SetRange(int id, int low, int high) {
     m_controls[id].low = low;
     m_controls[id].high = high;
+    m_controls[id].pos = low;
     m_controls[id].positions.clear();
 }
 
@@ -229,6 +230,7 @@ void CScriptedBackend::DestroyModeless(CDialog& dialog) {
     if (it == m_modeless.end()) return;
     dialog.Attach(nullptr);
     m_modeless.erase(it);
+    if (m_onModelessClosed) m_onModelessClosed();
 }
 
 CDialog* CScriptedBackend::ActiveDialog() {

@@ -58,6 +58,8 @@ public:
     // Called whenever a progress bar of a modeless window moves: its title,
     // range, position and how many times it has moved since its range was set.
     std::function<void(const std::string& title, int low, int high, int pos, int moves)> m_onProgress;
+    // Called when a modeless window goes (a terminal bar ends its line).
+    std::function<void()> m_onModelessClosed;
 
     // Records.
     std::vector<MessageRecord> m_messages;
@@ -67,6 +69,7 @@ public:
     int m_waitCursorDepth = 0;
     int m_waitCursorShown = 0;
     int m_pumps = 0;
+    int m_repaints = 0;
     // The controls of the most recently closed dialog of each template id.
     std::map<int, std::map<int, std::string>> m_lastTexts;
 
@@ -88,6 +91,10 @@ public:
     void DestroyModeless(CDialog& dialog) override;
     CDialog* ActiveDialog() override;
     void PumpMessages() override;
+    void RepaintWindows() override { ++m_repaints; }
+
+    // How many modeless windows (progress windows) are open now.
+    size_t ModelessCount() const { return m_modeless.size(); }
 
 private:
     void Apply(CDialog& dialog, CScriptedHost& host, const ScriptStep& step);

@@ -1,0 +1,180 @@
+#include "commands/CheckMemorryCmd.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "commands/SetAddressDlg.h"
+#include "link/Exchange.h"
+#include "link/ReadTimeoutGuard.h"
+#include "link/SetCommDlg.h"
+#include "ui/Messages.h"
+#include "ui/ProgressDlg.h"
+
+namespace pelican {
+namespace {
+
+// The boot loader's download area ends below this address.
+constexpr uint32_t kDownloadLimit = 0x2C00;
+// Proposed when the image holds no data.
+constexpr uint32_t kDefaultStart = 0x0C0000;
+constexpr uint32_t kDefaultEnd = 0x0FFFFF;
+
+uint32_t FirstOfPage(uint32_t address) {
+    return address - address % CCheckMemorryCmd::kPageSize;
+}
+
+uint32_t LastOfPage(uint32_t address) {
+    return FirstOfPage(address) + (CCheckMemorryCmd::kPageSize - 1);
+}
+
+}  // namespace
+
+std::string CCheckMemorryCmd::AddressToHex(uint32_t address) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%06X", static_cast<unsigned>(address));
+    return text;
+}
+
+uint32_t CCheckMemorryCmd::HexToAddress(const std::string& text) {
+    uint32_t value = 0;
+    for (const char c : text) value = value * 16 + static_cast<uint32_t>(HexDigitValue(c));
+    return value;
+}
+
+bool CCheckMemorryCmd::IsInAddressSpace(const std::string& text) {
+    uint64_t value = 0;
+    for (const char c : text) {
+        value = value * 16 + static_cast<uint64_t>(HexDigitValue(c));
+        // A value past the limit only grows with more digits.
+        if (value > kLastAddress) return false;
+    }
+    return true;
+}
+
+void CCheckMemorryCmd::SplitAddress(uint32_t address, uint8_t& high, uint8_t& middle) {
+    high = protocol::AddressHigh(address);
+    middle = protocol::AddressMiddle(address);
+}
+
+void CCheckMemorryCmd::PageRange(const std::string& startText, const std::string& endText, uint32_t& start,
+                                 uint32_t& end) {
+    start = FirstOfPage(HexToAddress(startText));
+    end = LastOfPage(HexToAddress(endText));
+}
+
+int CCheckMemorryCmd::IsRangeValid(uint32_t start, uint32_t end) {
+    return start < end ? 1 : 0;
+}
+
+void CCheckMemorryCmd::FillBlankBuffer(uint8_t* buffer) {
+    std::memset(buffer, 0xFF, kPageSize);
+}
+
+void CCheckMemorryCmd::FillZeroBuffer(uint8_t* buffer) {
+    std::memset(buffer, 0x00, kPageSize);
+}
+
+int CCheckMemorryCmd::ProgressHigh(uint32_t start, uint32_t end) {
+    // Signed: a range of a single page comes out one below zero, which
+    // gives an empty bar rather than a wrapped one.
+    const int64_t span = int64_t{end} - int64_t{start} - int64_t{kPageSize};
+    return span > 0 ? static_cast<int>(span / kBytesPerStep) : 0;
+}
+
+int CCheckMemorryCmd::ProgressPos(uint32_t address, uint32_t start) {
+    return address > start ? static_cast<int>((address - start) / kBytesPerStep) : 0;
+}
+
+Outcome CCheckMemorryCmd::AskAddressRange(uint32_t& start, uint32_t& end) {
+    return AskRange(start, end, CMotFile::kAddressLimit);
+}
+
+Outcome CCheckMemorryCmd::AskDownloadRange(uint32_t& start, uint32_t& end) {
+    return AskRange(start, end, kDownloadLimit);
+}
+
+Outcome CCheckMemorryCmd::AskRange(uint32_t& start, uint32_t& end, uint32_t limit) {
+    start = 0;
+    end = 0;
+    Host().Image().GetUsedRange(start, end, limit);
+    return InputAddressRange(start, end);
+}
+
+void CCheckMemorryCmd::GetImageRange(uint32_t& start, uint32_t& end) {
+    start = 0;
+    end = 0;
+    Host().Image().GetUsedRange(start, end);
+    if (start == 0) {
+        start = kDefaultStart;
+        end = kDefaultEnd;
+    }
+    start = FirstOfPage(start);
+    end = LastOfPage(end);
+}
+
+Outcome CCheckMemorryCmd::InputAddressRange(uint32_t& start, uint32_t& end) {
+    CSetAddressDlg dlg;
+    // A loaded image proposes its own range; without one the texts the user
+    // confirmed last stand.
+    if (start != 0 || end != 0) {
+        dlg.m_startText = AddressToHex(start);
+        dlg.m_endText = AddressToHex(end);
+    }
+    if (dlg.DoModal() != ui::IDOK) return Outcome::Cancelled;
+    if (dlg.m_startText.empty() || dlg.m_endText.empty()) return Outcome::Cancelled;
+    // Only bits 8 to 23 of a page address reach the device: a larger address
+    // would name a lower page, and an end near the top of 32 bits would
+    // never let the page count end.
+    if (!IsInAddressSpace(dlg.m_startText) || !IsInAddressSpace(dlg.m_endText)) {
+        ui::MessageBox(ui::IDS_ADDRESS_TOO_LARGE, ui::Icon::Exclamation);
+        return Outcome::Refused;
+    }
+    PageRange(dlg.m_startText, dlg.m_endText, start, end);
+    return Outcome::Done;
+}
+
+int CCheckMemorryCmd::ReadPage(CSerialComm& port, uint8_t* buffer, uint32_t address) {
+    const int32_t standing = port.ReadTimeout();
+    // A hand-set value of 0 or less (or text that reads as 0) would make the
+    // read wait without end; the time-out in force stands instead.
+    int32_t timeout = Host().PageReadTimeout(standing);
+    if (timeout <= 0) timeout = standing;
+    CReadTimeoutGuard pageRead(port, timeout);
+    port.PurgeInput();
+    SendFrame(port, protocol::PageReadFrame(address));
+    if (port.Read(buffer, kPageSize) == ReadResult::Ok) return 1;
+    Host().RecoverLink();
+    return 0;
+}
+
+bool CCheckMemorryCmd::GetProgramInterval(uint32_t& interval) {
+    const CSetCommDlg dlg;
+    int value = 0;
+    if (!dlg.GetInterval(value)) return false;
+    interval = value > 0 ? static_cast<uint32_t>(value) : 0;
+    return true;
+}
+
+Outcome CCheckMemorryCmd::RunPageLoop(uint32_t start, uint32_t end, const PagePhase& phase) {
+    int cancel = 0;
+    // Declared after the flag: the window writes it as it closes.
+    const auto progress = ui::CProgressDlg::OpenProgress(&cancel);
+    if (!progress) return Outcome::Failed;
+    progress->BeginProgress(phase.message, phase.title, 0, ProgressHigh(start, end), 0);
+    std::optional<CReadTimeoutGuard> timeout;
+    if (phase.readTimeout != 0) timeout.emplace(Host().Port(), phase.readTimeout);
+    // Counted wider than an address, so that no end can make it wrap.
+    for (uint64_t page = start; page < end; page += kPageSize) {
+        const auto address = static_cast<uint32_t>(page);
+        if (const PageStep step = phase.work(address)) return *step;
+        progress->SetProgressPos(ProgressPos(address, start));
+        ui::CProgressDlg::PumpMessages();
+        if (cancel != 0) return Outcome::Cancelled;
+        if (phase.tail) {
+            if (const PageStep step = phase.tail(address)) return *step;
+        }
+    }
+    return Outcome::Done;
+}
+
+}  // namespace pelican

@@ -1,0 +1,105 @@
+#pragma once
+// Root of the commands that work page by page over an address range: blank
+// check, program, read check, the combined runs and the download. It owns
+// the range and its "Input Address" dialog, the address texts, the page
+// read, and the page loop with its progress window that every phase of
+// those commands runs in.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "commands/Command.h"
+
+namespace pelican {
+
+class CCheckMemorryCmd : public CCommand {
+public:
+    static constexpr uint32_t kPageSize = 256;
+    // Device addresses are 24 bits; a page is named by bits 8 to 23 only.
+    static constexpr uint32_t kLastAddress = 0xFFFFFF;
+    // The bar moves by one step per 500 bytes, in every phase.
+    static constexpr uint32_t kBytesPerStep = 500;
+
+    explicit CCheckMemorryCmd(IAppHost& host) : CCommand(host) {}
+
+    // Upper-case hexadecimal without prefix, at least six digits.
+    static std::string AddressToHex(uint32_t address);
+    // Every character counts as one digit (0 unless it is a hexadecimal
+    // digit), in 32-bit arithmetic: digits past the eighth push the first
+    // ones out.
+    static uint32_t HexToAddress(const std::string& text);
+    // Whether the value a text stands for, read without the 32-bit wrap,
+    // lies in the 24-bit address space.
+    static bool IsInAddressSpace(const std::string& text);
+    static void SplitAddress(uint32_t address, uint8_t& high, uint8_t& middle);
+    // The whole pages two address texts stand for: start rounded down to
+    // its page, end up to the last address of its page.
+    static void PageRange(const std::string& startText, const std::string& endText, uint32_t& start,
+                          uint32_t& end);
+    // 1 when start lies below end.
+    static int IsRangeValid(uint32_t start, uint32_t end);
+
+    static void FillBlankBuffer(uint8_t* buffer);
+    static void FillZeroBuffer(uint8_t* buffer);
+
+    // The progress bar's upper end for a range of whole pages, and its
+    // position at the page at address.
+    static int ProgressHigh(uint32_t start, uint32_t end);
+    static int ProgressPos(uint32_t address, uint32_t start);
+
+protected:
+    // The range for the command: the image's range (or the texts confirmed
+    // last) proposed in "Input Address". Done with a range of whole pages;
+    // Cancelled when the user gave none (Cancel, an empty field); Refused,
+    // with a message, for an address past the 24-bit address space.
+    Outcome AskAddressRange(uint32_t& start, uint32_t& end);
+    // The same, proposing only the image's pages below 0x2C00 (the boot
+    // loader's download area).
+    Outcome AskDownloadRange(uint32_t& start, uint32_t& end);
+    // The image's range without a dialog; 0C0000 to 0FFFFF when it is empty.
+    void GetImageRange(uint32_t& start, uint32_t& end);
+    // The dialog itself, proposing start and end when either is not 0.
+    Outcome InputAddressRange(uint32_t& start, uint32_t& end);
+
+    // Page read of the 256 bytes at address into buffer, with the hand-set
+    // page-read time-out. 1 on success; 0 after a link failure, when the
+    // recovery has run.
+    int ReadPage(CSerialComm& port, uint8_t* buffer, uint32_t address);
+
+    // The pause after each programmed or downloaded page, as the "Set
+    // baudrate" dialog reads it back; false when it gives none.
+    static bool GetProgramInterval(uint32_t& interval);
+
+    // One page's work in a phase: nothing to go on with the next page, or
+    // the outcome that ends the phase there.
+    using PageStep = std::optional<Outcome>;
+    static constexpr PageStep kNextPage{};
+    using PageWork = std::function<PageStep(uint32_t address)>;
+
+    struct PagePhase {
+        std::string title;    // of the progress window
+        std::string message;  // its message line
+        // The work on each page, before the bar moves (a page read and a
+        // comparison, a frame sent). It may show its own message while the
+        // progress window is still open.
+        PageWork work;
+        // The rest of the page after the cancel test (the pause and status
+        // check of a programmed page); none when empty.
+        PageWork tail;
+        // The read time-out while the phase runs; 0 leaves it as it is.
+        int32_t readTimeout = 0;
+    };
+
+    // Walks the pages from start to end through the phase: Done after the
+    // last page, Cancelled when the progress window was closed, or the
+    // outcome a step ended the phase with; Failed, with nothing sent, when
+    // no progress window can be opened. However it ends, the progress
+    // window is closed and the read time-out is the one from before.
+    Outcome RunPageLoop(uint32_t start, uint32_t end, const PagePhase& phase);
+
+private:
+    Outcome AskRange(uint32_t& start, uint32_t& end, uint32_t limit);
+};
+
+}  // namespace pelican

@@ -1,0 +1,24 @@
+#include "commands/Command.h"
+
+#include "link/Exchange.h"
+#include "sys/Text.h"
+
+namespace pelican {
+
+Outcome CCommand::CheckStatus(CSerialComm& port, Checked operation) {
+    uint8_t status[2] = {0, 0};
+    if (ReadStatus(port, status) != ReadResult::Ok) {
+        m_host.RecoverLink();
+        return Outcome::LinkLost;
+    }
+    const bool failed = operation == Checked::Erase ? protocol::EraseFailed(status[0])
+                                                    : protocol::ProgramFailed(status[0]);
+    return failed ? Outcome::Failed : Outcome::Done;
+}
+
+int CCommand::HexDigitValue(char c) {
+    const int value = HexDigit(c);
+    return value < 0 ? 0 : value;
+}
+
+}  // namespace pelican

@@ -1,0 +1,39 @@
+#include "commands/EraseCmd.h"
+
+#include "link/Exchange.h"
+#include "link/PortWaitHook.h"
+#include "link/ReadTimeoutGuard.h"
+#include "ui/Messages.h"
+
+namespace pelican {
+
+Outcome CEraseCmd::Run() {
+    const Outcome erased = EraseAll();
+    if (erased == Outcome::Done) {
+        ui::MessageBox(ui::IDS_ERASE_OK, ui::Icon::Information);
+        return Outcome::Done;
+    }
+    ui::MessageBox(ui::IDS_ERASE_ERROR, ui::Icon::Stop);
+    return erased;
+}
+
+Outcome CEraseCmd::EraseAll() {
+    CSerialComm& port = Host().Port();
+    ui::CWaitCursor wait;
+    // None of these frames has a reply; the status read after them tells
+    // how the erase went.
+    SendFrame(port, protocol::ClearStatusFrame());
+    Pause(port, protocol::kPauseShort);
+    SendFrame(port, protocol::PreEraseFrame());
+    Pause(port, protocol::kPauseShort);
+    SendFrame(port, protocol::EraseAllFrame());
+    Pause(port, protocol::kPauseShort);
+    // The status reply comes only when the device has finished erasing,
+    // which can take most of the time-out. Meanwhile the windows repaint and
+    // answer the desktop, but take no input.
+    CReadTimeoutGuard erasing(port, protocol::kTimeoutEraseAll);
+    CPortWaitHook repaint(port, [] { ui::RepaintWindows(); });
+    return CheckStatus(port, Checked::Erase);
+}
+
+}  // namespace pelican

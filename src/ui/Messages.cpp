@@ -1,0 +1,68 @@
+#include "ui/Messages.h"
+
+#include <map>
+
+namespace pelican::ui {
+namespace {
+
+const std::map<int, std::string>& Table() {
+    static const std::map<int, std::string> table = {
+        {IDS_TOO_SMALL_START, "Too small start address."},
+        // The address text follows the carriage return directly.
+        {IDS_NOT_BLANK_AT, "Find not blank at address\r"},
+        {IDS_STOP_PROGRAMMING, "Stop programming."},
+        {IDS_NOT_MATCH_AT, "Find not match at address\r"},
+        {IDS_ERASE_ERROR, "Erase error."},
+        {IDS_ERASE_OK, "Erase OK."},
+        {IDS_PROGRAM_ERROR, "Program error."},
+        {IDS_PROGRAM_OK, "Program OK."},
+        {IDS_CAPTION, "Pelican"},
+
+        {IDS_CAN_NOT_COMMUNICATE, "Can not communicate."},
+        {IDS_DID_NOT_PASS_ID, "Did not pass ID."},
+        {IDS_NOT_AVAILABLE_YET, "This operation is not available yet."},
+        {IDS_ALREADY_RUNNING, "This program is already running."},
+        {IDS_CAN_NOT_COMMUNICATE_OUTSIDE, "Can not communicate to outside."},
+        {IDS_LOCK_FOLDER, "Can not make the lock file in "},
+        {IDS_SETTINGS_READ_ONLY, "The settings file is read-only; the link settings are not saved.\n"},
+
+        {IDS_CAN_NOT_SET_LAST_BAUDRATE, "Can not set last baudrate.\nBaudrate is 9600bps now."},
+        {IDS_CAN_NOT_SET_NEW_BAUDRATE, "Can not set new baudrate.\nBaudrate is last baudrate now."},
+        {IDS_CAN_NOT_SET_9600, "Can not set baudrate to 9600bps."},
+        {IDS_TIMEOUT_PUSH_RESET, "Timeout.\nPush RESET."},
+        {IDS_COMM_ERROR_PUSH_RESET, "Communication error.\nPush RESET."},
+
+        {IDS_CAN_NOT_ACCEPT_FILE, "Can not accept this file."},
+        {IDS_ID_FILE_NOT_FOUND, "Can not found the ID file."},
+        {IDS_NO_FILENAME, "Did not input filename."},
+        {IDS_ID_STYLE, "Do not match ID style."},
+        {IDS_NOT_MATCH_ID, "Not match ID."},
+        {IDS_CHECKSUM_ERROR, "Checksum error in line "},
+
+        {IDS_ADDRESS_TOO_LARGE, "Too large address.\nThe highest address is FFFFFF."},
+    };
+    return table;
+}
+
+}  // namespace
+
+const std::string& LoadString(StringId id) {
+    static const std::string empty;
+    const auto& table = Table();
+    const auto it = table.find(id);
+    return it != table.end() ? it->second : empty;
+}
+
+bool IsPushResetText(const std::string& text) {
+    return text == LoadString(IDS_TIMEOUT_PUSH_RESET) || text == LoadString(IDS_COMM_ERROR_PUSH_RESET);
+}
+
+int MessageBox(StringId id, Icon icon) {
+    return Backend().MessageBox(LoadString(IDS_CAPTION), LoadString(id), icon);
+}
+
+int MessageBox(StringId id, const std::string& tail, Icon icon) {
+    return Backend().MessageBox(LoadString(IDS_CAPTION), LoadString(id) + tail, icon);
+}
+
+}  // namespace pelican::ui

@@ -1,0 +1,63 @@
+#pragma once
+// The program's message texts, one table for every layer, by string id.
+// The ids below 2000 are the string table's own; the others number the
+// texts that have no id of their own, so that none is written twice.
+#include <string>
+
+#include "ui/UiBackend.h"
+
+namespace pelican::ui {
+
+enum StringId : int {
+    // Memory commands.
+    IDS_TOO_SMALL_START = 1009,   // "Too small start address."
+    IDS_NOT_BLANK_AT = 1012,      // followed by the address text
+    IDS_STOP_PROGRAMMING = 1013,
+    IDS_NOT_MATCH_AT = 1014,      // followed by the address text
+    IDS_ERASE_ERROR = 1021,
+    IDS_ERASE_OK = 1022,
+    IDS_PROGRAM_ERROR = 1023,
+    IDS_PROGRAM_OK = 1024,
+    IDS_CAPTION = 1034,           // the caption of every message box
+
+    // Main window and start-up.
+    IDS_CAN_NOT_COMMUNICATE = 2001,
+    IDS_DID_NOT_PASS_ID,
+    IDS_NOT_AVAILABLE_YET,
+    IDS_ALREADY_RUNNING,
+    IDS_CAN_NOT_COMMUNICATE_OUTSIDE,
+    IDS_LOCK_FOLDER,              // followed by the folder and the reason
+    IDS_SETTINGS_READ_ONLY,       // followed by the file's path
+
+    // Link.
+    IDS_CAN_NOT_SET_LAST_BAUDRATE = 2101,
+    IDS_CAN_NOT_SET_NEW_BAUDRATE,
+    IDS_CAN_NOT_SET_9600,
+    IDS_TIMEOUT_PUSH_RESET,
+    IDS_COMM_ERROR_PUSH_RESET,
+
+    // Files and ID.
+    IDS_CAN_NOT_ACCEPT_FILE = 2201,
+    IDS_ID_FILE_NOT_FOUND,
+    IDS_NO_FILENAME,
+    IDS_ID_STYLE,
+    IDS_NOT_MATCH_ID,
+    IDS_CHECKSUM_ERROR,           // followed by the line, the file and IDS_CAN_NOT_ACCEPT_FILE
+
+    // Address texts past the 24-bit address space.
+    IDS_ADDRESS_TOO_LARGE = 2301,
+};
+
+// The text of an id; empty for an id the table does not hold.
+const std::string& LoadString(StringId id);
+
+// A message box with the text of id (and what follows it, for the texts
+// that end in the address they report).
+int MessageBox(StringId id, Icon icon);
+int MessageBox(StringId id, const std::string& tail, Icon icon);
+
+// Whether a message shown asks the user to press the board's RESET (the
+// recovery's two texts).
+bool IsPushResetText(const std::string& text);
+
+}  // namespace pelican::ui

@@ -1,0 +1,66 @@
+// "Erase" against the simulated board: the frames and their pauses, the
+// message and its icon, the 40 s wait, and the read time-out left behind.
+#include <gtest/gtest.h>
+
+#include "commands/MemoryBench.h"
+#include "commands/PreEraseDlg.h"
+
+namespace pelican::test {
+namespace {
+
+using ui::Icon;
+
+TEST(Erase, OkDeviceFailureAndNoReply) {
+    const struct {
+        const char* name;
+        void (*setUp)(sim::BoardConfig&);
+        Messages messages;
+        Outcome outcome;
+        uint64_t waitFrom, waitBelow;  // from Erase all to the first message
+    } cases[] = {
+        {"a slow erase within the time-out", [](sim::BoardConfig& c) { c.eraseMs = 39000; },
+         {{"Erase OK.", Icon::Information}}, Outcome::Done, 39000, 40000},
+        {"the device reports a failure", [](sim::BoardConfig& c) { c.faults.eraseFailPage = 0x0C0000; },
+         {{"Erase error.", Icon::Stop}}, Outcome::Failed, 0, 5000},
+        // Silent from the third status read: start-up, probe, erase.
+        {"no status reply", [](sim::BoardConfig& c) { c.faults.silentFrom = {0x70, 3}; },
+         {{"Timeout.\nPush RESET.", Icon::Stop}, {"Erase error.", Icon::Stop},
+          {"Can not set baudrate to 9600bps.", Icon::Warning}},
+         Outcome::LinkLost, 40000, 41000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::BoardConfig config;
+        c.setUp(config);
+        CMemoryBench bench(config);
+        const Bytes bytes = bench.Press([&] {
+            bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_ERASE);
+            bench.m_ui.Press(CPreEraseDlg::IDD, ui::IDOK);
+            if (c.outcome == Outcome::LinkLost) bench.m_ui.Press(CSetCommDlg::IDD, ui::IDCANCEL);
+        });
+        const Bytes erase = {0x70, 0x50, 0x75, 0xA7, 0xD0, 0x70};
+        EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 6), erase);
+        if (c.outcome != Outcome::LinkLost) {
+            EXPECT_EQ(bytes, Cat({erase, kCloseStep}));
+        }
+        EXPECT_EQ(bench.Messages(), c.messages);
+        EXPECT_EQ(bench.m_lastOutcome, c.outcome);
+
+        // 50 ms after each frame without a reply; then the long wait.
+        const auto frames = bench.m_sim.Board().Frames();
+        ASSERT_GE(frames.size(), 5u);
+        for (size_t i = 2; i < 5; ++i) EXPECT_GE(frames[i].timeMs - frames[i - 1].timeMs, 50u) << i;
+        ASSERT_FALSE(bench.m_messageTimes.empty());
+        const uint64_t waited = bench.m_messageTimes[0] - frames[3].timeMs;
+        EXPECT_GE(waited, c.waitFrom);
+        EXPECT_LT(waited, c.waitBelow);
+        // The wait cursor stood over it, and the windows kept painting.
+        EXPECT_GE(bench.m_ui.m_waitCursorShown, 1);
+        EXPECT_EQ(bench.m_ui.m_waitCursorDepth, 0);
+        EXPECT_GE(bench.m_ui.m_repaints, static_cast<int>(c.waitFrom / 100));
+        EXPECT_EQ(bench.m_app->m_port.ReadTimeout(), 5000);
+    }
+}
+
+}  // namespace
+}  // namespace pelican::test
