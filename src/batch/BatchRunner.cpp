@@ -392,6 +392,9 @@ int CBatchRunner::Run() {
     }
     if (m_exitPressed)
         Report(m_exitFailed ? "the board did not confirm 9600 bps; port closed" : "link returned to 9600 bps; port closed");
+    // A signal that came while the link was already on its way back to
+    // 9600 bps (the close step) found nothing left to do, but ends the run.
+    if (const int ending = CSignalStop::EndingSignal(); ending != 0) return kExitSignalBase + ending;
     if (CSignalStop::Interrupts() > 0) return kExitSignalBase + SIGINT;
     // No link to the board, or an action lost it (the board was reset and
     // has forgotten its ID check even when the link came back).

@@ -174,7 +174,8 @@ TEST(SettingsFile, NoTemporaryFileOutlivesASave) {
         ASSERT_GE(child, 0);
         if (child == 0)
             for (int32_t baud = 0;; ++baud) Save(dir.File("p.INI"), baud);
-        ::usleep(20000);
+        for (int wait = 0; wait < 500 && !std::filesystem::exists(dir.File("p.INI")); ++wait) ::usleep(10000);
+        ::usleep(5000 + 3000 * round);  // somewhere in a later save
         ::kill(child, round % 2 == 0 ? SIGTERM : SIGHUP);
         ASSERT_EQ(::waitpid(child, nullptr, 0), child);
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()), 1);
