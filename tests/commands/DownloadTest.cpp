@@ -157,20 +157,6 @@ TEST(Download, RangesRefusedBeforeAnythingIsSent) {
     }
 }
 
-TEST(Download, PagesWithoutDataGoOutAsZeros) {
-    CMemoryBench bench(BootBoard());
-    // Data in the first and third pages only; the middle page adds nothing
-    // to the checksum.
-    const std::string file = Program(0x0000, 0x100) + Program(0x0200, 0x40);
-    const Transfer run = Download(bench, 1, file, "0000", "02FF");
-    Bytes pages = Pages(bench, 0x0000, 0x02FF);
-    EXPECT_EQ(Bytes(pages.begin() + 0x100, pages.begin() + 0x200), Bytes(256, 0x00));
-    // The rest of the third page is FF, as the image holds it, and counted.
-    EXPECT_EQ(pages[0x2FF], 0xFF);
-    EXPECT_EQ(run.wire, Cat({kProbe, {0xFA, 0x00, 0x03, Sum(pages)}, pages}));
-    EXPECT_EQ(bench.Messages(), kCompleted);
-}
-
 TEST(Download, TheBootLoadersAnswer) {
     using Faults = sim::SimFaults;
     const struct {
@@ -231,24 +217,32 @@ TEST(Download, CancelCutsTheTransferWithoutWaitingForAnAnswer) {
     EXPECT_EQ(bench.m_lastOutcome, Outcome::Cancelled);
 }
 
-TEST(Download, InternalFlashTargetReadsNothingBack) {
-    CMemoryBench bench;
-    const Transfer run = Download(bench, 0, Program(0xC0000, 0x180), "", "");
-    const Bytes pages = Pages(bench, 0xC0000, 0xC01FF);
-    EXPECT_EQ(run.wire, Cat({kProbe, {0xFA, 0x00, 0x02, Sum(pages)}, pages}));
-    EXPECT_EQ(bench.Messages(), kCompleted);
-    // The message follows the last pause at once: no answer is awaited.
-    ASSERT_EQ(bench.m_messageTimes.size(), 1u);
-    EXPECT_EQ(bench.m_messageTimes[0] - run.pumpTimes.back(), 40u);
-    EXPECT_EQ(bench.m_lastOutcome, Outcome::Done);
-}
-
-TEST(Download, TheLargestRangeTheHeaderCarries) {
-    CMemoryBench bench;
-    const Transfer run = Download(bench, 0, Program(0xC0000, 0x100), "C0000", "CFEFF");
-    ASSERT_EQ(run.wire.size(), 1u + 4 + 0xFF00);
-    EXPECT_EQ(Bytes(run.wire.begin() + 1, run.wire.begin() + 4), (Bytes{0xFA, 0x00, 0xFF}));
-    EXPECT_EQ(bench.Messages(), kCompleted);
+TEST(Download, WholePagesWithZerosWhereTheFileHasNone) {
+    // A hole in the middle page; the internal-flash target reads nothing
+    // back: the message follows the last pause at once.
+    const struct {
+        int target;
+        std::string file, start, end;
+        uint32_t first, last;
+    } cases[] = {
+        {1, Program(0x0000, 0x100) + Program(0x0200, 0x40), "", "", 0x0000, 0x02FF},
+        {0, Program(0xC0000, 0x100) + Program(0xC0200, 0x40), "", "", 0xC0000, 0xC02FF},
+        {0, Program(0xC0000, 0x100), "C0000", "CFEFF", 0xC0000, 0xCFEFF},  // the largest size, FF00
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.last);
+        CMemoryBench bench(c.target == 1 ? BootBoard() : sim::BoardConfig{});
+        const Transfer run = Download(bench, c.target, c.file, c.start, c.end);
+        const Bytes pages = Pages(bench, c.first, c.last);
+        const uint32_t size = c.last - c.first + 1;
+        EXPECT_EQ(Bytes(pages.begin() + 0x100, pages.begin() + 0x200), Bytes(256, 0x00));
+        EXPECT_EQ(run.wire, Cat({kProbe, {0xFA, static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8), Sum(pages)},
+                                 pages}));
+        EXPECT_EQ(bench.Messages(), kCompleted);
+        if (c.target == 0) {
+            EXPECT_EQ(bench.m_messageTimes.at(0) - run.pumpTimes.back(), 40u);
+        }
+    }
 }
 
 }  // namespace
