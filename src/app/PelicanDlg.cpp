@@ -3,6 +3,7 @@
 #include "app/AboutDlg.h"
 #include "app/PelicanApp.h"
 #include "commands/BlankCmd.h"
+#include "commands/DownloadCmd.h"
 #include "commands/EraseCmd.h"
 #include "commands/PreEraseDlg.h"
 #include "commands/SettingCmd.h"
@@ -123,8 +124,10 @@ void CPelicanDlg::OnCommand(int id) {
         case IDC_READ:
         case IDC_BPR:
         case IDC_PROGRAM:
-        case IDC_DOWNLOAD:
             if (MayRun(true)) NotAvailableYet();
+            return;
+        case IDC_DOWNLOAD:
+            if (MayRun(true)) m_lastOutcome = CDownloadCmd(App()).Run();
             return;
         default:
             return;

@@ -15,6 +15,7 @@
 #include "app/PelicanDlg.h"
 #include "app/S_PrgDlg.h"
 #include "commands/CheckMemorryCmd.h"
+#include "commands/DownloadDlg.h"
 #include "commands/PreEraseDlg.h"
 #include "commands/SetAddressDlg.h"
 #include "commands/StatesDlg.h"
@@ -65,6 +66,7 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         {CFirstSetDlg::IDD, [this](ui::CDialog& d) { Answer(d, ui::IDOK); }},
         {CSetCommDlg::IDD, [this](ui::CDialog& d) { AnswerSetBaudrate(d); }},
         {CPreEraseDlg::IDD, [this](ui::CDialog& d) { AnswerErase(d); }},
+        {CDownloadDlg::IDD, [this](ui::CDialog& d) { AnswerDownload(d); }},
         {CSetAddressDlg::IDD, [this](ui::CDialog& d) { AnswerInputAddress(d); }},
         {CStatesDlg::IDD, [this](ui::CDialog& d) { PrintStatus(d); }},
         {CVersionDlg::IDD, [this](ui::CDialog& d) { PrintVersion(d); }},
@@ -112,7 +114,10 @@ void CBatchRunner::CheckInterrupt() {
     }
     if (interrupts == 1 && !m_cancelSent) {
         m_cancelSent = true;
-        m_backend.CancelProgressAtPump(0);  // the progress window's Cancel
+        // The progress window's Cancel, at this pump when called from one.
+        // Before the first pump of the run (a Ctrl-C while a dialog is
+        // answered) 0 would arm nothing: the next pump then.
+        m_backend.CancelProgressAtPump(m_backend.m_pumps == 0 ? 1 : 0);
     }
 }
 
@@ -146,6 +151,7 @@ bool CBatchRunner::AskOnTerminal(const std::string& question) {
 
 void CBatchRunner::OnMessage(const ui::MessageRecord& message) {
     Print(MessageLine(message));
+    ++m_messagesInAction;
     if (m_exitPressed) m_exitFailed = true;  // only the return to 9600 bps speaks after Exit
     if (ui::IsPushResetText(message.text)) {
         ++m_resetsInAction;
@@ -204,6 +210,10 @@ void CBatchRunner::AnswerSetBaudrate(ui::CDialog& dialog) {
 
 void CBatchRunner::AnswerErase(ui::CDialog& dialog) {
     Answer(dialog, m_options.yes || AskOnTerminal("Erase?") ? ui::IDOK : ui::IDCANCEL);
+}
+
+void CBatchRunner::AnswerDownload(ui::CDialog& dialog) {
+    Answer(dialog, m_options.yes || AskOnTerminal("Download?") ? ui::IDOK : ui::IDCANCEL);
 }
 
 void CBatchRunner::AnswerInputAddress(ui::CDialog& dialog) {
@@ -295,6 +305,7 @@ void CBatchRunner::PressNextButton(CPelicanDlg& mainWindow) {
         ReportAction(mainWindow.LastOutcome());
     }
     m_resetsInAction = 0;
+    m_messagesInAction = 0;
     ReportLink();
     if (!m_settingDone) {
         m_settingDone = true;
@@ -334,6 +345,10 @@ void CBatchRunner::ReportAction(Outcome outcome) {
         CCheckMemorryCmd::PageRange(m_rangeStart, m_rangeEnd, start, end);
         Report(CCheckMemorryCmd::AddressToHex(start) + "-" + CCheckMemorryCmd::AddressToHex(end) + " is blank");
     }
+    // The boot loader answered with a second byte that means neither taken
+    // nor refused: the window program shows nothing then.
+    if (m_action == "download" && outcome == Outcome::Done && m_messagesInAction == 0)
+        Report("the board answered the download with neither \"completed\" nor \"not completed\"");
 }
 
 int CBatchRunner::Run() {

@@ -97,6 +97,11 @@ Outcome CCheckMemorryCmd::AskRange(uint32_t& start, uint32_t& end, uint32_t limi
     start = 0;
     end = 0;
     Host().Image().GetUsedRange(start, end, limit);
+    // The used-range scan reads a start of 0 as "none found yet", so a
+    // program in page 0 would be proposed from its second page on. A boot
+    // program starts at the bottom of the download area: propose it whole.
+    uint8_t page[kPageSize];
+    if (limit == kDownloadLimit && Host().Image().GetPage(page, 0) != nullptr) start = 0;
     return InputAddressRange(start, end);
 }
 

@@ -134,6 +134,17 @@ TEST(Batch, EraseThenBlankCheckAndANotBlankByte) {
     EXPECT_EQ(after.out, "information: Erase OK.\n");
 }
 
+TEST(Batch, BootProgramDownloadOnTheBootLoaderTarget) {
+    CTempDir dir;
+    // Two pages from 0000: the header frame, one more page, and the answer.
+    dir.Write("boot.btp", "S1130000000102030405060708090A0B0C0D0E0F74\nS11301F0F0F1F2F3F4F5F6F7F8F9FAFBFCFDFEFF83\n");
+    CSimProcess sim({"--type", "w", "--no-id-check"});
+    ASSERT_FALSE(sim.Path().empty());
+    Result result = Pelican(dir, {"-p", sim.Path(), "-t", "boot", "-f", dir.File("boot.btp"), "-y", "download"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "none: Download Completed.\n");
+}
+
 TEST(Batch, UsageErrors) {
     CTempDir dir;
     EXPECT_EQ(Pelican(dir, {"status"}).status, 2);                       // no port

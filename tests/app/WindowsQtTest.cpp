@@ -16,6 +16,7 @@
 #include "app/PelicanApp.h"
 #include "app/PelicanDlg.h"
 #include "app/S_PrgDlg.h"
+#include "commands/DownloadDlg.h"
 #include "commands/PreEraseDlg.h"
 #include "commands/SetAddressDlg.h"
 #include "commands/StatesDlg.h"
@@ -94,9 +95,10 @@ TEST(PelicanWindows, EveryTemplateBuildsAtDialogUnits) {
     CPreEraseDlg preErase;
     CAboutDlg about;
     CSetAddressDlg inputAddress;
+    CDownloadDlg download;
     for (ui::CDialog* dialog : std::initializer_list<ui::CDialog*>{&main, &states, &version, &setComm, &select,
                                                                    &firstSet, &idCheck, &fileSelect, &preErase,
-                                                                   &about, &inputAddress})
+                                                                   &about, &inputAddress, &download})
         ExpectAtDialogUnits(*dialog);
 }
 
@@ -126,6 +128,8 @@ TEST(PelicanWindows, Snapshots) {
     EXPECT_TRUE(ui::RenderDialogToPng(about, out + "/about.png"));
     CSetAddressDlg inputAddress;
     EXPECT_TRUE(ui::RenderDialogToPng(inputAddress, out + "/input-address.png"));
+    CDownloadDlg download;
+    EXPECT_TRUE(ui::RenderDialogToPng(download, out + "/download.png"));
     // The progress window as a blank check shows it, a third of the way.
     ui::CQtBackend qt;
     ui::SetBackend(&qt);

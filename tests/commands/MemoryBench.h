@@ -30,7 +30,11 @@ public:
 
     Bytes Press(const std::function<void()>& presses) {
         m_sim.PassId();
-        SelectProgram();
+        SelectProgram("COM1", m_target);
+        if (!m_selectFile.empty()) {
+            m_ui.SetText(CSelectDlg::IDD, CSelectDlg::IDC_FILEPATH, m_selectFile);
+            m_ui.Press(CSelectDlg::IDD, ui::IDOK);
+        }
         Run([&] {
             m_sim.ClearReceived();
             m_ui.ClearRecords();
@@ -50,6 +54,11 @@ public:
             more();
         });
     }
+
+    // The target chosen in "Select Program" (1: the Orca/W boot loader), and
+    // the file its File Select dialog takes at start-up.
+    int m_target = 0;
+    std::string m_selectFile;
 
     std::vector<uint64_t> m_messageTimes;
     std::vector<std::pair<int, int>> m_bar;  // upper end and position of each move
