@@ -2,9 +2,13 @@
 
 #include "app/AboutDlg.h"
 #include "app/PelicanApp.h"
+#include "commands/BPRCmd.h"
 #include "commands/BlankCmd.h"
+#include "commands/EPRCmd.h"
 #include "commands/EraseCmd.h"
 #include "commands/PreEraseDlg.h"
+#include "commands/ProgramCmd.h"
+#include "commands/ReadCmd.h"
 #include "commands/SettingCmd.h"
 #include "commands/StatesCmd.h"
 #include "commands/VersionCmd.h"
@@ -114,15 +118,21 @@ void CPelicanDlg::OnCommand(int id) {
             if (id == IDC_ERASE)
                 m_lastOutcome = CEraseCmd(App()).Run();
             else
-                NotAvailableYet();
+                m_lastOutcome = CEPRCmd(App()).Run();
             return;
         }
         case IDC_BLANK:
             if (MayRun(true)) m_lastOutcome = CBlankCmd(App()).Run();
             return;
-        case IDC_READ:
-        case IDC_BPR:
         case IDC_PROGRAM:
+            if (MayRun(true)) m_lastOutcome = CProgramCmd(App()).Run();
+            return;
+        case IDC_READ:
+            if (MayRun(true)) m_lastOutcome = CReadCmd(App()).Run();
+            return;
+        case IDC_BPR:
+            if (MayRun(true)) m_lastOutcome = CBPRCmd(App()).Run();
+            return;
         case IDC_DOWNLOAD:
             if (MayRun(true)) NotAvailableYet();
             return;
