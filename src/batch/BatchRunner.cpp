@@ -16,6 +16,7 @@
 #include "app/S_PrgDlg.h"
 #include "commands/CheckMemorryCmd.h"
 #include "commands/PreEraseDlg.h"
+#include "commands/PreWriteDlg.h"
 #include "commands/SetAddressDlg.h"
 #include "commands/StatesDlg.h"
 #include "commands/VersionDlg.h"
@@ -47,6 +48,18 @@ const std::map<std::string, int>& ActionButtons() {
     return buttons;
 }
 
+// The bytes a read check compares over a range: those of the image that
+// are not FF.
+size_t ComparedBytes(const CMotFile& image, uint32_t start, uint32_t end) {
+    size_t count = 0;
+    uint8_t page[CCheckMemorryCmd::kPageSize];
+    for (uint64_t address = start; address < end; address += CCheckMemorryCmd::kPageSize) {
+        if (image.GetPage(page, static_cast<uint32_t>(address / CCheckMemorryCmd::kPageSize)) == nullptr) continue;
+        for (const uint8_t byte : page) count += byte != 0xFF ? 1 : 0;
+    }
+    return count;
+}
+
 }  // namespace
 
 CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
@@ -65,6 +78,7 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         {CFirstSetDlg::IDD, [this](ui::CDialog& d) { Answer(d, ui::IDOK); }},
         {CSetCommDlg::IDD, [this](ui::CDialog& d) { AnswerSetBaudrate(d); }},
         {CPreEraseDlg::IDD, [this](ui::CDialog& d) { AnswerErase(d); }},
+        {CPreWriteDlg::IDD, [this](ui::CDialog& d) { AnswerProgramNextArea(d); }},
         {CSetAddressDlg::IDD, [this](ui::CDialog& d) { AnswerInputAddress(d); }},
         {CStatesDlg::IDD, [this](ui::CDialog& d) { PrintStatus(d); }},
         {CVersionDlg::IDD, [this](ui::CDialog& d) { PrintVersion(d); }},
@@ -206,6 +220,12 @@ void CBatchRunner::AnswerErase(ui::CDialog& dialog) {
     Answer(dialog, m_options.yes || AskOnTerminal("Erase?") ? ui::IDOK : ui::IDCANCEL);
 }
 
+void CBatchRunner::AnswerProgramNextArea(ui::CDialog& dialog) {
+    const std::string question = "Program next area. " + dialog.GetItemText(CPreWriteDlg::IDC_START) + " to " +
+                                 dialog.GetItemText(CPreWriteDlg::IDC_END) + "?";
+    Answer(dialog, m_options.yes || AskOnTerminal(question) ? ui::IDOK : ui::IDCANCEL);
+}
+
 void CBatchRunner::AnswerInputAddress(ui::CDialog& dialog) {
     // -r gives the texts as typed; without it the proposed range stands.
     m_rangeStart = dialog.GetItemText(CSetAddressDlg::IDC_START);
@@ -333,6 +353,16 @@ void CBatchRunner::ReportAction(Outcome outcome) {
         uint32_t end = 0;
         CCheckMemorryCmd::PageRange(m_rangeStart, m_rangeEnd, start, end);
         Report(CCheckMemorryCmd::AddressToHex(start) + "-" + CCheckMemorryCmd::AddressToHex(end) + " is blank");
+    }
+    // Nor does a read check without a difference: say what was compared.
+    if (m_action == "read" && outcome == Outcome::Done) {
+        uint32_t start = 0;
+        uint32_t end = 0;
+        CCheckMemorryCmd::PageRange(m_rangeStart, m_rangeEnd, start, end);
+        const size_t compared = ComparedBytes(m_app.m_image, start, end);
+        Report(CCheckMemorryCmd::AddressToHex(start) + "-" + CCheckMemorryCmd::AddressToHex(end) +
+               " matches the file (" + std::to_string(compared) + " byte" + (compared == 1 ? "" : "s") +
+               " of data compared)");
     }
 }
 

@@ -48,6 +48,7 @@ private:
     void AnswerSelectProgram(ui::CDialog& dialog);
     void AnswerSetBaudrate(ui::CDialog& dialog);
     void AnswerErase(ui::CDialog& dialog);
+    void AnswerProgramNextArea(ui::CDialog& dialog);
     void AnswerInputAddress(ui::CDialog& dialog);
     void PrintStatus(ui::CDialog& dialog);
     void PrintVersion(ui::CDialog& dialog);

@@ -3,12 +3,12 @@
 // check: the test's presses, then Exit. Records the bytes the board took
 // from the first press on, when each message came, and the bar's moves.
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/AppBench.h"
 #include "commands/SetAddressDlg.h"
+#include "support/SRecordText.h"
 #include "ui/Messages.h"
 
 namespace pelican::test {
@@ -32,22 +32,8 @@ inline Bytes PageProgram(uint32_t address, const Bytes& bytes = {}) {
     return frame;
 }
 
-// One S2 record (24-bit address) with its checksum.
 inline std::string S2(uint32_t address, const Bytes& data) {
-    const Bytes head = {static_cast<uint8_t>(data.size() + 4), static_cast<uint8_t>(address >> 16),
-                        static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address)};
-    std::string text = "S2";
-    unsigned sum = 0;
-    char hex[3];
-    for (const Bytes* part : {&head, &data}) {
-        for (const uint8_t byte : *part) {
-            std::snprintf(hex, sizeof hex, "%02X", byte);
-            text += hex;
-            sum += byte;
-        }
-    }
-    std::snprintf(hex, sizeof hex, "%02X", ~sum & 0xFFu);
-    return text + hex + "\n";
+    return S2Record(address, data.data(), data.size());
 }
 
 class CMemoryBench : public CAppBench {
