@@ -17,6 +17,7 @@
 #include "app/PelicanDlg.h"
 #include "app/S_PrgDlg.h"
 #include "commands/PreEraseDlg.h"
+#include "commands/PreWriteDlg.h"
 #include "commands/SetAddressDlg.h"
 #include "commands/StatesDlg.h"
 #include "commands/VersionDlg.h"
@@ -94,9 +95,10 @@ TEST(PelicanWindows, EveryTemplateBuildsAtDialogUnits) {
     CPreEraseDlg preErase;
     CAboutDlg about;
     CSetAddressDlg inputAddress;
+    CPreWriteDlg preWrite;
     for (ui::CDialog* dialog : std::initializer_list<ui::CDialog*>{&main, &states, &version, &setComm, &select,
                                                                    &firstSet, &idCheck, &fileSelect, &preErase,
-                                                                   &about, &inputAddress})
+                                                                   &about, &inputAddress, &preWrite})
         ExpectAtDialogUnits(*dialog);
 }
 
@@ -126,6 +128,9 @@ TEST(PelicanWindows, Snapshots) {
     EXPECT_TRUE(ui::RenderDialogToPng(about, out + "/about.png"));
     CSetAddressDlg inputAddress;
     EXPECT_TRUE(ui::RenderDialogToPng(inputAddress, out + "/input-address.png"));
+    CPreWriteDlg preWrite;
+    preWrite.SetRange("0C0000", "0C3FFF");
+    EXPECT_TRUE(ui::RenderDialogToPng(preWrite, out + "/program-next-area.png"));
     // The progress window as a blank check shows it, a third of the way.
     ui::CQtBackend qt;
     ui::SetBackend(&qt);
