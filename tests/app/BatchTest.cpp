@@ -135,7 +135,7 @@ TEST(Batch, EraseThenBlankCheckAndANotBlankByte) {
     EXPECT_EQ(after.out, "information: Erase OK.\n");
 }
 
-TEST(Batch, EprOfA16KiBFileThenReadAt115200) {
+TEST(Batch, RoundTripEprOfA16KiBFileThenReadAt115200) {
     CTempDir dir;
     // No FF in the data: the read check compares every byte of the range.
     dir.Write("prog.mot", SRecordText(0x0C0000, PatternBytes(0x4000)));
