@@ -33,8 +33,6 @@ TEST(BatchProgram, ActionsOutputAndExitStatus) {
         {"program without -y stops", {"program"}, nullptr, 1, "none: Stop programming.\n", ""},
         {"program, then read the file's range", {"-y", "program", "read"}, nullptr, 0, "information: Program OK.\n",
          "0C0000-0C00FF matches the file (2 bytes of data compared)\n"},
-        {"read of a range without file data", {"read", "-r", "D0000-D00FF"}, nullptr, 0, "",
-         "0D0000-0D00FF matches the file (0 bytes of data compared)\n"},
         {"read of an erased board", {"read"}, nullptr, 1, "none: Find not match at address 0C0000\n", ""},
         {"program error", {"-y", "program"}, [](sim::BoardConfig& c) { c.faults.programFailPage = 0x0C0000; }, 1,
          "stop: Program error.\n", ""},
@@ -43,7 +41,6 @@ TEST(BatchProgram, ActionsOutputAndExitStatus) {
         {"a page status lost", {"-y", "program"}, [](sim::BoardConfig& c) { c.faults.silentFrom = {0x70, 5}; }, 3,
          "stop: Timeout. Push RESET.\nstop: Program error.\n", ""},
         {"epr", {"-y", "epr"}, nullptr, 0, "information: Program OK.\n", ""},
-        {"epr without -y asks Erase? and stops", {"epr"}, nullptr, 1, "", ""},
         {"bpr", {"-y", "bpr", "-r", "C0000-C01FF"}, nullptr, 0, "information: Program OK.\n", ""},
         {"bpr without -y stops before programming", {"bpr"}, nullptr, 1, "none: Stop programming.\n", ""},
     };

@@ -102,20 +102,6 @@ TEST(EPR, PhasesAndHowTheRunEnds) {
     }
 }
 
-TEST(EPR, AnEraseFailureEndsTheRun) {
-    sim::BoardConfig config;
-    config.faults.eraseFailPage = 0x0C0000;
-    CMemoryBench bench(config);
-    const Bytes bytes = bench.Press([&] {
-        bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_EPR);
-        bench.m_ui.Press(CPreEraseDlg::IDD, ui::IDOK);
-    });
-    EXPECT_EQ(bytes, Cat({{0x70, 0x50, 0x75, 0xA7, 0xD0, 0x70}, kCloseStep}));
-    EXPECT_EQ(bench.Messages(), (Messages{{"Erase error.", Icon::Stop}}));
-    EXPECT_EQ(bench.m_lastOutcome, Outcome::Failed);
-    EXPECT_EQ(bench.m_app->m_port.ReadTimeout(), 5000);
-}
-
 TEST(BPR, PhasesAndHowTheRunEnds) {
     const Titles kThree = {"Blank Check", "Program", "Read check."};
     const std::string kTwoOfThree = S2(0x0C0000, {1}) + S2(0x0C0100, {2});
@@ -134,6 +120,8 @@ TEST(BPR, PhasesAndHowTheRunEnds) {
         {"cancel while programming", kFivePages, {}, {}, {}, 5 + 1, 1, 5, {"Blank Check", "Program"},
          {{"Stop programming.", Icon::Information}}, Outcome::Cancelled},
         {"cancel while reading", kFivePages, {}, {}, {}, 10 + 1, 5, 5 + 1, kThree, kOk, Outcome::Cancelled},
+        {"cancel in Program next area.", kFivePages, {}, {}, {}, 0, 0, 5, {"Blank Check"},
+         {{"Stop programming.", Icon::None}}, Outcome::Cancelled},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -141,23 +129,14 @@ TEST(BPR, PhasesAndHowTheRunEnds) {
         Prepare(bench, c);
         const Bytes bytes = bench.Ranged(CPelicanDlg::IDC_BPR, "C0000", c.records == kTwoOfThree ? "C02FF" : "C04FF",
                                          [&] {
-                                             if (c.frames > 0) bench.m_ui.Press(CPreWriteDlg::IDD, ui::IDOK);
+                                             if (c.reads >= 5)
+                                                 bench.m_ui.Press(CPreWriteDlg::IDD, c.frames > 0 ? ui::IDOK : ui::IDCANCEL);
                                              if (c.cancelAtPump != 0) bench.m_ui.CancelProgressAtPump(c.cancelAtPump);
                                          });
         // Clear status only once the range was found blank and confirmed.
         EXPECT_EQ(std::count(bytes.begin(), bytes.end(), 0x50), c.frames > 0 ? 1 : 0);
         Check(bench, c);
     }
-}
-
-TEST(BPR, CancelInProgramNextAreaSendsNothingMore) {
-    CMemoryBench bench;
-    bench.LoadImage(kFivePages);
-    const Bytes bytes = bench.Ranged(CPelicanDlg::IDC_BPR, "C0000", "C01FF",
-                                     [&] { bench.m_ui.Press(CPreWriteDlg::IDD, ui::IDCANCEL); });
-    EXPECT_EQ(bytes, Cat({kProbe, PageRead(0x0C0000), PageRead(0x0C0100), kCloseStep}));
-    EXPECT_EQ(bench.Messages(), (Messages{{"Stop programming.", Icon::None}}));
-    EXPECT_EQ(bench.m_lastOutcome, Outcome::Cancelled);
 }
 
 }  // namespace
