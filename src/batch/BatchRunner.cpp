@@ -17,6 +17,7 @@
 #include "commands/CheckMemorryCmd.h"
 #include "commands/DownloadDlg.h"
 #include "commands/PreEraseDlg.h"
+#include "commands/PreWriteDlg.h"
 #include "commands/SetAddressDlg.h"
 #include "commands/StatesDlg.h"
 #include "commands/VersionDlg.h"
@@ -48,6 +49,18 @@ const std::map<std::string, int>& ActionButtons() {
     return buttons;
 }
 
+// The bytes a read check compares over a range: those of the image that
+// are not FF.
+size_t ComparedBytes(const CMotFile& image, uint32_t start, uint32_t end) {
+    size_t count = 0;
+    uint8_t page[CCheckMemorryCmd::kPageSize];
+    for (uint64_t address = start; address < end; address += CCheckMemorryCmd::kPageSize) {
+        if (image.GetPage(page, static_cast<uint32_t>(address / CCheckMemorryCmd::kPageSize)) == nullptr) continue;
+        for (const uint8_t byte : page) count += byte != 0xFF ? 1 : 0;
+    }
+    return count;
+}
+
 }  // namespace
 
 CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
@@ -67,6 +80,7 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         {CSetCommDlg::IDD, [this](ui::CDialog& d) { AnswerSetBaudrate(d); }},
         {CPreEraseDlg::IDD, [this](ui::CDialog& d) { AnswerErase(d); }},
         {CDownloadDlg::IDD, [this](ui::CDialog& d) { AnswerDownload(d); }},
+        {CPreWriteDlg::IDD, [this](ui::CDialog& d) { AnswerProgramNextArea(d); }},
         {CSetAddressDlg::IDD, [this](ui::CDialog& d) { AnswerInputAddress(d); }},
         {CStatesDlg::IDD, [this](ui::CDialog& d) { PrintStatus(d); }},
         {CVersionDlg::IDD, [this](ui::CDialog& d) { PrintVersion(d); }},
@@ -216,6 +230,12 @@ void CBatchRunner::AnswerDownload(ui::CDialog& dialog) {
     Answer(dialog, m_options.yes || AskOnTerminal("Download?") ? ui::IDOK : ui::IDCANCEL);
 }
 
+void CBatchRunner::AnswerProgramNextArea(ui::CDialog& dialog) {
+    const std::string question = "Program next area. " + dialog.GetItemText(CPreWriteDlg::IDC_START) + " to " +
+                                 dialog.GetItemText(CPreWriteDlg::IDC_END) + "?";
+    Answer(dialog, m_options.yes || AskOnTerminal(question) ? ui::IDOK : ui::IDCANCEL);
+}
+
 void CBatchRunner::AnswerInputAddress(ui::CDialog& dialog) {
     // -r gives the texts as typed; without it the proposed range stands.
     m_rangeStart = dialog.GetItemText(CSetAddressDlg::IDC_START);
@@ -349,6 +369,16 @@ void CBatchRunner::ReportAction(Outcome outcome) {
     // nor refused: the window program shows nothing then.
     if (m_action == "download" && outcome == Outcome::Done && m_messagesInAction == 0)
         Report("the board answered the download with neither \"completed\" nor \"not completed\"");
+    // Nor does a read check without a difference: say what was compared.
+    if (m_action == "read" && outcome == Outcome::Done) {
+        uint32_t start = 0;
+        uint32_t end = 0;
+        CCheckMemorryCmd::PageRange(m_rangeStart, m_rangeEnd, start, end);
+        const size_t compared = ComparedBytes(m_app.m_image, start, end);
+        Report(CCheckMemorryCmd::AddressToHex(start) + "-" + CCheckMemorryCmd::AddressToHex(end) +
+               " matches the file (" + std::to_string(compared) + " byte" + (compared == 1 ? "" : "s") +
+               " of data compared)");
+    }
 }
 
 int CBatchRunner::Run() {

@@ -49,6 +49,7 @@ private:
     void AnswerSetBaudrate(ui::CDialog& dialog);
     void AnswerErase(ui::CDialog& dialog);
     void AnswerDownload(ui::CDialog& dialog);
+    void AnswerProgramNextArea(ui::CDialog& dialog);
     void AnswerInputAddress(ui::CDialog& dialog);
     void PrintStatus(ui::CDialog& dialog);
     void PrintVersion(ui::CDialog& dialog);
