@@ -11,6 +11,10 @@ namespace {
 sim::BoardConfig BuiltInBoard() {
     sim::BoardConfig config;
     config.keepLog = false;
+    // One board stands for both targets: the Orca/W boot loader takes a
+    // download without an ID exchange, so the board must too. The memory
+    // commands stay behind the ID check the main window makes.
+    config.requireId = false;
     return config;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The built-in simulated board of `pelican --simulate`: an Orca/S P part with
 // ID 01 to 07 on a pseudo-terminal, so that the real serial path is used end
-// to end, and a window back end that presses the board's RESET when the user
+// to end (it takes a download without an ID check, as the Orca/W boot loader
+// does), and a window back end that presses the board's RESET when the user
 // closes a "Push RESET." message, as a person at the bench would.
 #include <memory>
 #include <string>

@@ -2,9 +2,14 @@
 
 #include "app/AboutDlg.h"
 #include "app/PelicanApp.h"
+#include "commands/BPRCmd.h"
 #include "commands/BlankCmd.h"
+#include "commands/DownloadCmd.h"
+#include "commands/EPRCmd.h"
 #include "commands/EraseCmd.h"
 #include "commands/PreEraseDlg.h"
+#include "commands/ProgramCmd.h"
+#include "commands/ReadCmd.h"
 #include "commands/SettingCmd.h"
 #include "commands/StatesCmd.h"
 #include "commands/VersionCmd.h"
@@ -68,10 +73,6 @@ int CPelicanDlg::ProbeLink() {
     return 0;
 }
 
-void CPelicanDlg::NotAvailableYet() {
-    ui::MessageBox(ui::IDS_NOT_AVAILABLE_YET, ui::Icon::Information);
-}
-
 bool CPelicanDlg::MayRun(bool needsId) {
     // A press that stops here sent nothing (refused) or ran the recovery.
     m_lastOutcome = Outcome::Refused;
@@ -114,17 +115,23 @@ void CPelicanDlg::OnCommand(int id) {
             if (id == IDC_ERASE)
                 m_lastOutcome = CEraseCmd(App()).Run();
             else
-                NotAvailableYet();
+                m_lastOutcome = CEPRCmd(App()).Run();
             return;
         }
         case IDC_BLANK:
             if (MayRun(true)) m_lastOutcome = CBlankCmd(App()).Run();
             return;
-        case IDC_READ:
-        case IDC_BPR:
         case IDC_PROGRAM:
+            if (MayRun(true)) m_lastOutcome = CProgramCmd(App()).Run();
+            return;
+        case IDC_READ:
+            if (MayRun(true)) m_lastOutcome = CReadCmd(App()).Run();
+            return;
+        case IDC_BPR:
+            if (MayRun(true)) m_lastOutcome = CBPRCmd(App()).Run();
+            return;
         case IDC_DOWNLOAD:
-            if (MayRun(true)) NotAvailableYet();
+            if (MayRun(true)) m_lastOutcome = CDownloadCmd(App()).Run();
             return;
         default:
             return;

@@ -47,7 +47,6 @@ private:
     // The checks and the link probe before a command; false when the press
     // ends there (m_lastOutcome says how).
     bool MayRun(bool needsId);
-    void NotAvailableYet();
     CPelicanApp& App() { return m_app; }
 
     CPelicanApp& m_app;

@@ -15,7 +15,9 @@
 #include "app/S_PrgDlg.h"
 #include "batch/SignalStop.h"
 #include "commands/CheckMemorryCmd.h"
+#include "commands/DownloadDlg.h"
 #include "commands/PreEraseDlg.h"
+#include "commands/PreWriteDlg.h"
 #include "commands/SetAddressDlg.h"
 #include "commands/StatesDlg.h"
 #include "commands/VersionDlg.h"
@@ -41,6 +43,18 @@ const std::map<std::string, int>& ActionButtons() {
     return buttons;
 }
 
+// The bytes a read check compares over a range: those of the image that
+// are not FF.
+size_t ComparedBytes(const CMotFile& image, uint32_t start, uint32_t end) {
+    size_t count = 0;
+    uint8_t page[CCheckMemorryCmd::kPageSize];
+    for (uint64_t address = start; address < end; address += CCheckMemorryCmd::kPageSize) {
+        if (image.GetPage(page, static_cast<uint32_t>(address / CCheckMemorryCmd::kPageSize)) == nullptr) continue;
+        for (const uint8_t byte : page) count += byte != 0xFF ? 1 : 0;
+    }
+    return count;
+}
+
 }  // namespace
 
 CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
@@ -59,6 +73,8 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         {CFirstSetDlg::IDD, [this](ui::CDialog& d) { Answer(d, ui::IDOK); }},
         {CSetCommDlg::IDD, [this](ui::CDialog& d) { AnswerSetBaudrate(d); }},
         {CPreEraseDlg::IDD, [this](ui::CDialog& d) { AnswerErase(d); }},
+        {CDownloadDlg::IDD, [this](ui::CDialog& d) { AnswerDownload(d); }},
+        {CPreWriteDlg::IDD, [this](ui::CDialog& d) { AnswerProgramNextArea(d); }},
         {CSetAddressDlg::IDD, [this](ui::CDialog& d) { AnswerInputAddress(d); }},
         {CStatesDlg::IDD, [this](ui::CDialog& d) { PrintStatus(d); }},
         {CVersionDlg::IDD, [this](ui::CDialog& d) { PrintVersion(d); }},
@@ -103,7 +119,10 @@ void CBatchRunner::AtSafePoint() {
     if (const int ending = CSignalStop::EndingSignal(); ending != 0 && !m_app.RateChanging()) Stop(ending);
     if (CSignalStop::Interrupts() == 1 && !m_cancelSent) {
         m_cancelSent = true;
-        m_backend.CancelProgressAtPump(0);  // the progress window's Cancel
+        // The progress window's Cancel, at this pump when called from one.
+        // Before the first pump of the run (a Ctrl-C while a dialog is
+        // answered) 0 would arm nothing: the next pump then.
+        m_backend.CancelProgressAtPump(m_backend.m_pumps == 0 ? 1 : 0);
     }
 }
 
@@ -158,6 +177,7 @@ bool CBatchRunner::AskOnTerminal(const std::string& question) {
 
 void CBatchRunner::OnMessage(const ui::MessageRecord& message) {
     Print(MessageLine(message));
+    ++m_messagesInAction;
     if (m_exitPressed) m_exitFailed = true;  // only the return to 9600 bps speaks after Exit
     if (ui::IsPushResetText(message.text)) {
         ++m_resetsInAction;
@@ -220,6 +240,16 @@ void CBatchRunner::AnswerSetBaudrate(ui::CDialog& dialog) {
 
 void CBatchRunner::AnswerErase(ui::CDialog& dialog) {
     Answer(dialog, m_options.yes || AskOnTerminal("Erase?") ? ui::IDOK : ui::IDCANCEL);
+}
+
+void CBatchRunner::AnswerDownload(ui::CDialog& dialog) {
+    Answer(dialog, m_options.yes || AskOnTerminal("Download?") ? ui::IDOK : ui::IDCANCEL);
+}
+
+void CBatchRunner::AnswerProgramNextArea(ui::CDialog& dialog) {
+    const std::string question = "Program next area. " + dialog.GetItemText(CPreWriteDlg::IDC_START) + " to " +
+                                 dialog.GetItemText(CPreWriteDlg::IDC_END) + "?";
+    Answer(dialog, m_options.yes || AskOnTerminal(question) ? ui::IDOK : ui::IDCANCEL);
 }
 
 void CBatchRunner::AnswerInputAddress(ui::CDialog& dialog) {
@@ -330,6 +360,7 @@ void CBatchRunner::PressNextButton(CPelicanDlg& mainWindow) {
         ReportAction(mainWindow.LastOutcome());
     }
     m_resetsInAction = 0;
+    m_messagesInAction = 0;
     ReportLink();
     if (!m_settingDone) {
         m_settingDone = true;
@@ -368,6 +399,20 @@ void CBatchRunner::ReportAction(Outcome outcome) {
         uint32_t end = 0;
         CCheckMemorryCmd::PageRange(m_rangeStart, m_rangeEnd, start, end);
         Report(CCheckMemorryCmd::AddressToHex(start) + "-" + CCheckMemorryCmd::AddressToHex(end) + " is blank");
+    }
+    // The boot loader answered with a second byte that means neither taken
+    // nor refused: the window program shows nothing then.
+    if (m_action == "download" && outcome == Outcome::Done && m_messagesInAction == 0)
+        Report("the board answered the download with neither \"completed\" nor \"not completed\"");
+    // Nor does a read check without a difference: say what was compared.
+    if (m_action == "read" && outcome == Outcome::Done) {
+        uint32_t start = 0;
+        uint32_t end = 0;
+        CCheckMemorryCmd::PageRange(m_rangeStart, m_rangeEnd, start, end);
+        const size_t compared = ComparedBytes(m_app.m_image, start, end);
+        Report(CCheckMemorryCmd::AddressToHex(start) + "-" + CCheckMemorryCmd::AddressToHex(end) +
+               " matches the file (" + std::to_string(compared) + " byte" + (compared == 1 ? "" : "s") +
+               " of data compared)");
     }
 }
 

@@ -54,6 +54,8 @@ private:
     void AnswerSelectProgram(ui::CDialog& dialog);
     void AnswerSetBaudrate(ui::CDialog& dialog);
     void AnswerErase(ui::CDialog& dialog);
+    void AnswerDownload(ui::CDialog& dialog);
+    void AnswerProgramNextArea(ui::CDialog& dialog);
     void AnswerInputAddress(ui::CDialog& dialog);
     void PrintStatus(ui::CDialog& dialog);
     void PrintVersion(ui::CDialog& dialog);
@@ -93,6 +95,7 @@ private:
     bool m_exitPressed = false;
     bool m_exitFailed = false;
     int m_resetsInAction = 0;
+    int m_messagesInAction = 0;  // message boxes the running action showed
     std::set<int> m_answered;  // showings already given their answer
     std::array<std::string, 7> m_idBytes;
 };

@@ -94,17 +94,14 @@ Outcome CCheckMemorryCmd::AskDownloadRange(uint32_t& start, uint32_t& end) {
 }
 
 Outcome CCheckMemorryCmd::AskRange(uint32_t& start, uint32_t& end, uint32_t limit) {
-    start = 0;
-    end = 0;
+    // Without data both stay 0, and the dialog keeps the texts confirmed
+    // last; with data (page 0 included) the end is never 0.
     Host().Image().GetUsedRange(start, end, limit);
     return InputAddressRange(start, end);
 }
 
 void CCheckMemorryCmd::GetImageRange(uint32_t& start, uint32_t& end) {
-    start = 0;
-    end = 0;
-    Host().Image().GetUsedRange(start, end);
-    if (start == 0) {
+    if (!Host().Image().GetUsedRange(start, end)) {
         start = kDefaultStart;
         end = kDefaultEnd;
     }
@@ -115,7 +112,8 @@ void CCheckMemorryCmd::GetImageRange(uint32_t& start, uint32_t& end) {
 Outcome CCheckMemorryCmd::InputAddressRange(uint32_t& start, uint32_t& end) {
     CSetAddressDlg dlg;
     // A loaded image proposes its own range; without one the texts the user
-    // confirmed last stand.
+    // confirmed last stand. The end of a range with data is never 0, even
+    // when the data lie in page 0 only.
     if (start != 0 || end != 0) {
         dlg.m_startText = AddressToHex(start);
         dlg.m_endText = AddressToHex(end);

@@ -55,7 +55,7 @@ protected:
     // with a message, for an address past the 24-bit address space.
     Outcome AskAddressRange(uint32_t& start, uint32_t& end);
     // The same, proposing only the image's pages below 0x2C00 (the boot
-    // loader's download area).
+    // loader's download area), from address 0 when page 0 holds data.
     Outcome AskDownloadRange(uint32_t& start, uint32_t& end);
     // The image's range without a dialog; 0C0000 to 0FFFFF when it is empty.
     void GetImageRange(uint32_t& start, uint32_t& end);

@@ -95,15 +95,20 @@ const CLineImage* CMotFile::GetPage(uint8_t* buffer, uint32_t index) const {
     return page;
 }
 
-void CMotFile::GetUsedRange(uint32_t& start, uint32_t& end, uint32_t limit) const {
+bool CMotFile::GetUsedRange(uint32_t& start, uint32_t& end, uint32_t limit) const {
     start = 0;
     end = 0;
+    bool found = false;
     for (uint32_t index = 0; index < kPageCount && index * kPageSize < limit; ++index) {
         if (!m_pages[index]) continue;
         const uint32_t first = index * kPageSize;
-        if (start == 0) start = first;
+        // Whether a page was seen is kept apart from the address: page 0
+        // starts at 0 too.
+        if (!found) start = first;
+        found = true;
         end = first + kPageSize - 1;
     }
+    return found;
 }
 
 int CMotFile::Load(const std::string& path) {

@@ -51,12 +51,12 @@ public:
     // leaves the buffer untouched.
     const CLineImage* GetPage(uint8_t* buffer, uint32_t index) const;
 
-    // The used range over the pages whose first address lies below limit.
-    // Both start at 0; for each present page in ascending order, start takes
-    // the page's first address while it is still 0 and end takes the page's
-    // last address. A start of 0 therefore means "no data": a page 0 never
-    // becomes the start.
-    void GetUsedRange(uint32_t& start, uint32_t& end, uint32_t limit = kAddressLimit) const;
+    // The used range over the pages whose first address lies below limit:
+    // start is the first address of the lowest present page, end the last
+    // address of the highest. True when a page was found; false leaves both
+    // at 0. Page 0 is a page like any other: data only there give 000000 to
+    // 0000FF, so a start of 0 does not by itself mean "no data".
+    bool GetUsedRange(uint32_t& start, uint32_t& end, uint32_t limit = kAddressLimit) const;
 
     // Deletes every page and empties every slot.
     void RemoveAll();

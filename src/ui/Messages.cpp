@@ -40,6 +40,12 @@ const std::map<int, std::string>& Table() {
         {IDS_CHECKSUM_ERROR, "Checksum error in line "},
 
         {IDS_ADDRESS_TOO_LARGE, "Too large address.\nThe highest address is FFFFFF."},
+
+        {IDS_TOO_HIGH_END, "Too higher end address(0x2A00)"},
+        {IDS_STOP_DOWNLOADING, "Stop downloading."},
+        {IDS_DOWNLOAD_NOT_COMPLETED, "Download not completed.\nPlease retry Download."},
+        {IDS_DOWNLOAD_COMPLETED, "Download Completed."},
+        {IDS_DOWNLOAD_TOO_LARGE, "Too large range to download.\nThe largest is FF00 bytes (255 pages)."},
     };
     return table;
 }

@@ -46,6 +46,13 @@ enum StringId : int {
 
     // Address texts past the 24-bit address space.
     IDS_ADDRESS_TOO_LARGE = 2301,
+
+    // Download of a boot program.
+    IDS_TOO_HIGH_END = 2401,            // "Too higher end address(0x2A00)"
+    IDS_STOP_DOWNLOADING,
+    IDS_DOWNLOAD_NOT_COMPLETED,
+    IDS_DOWNLOAD_COMPLETED,
+    IDS_DOWNLOAD_TOO_LARGE,             // a size the 16-bit header cannot carry
 };
 
 // The text of an id; empty for an id the table does not hold.

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/SRecordText.h"
 #include "support/TempDir.h"
 
 namespace pelican::test {
@@ -132,6 +133,37 @@ TEST(Batch, EraseThenBlankCheckAndANotBlankByte) {
         Pelican(dir, {"-p", sim.Path(), "-f", dir.File("prog.mot"), "-y", "erase", "blank", "-r", "C0000-C01FF"});
     EXPECT_EQ(after.status, 0);
     EXPECT_EQ(after.out, "information: Erase OK.\n");
+}
+
+TEST(Batch, BootProgramDownloadOnTheBootLoaderTarget) {
+    CTempDir dir;
+    // Two pages from 0000: the header frame, one more page, and the answer.
+    dir.Write("boot.btp", "S1130000000102030405060708090A0B0C0D0E0F74\nS11301F0F0F1F2F3F4F5F6F7F8F9FAFBFCFDFEFF83\n");
+    CSimProcess sim({"--type", "w", "--no-id-check"});
+    ASSERT_FALSE(sim.Path().empty());
+    Result result = Pelican(dir, {"-p", sim.Path(), "-t", "boot", "-f", dir.File("boot.btp"), "-y", "download"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, "none: Download Completed.\n");
+}
+
+TEST(Batch, RoundTripEprOfA16KiBFileThenReadAt115200) {
+    CTempDir dir;
+    // No FF in the data: the read check compares every byte of the range.
+    dir.Write("prog.mot", SRecordText(0x0C0000, PatternBytes(0x4000)));
+    dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
+    CSimProcess sim({"--erase-ms", "300"});
+    ASSERT_FALSE(sim.Path().empty());
+    const std::vector<std::string> common = {"-p", sim.Path(), "-f", dir.File("prog.mot"), "-b", "115200"};
+    std::vector<std::string> epr = common;
+    epr.insert(epr.end(), {"-y", "epr"});
+    const Result programmed = Pelican(dir, epr);
+    EXPECT_EQ(programmed.status, 0);
+    EXPECT_EQ(programmed.out, "information: Program OK.\n");
+    std::vector<std::string> read = common;
+    read.insert(read.end(), {"read", "-r", "C0000-C3FFF"});
+    const Result verified = Pelican(dir, read);
+    EXPECT_EQ(verified.status, 0);
+    EXPECT_EQ(verified.out, "");
 }
 
 TEST(Batch, UsageErrors) {

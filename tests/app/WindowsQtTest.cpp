@@ -17,7 +17,9 @@
 #include "app/PelicanApp.h"
 #include "app/PelicanDlg.h"
 #include "app/S_PrgDlg.h"
+#include "commands/DownloadDlg.h"
 #include "commands/PreEraseDlg.h"
+#include "commands/PreWriteDlg.h"
 #include "commands/SetAddressDlg.h"
 #include "commands/StatesDlg.h"
 #include "commands/VersionDlg.h"
@@ -95,9 +97,11 @@ TEST(PelicanWindows, EveryTemplateBuildsAtDialogUnits) {
     CPreEraseDlg preErase;
     CAboutDlg about;
     CSetAddressDlg inputAddress;
+    CDownloadDlg download;
+    CPreWriteDlg preWrite;
     for (ui::CDialog* dialog : std::initializer_list<ui::CDialog*>{&main, &states, &version, &setComm, &select,
                                                                    &firstSet, &idCheck, &fileSelect, &preErase,
-                                                                   &about, &inputAddress})
+                                                                   &about, &inputAddress, &download, &preWrite})
         ExpectAtDialogUnits(*dialog);
 }
 
@@ -139,6 +143,11 @@ TEST(PelicanWindows, Snapshots) {
     EXPECT_TRUE(ui::RenderDialogToPng(about, out + "/about.png"));
     CSetAddressDlg inputAddress;
     EXPECT_TRUE(ui::RenderDialogToPng(inputAddress, out + "/input-address.png"));
+    CDownloadDlg download;
+    EXPECT_TRUE(ui::RenderDialogToPng(download, out + "/download.png"));
+    CPreWriteDlg preWrite;
+    preWrite.SetRange("0C0000", "0C3FFF");
+    EXPECT_TRUE(ui::RenderDialogToPng(preWrite, out + "/program-next-area.png"));
     // The progress window as a blank check shows it, a third of the way.
     ui::CQtBackend qt;
     ui::SetBackend(&qt);

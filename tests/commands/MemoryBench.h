@@ -2,11 +2,14 @@
 // The application at its main window on a board that has passed the ID
 // check: the test's presses, then Exit. Records the bytes the board took
 // from the first press on, when each message came, and the bar's moves.
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "app/AppBench.h"
 #include "commands/SetAddressDlg.h"
+#include "support/SRecordText.h"
+#include "ui/Messages.h"
 
 namespace pelican::test {
 
@@ -20,17 +23,67 @@ inline Bytes PageRead(uint32_t address) {
     return {0xFF, static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address >> 16)};
 }
 
+// A Page program frame: 41, middle and high address bytes, the page (FF
+// where bytes gives nothing; bytes start at the page's first address).
+inline Bytes PageProgram(uint32_t address, const Bytes& bytes = {}) {
+    Bytes frame = {0x41, static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address >> 16)};
+    frame.resize(3 + 256, 0xFF);
+    std::copy(bytes.begin(), bytes.end(), frame.begin() + 3);
+    return frame;
+}
+
+inline std::string S2(uint32_t address, const Bytes& data) {
+    return S2Record(address, data.data(), data.size());
+}
+
 class CMemoryBench : public CAppBench {
 public:
     explicit CMemoryBench(sim::BoardConfig config = sim::BoardConfig{}) : CAppBench(std::move(config)) {
         CSetAddressDlg::ForgetTexts();
-        m_ui.m_onMessage = [this](const ui::MessageRecord&) { m_messageTimes.push_back(m_sim.Clock().NowMs()); };
-        m_ui.m_onProgress = [this](const std::string&, int, int high, int pos, int) { m_bar.push_back({high, pos}); };
+        m_ui.m_onMessage = [this](const ui::MessageRecord& message) {
+            m_messageTimes.push_back(m_sim.Clock().NowMs());
+            // The user resets the board as told.
+            if (m_resetOnPushReset && ui::IsPushResetText(message.text)) m_sim.Board().Reset();
+        };
+        m_ui.m_onProgress = [this](const std::string& title, int, int high, int pos, int) {
+            m_bar.push_back({high, pos});
+            if (m_titles.empty() || m_titles.back() != title) m_titles.push_back(title);
+            if (m_onBar) m_onBar(title);
+        };
+    }
+
+    // The image as the ID Check dialog would have loaded it.
+    void LoadImage(const std::string& records) {
+        m_dir.Write("image.mot", records + "S804000000FB\n");
+        m_app->m_image.Load(m_dir.File("image.mot"));
+    }
+
+    // A memory button that asks "Input Address", with the texts typed there.
+    Bytes Ranged(int button, const std::string& start, const std::string& end,
+                 const std::function<void()>& more = [] {}) {
+        return Press([&] {
+            m_ui.Press(CPelicanDlg::IDD, button);
+            m_ui.SetText(CSetAddressDlg::IDD, CSetAddressDlg::IDC_START, start);
+            m_ui.SetText(CSetAddressDlg::IDD, CSetAddressDlg::IDC_END, end);
+            m_ui.Press(CSetAddressDlg::IDD, ui::IDOK);
+            more();
+        });
+    }
+
+    // The frames the board took with this first byte since the press.
+    size_t Count(uint8_t code) {
+        size_t count = 0;
+        for (const auto& frame : m_sim.Board().Frames()) count += frame.bytes.at(0) == code ? 1 : 0;
+        return count;
     }
 
     Bytes Press(const std::function<void()>& presses) {
         m_sim.PassId();
-        SelectProgram();
+        SelectProgram("COM1", m_target);
+        if (!m_selectFile.empty()) {
+            m_ui.SetText(CSelectDlg::IDD, CSelectDlg::IDC_FILEPATH, m_selectFile);
+            m_ui.Press(CSelectDlg::IDD, ui::IDOK);
+        }
         Run([&] {
             m_sim.ClearReceived();
             m_ui.ClearRecords();
@@ -51,6 +104,14 @@ public:
         });
     }
 
+    // The target chosen in "Select Program" (1: the Orca/W boot loader), and
+    // the file its File Select dialog takes at start-up.
+    int m_target = 0;
+    std::string m_selectFile;
+
+    bool m_resetOnPushReset = false;
+    std::function<void(const std::string& title)> m_onBar;  // at every bar move
+    std::vector<std::string> m_titles;  // of the progress windows, in order
     std::vector<uint64_t> m_messageTimes;
     std::vector<std::pair<int, int>> m_bar;  // upper end and position of each move
     uint64_t m_pressedAt = 0;

@@ -268,30 +268,34 @@ TEST_F(LoaderTest, RecordsReachingPastTheTopAddressAreRefused) {
     }
 }
 
-TEST_F(LoaderTest, UsedRangeIgnoresPageZeroAsAStartAndCanBeLimited) {
-    LoadText(Record(1, 0x0010, {1}) + "\n");
+TEST_F(LoaderTest, UsedRangeCountsPageZeroAndCanBeLimited) {
     uint32_t start = 1, end = 1;
-    m_image.GetUsedRange(start, end);
+    EXPECT_FALSE(m_image.GetUsedRange(start, end));  // nothing loaded
+    EXPECT_EQ(start, 0u);
+    EXPECT_EQ(end, 0u);
+
+    LoadText(Record(1, 0x0010, {1}) + "\n");
+    EXPECT_TRUE(m_image.GetUsedRange(start, end));
     EXPECT_EQ(start, 0u);
     EXPECT_EQ(end, 0xFFu);
 
     LoadText(Record(1, 0x0010, {1}) + "\n" + Record(2, 0x0C0000, {2}) + "\n" + Record(1, 0x2B80, {3}) + "\n" +
              Record(2, 0x0FFF00, {4}) + "\n");
-    m_image.GetUsedRange(start, end);
-    EXPECT_EQ(start, 0x002B00u);
+    EXPECT_TRUE(m_image.GetUsedRange(start, end));
+    EXPECT_EQ(start, 0u);
     EXPECT_EQ(end, 0x0FFFFFu);
     // Only the pages that start below a limit (a boot program's area).
-    m_image.GetUsedRange(start, end, 0x2C00);
+    EXPECT_TRUE(m_image.GetUsedRange(start, end, 0x2C00));
+    EXPECT_EQ(start, 0u);
+    EXPECT_EQ(end, 0x002BFFu);
+
+    LoadText(Record(2, 0x0C0000, {2}) + "\n" + Record(1, 0x2B80, {3}) + "\n");
+    EXPECT_TRUE(m_image.GetUsedRange(start, end, 0x2C00));
     EXPECT_EQ(start, 0x002B00u);
     EXPECT_EQ(end, 0x002BFFu);
-    m_image.GetUsedRange(start, end, 0x2B00);
+    EXPECT_FALSE(m_image.GetUsedRange(start, end, 0x2B00));
     EXPECT_EQ(start, 0u);
-    EXPECT_EQ(end, 0xFFu);
-
-    LoadText(Record(1, 0x0010, {1}) + "\n" + Record(2, 0x0C0000, {2}) + "\n");
-    m_image.GetUsedRange(start, end);
-    EXPECT_EQ(start, 0x0C0000u);
-    EXPECT_EQ(end, 0x0C00FFu);
+    EXPECT_EQ(end, 0u);
 }
 
 TEST_F(LoaderTest, ASecondFileReplacesTheFirst) {

@@ -1,0 +1,40 @@
+#include "commands/BPRCmd.h"
+
+#include "commands/BlankCmd.h"
+#include "commands/ProgramCmd.h"
+#include "commands/ReadCmd.h"
+#include "ui/Messages.h"
+
+namespace pelican {
+
+Outcome CBPRCmd::Run() {
+    uint32_t start = 0;
+    uint32_t end = 0;
+    if (const Outcome asked = AskAddressRange(start, end); asked != Outcome::Done) return asked;
+    uint32_t interval = 0;
+    if (!GetProgramInterval(interval)) return Outcome::Refused;
+    if (!IsRangeValid(start, end)) {
+        ui::MessageBox(ui::IDS_TOO_SMALL_START, ui::Icon::Exclamation);
+        return Outcome::Refused;
+    }
+    // Programming only clears bits: a range that is not blank cannot take
+    // the file, so nothing is sent to it.
+    if (const Outcome blank = CBlankCmd(Host()).CheckBlank(start, end); blank != Outcome::Done) return blank;
+
+    CProgramCmd program(Host());
+    if (!program.ConfirmRange(start, end)) return Outcome::Cancelled;
+    const Outcome programmed = program.ProgramPages(start, end, interval);
+    if (programmed == Outcome::Cancelled) {
+        ui::MessageBox(ui::IDS_STOP_PROGRAMMING, ui::Icon::Information);
+        return Outcome::Cancelled;
+    }
+    // A failed page ends only the program phase: the read-back shows where
+    // the flash differs, and the last status read reports the failure.
+    // Every byte is compared, so that a byte the range held before (blank
+    // as it was checked) where the file has none shows as well.
+    const Outcome verified = CReadCmd(Host()).ComparePages(start, end, CReadCmd::Compare::EveryByte);
+    if (verified == Outcome::Failed || verified == Outcome::LinkLost) return verified;
+    return program.ReportFinalStatus(programmed != Outcome::Done ? programmed : verified);
+}
+
+}  // namespace pelican

@@ -1,0 +1,122 @@
+#include "commands/DownloadCmd.h"
+
+#include "commands/DownloadDlg.h"
+#include "link/Exchange.h"
+#include "ui/Messages.h"
+
+namespace pelican {
+namespace {
+
+// The second byte of the boot loader's answer.
+constexpr uint8_t kTaken = 0x00;
+constexpr uint8_t kNotTaken = 0x01;
+
+}  // namespace
+
+Outcome CDownloadCmd::Run() {
+    const bool bootLoader = Host().Target() == 1;
+    uint32_t start = 0;
+    uint32_t end = 0;
+    // The boot loader proposes only what lies in its download area.
+    const Outcome asked = bootLoader ? AskDownloadRange(start, end) : AskAddressRange(start, end);
+    if (asked != Outcome::Done) return asked;
+    uint32_t interval = 0;
+    if (!GetProgramInterval(interval)) return Outcome::Refused;
+    if (!CheckRange(start, end, bootLoader)) return Outcome::Refused;
+    CDownloadDlg confirm;
+    if (confirm.DoModal() != ui::IDOK) {
+        ui::MessageBox(ui::IDS_STOP_DOWNLOADING, ui::Icon::None);
+        return Outcome::Cancelled;
+    }
+
+    CSerialComm& port = Host().Port();
+    const uint32_t size = end - start + 1;
+    const uint8_t checksum = Checksum(start, end);
+    uint8_t page[kPageSize];
+    PagePhase phase;
+    phase.title = "Download";
+    phase.message = "Downloading.";
+    phase.work = [&](uint32_t address) -> PageStep {
+        DownloadPage(page, address);
+        // The header travels in front of the first page, in the same frame.
+        const protocol::Frame frame =
+            address == start ? protocol::DownloadFirstFrame(size, checksum, page) : protocol::Frame(page, page + kPageSize);
+        // A frame that did not go out whole leaves the device with a transfer
+        // it cannot complete.
+        if (SendFrame(port, frame) != static_cast<int>(frame.size())) return Outcome::Failed;
+        return kNextPage;
+    };
+    // The boot loader stores each page before it takes the next one; the
+    // pause follows the last page too, before its answer is awaited.
+    phase.tail = [&](uint32_t) -> PageStep {
+        Pause(port, interval);
+        return kNextPage;
+    };
+    const Outcome sent = RunPageLoop(start, end, phase);
+    if (sent == Outcome::Cancelled) {
+        // The transfer is cut short: no answer is coming.
+        ui::MessageBox(ui::IDS_STOP_DOWNLOADING, ui::Icon::Information);
+        return Outcome::Cancelled;
+    }
+    if (sent != Outcome::Done) {
+        ui::MessageBox(ui::IDS_DOWNLOAD_NOT_COMPLETED, ui::Icon::Exclamation);
+        return Outcome::Failed;
+    }
+    if (!bootLoader) {
+        // The internal-flash target answers nothing to a download.
+        ui::MessageBox(ui::IDS_DOWNLOAD_COMPLETED, ui::Icon::None);
+        return Outcome::Done;
+    }
+    return TakeAnswer(port);
+}
+
+bool CDownloadCmd::CheckRange(uint32_t start, uint32_t end, bool bootLoader) {
+    if (!IsRangeValid(start, end)) {
+        ui::MessageBox(ui::IDS_TOO_SMALL_START, ui::Icon::Exclamation);
+        return false;
+    }
+    if (bootLoader && end >= kBootLoaderEnd) {
+        ui::MessageBox(ui::IDS_TOO_HIGH_END, ui::Icon::Exclamation);
+        return false;
+    }
+    // The header would carry only the low 16 bits of a larger size (0 for
+    // 64 KiB), and the device would take a transfer other than the one
+    // that follows.
+    if (end - start + 1 > kLargestSize) {
+        ui::MessageBox(ui::IDS_DOWNLOAD_TOO_LARGE, ui::Icon::Exclamation);
+        return false;
+    }
+    return true;
+}
+
+uint8_t CDownloadCmd::Checksum(uint32_t start, uint32_t end) {
+    uint8_t sum = 0;
+    uint8_t page[kPageSize];
+    for (uint64_t address = start; address < end; address += kPageSize) {
+        DownloadPage(page, static_cast<uint32_t>(address));
+        sum = static_cast<uint8_t>(sum + protocol::DownloadChecksum(page, kPageSize));
+    }
+    return sum;
+}
+
+void CDownloadCmd::DownloadPage(uint8_t* buffer, uint32_t address) {
+    // Unlike a programmed page (FF, the erased state), a downloaded page
+    // without data goes out as 00.
+    FillZeroBuffer(buffer);
+    Host().Image().GetPage(buffer, address / kPageSize);
+}
+
+Outcome CDownloadCmd::TakeAnswer(CSerialComm& port) {
+    // Its first byte means nothing to the tool; the second tells whether
+    // the device took the program. A missing or damaged answer is not a
+    // link failure to recover from: the device may still be storing.
+    uint8_t answer[protocol::kDownloadReplyLength];
+    if (port.Read(answer, sizeof answer) != ReadResult::Ok || answer[1] == kNotTaken) {
+        ui::MessageBox(ui::IDS_DOWNLOAD_NOT_COMPLETED, ui::Icon::Exclamation);
+        return Outcome::Failed;
+    }
+    if (answer[1] == kTaken) ui::MessageBox(ui::IDS_DOWNLOAD_COMPLETED, ui::Icon::None);
+    return Outcome::Done;
+}
+
+}  // namespace pelican

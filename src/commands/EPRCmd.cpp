@@ -1,0 +1,45 @@
+#include "commands/EPRCmd.h"
+
+#include "commands/EraseCmd.h"
+#include "commands/ProgramCmd.h"
+#include "commands/ReadCmd.h"
+#include "ui/Messages.h"
+
+namespace pelican {
+
+Outcome CEPRCmd::Run() {
+    const Outcome erased = CEraseCmd(Host()).EraseAll();
+    if (erased != Outcome::Done) {
+        ui::MessageBox(ui::IDS_ERASE_ERROR, ui::Icon::Stop);
+        return erased;
+    }
+    uint32_t start = 0;
+    uint32_t end = 0;
+    GetImageRange(start, end);
+    uint32_t interval = 0;
+    if (!GetProgramInterval(interval)) return Outcome::Refused;
+    if (!IsRangeValid(start, end)) {
+        ui::MessageBox(ui::IDS_TOO_SMALL_START, ui::Icon::Exclamation);
+        return Outcome::Refused;
+    }
+
+    CProgramCmd program(Host());
+    const Outcome programmed = program.ProgramPages(start, end, interval);
+    if (programmed == Outcome::Cancelled) {
+        ui::MessageBox(ui::IDS_STOP_PROGRAMMING, ui::Icon::Information);
+        return Outcome::Cancelled;
+    }
+    // The flash was erased just before: a page that did not take its data
+    // ends the run at once.
+    if (programmed != Outcome::Done) {
+        ui::MessageBox(ui::IDS_PROGRAM_ERROR, ui::Icon::Stop);
+        return programmed;
+    }
+
+    const Outcome verified = CReadCmd(Host()).ComparePages(start, end, CReadCmd::Compare::FileData);
+    if (verified == Outcome::Failed || verified == Outcome::LinkLost) return verified;
+    // A stopped read-back still tells how the programming went.
+    return program.ReportFinalStatus(verified);
+}
+
+}  // namespace pelican

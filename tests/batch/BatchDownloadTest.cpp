@@ -1,0 +1,83 @@
+// "download" in batch mode on the boot-loader target, in process against the
+// simulated board: what is printed, what standard error says, how it exits.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+
+#include "image/LoaderFixture.h"
+#include "support/BatchBench.h"
+
+namespace pelican::test {
+namespace {
+
+sim::BoardConfig BootBoard() {
+    sim::BoardConfig config;
+    config.type = sim::DeviceType::OrcaW;
+    config.requireId = false;
+    return config;
+}
+
+// The boot-loader target with a two-page boot program from 0000.
+std::vector<std::string> WithBootProgram(CBatchBench& bench, std::vector<std::string> args) {
+    bench.m_dir.Write("boot.btp", Record(1, 0x0000, Seq(32, 1)) + "\n" + Record(1, 0x01E0, Seq(32, 9)) + "\n");
+    args.insert(args.begin(), {"-t", "boot", "-f", bench.m_dir.File("boot.btp")});
+    return args;
+}
+
+TEST(BatchDownload, ActionsOutputAndExitStatus) {
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        int answer;  // the second byte of the boot loader's answer; -1 as it comes
+        int status;
+        std::string out;
+        std::string err;  // a line standard error must hold
+    } cases[] = {
+        {"with -y", {"-y", "download"}, -1, 0, "none: Download Completed.\n", ""},
+        {"without -y Download? is cancelled", {"download"}, -1, 1, "none: Stop downloading.\n", ""},
+        {"end 2A00", {"-y", "download", "-r", "0-2A00"}, -1, 1,
+         "exclamation: Too higher end address(0x2A00)\n", ""},
+        {"not taken", {"-y", "download"}, 0x01, 1, "exclamation: Download not completed. Please retry Download.\n",
+         ""},
+        {"an answer that is neither", {"-y", "download"}, 0x02, 0, "",
+         "the board answered the download with neither \"completed\" nor \"not completed\"\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::BoardConfig config = BootBoard();
+        if (c.answer >= 0) {
+            config.faults.wrongReply = {0xFA, 1};
+            config.faults.wrongIndex = 1;
+            config.faults.wrongValue = static_cast<uint8_t>(c.answer);
+        }
+        CBatchBench bench(config);
+        EXPECT_EQ(bench.Run(WithBootProgram(bench, c.args)), c.status);
+        EXPECT_EQ(bench.m_out, c.out);
+        EXPECT_NE(bench.m_err.find(c.err), std::string::npos) << bench.m_err;
+        EXPECT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
+    }
+}
+
+TEST(BatchDownload, CtrlCCutsTheTransferAndEndsWith130) {
+    CBatchBench bench(BootBoard());
+    // Ctrl-C arrives with the main window's probe before the download: the
+    // first page goes out, then the transfer stops.
+    size_t statusReads = 0;
+    bench.m_sim.Board().SetFrameObserver([&](const sim::SimFrame& frame) {
+        if (frame.bytes[0] == 0x70 && ++statusReads == 2) ::raise(SIGINT);
+    });
+    EXPECT_EQ(bench.Run(WithBootProgram(bench, {"-y", "download"})), 130);
+    // What follows depends on the board: this one still takes the return
+    // to 9600 bps as program bytes.
+    EXPECT_EQ(bench.m_out.rfind("information: Stop downloading.\n", 0), 0u) << bench.m_out;
+    // One frame: the header and the first page, no answer awaited.
+    const Bytes received = bench.m_sim.Board().ReceivedBytes();
+    const auto download = std::find(received.begin(), received.end(), 0xFA);
+    ASSERT_NE(download, received.end());
+    EXPECT_GE(received.end() - download, 260);
+    EXPECT_LT(received.end() - download, 260 + 256);
+}
+
+}  // namespace
+}  // namespace pelican::test
