@@ -10,15 +10,15 @@
 #include "image/IdFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size > pelican::CIdFile::kMaxFileSize) return 0;  // refused as too large, by design
     const std::string& path = pelican::fuzz::WriteInputFile(data, size, ".id");
 
-    bool opened = false;
-    pelican::CIdFile::NamesOrcaW(path, opened);
-    if (!opened) std::abort();
+    bool orcaW = false;
+    if (pelican::CIdFile::NamesOrcaW(path, orcaW) != pelican::FileError::None) std::abort();
     for (int type : {0, 1}) {
         pelican::CIdFile::Fields fields;
         fields.fill("untouched");
-        if (!pelican::CIdFile::Fill(path, type, fields)) std::abort();
+        if (pelican::CIdFile::Fill(path, type, fields) != pelican::FileError::None) std::abort();
         for (const auto& field : fields) {
             if (field != "untouched" && field.size() != 2) std::abort();
         }

@@ -51,7 +51,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int result = image.Load(path);
     if (result != 0 && result != 1) std::abort();
     if (backend.m_messages.size() > 1) std::abort();
-    if (image.FileErrorShown()) std::abort();
+    // The file always opens; a damaged record refuses it whole, with nothing kept.
+    const pelican::LoadOutcome outcome = image.Read(path);
+    if (outcome.result != result || outcome.refusal == pelican::LoadRefusal::FileError) std::abort();
+    if (outcome.refusal == pelican::LoadRefusal::BadChecksum && image.PageCount() != 0) std::abort();
     if (image.PageCount() > pelican::CMotFile::kPageCount) std::abort();
 
     // The same bytes through tiny read blocks give the same lines.

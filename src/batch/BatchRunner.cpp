@@ -3,7 +3,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
@@ -14,6 +13,7 @@
 #include "app/PelicanApp.h"
 #include "app/PelicanDlg.h"
 #include "app/S_PrgDlg.h"
+#include "batch/SignalStop.h"
 #include "commands/CheckMemorryCmd.h"
 #include "commands/DownloadDlg.h"
 #include "commands/PreEraseDlg.h"
@@ -23,19 +23,13 @@
 #include "commands/VersionDlg.h"
 #include "image/IDCheckDlg.h"
 #include "image/SelectDlg.h"
+#include "link/PortOpenError.h"
 #include "link/SetCommDlg.h"
+#include "sys/Text.h"
 #include "ui/Messages.h"
 
 namespace pelican {
 namespace {
-
-// Ctrl-C: the first cancels the running page loop (or stops pressing further
-// buttons); the second ends the program after the link is back at 9600 bps.
-std::atomic<int> g_interrupts{0};
-
-void OnInterrupt(int) {
-    g_interrupts.fetch_add(1);
-}
 
 const std::map<std::string, int>& ActionButtons() {
     static const std::map<std::string, int> buttons = {
@@ -90,7 +84,7 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     };
     m_backend.m_onIdle = [this](ui::CDialog& dialog) { OnIdle(dialog); };
     m_backend.m_onMessage = [this](const ui::MessageRecord& message) { OnMessage(message); };
-    m_backend.m_onPump = [this] { CheckInterrupt(); };
+    m_backend.m_onPump = [this] { AtSafePoint(); };
     m_showProgress = ::isatty(STDERR_FILENO) != 0;
     m_report = [](const std::string& text) { std::cerr << "pelican: " << text << '\n'; };
     m_backend.m_onProgress = [this](const std::string& title, int low, int high, int pos, int moves) {
@@ -118,21 +112,36 @@ std::string CBatchRunner::ProgressLine(const std::string& title, int low, int hi
     return title + " [" + bar + tail;
 }
 
-void CBatchRunner::CheckInterrupt() {
-    const int interrupts = g_interrupts.load();
-    if (interrupts >= 2) {
-        std::cerr << "\nInterrupted: returning the link to 9600 bps.\n";
-        m_app.SetLink9600(m_app.m_port);
-        m_app.m_port.Close();
-        std::_Exit(130);
-    }
-    if (interrupts == 1 && !m_cancelSent) {
+void CBatchRunner::AtSafePoint() {
+    if (m_stopping) return;
+    // In the middle of a baud-rate change the two ends may be at different
+    // rates; the return to 9600 bps starts once they agree again.
+    if (const int ending = CSignalStop::EndingSignal(); ending != 0 && !m_app.RateChanging()) Stop(ending);
+    if (CSignalStop::Interrupts() == 1 && !m_cancelSent) {
         m_cancelSent = true;
         // The progress window's Cancel, at this pump when called from one.
         // Before the first pump of the run (a Ctrl-C while a dialog is
         // answered) 0 would arm nothing: the next pump then.
         m_backend.CancelProgressAtPump(m_backend.m_pumps == 0 ? 1 : 0);
     }
+}
+
+void CBatchRunner::Stop(int signal) {
+    m_stopping = true;
+    Report(std::string(CSignalStop::Name(signal)) + ": returning the link to 9600 bps");
+    // A board left at a higher rate cannot be reached by the next run, which
+    // starts at 9600 bps. Outside a rate change both ends are at the port's
+    // rate, so a link at 9600 already needs no exchange.
+    CSerialCommState state;
+    const bool open = m_app.m_port.IsOpen() != 0;
+    if (open && m_app.m_port.GetState(state) && state.m_baudRate != 9600) {
+        m_exitPressed = true;  // from here on a message means the board did not confirm
+        m_app.SetLink9600(m_app.m_port);
+    }
+    m_app.m_port.Close();
+    if (open) Report(m_exitFailed ? "the board did not confirm 9600 bps; port closed" : "link at 9600 bps; port closed");
+    std::cout << std::flush;
+    std::_Exit(kExitSignalBase + signal);
 }
 
 CBatchRunner::~CBatchRunner() {
@@ -153,6 +162,9 @@ void CBatchRunner::Print(const std::string& line) {
     } else {
         std::cout << line << '\n' << std::flush;
     }
+    // Standard output closed under the program (a reader such as head that
+    // has seen enough) raises SIGPIPE on this write: act on it now.
+    AtSafePoint();
 }
 
 bool CBatchRunner::AskOnTerminal(const std::string& question) {
@@ -183,11 +195,15 @@ void CBatchRunner::Answer(ui::CDialog& dialog, int button) {
 }
 
 void CBatchRunner::OnIdle(ui::CDialog& dialog) {
-    CheckInterrupt();
+    AtSafePoint();
     const int id = dialog.Template().id;
+    const int showing = m_backend.CurrentShowing();
+    if (id == CIDCheckDlg::IDD && showing == m_referShowing) {
+        FinishIdCheck(dialog);
+        return;
+    }
     // A dialog that refused its input and stays open gets Cancel, never a
     // second try; what was asked of it did not happen.
-    const int showing = m_backend.CurrentShowing();
     if (id != CPelicanDlg::IDD && !m_answered.insert(showing).second) {
         m_failed = true;
         Answer(dialog, ui::IDCANCEL);
@@ -266,7 +282,9 @@ void CBatchRunner::PrintStatus(ui::CDialog& dialog) {
 }
 
 void CBatchRunner::PrintVersion(ui::CDialog& dialog) {
-    Print("Version: " + dialog.GetItemText(CVersionDlg::IDC_VERSION));
+    // The device's bytes as they came, but never a control character that
+    // could clear the terminal or start a line of its own.
+    Print("Version: " + EscapeForTerminal(static_cast<CVersionDlg&>(dialog).m_strVersion));
     Answer(dialog, ui::IDOK);
 }
 
@@ -287,14 +305,31 @@ void CBatchRunner::AnswerIdCheck(ui::CDialog& dialog) {
         return;
     }
     if (m_options.id.empty()) {
-        // As a user would: "Refer..." loads the file and reads its ".id" file.
+        // As a user would: "Refer..." loads the file and reads its ".id" file;
+        // OK follows once it is seen how that went.
         m_backend.FileOpenAnswer(m_options.file);
         m_backend.Press(id, CIDCheckDlg::IDC_REFER);
-    } else {
-        m_backend.SetText(id, CIDCheckDlg::IDC_FILEPATH, m_options.file);
-        for (size_t i = 0; i < 7; ++i)
-            m_backend.SetText(id, CIDCheckDlg::IDC_ID1 + static_cast<int>(i), m_idBytes[i]);
+        m_referShowing = m_backend.CurrentShowing();
+        return;
     }
+    m_backend.SetText(id, CIDCheckDlg::IDC_FILEPATH, m_options.file);
+    for (size_t i = 0; i < 7; ++i) m_backend.SetText(id, CIDCheckDlg::IDC_ID1 + static_cast<int>(i), m_idBytes[i]);
+    PressIdCheckOk(id);
+}
+
+void CBatchRunner::FinishIdCheck(ui::CDialog& dialog) {
+    m_referShowing = 0;
+    // A file that could not be used at all has been told about; OK would
+    // only load it again to be told once more.
+    if (m_app.m_image.FileErrorShown()) {
+        m_failed = true;
+        Answer(dialog, ui::IDCANCEL);
+        return;
+    }
+    PressIdCheckOk(dialog.Template().id);
+}
+
+void CBatchRunner::PressIdCheckOk(int id) {
     if (m_options.mcu == "sp") m_backend.SetCheck(id, CIDCheckDlg::IDC_ORCA_SP);
     if (m_options.mcu == "w") m_backend.SetCheck(id, CIDCheckDlg::IDC_ORCA_W);
     m_backend.Press(id, ui::IDOK);
@@ -338,7 +373,7 @@ void CBatchRunner::PressNextButton(CPelicanDlg& mainWindow) {
             return;
         }
     }
-    if (g_interrupts.load() > 0) m_nextAction = m_options.actions.size();
+    if (CSignalStop::Interrupts() > 0) m_nextAction = m_options.actions.size();
     if (m_nextAction < m_options.actions.size() && m_app.m_linkReady) {
         m_action = m_options.actions[m_nextAction++];
         m_actionPressed = true;
@@ -382,25 +417,35 @@ void CBatchRunner::ReportAction(Outcome outcome) {
 }
 
 int CBatchRunner::Run() {
-    g_interrupts = 0;
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    struct sigaction previous {};
-    ::sigaction(SIGINT, &action, &previous);
+    CSignalStop::Install();
+    m_app.m_endWhenPortFails = true;
+    m_app.m_image.SetVerifyChecksums(!m_options.ignoreChecksums);
     ui::SetBackend(&m_backend);
     Report("port " + m_options.port);
     m_app.InitInstance();
     ui::SetBackend(nullptr);
-    ::sigaction(SIGINT, &previous, nullptr);
+    CSignalStop::Uninstall();
+    switch (m_app.m_startup) {
+        case CPelicanApp::Startup::AlreadyRunning: return kExitAlreadyRunning;
+        case CPelicanApp::Startup::LockFolderUnusable: return kExitNoLock;
+        case CPelicanApp::Startup::PortUnusable:
+            // Said once, with the reason: there is no board to reset.
+            Report(DescribePortOpenError(m_options.port, m_app.m_port.OpenError()));
+            return kExitNoLink;
+        case CPelicanApp::Startup::Cancelled:
+        case CPelicanApp::Startup::MainWindow: break;
+    }
     if (m_exitPressed)
         Report(m_exitFailed ? "the board did not confirm 9600 bps; port closed" : "link returned to 9600 bps; port closed");
-    if (g_interrupts.load() > 0) return 130;
+    // A signal that came while the link was already on its way back to
+    // 9600 bps (the close step) found nothing left to do, but ends the run.
+    if (const int ending = CSignalStop::EndingSignal(); ending != 0) return kExitSignalBase + ending;
+    if (CSignalStop::Interrupts() > 0) return kExitSignalBase + SIGINT;
     // No link to the board, or an action lost it (the board was reset and
     // has forgotten its ID check even when the link came back).
-    if (!m_app.m_linkReady || m_linkLost) return 3;
-    if (!m_exitPressed) return 1;       // start-up ended early
-    return m_failed ? 1 : 0;
+    if (!m_app.m_linkReady || m_linkLost) return kExitNoLink;
+    if (!m_exitPressed) return kExitFailed;  // start-up ended early
+    return m_failed ? kExitFailed : kExitDone;
 }
 
 }  // namespace pelican

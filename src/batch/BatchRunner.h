@@ -23,8 +23,14 @@ public:
     CBatchRunner(CPelicanApp& app, const BatchOptions& options);
     ~CBatchRunner();
 
-    // Runs start-up, the actions and the close step; the exit status.
+    // Runs start-up, the actions and the close step; the exit status
+    // (ExitStatus of BatchOptions.h).
     int Run();
+    // A point between exchanges with the board where a signal is acted on:
+    // a first Ctrl-C cancels the page loop; a signal that ends the program
+    // returns the link to 9600 bps, closes the port and exits 128 + signal.
+    // Also called from the port's waits and the clock's pauses.
+    void AtSafePoint();
 
     // Called after each "Push RESET." (the simulated board resets itself).
     std::function<void()> m_onReset;
@@ -55,10 +61,12 @@ private:
     void PrintVersion(ui::CDialog& dialog);
     void AnswerFileSelect(ui::CDialog& dialog);
     void AnswerIdCheck(ui::CDialog& dialog);
+    void FinishIdCheck(ui::CDialog& dialog);
+    void PressIdCheckOk(int id);
     void PressNextButton(CPelicanDlg& mainWindow);
+    [[noreturn]] void Stop(int signal);
     // What the action that just ended leaves to tell on standard error.
     void ReportAction(Outcome outcome);
-    void CheckInterrupt();
     void Report(const std::string& text);
     void ReportLink();
     void Answer(ui::CDialog& dialog, int button);
@@ -80,6 +88,8 @@ private:
     bool m_failed = false;
     bool m_linkLost = false;  // an action ended with the link lost
     bool m_cancelSent = false;
+    bool m_stopping = false;
+    int m_referShowing = 0;  // the ID Check showing whose "Refer..." awaits its OK
     uint32_t m_reportedRate = 0;
     int m_reportedReady = -1;
     bool m_exitPressed = false;

@@ -5,7 +5,6 @@
 
 #include "image/FileError.h"
 #include "image/TextLineReader.h"
-#include "ui/Messages.h"
 
 namespace pelican {
 namespace {
@@ -37,6 +36,27 @@ public:
         const int high = Digit(pos);
         const int low = Digit(pos + 1);
         return (high | low) < 0 ? -1 : (high << 4) | low;
+    }
+    // Whether the byte at pos makes the low byte of sum, plus itself, FF:
+    // the record's checksum is the ones' complement of the sum of its count,
+    // address and data bytes. A missing or malformed checksum never matches.
+    bool ChecksumMatches(size_t pos, unsigned sum) const {
+        const int checksum = Byte(pos);
+        return checksum >= 0 && ((sum + static_cast<unsigned>(checksum)) & 0xFF) == 0xFF;
+    }
+    // For records that carry nothing into the image: their count's bytes
+    // summed, or -1 when they are not all hexadecimal digits.
+    long CountedSum(size_t& checksumPos) const {
+        const int count = Byte(2);
+        if (count < 1) return -1;
+        unsigned sum = static_cast<unsigned>(count);
+        for (int i = 0; i + 1 < count; ++i) {
+            const int value = Byte(4 + 2 * static_cast<size_t>(i));
+            if (value < 0) return -1;
+            sum += static_cast<unsigned>(value);
+        }
+        checksumPos = 4 + 2 * static_cast<size_t>(count - 1);
+        return Byte(checksumPos) < 0 ? -1 : static_cast<long>(sum);
     }
 
 private:
@@ -92,66 +112,97 @@ bool CMotFile::GetUsedRange(uint32_t& start, uint32_t& end, uint32_t limit) cons
 }
 
 int CMotFile::Load(const std::string& path) {
+    const LoadOutcome outcome = Read(path);
+    outcome.ShowRefusal(path);
+    return outcome.result;
+}
+
+LoadOutcome CMotFile::Read(const std::string& path) {
     // Nothing of an earlier file may survive, whatever happens to this one.
     RemoveAll();
     m_fileErrorShown = false;
+    LoadOutcome outcome;
 
     CTextLineReader reader;
     const FileError opened = reader.Open(path);
     if (opened != FileError::None) {
         m_fileErrorShown = true;
-        ReportFileError(opened, path);
-        return 0;
+        outcome.refusal = LoadRefusal::FileError;
+        outcome.fileError = opened;
+        return outcome;
     }
-    const int result = ReadRecords(reader);
+    outcome.stamp = reader.FileStamp();
+    ReadRecords(reader, outcome);
     if (reader.ReadFailed()) {
-        // Part of a file is no program: leave nothing that could be written to a device.
+        outcome.result = 0;
+        outcome.refusal = LoadRefusal::FileError;
+        outcome.fileError = reader.Error();
+    }
+    if (outcome.FileRefused()) {
+        // Part of a file, or a damaged one, is no program: leave nothing
+        // that could be written to a device.
         RemoveAll();
         m_fileErrorShown = true;
-        ReportFileError(FileError::ReadFailed, path);
-        return 0;
+        outcome.result = 0;
     }
-    return result;
+    return outcome;
 }
 
-int CMotFile::ReadRecords(CTextLineReader& reader) {
+void CMotFile::ReadRecords(CTextLineReader& reader, LoadOutcome& outcome) {
     const char* text = nullptr;
     size_t length = 0;
-    while (reader.Next(text, length)) {
+    for (size_t line = 1; reader.Next(text, length); ++line) {
         if (length == 0) continue;
-        if (text[0] != 'S') return 0;
-        const int type = CRecordText(text, length).Digit(1);
+        if (text[0] != 'S') return;
+        const CRecordText record(text, length);
+        const int type = record.Digit(1);
         if (type >= 1 && type <= 3) {
-            if (!StoreDataRecord(text, length, static_cast<unsigned>(type))) {
-                ui::MessageBox(ui::IDS_CAN_NOT_ACCEPT_FILE, ui::Icon::None);
-                return 0;
+            const LoadRefusal refusal = StoreDataRecord(text, length, static_cast<unsigned>(type));
+            if (refusal != LoadRefusal::None) {
+                outcome.refusal = refusal;
+                outcome.line = line;
+                return;
             }
-        } else if (type >= 7 && type <= 9) {
+            continue;
+        }
+        // The other records carry nothing into the image, but a damaged one
+        // says the file was damaged: their checksums count as well, where
+        // their fields are hexadecimal at all.
+        size_t checksumPos = 0;
+        const long sum = m_verifyChecksums && type >= 0 && type <= 9 ? record.CountedSum(checksumPos) : -1;
+        if (sum >= 0 && !record.ChecksumMatches(checksumPos, static_cast<unsigned>(sum))) {
+            outcome.refusal = LoadRefusal::BadChecksum;
+            outcome.line = line;
+            return;
+        }
+        if (type >= 7 && type <= 9) {
             // The start address of the termination record is of no use here.
-            return 1;
+            outcome.result = 1;
+            return;
         }
         // S0 (header), S4 to S6 (counts) and unknown types carry nothing to store.
     }
-    return 0;
 }
 
-bool CMotFile::StoreDataRecord(const char* text, size_t length, unsigned type) {
+LoadRefusal CMotFile::StoreDataRecord(const char* text, size_t length, unsigned type) {
     const CRecordText record(text, length);
     const int count = record.Byte(2);
-    if (count < 0) return false;
+    if (count < 0) return LoadRefusal::BadRecord;
+    unsigned sum = static_cast<unsigned>(count);
     // S1, S2, S3 carry 2, 3, 4 address bytes, most significant first.
     uint32_t address = 0;
     for (unsigned i = 0; i <= type; ++i) {
         const int value = record.Byte(4 + 2 * i);
-        if (value < 0) return false;
+        if (value < 0) return LoadRefusal::BadRecord;
         address = (address << 8) | static_cast<uint32_t>(value);
+        sum += static_cast<unsigned>(value);
     }
     // The count covers address, data and checksum; a count too small for
     // the address wraps to a long record, which the line must then carry.
     const size_t dataLength = static_cast<size_t>((count - static_cast<int>(type) - 2) & 0xFF);
     // The device has 24 address bits: a record reaching past them has no
     // place in the image and is refused as a whole.
-    if (address >= kAddressLimit || dataLength > kAddressLimit - address) return false;
+    if (address >= kAddressLimit || dataLength > kAddressLimit - address) return LoadRefusal::BadRecord;
 
     const uint32_t index = address / kPageSize;
     const size_t offset = address % kPageSize;
@@ -162,14 +213,17 @@ bool CMotFile::StoreDataRecord(const char* text, size_t length, unsigned type) {
     const size_t dataPos = 2 * type + 6;
     for (size_t i = 0; i < dataLength; ++i) {
         const int value = record.Byte(dataPos + 2 * i);
-        if (value < 0) return false;
+        if (value < 0) return LoadRefusal::BadRecord;
         data[i] = static_cast<uint8_t>(value);
+        sum += static_cast<unsigned>(value);
     }
+    // A flipped digit in transit still decodes; only the checksum tells.
+    if (m_verifyChecksums && !record.ChecksumMatches(dataPos + 2 * dataLength, sum)) return LoadRefusal::BadChecksum;
     const size_t room = kPageSize - offset;
     const size_t head = dataLength < room ? dataLength : room;
     first.Write(data, address, head);
     if (head < dataLength) CreatePage(index + 1).Write(data + head, 0, dataLength - head);
-    return true;
+    return LoadRefusal::None;
 }
 
 }  // namespace pelican

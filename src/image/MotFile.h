@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "image/LineImage.h"
+#include "image/LoadOutcome.h"
 
 namespace pelican {
 
@@ -24,16 +25,26 @@ public:
     CMotFile(const CMotFile&) = delete;
     CMotFile& operator=(const CMotFile&) = delete;
 
-    // Replaces the image with the contents of an S-record file. Returns 1
-    // when a termination record (S7, S8, S9) ended the load, 0 otherwise.
-    // A bad record shows "Can not accept this file." and ends the load with
-    // what was stored before it. A file that cannot be opened or read shows
-    // the file-error message naming it and leaves the image empty.
+    // Replaces the image with the contents of an S-record file and shows
+    // the message of a refusal. Returns 1 when a termination record (S7, S8,
+    // S9) ended the load, 0 otherwise. A record that does not decode shows
+    // "Can not accept this file." and ends the load with what was stored
+    // before it. A record whose checksum does not match, and a file that
+    // cannot be opened or read, show a message naming the file and leave the
+    // image empty.
     int Load(const std::string& path);
+    // The same load without any message: how it ended, for the caller to tell.
+    LoadOutcome Read(const std::string& path);
 
-    // True when the last Load could not open or read its file. Its message
-    // has been shown; the step that asked for the load ends there.
+    // True when the last Load refused the file as a whole (it could not be
+    // opened or read, or a checksum did not match). Its message has been
+    // shown; the step that asked for the load ends there.
     bool FileErrorShown() const { return m_fileErrorShown; }
+
+    // Whether record checksums are verified (the default). Without it a
+    // damaged file loads as its records read.
+    void SetVerifyChecksums(bool verify) { m_verifyChecksums = verify; }
+    bool VerifiesChecksums() const { return m_verifyChecksums; }
 
     // Copies page index into buffer (256 bytes) and returns the page when it
     // is present. An absent page or an index past 0xFFFF answers nullptr and
@@ -61,13 +72,14 @@ public:
 private:
     // The existing page at index, or a new blank one. The index is in range.
     CLineImage& CreatePage(uint32_t index);
-    int ReadRecords(CTextLineReader& reader);
-    // Stores one S1/S2/S3 record; false when it has to be refused.
-    bool StoreDataRecord(const char* text, size_t length, unsigned type);
+    void ReadRecords(CTextLineReader& reader, LoadOutcome& outcome);
+    // Stores one S1/S2/S3 record; the refusal when it cannot be taken.
+    LoadRefusal StoreDataRecord(const char* text, size_t length, unsigned type);
 
     std::vector<std::unique_ptr<CLineImage>> m_pages;
     size_t m_pageCount = 0;
     bool m_fileErrorShown = false;
+    bool m_verifyChecksums = true;
 };
 
 }  // namespace pelican

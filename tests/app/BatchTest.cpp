@@ -121,7 +121,7 @@ TEST(Batch, StatusAndVersionAt9600ThenAtTheStoredRate) {
 
 TEST(Batch, EraseThenBlankCheckAndANotBlankByte) {
     CTempDir dir;
-    dir.Write("prog.mot", "S2060C0000112296\nS9030000FC\n");
+    dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
     dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
     dir.Write("board.mot", "S2050C01057F69\nS804000000FB\n");
     CSimProcess sim({"--srec", dir.File("board.mot"), "--id", "01:02:03:04:05:06:07"});
