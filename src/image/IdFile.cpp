@@ -1,6 +1,7 @@
 #include "image/IdFile.h"
 
 #include <fstream>
+#include <sstream>
 
 #include "sys/Text.h"
 
@@ -8,7 +9,7 @@ namespace pelican {
 namespace {
 
 // Reads one line without its terminator; a CR before the LF goes too.
-bool NextLine(std::ifstream& in, std::string& line) {
+bool NextLine(std::istream& in, std::string& line) {
     if (!std::getline(in, line)) return false;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return true;
@@ -39,17 +40,36 @@ const std::array<const char*, 7>& CIdFile::Addresses(int mcuType) {
 bool CIdFile::NamesOrcaW(const std::string& idPath, bool& opened) {
     std::ifstream in(idPath, std::ios::binary);
     opened = in.is_open();
-    bool orcaW = false;
-    std::string line;
-    while (opened && NextLine(in, line)) {
-        if (line.compare(0, 6, "FFFFDF") == 0) orcaW = true;
-    }
-    return orcaW;
+    return opened && NamesOrcaW(in);
 }
 
 bool CIdFile::Fill(const std::string& idPath, int mcuType, Fields& fields) {
     std::ifstream in(idPath, std::ios::binary);
     if (!in.is_open()) return false;
+    Fill(in, mcuType, fields);
+    return true;
+}
+
+bool CIdFile::NamesOrcaWText(std::string_view text) {
+    std::istringstream in{std::string(text)};
+    return NamesOrcaW(in);
+}
+
+void CIdFile::FillText(std::string_view text, int mcuType, Fields& fields) {
+    std::istringstream in{std::string(text)};
+    Fill(in, mcuType, fields);
+}
+
+bool CIdFile::NamesOrcaW(std::istream& in) {
+    bool orcaW = false;
+    std::string line;
+    while (NextLine(in, line)) {
+        if (line.compare(0, 6, "FFFFDF") == 0) orcaW = true;
+    }
+    return orcaW;
+}
+
+void CIdFile::Fill(std::istream& in, int mcuType, Fields& fields) {
     const auto& addresses = Addresses(mcuType);
     const size_t width = mcuType == 1 ? 6 : 5;
     std::string line;
@@ -59,7 +79,6 @@ bool CIdFile::Fill(const std::string& idPath, int mcuType, Fields& fields) {
             if (line.compare(0, width, addresses[i]) == 0) fields[i] = line.substr(line.size() - 2);
         }
     }
-    return true;
 }
 
 }  // namespace pelican

@@ -3,7 +3,9 @@
 // seven ID addresses of a device type and end with that ID byte's two
 // hexadecimal characters.
 #include <array>
+#include <iosfwd>
 #include <string>
+#include <string_view>
 
 namespace pelican {
 
@@ -28,6 +30,14 @@ public:
     // naming an address wins, fields no line names keep their text. False
     // when the file cannot be opened.
     static bool Fill(const std::string& idPath, int mcuType, Fields& fields);
+
+    // The same two readings of a file's text held in memory.
+    static bool NamesOrcaWText(std::string_view text);
+    static void FillText(std::string_view text, int mcuType, Fields& fields);
+
+private:
+    static bool NamesOrcaW(std::istream& in);
+    static void Fill(std::istream& in, int mcuType, Fields& fields);
 };
 
 }  // namespace pelican

@@ -114,6 +114,14 @@ int CMotFile::Load(const std::string& path) {
     return result;
 }
 
+int CMotFile::LoadText(const char* text, size_t size) {
+    RemoveAll();
+    m_fileErrorShown = false;
+    CTextLineReader reader;
+    reader.OpenText(text, size);
+    return ReadRecords(reader);
+}
+
 int CMotFile::ReadRecords(CTextLineReader& reader) {
     const char* text = nullptr;
     size_t length = 0;

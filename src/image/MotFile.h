@@ -30,6 +30,9 @@ public:
     // what was stored before it. A file that cannot be opened or read shows
     // the file-error message naming it and leaves the image empty.
     int Load(const std::string& path);
+    // The same for the text of an S-record file held in memory (nothing to
+    // open or read, so no file error).
+    int LoadText(const char* text, size_t size);
 
     // True when the last Load could not open or read its file. Its message
     // has been shown; the step that asked for the load ends there.
