@@ -2,7 +2,7 @@
 # Builds the libFuzzer targets with clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer, and runs each for a number of executions.
 # Usage: scripts/fuzz.sh RUNS [loader|idfile|board|cmdline ...]   (default: all four)
-#   FUZZ_JOBS=1 (default) runs the targets one after another.
+#   FUZZ_SECONDS=N stops each run after N seconds even if RUNS is not reached.
 # Seeds come from fuzz/corpus/<target>; the growing corpus stays in
 # build-fuzz/corpus/<target>, crashing inputs land in build-fuzz/crashes/.
 # The last lines of each run (executions, exec/s, cov:, ft:) go to
@@ -32,7 +32,8 @@ for target in "${TARGETS[@]}"; do
   [ -f "fuzz/$target.dict" ] && dict=("-dict=fuzz/$target.dict")
   echo "== $target: $RUNS executions"
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    nice "build-fuzz/fuzz/pelican-fuzz-$target" -runs="$RUNS" -max_len=4096 -print_final_stats=1 \
+    nice "build-fuzz/fuzz/pelican-fuzz-$target" -runs="$RUNS" -max_total_time="${FUZZ_SECONDS:-0}" \
+      -max_len=4096 -print_final_stats=1 \
       -artifact_prefix="build-fuzz/crashes/$target-" "${dict[@]}" "$corpus" "${seeds[@]}" \
       >"build-fuzz/$target.log" 2>&1 || status=1
 done

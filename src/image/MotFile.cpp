@@ -51,8 +51,9 @@ CMotFile::CMotFile() : m_pages(kPageCount) {}
 CMotFile::~CMotFile() = default;
 
 void CMotFile::RemoveAll() {
-    if (m_pageCount == 0) return;
-    for (auto& page : m_pages) page.reset();
+    // Only the slots that hold a page: a small file is forgotten as fast as it was read.
+    for (uint32_t index : m_used) m_pages[index].reset();
+    m_used.clear();
     m_pageCount = 0;
 }
 
@@ -64,6 +65,7 @@ CLineImage& CMotFile::CreatePage(uint32_t index) {
     auto& slot = m_pages[index];
     if (!slot) {
         slot = std::make_unique<CLineImage>();
+        m_used.push_back(index);
         ++m_pageCount;
     }
     return *slot;

@@ -69,6 +69,7 @@ private:
     bool StoreDataRecord(const char* text, size_t length, unsigned type);
 
     std::vector<std::unique_ptr<CLineImage>> m_pages;
+    std::vector<uint32_t> m_used;  // the slots that hold a page, in the order they were filled
     size_t m_pageCount = 0;
     bool m_fileErrorShown = false;
 };
