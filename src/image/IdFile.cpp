@@ -32,12 +32,7 @@ FileError CIdFile::NamesOrcaW(const std::string& idPath, bool& orcaW) {
     CTextLineReader reader;
     const FileError opened = reader.Open(idPath, kMaxFileSize);
     if (opened != FileError::None) return opened;
-    bool found = false;
-    const char* text = nullptr;
-    size_t length = 0;
-    while (reader.Next(text, length)) {
-        if (length >= 6 && std::memcmp(text, "FFFFDF", 6) == 0) found = true;
-    }
+    const bool found = NamesOrcaW(reader);
     if (reader.ReadFailed()) return reader.Error();
     orcaW = found;
     return FileError::None;
@@ -47,20 +42,46 @@ FileError CIdFile::Fill(const std::string& idPath, int mcuType, Fields& fields) 
     CTextLineReader reader;
     const FileError opened = reader.Open(idPath, kMaxFileSize);
     if (opened != FileError::None) return opened;
+    Fields filled = fields;
+    Fill(reader, mcuType, filled);
+    if (reader.ReadFailed()) return reader.Error();
+    fields = filled;
+    return FileError::None;
+}
+
+bool CIdFile::NamesOrcaWText(std::string_view text) {
+    CTextLineReader reader;
+    reader.OpenText(text.data(), text.size());
+    return NamesOrcaW(reader);
+}
+
+void CIdFile::FillText(std::string_view text, int mcuType, Fields& fields) {
+    CTextLineReader reader;
+    reader.OpenText(text.data(), text.size());
+    Fill(reader, mcuType, fields);
+}
+
+bool CIdFile::NamesOrcaW(CTextLineReader& reader) {
+    bool found = false;
+    const char* text = nullptr;
+    size_t length = 0;
+    while (reader.Next(text, length)) {
+        if (length >= 6 && std::memcmp(text, "FFFFDF", 6) == 0) found = true;
+    }
+    return found;
+}
+
+void CIdFile::Fill(CTextLineReader& reader, int mcuType, Fields& fields) {
     const auto& addresses = Addresses(mcuType);
     const size_t width = mcuType == 1 ? 6 : 5;
-    Fields filled = fields;
     const char* text = nullptr;
     size_t length = 0;
     while (reader.Next(text, length)) {
         if (length < width) continue;
         for (size_t i = 0; i < addresses.size(); ++i) {
-            if (std::memcmp(text, addresses[i], width) == 0) filled[i].assign(text + length - 2, 2);
+            if (std::memcmp(text, addresses[i], width) == 0) fields[i].assign(text + length - 2, 2);
         }
     }
-    if (reader.ReadFailed()) return reader.Error();
-    fields = filled;
-    return FileError::None;
 }
 
 }  // namespace pelican

@@ -5,10 +5,13 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "image/FileError.h"
 
 namespace pelican {
+
+class CTextLineReader;
 
 class CIdFile {
 public:
@@ -35,6 +38,14 @@ public:
     // naming an address wins, fields no line names keep their text. When the
     // file cannot be read whole the fields are left as they were.
     static FileError Fill(const std::string& idPath, int mcuType, Fields& fields);
+
+    // The same two readings of a file's text held in memory.
+    static bool NamesOrcaWText(std::string_view text);
+    static void FillText(std::string_view text, int mcuType, Fields& fields);
+
+private:
+    static bool NamesOrcaW(CTextLineReader& reader);
+    static void Fill(CTextLineReader& reader, int mcuType, Fields& fields);
 };
 
 }  // namespace pelican

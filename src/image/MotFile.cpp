@@ -71,8 +71,9 @@ CMotFile::CMotFile() : m_pages(kPageCount) {}
 CMotFile::~CMotFile() = default;
 
 void CMotFile::RemoveAll() {
-    if (m_pageCount == 0) return;
-    for (auto& page : m_pages) page.reset();
+    // Only the slots that hold a page: a small file is forgotten as fast as it was read.
+    for (uint32_t index : m_used) m_pages[index].reset();
+    m_used.clear();
     m_pageCount = 0;
 }
 
@@ -84,6 +85,7 @@ CLineImage& CMotFile::CreatePage(uint32_t index) {
     auto& slot = m_pages[index];
     if (!slot) {
         slot = std::make_unique<CLineImage>();
+        m_used.push_back(index);
         ++m_pageCount;
     }
     return *slot;
@@ -143,6 +145,20 @@ LoadOutcome CMotFile::Read(const std::string& path) {
         // that could be written to a device.
         RemoveAll();
         m_fileErrorShown = true;
+        outcome.result = 0;
+    }
+    return outcome;
+}
+
+LoadOutcome CMotFile::ReadText(const char* text, size_t size) {
+    RemoveAll();
+    m_fileErrorShown = false;
+    LoadOutcome outcome;
+    CTextLineReader reader;
+    reader.OpenText(text, size);
+    ReadRecords(reader, outcome);
+    if (outcome.FileRefused()) {
+        RemoveAll();
         outcome.result = 0;
     }
     return outcome;

@@ -35,6 +35,9 @@ public:
     int Load(const std::string& path);
     // The same load without any message: how it ended, for the caller to tell.
     LoadOutcome Read(const std::string& path);
+    // The same for the text of an S-record file held in memory: nothing to
+    // open or read, so no file error.
+    LoadOutcome ReadText(const char* text, size_t size);
 
     // True when the last Load refused the file as a whole (it could not be
     // opened or read, or a checksum did not match). Its message has been
@@ -77,6 +80,7 @@ private:
     LoadRefusal StoreDataRecord(const char* text, size_t length, unsigned type);
 
     std::vector<std::unique_ptr<CLineImage>> m_pages;
+    std::vector<uint32_t> m_used;  // the slots that hold a page, in the order they were filled
     size_t m_pageCount = 0;
     bool m_fileErrorShown = false;
     bool m_verifyChecksums = true;

@@ -38,6 +38,9 @@ public:
     // block the caller.
     FileError Open(const std::string& path, uint64_t maxBytes = kMaxFileSize);
     const Stamp& FileStamp() const { return m_stamp; }
+    // Reads text held in memory, in the same blocks as a file of these
+    // bytes; the text must outlive the reader's use of it.
+    void OpenText(const char* text, size_t size);
 
     // The next line without its terminator, cut to kKeep characters. "\n",
     // "\r\n" and a lone "\r" all end a line; the pointer is valid until the
@@ -57,6 +60,11 @@ private:
     size_t m_blockSize;
     int m_fd = -1;
     std::unique_ptr<char[]> m_block;
+    // The block being split: m_block for a file, a part of the text otherwise.
+    const char* m_view = nullptr;
+    const char* m_text = nullptr;
+    size_t m_textSize = 0;
+    size_t m_textPos = 0;
     size_t m_pos = 0;
     size_t m_end = 0;
     bool m_eof = false;
