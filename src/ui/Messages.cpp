@@ -24,6 +24,7 @@ const std::map<int, std::string>& Table() {
         {IDS_ALREADY_RUNNING, "This program is already running."},
         {IDS_CAN_NOT_COMMUNICATE_OUTSIDE, "Can not communicate to outside."},
         {IDS_LOCK_FOLDER, "Can not make the lock file in "},
+        {IDS_PORT_NO_PERMISSION, "You have no permission to use the port "},
         {IDS_SETTINGS_READ_ONLY, "The settings file is read-only; the link settings are not saved.\n"},
 
         {IDS_CAN_NOT_SET_LAST_BAUDRATE, "Can not set last baudrate.\nBaudrate is 9600bps now."},

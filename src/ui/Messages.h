@@ -28,6 +28,7 @@ enum StringId : int {
     IDS_CAN_NOT_COMMUNICATE_OUTSIDE,
     IDS_LOCK_FOLDER,              // followed by the folder and the reason
     IDS_SETTINGS_READ_ONLY,       // followed by the file's path
+    IDS_PORT_NO_PERMISSION,       // followed by the port and what to do
 
     // Link.
     IDS_CAN_NOT_SET_LAST_BAUDRATE = 2101,
