@@ -15,8 +15,11 @@ struct BatchOptions {
     uint32_t baud = 0;        // 0: keep the rate start-up brings up
     int interval = -1;        // -1: keep the program interval
     std::string range;        // "START-END" as typed into "Input Address"
+    std::string output;       // the file "dump" writes
     bool yes = false;
     bool simulate = false;
+    // Where a raw binary file (.bin) starts; -1: the flash start of the MCU type.
+    int64_t offset = -1;
     std::vector<std::string> actions;
 };
 
@@ -26,6 +29,9 @@ enum class CommandLine { Window, Batch, Exit };
 // Batch: run the actions. Exit: --help, --version or a usage error; the
 // exit status is in exitCode (2 for usage errors) and the text was printed.
 CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& exitCode);
+
+// A hexadecimal address below 1000000 ("C0000", "0x0C0000"); false otherwise.
+bool ParseHexAddress(const std::string& text, uint32_t& address);
 
 // The action names in the order of the main window's buttons.
 const std::vector<std::string>& BatchActionNames();

@@ -14,6 +14,7 @@
 #include "app/PelicanApp.h"
 #include "app/PelicanDlg.h"
 #include "app/S_PrgDlg.h"
+#include "batch/DumpAction.h"
 #include "commands/CheckMemorryCmd.h"
 #include "commands/DownloadDlg.h"
 #include "commands/PreEraseDlg.h"
@@ -74,6 +75,11 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         rest = colon == std::string::npos ? std::string() : rest.substr(colon + 1);
     }
     m_interactive = ::isatty(STDIN_FILENO) != 0;
+    // A raw binary file starts at the flash start of the MCU type unless told otherwise.
+    constexpr uint32_t kOrcaWFlashStart = 0xF00000;
+    m_app.m_image.SetBinaryOffset(m_options.offset >= 0 ? static_cast<uint32_t>(m_options.offset)
+                                  : m_options.mcu == "w" ? kOrcaWFlashStart
+                                                         : CMotFile::kDefaultBinaryOffset);
     m_answers = {
         {CS_PrgDlg::IDD, [this](ui::CDialog& d) { AnswerSelectProgram(d); }},
         {CFirstSetDlg::IDD, [this](ui::CDialog& d) { Answer(d, ui::IDOK); }},
@@ -339,10 +345,17 @@ void CBatchRunner::PressNextButton(CPelicanDlg& mainWindow) {
         }
     }
     if (g_interrupts.load() > 0) m_nextAction = m_options.actions.size();
+    // A program file refused as a whole leaves nothing to act on: no
+    // further button is pressed on an empty image.
+    if (m_app.m_image.LoadRefused() && m_nextAction < m_options.actions.size()) {
+        Report(m_options.file + " was refused; no further action runs");
+        m_failed = true;
+        m_nextAction = m_options.actions.size();
+    }
     if (m_nextAction < m_options.actions.size() && m_app.m_linkReady) {
         m_action = m_options.actions[m_nextAction++];
         m_actionPressed = true;
-        m_backend.Press(CPelicanDlg::IDD, ActionButtons().at(m_action));
+        PressAction(mainWindow);
         return;
     }
     if (m_nextAction < m_options.actions.size()) {
@@ -350,14 +363,40 @@ void CBatchRunner::PressNextButton(CPelicanDlg& mainWindow) {
         // that each reports, as the window would.
         m_action = m_options.actions[m_nextAction++];
         m_actionPressed = true;
-        m_backend.Press(CPelicanDlg::IDD, ActionButtons().at(m_action));
+        PressAction(mainWindow);
         return;
     }
     m_exitPressed = true;
     m_backend.Press(mainWindow.Template().id, ui::IDCANCEL);
 }
 
+void CBatchRunner::PressAction(CPelicanDlg& mainWindow) {
+    if (m_action != "dump") {
+        m_backend.Press(CPelicanDlg::IDD, ActionButtons().at(m_action));
+        return;
+    }
+    // No button saves the flash: the main window runs it directly, and its
+    // outcome is taken like a button's.
+    uint32_t start = 0;
+    uint32_t end = 0;
+    if (CDumpAction::Range(m_options, start, end)) {
+        mainWindow.SaveFlash(start, end, m_options.output);
+    } else {
+        m_actionPressed = false;
+        m_failed = true;
+    }
+    // Nothing was pressed: go on at once, as after a button.
+    PressNextButton(mainWindow);
+}
+
 void CBatchRunner::ReportAction(Outcome outcome) {
+    if (m_action == "dump" && outcome == Outcome::Done) {
+        uint32_t start = 0;
+        uint32_t end = 0;
+        CDumpAction::Range(m_options, start, end);
+        Report(CCheckMemorryCmd::AddressToHex(start) + "-" + CCheckMemorryCmd::AddressToHex(end) + " saved to " +
+               m_options.output);
+    }
     // A blank range shows no message at all: say which range was checked.
     if (m_action == "blank" && outcome == Outcome::Done) {
         uint32_t start = 0;

@@ -56,6 +56,8 @@ private:
     void AnswerFileSelect(ui::CDialog& dialog);
     void AnswerIdCheck(ui::CDialog& dialog);
     void PressNextButton(CPelicanDlg& mainWindow);
+    // Presses the button of m_action, or runs the action that has none.
+    void PressAction(CPelicanDlg& mainWindow);
     // What the action that just ended leaves to tell on standard error.
     void ReportAction(Outcome outcome);
     void CheckInterrupt();

@@ -3,8 +3,11 @@
 #include <array>
 #include <cstring>
 
+#include "image/BinaryFile.h"
 #include "image/FileError.h"
+#include "image/IntelHexReader.h"
 #include "image/TextLineReader.h"
+#include "sys/Text.h"
 #include "ui/Messages.h"
 
 namespace pelican {
@@ -91,10 +94,82 @@ bool CMotFile::GetUsedRange(uint32_t& start, uint32_t& end, uint32_t limit) cons
     return found;
 }
 
+CMotFile::Format CMotFile::FormatOf(const std::string& path) {
+    // Named as the ".id" file beside it is found: case matters.
+    if (EndsWith(path, ".hex") || EndsWith(path, ".ihex")) return Format::IntelHex;
+    if (EndsWith(path, ".bin")) return Format::Binary;
+    return Format::SRecord;
+}
+
+void CMotFile::Store(uint32_t address, const uint8_t* data, size_t count) {
+    while (count > 0) {
+        const size_t offset = address % kPageSize;
+        const size_t room = kPageSize - offset;
+        const size_t take = count < room ? count : room;
+        CreatePage(address / kPageSize).Write(data, address, take);
+        address += static_cast<uint32_t>(take);
+        data += take;
+        count -= take;
+    }
+}
+
+int CMotFile::LoadIntelHex(const std::string& path) {
+    CTextLineReader reader;
+    const FileError opened = reader.Open(path);
+    if (opened != FileError::None) {
+        m_fileErrorShown = true;
+        ReportFileError(opened, path);
+        return 0;
+    }
+    std::vector<CIntelHexReader::Run> runs;
+    const CIntelHexReader::Result result = CIntelHexReader().Read(reader, runs);
+    if (reader.ReadFailed()) {
+        m_fileErrorShown = true;
+        ReportFileError(FileError::ReadFailed, path);
+        return 0;
+    }
+    if (result == CIntelHexReader::Result::Refused) {
+        m_loadRefused = true;
+        ui::MessageBox(ui::IDS_CAN_NOT_ACCEPT_FILE, ui::Icon::None);
+        return 0;
+    }
+    for (const auto& run : runs) Store(run.address, run.bytes.data(), run.bytes.size());
+    return result == CIntelHexReader::Result::Ended ? 1 : 0;
+}
+
+int CMotFile::LoadBinary(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    bool tooLong = false;
+    const size_t room = m_binaryOffset < kAddressLimit ? kAddressLimit - m_binaryOffset : 0;
+    const FileError read = CBinaryFile::Read(path, room, bytes, tooLong);
+    if (read != FileError::None) {
+        m_fileErrorShown = true;
+        ReportFileError(read, path);
+        return 0;
+    }
+    if (tooLong) {
+        // Bytes past the top of the address space: the file does not fit.
+        m_loadRefused = true;
+        ui::MessageBox(ui::IDS_CAN_NOT_ACCEPT_FILE, ui::Icon::None);
+        return 0;
+    }
+    Store(m_binaryOffset, bytes.data(), bytes.size());
+    return 1;
+}
+
 int CMotFile::Load(const std::string& path) {
     // Nothing of an earlier file may survive, whatever happens to this one.
     RemoveAll();
     m_fileErrorShown = false;
+    m_loadRefused = false;
+    switch (FormatOf(path)) {
+    case Format::IntelHex:
+        return LoadIntelHex(path);
+    case Format::Binary:
+        return LoadBinary(path);
+    case Format::SRecord:
+        break;
+    }
 
     CTextLineReader reader;
     const FileError opened = reader.Open(path);

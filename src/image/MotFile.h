@@ -2,6 +2,7 @@
 // The program image: the device's 24-bit address space as 65,536 pages of
 // 256 bytes, filled from a Motorola S-record file. Only the pages that the
 // file touches are allocated; every other slot answers "no data" at once.
+// Intel HEX (".hex", ".ihex") and raw binary (".bin") files load too.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -29,11 +30,29 @@ public:
     // A bad record shows "Can not accept this file." and ends the load with
     // what was stored before it. A file that cannot be opened or read shows
     // the file-error message naming it and leaves the image empty.
+    //
+    // A file named ".hex" or ".ihex" is read as Intel HEX, one named ".bin"
+    // as raw bytes placed from the binary offset on. Their loads are all or
+    // nothing: a bad record, or data past the 24-bit address space, shows
+    // "Can not accept this file." and leaves the image empty. Both return 1
+    // when the whole file was taken (an Intel HEX file up to its end-of-file
+    // record), 0 otherwise.
     int Load(const std::string& path);
+
+    // Where a raw binary file's first byte goes; 0C0000 unless set.
+    static constexpr uint32_t kDefaultBinaryOffset = 0x0C0000;
+    void SetBinaryOffset(uint32_t offset) { m_binaryOffset = offset; }
+    uint32_t BinaryOffset() const { return m_binaryOffset; }
+
+    // The format Load picks for a path, by its name.
+    enum class Format { SRecord, IntelHex, Binary };
+    static Format FormatOf(const std::string& path);
 
     // True when the last Load could not open or read its file. Its message
     // has been shown; the step that asked for the load ends there.
     bool FileErrorShown() const { return m_fileErrorShown; }
+    // True when the last Load refused an Intel HEX or binary file as a whole.
+    bool LoadRefused() const { return m_loadRefused; }
 
     // Copies page index into buffer (256 bytes) and returns the page when it
     // is present. An absent page or an index past 0xFFFF answers nullptr and
@@ -62,12 +81,19 @@ private:
     // The existing page at index, or a new blank one. The index is in range.
     CLineImage& CreatePage(uint32_t index);
     int ReadRecords(CTextLineReader& reader);
+    int LoadIntelHex(const std::string& path);
+    int LoadBinary(const std::string& path);
+    // Copies count bytes into the image from address on; the caller keeps
+    // them within the address space.
+    void Store(uint32_t address, const uint8_t* data, size_t count);
     // Stores one S1/S2/S3 record; false when it has to be refused.
     bool StoreDataRecord(const char* text, size_t length, unsigned type);
 
     std::vector<std::unique_ptr<CLineImage>> m_pages;
     size_t m_pageCount = 0;
     bool m_fileErrorShown = false;
+    bool m_loadRefused = false;
+    uint32_t m_binaryOffset = kDefaultBinaryOffset;
 };
 
 }  // namespace pelican
