@@ -67,6 +67,7 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
             return ParseHexAddress(text, address) ? std::string() : std::string("expected a hexadecimal address up to FFFFFF");
         });
     cli.add_flag("-y,--yes", options.yes, "answer OK to \"Erase?\", \"Program next area.\" and \"Download?\"");
+    cli.add_flag("--json", options.json, "print every event as one JSON object per line on standard output");
     cli.add_flag("--simulate", options.simulate, "use the built-in simulated board instead of --port");
     cli.add_option("actions", options.actions, "buttons to press, in order")
         ->check(CLI::IsMember(BatchActionNames()));

@@ -18,6 +18,7 @@ struct BatchOptions {
     std::string output;       // the file "dump" writes
     bool yes = false;
     bool simulate = false;
+    bool json = false;        // one JSON object per line on standard output
     // Where a raw binary file (.bin) starts; -1: the flash start of the MCU type.
     int64_t offset = -1;
     std::vector<std::string> actions;

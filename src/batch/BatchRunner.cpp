@@ -15,6 +15,7 @@
 #include "app/PelicanDlg.h"
 #include "app/S_PrgDlg.h"
 #include "batch/DumpAction.h"
+#include "batch/JsonLine.h"
 #include "commands/CheckMemorryCmd.h"
 #include "commands/DownloadDlg.h"
 #include "commands/PreEraseDlg.h"
@@ -105,6 +106,18 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         m_barShown = true;
     };
     // The bar's line ends when its window goes, however the loop ended.
+    if (m_options.json) {
+        CCheckMemorryCmd::OnPhaseEnded() = [this](const CCheckMemorryCmd::PhaseRecord& phase) {
+            Print(CJsonLine("phase")
+                      .Add("action", m_action)
+                      .Add("title", phase.title)
+                      .Add("start", CCheckMemorryCmd::AddressToHex(phase.start))
+                      .Add("end", CCheckMemorryCmd::AddressToHex(phase.end))
+                      .Add("outcome", OutcomeName(phase.outcome))
+                      .Add("ms", static_cast<int64_t>(phase.milliseconds))
+                      .Text());
+        };
+    }
     m_backend.m_onModelessClosed = [this] {
         if (m_barShown) std::cerr << '\n' << std::flush;
         m_barShown = false;
@@ -130,6 +143,7 @@ void CBatchRunner::CheckInterrupt() {
         std::cerr << "\nInterrupted: returning the link to 9600 bps.\n";
         m_app.SetLink9600(m_app.m_port);
         m_app.m_port.Close();
+        if (m_options.json) Print(CJsonLine("exit").Add("status", int64_t{130}).Add("outcome", "interrupted").Text());
         std::_Exit(130);
     }
     if (interrupts == 1 && !m_cancelSent) {
@@ -142,6 +156,7 @@ void CBatchRunner::CheckInterrupt() {
 }
 
 CBatchRunner::~CBatchRunner() {
+    if (m_options.json) CCheckMemorryCmd::OnPhaseEnded() = nullptr;
     ui::SetBackend(nullptr);
 }
 
@@ -170,7 +185,9 @@ bool CBatchRunner::AskOnTerminal(const std::string& question) {
 }
 
 void CBatchRunner::OnMessage(const ui::MessageRecord& message) {
-    Print(MessageLine(message));
+    Print(m_options.json
+              ? CJsonLine("message").Add("icon", ui::IconWord(message.icon)).Add("text", message.text).Text()
+              : MessageLine(message));
     ++m_messagesInAction;
     if (m_exitPressed) m_exitFailed = true;  // only the return to 9600 bps speaks after Exit
     if (ui::IsPushResetText(message.text)) {
@@ -267,12 +284,20 @@ void CBatchRunner::PrintStatus(ui::CDialog& dialog) {
         {CStatesDlg::IDC_TIMEOUT, "Data receive timeout"},
         {CStatesDlg::IDC_OVER, "Over number of data"},
     };
-    for (const auto& [control, label] : kFields) Print(std::string(label) + ": " + dialog.GetItemText(control));
+    CJsonLine json("status");
+    for (const auto& [control, label] : kFields) {
+        if (m_options.json)
+            json.Add(label, dialog.GetItemText(control));
+        else
+            Print(std::string(label) + ": " + dialog.GetItemText(control));
+    }
+    if (m_options.json) Print(json.Text());
     Answer(dialog, ui::IDOK);
 }
 
 void CBatchRunner::PrintVersion(ui::CDialog& dialog) {
-    Print("Version: " + dialog.GetItemText(CVersionDlg::IDC_VERSION));
+    Print(m_options.json ? CJsonLine("version").Add("text", dialog.GetItemText(CVersionDlg::IDC_VERSION)).Text()
+                         : "Version: " + dialog.GetItemText(CVersionDlg::IDC_VERSION));
     Answer(dialog, ui::IDOK);
 }
 
@@ -307,7 +332,10 @@ void CBatchRunner::AnswerIdCheck(ui::CDialog& dialog) {
 }
 
 void CBatchRunner::Report(const std::string& text) {
-    if (m_report) m_report(text);
+    if (m_options.json)
+        Print(CJsonLine("report").Add("text", text).Text());
+    else if (m_report)
+        m_report(text);
 }
 
 void CBatchRunner::ReportLink() {
@@ -421,6 +449,18 @@ void CBatchRunner::ReportAction(Outcome outcome) {
 }
 
 int CBatchRunner::Run() {
+    const int status = RunAll();
+    if (m_options.json) {
+        static const char* const kEnds[] = {"ok", "failed", "usage", "link lost"};
+        Print(CJsonLine("exit")
+                  .Add("status", static_cast<int64_t>(status))
+                  .Add("outcome", status == 130 ? "interrupted" : status <= 3 ? kEnds[status] : "failed")
+                  .Text());
+    }
+    return status;
+}
+
+int CBatchRunner::RunAll() {
     g_interrupts = 0;
     struct sigaction action {};
     action.sa_handler = OnInterrupt;

@@ -42,6 +42,7 @@ public:
     bool m_showProgress = false;
 
 private:
+    int RunAll();
     void OnIdle(ui::CDialog& dialog);
     void OnMessage(const ui::MessageRecord& message);
     // One answer per dialog, by template id.
