@@ -48,7 +48,7 @@ void CPelicanApp::Synchronise() {
 }
 
 bool CPelicanApp::InitInstance() {
-    if (!m_instanceMutex.Acquire("PELICAN.exe")) {
+    if (m_singleInstance && !m_instanceMutex.Acquire("PELICAN.exe")) {
         ui::MessageBox(ui::IDS_ALREADY_RUNNING, ui::Icon::Stop);
         return false;
     }

@@ -66,6 +66,9 @@ public:
     CSerialComm m_port;
     int m_idChecked = 0;
     CInstanceLock m_instanceMutex;
+    // The window program is one per machine. Batch mode clears this and
+    // locks its port instead, so that runs on different ports go side by side.
+    bool m_singleInstance = true;
     int m_linkReady = 0;
     CMotFile m_image;
     int m_target = 0;

@@ -75,7 +75,7 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
                "dump reads the flash (-r, default the MCU type's flash) into the file of -o.\n"
                "Exit status: 0 all actions ended well, 1 an action was refused, failed or was\n"
                "cancelled, 2 usage error, 3 an action lost the link or it could not be recovered,\n"
-               "130 interrupted.");
+               "4 another batch run holds the port, 130 interrupted.");
     try {
         cli.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

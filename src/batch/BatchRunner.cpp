@@ -16,6 +16,7 @@
 #include "app/S_PrgDlg.h"
 #include "batch/DumpAction.h"
 #include "batch/JsonLine.h"
+#include "batch/PortLock.h"
 #include "commands/CheckMemorryCmd.h"
 #include "commands/DownloadDlg.h"
 #include "commands/PreEraseDlg.h"
@@ -451,16 +452,22 @@ void CBatchRunner::ReportAction(Outcome outcome) {
 int CBatchRunner::Run() {
     const int status = RunAll();
     if (m_options.json) {
-        static const char* const kEnds[] = {"ok", "failed", "usage", "link lost"};
+        static const char* const kEnds[] = {"ok", "failed", "usage", "link lost", "port in use"};
         Print(CJsonLine("exit")
                   .Add("status", static_cast<int64_t>(status))
-                  .Add("outcome", status == 130 ? "interrupted" : status <= 3 ? kEnds[status] : "failed")
+                  .Add("outcome", status == 130 ? "interrupted" : status <= kExitPortInUse ? kEnds[status] : "failed")
                   .Text());
     }
     return status;
 }
 
 int CBatchRunner::RunAll() {
+    // One run per board, not per machine: the port is locked, not the program.
+    m_app.m_singleInstance = false;
+    if (!m_portLock.Acquire(m_options.port)) {
+        Report(m_options.port + " is in use by another batch run; nothing was sent");
+        return kExitPortInUse;
+    }
     g_interrupts = 0;
     struct sigaction action {};
     action.sa_handler = OnInterrupt;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "batch/BatchOptions.h"
+#include "batch/PortLock.h"
 #include "commands/Outcome.h"
 #include "ui/scripted/ScriptedBackend.h"
 
@@ -25,6 +26,8 @@ public:
 
     // Runs start-up, the actions and the close step; the exit status.
     int Run();
+    // The exit status of a run refused because another holds its port.
+    static constexpr int kExitPortInUse = 4;
 
     // Called after each "Push RESET." (the simulated board resets itself).
     std::function<void()> m_onReset;
@@ -91,6 +94,7 @@ private:
     int m_messagesInAction = 0;  // message boxes the running action showed
     std::set<int> m_answered;  // showings already given their answer
     std::array<std::string, 7> m_idBytes;
+    CPortLock m_portLock;
 };
 
 }  // namespace pelican
