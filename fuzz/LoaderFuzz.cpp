@@ -1,17 +1,14 @@
-// Feeds arbitrary bytes to the S-record loader as a file. The sanitizers
+// Feeds arbitrary bytes to the S-record loader as text in memory (the same
+// reader and records as a file of those bytes, without the file). The sanitizers
 // catch any access outside the image; the checks below catch a second
 // message in one load and a line reader that loses or invents text when
 // lines cross its read blocks.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "FuzzInput.h"
 #include "image/MotFile.h"
 #include "image/TextLineReader.h"
 #include "ui/scripted/ScriptedBackend.h"
@@ -45,24 +42,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static pelican::ui::CScriptedBackend backend;
     static pelican::CMotFile image;
     pelican::ui::SetBackend(&backend);
-    const std::string& path = pelican::fuzz::WriteInputFile(data, size, ".mot");
+    const char* text = reinterpret_cast<const char*>(data);
 
     backend.m_messages.clear();
-    const int result = image.Load(path);
-    if (result != 0 && result != 1) std::abort();
-    if (backend.m_messages.size() > 1) std::abort();
-    if (image.FileErrorShown()) std::abort();
+    const pelican::LoadOutcome outcome = image.ReadText(text, size);
+    if (outcome.result != 0 && outcome.result != 1) std::abort();
+    // Nothing to open or read; a damaged record refuses the text whole, with nothing kept.
+    if (outcome.refusal == pelican::LoadRefusal::FileError) std::abort();
+    if (outcome.refusal == pelican::LoadRefusal::BadChecksum && image.PageCount() != 0) std::abort();
     if (image.PageCount() > pelican::CMotFile::kPageCount) std::abort();
+    // A refusal is told in one message.
+    outcome.ShowRefusal("fuzz.mot");
+    if (backend.m_messages.size() > 1) std::abort();
 
     // The same bytes through tiny read blocks give the same lines.
     pelican::CTextLineReader reader(1 + (size > 0 ? data[0] % 17 : 0));
-    if (reader.Open(path) != pelican::FileError::None) std::abort();
+    reader.OpenText(text, size);
     const std::vector<std::string> expected = ExpectedLines(data, size);
     size_t count = 0;
-    const char* text = nullptr;
+    const char* line = nullptr;
     size_t length = 0;
-    while (reader.Next(text, length)) {
-        if (count >= expected.size() || expected[count] != std::string(text, length)) std::abort();
+    while (reader.Next(line, length)) {
+        if (count >= expected.size() || expected[count] != std::string(line, length)) std::abort();
         ++count;
     }
     if (count != expected.size() || reader.ReadFailed()) std::abort();

@@ -2,18 +2,22 @@
 // batch mode when actions are named on the command line. This is the one
 // place where the program is put together from its parts:
 //   the serial back end   POSIX termios devices (CPosixSerialDevice)
-//   the clock             the real clock
+//   the clock             the real clock (in batch mode its pauses, and the
+//                         port's waits, are where signals are acted on)
 //   the window back end   Qt windows, or the scripted back end of batch mode
 //   the board             a real one on the named port, or under --simulate
 //                         the simulated board on a pseudo-terminal
 #include <QApplication>
 #include <QIcon>
+#include <functional>
 #include <memory>
 
 #include "SimulatedBoard.h"
 #include "app/PelicanApp.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchRunner.h"
+#include "batch/SafePointClock.h"
+#include "batch/SafePointDevice.h"
 #include "link/PosixPortList.h"
 #include "link/PosixSerialDevice.h"
 #include "sys/Clock.h"
@@ -35,11 +39,16 @@ int RunBatch(BatchOptions options) {
     std::unique_ptr<CSimulatedBoard> board;
     if (options.simulate) {
         board = CSimulatedBoard::Start();
-        if (!board) return 3;
-        if (options.port.empty()) options.port = board->Path();
+        if (!board) return kExitNoLink;
+        options.port = board->Path();
     }
-    auto app = MakeApplication();
-    CBatchRunner runner(*app, options);
+    // Every wait for the board and every pause is also a point where a
+    // signal that ends the program is acted on.
+    std::function<void()> safePoint;
+    CSafePointClock clock(RealClock(), safePoint);
+    CPelicanApp app(std::make_unique<CSafePointDevice>(std::make_unique<CPosixSerialDevice>(), safePoint), clock);
+    CBatchRunner runner(app, options);
+    safePoint = [&runner] { runner.AtSafePoint(); };
     if (board) runner.m_onReset = [&board] { board->Reset(); };
     return runner.Run();
 }
@@ -52,9 +61,10 @@ int RunWindows(int argc, char** argv, bool simulate) {
     std::unique_ptr<CSimulatedBoard> board;
     std::unique_ptr<CSimulatedResetBackend> resetOnMessage;
     auto app = MakeApplication();
+    app->m_tellReadOnlySettings = true;
     if (simulate) {
         board = CSimulatedBoard::Start();
-        if (!board) return 3;
+        if (!board) return kExitNoLink;
         app->m_defaultPort = board->Path();
         resetOnMessage = std::make_unique<CSimulatedResetBackend>(windows, *board);
         ui::SetBackend(resetOnMessage.get());
@@ -63,7 +73,11 @@ int RunWindows(int argc, char** argv, bool simulate) {
     }
     app->InitInstance();
     ui::SetBackend(nullptr);
-    return 0;
+    switch (app->m_startup) {
+        case CPelicanApp::Startup::AlreadyRunning: return kExitAlreadyRunning;
+        case CPelicanApp::Startup::LockFolderUnusable: return kExitNoLock;
+        default: return kExitDone;
+    }
 }
 
 }  // namespace

@@ -3,12 +3,14 @@
 #include "sys/Text.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
-#include <cstdio>
+#include <cerrno>
 #include <filesystem>
-#include <fstream>
+
+#include "sys/FileReplacer.h"
 
 namespace pelican {
 namespace {
@@ -56,12 +58,41 @@ CIniFile::CIniFile(std::string path) : m_path(std::move(path)) {}
 
 void CIniFile::Load() {
     m_lines.clear();
-    std::ifstream in(m_path, std::ios::binary);
-    if (!in) return;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    m_crlf = false;
+    m_unread = false;
+    // Non-blocking, so that a pipe in the file's place cannot hang start-up.
+    const int fd = ::open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        m_unread = errno != ENOENT && errno != ENOTDIR;
+        return;
+    }
+    struct stat info {};
+    std::string text;
+    m_unread = ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kMaxFileSize;
+    char block[4096];
+    while (!m_unread) {
+        const ssize_t got = ::read(fd, block, sizeof block);
+        if (got < 0 && errno == EINTR) continue;
+        if (got == 0) break;
+        if (got < 0 || text.size() + static_cast<size_t>(got) > static_cast<size_t>(kMaxFileSize)) m_unread = true;
+        else text.append(block, static_cast<size_t>(got));
+    }
+    ::close(fd);
+    if (m_unread) return;
+    // Lines end in LF or CR LF; whichever the first line uses is kept for
+    // the file when it is written back.
+    size_t begin = 0;
+    while (begin < text.size()) {
+        size_t end = text.find('\n', begin);
+        const bool last = end == std::string::npos;
+        if (last) end = text.size();
+        std::string line = text.substr(begin, end - begin);
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+            if (m_lines.empty() && !last) m_crlf = true;
+        }
         m_lines.push_back(line);
+        begin = end + 1;
     }
 }
 
@@ -130,29 +161,25 @@ void CIniFile::SetInt(const std::string& section, const std::string& key, int va
     m_lines.push_back(line);
 }
 
-bool CIniFile::Save() const {
+std::string CIniFile::TargetPath() const {
+    return CFileReplacer::FollowLinks(m_path);
+}
+
+CIniFile::SaveResult CIniFile::Save() const {
+    // What could not be read cannot be written back whole.
+    if (m_unread) return SaveResult::Failed;
     std::error_code ignored;
-    const std::filesystem::path target(m_path);
+    const std::filesystem::path target(TargetPath());
     if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ignored);
-    std::string temp = m_path + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return false;
+    const char* const eol = m_crlf ? "\r\n" : "\n";
     std::string text;
-    for (const auto& line : m_lines) text += line + "\n";
-    size_t done = 0;
-    bool ok = true;
-    while (ok && done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n > 0)
-            done += static_cast<size_t>(n);
-        else
-            ok = false;
+    for (const auto& line : m_lines) text.append(line).append(eol);
+    switch (CFileReplacer::Replace(target.string(), text)) {
+        case CFileReplacer::Result::Replaced: return SaveResult::Saved;
+        case CFileReplacer::Result::ReadOnly: return SaveResult::ReadOnly;
+        case CFileReplacer::Result::Failed: break;
     }
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && std::rename(temp.c_str(), m_path.c_str()) == 0;
-    if (!ok) ::unlink(temp.c_str());
-    return ok;
+    return SaveResult::Failed;
 }
 
 }  // namespace pelican

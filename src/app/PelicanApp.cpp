@@ -1,5 +1,8 @@
 #include "app/PelicanApp.h"
 
+#include <cstring>
+#include <iostream>
+
 #include "app/FirstSetDlg.h"
 #include "app/PelicanDlg.h"
 #include "app/S_PrgDlg.h"
@@ -28,7 +31,12 @@ bool CPelicanApp::LoadCommState(CSerialCommState& state) {
 void CPelicanApp::SaveCommState(const CSerialCommState& state) {
     CSaveIni ini;
     ini.SetValues(static_cast<int32_t>(state.m_baudRate), state.m_byteSize, state.m_parity, state.m_stopBits);
-    ini.SaveCommState();
+    if (ini.SaveCommState() != CSaveIni::SaveResult::ReadOnly || m_readOnlySettingsTold) return;
+    // Said once a run: every later save meets the same file.
+    m_readOnlySettingsTold = true;
+    const std::string& text = ui::LoadString(ui::IDS_SETTINGS_READ_ONLY);
+    std::cerr << "pelican: " << text.substr(0, text.size() - 2) << ": " << ini.TargetPath() << '\n';
+    if (m_tellReadOnlySettings) ui::MessageBox(ui::IDS_SETTINGS_READ_ONLY, ini.TargetPath(), ui::Icon::Information);
 }
 
 int32_t CPelicanApp::PageReadTimeout(int32_t fallback) {
@@ -48,8 +56,24 @@ void CPelicanApp::Synchronise() {
 }
 
 bool CPelicanApp::InitInstance() {
-    if (m_singleInstance && !m_instanceMutex.Acquire("PELICAN.exe")) {
-        ui::MessageBox(ui::IDS_ALREADY_RUNNING, ui::Icon::Stop);
+    m_startup = Startup::MainWindow;
+    const bool perPort = !m_lockedPort.empty();
+    if (!m_instanceMutex.Acquire(m_lockName)) {
+        if (m_instanceMutex.Why() == CInstanceLock::Failure::Held && perPort) {
+            // Two runs on one port would mix their frames on the wire.
+            m_startup = Startup::PortHeld;
+            ui::MessageBox(ui::IDS_PORT_IN_USE, m_lockedPort + ".", ui::Icon::Stop);
+        } else if (m_instanceMutex.Why() == CInstanceLock::Failure::Held) {
+            m_startup = Startup::AlreadyRunning;
+            ui::MessageBox(ui::IDS_ALREADY_RUNNING, ui::Icon::Stop);
+        } else {
+            // Not another copy: the folder that holds the lock is missing
+            // or cannot be written, and the user can mend that.
+            m_startup = Startup::LockFolderUnusable;
+            ui::MessageBox(ui::IDS_LOCK_FOLDER,
+                           m_instanceMutex.Folder() + ": " + std::strerror(m_instanceMutex.Error()) + ".",
+                           ui::Icon::Stop);
+        }
         return false;
     }
     m_idChecked = 0;
@@ -58,13 +82,19 @@ bool CPelicanApp::InitInstance() {
     select.m_target = 0;
     select.m_port = m_defaultPort;
     if (select.DoModal() != ui::IDOK) {
+        m_startup = Startup::Cancelled;
         m_instanceMutex.Release();
         return false;
     }
     m_target = select.m_target == 1 ? 1 : 0;
 
-    // A port that does not open shows up as the failed synchronisation.
-    m_port.Open(select.m_port);
+    // A port that does not open shows up as the failed synchronisation,
+    // unless the caller wants to hear of it at once.
+    if (!m_port.Open(select.m_port) && m_endWhenPortFails) {
+        m_startup = Startup::PortUnusable;
+        m_instanceMutex.Release();
+        return false;
+    }
     ApplyPortState(m_port, 9600, 8, 0, 0);
     m_port.SetReadTimeout(protocol::kTimeoutStanding);
     Pause(m_port, protocol::kPauseShort);
@@ -95,9 +125,7 @@ bool CPelicanApp::InitInstance() {
     uint8_t status[2] = {0, 0};
     if (ReadStatus(m_port, status) == ReadResult::Ok) {
         m_linkReady = 1;
-        CSaveIni save;
-        save.SetValues(static_cast<int32_t>(baud), byteSize, parity, stopBits);
-        save.SaveCommState();
+        SaveCommState(CSerialCommState(baud, byteSize, parity, stopBits));
         TakeIdFlag(m_idChecked, status[1]);
     } else {
         m_linkReady = 0;

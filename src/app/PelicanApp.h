@@ -28,12 +28,22 @@ public:
     // Start-up, the main window, shutdown. Always false: the program ends
     // when it returns.
     bool InitInstance();
+    // How the last start-up went: up to the main window, or why not.
+    enum class Startup { MainWindow, AlreadyRunning, PortHeld, LockFolderUnusable, Cancelled, PortUnusable };
+    Startup m_startup = Startup::MainWindow;
 
     // Ports offered in "Select Program": COM1 to COM4, then whatever the
     // serial back end finds on this machine.
     std::vector<std::string> m_portList = {"COM1", "COM2", "COM3", "COM4"};
     // The port proposed in "Select Program" (COM1 unless set).
     std::string m_defaultPort = "COM1";
+    // A read-only settings file is told on standard error once a run; the
+    // window program also shows it (batch mode's output is its results).
+    bool m_tellReadOnlySettings = false;
+    // A port that does not open ends start-up (Startup::PortUnusable; the
+    // port's OpenError says why) instead of showing up as a failed
+    // synchronisation and its recovery. Batch mode has nobody to press RESET.
+    bool m_endWhenPortFails = false;
 
     // Link operations.
     int ApplyPortState(CSerialComm& port, uint32_t baud, uint8_t byteSize, uint8_t parity,
@@ -43,6 +53,10 @@ public:
     uint32_t SetLinkBaudRate(CSerialComm& port, uint32_t baud, uint8_t byteSize, uint8_t parity,
                              uint8_t stopBits, const std::string& message);
     void SetLink9600(CSerialComm& port);
+    // True while a baud-rate change is under way: the device and the port
+    // may be at different rates, so the link must not be used otherwise
+    // (batch mode defers a signal's return to 9600 bps until it is over).
+    bool RateChanging() const { return m_rateChanges > 0; }
     uint32_t RecoverLink() override;
 
     // What commands and dialogs reach.
@@ -66,9 +80,12 @@ public:
     CSerialComm m_port;
     int m_idChecked = 0;
     CInstanceLock m_instanceMutex;
-    // The window program is one per machine. Batch mode clears this and
-    // locks its port instead, so that runs on different ports go side by side.
-    bool m_singleInstance = true;
+    // The lock start-up takes. The window program is one per machine; batch
+    // mode names its port's lock here instead, with the port in
+    // m_lockedPort, so that runs on different ports go side by side while
+    // a second run on the same port ends at once (Startup::PortHeld).
+    std::string m_lockName = "PELICAN.exe";
+    std::string m_lockedPort;
     int m_linkReady = 0;
     CMotFile m_image;
     int m_target = 0;
@@ -83,6 +100,8 @@ private:
 
     bool m_inRecovery = false;
     bool m_recoverAgain = false;
+    bool m_readOnlySettingsTold = false;
+    int m_rateChanges = 0;
 };
 
 }  // namespace pelican

@@ -7,6 +7,23 @@
 #include "ui/Messages.h"
 
 namespace pelican {
+namespace {
+
+// Between the first code of a baud-rate change and the echo at the new rate
+// the device and the port may run at different rates: nothing else may use
+// the link until the change is over.
+class CRateChange {
+public:
+    explicit CRateChange(int& depth) : m_depth(depth) { ++m_depth; }
+    ~CRateChange() { --m_depth; }
+    CRateChange(const CRateChange&) = delete;
+    CRateChange& operator=(const CRateChange&) = delete;
+
+private:
+    int& m_depth;
+};
+
+}  // namespace
 
 int CPelicanApp::ApplyPortState(CSerialComm& port, uint32_t baud, uint8_t byteSize, uint8_t parity,
                                 uint8_t stopBits) {
@@ -37,22 +54,26 @@ int CPelicanApp::ChangeBaudRate(uint32_t current, uint32_t next) {
 
 uint32_t CPelicanApp::SetLinkBaudRate(CSerialComm& port, uint32_t baud, uint8_t, uint8_t, uint8_t,
                                       const std::string& message) {
-    CSerialCommState state;
-    port.GetState(state);
-    if (!ChangeBaudRate(state.m_baudRate, baud)) {
-        ui::MessageBox(message, ui::Icon::Warning);
+    {
+        CRateChange change(m_rateChanges);
+        CSerialCommState state;
         port.GetState(state);
-        baud = state.m_baudRate;
+        if (!ChangeBaudRate(state.m_baudRate, baud)) {
+            ui::MessageBox(message, ui::Icon::Warning);
+            port.GetState(state);
+            baud = state.m_baudRate;
+        }
+        ApplyPortState(port, baud, 8, 0, 0);
+        const uint8_t code = BaudRateCode(baud);
+        uint8_t echo = 0;
+        SendFrame(m_port, {code});
+        if (port.Receive(&echo, 1) != 0 && echo == code) return baud;
     }
-    ApplyPortState(port, baud, 8, 0, 0);
-    const uint8_t code = BaudRateCode(baud);
-    uint8_t echo = 0;
-    SendFrame(m_port, {code});
-    if (port.Receive(&echo, 1) != 0 && echo == code) return baud;
     return RecoverLink();
 }
 
 void CPelicanApp::SetLink9600(CSerialComm& port) {
+    CRateChange change(m_rateChanges);
     CSerialCommState state;
     port.GetState(state);
     if (!ChangeBaudRate(state.m_baudRate, 9600)) {
@@ -81,9 +102,7 @@ uint32_t CPelicanApp::RecoverLink() {
         ui::MessageBox(m_port.m_timedOut ? ui::IDS_TIMEOUT_PUSH_RESET : ui::IDS_COMM_ERROR_PUSH_RESET, ui::Icon::Stop);
         m_linkReady = 0;
         m_idChecked = 0;
-        CSaveIni ini;
-        ini.SetValues(9600, 8, 0, 0);
-        ini.SaveCommState();
+        SaveCommState(CSerialCommState(9600, 8, 0, 0));
         ApplyPortState(m_port, 9600, 8, 0, 0);
         // Synchronise without waiting for a reply: the baud-rate change that
         // follows proves the link.

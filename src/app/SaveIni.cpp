@@ -50,14 +50,23 @@ bool CSaveIni::LoadCommState() {
     return true;
 }
 
-void CSaveIni::SaveCommState() {
+CSaveIni::SaveResult CSaveIni::SaveCommState() {
     CIniFile file(m_path);
     file.Load();
     file.SetInt(kCommSection, kBaudKey, m_baudRate);
     file.SetInt(kCommSection, kByteKey, m_byteSize);
     file.SetInt(kCommSection, kParityKey, m_parity);
     file.SetInt(kCommSection, kStopBitsKey, m_stopBits);
-    file.Save();
+    switch (file.Save()) {
+        case CIniFile::SaveResult::Saved: return SaveResult::Saved;
+        case CIniFile::SaveResult::ReadOnly: return SaveResult::ReadOnly;
+        case CIniFile::SaveResult::Failed: break;
+    }
+    return SaveResult::Failed;
+}
+
+std::string CSaveIni::TargetPath() const {
+    return CIniFile(m_path).TargetPath();
 }
 
 int CSaveIni::PageReadTimeout(int defaultValue) const {

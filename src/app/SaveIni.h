@@ -16,7 +16,11 @@ public:
     void GetValues(int32_t& baud, uint8_t& byteSize, uint8_t& parity, uint8_t& stopBits) const;
     // True only when all four keys are usable.
     bool LoadCommState();
-    void SaveCommState();
+    // Saved, ReadOnly (the user made the file read-only: left alone) or Failed.
+    enum class SaveResult { Saved, ReadOnly, Failed };
+    SaveResult SaveCommState();
+    // The file a save writes (symbolic links followed).
+    std::string TargetPath() const;
     int PageReadTimeout(int defaultValue) const;
 
     int32_t m_baudRate = 0;

@@ -1,6 +1,7 @@
 #include "batch/BatchOptions.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <iostream>
 
 #include "image/FlashFileWriter.h"
@@ -32,80 +33,129 @@ bool ParseHexAddress(const std::string& text, uint32_t& address) {
     return true;
 }
 
+namespace {
+
+CommandLine UsageError(const std::string& text, int& exitCode) {
+    std::cerr << "pelican: " << text << " (see --help)\n";
+    exitCode = kExitUsage;
+    return CommandLine::Exit;
+}
+
+// "HH:HH:...": the number of bytes given; whether each is hexadecimal is
+// the ID Check dialog's to judge, as for a typed ID.
+size_t IdByteCount(const std::string& id) {
+    return id.empty() ? 0 : static_cast<size_t>(std::count(id.begin(), id.end(), ':')) + 1;
+}
+
+}  // namespace
+
 CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& exitCode) {
     CLI::App cli{"Pelican programs the flash of Orca microcontrollers through their serial boot loader.\n"
                  "Without actions it opens its window; with actions it runs them without windows.",
                  "pelican"};
     cli.set_version_flag("--version", "Pelican 1.0");
     std::string target = "flash";
+    // The rates the boot loader knows: "Set baudrate" offers no others.
+    const CLI::Validator baudRates(
+        [](std::string& value) -> std::string {
+            for (const uint32_t rate : {9600u, 19200u, 38400u, 57600u, 115200u})
+                if (value == std::to_string(rate)) return std::string();
+            return "must be 9600, 19200, 38400, 57600 or 115200";
+        },
+        "RATE");
+    const CLI::Validator milliseconds(
+        [](std::string& value) -> std::string {
+            const bool digits = !value.empty() && value.size() <= 9 &&
+                                std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+            return digits ? std::string() : "must be a number of milliseconds (0 to 999999999)";
+        },
+        "MS");
     cli.add_option("-p,--port", options.port, "serial port for \"Select Program\" (COM1..COM4 or a device path)");
-    cli.add_option("-t,--target", target, "target of \"Select Program\"")
-        ->check(CLI::IsMember({"flash", "boot"}))
-        ->capture_default_str();
+    auto* targetOption = cli.add_option("-t,--target", target, "target of \"Select Program\"")
+                             ->check(CLI::IsMember({"flash", "boot"}))
+                             ->capture_default_str();
     cli.add_option("-f,--file", options.file, "program file loaded by the ID Check or File Select dialog");
-    cli.add_option("--id", options.id, "the seven ID bytes, e.g. 01:02:03:04:05:06:07");
-    cli.add_option("--mcu", options.mcu, "MCU type, overriding the one the .id file gives")
-        ->check(CLI::IsMember({"sp", "w"}));
+    auto* idOption = cli.add_option("--id", options.id, "the seven ID bytes, e.g. 01:02:03:04:05:06:07");
+    auto* mcuOption = cli.add_option("--mcu", options.mcu, "MCU type, overriding the one the .id file gives")
+                          ->check(CLI::IsMember({"sp", "w"}));
     cli.add_option("-b,--baud", options.baud, "baud rate to work at (also the answer to \"Set baudrate\")")
-        ->check(CLI::PositiveNumber);
-    cli.add_option("-i,--interval", options.interval, "pause between programmed pages, milliseconds")
-        ->check(CLI::NonNegativeNumber);
-    cli.add_option("-r,--range", options.range, "START-END typed into \"Input Address\" (hexadecimal)")
-        ->check([](const std::string& range) {
-            return range.find('-') == std::string::npos ? std::string("expected START-END") : std::string();
-        });
-    cli.add_option("-o,--output", options.output, "file the dump action writes: .mot, .s, .srec (S-records) or .bin")
-        ->check([](const std::string& path) {
-            return CFlashFileWriter::FormatOf(path) == CFlashFileWriter::Format::None
-                       ? std::string("the name must end in .mot, .s, .srec or .bin")
-                       : std::string();
-        });
+        ->check(baudRates);
+    auto* intervalOption =
+        cli.add_option("-i,--interval", options.interval, "pause between programmed pages, milliseconds")
+            ->check(milliseconds);
+    auto* rangeOption =
+        cli.add_option("-r,--range", options.range, "START-END typed into \"Input Address\" (hexadecimal)")
+            ->check([](const std::string& range) {
+                return range.find('-') == std::string::npos ? std::string("expected START-END") : std::string();
+            });
+    auto* outputOption =
+        cli.add_option("-o,--output", options.output,
+                       "file the dump action writes: .mot, .s, .srec (S-records) or .bin")
+            ->check([](const std::string& path) {
+                return CFlashFileWriter::FormatOf(path) == CFlashFileWriter::Format::None
+                           ? std::string("the name must end in .mot, .s, .srec or .bin")
+                           : std::string();
+            });
     std::string offset;
-    cli.add_option("--offset", offset, "where a raw binary file (.bin) starts, hexadecimal (default: the flash start)")
-        ->check([](const std::string& text) {
-            uint32_t address = 0;
-            return ParseHexAddress(text, address) ? std::string() : std::string("expected a hexadecimal address up to FFFFFF");
-        });
-    cli.add_flag("-y,--yes", options.yes, "answer OK to \"Erase?\", \"Program next area.\" and \"Download?\"");
-    cli.add_flag("--json", options.json, "print every event as one JSON object per line on standard output");
-    cli.add_flag("--simulate", options.simulate, "use the built-in simulated board instead of --port");
+    auto* offsetOption =
+        cli.add_option("--offset", offset,
+                       "where a raw binary file (.bin) starts, hexadecimal (default: the flash start)")
+            ->check([](const std::string& text) {
+                uint32_t address = 0;
+                return ParseHexAddress(text, address) ? std::string()
+                                                      : std::string("expected a hexadecimal address up to FFFFFF");
+            });
+    auto* yesOption =
+        cli.add_flag("-y,--yes", options.yes, "answer OK to \"Erase?\", \"Program next area.\" and \"Download?\"");
+    auto* checksumOption = cli.add_flag("--ignore-checksums", options.ignoreChecksums,
+                                        "load a file even when record checksums do not match (a damaged file\n"
+                                        "is refused otherwise; S-records and Intel HEX alike)");
+    auto* jsonOption =
+        cli.add_flag("--json", options.json, "print every event as one JSON object per line on standard output");
+    cli.add_flag("--simulate", options.simulate, "use the built-in simulated board (not with --port)");
     cli.add_option("actions", options.actions, "buttons to press, in order")
         ->check(CLI::IsMember(BatchActionNames()));
     cli.footer("Actions: load status version setting erase blank program read epr bpr download dump\n"
                "dump reads the flash (-r, default the MCU type's flash) into the file of -o.\n"
-               "Exit status: 0 all actions ended well, 1 an action was refused, failed or was\n"
-               "cancelled, 2 usage error, 3 an action lost the link or it could not be recovered,\n"
-               "4 another batch run holds the port, 130 interrupted.");
+               "Exit status: 0 every action ended well, 1 an action was refused, failed or was\n"
+               "cancelled, 2 usage error, 3 the port could not be opened, an action lost the link\n"
+               "or it could not be recovered, 4 another copy is running, 5 the lock file could not\n"
+               "be made (runtime folder missing or read-only), 6 another batch run holds the port,\n"
+               "128+N ended by signal N after the link was back at 9600 bps (129 SIGHUP,\n"
+               "130 Ctrl-C, 141 closed output, 143 SIGTERM).");
     try {
         cli.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         exitCode = cli.exit(error);
-        if (exitCode != 0) exitCode = 2;
+        if (exitCode != 0) exitCode = kExitUsage;
         return CommandLine::Exit;
     }
     options.target = target == "boot" ? 1 : 0;
     uint32_t offsetValue = 0;
     if (!offset.empty() && ParseHexAddress(offset, offsetValue)) options.offset = offsetValue;
+    // The simulated board brings its own terminal; a port named as well
+    // would be a real one, talked to while a simulated board is claimed.
+    if (options.simulate && !options.port.empty())
+        return UsageError("--simulate and --port cannot be used together", exitCode);
+    if (idOption->count() > 0 && IdByteCount(options.id) != 7)
+        return UsageError("--id needs seven bytes, e.g. 01:02:03:04:05:06:07", exitCode);
     if (options.actions.empty()) {
-        if (!options.port.empty() || !options.file.empty() || options.baud != 0) {
-            std::cerr << "pelican: options without an action; name the actions to run (see --help)\n";
-            exitCode = 2;
-            return CommandLine::Exit;
-        }
+        // Every option but --simulate belongs to the actions; without them
+        // the window program would start and silently drop it.
+        const bool batchOnly = !options.port.empty() || !options.file.empty() || options.baud != 0 ||
+                               idOption->count() > 0 || mcuOption->count() > 0 || targetOption->count() > 0 ||
+                               intervalOption->count() > 0 || rangeOption->count() > 0 ||
+                               yesOption->count() > 0 || checksumOption->count() > 0 || outputOption->count() > 0 ||
+                               offsetOption->count() > 0 || jsonOption->count() > 0;
+        if (batchOnly) return UsageError("options without an action; name the actions to run", exitCode);
         return CommandLine::Window;
     }
     for (const auto& action : options.actions) {
-        if (action == "dump" && options.output.empty()) {
-            std::cerr << "pelican: dump needs the file to write (-o PATH)\n";
-            exitCode = 2;
-            return CommandLine::Exit;
-        }
+        if (action == "dump" && options.output.empty())
+            return UsageError("dump needs the file to write (-o PATH)", exitCode);
     }
-    if (options.port.empty() && !options.simulate) {
-        std::cerr << "pelican: --port is required unless --simulate is given\n";
-        exitCode = 2;
-        return CommandLine::Exit;
-    }
+    if (options.port.empty() && !options.simulate)
+        return UsageError("--port is required unless --simulate is given", exitCode);
     return CommandLine::Batch;
 }
 

@@ -19,12 +19,27 @@ struct BatchOptions {
     bool yes = false;
     bool simulate = false;
     bool json = false;        // one JSON object per line on standard output
+    bool ignoreChecksums = false;  // load files whose record checksums do not match
     // Where a raw binary file (.bin) starts; -1: the flash start of the MCU type.
     int64_t offset = -1;
     std::vector<std::string> actions;
 };
 
 enum class CommandLine { Window, Batch, Exit };
+
+// How batch mode ends; the window program ends with kExitDone.
+enum ExitStatus : int {
+    kExitDone = 0,            // every action ended without an error
+    kExitFailed = 1,          // an action was refused or failed
+    kExitUsage = 2,           // the command line was not understood
+    kExitNoLink = 3,          // the port could not be opened, or the link was lost and not recovered
+    kExitAlreadyRunning = 4,  // another copy holds the single-instance lock
+    kExitNoLock = 5,          // the lock could not be made: its folder is missing or read-only
+    kExitPortHeld = 6,        // another batch run holds the port
+    // A signal that ends the program: 128 + its number, after the link is
+    // back at 9600 bps (SIGHUP 129, SIGINT 130, SIGPIPE 141, SIGTERM 143).
+    kExitSignalBase = 128,
+};
 
 // Parses argv. Window: no actions (the window program, perhaps simulated).
 // Batch: run the actions. Exit: --help, --version or a usage error; the

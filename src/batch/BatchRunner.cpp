@@ -3,7 +3,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
@@ -14,9 +13,9 @@
 #include "app/PelicanApp.h"
 #include "app/PelicanDlg.h"
 #include "app/S_PrgDlg.h"
-#include "batch/DumpAction.h"
 #include "batch/JsonLine.h"
 #include "batch/PortLock.h"
+#include "batch/SignalStop.h"
 #include "commands/CheckMemorryCmd.h"
 #include "commands/DownloadDlg.h"
 #include "commands/PreEraseDlg.h"
@@ -25,43 +24,25 @@
 #include "commands/StatesDlg.h"
 #include "commands/VersionDlg.h"
 #include "image/IDCheckDlg.h"
+#include "image/IdFile.h"
 #include "image/SelectDlg.h"
+#include "link/PortOpenError.h"
 #include "link/SetCommDlg.h"
+#include "sys/Text.h"
 #include "ui/Messages.h"
 
 namespace pelican {
 namespace {
 
-// Ctrl-C: the first cancels the running page loop (or stops pressing further
-// buttons); the second ends the program after the link is back at 9600 bps.
-std::atomic<int> g_interrupts{0};
-
-void OnInterrupt(int) {
-    g_interrupts.fetch_add(1);
-}
-
-const std::map<std::string, int>& ActionButtons() {
-    static const std::map<std::string, int> buttons = {
-        {"load", CPelicanDlg::IDC_LOAD},         {"status", CPelicanDlg::IDC_STATUS},
-        {"version", CPelicanDlg::IDC_VERSION},   {"setting", CPelicanDlg::IDC_SETTING},
-        {"erase", CPelicanDlg::IDC_ERASE},       {"blank", CPelicanDlg::IDC_BLANK},
-        {"program", CPelicanDlg::IDC_PROGRAM},   {"read", CPelicanDlg::IDC_READ},
-        {"epr", CPelicanDlg::IDC_EPR},           {"bpr", CPelicanDlg::IDC_BPR},
-        {"download", CPelicanDlg::IDC_DOWNLOAD},
-    };
-    return buttons;
-}
-
-// The bytes a read check compares over a range: those of the image that
-// are not FF.
-size_t ComparedBytes(const CMotFile& image, uint32_t start, uint32_t end) {
-    size_t count = 0;
-    uint8_t page[CCheckMemorryCmd::kPageSize];
-    for (uint64_t address = start; address < end; address += CCheckMemorryCmd::kPageSize) {
-        if (image.GetPage(page, static_cast<uint32_t>(address / CCheckMemorryCmd::kPageSize)) == nullptr) continue;
-        for (const uint8_t byte : page) count += byte != 0xFF ? 1 : 0;
-    }
-    return count;
+// Where a raw binary file starts without --offset: the flash start of the
+// MCU type that --mcu names, or that the ".id" file beside it names.
+uint32_t BinaryOffset(const BatchOptions& options) {
+    constexpr uint32_t kOrcaWFlashStart = 0xF00000;
+    if (options.offset >= 0) return static_cast<uint32_t>(options.offset);
+    bool orcaW = options.mcu == "w";
+    std::string idPath;
+    if (options.mcu.empty() && CIdFile::PathFor(options.file, idPath)) CIdFile::NamesOrcaW(idPath, orcaW);
+    return orcaW ? kOrcaWFlashStart : CMotFile::kDefaultBinaryOffset;
 }
 
 }  // namespace
@@ -77,11 +58,7 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         rest = colon == std::string::npos ? std::string() : rest.substr(colon + 1);
     }
     m_interactive = ::isatty(STDIN_FILENO) != 0;
-    // A raw binary file starts at the flash start of the MCU type unless told otherwise.
-    constexpr uint32_t kOrcaWFlashStart = 0xF00000;
-    m_app.m_image.SetBinaryOffset(m_options.offset >= 0 ? static_cast<uint32_t>(m_options.offset)
-                                  : m_options.mcu == "w" ? kOrcaWFlashStart
-                                                         : CMotFile::kDefaultBinaryOffset);
+    m_app.m_image.SetBinaryOffset(BinaryOffset(m_options));
     m_answers = {
         {CS_PrgDlg::IDD, [this](ui::CDialog& d) { AnswerSelectProgram(d); }},
         {CFirstSetDlg::IDD, [this](ui::CDialog& d) { Answer(d, ui::IDOK); }},
@@ -98,7 +75,7 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     };
     m_backend.m_onIdle = [this](ui::CDialog& dialog) { OnIdle(dialog); };
     m_backend.m_onMessage = [this](const ui::MessageRecord& message) { OnMessage(message); };
-    m_backend.m_onPump = [this] { CheckInterrupt(); };
+    m_backend.m_onPump = [this] { AtSafePoint(); };
     m_showProgress = ::isatty(STDERR_FILENO) != 0;
     m_report = [](const std::string& text) { std::cerr << "pelican: " << text << '\n'; };
     m_backend.m_onProgress = [this](const std::string& title, int low, int high, int pos, int moves) {
@@ -106,7 +83,6 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         std::cerr << '\r' << ProgressLine(title, low, high, pos, moves) << std::flush;
         m_barShown = true;
     };
-    // The bar's line ends when its window goes, however the loop ended.
     if (m_options.json) {
         CCheckMemorryCmd::OnPhaseEnded() = [this](const CCheckMemorryCmd::PhaseRecord& phase) {
             Print(CJsonLine("phase")
@@ -119,6 +95,7 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
                       .Text());
         };
     }
+    // The bar's line ends when its window goes, however the loop ended.
     m_backend.m_onModelessClosed = [this] {
         if (m_barShown) std::cerr << '\n' << std::flush;
         m_barShown = false;
@@ -138,22 +115,37 @@ std::string CBatchRunner::ProgressLine(const std::string& title, int low, int hi
     return title + " [" + bar + tail;
 }
 
-void CBatchRunner::CheckInterrupt() {
-    const int interrupts = g_interrupts.load();
-    if (interrupts >= 2) {
-        std::cerr << "\nInterrupted: returning the link to 9600 bps.\n";
-        m_app.SetLink9600(m_app.m_port);
-        m_app.m_port.Close();
-        if (m_options.json) Print(CJsonLine("exit").Add("status", int64_t{130}).Add("outcome", "interrupted").Text());
-        std::_Exit(130);
-    }
-    if (interrupts == 1 && !m_cancelSent) {
+void CBatchRunner::AtSafePoint() {
+    if (m_stopping) return;
+    // In the middle of a baud-rate change the two ends may be at different
+    // rates; the return to 9600 bps starts once they agree again.
+    if (const int ending = CSignalStop::EndingSignal(); ending != 0 && !m_app.RateChanging()) Stop(ending);
+    if (CSignalStop::Interrupts() == 1 && !m_cancelSent) {
         m_cancelSent = true;
         // The progress window's Cancel, at this pump when called from one.
         // Before the first pump of the run (a Ctrl-C while a dialog is
         // answered) 0 would arm nothing: the next pump then.
         m_backend.CancelProgressAtPump(m_backend.m_pumps == 0 ? 1 : 0);
     }
+}
+
+void CBatchRunner::Stop(int signal) {
+    m_stopping = true;
+    Report(std::string(CSignalStop::Name(signal)) + ": returning the link to 9600 bps");
+    // A board left at a higher rate cannot be reached by the next run, which
+    // starts at 9600 bps. Outside a rate change both ends are at the port's
+    // rate, so a link at 9600 already needs no exchange.
+    CSerialCommState state;
+    const bool open = m_app.m_port.IsOpen() != 0;
+    if (open && m_app.m_port.GetState(state) && state.m_baudRate != 9600) {
+        m_exitPressed = true;  // from here on a message means the board did not confirm
+        m_app.SetLink9600(m_app.m_port);
+    }
+    m_app.m_port.Close();
+    if (open) Report(m_exitFailed ? "the board did not confirm 9600 bps; port closed" : "link at 9600 bps; port closed");
+    PrintExit(kExitSignalBase + signal);
+    std::cout << std::flush;
+    std::_Exit(kExitSignalBase + signal);
 }
 
 CBatchRunner::~CBatchRunner() {
@@ -175,6 +167,9 @@ void CBatchRunner::Print(const std::string& line) {
     } else {
         std::cout << line << '\n' << std::flush;
     }
+    // Standard output closed under the program (a reader such as head that
+    // has seen enough) raises SIGPIPE on this write: act on it now.
+    AtSafePoint();
 }
 
 bool CBatchRunner::AskOnTerminal(const std::string& question) {
@@ -207,11 +202,15 @@ void CBatchRunner::Answer(ui::CDialog& dialog, int button) {
 }
 
 void CBatchRunner::OnIdle(ui::CDialog& dialog) {
-    CheckInterrupt();
+    AtSafePoint();
     const int id = dialog.Template().id;
+    const int showing = m_backend.CurrentShowing();
+    if (id == CIDCheckDlg::IDD && showing == m_referShowing) {
+        FinishIdCheck(dialog);
+        return;
+    }
     // A dialog that refused its input and stays open gets Cancel, never a
     // second try; what was asked of it did not happen.
-    const int showing = m_backend.CurrentShowing();
     if (id != CPelicanDlg::IDD && !m_answered.insert(showing).second) {
         m_failed = true;
         Answer(dialog, ui::IDCANCEL);
@@ -274,34 +273,6 @@ void CBatchRunner::AnswerInputAddress(ui::CDialog& dialog) {
     Answer(dialog, ui::IDOK);
 }
 
-void CBatchRunner::PrintStatus(ui::CDialog& dialog) {
-    static const std::pair<int, const char*> kFields[] = {
-        {CStatesDlg::IDC_READY, "Ready"},
-        {CStatesDlg::IDC_IDCHECK, "ID Check"},
-        {CStatesDlg::IDC_ERASE, "Erase"},
-        {CStatesDlg::IDC_PROGRAM, "Program"},
-        {CStatesDlg::IDC_AFTERBLOCK, "After block"},
-        {CStatesDlg::IDC_CHECKSUM, "Check sum"},
-        {CStatesDlg::IDC_TIMEOUT, "Data receive timeout"},
-        {CStatesDlg::IDC_OVER, "Over number of data"},
-    };
-    CJsonLine json("status");
-    for (const auto& [control, label] : kFields) {
-        if (m_options.json)
-            json.Add(label, dialog.GetItemText(control));
-        else
-            Print(std::string(label) + ": " + dialog.GetItemText(control));
-    }
-    if (m_options.json) Print(json.Text());
-    Answer(dialog, ui::IDOK);
-}
-
-void CBatchRunner::PrintVersion(ui::CDialog& dialog) {
-    Print(m_options.json ? CJsonLine("version").Add("text", dialog.GetItemText(CVersionDlg::IDC_VERSION)).Text()
-                         : "Version: " + dialog.GetItemText(CVersionDlg::IDC_VERSION));
-    Answer(dialog, ui::IDOK);
-}
-
 void CBatchRunner::AnswerFileSelect(ui::CDialog& dialog) {
     if (m_options.file.empty()) {
         Answer(dialog, ui::IDCANCEL);
@@ -319,14 +290,31 @@ void CBatchRunner::AnswerIdCheck(ui::CDialog& dialog) {
         return;
     }
     if (m_options.id.empty()) {
-        // As a user would: "Refer..." loads the file and reads its ".id" file.
+        // As a user would: "Refer..." loads the file and reads its ".id" file;
+        // OK follows once it is seen how that went.
         m_backend.FileOpenAnswer(m_options.file);
         m_backend.Press(id, CIDCheckDlg::IDC_REFER);
-    } else {
-        m_backend.SetText(id, CIDCheckDlg::IDC_FILEPATH, m_options.file);
-        for (size_t i = 0; i < 7; ++i)
-            m_backend.SetText(id, CIDCheckDlg::IDC_ID1 + static_cast<int>(i), m_idBytes[i]);
+        m_referShowing = m_backend.CurrentShowing();
+        return;
     }
+    m_backend.SetText(id, CIDCheckDlg::IDC_FILEPATH, m_options.file);
+    for (size_t i = 0; i < 7; ++i) m_backend.SetText(id, CIDCheckDlg::IDC_ID1 + static_cast<int>(i), m_idBytes[i]);
+    PressIdCheckOk(id);
+}
+
+void CBatchRunner::FinishIdCheck(ui::CDialog& dialog) {
+    m_referShowing = 0;
+    // A file that could not be used at all has been told about; OK would
+    // only load it again to be told once more.
+    if (m_app.m_image.FileErrorShown()) {
+        m_failed = true;
+        Answer(dialog, ui::IDCANCEL);
+        return;
+    }
+    PressIdCheckOk(dialog.Template().id);
+}
+
+void CBatchRunner::PressIdCheckOk(int id) {
     if (m_options.mcu == "sp") m_backend.SetCheck(id, CIDCheckDlg::IDC_ORCA_SP);
     if (m_options.mcu == "w") m_backend.SetCheck(id, CIDCheckDlg::IDC_ORCA_W);
     m_backend.Press(id, ui::IDOK);
@@ -339,154 +327,46 @@ void CBatchRunner::Report(const std::string& text) {
         m_report(text);
 }
 
-void CBatchRunner::ReportLink() {
-    CSerialCommState state;
-    m_app.m_port.GetState(state);
-    if (state.m_baudRate != m_reportedRate || m_app.m_linkReady != m_reportedReady) {
-        Report(m_app.m_linkReady ? "link up at " + std::to_string(state.m_baudRate) + " bps"
-                                 : std::string("no link to the board"));
-        m_reportedRate = state.m_baudRate;
-        m_reportedReady = m_app.m_linkReady;
-    }
-}
-
-void CBatchRunner::PressNextButton(CPelicanDlg& mainWindow) {
-    // The button pressed last has finished: its outcome, not the messages it
-    // showed, says whether it did what was asked.
-    if (m_actionPressed) {
-        m_actionPressed = false;
-        if (mainWindow.LastOutcome() != Outcome::Done) m_failed = true;
-        if (mainWindow.LastOutcome() == Outcome::LinkLost) m_linkLost = true;
-        ReportAction(mainWindow.LastOutcome());
-    }
-    m_resetsInAction = 0;
-    m_messagesInAction = 0;
-    ReportLink();
-    if (!m_settingDone) {
-        m_settingDone = true;
-        CSerialCommState state;
-        m_app.m_port.GetState(state);
-        const bool otherRate = m_options.baud != 0 && state.m_baudRate != m_options.baud;
-        const bool otherInterval = m_options.interval >= 0 && m_options.interval != g_programInterval;
-        if (m_app.m_linkReady && (otherRate || otherInterval)) {
-            m_backend.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_SETTING);
-            return;
-        }
-    }
-    if (g_interrupts.load() > 0) m_nextAction = m_options.actions.size();
-    // A program file refused as a whole leaves nothing to act on: no
-    // further button is pressed on an empty image.
-    if (m_app.m_image.LoadRefused() && m_nextAction < m_options.actions.size()) {
-        Report(m_options.file + " was refused; no further action runs");
-        m_failed = true;
-        m_nextAction = m_options.actions.size();
-    }
-    if (m_nextAction < m_options.actions.size() && m_app.m_linkReady) {
-        m_action = m_options.actions[m_nextAction++];
-        m_actionPressed = true;
-        PressAction(mainWindow);
-        return;
-    }
-    if (m_nextAction < m_options.actions.size()) {
-        // Without a link every button is refused; press the rest anyway so
-        // that each reports, as the window would.
-        m_action = m_options.actions[m_nextAction++];
-        m_actionPressed = true;
-        PressAction(mainWindow);
-        return;
-    }
-    m_exitPressed = true;
-    m_backend.Press(mainWindow.Template().id, ui::IDCANCEL);
-}
-
-void CBatchRunner::PressAction(CPelicanDlg& mainWindow) {
-    if (m_action != "dump") {
-        m_backend.Press(CPelicanDlg::IDD, ActionButtons().at(m_action));
-        return;
-    }
-    // No button saves the flash: the main window runs it directly, and its
-    // outcome is taken like a button's.
-    uint32_t start = 0;
-    uint32_t end = 0;
-    if (CDumpAction::Range(m_options, start, end)) {
-        mainWindow.SaveFlash(start, end, m_options.output);
-    } else {
-        m_actionPressed = false;
-        m_failed = true;
-    }
-    // Nothing was pressed: go on at once, as after a button.
-    PressNextButton(mainWindow);
-}
-
-void CBatchRunner::ReportAction(Outcome outcome) {
-    if (m_action == "dump" && outcome == Outcome::Done) {
-        uint32_t start = 0;
-        uint32_t end = 0;
-        CDumpAction::Range(m_options, start, end);
-        Report(CCheckMemorryCmd::AddressToHex(start) + "-" + CCheckMemorryCmd::AddressToHex(end) + " saved to " +
-               m_options.output);
-    }
-    // A blank range shows no message at all: say which range was checked.
-    if (m_action == "blank" && outcome == Outcome::Done) {
-        uint32_t start = 0;
-        uint32_t end = 0;
-        CCheckMemorryCmd::PageRange(m_rangeStart, m_rangeEnd, start, end);
-        Report(CCheckMemorryCmd::AddressToHex(start) + "-" + CCheckMemorryCmd::AddressToHex(end) + " is blank");
-    }
-    // The boot loader answered with a second byte that means neither taken
-    // nor refused: the window program shows nothing then.
-    if (m_action == "download" && outcome == Outcome::Done && m_messagesInAction == 0)
-        Report("the board answered the download with neither \"completed\" nor \"not completed\"");
-    // Nor does a read check without a difference: say what was compared.
-    if (m_action == "read" && outcome == Outcome::Done) {
-        uint32_t start = 0;
-        uint32_t end = 0;
-        CCheckMemorryCmd::PageRange(m_rangeStart, m_rangeEnd, start, end);
-        const size_t compared = ComparedBytes(m_app.m_image, start, end);
-        Report(CCheckMemorryCmd::AddressToHex(start) + "-" + CCheckMemorryCmd::AddressToHex(end) +
-               " matches the file (" + std::to_string(compared) + " byte" + (compared == 1 ? "" : "s") +
-               " of data compared)");
-    }
-}
-
 int CBatchRunner::Run() {
     const int status = RunAll();
-    if (m_options.json) {
-        static const char* const kEnds[] = {"ok", "failed", "usage", "link lost", "port in use"};
-        Print(CJsonLine("exit")
-                  .Add("status", static_cast<int64_t>(status))
-                  .Add("outcome", status == 130 ? "interrupted" : status <= kExitPortInUse ? kEnds[status] : "failed")
-                  .Text());
-    }
+    PrintExit(status);
     return status;
 }
 
 int CBatchRunner::RunAll() {
+    CSignalStop::Install();
+    m_app.m_endWhenPortFails = true;
+    m_app.m_image.SetVerifyChecksums(!m_options.ignoreChecksums);
     // One run per board, not per machine: the port is locked, not the program.
-    m_app.m_singleInstance = false;
-    if (!m_portLock.Acquire(m_options.port)) {
-        Report(m_options.port + " is in use by another batch run; nothing was sent");
-        return kExitPortInUse;
-    }
-    g_interrupts = 0;
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    struct sigaction previous {};
-    ::sigaction(SIGINT, &action, &previous);
+    m_app.m_lockName = PortLockName(m_options.port);
+    m_app.m_lockedPort = m_options.port;
     ui::SetBackend(&m_backend);
     Report("port " + m_options.port);
     m_app.InitInstance();
     ui::SetBackend(nullptr);
-    ::sigaction(SIGINT, &previous, nullptr);
+    CSignalStop::Uninstall();
+    switch (m_app.m_startup) {
+        case CPelicanApp::Startup::AlreadyRunning: return kExitAlreadyRunning;
+        case CPelicanApp::Startup::PortHeld: return kExitPortHeld;
+        case CPelicanApp::Startup::LockFolderUnusable: return kExitNoLock;
+        case CPelicanApp::Startup::PortUnusable:
+            // Said once, with the reason: there is no board to reset.
+            Report(DescribePortOpenError(m_options.port, m_app.m_port.OpenError()));
+            return kExitNoLink;
+        case CPelicanApp::Startup::Cancelled:
+        case CPelicanApp::Startup::MainWindow: break;
+    }
     if (m_exitPressed)
         Report(m_exitFailed ? "the board did not confirm 9600 bps; port closed" : "link returned to 9600 bps; port closed");
-    if (g_interrupts.load() > 0) return 130;
+    // A signal that came while the link was already on its way back to
+    // 9600 bps (the close step) found nothing left to do, but ends the run.
+    if (const int ending = CSignalStop::EndingSignal(); ending != 0) return kExitSignalBase + ending;
+    if (CSignalStop::Interrupts() > 0) return kExitSignalBase + SIGINT;
     // No link to the board, or an action lost it (the board was reset and
     // has forgotten its ID check even when the link came back).
-    if (!m_app.m_linkReady || m_linkLost) return 3;
-    if (!m_exitPressed) return 1;       // start-up ended early
-    return m_failed ? 1 : 0;
+    if (!m_app.m_linkReady || m_linkLost) return kExitNoLink;
+    if (!m_exitPressed) return kExitFailed;  // start-up ended early
+    return m_failed ? kExitFailed : kExitDone;
 }
 
 }  // namespace pelican

@@ -10,7 +10,6 @@
 #include <string>
 
 #include "batch/BatchOptions.h"
-#include "batch/PortLock.h"
 #include "commands/Outcome.h"
 #include "ui/scripted/ScriptedBackend.h"
 
@@ -24,10 +23,16 @@ public:
     CBatchRunner(CPelicanApp& app, const BatchOptions& options);
     ~CBatchRunner();
 
-    // Runs start-up, the actions and the close step; the exit status.
+    // Runs start-up, the actions and the close step; the exit status
+    // (ExitStatus of BatchOptions.h). A run locks its port, not the machine:
+    // runs on other ports go side by side, one on a held port ends with
+    // kExitPortHeld before anything is sent.
     int Run();
-    // The exit status of a run refused because another holds its port.
-    static constexpr int kExitPortInUse = 4;
+    // A point between exchanges with the board where a signal is acted on:
+    // a first Ctrl-C cancels the page loop; a signal that ends the program
+    // returns the link to 9600 bps, closes the port and exits 128 + signal.
+    // Also called from the port's waits and the clock's pauses.
+    void AtSafePoint();
 
     // Called after each "Push RESET." (the simulated board resets itself).
     std::function<void()> m_onReset;
@@ -59,12 +64,16 @@ private:
     void PrintVersion(ui::CDialog& dialog);
     void AnswerFileSelect(ui::CDialog& dialog);
     void AnswerIdCheck(ui::CDialog& dialog);
+    void FinishIdCheck(ui::CDialog& dialog);
+    void PressIdCheckOk(int id);
     void PressNextButton(CPelicanDlg& mainWindow);
     // Presses the button of m_action, or runs the action that has none.
     void PressAction(CPelicanDlg& mainWindow);
+    [[noreturn]] void Stop(int signal);
+    // The closing line of --json: the exit status and its word.
+    void PrintExit(int status);
     // What the action that just ended leaves to tell on standard error.
     void ReportAction(Outcome outcome);
-    void CheckInterrupt();
     void Report(const std::string& text);
     void ReportLink();
     void Answer(ui::CDialog& dialog, int button);
@@ -86,6 +95,8 @@ private:
     bool m_failed = false;
     bool m_linkLost = false;  // an action ended with the link lost
     bool m_cancelSent = false;
+    bool m_stopping = false;
+    int m_referShowing = 0;  // the ID Check showing whose "Refer..." awaits its OK
     uint32_t m_reportedRate = 0;
     int m_reportedReady = -1;
     bool m_exitPressed = false;
@@ -94,7 +105,6 @@ private:
     int m_messagesInAction = 0;  // message boxes the running action showed
     std::set<int> m_answered;  // showings already given their answer
     std::array<std::string, 7> m_idBytes;
-    CPortLock m_portLock;
 };
 
 }  // namespace pelican

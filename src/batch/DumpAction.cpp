@@ -1,24 +1,16 @@
 #include "batch/DumpAction.h"
 
 #include "commands/CheckMemorryCmd.h"
-#include "image/IdFile.h"
+#include "image/IDCheckDlg.h"
 #include "ui/Messages.h"
 
 namespace pelican {
-namespace {
-
-bool IsOrcaW(const BatchOptions& options) {
-    if (!options.mcu.empty()) return options.mcu == "w";
-    std::string idPath;
-    bool opened = false;
-    return CIdFile::PathFor(options.file, idPath) && CIdFile::NamesOrcaW(idPath, opened);
-}
-
-}  // namespace
 
 bool CDumpAction::Range(const BatchOptions& options, uint32_t& start, uint32_t& end) {
     if (options.range.empty()) {
-        const bool orcaW = IsOrcaW(options);
+        // The type the ID Check dialog settled on: --mcu, or what the file
+        // and its ".id" file said.
+        const bool orcaW = CIDCheckDlg::RememberedMcuType() == 1;
         start = orcaW ? 0xF00000 : 0x0C0000;
         end = orcaW ? 0xFFFFFF : 0x0FFFFF;
         return true;

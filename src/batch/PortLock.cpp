@@ -7,7 +7,7 @@
 
 namespace pelican {
 
-std::string CPortLock::NameFor(const std::string& port) {
+std::string PortLockName(const std::string& port) {
     std::string path = CPosixSerialDevice::DevicePath(port);
     char resolved[PATH_MAX];
     if (::realpath(path.c_str(), resolved) != nullptr) path = resolved;

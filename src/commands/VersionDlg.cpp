@@ -1,5 +1,7 @@
 #include "commands/VersionDlg.h"
 
+#include "sys/Text.h"
+
 namespace pelican {
 
 const ui::DialogTemplate& CVersionDlg::Template158() {
@@ -24,7 +26,12 @@ const ui::DialogTemplate& CVersionDlg::Template158() {
 CVersionDlg::CVersionDlg() : ui::CDialog(Template158()) {}
 
 void CVersionDlg::DoDataExchange(ui::CDataExchange& dx) {
-    ui::DDX_Text(dx, IDC_VERSION, m_strVersion);
+    // The boot loader answers with bytes, one character each: shown as such
+    // (0xE9 is "é", never half of a UTF-8 sequence). The field is read-only,
+    // so nothing comes back from it.
+    if (dx.m_saveAndValidate) return;
+    std::string shown = Latin1ToUtf8(m_strVersion);
+    ui::DDX_Text(dx, IDC_VERSION, shown);
 }
 
 }  // namespace pelican

@@ -13,6 +13,7 @@ public:
     static const ui::DialogTemplate& Template158();
 
     void SetVersion(const std::string& text) { m_strVersion = text; }
+    // The bytes the boot loader sent (up to the first zero byte), or "ERROR".
     std::string m_strVersion;
 
 protected:

@@ -30,6 +30,7 @@ std::string FileErrorText(FileError error, const std::string& path) {
         case FileError::AccessDenied: return "Access to " + path + " was denied.";
         case FileError::IsDirectory: return path + " is a folder, not a file.";
         case FileError::NotRegularFile: return path + " is not a regular file.";
+        case FileError::TooLarge: return path + " is too large.";
         case FileError::TooManyOpen:
             return path + " could not be opened because too many files are open.";
         case FileError::BadPath: return path + " contains an invalid path.";

@@ -11,6 +11,7 @@ enum class FileError {
     AccessDenied,    // no read permission
     IsDirectory,     // the path names a folder
     NotRegularFile,  // a device, pipe or socket: it may never end or may block
+    TooLarge,        // far larger than any file of its kind
     TooManyOpen,     // the process or the system is out of file handles
     BadPath,         // too long, a loop of links, or otherwise unusable
     OpenFailed,      // any other reason the open was refused

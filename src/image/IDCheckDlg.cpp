@@ -73,7 +73,11 @@ void CIDCheckDlg::OnRefer() {
 
     if (!m_filePath.empty()) {
         SetMcuType(0);
-        m_host.Image().Load(m_filePath);
+        if (!m_loads.Load(m_host.Image(), m_filePath)) {
+            // The file could not be read: its message ends the step.
+            UpdateData(false);
+            return;
+        }
         uint32_t start = 0, end = 0;
         m_host.Image().GetUsedRange(start, end);
         // Data in the top page means the part's flash reaches the top of
@@ -89,17 +93,27 @@ void CIDCheckDlg::OnRefer() {
         UpdateData(false);
         return;
     }
-    bool opened = false;
-    if (CIdFile::NamesOrcaW(idPath, opened)) SetMcuType(1);
-    if (!opened) {
-        ui::MessageBox(ui::IDS_ID_FILE_NOT_FOUND, ui::Icon::Exclamation);
+    bool orcaW = false;
+    const FileError opened = CIdFile::NamesOrcaW(idPath, orcaW);
+    if (opened != FileError::None) {
+        ShowIdFileError(opened, idPath);
         m_id.fill(std::string());
         UpdateData(false);
         return;
     }
-    if (!CIdFile::Fill(idPath, m_mcuType, m_id))
-        ui::MessageBox(ui::IDS_ID_FILE_NOT_FOUND, ui::Icon::Exclamation);
+    if (orcaW) SetMcuType(1);
+    const FileError read = CIdFile::Fill(idPath, m_mcuType, m_id);
+    if (read != FileError::None) ShowIdFileError(read, idPath);
     UpdateData(false);
+}
+
+void CIDCheckDlg::ShowIdFileError(FileError error, const std::string& idPath) {
+    // A missing ID file is the everyday case and has its own message; one
+    // that is there but cannot be read is named with the reason.
+    if (error == FileError::NotFound)
+        ui::MessageBox(ui::IDS_ID_FILE_NOT_FOUND, ui::Icon::Exclamation);
+    else
+        ReportFileError(error, idPath);
 }
 
 bool CIDCheckDlg::ParseId(uint8_t id[7]) const {
@@ -122,8 +136,7 @@ void CIDCheckDlg::OnOK() {
         ui::MessageBox(ui::IDS_NO_FILENAME, ui::Icon::Exclamation);
         return;
     }
-    m_host.Image().Load(m_filePath);
-    if (m_host.Image().FileErrorShown()) return;
+    if (!m_loads.Load(m_host.Image(), m_filePath)) return;
 
     uint8_t status[2] = {0, 0};
     if (ReadStatus(m_host.Port(), status) != ReadResult::Ok) {
@@ -132,7 +145,7 @@ void CIDCheckDlg::OnOK() {
     }
     if (protocol::IdStateOf(status[1]) == protocol::IdState::Passed) {
         m_host.IdChecked() = 1;
-        m_host.Image().Load(m_filePath);
+        m_loads.Load(m_host.Image(), m_filePath);
         EndDialog(ui::IDOK);
         return;
     }
@@ -154,7 +167,7 @@ void CIDCheckDlg::OnOK() {
     }
     if (protocol::IdStateOf(status[1]) == protocol::IdState::Passed) {
         m_host.IdChecked() = 1;
-        m_host.Image().Load(m_filePath);
+        m_loads.Load(m_host.Image(), m_filePath);
         EndDialog(ui::IDOK);
         return;
     }

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "image/AppHost.h"
+#include "image/FileError.h"
+#include "image/LoadNotice.h"
 #include "ui/Dialog.h"
 
 namespace pelican {
@@ -42,10 +44,13 @@ protected:
 
 private:
     void SetMcuType(int type);
+    static void ShowIdFileError(FileError error, const std::string& idPath);
     IAppHost& m_host;
     // Seven bytes from the ID fields; false when a field is not two
     // hexadecimal digits.
     bool ParseId(uint8_t id[7]) const;
+
+    CLoadNotice m_loads;
 };
 
 }  // namespace pelican

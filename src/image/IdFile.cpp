@@ -1,20 +1,11 @@
 #include "image/IdFile.h"
 
-#include <fstream>
+#include <cstring>
 
+#include "image/TextLineReader.h"
 #include "sys/Text.h"
 
 namespace pelican {
-namespace {
-
-// Reads one line without its terminator; a CR before the LF goes too.
-bool NextLine(std::ifstream& in, std::string& line) {
-    if (!std::getline(in, line)) return false;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return true;
-}
-
-}  // namespace
 
 bool CIdFile::PathFor(const std::string& programPath, std::string& idPath) {
     if (EndsWith(programPath, ".mot") || EndsWith(programPath, ".btp")) {
@@ -44,30 +35,61 @@ const std::array<const char*, 7>& CIdFile::Addresses(int mcuType) {
     return mcuType == 1 ? kOrcaW : kOrcaSP;
 }
 
-bool CIdFile::NamesOrcaW(const std::string& idPath, bool& opened) {
-    std::ifstream in(idPath, std::ios::binary);
-    opened = in.is_open();
-    bool orcaW = false;
-    std::string line;
-    while (opened && NextLine(in, line)) {
-        if (line.compare(0, 6, "FFFFDF") == 0) orcaW = true;
-    }
-    return orcaW;
+FileError CIdFile::NamesOrcaW(const std::string& idPath, bool& orcaW) {
+    orcaW = false;
+    CTextLineReader reader;
+    const FileError opened = reader.Open(idPath, kMaxFileSize);
+    if (opened != FileError::None) return opened;
+    const bool found = NamesOrcaW(reader);
+    if (reader.ReadFailed()) return reader.Error();
+    orcaW = found;
+    return FileError::None;
 }
 
-bool CIdFile::Fill(const std::string& idPath, int mcuType, Fields& fields) {
-    std::ifstream in(idPath, std::ios::binary);
-    if (!in.is_open()) return false;
+FileError CIdFile::Fill(const std::string& idPath, int mcuType, Fields& fields) {
+    CTextLineReader reader;
+    const FileError opened = reader.Open(idPath, kMaxFileSize);
+    if (opened != FileError::None) return opened;
+    Fields filled = fields;
+    Fill(reader, mcuType, filled);
+    if (reader.ReadFailed()) return reader.Error();
+    fields = filled;
+    return FileError::None;
+}
+
+bool CIdFile::NamesOrcaWText(std::string_view text) {
+    CTextLineReader reader;
+    reader.OpenText(text.data(), text.size());
+    return NamesOrcaW(reader);
+}
+
+void CIdFile::FillText(std::string_view text, int mcuType, Fields& fields) {
+    CTextLineReader reader;
+    reader.OpenText(text.data(), text.size());
+    Fill(reader, mcuType, fields);
+}
+
+bool CIdFile::NamesOrcaW(CTextLineReader& reader) {
+    bool found = false;
+    const char* text = nullptr;
+    size_t length = 0;
+    while (reader.Next(text, length)) {
+        if (length >= 6 && std::memcmp(text, "FFFFDF", 6) == 0) found = true;
+    }
+    return found;
+}
+
+void CIdFile::Fill(CTextLineReader& reader, int mcuType, Fields& fields) {
     const auto& addresses = Addresses(mcuType);
     const size_t width = mcuType == 1 ? 6 : 5;
-    std::string line;
-    while (NextLine(in, line)) {
-        if (line.size() < width) continue;
+    const char* text = nullptr;
+    size_t length = 0;
+    while (reader.Next(text, length)) {
+        if (length < width) continue;
         for (size_t i = 0; i < addresses.size(); ++i) {
-            if (line.compare(0, width, addresses[i]) == 0) fields[i] = line.substr(line.size() - 2);
+            if (std::memcmp(text, addresses[i], width) == 0) fields[i].assign(text + length - 2, 2);
         }
     }
-    return true;
 }
 
 }  // namespace pelican

@@ -3,13 +3,21 @@
 // seven ID addresses of a device type and end with that ID byte's two
 // hexadecimal characters.
 #include <array>
+#include <cstdint>
 #include <string>
+#include <string_view>
+
+#include "image/FileError.h"
 
 namespace pelican {
+
+class CTextLineReader;
 
 class CIdFile {
 public:
     using Fields = std::array<std::string, 7>;
+    // Seven short lines; anything near this size is not an ID file.
+    static constexpr uint64_t kMaxFileSize = 64 * 1024;
 
     // The ID file's path for a program file: ".mot", ".btp", ".hex", ".bin"
     // (4 characters), ".ihex" (5) or ".s" (2) replaced by ".id", compared
@@ -21,14 +29,24 @@ public:
     // (type 0), 6 for Orca/W (type 1).
     static const std::array<const char*, 7>& Addresses(int mcuType);
 
-    // True when any line begins "FFFFDF" (a file for Orca/W). False also when
-    // the file cannot be opened; opened reports which.
-    static bool NamesOrcaW(const std::string& idPath, bool& opened);
+    // orcaW: whether any line begins "FFFFDF" (a file for Orca/W). The file
+    // is read like a program file: a regular file only, of bounded size,
+    // long lines cut. Any other answer than None says why it could not be
+    // read; orcaW is false then.
+    static FileError NamesOrcaW(const std::string& idPath, bool& orcaW);
 
     // Fills the fields that a line names for the device type; the last line
-    // naming an address wins, fields no line names keep their text. False
-    // when the file cannot be opened.
-    static bool Fill(const std::string& idPath, int mcuType, Fields& fields);
+    // naming an address wins, fields no line names keep their text. When the
+    // file cannot be read whole the fields are left as they were.
+    static FileError Fill(const std::string& idPath, int mcuType, Fields& fields);
+
+    // The same two readings of a file's text held in memory.
+    static bool NamesOrcaWText(std::string_view text);
+    static void FillText(std::string_view text, int mcuType, Fields& fields);
+
+private:
+    static bool NamesOrcaW(CTextLineReader& reader);
+    static void Fill(CTextLineReader& reader, int mcuType, Fields& fields);
 };
 
 }  // namespace pelican

@@ -35,6 +35,7 @@ CIntelHexReader::Result CIntelHexReader::Read(CTextLineReader& reader, std::vect
     m_base = 0;
     m_segmented = false;
     m_ended = false;
+    m_refusal = LoadRefusal::None;
     m_line = 0;
     m_used.assign(kAddressLimit / 64, 0);
     const char* text = nullptr;
@@ -53,16 +54,23 @@ CIntelHexReader::Result CIntelHexReader::Read(CTextLineReader& reader, std::vect
     return Result::Unended;
 }
 
+bool CIntelHexReader::Refuse(LoadRefusal why) {
+    m_refusal = why;
+    return false;
+}
+
 bool CIntelHexReader::Record(const char* text, size_t length, std::vector<Run>& runs) {
     if (m_used.empty()) m_used.assign(kAddressLimit / 64, 0);
-    if (length < 11 || text[0] != ':') return false;
+    if (length < 11 || text[0] != ':') return Refuse(LoadRefusal::WholeFileRefused);
     std::vector<uint8_t> bytes;
-    if (!DecodeBytes(text + 1, length - 1, bytes)) return false;
+    if (!DecodeBytes(text + 1, length - 1, bytes)) return Refuse(LoadRefusal::WholeFileRefused);
     const size_t count = bytes[0];
-    if (bytes.size() != count + 5) return false;
+    if (bytes.size() != count + 5) return Refuse(LoadRefusal::WholeFileRefused);
+    // The checksum makes the sum of all the record's bytes 00. A flipped
+    // digit in transit still decodes; only the checksum tells.
     uint8_t sum = 0;
     for (uint8_t b : bytes) sum = static_cast<uint8_t>(sum + b);
-    if (sum != 0) return false;
+    if (m_verifyChecksums && sum != 0) return Refuse(LoadRefusal::BadChecksum);
 
     const uint32_t offset = static_cast<uint32_t>(bytes[1]) << 8 | bytes[2];
     const uint8_t* data = bytes.data() + 4;
@@ -70,24 +78,24 @@ bool CIntelHexReader::Record(const char* text, size_t length, std::vector<Run>& 
     case 0x00:
         return StoreData(offset, data, count, runs);
     case 0x01:
-        if (count != 0) return false;
+        if (count != 0) return Refuse(LoadRefusal::WholeFileRefused);
         m_ended = true;
         return true;
     case 0x02:
-        if (count != 2 || offset != 0) return false;
+        if (count != 2 || offset != 0) return Refuse(LoadRefusal::WholeFileRefused);
         m_base = (static_cast<uint32_t>(data[0]) << 8 | data[1]) << 4;
         m_segmented = true;
         return true;
     case 0x04:
-        if (count != 2 || offset != 0) return false;
+        if (count != 2 || offset != 0) return Refuse(LoadRefusal::WholeFileRefused);
         m_base = (static_cast<uint32_t>(data[0]) << 8 | data[1]) << 16;
         m_segmented = false;
         return true;
     case 0x05:
         // The start address is of no use to a flash image.
-        return count == 4 && offset == 0;
+        return count == 4 && offset == 0 ? true : Refuse(LoadRefusal::WholeFileRefused);
     default:
-        return false;
+        return Refuse(LoadRefusal::WholeFileRefused);
     }
 }
 
@@ -100,12 +108,12 @@ bool CIntelHexReader::StoreData(uint32_t offset, const uint8_t* data, size_t cou
         const uint64_t within = m_segmented ? (offset + i) & 0xFFFF : offset + i;
         const uint64_t address = static_cast<uint64_t>(m_base) + within;
         // The device has 24 address bits; a byte past them has no place.
-        if (address >= kAddressLimit) return false;
+        if (address >= kAddressLimit) return Refuse(LoadRefusal::WholeFileRefused);
         const auto a = static_cast<uint32_t>(address);
         uint64_t& word = m_used[a / 64];
         const uint64_t bit = uint64_t{1} << (a % 64);
         // Two records for one byte: which one the author meant is unknown.
-        if ((word & bit) != 0) return false;
+        if ((word & bit) != 0) return Refuse(LoadRefusal::WholeFileRefused);
         word |= bit;
         if (run == nullptr || run->address + run->bytes.size() != a) {
             runs.push_back(Run{a, {}});

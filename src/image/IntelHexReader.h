@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "image/LoadOutcome.h"
+
 namespace pelican {
 
 class CTextLineReader;
@@ -24,8 +26,13 @@ public:
         Refused,   // a bad record; nothing of the file is to be used
     };
 
-    // Reads every line. With Refused, runs is empty and line names the
-    // 1-based line of the first bad record.
+    // Whether record checksums are verified (the default). Without it a
+    // record is taken as its digits read, as for S-records.
+    void SetVerifyChecksums(bool verify) { m_verifyChecksums = verify; }
+
+    // Reads every line. With Refused, runs is empty, Refusal() says why
+    // (BadChecksum or WholeFileRefused) and Line() names the 1-based line of
+    // the first bad record.
     Result Read(CTextLineReader& reader, std::vector<Run>& runs);
 
     // Checks one record and applies it; false when it has to be refused.
@@ -34,13 +41,17 @@ public:
 
     size_t Line() const { return m_line; }
     bool Ended() const { return m_ended; }
+    LoadRefusal Refusal() const { return m_refusal; }
 
 private:
+    bool Refuse(LoadRefusal why);
     bool StoreData(uint32_t offset, const uint8_t* data, size_t count, std::vector<Run>& runs);
 
     uint32_t m_base = 0;     // from record 02 or 04
     bool m_segmented = false;  // the base came from record 02
     bool m_ended = false;
+    bool m_verifyChecksums = true;
+    LoadRefusal m_refusal = LoadRefusal::None;
     size_t m_line = 0;
     std::vector<uint64_t> m_used;  // one bit per address already given, 16 MiB wide
 };

@@ -8,7 +8,6 @@
 #include "image/IntelHexReader.h"
 #include "image/TextLineReader.h"
 #include "sys/Text.h"
-#include "ui/Messages.h"
 
 namespace pelican {
 namespace {
@@ -41,6 +40,27 @@ public:
         const int low = Digit(pos + 1);
         return (high | low) < 0 ? -1 : (high << 4) | low;
     }
+    // Whether the byte at pos makes the low byte of sum, plus itself, FF:
+    // the record's checksum is the ones' complement of the sum of its count,
+    // address and data bytes. A missing or malformed checksum never matches.
+    bool ChecksumMatches(size_t pos, unsigned sum) const {
+        const int checksum = Byte(pos);
+        return checksum >= 0 && ((sum + static_cast<unsigned>(checksum)) & 0xFF) == 0xFF;
+    }
+    // For records that carry nothing into the image: their count's bytes
+    // summed, or -1 when they are not all hexadecimal digits.
+    long CountedSum(size_t& checksumPos) const {
+        const int count = Byte(2);
+        if (count < 1) return -1;
+        unsigned sum = static_cast<unsigned>(count);
+        for (int i = 0; i + 1 < count; ++i) {
+            const int value = Byte(4 + 2 * static_cast<size_t>(i));
+            if (value < 0) return -1;
+            sum += static_cast<unsigned>(value);
+        }
+        checksumPos = 4 + 2 * static_cast<size_t>(count - 1);
+        return Byte(checksumPos) < 0 ? -1 : static_cast<long>(sum);
+    }
 
 private:
     const char* m_text;
@@ -54,8 +74,9 @@ CMotFile::CMotFile() : m_pages(kPageCount) {}
 CMotFile::~CMotFile() = default;
 
 void CMotFile::RemoveAll() {
-    if (m_pageCount == 0) return;
-    for (auto& page : m_pages) page.reset();
+    // Only the slots that hold a page: a small file is forgotten as fast as it was read.
+    for (uint32_t index : m_used) m_pages[index].reset();
+    m_used.clear();
     m_pageCount = 0;
 }
 
@@ -67,6 +88,7 @@ CLineImage& CMotFile::CreatePage(uint32_t index) {
     auto& slot = m_pages[index];
     if (!slot) {
         slot = std::make_unique<CLineImage>();
+        m_used.push_back(index);
         ++m_pageCount;
     }
     return *slot;
@@ -113,120 +135,162 @@ void CMotFile::Store(uint32_t address, const uint8_t* data, size_t count) {
     }
 }
 
-int CMotFile::LoadIntelHex(const std::string& path) {
-    CTextLineReader reader;
-    const FileError opened = reader.Open(path);
-    if (opened != FileError::None) {
-        m_fileErrorShown = true;
-        ReportFileError(opened, path);
-        return 0;
-    }
+void CMotFile::ReadIntelHex(CTextLineReader& reader, LoadOutcome& outcome) {
     std::vector<CIntelHexReader::Run> runs;
-    const CIntelHexReader::Result result = CIntelHexReader().Read(reader, runs);
-    if (reader.ReadFailed()) {
-        m_fileErrorShown = true;
-        ReportFileError(FileError::ReadFailed, path);
-        return 0;
-    }
+    CIntelHexReader hex;
+    hex.SetVerifyChecksums(m_verifyChecksums);
+    const CIntelHexReader::Result result = hex.Read(reader, runs);
     if (result == CIntelHexReader::Result::Refused) {
-        m_loadRefused = true;
-        ui::MessageBox(ui::IDS_CAN_NOT_ACCEPT_FILE, ui::Icon::None);
-        return 0;
+        outcome.refusal = hex.Refusal();
+        outcome.line = hex.Line();
+        return;
     }
     for (const auto& run : runs) Store(run.address, run.bytes.data(), run.bytes.size());
-    return result == CIntelHexReader::Result::Ended ? 1 : 0;
+    outcome.result = result == CIntelHexReader::Result::Ended ? 1 : 0;
 }
 
-int CMotFile::LoadBinary(const std::string& path) {
+void CMotFile::ReadBinary(const std::string& path, LoadOutcome& outcome) {
     std::vector<uint8_t> bytes;
     bool tooLong = false;
     const size_t room = m_binaryOffset < kAddressLimit ? kAddressLimit - m_binaryOffset : 0;
     const FileError read = CBinaryFile::Read(path, room, bytes, tooLong);
     if (read != FileError::None) {
-        m_fileErrorShown = true;
-        ReportFileError(read, path);
-        return 0;
+        outcome.refusal = LoadRefusal::FileError;
+        outcome.fileError = read;
+        return;
     }
     if (tooLong) {
         // Bytes past the top of the address space: the file does not fit.
-        m_loadRefused = true;
-        ui::MessageBox(ui::IDS_CAN_NOT_ACCEPT_FILE, ui::Icon::None);
-        return 0;
+        outcome.refusal = LoadRefusal::WholeFileRefused;
+        return;
     }
     Store(m_binaryOffset, bytes.data(), bytes.size());
-    return 1;
+    outcome.result = 1;
 }
 
 int CMotFile::Load(const std::string& path) {
+    const LoadOutcome outcome = Read(path);
+    outcome.ShowRefusal(path);
+    return outcome.result;
+}
+
+void CMotFile::Forget(LoadOutcome& outcome) {
+    // Part of a file, or a damaged one, is no program: leave nothing that
+    // could be written to a device.
+    RemoveAll();
+    outcome.result = 0;
+}
+
+LoadOutcome CMotFile::Read(const std::string& path) {
     // Nothing of an earlier file may survive, whatever happens to this one.
     RemoveAll();
     m_fileErrorShown = false;
-    m_loadRefused = false;
-    switch (FormatOf(path)) {
-    case Format::IntelHex:
-        return LoadIntelHex(path);
-    case Format::Binary:
-        return LoadBinary(path);
-    case Format::SRecord:
-        break;
+    LoadOutcome outcome;
+    const Format format = FormatOf(path);
+    if (format == Format::Binary) {
+        ReadBinary(path, outcome);
+    } else {
+        CTextLineReader reader;
+        const FileError opened = reader.Open(path);
+        if (opened != FileError::None) {
+            outcome.refusal = LoadRefusal::FileError;
+            outcome.fileError = opened;
+        } else {
+            outcome.stamp = reader.FileStamp();
+            if (format == Format::IntelHex)
+                ReadIntelHex(reader, outcome);
+            else
+                ReadRecords(reader, outcome);
+            if (reader.ReadFailed()) {
+                outcome.refusal = LoadRefusal::FileError;
+                outcome.fileError = reader.Error();
+            }
+        }
     }
-
-    CTextLineReader reader;
-    const FileError opened = reader.Open(path);
-    if (opened != FileError::None) {
+    if (outcome.FileRefused()) {
+        Forget(outcome);
         m_fileErrorShown = true;
-        ReportFileError(opened, path);
-        return 0;
     }
-    const int result = ReadRecords(reader);
-    if (reader.ReadFailed()) {
-        // Part of a file is no program: leave nothing that could be written to a device.
-        RemoveAll();
-        m_fileErrorShown = true;
-        ReportFileError(FileError::ReadFailed, path);
-        return 0;
-    }
-    return result;
+    return outcome;
 }
 
-int CMotFile::ReadRecords(CTextLineReader& reader) {
+LoadOutcome CMotFile::ReadText(const char* text, size_t size) {
+    RemoveAll();
+    m_fileErrorShown = false;
+    LoadOutcome outcome;
+    CTextLineReader reader;
+    reader.OpenText(text, size);
+    ReadRecords(reader, outcome);
+    if (outcome.FileRefused()) Forget(outcome);
+    return outcome;
+}
+
+LoadOutcome CMotFile::ReadIntelHexText(const char* text, size_t size) {
+    RemoveAll();
+    m_fileErrorShown = false;
+    LoadOutcome outcome;
+    CTextLineReader reader;
+    reader.OpenText(text, size);
+    ReadIntelHex(reader, outcome);
+    if (outcome.FileRefused()) Forget(outcome);
+    return outcome;
+}
+
+void CMotFile::ReadRecords(CTextLineReader& reader, LoadOutcome& outcome) {
     const char* text = nullptr;
     size_t length = 0;
-    while (reader.Next(text, length)) {
+    for (size_t line = 1; reader.Next(text, length); ++line) {
         if (length == 0) continue;
-        if (text[0] != 'S') return 0;
-        const int type = CRecordText(text, length).Digit(1);
+        if (text[0] != 'S') return;
+        const CRecordText record(text, length);
+        const int type = record.Digit(1);
         if (type >= 1 && type <= 3) {
-            if (!StoreDataRecord(text, length, static_cast<unsigned>(type))) {
-                ui::MessageBox(ui::IDS_CAN_NOT_ACCEPT_FILE, ui::Icon::None);
-                return 0;
+            const LoadRefusal refusal = StoreDataRecord(text, length, static_cast<unsigned>(type));
+            if (refusal != LoadRefusal::None) {
+                outcome.refusal = refusal;
+                outcome.line = line;
+                return;
             }
-        } else if (type >= 7 && type <= 9) {
+            continue;
+        }
+        // The other records carry nothing into the image, but a damaged one
+        // says the file was damaged: their checksums count as well, where
+        // their fields are hexadecimal at all.
+        size_t checksumPos = 0;
+        const long sum = m_verifyChecksums && type >= 0 && type <= 9 ? record.CountedSum(checksumPos) : -1;
+        if (sum >= 0 && !record.ChecksumMatches(checksumPos, static_cast<unsigned>(sum))) {
+            outcome.refusal = LoadRefusal::BadChecksum;
+            outcome.line = line;
+            return;
+        }
+        if (type >= 7 && type <= 9) {
             // The start address of the termination record is of no use here.
-            return 1;
+            outcome.result = 1;
+            return;
         }
         // S0 (header), S4 to S6 (counts) and unknown types carry nothing to store.
     }
-    return 0;
 }
 
-bool CMotFile::StoreDataRecord(const char* text, size_t length, unsigned type) {
+LoadRefusal CMotFile::StoreDataRecord(const char* text, size_t length, unsigned type) {
     const CRecordText record(text, length);
     const int count = record.Byte(2);
-    if (count < 0) return false;
+    if (count < 0) return LoadRefusal::BadRecord;
+    unsigned sum = static_cast<unsigned>(count);
     // S1, S2, S3 carry 2, 3, 4 address bytes, most significant first.
     uint32_t address = 0;
     for (unsigned i = 0; i <= type; ++i) {
         const int value = record.Byte(4 + 2 * i);
-        if (value < 0) return false;
+        if (value < 0) return LoadRefusal::BadRecord;
         address = (address << 8) | static_cast<uint32_t>(value);
+        sum += static_cast<unsigned>(value);
     }
     // The count covers address, data and checksum; a count too small for
     // the address wraps to a long record, which the line must then carry.
     const size_t dataLength = static_cast<size_t>((count - static_cast<int>(type) - 2) & 0xFF);
     // The device has 24 address bits: a record reaching past them has no
     // place in the image and is refused as a whole.
-    if (address >= kAddressLimit || dataLength > kAddressLimit - address) return false;
+    if (address >= kAddressLimit || dataLength > kAddressLimit - address) return LoadRefusal::BadRecord;
 
     const uint32_t index = address / kPageSize;
     const size_t offset = address % kPageSize;
@@ -237,14 +301,17 @@ bool CMotFile::StoreDataRecord(const char* text, size_t length, unsigned type) {
     const size_t dataPos = 2 * type + 6;
     for (size_t i = 0; i < dataLength; ++i) {
         const int value = record.Byte(dataPos + 2 * i);
-        if (value < 0) return false;
+        if (value < 0) return LoadRefusal::BadRecord;
         data[i] = static_cast<uint8_t>(value);
+        sum += static_cast<unsigned>(value);
     }
+    // A flipped digit in transit still decodes; only the checksum tells.
+    if (m_verifyChecksums && !record.ChecksumMatches(dataPos + 2 * dataLength, sum)) return LoadRefusal::BadChecksum;
     const size_t room = kPageSize - offset;
     const size_t head = dataLength < room ? dataLength : room;
     first.Write(data, address, head);
     if (head < dataLength) CreatePage(index + 1).Write(data + head, 0, dataLength - head);
-    return true;
+    return LoadRefusal::None;
 }
 
 }  // namespace pelican

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "image/LineImage.h"
+#include "image/LoadOutcome.h"
 
 namespace pelican {
 
@@ -25,19 +26,29 @@ public:
     CMotFile(const CMotFile&) = delete;
     CMotFile& operator=(const CMotFile&) = delete;
 
-    // Replaces the image with the contents of an S-record file. Returns 1
-    // when a termination record (S7, S8, S9) ended the load, 0 otherwise.
-    // A bad record shows "Can not accept this file." and ends the load with
-    // what was stored before it. A file that cannot be opened or read shows
-    // the file-error message naming it and leaves the image empty.
+    // Replaces the image with the contents of a program file and shows the
+    // message of a refusal. Returns 1 when a termination record (S7, S8, S9)
+    // ended the load, 0 otherwise. A record that does not decode shows
+    // "Can not accept this file." and ends the load with what was stored
+    // before it. A record whose checksum does not match, and a file that
+    // cannot be opened or read, show a message naming the file and leave the
+    // image empty.
     //
     // A file named ".hex" or ".ihex" is read as Intel HEX, one named ".bin"
     // as raw bytes placed from the binary offset on. Their loads are all or
-    // nothing: a bad record, or data past the 24-bit address space, shows
-    // "Can not accept this file." and leaves the image empty. Both return 1
-    // when the whole file was taken (an Intel HEX file up to its end-of-file
-    // record), 0 otherwise.
+    // nothing: a bad record, a byte given twice, or data past the 24-bit
+    // address space shows "Can not accept this file." and leaves the image
+    // empty; a checksum is told as for S-records. Both return 1 when the
+    // whole file was taken (an Intel HEX file up to its end-of-file record),
+    // 0 otherwise.
     int Load(const std::string& path);
+    // The same load without any message: how it ended, for the caller to tell.
+    LoadOutcome Read(const std::string& path);
+    // The same for the text of an S-record file held in memory: nothing to
+    // open or read, so no file error.
+    LoadOutcome ReadText(const char* text, size_t size);
+    // The same for the text of an Intel HEX file held in memory.
+    LoadOutcome ReadIntelHexText(const char* text, size_t size);
 
     // Where a raw binary file's first byte goes; 0C0000 unless set.
     static constexpr uint32_t kDefaultBinaryOffset = 0x0C0000;
@@ -48,11 +59,16 @@ public:
     enum class Format { SRecord, IntelHex, Binary };
     static Format FormatOf(const std::string& path);
 
-    // True when the last Load could not open or read its file. Its message
-    // has been shown; the step that asked for the load ends there.
+    // True when the last Load refused the file as a whole (it could not be
+    // opened or read, a checksum did not match, or an Intel HEX or binary
+    // file had a record or byte it cannot take). Its message has been
+    // shown; the step that asked for the load ends there.
     bool FileErrorShown() const { return m_fileErrorShown; }
-    // True when the last Load refused an Intel HEX or binary file as a whole.
-    bool LoadRefused() const { return m_loadRefused; }
+
+    // Whether record checksums are verified (the default). Without it a
+    // damaged file loads as its records read.
+    void SetVerifyChecksums(bool verify) { m_verifyChecksums = verify; }
+    bool VerifiesChecksums() const { return m_verifyChecksums; }
 
     // Copies page index into buffer (256 bytes) and returns the page when it
     // is present. An absent page or an index past 0xFFFF answers nullptr and
@@ -80,19 +96,22 @@ public:
 private:
     // The existing page at index, or a new blank one. The index is in range.
     CLineImage& CreatePage(uint32_t index);
-    int ReadRecords(CTextLineReader& reader);
-    int LoadIntelHex(const std::string& path);
-    int LoadBinary(const std::string& path);
+    void ReadRecords(CTextLineReader& reader, LoadOutcome& outcome);
+    void ReadIntelHex(CTextLineReader& reader, LoadOutcome& outcome);
+    void ReadBinary(const std::string& path, LoadOutcome& outcome);
+    // Empties a refused image and makes the outcome say nothing was loaded.
+    void Forget(LoadOutcome& outcome);
     // Copies count bytes into the image from address on; the caller keeps
     // them within the address space.
     void Store(uint32_t address, const uint8_t* data, size_t count);
-    // Stores one S1/S2/S3 record; false when it has to be refused.
-    bool StoreDataRecord(const char* text, size_t length, unsigned type);
+    // Stores one S1/S2/S3 record; the refusal when it cannot be taken.
+    LoadRefusal StoreDataRecord(const char* text, size_t length, unsigned type);
 
     std::vector<std::unique_ptr<CLineImage>> m_pages;
+    std::vector<uint32_t> m_used;  // the slots that hold a page, in the order they were filled
     size_t m_pageCount = 0;
     bool m_fileErrorShown = false;
-    bool m_loadRefused = false;
+    bool m_verifyChecksums = true;
     uint32_t m_binaryOffset = kDefaultBinaryOffset;
 };
 

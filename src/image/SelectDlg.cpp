@@ -45,7 +45,9 @@ void CSelectDlg::OnRefer() {
     if (!ui::Backend().GetOpenFileName(request, chosen)) return;
     m_filePath = chosen;
     UpdateData(false);
-    if (!m_filePath.empty()) m_host.Image().Load(m_filePath);
+    if (!m_filePath.empty()) {
+        if (!m_loads.Load(m_host.Image(), m_filePath)) return;  // its message ends the step
+    }
     if (!EndsWith(m_filePath, ".mot") && !EndsWith(m_filePath, ".s")) {
         ui::MessageBox(ui::IDS_CAN_NOT_ACCEPT_FILE, ui::Icon::Stop);
         m_filePath.clear();
@@ -60,10 +62,9 @@ void CSelectDlg::OnOK() {
         ui::MessageBox(ui::IDS_NO_FILENAME, ui::Icon::Exclamation);
         return;
     }
-    m_host.Image().Load(m_filePath);
-    if (m_host.Image().FileErrorShown()) return;
+    if (!m_loads.Load(m_host.Image(), m_filePath)) return;
     m_host.IdChecked() = 1;
-    m_host.Image().Load(m_filePath);
+    m_loads.Load(m_host.Image(), m_filePath);
     EndDialog(ui::IDOK);
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "image/AppHost.h"
+#include "image/LoadNotice.h"
 #include "ui/Dialog.h"
 
 namespace pelican {
@@ -26,6 +27,7 @@ protected:
 
 private:
     IAppHost& m_host;
+    CLoadNotice m_loads;
 };
 
 }  // namespace pelican

@@ -24,7 +24,7 @@ CTextLineReader::~CTextLineReader() {
     if (m_fd >= 0) ::close(m_fd);
 }
 
-FileError CTextLineReader::Open(const std::string& path) {
+FileError CTextLineReader::Open(const std::string& path, uint64_t maxBytes) {
     if (path.empty()) return FileError::NotFound;
     // Non-blocking so that a named pipe without a writer cannot hang the open.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
@@ -39,19 +39,65 @@ FileError CTextLineReader::Open(const std::string& path) {
         ::close(fd);
         return S_ISDIR(info.st_mode) ? FileError::IsDirectory : FileError::NotRegularFile;
     }
+    if (static_cast<uint64_t>(info.st_size) > maxBytes) {
+        ::close(fd);
+        return FileError::TooLarge;
+    }
     m_fd = fd;
+    m_maxBytes = maxBytes;
+    m_bytesRead = 0;
+    m_tooLarge = false;
+    m_stamp = Stamp{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino),
+                    static_cast<uint64_t>(info.st_size),
+                    static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
     m_block.reset(new char[m_blockSize]);  // no need to clear what read(2) fills
+    m_view = m_block.get();
+    m_text = nullptr;
     m_pos = m_end = 0;
     m_eof = m_readFailed = m_pending = false;
     m_lineLength = 0;
     return FileError::None;
 }
 
+FileError CTextLineReader::Error() const {
+    if (m_tooLarge) return FileError::TooLarge;
+    return m_readFailed ? FileError::ReadFailed : FileError::None;
+}
+
+void CTextLineReader::OpenText(const char* text, size_t size) {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+    m_block.reset();
+    m_text = text != nullptr ? text : "";
+    m_textSize = text != nullptr ? size : 0;
+    m_textPos = 0;
+    m_view = m_text;
+    m_pos = m_end = 0;
+    m_eof = m_readFailed = m_pending = m_tooLarge = false;
+    m_lineLength = 0;
+    m_stamp = Stamp{};
+}
+
 bool CTextLineReader::Refill() {
     m_pos = m_end = 0;
+    if (m_text != nullptr) {
+        const size_t rest = m_textSize - m_textPos;
+        m_view = m_text + m_textPos;
+        m_end = rest < m_blockSize ? rest : m_blockSize;
+        m_textPos += m_end;
+        m_eof = m_end == 0;
+        return !m_eof;
+    }
     for (;;) {
         const ssize_t got = ::read(m_fd, m_block.get(), m_blockSize);
         if (got > 0) {
+            m_bytesRead += static_cast<uint64_t>(got);
+            if (m_bytesRead > m_maxBytes) {
+                // Grown while being read, or a file whose size says nothing
+                // (some of /proc): no end in sight.
+                m_tooLarge = m_readFailed = m_eof = true;
+                return false;
+            }
             m_end = static_cast<size_t>(got);
             return true;
         }
@@ -72,10 +118,10 @@ void CTextLineReader::Keep(const char* text, size_t length) {
 }
 
 bool CTextLineReader::Next(const char*& text, size_t& length) {
-    if (m_fd < 0) return false;
+    if (m_fd < 0 && m_text == nullptr) return false;
     for (;;) {
         if (m_pos < m_end) {
-            const char* rest = m_block.get() + m_pos;
+            const char* rest = m_view + m_pos;
             const size_t available = m_end - m_pos;
             const size_t lineEnd = FindLineEnd(rest, available);
             if (lineEnd < available) {

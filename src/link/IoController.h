@@ -22,6 +22,8 @@ public:
     CIoController& operator=(const CIoController&) = delete;
 
     virtual int Open(const std::string& name);
+    // Why the last Open failed (an errno value), 0 when not known.
+    int OpenError() const { return m_device->OpenError(); }
     virtual int Close();
     virtual int IsOpen() const;
     virtual int Send(const uint8_t* buffer, size_t length) = 0;

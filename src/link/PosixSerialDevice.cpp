@@ -82,15 +82,29 @@ std::string CPosixSerialDevice::DevicePath(const std::string& name) {
 
 bool CPosixSerialDevice::Open(const std::string& name) {
     std::lock_guard lock(m_mutex);
-    if (m_fd >= 0 || name.empty()) return false;
+    if (m_fd >= 0) {
+        m_openError = EBUSY;
+        return false;
+    }
+    m_openError = ENOENT;
+    if (name.empty()) return false;
     const std::string path = DevicePath(name);
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) {
+        m_openError = errno;
+        return false;
+    }
     termios tio{};
     // Only terminals qualify; and only one process at a time may drive the
     // line. Root ignores TIOCEXCL, so the advisory lock is what keeps a second
     // copy off the port in every case.
-    if (::tcgetattr(fd, &tio) != 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (::tcgetattr(fd, &tio) != 0) {
+        m_openError = ENOTTY;
+        ::close(fd);
+        return false;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        m_openError = errno == EWOULDBLOCK ? EBUSY : errno;
         ::close(fd);
         return false;
     }
@@ -112,9 +126,11 @@ bool CPosixSerialDevice::Open(const std::string& name) {
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
     if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+        m_openError = errno;
         ::close(fd);
         return false;
     }
+    m_openError = 0;
     m_fd = fd;
     m_haveCounters = ::ioctl(fd, TIOCGICOUNT, &m_counters) == 0;
     AskLowLatency(fd);

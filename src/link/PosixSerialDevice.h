@@ -34,6 +34,7 @@ public:
     static std::string DevicePath(const std::string& name);
 
     bool Open(const std::string& name) override;
+    int OpenError() const override { return m_openError; }
     bool Close() override;
     bool IsOpen() const override { return m_fd >= 0; }
     intptr_t Handle() const override { return m_fd; }
@@ -58,6 +59,7 @@ private:
 
     std::mutex m_mutex;
     std::atomic<int> m_fd{-1};  // written only under m_mutex
+    int m_openError = 0;        // errno of the last failed Open
     bool m_haveCounters = false;
     serial_icounter_struct m_counters{};
     CParityMarkDecoder m_decoder;

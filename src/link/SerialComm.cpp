@@ -31,7 +31,7 @@ int CSerialComm::Close() {
 
 int CSerialComm::Send(const uint8_t* buffer, size_t length) {
     if (!IsOpen() || length == 0) return 0;
-    const uint64_t start = m_clock.NowMs();
+    const uint64_t start = m_clock.NowUs();
     const long written = Device().Write(buffer, length);
     // A frame cut short is not a frame: the board would take the next
     // command's bytes as the rest of it.
@@ -40,7 +40,7 @@ int CSerialComm::Send(const uint8_t* buffer, size_t length) {
     return static_cast<int>(length);
 }
 
-bool CSerialComm::WaitFrameSent(uint64_t startMs, size_t length) {
+bool CSerialComm::WaitFrameSent(uint64_t startUs, size_t length) {
     // Every pause the protocol prescribes after a frame (the program
     // interval, a reply time-out) counts from the moment the frame is on the
     // wire, not from when the kernel took it. Draining is not enough on its
@@ -49,10 +49,12 @@ bool CSerialComm::WaitFrameSent(uint64_t startMs, size_t length) {
     if (!Device().Drain()) return false;
     LineSettings line;
     if (!Device().GetLine(line) || line.baudRate == 0) return true;
-    const uint64_t lineMs = (uint64_t{length} * 10 * 1000 + line.baudRate - 1) / line.baudRate;
-    const uint64_t until = startMs + lineMs;
-    for (uint64_t now = m_clock.NowMs(); now < until; now = m_clock.NowMs())
-        m_clock.Sleep(static_cast<uint32_t>(std::min<uint64_t>(until - now, UINT32_MAX)));
+    // Counted in microseconds: a one-byte command is 87 us on the line at
+    // 115200 bps, and whole milliseconds would add most of one to every
+    // exchange (or end the wait before the last bit of a longer frame).
+    const uint64_t lineUs = (uint64_t{length} * 10 * 1000000 + line.baudRate - 1) / line.baudRate;
+    const uint64_t until = startUs + lineUs;
+    for (uint64_t now = m_clock.NowUs(); now < until; now = m_clock.NowUs()) m_clock.SleepUs(until - now);
     return true;
 }
 
@@ -68,6 +70,8 @@ ReadResult CSerialComm::Read(uint8_t* buffer, size_t length) {
     // counts as expired is one millisecond past it.
     const uint64_t expiry = limited ? start + static_cast<uint32_t>(m_readTimeout) + 1
                                     : std::numeric_limits<uint64_t>::max();
+    const uint64_t charUs = CharUs();
+    size_t slept = 0;  // what was queued at the last sleep
     for (;;) {
         uint32_t errors = 0;
         size_t queued = 0;
@@ -82,6 +86,21 @@ ReadResult CSerialComm::Read(uint8_t* buffer, size_t length) {
             m_timedOut = 1;
             return ReadResult::TimedOut;
         }
+        // Once the reply is coming, the rest of it cannot come faster than
+        // the line carries it: all but its last character take their line
+        // time whatever happens, so sleep through that instead of waking
+        // for every character, then wait for the last one. Only while
+        // characters keep coming: a reply that stalls is waited for.
+        if (charUs != 0 && queued > slept && length - queued >= 2) {
+            slept = queued;
+            uint64_t sleepUs = (length - queued - 1) * charUs;
+            const uint64_t now = m_clock.NowMs();
+            if (limited) sleepUs = std::min(sleepUs, (expiry - now) * 1000);
+            if (m_waitHook) sleepUs = std::min<uint64_t>(sleepUs, uint64_t{m_waitSliceMs} * 1000);
+            m_clock.SleepUs(sleepUs);
+            if (m_waitHook) m_waitHook();
+            continue;
+        }
         if (!m_waitHook) {
             Device().WaitInput(expiry);
             continue;
@@ -89,6 +108,14 @@ ReadResult CSerialComm::Read(uint8_t* buffer, size_t length) {
         Device().WaitInput(std::min(expiry, m_clock.NowMs() + m_waitSliceMs));
         m_waitHook();
     }
+}
+
+uint64_t CSerialComm::CharUs() {
+    // The virtual clock jumps to the next character anyway.
+    if (m_clock.IsVirtual() || !IsOpen()) return 0;
+    LineSettings line;
+    if (!Device().GetLine(line) || line.baudRate == 0) return 0;
+    return uint64_t{10} * 1000000 / line.baudRate;
 }
 
 void CSerialComm::SetWaitHook(std::function<void()> hook, uint32_t sliceMs) {

@@ -59,7 +59,10 @@ private:
     // Waits until a frame of `length` bytes whose write began at startMs has
     // left the line: drained, and not before its own line time (ten bits a
     // byte at the current rate) has passed on the port's clock.
-    bool WaitFrameSent(uint64_t startMs, size_t length);
+    bool WaitFrameSent(uint64_t startUs, size_t length);
+    // Ten bit times at the line's rate, rounded down; 0 when the clock is
+    // virtual or the rate unknown.
+    uint64_t CharUs();
     void ReaderLoop(ReaderCallback callback, void* userData, size_t threshold);
 
     IClock& m_clock;

@@ -31,6 +31,10 @@ public:
     // Opens an existing device for exclusive use; false when it does not exist,
     // is busy or cannot be opened.
     virtual bool Open(const std::string& name) = 0;
+    // Why the last Open failed, as an errno value: ENOENT (no such device),
+    // ENOTTY (not a serial device), EACCES (no permission), EBUSY (in use by
+    // another program). 0 when the back end cannot tell.
+    virtual int OpenError() const { return 0; }
     virtual bool Close() = 0;
     virtual bool IsOpen() const = 0;
     // A small non-negative number identifying the open device (a descriptor).

@@ -40,6 +40,11 @@ struct SimFaults {
     uint32_t lateMs = 0;
     // A framing error reaches the host instead of the reply.
     SimTrigger lineError;
+    // The reply goes out without its last byte.
+    SimTrigger shortReply;
+    // On this command the host's cable comes out: the board hears and says
+    // nothing, and the host's port fails every call, until Replug.
+    SimTrigger unplug;
     // The flash page at this address never takes a program (status bit 4).
     std::optional<uint32_t> programFailPage;
     // Erase all leaves the flash page at this address as it was (status bit 5).

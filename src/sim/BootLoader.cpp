@@ -111,7 +111,7 @@ void CBootLoader::DetachHost() {
 
 void CBootLoader::TakeByte(uint8_t byte, uint64_t now) {
     if (m_config.keepLog) m_received.push_back(byte);
-    if (m_silent) return;
+    if (m_silent || m_unplugged) return;
     // A frame that stalls is given up, so that a cut transfer does not eat
     // the host's next commands as data.
     if (!m_frame.empty() && m_config.frameTimeoutMs != 0 && now > m_lastByteMs + m_config.frameTimeoutMs)
@@ -137,10 +137,7 @@ void CBootLoader::TakeUnsynchronised(uint8_t byte, uint64_t now) {
     m_synchronised = true;
     const unsigned count = ++m_counts[kSync];
     Log(SimFrame{now, std::vector<uint8_t>(kSyncZeros, 0), true});
-    if (m_config.faults.silentFrom.Matches(kSync, count)) {
-        m_silent = true;
-        return;
-    }
+    if (Stops(kSync, count)) return;
     Answer(kSync, count, {kBaudFirst}, now);
 }
 
@@ -174,10 +171,7 @@ void CBootLoader::Execute(uint64_t now) {
     const uint8_t code = frame[0];
     const unsigned count = ++m_counts[code];
     Log(SimFrame{now, frame, true});
-    if (m_config.faults.silentFrom.Matches(code, count)) {
-        m_silent = true;
-        return;
-    }
+    if (Stops(code, count)) return;
     // Pre-erase arms only the command that immediately follows it.
     const bool armed = m_eraseArmed;
     m_eraseArmed = code == kPreErase;
@@ -279,7 +273,20 @@ void CBootLoader::Answer(uint8_t code, unsigned count, std::vector<uint8_t> byte
     }
     if (faults.wrongReply.Matches(code, count) && faults.wrongIndex < bytes.size())
         bytes[faults.wrongIndex] = faults.wrongValue;
+    if (faults.shortReply.Matches(code, count) && !bytes.empty()) bytes.pop_back();
     m_transmitter.Send(bytes, m_baud, at);
+}
+
+bool CBootLoader::Stops(uint8_t code, unsigned count) {
+    if (m_config.faults.unplug.Matches(code, count)) {
+        m_unplugged = true;
+        return true;
+    }
+    if (m_config.faults.silentFrom.Matches(code, count)) {
+        m_silent = true;
+        return true;
+    }
+    return false;
 }
 
 void CBootLoader::Log(SimFrame frame) {
@@ -333,6 +340,16 @@ SimStatus CBootLoader::Status() const {
 bool CBootLoader::Silent() const {
     std::lock_guard lock(m_mutex);
     return m_silent;
+}
+
+bool CBootLoader::Unplugged() const {
+    std::lock_guard lock(m_mutex);
+    return m_unplugged;
+}
+
+void CBootLoader::Replug() {
+    std::lock_guard lock(m_mutex);
+    m_unplugged = false;
 }
 
 uint64_t CBootLoader::BusyUntil() const {

@@ -78,6 +78,9 @@ public:
     SimStatus Status() const;
     // True after a "silent from" fault fired, until RESET.
     bool Silent() const;
+    // True after an "unplug" fault fired, until Replug.
+    bool Unplugged() const;
+    void Replug();
     // The end of the current erase or page program.
     uint64_t BusyUntil() const;
 
@@ -116,6 +119,9 @@ private:
     void Download(const std::vector<uint8_t>& frame, unsigned count, uint64_t at);
     void Answer(uint8_t code, unsigned count, std::vector<uint8_t> bytes, uint64_t at);
     void Log(SimFrame frame);
+    // Fires the faults that end the board's part in the exchange (silence,
+    // unplug); true when it must not answer.
+    bool Stops(uint8_t code, unsigned count);
     bool MemoryAllowed() const;
     uint8_t Byte1() const;
     uint8_t Byte2() const;
@@ -134,6 +140,7 @@ private:
     bool m_eraseArmed = false;
     uint64_t m_busyUntil = 0;
     bool m_silent = false;
+    bool m_unplugged = false;
     uint8_t m_errors1 = 0;   // status byte 1 error bits
     uint8_t m_flags2 = 0;    // status byte 2 bits other than the ID state
     uint8_t m_idState = 0;   // 0 not tried, 1 rejected, 3 passed

@@ -93,9 +93,10 @@ bool CMemoryLink::Pump(uint64_t now) {
 
 long CMemoryLink::Write(const uint8_t* data, size_t length) {
     std::lock_guard lock(m_mutex);
-    if (!m_open) return -1;
+    if (!m_open || m_board.Unplugged()) return -1;
     const uint64_t now = m_clock.NowMs();
     Pump(now);
+    if (m_board.Unplugged()) return -1;
     m_wire.Send(data, length, FormatOf(m_line), now * 1000);
     return static_cast<long>(length);
 }
@@ -128,8 +129,9 @@ bool CMemoryLink::QueryInput(uint32_t& errors, size_t& queued) {
     std::lock_guard lock(m_mutex);
     errors = 0;
     queued = 0;
-    if (!m_open) return false;
+    if (!m_open || m_board.Unplugged()) return false;
     Pump(m_clock.NowMs());
+    if (m_board.Unplugged()) return false;
     errors = m_errors;
     m_errors = 0;
     queued = m_queue.size();
@@ -138,7 +140,7 @@ bool CMemoryLink::QueryInput(uint32_t& errors, size_t& queued) {
 
 long CMemoryLink::Read(uint8_t* data, size_t length) {
     std::lock_guard lock(m_mutex);
-    if (!m_open) return -1;
+    if (!m_open || m_board.Unplugged()) return -1;
     Pump(m_clock.NowMs());
     const size_t count = std::min(length, m_queue.size());
     std::copy_n(m_queue.begin(), count, data);
@@ -148,7 +150,7 @@ long CMemoryLink::Read(uint8_t* data, size_t length) {
 
 bool CMemoryLink::PurgeInput() {
     std::lock_guard lock(m_mutex);
-    if (!m_open) return false;
+    if (!m_open || m_board.Unplugged()) return false;
     Pump(m_clock.NowMs());
     m_queue.clear();
     return true;
@@ -156,14 +158,14 @@ bool CMemoryLink::PurgeInput() {
 
 bool CMemoryLink::GetLine(LineSettings& line) {
     std::lock_guard lock(m_mutex);
-    if (!m_open) return false;
+    if (!m_open || m_board.Unplugged()) return false;
     line = m_line;
     return true;
 }
 
 bool CMemoryLink::SetLine(const LineSettings& line) {
     std::lock_guard lock(m_mutex);
-    if (!m_open || line.baudRate == 0 || line.byteSize < 5 || line.byteSize > 8 || line.parity > 4 ||
+    if (!m_open || m_board.Unplugged() || line.baudRate == 0 || line.byteSize < 5 || line.byteSize > 8 || line.parity > 4 ||
         line.stopBits > 2)
         return false;
     // Characters already on the wire were taken at the old settings.

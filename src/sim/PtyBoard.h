@@ -44,6 +44,8 @@ public:
     // The terminal the host opens, e.g. /dev/pts/3.
     const std::string& Path() const { return m_path; }
     bool Running() const { return m_thread.joinable(); }
+    // The serving thread, for a caller that accounts for its CPU time.
+    std::thread::native_handle_type ServingThread() { return m_thread.native_handle(); }
     void Stop();
     // The board's RESET button; safe from any thread.
     void Reset();

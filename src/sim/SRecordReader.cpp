@@ -1,6 +1,11 @@
 #include "sim/SRecordReader.h"
 
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <sstream>
 #include <utility>
 #include <vector>
@@ -79,14 +84,41 @@ bool CSRecordReader::ReadText(const std::string& text, const Sink& sink, std::st
 }
 
 bool CSRecordReader::ReadFile(const std::string& path, const Sink& sink, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open " + path;
+    // Non-blocking, so that a pipe without a writer cannot hold the board
+    // (and its signals) up; only a regular file of bounded size is read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        error = "cannot open " + path + ": " + std::strerror(errno);
         return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (!ReadText(text.str(), sink, error)) {
+    struct stat info {};
+    std::string text;
+    if (::fstat(fd, &info) != 0) {
+        error = "cannot open " + path + ": " + std::strerror(errno);
+    } else if (!S_ISREG(info.st_mode)) {
+        error = path + " is not a regular file";
+    } else if (static_cast<uint64_t>(info.st_size) > kMaxFileSize) {
+        error = path + " is too large";
+    } else {
+        char block[65536];
+        for (;;) {
+            const ssize_t got = ::read(fd, block, sizeof block);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) {
+                error = "cannot read " + path + ": " + std::strerror(errno);
+                break;
+            }
+            if (got == 0) break;
+            if (text.size() + static_cast<size_t>(got) > kMaxFileSize) {
+                error = path + " is too large";
+                break;
+            }
+            text.append(block, static_cast<size_t>(got));
+        }
+    }
+    ::close(fd);
+    if (!error.empty()) return false;
+    if (!ReadText(text, sink, error)) {
         error = path + ", " + error;
         return false;
     }

@@ -23,17 +23,14 @@ namespace {
 using pelican::sim::SimFrame;
 
 void PrintFrame(const SimFrame& frame) {
-    std::string line = "pelican-sim: ";
-    char hex[4];
+    // Formatted into one fixed buffer: at most eight bytes are shown.
+    char line[96];
+    int used = std::snprintf(line, sizeof line, "pelican-sim: ");
     const size_t shown = frame.bytes.size() < 8 ? frame.bytes.size() : 8;
-    for (size_t i = 0; i < shown; ++i) {
-        std::snprintf(hex, sizeof hex, "%02X ", frame.bytes[i]);
-        line += hex;
-    }
-    if (frame.bytes.size() > shown) line += "... ";
-    line += "(" + std::to_string(frame.bytes.size()) + " bytes)";
-    if (!frame.complete) line += " cut off";
-    std::fprintf(stderr, "%s\n", line.c_str());
+    for (size_t i = 0; i < shown; ++i)
+        used += std::snprintf(line + used, sizeof line - static_cast<size_t>(used), "%02X ", frame.bytes[i]);
+    std::fprintf(stderr, "%s%s(%zu bytes)%s\n", line, frame.bytes.size() > shown ? "... " : "", frame.bytes.size(),
+                 frame.complete ? "" : " cut off");
 }
 
 }  // namespace

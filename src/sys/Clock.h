@@ -13,6 +13,14 @@ public:
     virtual uint64_t NowMs() const = 0;
     // A plain pause of the calling thread.
     virtual void Sleep(uint32_t ms) = 0;
+    // The same in microseconds, for waits shorter than a millisecond or not
+    // a whole number of them (a frame's time on the line). A clock that
+    // counts whole milliseconds rounds the time up and the pause out.
+    virtual uint64_t NowUs() const { return NowMs() * 1000; }
+    virtual void SleepUs(uint64_t us) {
+        const uint64_t ms = (us + 999) / 1000;
+        Sleep(static_cast<uint32_t>(ms > UINT32_MAX ? UINT32_MAX : ms));
+    }
     // True for a clock that only moves when someone advances it.
     virtual bool IsVirtual() const { return false; }
 };
@@ -21,6 +29,8 @@ class CRealClock final : public IClock {
 public:
     uint64_t NowMs() const override;
     void Sleep(uint32_t ms) override;
+    uint64_t NowUs() const override;
+    void SleepUs(uint64_t us) override;
 };
 
 // Test clock: a pause advances time at once, and a wait for input jumps to

@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -16,18 +17,33 @@ CInstanceLock::~CInstanceLock() {
 }
 
 bool CInstanceLock::Acquire(const std::string& name) {
-    if (m_fd >= 0) return false;
+    if (m_fd >= 0) {
+        m_failure = Failure::Held;
+        return false;
+    }
+    m_failure = Failure::None;
+    m_error = 0;
     // Without a runtime folder of its own the user shares the temporary
-    // folder, so the lock's name carries the user id.
+    // folder with every other user, so the lock's name carries the user id:
+    // another user's lock, stale or not, is never this user's.
+    bool shared = false;
+    m_folder = RuntimeDirectory(&shared);
     char user[32] = "";
-    if (std::getenv("XDG_RUNTIME_DIR") == nullptr)
-        std::snprintf(user, sizeof user, "-%u", static_cast<unsigned>(::getuid()));
-    std::string path = RuntimeDirectory();
+    if (shared) std::snprintf(user, sizeof user, "-%u", static_cast<unsigned>(::getuid()));
+    std::string path = m_folder;
     path.append("/").append(name).append(user).append(".lock");
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
+    // Never through a link someone else may have put in a shared folder.
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        m_failure = Failure::Folder;
+        m_error = errno;
+        return false;
+    }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
         ::close(fd);
+        m_failure = error == EWOULDBLOCK ? Failure::Held : Failure::Folder;
+        m_error = error;
         return false;
     }
     m_fd = fd;

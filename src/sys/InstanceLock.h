@@ -13,14 +13,26 @@ public:
     CInstanceLock(const CInstanceLock&) = delete;
     CInstanceLock& operator=(const CInstanceLock&) = delete;
 
-    // False when another process (or another lock object) holds the name, or
-    // the lock file cannot be created.
+    enum class Failure {
+        None,
+        Held,    // another process (or another lock object) holds the name
+        Folder,  // the lock file cannot be made: Folder() and Error() say why
+    };
+
+    // False when the lock was not taken; Why() tells which failure it was.
     bool Acquire(const std::string& name);
+    Failure Why() const { return m_failure; }
+    // With Failure::Folder: the runtime folder and the errno of the attempt.
+    const std::string& Folder() const { return m_folder; }
+    int Error() const { return m_error; }
     void Release();
     bool Held() const { return m_fd >= 0; }
 
 private:
     int m_fd = -1;
+    Failure m_failure = Failure::None;
+    std::string m_folder;
+    int m_error = 0;
 };
 
 }  // namespace pelican

@@ -45,10 +45,13 @@ std::string SettingsFilePath() {
     return ConfigDirectory() + "/" + ApplicationName() + ".INI";
 }
 
-std::string RuntimeDirectory() {
+std::string RuntimeDirectory(bool* shared) {
     std::string dir = FromEnvironment("XDG_RUNTIME_DIR");
+    if (shared != nullptr) *shared = dir.empty();
     if (!dir.empty()) return dir;
-    return std::filesystem::temp_directory_path().string();
+    std::error_code error;
+    const std::filesystem::path temp = std::filesystem::temp_directory_path(error);
+    return error ? std::string("/tmp") : temp.string();
 }
 
 }  // namespace pelican

@@ -13,7 +13,9 @@ const std::string& ApplicationName();
 std::string ConfigDirectory();
 // <config>/<application>.INI
 std::string SettingsFilePath();
-// $XDG_RUNTIME_DIR, else the system's temporary folder.
-std::string RuntimeDirectory();
+// $XDG_RUNTIME_DIR when it is an absolute path, else the system's temporary
+// folder; shared (when given) tells whether it is that folder, which every
+// user of the machine shares.
+std::string RuntimeDirectory(bool* shared = nullptr);
 
 }  // namespace pelican

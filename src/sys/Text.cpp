@@ -46,3 +46,46 @@ int HexDigit(char c) {
 }
 
 }  // namespace pelican
+
+namespace pelican {
+
+std::string Latin1ToUtf8(const std::string& bytes) {
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            text += c;
+        } else {
+            text += static_cast<char>(0xC0 | (byte >> 6));
+            text += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return text;
+}
+
+std::string EscapeForTerminal(const std::string& bytes) {
+    static const char* const kDigits = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (byte) {
+            case '\\': text += "\\\\"; continue;
+            case '\n': text += "\\n"; continue;
+            case '\r': text += "\\r"; continue;
+            case '\t': text += "\\t"; continue;
+            default: break;
+        }
+        if (byte >= 0x20 && byte < 0x7F) {
+            text += c;
+            continue;
+        }
+        text += "\\x";
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 15];
+    }
+    return text;
+}
+
+}  // namespace pelican

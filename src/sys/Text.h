@@ -27,3 +27,16 @@ bool EndsWith(const std::string& text, const std::string& suffix);
 int HexDigit(char c);
 
 }  // namespace pelican
+
+namespace pelican {
+
+// Bytes taken as single-byte characters (ISO 8859-1, where every byte is the
+// character of the same number), written as UTF-8 for the windows.
+std::string Latin1ToUtf8(const std::string& bytes);
+// Bytes for a terminal line: control characters (C0, DEL and C1), bytes
+// from 0x80 up and the backslash itself written as "\n", "\x1B", "\xE9",
+// "\\", so that nothing can move the cursor, clear the screen or forge a
+// line.
+std::string EscapeForTerminal(const std::string& bytes);
+
+}  // namespace pelican

@@ -23,6 +23,9 @@ const std::map<int, std::string>& Table() {
         {IDS_NOT_AVAILABLE_YET, "This operation is not available yet."},
         {IDS_ALREADY_RUNNING, "This program is already running."},
         {IDS_CAN_NOT_COMMUNICATE_OUTSIDE, "Can not communicate to outside."},
+        {IDS_LOCK_FOLDER, "Can not make the lock file in "},
+        {IDS_SETTINGS_READ_ONLY, "The settings file is read-only; the link settings are not saved.\n"},
+        {IDS_PORT_IN_USE, "Another batch run of this program is using "},
 
         {IDS_CAN_NOT_SET_LAST_BAUDRATE, "Can not set last baudrate.\nBaudrate is 9600bps now."},
         {IDS_CAN_NOT_SET_NEW_BAUDRATE, "Can not set new baudrate.\nBaudrate is last baudrate now."},
@@ -35,6 +38,7 @@ const std::map<int, std::string>& Table() {
         {IDS_NO_FILENAME, "Did not input filename."},
         {IDS_ID_STYLE, "Do not match ID style."},
         {IDS_NOT_MATCH_ID, "Not match ID."},
+        {IDS_CHECKSUM_ERROR, "Checksum error in line "},
 
         {IDS_ADDRESS_TOO_LARGE, "Too large address.\nThe highest address is FFFFFF."},
 

@@ -26,6 +26,9 @@ enum StringId : int {
     IDS_NOT_AVAILABLE_YET,
     IDS_ALREADY_RUNNING,
     IDS_CAN_NOT_COMMUNICATE_OUTSIDE,
+    IDS_LOCK_FOLDER,              // followed by the folder and the reason
+    IDS_SETTINGS_READ_ONLY,       // followed by the file's path
+    IDS_PORT_IN_USE,              // followed by the port
 
     // Link.
     IDS_CAN_NOT_SET_LAST_BAUDRATE = 2101,
@@ -40,6 +43,7 @@ enum StringId : int {
     IDS_NO_FILENAME,
     IDS_ID_STYLE,
     IDS_NOT_MATCH_ID,
+    IDS_CHECKSUM_ERROR,           // followed by the line, the file and IDS_CAN_NOT_ACCEPT_FILE
 
     // Address texts past the 24-bit address space.
     IDS_ADDRESS_TOO_LARGE = 2301,

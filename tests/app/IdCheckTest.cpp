@@ -2,7 +2,11 @@
 // the device type and the ID exchange with the board.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <filesystem>
 
 #include "app/PelicanDlg.h"
 #include "app/AppBench.h"
@@ -190,6 +194,60 @@ TEST(IdCheck, MissingFileShowsTheFileErrorAndStaysOpen) {
     ASSERT_EQ(bench.Messages().size(), 1u);
     EXPECT_EQ(bench.Messages()[0].first, path + " was not found.");
     EXPECT_EQ(bench.m_app->m_idChecked, 0);
+}
+
+TEST(IdCheck, FilesThatCannotBeReadEndReferAtTheirOwnMessage) {
+    // A program file that cannot be read is the only message (its ".id" file
+    // is not looked for). An ".id" file that is a pipe nobody writes to, an
+    // endless device, a folder or far too large for seven lines is named,
+    // promptly and in bounded memory, and the ID fields are emptied.
+    IdBench bench;
+    const auto path = [&](const std::string& name) { return bench.m_dir.File(name); };
+    ASSERT_EQ(::mkfifo(path("pipe.mot").c_str(), 0600), 0);
+    bench.m_dir.Write("pipe.id", kSpId);
+    for (const char* name : {"fifo", "zero", "folder", "huge"}) bench.m_dir.Write(name + std::string(".mot"), kProgram);
+    ASSERT_EQ(::mkfifo(path("fifo.id").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", path("zero.id"));
+    std::filesystem::create_directory(path("folder.id"));
+    bench.m_dir.Write("huge.id", kSpId);
+    std::filesystem::resize_file(path("huge.id"), 8u << 20);  // sparse: costs no disk
+    bench.m_ui.SetText(kDlg, CIDCheckDlg::IDC_ID1, "AA");
+    for (const char* name : {"gone.mot", "pipe.mot", "fifo.mot", "zero.mot", "folder.mot", "huge.mot"}) bench.Refer(name);
+    bench.m_ui.Press(kDlg, ui::IDCANCEL);
+    bench.Run();
+    EXPECT_EQ(bench.Messages(), (Messages{{path("gone.mot") + " was not found.", Icon::Exclamation},
+                                          {path("pipe.mot") + " is not a regular file.", Icon::Exclamation},
+                                          {path("fifo.id") + " is not a regular file.", Icon::Exclamation},
+                                          {path("zero.id") + " is not a regular file.", Icon::Exclamation},
+                                          {path("folder.id") + " is a folder, not a file.", Icon::Exclamation},
+                                          {path("huge.id") + " is too large.", Icon::Exclamation}}));
+    EXPECT_EQ(bench.Id(0), "");
+    EXPECT_NE(bench.m_app->m_image.LookupPage(0x0C00), nullptr);  // the program itself loaded
+}
+
+TEST(IdCheck, ADamagedFileIsRefusedWholeAndABadRecordToldOnce) {
+    // One digit changed in transit: the checksum tells, neither "Refer..."
+    // nor OK goes on with the file and the board hears nothing of it. A bad
+    // record is told once, though "Refer...", OK and the reload after the ID
+    // passed each load the file; the check goes on with what came before it.
+    IdBench bench;
+    bench.m_dir.Write("damaged.mot", Record(2, 0x0C0000, {0x11}) + "S2060C0100112296\nS9030000FC\n");
+    bench.m_dir.Write("damaged.id", kSpId);
+    bench.m_dir.Write("bad.mot", Record(2, 0x0C0000, {0x11}) + "S2060C01001G22B8\nS9030000FC\n");
+    bench.m_dir.Write("bad.id", kSpId);
+    bench.Refer("damaged.mot");
+    bench.m_ui.Press(kDlg, ui::IDOK);
+    bench.Refer("bad.mot");
+    bench.m_ui.Press(kDlg, ui::IDOK);
+    Bytes wire;
+    bench.Run([&] { wire = bench.m_sim.Received(); });
+    const std::string told = "Checksum error in line 2 of " + bench.m_dir.File("damaged.mot") + ".\nCan not accept this file.";
+    EXPECT_EQ(bench.Messages(), (Messages{{told, Icon::Exclamation},
+                                          {told, Icon::Exclamation},
+                                          {"Can not accept this file.", Icon::None}}));
+    EXPECT_EQ(std::count(wire.begin(), wire.end(), 0xF5), 1);  // bad.mot's ID only
+    EXPECT_EQ(bench.m_app->m_idChecked, 1);
+    EXPECT_NE(bench.m_app->m_image.LookupPage(0x0C00), nullptr);
 }
 
 TEST(IdCheck, RememberedTypeFollowsReferAndOkButNotCancel) {

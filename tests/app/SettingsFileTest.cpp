@@ -1,10 +1,16 @@
 // The settings file: its odd key names, the load rules, and saves that keep
 // what they do not know and never leave a broken file behind.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
+#include <ctime>
 #include <filesystem>
 
+#include "app/AppBench.h"
 #include "app/SaveIni.h"
 #include "support/TempDir.h"
 
@@ -98,6 +104,101 @@ TEST(SettingsFile, FailedSaveKeepsTheOldFile) {
     EXPECT_TRUE(std::filesystem::is_directory(dir.File("p.INI")));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()),
               1);
+}
+
+CSaveIni::SaveResult Save(const std::string& path, int32_t baud) {
+    CSaveIni ini(path);
+    ini.SetValues(baud, 8, 0, 0);
+    return ini.SaveCommState();
+}
+
+mode_t ModeOf(const std::string& path) {
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    return info.st_mode & 07777;
+}
+
+TEST(SettingsFile, SaveKeepsPermissionsLineEndsAndTheLinkToTheFile) {
+    CTempDir dir;
+    // A file kept elsewhere (a dotfiles folder) and linked into the config folder.
+    std::filesystem::create_directories(dir.File("dotfiles"));
+    std::filesystem::create_directories(dir.File("config"));
+    dir.Write("dotfiles/p.INI", "; mine\r\n[Last Comm State]\r\nBaundrate=9600\r\n");
+    ASSERT_EQ(::chmod(dir.File("dotfiles/p.INI").c_str(), 0640), 0);
+    std::filesystem::create_symlink("../dotfiles/p.INI", dir.File("config/p.INI"));
+
+    EXPECT_EQ(Save(dir.File("config/p.INI"), 57600), CSaveIni::SaveResult::Saved);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("config/p.INI")));
+    EXPECT_EQ(dir.Read("dotfiles/p.INI"),
+              "; mine\r\n[Last Comm State]\r\nBaundrate=57600\r\nByte=8\r\nStop Bit=0\r\nParity=0\r\n");
+    EXPECT_EQ(ModeOf(dir.File("dotfiles/p.INI")), 0640u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("dotfiles")),
+                            std::filesystem::directory_iterator()),
+              1);
+
+    // A link to a file not made yet: the file is made where the link points.
+    std::filesystem::create_symlink("../dotfiles/new.INI", dir.File("config/new.INI"));
+    EXPECT_EQ(Save(dir.File("config/new.INI"), 9600), CSaveIni::SaveResult::Saved);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("config/new.INI")));
+    EXPECT_EQ(dir.Read("dotfiles/new.INI"), CAppBench::CleanSection(9600));
+}
+
+TEST(SettingsFile, ReadOnlyFileIsLeftAloneAndToldOnce) {
+    CAppBench bench;
+    const std::string path = bench.m_dir.File("pelican.INI");
+    bench.StoreRate(38400);
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    const std::string told = "The settings file is read-only; the link settings are not saved.\n" + path;
+    for (bool window : {false, true}) {  // batch mode's standard output is its results
+        bench.m_ui.ClearRecords();
+        CPelicanApp app(bench.m_sim.MakeDevice("COM1"), bench.m_sim.Clock());
+        app.m_tellReadOnlySettings = window;
+        testing::internal::CaptureStderr();
+        app.SaveCommState(CSerialCommState(9600, 8, 0, 0));
+        app.SaveCommState(CSerialCommState(115200, 8, 0, 0));
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "pelican: The settings file is read-only; the link settings are not saved: " + path + "\n");
+        EXPECT_EQ(bench.m_ui.m_messages.size(), window ? 1u : 0u);
+    }
+    EXPECT_EQ(bench.Messages().at(0), std::make_pair(told, ui::Icon::Information));
+    EXPECT_EQ(bench.Settings(), CAppBench::CleanSection(38400));
+    EXPECT_EQ(ModeOf(path), 0444u);
+}
+
+TEST(SettingsFile, NoTemporaryFileOutlivesASave) {
+    // A save told to end (SIGTERM, SIGHUP) finishes first: the file is whole
+    // and nothing lies beside it.
+    CTempDir dir;
+    for (int round = 0; round < 10; ++round) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0)
+            for (int32_t baud = 0;; ++baud) Save(dir.File("p.INI"), baud);
+        for (int wait = 0; wait < 500 && !std::filesystem::exists(dir.File("p.INI")); ++wait) ::usleep(10000);
+        ::usleep(5000 + 3000 * round);  // somewhere in a later save
+        ::kill(child, round % 2 == 0 ? SIGTERM : SIGHUP);
+        ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()), 1);
+        EXPECT_NE(dir.Read("p.INI").find("Parity=0\n"), std::string::npos);
+    }
+    // One that a power loss or SIGKILL left behind goes with the next save
+    // once it is old; a recent one (another save's) and the user's files stay.
+    dir.Write("p.INI.saving-Ab3dE9", "half a fi");
+    dir.Write("p.INI.saving-x1Y2z3", "in progress");
+    dir.Write("p.INI.backup", "the user's");
+    const timespec old[2] = {{std::time(nullptr) - 3600, 0}, {std::time(nullptr) - 3600, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, dir.File("p.INI.saving-Ab3dE9").c_str(), old, 0), 0);
+    ASSERT_EQ(::utimensat(AT_FDCWD, dir.File("p.INI.backup").c_str(), old, 0), 0);
+    EXPECT_EQ(Save(dir.File("p.INI"), 9600), CSaveIni::SaveResult::Saved);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("p.INI.saving-Ab3dE9")));
+    EXPECT_TRUE(std::filesystem::exists(dir.File("p.INI.saving-x1Y2z3")));
+    EXPECT_TRUE(std::filesystem::exists(dir.File("p.INI.backup")));
+
+    // A pipe in the file's place neither blocks start-up nor is replaced.
+    ASSERT_EQ(::mkfifo(dir.File("q.INI").c_str(), 0600), 0);
+    EXPECT_FALSE(CSaveIni(dir.File("q.INI")).LoadCommState());
+    EXPECT_EQ(Save(dir.File("q.INI"), 9600), CSaveIni::SaveResult::Failed);
+    EXPECT_TRUE(std::filesystem::is_fifo(dir.File("q.INI")));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Start-up, the stored link settings, the single-instance rule and Exit,
 // against the simulated board with scripted windows.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -144,6 +146,39 @@ TEST(Startup, SecondCopyIsRefused) {
     EXPECT_TRUE(bench.m_sim.Received().empty());
     // The first copy is not disturbed and keeps its lock.
     EXPECT_TRUE(first.Held());
+}
+
+TEST(Startup, AnUnusableRuntimeFolderIsNamedNotTakenForASecondCopy) {
+    CAppBench bench;
+    const std::string missing = bench.m_dir.File("run/user/1000");
+    ::setenv("XDG_RUNTIME_DIR", missing.c_str(), 1);
+    bench.Run();
+    EXPECT_EQ(bench.Messages(),
+              (Messages{{"Can not make the lock file in " + missing + ": No such file or directory.", Icon::Stop}}));
+    EXPECT_EQ(bench.m_app->m_startup, CPelicanApp::Startup::LockFolderUnusable);
+    EXPECT_TRUE(bench.m_ui.m_shownDialogs.empty());
+    EXPECT_TRUE(bench.m_sim.Received().empty());
+}
+
+TEST(Startup, WithoutARuntimeFolderTheSharedLockCarriesTheUserId) {
+    // XDG_RUNTIME_DIR unset, empty or relative: the lock goes to the shared
+    // temporary folder, where a lock of another user's copy (here held on the
+    // name without a user id) must not stop this user.
+    CAppBench bench;
+    ::setenv("TMPDIR", bench.m_dir.Path().c_str(), 1);
+    const int other = ::open(bench.m_dir.File("PELICAN.exe.lock").c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+    for (const char* value : {static_cast<const char*>(nullptr), "", "run/user"}) {
+        if (value == nullptr)
+            ::unsetenv("XDG_RUNTIME_DIR");
+        else
+            ::setenv("XDG_RUNTIME_DIR", value, 1);
+        CInstanceLock lock;
+        EXPECT_TRUE(lock.Acquire("PELICAN.exe")) << (value ? value : "unset");
+    }
+    EXPECT_EQ(::access(bench.m_dir.File("PELICAN.exe-" + std::to_string(::getuid()) + ".lock").c_str(), F_OK), 0);
+    ::close(other);
+    ::unsetenv("TMPDIR");
 }
 
 TEST(Startup, ACrashedCopyLeavesNothingBehind) {

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <cstdlib>
@@ -102,6 +103,18 @@ TEST(PelicanWindows, EveryTemplateBuildsAtDialogUnits) {
                                                                    &firstSet, &idCheck, &fileSelect, &preErase,
                                                                    &about, &inputAddress, &download, &preWrite})
         ExpectAtDialogUnits(*dialog);
+}
+
+TEST(PelicanWindows, VersionBytesShowAsSingleByteCharacters) {
+    CVersionDlg version;
+    version.SetVersion("V\xE9r\xB5\x80" "1.0");
+    ui::CQtDialogHost host(version, nullptr);
+    host.Attach();
+    version.OnInitDialog();
+    auto* field = qobject_cast<QLineEdit*>(host.Control(CVersionDlg::IDC_VERSION));
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(field->text(), QString::fromLatin1("V\xE9r\xB5\x80" "1.0"));
+    host.Detach();
 }
 
 TEST(PelicanWindows, Snapshots) {

@@ -2,7 +2,11 @@
 // what it prints, how it exits and what it leaves in the settings file.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
+#include "batch/PortLock.h"
 #include "support/BatchBench.h"
+#include "sys/InstanceLock.h"
 
 namespace pelican::test {
 namespace {
@@ -33,7 +37,7 @@ TEST(BatchFlow, StatusAndVersionThenTheStoredRateNextTime) {
 
 TEST(BatchFlow, LoadPassesTheIdFromTheIdFile) {
     CBatchBench bench;
-    bench.m_dir.Write("prog.mot", "S2060C0000112296\nS9030000FC\n");
+    bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
     bench.m_dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
     EXPECT_EQ(bench.Run({"-f", bench.m_dir.File("prog.mot"), "load", "status"}), 0);
     EXPECT_NE(bench.m_out.find("ID Check: Match\n"), std::string::npos) << bench.m_out;
@@ -41,7 +45,7 @@ TEST(BatchFlow, LoadPassesTheIdFromTheIdFile) {
 
 TEST(BatchFlow, ARefusedIdFailsTheRun) {
     CBatchBench bench;
-    bench.m_dir.Write("prog.mot", "S2060C0000112296\nS9030000FC\n");
+    bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
     EXPECT_EQ(bench.Run({"-f", bench.m_dir.File("prog.mot"), "--id", "01:02:03:04:05:06:08", "status"}), 1);
     EXPECT_EQ(bench.m_out.substr(0, 28), "exclamation: Not match ID.\nR");
     EXPECT_NE(bench.m_out.find("ID Check: Not match\n"), std::string::npos) << bench.m_out;
@@ -73,6 +77,67 @@ TEST(BatchFlow, AVersionThatDoesNotComeFailsTheRun) {
     // The board stays silent, so the return to 9600 bps at the end fails too.
     EXPECT_EQ(bench.m_out, "Version: ERROR\nwarning: Can not set baudrate to 9600bps.\n");
     EXPECT_NE(bench.m_err.find("the board did not confirm 9600 bps"), std::string::npos) << bench.m_err;
+}
+
+TEST(BatchFlow, AHeldPortAndAnUnusableLockFolderHaveTheirOwnStatus) {
+    CBatchBench bench;
+    // A batch run locks its port, not the machine: another run on COM1.
+    CInstanceLock first;
+    ASSERT_TRUE(first.Acquire(PortLockName("COM1")));
+    EXPECT_EQ(bench.Run({"status"}), 6);
+    EXPECT_EQ(bench.m_out, "stop: Another batch run of this program is using COM1.\n");
+    first.Release();
+
+    ::setenv("XDG_RUNTIME_DIR", bench.m_dir.File("gone").c_str(), 1);
+    EXPECT_EQ(bench.Run({"status"}), 5);
+    EXPECT_EQ(bench.m_out,
+              "stop: Can not make the lock file in " + bench.m_dir.File("gone") + ": No such file or directory.\n");
+    EXPECT_TRUE(bench.m_sim.Received().empty());
+}
+
+TEST(BatchFlow, APortThatDoesNotOpenIsToldOnceWithoutARecovery) {
+    CBatchBench bench;
+    EXPECT_EQ(bench.Run({"-p", "COM2", "status", "version"}), 3);
+    EXPECT_EQ(bench.m_out, "");  // no "Push RESET.", no refused buttons
+    EXPECT_EQ(bench.m_err, "port COM2\ncannot open COM2 (/dev/ttyS1): the port could not be opened\n");
+    EXPECT_TRUE(bench.m_sim.Received().empty());
+    EXPECT_FALSE(std::ifstream(bench.m_dir.File("pelican.INI")).good());  // nothing was learnt about the link
+}
+
+TEST(BatchFlow, TheVersionsControlCharactersAreShownEscaped) {
+    // A line break would forge a line of its own; an escape sequence would
+    // clear the terminal; bytes above 0x7F are no text in the terminal's
+    // encoding.
+    sim::BoardConfig config;
+    config.version = "\x1B[2J\nO\xE9\\";  // eight bytes
+    CBatchBench bench(config);
+    EXPECT_EQ(bench.Run({"version"}), 0);
+    EXPECT_EQ(bench.m_out, "Version: \\x1B[2J\\nO\\xE9\\\\\n");
+}
+
+TEST(BatchFlow, ADamagedFileIsToldOnceAndLoadsOnlyWhenChecksumsAreIgnored) {
+    CBatchBench bench;
+    const std::string path = bench.m_dir.File("prog.mot");
+    bench.m_dir.Write("prog.mot", "S2060C00001122BB\nS9030000FC\n");  // one digit off: BA
+    bench.m_dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
+    EXPECT_EQ(bench.Run({"-f", path, "status"}), 1);
+    EXPECT_EQ(bench.m_out.substr(0, bench.m_out.find("Ready:")),
+              "exclamation: Checksum error in line 1 of " + path + ". Can not accept this file.\n");
+    EXPECT_NE(bench.m_out.find("ID Check: Not yet\n"), std::string::npos);
+
+    bench.m_sim.Board().Reset();
+    EXPECT_EQ(bench.Run({"--ignore-checksums", "-f", path, "status"}), 0);
+    EXPECT_EQ(bench.m_out.find("Checksum"), std::string::npos) << bench.m_out;
+    EXPECT_NE(bench.m_out.find("ID Check: Match\n"), std::string::npos) << bench.m_out;
+}
+
+TEST(BatchFlow, ABadRecordIsToldOnceForTheFileGiven) {
+    CBatchBench bench;
+    bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS2060C01001G22B9\nS9030000FC\n");
+    bench.m_dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
+    EXPECT_EQ(bench.Run({"-f", bench.m_dir.File("prog.mot"), "status"}), 0);
+    EXPECT_EQ(bench.m_out.substr(0, bench.m_out.find("Ready:")), "none: Can not accept this file.\n");
+    EXPECT_NE(bench.m_out.find("ID Check: Match\n"), std::string::npos);
 }
 
 }  // namespace

@@ -58,7 +58,7 @@ TEST(BatchJson, PhasesMessagesAndAFailedEnd) {
     if (!HavePython()) GTEST_SKIP() << "python3 is not installed";
     CBatchBench bench;
     bench.m_sim.Board().Poke(0x0C0105, {0x7F});
-    bench.m_dir.Write("prog.mot", "S2060C0000112296\nS9030000FC\n");
+    bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
     bench.m_dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
     EXPECT_EQ(bench.Run({"--json", "-f", bench.m_dir.File("prog.mot"), "blank", "-r", "C1000-C11FF"}), 0);
     EXPECT_NE(Parsed(bench.m_dir, bench.m_out)
@@ -80,7 +80,7 @@ TEST(BatchJson, PhasesMessagesAndAFailedEnd) {
 
 TEST(BatchJson, TimeOfAPhaseIsOnThePortsClock) {
     CBatchBench bench;
-    bench.m_dir.Write("prog.mot", "S2060C0000112296\nS9030000FC\n");
+    bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
     bench.m_dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
     EXPECT_EQ(bench.Run({"--json", "-f", bench.m_dir.File("prog.mot"), "blank", "-r", "C0000-C0FFF"}), 0);
     const size_t at = bench.m_out.find("\"ms\":");

@@ -17,7 +17,7 @@ Texts Shown(CMemoryBench& bench) {
 
 TEST(InputAddress, ProposesTheImagesRange) {
     const std::pair<const char*, Texts> cases[] = {
-        {"S2060C00100102DA\nS2050FFFF00309\n", {"0C0000", "0FFFFF"}},  // pages 0C00 to 0FFF
+        {"S2060C00100102DA\nS2050FFFF003F9\n", {"0C0000", "0FFFFF"}},  // pages 0C00 to 0FFF
         {"S205FFFF0001FB\nS205FFFFFE02FC\n", {"FFFF00", "FFFFFF"}},    // the last page only
         {"S20500001001E9\nS20500011002E7\n", {"000000", "0001FF"}},    // page 0 starts it
         {"S20500001001E9\n", {"000000", "0000FF"}},                    // page 0 alone

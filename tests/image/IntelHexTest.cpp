@@ -39,9 +39,9 @@ protected:
         SCOPED_TRACE(content);
         m_ui.ClearRecords();
         EXPECT_EQ(LoadText(content, "prog.hex"), 0);
-        ASSERT_EQ(m_ui.m_messages.size(), 1u);
-        EXPECT_EQ(m_ui.m_messages[0].text, ui::LoadString(ui::IDS_CAN_NOT_ACCEPT_FILE));
+        LoaderTest::ExpectRefused();
         EXPECT_EQ(m_image.PageCount(), 0u);
+        EXPECT_TRUE(m_image.FileErrorShown());
     }
     uint8_t ByteAt(uint32_t address) const {
         const Bytes page = Page(address / 256);
@@ -82,19 +82,40 @@ TEST_F(IntelHexTest, WithoutEndRecordTheDataLoadButTheLoadDidNotEnd) {
 
 TEST_F(IntelHexTest, BadRecordsRefuseTheWholeFile) {
     const std::string good = HexRecord(0, 0x0000, {1, 2, 3});
-    std::string badSum = HexRecord(0, 0x0100, {1, 2, 3});
-    badSum[badSum.size() - 2] = badSum[badSum.size() - 2] == '0' ? '1' : '0';
     std::string badCount = HexRecord(0, 0x0100, {1, 2, 3});
     badCount.insert(9, "00");
-    ExpectRefused(good + badSum + kEnd);                                     // checksum
     ExpectRefused(good + badCount + kEnd);                                   // count
     ExpectRefused(good + HexRecord(3, 0, {0, 0, 0, 0}) + kEnd);              // type 03
     ExpectRefused(good + HexRecord(6, 0) + kEnd);                            // unknown type
-    ExpectRefused(good + "S2060C0000112296\n" + kEnd);                       // not a record
+    ExpectRefused(good + "S2060C00001122BA\n" + kEnd);                       // not a record
     ExpectRefused(good + ":0100000001FG\n" + kEnd);                          // not hexadecimal
     ExpectRefused(good + HexRecord(4, 0, {0x01, 0x00}) + HexRecord(0, 0, {1}) + kEnd);  // past FFFFFF
     ExpectRefused(good + HexRecord(4, 0, {0x00}) + kEnd);                    // short base
     ExpectRefused(good + ":0000000\n" + kEnd);                               // cut short
+}
+
+TEST_F(IntelHexTest, ABadChecksumIsToldAsForSRecordsUnlessChecksumsAreIgnored) {
+    const std::string good = HexRecord(0, 0x0000, {1, 2, 3});
+    std::string badSum = HexRecord(0, 0x0100, {1, 2, 3});
+    badSum[badSum.size() - 2] = badSum[badSum.size() - 2] == '0' ? '1' : '0';
+    const std::string path = m_dir.File("prog.hex");
+    EXPECT_EQ(LoadText(good + badSum + kEnd, "prog.hex"), 0);
+    ExpectOnlyMessage("Checksum error in line 2 of " + path + ".\nCan not accept this file.", ui::Icon::Exclamation);
+    EXPECT_EQ(m_image.PageCount(), 0u);
+    EXPECT_TRUE(m_image.FileErrorShown());
+    // A damaged end-of-file record counts as well.
+    m_ui.ClearRecords();
+    EXPECT_EQ(LoadText(good + ":00000001FE\n", "prog.hex"), 0);
+    ExpectOnlyMessage("Checksum error in line 2 of " + path + ".\nCan not accept this file.", ui::Icon::Exclamation);
+
+    // Ignored, the records load as their digits read.
+    m_image.SetVerifyChecksums(false);
+    m_ui.ClearRecords();
+    EXPECT_EQ(LoadText(good + badSum + kEnd, "prog.hex"), 1);
+    EXPECT_TRUE(m_ui.m_messages.empty());
+    EXPECT_EQ(Page(1)[2], 3);
+    // Other faults are refused all the same.
+    ExpectRefused(good + HexRecord(0, 0x0001, {9}) + kEnd);
 }
 
 TEST_F(IntelHexTest, OverlappingRecordsAreRefused) {
@@ -108,9 +129,9 @@ TEST_F(IntelHexTest, OverlappingRecordsAreRefused) {
 }
 
 TEST_F(IntelHexTest, ARefusedFileLeavesNoEarlierImage) {
-    EXPECT_EQ(LoadText("S2060C0000112296\nS9030000FC\n"), 1);
+    EXPECT_EQ(LoadText("S2060C00001122BA\nS9030000FC\n"), 1);
     EXPECT_EQ(m_image.PageCount(), 1u);
-    ExpectRefused(HexRecord(0, 0, {1}) + ":0100000001FF\n");
+    ExpectRefused(HexRecord(0, 0, {1}) + HexRecord(6, 0));
 }
 
 TEST_F(IntelHexTest, BinaryFilesArePlacedAtTheOffset) {

@@ -61,6 +61,14 @@ TEST_F(LoadFileTest, FoldersDevicesAndPipesAreRefused) {
     Preload();
     EXPECT_EQ(m_image.Load(fifo), 0);
     ExpectFileError(fifo + " is not a regular file.");
+
+    // Far beyond any S-record file of a 24-bit address space (sparse: no disk used).
+    const std::string huge = m_dir.File("huge.mot");
+    m_dir.Write("huge.mot", "");
+    ASSERT_EQ(::truncate(huge.c_str(), static_cast<off_t>(CTextLineReader::kMaxFileSize + 1)), 0);
+    Preload();
+    EXPECT_EQ(m_image.Load(huge), 0);
+    ExpectFileError(huge + " is too large.");
 }
 
 TEST_F(LoadFileTest, UnreadableFileIsDenied) {
@@ -169,8 +177,9 @@ TEST_F(LoadFileTest, LinesOfMegabytes) {
     // A megabyte line that is no record ends the load silently; one without any line break too.
     EXPECT_EQ(LoadText(Record(1, 0x0100, {1}) + "\n" + std::string(5 << 20, 'x') + "\n" + Record(1, 0x0200, {2})), 0);
     EXPECT_EQ(m_image.PageCount(), 1u);
-    // Count FF, address FFFF, then 252 data bytes FF running on into page 0x100.
-    EXPECT_EQ(LoadText("S1" + std::string(5 << 20, 'F')), 0);
+    // Count FF, address FFFF, then 252 data bytes FF running on into page
+    // 0x100, the checksum FE and megabytes after it.
+    EXPECT_EQ(LoadText("S1" + std::string(6 + 504, 'F') + "FE" + std::string(5 << 20, 'F')), 0);
     EXPECT_TRUE(m_ui.m_messages.empty());
     EXPECT_EQ(m_image.PageCount(), 2u);
     EXPECT_EQ(Page(0xFF), Bytes(256, 0xFF));

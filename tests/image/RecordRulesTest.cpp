@@ -1,6 +1,8 @@
 // The page image and how each kind of S-record line lands in it.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "LoaderFixture.h"
 
 namespace pelican::test {
@@ -117,19 +119,49 @@ TEST_F(LoaderTest, RecordWithoutDataMakesItsPagePresentAndBlank) {
     EXPECT_EQ(end, 0x0F20FFu);
 }
 
-TEST_F(LoaderTest, ChecksumIsNotVerifiedAndOtherRecordTypesAreSkipped) {
-    std::string wrongSum = Record(1, 0x0100, Seq(4, 1));
-    wrongSum.replace(wrongSum.size() - 2, 2, "00");
+TEST_F(LoaderTest, OtherRecordTypesAreSkipped) {
     // S4 to S6, S0 and an unknown type carry nothing into the image, even
     // when their fields would look like an address and data.
-    const std::string text = wrongSum + "\n" + Record(5, 3) + "\n" + Record(6, 0x0200) + "\n" + "S4050300AABB00\n" +
-                             "SA050400AABB00\n" + "SX\n" + "S\n" + Record(0, 0x0500, Seq(4, 9)) + "\n" +
-                             Record(1, 0x0600, {6}) + "trailing text after the checksum\n";
+    const std::string text = Record(1, 0x0100, Seq(4, 1)) + "\n" + Record(5, 3) + "\n" + Record(6, 0x0200) + "\n" +
+                             Record(4, 0x0300, {0xAA, 0xBB}) + "\n" + "SA050400AABB00\n" + "SX\n" + "S\n" +
+                             "S0 free text header\n" + Record(0, 0x0500, Seq(4, 9)) + "\n" + Record(1, 0x0600, {6}) +
+                             "trailing text after the checksum\n";
     EXPECT_EQ(LoadText(text), 0);
     EXPECT_EQ(Page(1), BlankWith(0, Seq(4, 1)));
     EXPECT_EQ(Page(6), BlankWith(0, {6}));
     EXPECT_EQ(m_image.PageCount(), 2u);
     EXPECT_TRUE(m_ui.m_messages.empty());
+}
+
+TEST_F(LoaderTest, AWrongChecksumRefusesTheWholeFileNamingTheLine) {
+    // One digit changed in transit: the record still decodes, only its
+    // checksum tells. Data, header and termination records alike, and a
+    // record whose checksum is missing.
+    std::string flipped = Record(2, 0x0C0100, Seq(16, 0x40));
+    flipped[12] = flipped[12] == '7' ? '8' : '7';
+    std::string header = Record(0, 0, Seq(4, 'h'));
+    header[9] ^= 1;
+    std::string end = Record(9, 0);
+    end.back() = end.back() == '0' ? '1' : '0';
+    const std::string missing = Record(1, 0x0200, {1, 2}).substr(0, 12);
+    const std::string good = Record(1, 0x0100, Seq(8, 1)) + "\n\n" + Record(3, 0x00F00000, {7}) + "\n";
+    for (const std::string& bad : {flipped, header, end, missing}) {
+        m_ui.ClearRecords();
+        EXPECT_EQ(LoadText(good + bad + "\n" + Record(1, 0x0300, {3}) + "\n" + Record(9, 0) + "\n"), 0) << bad;
+        // Nothing half-loaded: not even the records before it.
+        EXPECT_EQ(m_image.PageCount(), 0u) << bad;
+        EXPECT_TRUE(m_image.FileErrorShown());
+        ExpectOnlyMessage("Checksum error in line 4 of " + m_dir.File("prog.mot") + ".\nCan not accept this file.",
+                          ui::Icon::Exclamation);
+    }
+
+    // Told not to verify (batch mode's choice), the same file loads as its records read.
+    m_ui.ClearRecords();
+    m_image.SetVerifyChecksums(false);
+    EXPECT_EQ(LoadText(good + flipped + "\n" + Record(9, 0) + "\n"), 1);
+    EXPECT_TRUE(m_ui.m_messages.empty());
+    EXPECT_EQ(m_image.PageCount(), 3u);
+    EXPECT_FALSE(m_image.FileErrorShown());
 }
 
 TEST_F(LoaderTest, LaterRecordsOverwriteEarlierOnes) {
@@ -162,7 +194,11 @@ TEST_F(LoaderTest, LongestRecordsAndAByteCountThatWraps) {
         wrapped += kDigits[b >> 4];
         wrapped += kDigits[b & 15];
     }
-    EXPECT_EQ(LoadText(wrapped + "\n"), 0);
+    unsigned sum = 0x02 + 0x03 + 0x00;
+    for (uint8_t b : Seq(255, 1)) sum += b;
+    char checksum[3];
+    std::snprintf(checksum, sizeof checksum, "%02X", ~sum & 0xFF);
+    EXPECT_EQ(LoadText(wrapped + checksum + "\n"), 0);
     EXPECT_EQ(Page(3), BlankWith(0, Seq(255, 1)));
     EXPECT_TRUE(m_ui.m_messages.empty());
 

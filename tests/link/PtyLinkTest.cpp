@@ -95,7 +95,8 @@ TEST_F(PtyLink, TimeOutComesALittleAfterTheLimit) {
     const long long elapsed = MsSince(start);
     EXPECT_EQ(m_port.m_timedOut, 1);
     EXPECT_GE(elapsed, 300);
-    EXPECT_LT(elapsed, 500);
+    // Generous: two busy cores can hold a woken thread back a long while.
+    EXPECT_LT(elapsed, 2000);
 }
 
 TEST_F(PtyLink, PurgeDiscardsWhatArrived) {
@@ -123,7 +124,8 @@ TEST_F(PtyLink, FarEndClosingMidReadEndsTheReadAsALineFailure) {
     unplug.join();
     EXPECT_EQ(m_port.m_timedOut, 0);
     EXPECT_GE(elapsed, 150);
-    EXPECT_LT(elapsed, 1000);
+    // Well before the 3000 ms time-out, with room for a loaded machine.
+    EXPECT_LT(elapsed, 2500);
     EXPECT_EQ(m_port.Close(), 1);
 }
 

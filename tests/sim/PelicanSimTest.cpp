@@ -4,6 +4,8 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,12 +27,21 @@ struct Child {
     int output = -1;  // its stdout
 };
 
-Child Spawn(const std::vector<std::string>& args) {
+// memoryLimit: bytes of address space the child may use (0: no limit).
+Child Spawn(const std::vector<std::string>& args, rlim_t memoryLimit = 0) {
     int in[2];
     int out[2];
     if (::pipe(in) != 0 || ::pipe(out) != 0) return {};
     const pid_t pid = ::fork();
     if (pid == 0) {
+#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer's shadow memory alone is beyond any limit
+        if (memoryLimit != 0) {
+            const rlimit limit{memoryLimit, memoryLimit};
+            ::setrlimit(RLIMIT_AS, &limit);
+        }
+#else
+        static_cast<void>(memoryLimit);
+#endif
         ::dup2(in[0], STDIN_FILENO);
         ::dup2(out[1], STDOUT_FILENO);
         ::close(in[1]);
@@ -89,6 +100,22 @@ TEST(PelicanSim, HelpAndBadOptions) {
     ASSERT_GT(bad.pid, 0);
     EXPECT_EQ(WaitExit(bad.pid), 2);
     CloseChild(bad);
+}
+
+TEST(PelicanSim, SrecFileThatIsNoOrdinaryFileEndsItAtOnce) {
+    // A pipe nobody writes to must not hold the board (and SIGTERM) up, and an
+    // endless device must not eat memory: both are refused before anything
+    // is served. The memory limit keeps a faulty build from hurting the machine.
+    CTempDir dir;
+    const std::string fifo = dir.File("pipe.mot");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/zero"), dir.Path()}) {
+        Child child = Spawn({"--srec", path}, rlim_t{1} << 30);
+        ASSERT_GT(child.pid, 0);
+        EXPECT_EQ(ReadOutput(child.output, true), "") << path;  // no terminal was served
+        EXPECT_EQ(WaitExit(child.pid), 1) << path;
+        CloseChild(child);
+    }
 }
 
 TEST(PelicanSim, ServesItsTerminalTakesResetAndEndsCleanly) {

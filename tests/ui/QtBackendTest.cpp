@@ -83,18 +83,39 @@ TEST_F(QtBackendTest, EscapeAndCloseBoxGoThroughOnCancel) {
     EXPECT_EQ(dlg.m_okCalls, 0);
 }
 
-TEST_F(QtBackendTest, EnterPressesOnlyAnEnabledDefaultButton) {
+TEST_F(QtBackendTest, EnterPressesTheFocusedButtonElseAnEnabledDefaultButton) {
     CSampleDlg plain(S::TemplateWithoutDefault());
     Later([&] {
         Widget<QLineEdit>(plain, S::kId)->setText(QStringLiteral("C0010"));
-        PressKey(Widget<QLineEdit>(plain, S::kId), Qt::Key_Return);
-        PressKey(Widget<QPushButton>(plain, S::kRefer), Qt::Key_Enter);  // a focused button is no default
+        PressKey(Widget<QLineEdit>(plain, S::kId), Qt::Key_Return);  // no default button: nothing
         EXPECT_EQ(plain.m_okCalls, 0);
         EXPECT_EQ(plain.m_commands, 0);
+        // A focused button: Enter is its press, once, whichever the default.
+        // "Refer..." opens its own dialog, where Enter on the focused Cancel
+        // (not the default OK) closes it.
+        Later([&] {
+            CQtDialogHost* inner = HostOf(*m_qt.ActiveDialog());
+            ASSERT_NE(inner, nullptr);
+            inner->SetText(CIdEntryDlg::kText, "typed");
+            PressKey(inner->Control(IDCANCEL), Qt::Key_Return);
+        });
+        PressKey(Widget<QPushButton>(plain, S::kRefer), Qt::Key_Enter);
+        EXPECT_EQ(plain.m_commands, 1);
+        EXPECT_EQ(plain.m_referResult, IDCANCEL);
+        EXPECT_EQ(plain.m_okCalls, 0);
         EXPECT_TRUE(HostOf(plain)->isVisible());
-        Widget<QAbstractButton>(plain, IDCANCEL)->click();
+        PressKey(Widget<QPushButton>(plain, IDCANCEL), Qt::Key_Return);
     });
     EXPECT_EQ(plain.DoModal(), IDCANCEL);
+    EXPECT_EQ(plain.m_commands, 1);
+
+    CSampleDlg withDefault;
+    Later([&] {
+        Widget<QLineEdit>(withDefault, S::kId)->setText(QStringLiteral("C0010"));
+        PressKey(Widget<QPushButton>(withDefault, IDCANCEL), Qt::Key_Enter);  // not the default OK
+    });
+    EXPECT_EQ(withDefault.DoModal(), IDCANCEL);
+    EXPECT_EQ(withDefault.m_okCalls, 0);
 
     // With a default button: Enter is its press, refused while the ID is
     // empty (with the dialog's own message), accepted once typed.

@@ -1,5 +1,5 @@
 // The modeless window (shaped like the progress window): shown without
-// blocking, closed by the user in three ways, destroyed from inside its own
+// blocking, closed by the user in four ways, destroyed from inside its own
 // handler, and usable while its owner is disabled.
 #include <gtest/gtest.h>
 
@@ -28,6 +28,7 @@ TEST_F(QtModelessTest, UserCloseCallsOnCancelWhichMayDestroyEverything) {
         {"close box", [](CQtDialogHost& host) { host.close(); }},
         {"Escape", [](CQtDialogHost& host) { PressKey(host.Control(IDCANCEL), Qt::Key_Escape); }},
         {"Cancel", [](CQtDialogHost& host) { qobject_cast<QAbstractButton*>(host.Control(IDCANCEL))->click(); }},
+        {"Enter on Cancel", [](CQtDialogHost& host) { PressKey(host.Control(IDCANCEL), Qt::Key_Return); }},
     };
     for (const auto& [name, close] : ways) {
         SCOPED_TRACE(name);
@@ -43,8 +44,9 @@ TEST_F(QtModelessTest, UserCloseCallsOnCancelWhichMayDestroyEverything) {
         host->SetRange(P::kBar, 0, 130);
         host->SetPos(P::kBar, 40);
         EXPECT_EQ(qobject_cast<QProgressBar*>(host->Control(P::kBar))->value(), 40);
-        // Enter does nothing in a window without a default button.
-        PressKey(host->Control(IDCANCEL), Qt::Key_Return);
+        // Enter does nothing in a window without a default button, unless
+        // a button has the focus.
+        PressKey(host->Control(P::kBar), Qt::Key_Return);
         m_qt.PumpMessages();
         EXPECT_EQ(cancel, 0);
 
@@ -121,7 +123,8 @@ TEST_F(QtModelessTest, ProgressWindowGivesTheActiveDialogBackTheStateItHad) {
             QPointer<CQtDialogHost> window = CQtBackend::HostOf(*progress);
             EXPECT_TRUE(window->isVisible());
             EXPECT_FALSE(owner->IsWindowEnabled());
-            PressKey(window->Control(IDCANCEL), Qt::Key_Return);  // Enter does nothing
+            // Enter does nothing without a default button, unless a button has the focus.
+            PressKey(window->Control(CProgressDlg::IDC_PROGRESS), Qt::Key_Return);
             EXPECT_EQ(cancel, 0);
             PressKey(window->Control(IDCANCEL), Qt::Key_Escape);
             EXPECT_EQ(cancel, 1);

@@ -100,8 +100,9 @@ QWidget* CQtControlFactory::Create(const ControlTemplate& control) const {
         }
         case ControlKind::Button: {
             auto* button = new QPushButton(Text(control.caption), m_parent);
-            // Only the template's default button answers Enter; a focused
-            // button does not become the default.
+            // Enter is the dialog host's: it presses the focused button, or
+            // else the template's default button; Qt's own default-button
+            // handling would press a second one.
             button->setAutoDefault(false);
             button->setDefault((control.style & kDefault) != 0);
             widget = button;

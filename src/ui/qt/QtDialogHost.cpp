@@ -98,6 +98,7 @@ void CQtDialogHost::BuildControls(const DialogTemplate& tmpl) {
             const int id = control.id;
             connect(static_cast<QAbstractButton*>(widget), &QAbstractButton::clicked, this,
                     [this, id] { Press(id); });
+            widget->installEventFilter(this);
         }
     }
 }
@@ -290,12 +291,31 @@ void CQtDialogHost::Press(int id) {
         dialog->OnCommand(id);
 }
 
+bool CQtDialogHost::IsEnterKey(const QKeyEvent& event) {
+    const auto modifiers = event.modifiers() & ~Qt::KeypadModifier;
+    return (event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter) && modifiers == Qt::NoModifier;
+}
+
+bool CQtDialogHost::eventFilter(QObject* watched, QEvent* event) {
+    // A key reaches a push button only when it has the focus: Enter there
+    // presses that button, whichever is the default, as keyboard users
+    // expect. The button's own handling (the default button clicking
+    // itself) is not used, so that a press is never counted twice.
+    if (event->type() != QEvent::KeyPress || !IsEnterKey(*static_cast<QKeyEvent*>(event)))
+        return QDialog::eventFilter(watched, event);
+    event->accept();
+    const auto pressed = std::find_if(m_items.begin(), m_items.end(),
+                                      [watched](const auto& entry) { return entry.second.widget == watched; });
+    if (pressed != m_items.end() && pressed->second.widget->isEnabled()) Press(pressed->first);
+    return true;
+}
+
 void CQtDialogHost::keyPressEvent(QKeyEvent* event) {
     const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
     const int key = event->key();
     const bool cancel = event->matches(QKeySequence::Cancel) ||
                         (key == Qt::Key_Escape && modifiers == Qt::NoModifier);
-    const bool enter = (key == Qt::Key_Return || key == Qt::Key_Enter) && modifiers == Qt::NoModifier;
+    const bool enter = IsEnterKey(*event);
     // QDialog's own handling (reject, its default button) is not used: the
     // dialog class decides what Escape and Enter do.
     if (!cancel && !enter) {

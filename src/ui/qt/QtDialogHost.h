@@ -66,6 +66,8 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // Enter on a focused push button presses that button.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -84,6 +86,7 @@ private:
     // A press of button id: OK, Cancel or another command of the dialog.
     void Press(int id);
     bool DefaultButtonEnabled() const;
+    static bool IsEnterKey(const QKeyEvent& event);
     bool Accepting() const { return m_dialog != nullptr && !m_ended && m_windowEnabled && !s_inputBlocked; }
 
     static bool s_inputBlocked;

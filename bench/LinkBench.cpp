@@ -1,0 +1,194 @@
+// The page loops of program, read check and download over a real
+// pseudo-terminal, against the simulated board moving bytes at line speed on
+// the real clock. Each phase is timed from the opening of its progress
+// window (before the first frame) to its closing (after the last page), and
+// compared with the least time the protocol itself needs for that work.
+// The board runs in this process on its own thread; its CPU time is taken
+// out of the process's, so that the CPU column is Pelican's alone.
+// Exit status 1 when a target is missed.
+#include <pthread.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "LinkBenchHost.h"
+#include "PhaseTimer.h"
+#include "commands/DownloadCmd.h"
+#include "commands/ProgramCmd.h"
+#include "commands/ReadCmd.h"
+#include "link/PosixSerialDevice.h"
+#include "protocol/Protocol.h"
+#include "sim/BootLoader.h"
+#include "sim/PtyBoard.h"
+#include "sys/Clock.h"
+
+namespace pelican::bench {
+namespace {
+
+constexpr uint32_t kProgramInterval = 40;  // ms, the default pause after a page
+constexpr uint32_t kProgramStart = 0x0C0000;
+constexpr uint32_t kProgramPages = 64;
+constexpr uint32_t kDownloadPages = 42;    // 0000-29FF
+constexpr double kCpuTarget = 0.02;        // CPU time / wall time
+
+uint8_t DataByte(uint32_t address) {
+    uint32_t x = address * 2654435761u;
+    x ^= x >> 13;
+    return static_cast<uint8_t>(x == 0xFF ? 0x5A : x);
+}
+
+// S2 records of 32 bytes over [start, start + pages * 256).
+std::string WriteImage(const std::filesystem::path& dir, const char* name, uint32_t start, uint32_t pages) {
+    const std::string path = (dir / name).string();
+    std::ofstream out(path);
+    char line[128];
+    for (uint32_t address = start; address < start + pages * 256; address += 32) {
+        unsigned sum = 4 + 32;
+        int n = std::snprintf(line, sizeof line, "S2%02X%06X", 4 + 32, static_cast<unsigned>(address));
+        sum += (address >> 16 & 0xFF) + (address >> 8 & 0xFF) + (address & 0xFF);
+        for (uint32_t i = 0; i < 32; ++i) {
+            const uint8_t b = DataByte(address + i);
+            sum += b;
+            n += std::snprintf(line + n, sizeof line - static_cast<size_t>(n), "%02X", b);
+        }
+        std::snprintf(line + n, sizeof line - static_cast<size_t>(n), "%02X\n", ~sum & 0xFF);
+        out << line;
+    }
+    out << "S804000000FB\n";
+    return path;
+}
+
+struct Row {
+    uint32_t baud = 0;
+    const char* phase = "";
+    uint32_t pages = 0;
+    double wallMs = 0;
+    double minimumMs = 0;
+    double cpuMs = 0;
+    bool ended = false;  // the command ended as it should
+};
+
+double LineMs(uint64_t bytes, uint32_t baud) {
+    return static_cast<double>(bytes) * 10.0 * 1000.0 / baud;
+}
+
+// A board already synchronised at baud, on a terminal of its own.
+struct Rig {
+    Rig(sim::BoardConfig config, uint32_t baud, int target)
+        : board(std::move(config)), pty(board), host(std::make_unique<CPosixSerialDevice>(), RealClock(), target) {
+        const std::vector<uint8_t> zeros(sim::CBootLoader::kSyncZeros, 0x00);
+        board.Inject(zeros.data(), zeros.size(), RealClock().NowMs());
+        const uint8_t code = protocol::BaudRateCode(baud);
+        board.Inject(&code, 1, RealClock().NowMs());
+        board.DiscardReplies();
+        std::string error;
+        ok = pty.Start(&error) && host.OpenLink(pty.Path(), baud);
+        if (!ok) std::fprintf(stderr, "pelican-bench-link: %s\n", error.empty() ? "cannot open the terminal" : error.c_str());
+        // Let the board's rate change settle before the first frame.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ui.m_haveOther = ok && ::pthread_getcpuclockid(pty.ServingThread(), &ui.m_otherThread) == 0;
+        ui::SetBackend(&ui);
+    }
+    ~Rig() {
+        ui::SetBackend(nullptr);
+        host.Port().Close();
+        pty.Stop();
+    }
+    void Take(Row& row) const {
+        row.wallMs = static_cast<double>(ui.m_closeUs - ui.m_openUs) / 1000.0;
+        const uint64_t process = ui.m_closeCpuNs - ui.m_openCpuNs;
+        const uint64_t other = ui.m_closeOtherNs - ui.m_openOtherNs;
+        row.cpuMs = static_cast<double>(process > other ? process - other : 0) / 1e6;
+    }
+
+    sim::CBootLoader board;
+    sim::CPtyBoard pty;
+    CLinkBenchHost host;
+    CPhaseTimer ui;
+    bool ok = false;
+};
+
+sim::BoardConfig Board(sim::DeviceType type) {
+    sim::BoardConfig config;
+    config.type = type;
+    config.requireId = false;
+    config.keepLog = false;
+    return config;
+}
+
+void ProgramAndRead(const std::filesystem::path& dir, uint32_t baud, std::vector<Row>& rows) {
+    Rig rig(Board(sim::DeviceType::OrcaSP), baud, 0);
+    Row program{baud, "program", kProgramPages};
+    Row read{baud, "read", kProgramPages};
+    program.minimumMs = kProgramPages * (LineMs(259 + 1 + 2, baud) + kProgramInterval);
+    read.minimumMs = kProgramPages * LineMs(3 + 256, baud);
+    if (rig.ok && rig.host.Image().Load(WriteImage(dir, "program.mot", kProgramStart, kProgramPages))) {
+        const uint32_t end = kProgramStart + kProgramPages * 256 - 1;
+        rig.ui.Answer(kProgramStart, end);
+        program.ended = CProgramCmd(rig.host).Run() == Outcome::Done;
+        rig.Take(program);
+        rig.ui.Answer(kProgramStart, end);
+        read.ended = CReadCmd(rig.host).Run() == Outcome::Done && rig.ui.m_messages.size() == 1;
+        rig.Take(read);
+        read.ended = read.ended && rig.host.Recoveries() == 0;
+    }
+    rows.push_back(program);
+    rows.push_back(read);
+}
+
+void Download(const std::filesystem::path& dir, uint32_t baud, std::vector<Row>& rows) {
+    Rig rig(Board(sim::DeviceType::OrcaW), baud, 1);
+    Row download{baud, "download", kDownloadPages};
+    download.minimumMs = kDownloadPages * (LineMs(256, baud) + kProgramInterval) + LineMs(4, baud);
+    if (rig.ok && rig.host.Image().Load(WriteImage(dir, "boot.btp", 0, kDownloadPages))) {
+        rig.ui.Answer(0, kDownloadPages * 256 - 1);
+        download.ended = CDownloadCmd(rig.host).Run() == Outcome::Done;
+        rig.Take(download);
+    }
+    rows.push_back(download);
+}
+
+}  // namespace
+}  // namespace pelican::bench
+
+int main() {
+    using namespace pelican::bench;
+    char pattern[] = "/tmp/pelican-bench-link-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) return 2;
+    const std::filesystem::path dir = pattern;
+
+    std::vector<Row> rows;
+    for (const uint32_t baud : {115200u, 57600u, 9600u}) {
+        ProgramAndRead(dir, baud, rows);
+        Download(dir, baud, rows);
+    }
+    std::filesystem::remove_all(dir);
+
+    bool pass = true;
+    std::printf("Page loops over a pseudo-terminal, board in process on its own thread (its CPU time not counted)\n");
+    std::printf("%7s  %-8s  %5s  %10s  %10s  %6s  %6s  %8s  %5s  %s\n", "bps", "phase", "pages", "wall ms",
+                "minimum ms", "ratio", "target", "CPU ms", "CPU%", "result");
+    for (const Row& row : rows) {
+        const double ratio = row.wallMs > 0 ? row.minimumMs / row.wallMs : 0;
+        const double target = row.baud == 9600 ? 0.99 : 0.97;
+        const double cpu = row.wallMs > 0 ? row.cpuMs / row.wallMs : 0;
+        const bool ok = row.ended && ratio >= target && cpu <= kCpuTarget;
+        pass = pass && ok;
+        std::printf("%7u  %-8s  %5u  %10.1f  %10.1f  %6.3f  %6.2f  %8.1f  %5.2f  %s\n", row.baud, row.phase,
+                    row.pages, row.wallMs, row.minimumMs, ratio, target, row.cpuMs, cpu * 100,
+                    !row.ended ? "FAILED (command did not end as expected)" : ok ? "ok" : "MISSED");
+    }
+    std::printf("Targets: ratio (minimum / wall) >= 0.97 at 115200 and 57600, >= 0.99 at 9600; CPU <= %.0f %% of wall\n",
+                kCpuTarget * 100);
+    return pass ? 0 : 1;
+}

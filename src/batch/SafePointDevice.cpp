@@ -1,0 +1,16 @@
+#include "batch/SafePointDevice.h"
+
+#include <algorithm>
+
+#include "sys/Clock.h"
+
+namespace pelican {
+
+void CSafePointDevice::WaitInput(uint64_t deadlineMs) {
+    // The device's own wait may sleep up to its deadline; cut it short so
+    // that the safe point comes round often enough.
+    m_inner->WaitInput(std::min(deadlineMs, RealClock().NowMs() + kSliceMs));
+    if (m_safePoint) m_safePoint();
+}
+
+}  // namespace pelican

@@ -1,0 +1,33 @@
+#pragma once
+// Replacing a small file the user owns (the settings file) so that it is
+// either the old file or the new one, never a mix, and stays the user's file:
+// its permissions, its owner and the symbolic link that may lead to it.
+#include <string>
+
+namespace pelican {
+
+class CFileReplacer {
+public:
+    enum class Result { Replaced, ReadOnly, Failed };
+
+    // The path with its symbolic links followed; a dangling link gives the
+    // path it points to, so that the file is made where the link expects it.
+    static std::string FollowLinks(const std::string& path);
+
+    // Writes text beside the file and renames it over the file (after
+    // following links). A file without any write permission, or one this
+    // user may not write, is left as it is: ReadOnly. A new file is made
+    // readable and writable by its owner only. Termination signals wait
+    // until the file is whole.
+    static Result Replace(const std::string& path, const std::string& text);
+
+    // The temporary name pattern beside target: "<name>.saving-XXXXXX".
+    static std::string TemporaryPattern(const std::string& target);
+    // Removes temporary files beside target that a replacement killed part
+    // way (power lost, SIGKILL) left behind, once they are older than
+    // staleSeconds.
+    static void RemoveStale(const std::string& target, long staleSeconds = kStaleSeconds);
+    static constexpr long kStaleSeconds = 60;
+};
+
+}  // namespace pelican

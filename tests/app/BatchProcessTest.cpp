@@ -1,0 +1,214 @@
+// The pelican executable in batch mode against a board that the test plays
+// on a pseudo-terminal, in real time: the signals that end the program, and
+// ports that cannot be opened.
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "support/TempDir.h"
+
+namespace pelican::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Bytes = std::vector<uint8_t>;
+
+// As little of the boot loader as these runs need: baud-rate codes are
+// echoed, Read status answers "ready", Version is never answered (the
+// program waits up to 5 s for it), anything else is taken in silence.
+class CPlayedBoard {
+public:
+    CPlayedBoard() : m_master(::posix_openpt(O_RDWR | O_NOCTTY)) {
+        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) return;
+        m_path = ::ptsname(m_master);
+        m_thread = std::thread([this] {
+            for (uint8_t byte = 0; !m_stop;) {
+                pollfd pfd{m_master, POLLIN, 0};
+                if (::poll(&pfd, 1, 20) <= 0 || ::read(m_master, &byte, 1) != 1) continue;
+                std::lock_guard lock(m_mutex);
+                m_received.push_back(byte);
+                const Bytes reply = byte >= 0xB0 && byte <= 0xB4 ? Bytes{byte} : byte == 0x70 ? Bytes{0x80, 0} : Bytes{};
+                if (::write(m_master, reply.data(), reply.size()) < 0) return;
+            }
+        });
+    }
+    ~CPlayedBoard() {
+        m_stop = true;
+        if (m_thread.joinable()) m_thread.join();
+        ::close(m_master);
+    }
+    const std::string& Path() const { return m_path; }
+    // What came after the program first sent byte (nothing before it did).
+    Bytes After(uint8_t byte) {
+        std::lock_guard lock(m_mutex);
+        const auto at = std::find(m_received.begin(), m_received.end(), byte);
+        return at == m_received.end() ? Bytes{} : Bytes(at + 1, m_received.end());
+    }
+    bool Sent(uint8_t byte) {
+        std::lock_guard lock(m_mutex);
+        return std::find(m_received.begin(), m_received.end(), byte) != m_received.end();
+    }
+
+private:
+    int m_master;
+    std::string m_path;
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::mutex m_mutex;
+    Bytes m_received;
+};
+
+// Waits up to limit for condition.
+template <typename F>
+bool Within(std::chrono::milliseconds limit, F condition) {
+    for (const auto until = Clock::now() + limit; Clock::now() < until; std::this_thread::sleep_for(std::chrono::milliseconds(5)))
+        if (condition()) return true;
+    return condition();
+}
+
+struct Child {
+    pid_t pid = -1;
+    int out = -1;  // its standard output, or -1 when closed under it
+
+    // The exit status; -1 when it ended by a signal, -2 when it did not end.
+    int Exit(std::chrono::milliseconds limit) const {
+        int status = 0;
+        if (!Within(limit, [&] { return ::waitpid(pid, &status, WNOHANG) == pid; })) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+            return -2;
+        }
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    std::string Output() const {
+        std::string text;
+        char buffer[4096];
+        for (ssize_t n; out >= 0 && (n = ::read(out, buffer, sizeof buffer)) > 0;) text.append(buffer, size_t(n));
+        return text;
+    }
+};
+
+// pelican with its settings, lock and standard error (file "err") in dir,
+// no standard input; as another user when user is not 0.
+Child Start(const std::vector<std::string>& args, const std::string& dir, bool closeOutput = false, uid_t user = 0) {
+    int out[2];
+    if (::pipe(out) != 0) return {};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+        ::dup2(::open("/dev/null", O_RDONLY), 0);
+        ::dup2(out[1], 1);
+        ::close(out[0]);
+        ::dup2(::open((dir + "/err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666), 2);
+        if (user != 0 && (::setgid(user) != 0 || ::setuid(user) != 0)) ::_exit(126);
+        std::vector<char*> argv{const_cast<char*>(PELICAN_EXE)};
+        for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        ::execv(PELICAN_EXE, argv.data());
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    if (closeOutput) ::close(out[0]);
+    return {pid, closeOutput ? -1 : out[0]};
+}
+
+// Back to 9600 bps from 115200: the rate in force confirmed (B4), the new one
+// asked for (B0) and confirmed at 9600 (B0).
+const Bytes kBackTo9600 = {0xB4, 0xB0, 0xB0};
+
+TEST(BatchProcess, SignalsReturnTheLinkTo9600AtOnceAndReleaseThePort) {
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        SCOPED_TRACE(::strsignal(signal));
+        CTempDir dir;
+        CPlayedBoard board;
+        const Child run = Start({"-p", board.Path(), "-b", "115200", "version"}, dir.Path());
+        ASSERT_TRUE(Within(std::chrono::seconds(15), [&] { return board.Sent(0xFB); }));
+        // The first Ctrl-C only cancels a page loop; the second ends the program.
+        if (signal == SIGINT) ::kill(run.pid, SIGINT);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ::kill(run.pid, signal);
+        // At once, not after the version's time-out; then the protocol's two
+        // one-second steps.
+        EXPECT_TRUE(Within(std::chrono::milliseconds(500), [&] { return !board.After(0xFB).empty(); }));
+        EXPECT_EQ(run.Exit(std::chrono::seconds(5)), 128 + signal);
+        EXPECT_EQ(board.After(0xFB), kBackTo9600);
+        EXPECT_EQ(run.Output(), "");
+        EXPECT_NE(dir.Read("err").find("link at 9600 bps; port closed"), std::string::npos) << dir.Read("err");
+        const int again = ::open(board.Path().c_str(), O_RDWR | O_NOCTTY);  // released
+        EXPECT_EQ(::flock(again, LOCK_EX | LOCK_NB), 0);
+        ::close(again);
+    }
+
+    {
+        // Mid-change (the board already at 115200, the port not yet): the
+        // change is finished first, then undone; else the board would be
+        // left where the next run cannot reach it.
+        CTempDir dir;
+        CPlayedBoard board;
+        const Child run = Start({"-p", board.Path(), "-b", "115200", "version"}, dir.Path());
+        ASSERT_TRUE(Within(std::chrono::seconds(15), [&] { return board.Sent(0xB4); }));
+        ::kill(run.pid, SIGTERM);
+        EXPECT_EQ(run.Exit(std::chrono::seconds(8)), 128 + SIGTERM);
+        const Bytes after = board.After(0xB4);
+        ASSERT_GE(after.size(), 4u);
+        EXPECT_EQ(after.front(), 0xB4);  // confirmed at 115200
+        EXPECT_EQ(Bytes(after.end() - 3, after.end()), kBackTo9600);
+    }
+
+    // pelican ... | head -1: standard output is gone before the first line.
+    CTempDir dir;
+    CPlayedBoard board;
+    const Child run = Start({"-p", board.Path(), "-b", "115200", "status"}, dir.Path(), true);
+    EXPECT_EQ(run.Exit(std::chrono::seconds(15)), 128 + SIGPIPE);
+    const Bytes after = board.After(0x70);
+    ASSERT_GE(after.size(), kBackTo9600.size());
+    EXPECT_EQ(Bytes(after.end() - 3, after.end()), kBackTo9600);
+    EXPECT_NE(dir.Read("err").find("SIGPIPE: returning the link to 9600 bps"), std::string::npos) << dir.Read("err");
+}
+
+TEST(BatchProcess, APortThatCannotBeOpenedIsToldOnceWithItsReason) {
+    CTempDir dir;
+    dir.Write("plain", "not a device");
+    CPlayedBoard held;
+    const int holder = ::open(held.Path().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);  // another program drives it
+    for (const auto& [port, reason] : {std::pair<std::string, std::string>{dir.File("ttyUSB9"), "No such file or directory"},
+                                       {dir.File("plain"), "not a serial device"},
+                                       {held.Path(), "in use by another program"}}) {
+        const Child run = Start({"-p", port, "status", "version"}, dir.Path());
+        EXPECT_EQ(run.Exit(std::chrono::seconds(5)), 3) << port;
+        EXPECT_EQ(run.Output(), "") << port;  // no "Communication error. Push RESET."
+        EXPECT_EQ(dir.Read("err"), "pelican: port " + port + "\npelican: cannot open " + port + ": " + reason + "\n");
+    }
+    ::close(holder);
+
+    // A device of the group dialout, for a user not in it: the group to join.
+    const group* dialout = ::getgrnam("dialout");
+    if (::getuid() != 0 || dialout == nullptr) GTEST_SKIP() << "needs root and a dialout group to try another user";
+    CPlayedBoard board;
+    ASSERT_EQ(::chown(board.Path().c_str(), 0, dialout->gr_gid), 0);
+    ASSERT_EQ(::chmod(board.Path().c_str(), 0660), 0);
+    const std::string own = dir.File("nobody");  // a lock and settings of its own
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 0711), 0);
+    ASSERT_EQ(::mkdir(own.c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(own.c_str(), 0777), 0);
+    const Child run = Start({"-p", board.Path(), "status"}, own, false, 65534);
+    EXPECT_EQ(run.Exit(std::chrono::seconds(5)), 3);
+    EXPECT_EQ(dir.Read("nobody/err"), "pelican: port " + board.Path() + "\npelican: cannot open " + board.Path() +
+                                          ": Permission denied; the port belongs to the group dialout: join it (sudo "
+                                          "adduser $USER dialout) and log in again\n");
+}
+
+}  // namespace
+}  // namespace pelican::test

@@ -1,0 +1,68 @@
+// The command line's usage errors, each told on standard error in one line.
+#include <gtest/gtest.h>
+
+#include "batch/BatchOptions.h"
+
+namespace pelican::test {
+namespace {
+
+struct Parsed {
+    CommandLine kind = CommandLine::Exit;
+    int exitCode = -1;
+    std::string err;
+    BatchOptions options;
+};
+
+Parsed Parse(std::vector<std::string> args) {
+    args.insert(args.begin(), "pelican");
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    Parsed parsed;
+    testing::internal::CaptureStderr();
+    parsed.kind = ParseCommandLine(static_cast<int>(argv.size()), argv.data(), parsed.options, parsed.exitCode);
+    parsed.err = testing::internal::GetCapturedStderr();
+    return parsed;
+}
+
+void ExpectUsageError(const std::vector<std::string>& args, const std::string& told) {
+    const Parsed parsed = Parse(args);
+    EXPECT_EQ(parsed.kind, CommandLine::Exit) << args[0];
+    EXPECT_EQ(parsed.exitCode, 2) << args[0];
+    EXPECT_EQ(parsed.err, "pelican: " + told + " (see --help)\n") << args[0];
+}
+
+TEST(CommandLine, OptionsWithoutTheirMeaningAreUsageErrors) {
+    // Without actions the window program would start and drop these without
+    // a word (or, with no display, abort).
+    for (const auto& lone : std::vector<std::vector<std::string>>{
+             {"-i", "40"}, {"--id", "01:02:03:04:05:06:07"}, {"--mcu", "sp"}, {"-t", "flash"}, {"-y"},
+             {"-r", "0C0000-0FFFFF"}, {"--ignore-checksums"}, {"-p", "COM1"}})
+        ExpectUsageError(lone, "options without an action; name the actions to run");
+    EXPECT_EQ(Parse({"--simulate"}).kind, CommandLine::Window);
+    // A real port would be driven while a simulated board is claimed.
+    ExpectUsageError({"--simulate", "-p", "/dev/ttyUSB0", "status"}, "--simulate and --port cannot be used together");
+    for (const std::string id : {"01:02:03:04:05:06", "01:02:03:04:05:06:07:08", "01020304050607", ""})
+        ExpectUsageError({"-p", "COM1", "--id", id, "status"}, "--id needs seven bytes, e.g. 01:02:03:04:05:06:07");
+    // Whether the bytes are hexadecimal is the ID Check dialog's to say.
+    EXPECT_EQ(Parse({"-p", "COM1", "--id", "01:02:03:04:05:06:GG", "status"}).kind, CommandLine::Batch);
+}
+
+TEST(CommandLine, RatesAndPausesOutOfRangeSayWhatIsAllowed) {
+    for (const std::string rate : {"0", "-5", "9601", "230400", "fast"}) {
+        const Parsed parsed = Parse({"-p", "COM1", "-b", rate, "status"});
+        EXPECT_EQ(parsed.exitCode, 2) << rate;
+        EXPECT_NE(parsed.err.find("9600, 19200, 38400, 57600 or 115200"), std::string::npos) << parsed.err;
+        EXPECT_LT(parsed.err.size(), 200u) << parsed.err;  // no range of hundreds of digits
+    }
+    for (const std::string ms : {"-1", "1e308", "forty"}) {
+        const Parsed parsed = Parse({"-p", "COM1", "-i", ms, "status"});
+        EXPECT_EQ(parsed.exitCode, 2) << ms;
+        EXPECT_LT(parsed.err.size(), 200u) << parsed.err;
+    }
+    const Parsed good = Parse({"-p", "COM1", "-b", "57600", "-i", "0", "status"});
+    EXPECT_EQ(good.kind, CommandLine::Batch);
+    EXPECT_EQ(good.options.baud, 57600u);
+}
+
+}  // namespace
+}  // namespace pelican::test
