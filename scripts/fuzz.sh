@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer, and runs each for a number of executions.
-# Usage: scripts/fuzz.sh RUNS [loader|idfile|board|cmdline ...]   (default: all four)
+# Usage: scripts/fuzz.sh RUNS [loader|ihex|idfile|board|cmdline ...]   (default: all five)
 #   FUZZ_SECONDS=N stops each run after N seconds even if RUNS is not reached.
 # Seeds come from fuzz/corpus/<target>; the growing corpus stays in
 # build-fuzz/corpus/<target>, crashing inputs land in build-fuzz/crashes/.
@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 RUNS=${1:?usage: scripts/fuzz.sh RUNS [target ...]}
 shift
 TARGETS=("$@")
-[ ${#TARGETS[@]} -gt 0 ] || TARGETS=(loader idfile board cmdline)
+[ ${#TARGETS[@]} -gt 0 ] || TARGETS=(loader ihex idfile board cmdline)
 
 CXX=${CXX:-clang++} cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELICAN_FUZZ=ON \
   -DPELICAN_WITH_QT=OFF -DPELICAN_BENCH=OFF >/dev/null

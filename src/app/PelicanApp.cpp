@@ -58,8 +58,13 @@ void CPelicanApp::Synchronise() {
 
 bool CPelicanApp::InitInstance() {
     m_startup = Startup::MainWindow;
-    if (!m_instanceMutex.Acquire("PELICAN.exe")) {
-        if (m_instanceMutex.Why() == CInstanceLock::Failure::Held) {
+    const bool perPort = !m_lockedPort.empty();
+    if (!m_instanceMutex.Acquire(m_lockName)) {
+        if (m_instanceMutex.Why() == CInstanceLock::Failure::Held && perPort) {
+            // Two runs on one port would mix their frames on the wire.
+            m_startup = Startup::PortHeld;
+            ui::MessageBox(ui::IDS_PORT_IN_USE, m_lockedPort + ".", ui::Icon::Stop);
+        } else if (m_instanceMutex.Why() == CInstanceLock::Failure::Held) {
             m_startup = Startup::AlreadyRunning;
             ui::MessageBox(ui::IDS_ALREADY_RUNNING, ui::Icon::Stop);
         } else {

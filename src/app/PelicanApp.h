@@ -29,7 +29,7 @@ public:
     // when it returns.
     bool InitInstance();
     // How the last start-up went: up to the main window, or why not.
-    enum class Startup { MainWindow, AlreadyRunning, LockFolderUnusable, Cancelled, PortUnusable };
+    enum class Startup { MainWindow, AlreadyRunning, PortHeld, LockFolderUnusable, Cancelled, PortUnusable };
     Startup m_startup = Startup::MainWindow;
 
     // Ports offered in "Select Program": COM1 to COM4, then whatever the
@@ -82,6 +82,12 @@ public:
     CSerialComm m_port;
     int m_idChecked = 0;
     CInstanceLock m_instanceMutex;
+    // The lock start-up takes. The window program is one per machine; batch
+    // mode names its port's lock here instead, with the port in
+    // m_lockedPort, so that runs on different ports go side by side while
+    // a second run on the same port ends at once (Startup::PortHeld).
+    std::string m_lockName = "PELICAN.exe";
+    std::string m_lockedPort;
     int m_linkReady = 0;
     CMotFile m_image;
     int m_target = 0;

@@ -5,6 +5,7 @@
 #include "commands/BPRCmd.h"
 #include "commands/BlankCmd.h"
 #include "commands/DownloadCmd.h"
+#include "commands/DumpCmd.h"
 #include "commands/EPRCmd.h"
 #include "commands/EraseCmd.h"
 #include "commands/PreEraseDlg.h"
@@ -82,6 +83,11 @@ bool CPelicanDlg::MayRun(bool needsId) {
         return false;
     }
     return true;
+}
+
+Outcome CPelicanDlg::SaveFlash(uint32_t start, uint32_t end, const std::string& path) {
+    if (MayRun(true)) m_lastOutcome = CDumpCmd(App()).Run(start, end, path);
+    return m_lastOutcome;
 }
 
 void CPelicanDlg::OnCommand(int id) {

@@ -1,6 +1,9 @@
 #pragma once
 // The main window: one button per operation. Each press checks the flags,
 // proves the link with a status read, and runs its command to completion.
+#include <cstdint>
+#include <string>
+
 #include "commands/Outcome.h"
 #include "ui/Dialog.h"
 
@@ -37,6 +40,10 @@ public:
 
     int CheckLinkAndId();
     int ProbeLink();
+
+    // Saves start to end of the flash to path, with the checks of a memory
+    // button; how it ended, also kept as LastOutcome.
+    Outcome SaveFlash(uint32_t start, uint32_t end, const std::string& path);
 
     // How the last command run from this window ended (Done before any).
     Outcome LastOutcome() const { return m_lastOutcome; }

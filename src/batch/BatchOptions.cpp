@@ -4,13 +4,33 @@
 #include <algorithm>
 #include <iostream>
 
+#include "image/FlashFileWriter.h"
+
 namespace pelican {
 
 const std::vector<std::string>& BatchActionNames() {
     static const std::vector<std::string> names = {"load",    "status", "version", "setting",
                                                    "erase",   "blank",  "program", "read",
-                                                   "epr",     "bpr",    "download"};
+                                                   "epr",     "bpr",    "download", "dump"};
     return names;
+}
+
+bool ParseHexAddress(const std::string& text, uint32_t& address) {
+    size_t pos = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X') ? 2 : 0;
+    if (pos == text.size() || text.size() - pos > 8) return false;
+    uint32_t value = 0;
+    for (; pos < text.size(); ++pos) {
+        const char c = text[pos];
+        const int digit = c >= '0' && c <= '9' ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+        if (digit < 0) return false;
+        value = value << 4 | static_cast<uint32_t>(digit);
+    }
+    if (value > 0xFFFFFF) return false;
+    address = value;
+    return true;
 }
 
 namespace {
@@ -68,20 +88,41 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
             ->check([](const std::string& range) {
                 return range.find('-') == std::string::npos ? std::string("expected START-END") : std::string();
             });
+    auto* outputOption =
+        cli.add_option("-o,--output", options.output,
+                       "file the dump action writes: .mot, .s, .srec (S-records) or .bin")
+            ->check([](const std::string& path) {
+                return CFlashFileWriter::FormatOf(path) == CFlashFileWriter::Format::None
+                           ? std::string("the name must end in .mot, .s, .srec or .bin")
+                           : std::string();
+            });
+    std::string offset;
+    auto* offsetOption =
+        cli.add_option("--offset", offset,
+                       "where a raw binary file (.bin) starts, hexadecimal (default: the flash start)")
+            ->check([](const std::string& text) {
+                uint32_t address = 0;
+                return ParseHexAddress(text, address) ? std::string()
+                                                      : std::string("expected a hexadecimal address up to FFFFFF");
+            });
     auto* yesOption =
         cli.add_flag("-y,--yes", options.yes, "answer OK to \"Erase?\", \"Program next area.\" and \"Download?\"");
     auto* checksumOption = cli.add_flag("--ignore-checksums", options.ignoreChecksums,
                                         "load a file even when record checksums do not match (a damaged file\n"
-                                        "is refused otherwise)");
+                                        "is refused otherwise; S-records and Intel HEX alike)");
+    auto* jsonOption =
+        cli.add_flag("--json", options.json, "print every event as one JSON object per line on standard output");
     cli.add_flag("--simulate", options.simulate, "use the built-in simulated board (not with --port)");
     cli.add_option("actions", options.actions, "buttons to press, in order")
         ->check(CLI::IsMember(BatchActionNames()));
-    cli.footer("Actions: load status version setting erase blank program read epr bpr download\n"
+    cli.footer("Actions: load status version setting erase blank program read epr bpr download dump\n"
+               "dump reads the flash (-r, default the MCU type's flash) into the file of -o.\n"
                "Exit status: 0 every action ended well, 1 an action was refused, failed or was\n"
                "cancelled, 2 usage error, 3 the port could not be opened, an action lost the link\n"
                "or it could not be recovered, 4 another copy is running, 5 the lock file could not\n"
-               "be made (runtime folder missing or read-only), 128+N ended by signal N after the\n"
-               "link was back at 9600 bps (129 SIGHUP, 130 Ctrl-C, 141 closed output, 143 SIGTERM).");
+               "be made (runtime folder missing or read-only), 6 another batch run holds the port,\n"
+               "128+N ended by signal N after the link was back at 9600 bps (129 SIGHUP,\n"
+               "130 Ctrl-C, 141 closed output, 143 SIGTERM).");
     try {
         cli.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -90,6 +131,8 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
         return CommandLine::Exit;
     }
     options.target = target == "boot" ? 1 : 0;
+    uint32_t offsetValue = 0;
+    if (!offset.empty() && ParseHexAddress(offset, offsetValue)) options.offset = offsetValue;
     // The simulated board brings its own terminal; a port named as well
     // would be a real one, talked to while a simulated board is claimed.
     if (options.simulate && !options.port.empty())
@@ -102,9 +145,14 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
         const bool batchOnly = !options.port.empty() || !options.file.empty() || options.baud != 0 ||
                                idOption->count() > 0 || mcuOption->count() > 0 || targetOption->count() > 0 ||
                                intervalOption->count() > 0 || rangeOption->count() > 0 ||
-                               yesOption->count() > 0 || checksumOption->count() > 0;
+                               yesOption->count() > 0 || checksumOption->count() > 0 || outputOption->count() > 0 ||
+                               offsetOption->count() > 0 || jsonOption->count() > 0;
         if (batchOnly) return UsageError("options without an action; name the actions to run", exitCode);
         return CommandLine::Window;
+    }
+    for (const auto& action : options.actions) {
+        if (action == "dump" && options.output.empty())
+            return UsageError("dump needs the file to write (-o PATH)", exitCode);
     }
     if (options.port.empty() && !options.simulate)
         return UsageError("--port is required unless --simulate is given", exitCode);

@@ -15,9 +15,13 @@ struct BatchOptions {
     uint32_t baud = 0;        // 0: keep the rate start-up brings up
     int interval = -1;        // -1: keep the program interval
     std::string range;        // "START-END" as typed into "Input Address"
+    std::string output;       // the file "dump" writes
     bool yes = false;
     bool simulate = false;
+    bool json = false;        // one JSON object per line on standard output
     bool ignoreChecksums = false;  // load files whose record checksums do not match
+    // Where a raw binary file (.bin) starts; -1: the flash start of the MCU type.
+    int64_t offset = -1;
     std::vector<std::string> actions;
 };
 
@@ -31,6 +35,7 @@ enum ExitStatus : int {
     kExitNoLink = 3,          // the port could not be opened, or the link was lost and not recovered
     kExitAlreadyRunning = 4,  // another copy holds the single-instance lock
     kExitNoLock = 5,          // the lock could not be made: its folder is missing or read-only
+    kExitPortHeld = 6,        // another batch run holds the port
     // A signal that ends the program: 128 + its number, after the link is
     // back at 9600 bps (SIGHUP 129, SIGINT 130, SIGPIPE 141, SIGTERM 143).
     kExitSignalBase = 128,
@@ -40,6 +45,9 @@ enum ExitStatus : int {
 // Batch: run the actions. Exit: --help, --version or a usage error; the
 // exit status is in exitCode (2 for usage errors) and the text was printed.
 CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& exitCode);
+
+// A hexadecimal address below 1000000 ("C0000", "0x0C0000"); false otherwise.
+bool ParseHexAddress(const std::string& text, uint32_t& address);
 
 // The action names in the order of the main window's buttons.
 const std::vector<std::string>& BatchActionNames();

@@ -13,6 +13,8 @@
 #include "app/PelicanApp.h"
 #include "app/PelicanDlg.h"
 #include "app/S_PrgDlg.h"
+#include "batch/JsonLine.h"
+#include "batch/PortLock.h"
 #include "batch/SignalStop.h"
 #include "commands/CheckMemorryCmd.h"
 #include "commands/DownloadDlg.h"
@@ -22,6 +24,7 @@
 #include "commands/StatesDlg.h"
 #include "commands/VersionDlg.h"
 #include "image/IDCheckDlg.h"
+#include "image/IdFile.h"
 #include "image/SelectDlg.h"
 #include "link/PortOpenError.h"
 #include "link/SetCommDlg.h"
@@ -31,28 +34,15 @@
 namespace pelican {
 namespace {
 
-const std::map<std::string, int>& ActionButtons() {
-    static const std::map<std::string, int> buttons = {
-        {"load", CPelicanDlg::IDC_LOAD},         {"status", CPelicanDlg::IDC_STATUS},
-        {"version", CPelicanDlg::IDC_VERSION},   {"setting", CPelicanDlg::IDC_SETTING},
-        {"erase", CPelicanDlg::IDC_ERASE},       {"blank", CPelicanDlg::IDC_BLANK},
-        {"program", CPelicanDlg::IDC_PROGRAM},   {"read", CPelicanDlg::IDC_READ},
-        {"epr", CPelicanDlg::IDC_EPR},           {"bpr", CPelicanDlg::IDC_BPR},
-        {"download", CPelicanDlg::IDC_DOWNLOAD},
-    };
-    return buttons;
-}
-
-// The bytes a read check compares over a range: those of the image that
-// are not FF.
-size_t ComparedBytes(const CMotFile& image, uint32_t start, uint32_t end) {
-    size_t count = 0;
-    uint8_t page[CCheckMemorryCmd::kPageSize];
-    for (uint64_t address = start; address < end; address += CCheckMemorryCmd::kPageSize) {
-        if (image.GetPage(page, static_cast<uint32_t>(address / CCheckMemorryCmd::kPageSize)) == nullptr) continue;
-        for (const uint8_t byte : page) count += byte != 0xFF ? 1 : 0;
-    }
-    return count;
+// Where a raw binary file starts without --offset: the flash start of the
+// MCU type that --mcu names, or that the ".id" file beside it names.
+uint32_t BinaryOffset(const BatchOptions& options) {
+    constexpr uint32_t kOrcaWFlashStart = 0xF00000;
+    if (options.offset >= 0) return static_cast<uint32_t>(options.offset);
+    bool orcaW = options.mcu == "w";
+    std::string idPath;
+    if (options.mcu.empty() && CIdFile::PathFor(options.file, idPath)) CIdFile::NamesOrcaW(idPath, orcaW);
+    return orcaW ? kOrcaWFlashStart : CMotFile::kDefaultBinaryOffset;
 }
 
 }  // namespace
@@ -68,6 +58,7 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         rest = colon == std::string::npos ? std::string() : rest.substr(colon + 1);
     }
     m_interactive = ::isatty(STDIN_FILENO) != 0;
+    m_app.m_image.SetBinaryOffset(BinaryOffset(m_options));
     m_answers = {
         {CS_PrgDlg::IDD, [this](ui::CDialog& d) { AnswerSelectProgram(d); }},
         {CFirstSetDlg::IDD, [this](ui::CDialog& d) { Answer(d, ui::IDOK); }},
@@ -92,6 +83,18 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         std::cerr << '\r' << ProgressLine(title, low, high, pos, moves) << std::flush;
         m_barShown = true;
     };
+    if (m_options.json) {
+        CCheckMemorryCmd::OnPhaseEnded() = [this](const CCheckMemorryCmd::PhaseRecord& phase) {
+            Print(CJsonLine("phase")
+                      .Add("action", m_action)
+                      .Add("title", phase.title)
+                      .Add("start", CCheckMemorryCmd::AddressToHex(phase.start))
+                      .Add("end", CCheckMemorryCmd::AddressToHex(phase.end))
+                      .Add("outcome", OutcomeName(phase.outcome))
+                      .Add("ms", static_cast<int64_t>(phase.milliseconds))
+                      .Text());
+        };
+    }
     // The bar's line ends when its window goes, however the loop ended.
     m_backend.m_onModelessClosed = [this] {
         if (m_barShown) std::cerr << '\n' << std::flush;
@@ -140,11 +143,13 @@ void CBatchRunner::Stop(int signal) {
     }
     m_app.m_port.Close();
     if (open) Report(m_exitFailed ? "the board did not confirm 9600 bps; port closed" : "link at 9600 bps; port closed");
+    PrintExit(kExitSignalBase + signal);
     std::cout << std::flush;
     std::_Exit(kExitSignalBase + signal);
 }
 
 CBatchRunner::~CBatchRunner() {
+    if (m_options.json) CCheckMemorryCmd::OnPhaseEnded() = nullptr;
     ui::SetBackend(nullptr);
 }
 
@@ -176,7 +181,9 @@ bool CBatchRunner::AskOnTerminal(const std::string& question) {
 }
 
 void CBatchRunner::OnMessage(const ui::MessageRecord& message) {
-    Print(MessageLine(message));
+    Print(m_options.json
+              ? CJsonLine("message").Add("icon", ui::IconWord(message.icon)).Add("text", message.text).Text()
+              : MessageLine(message));
     ++m_messagesInAction;
     if (m_exitPressed) m_exitFailed = true;  // only the return to 9600 bps speaks after Exit
     if (ui::IsPushResetText(message.text)) {
@@ -266,28 +273,6 @@ void CBatchRunner::AnswerInputAddress(ui::CDialog& dialog) {
     Answer(dialog, ui::IDOK);
 }
 
-void CBatchRunner::PrintStatus(ui::CDialog& dialog) {
-    static const std::pair<int, const char*> kFields[] = {
-        {CStatesDlg::IDC_READY, "Ready"},
-        {CStatesDlg::IDC_IDCHECK, "ID Check"},
-        {CStatesDlg::IDC_ERASE, "Erase"},
-        {CStatesDlg::IDC_PROGRAM, "Program"},
-        {CStatesDlg::IDC_AFTERBLOCK, "After block"},
-        {CStatesDlg::IDC_CHECKSUM, "Check sum"},
-        {CStatesDlg::IDC_TIMEOUT, "Data receive timeout"},
-        {CStatesDlg::IDC_OVER, "Over number of data"},
-    };
-    for (const auto& [control, label] : kFields) Print(std::string(label) + ": " + dialog.GetItemText(control));
-    Answer(dialog, ui::IDOK);
-}
-
-void CBatchRunner::PrintVersion(ui::CDialog& dialog) {
-    // The device's bytes as they came, but never a control character that
-    // could clear the terminal or start a line of its own.
-    Print("Version: " + EscapeForTerminal(static_cast<CVersionDlg&>(dialog).m_strVersion));
-    Answer(dialog, ui::IDOK);
-}
-
 void CBatchRunner::AnswerFileSelect(ui::CDialog& dialog) {
     if (m_options.file.empty()) {
         Answer(dialog, ui::IDCANCEL);
@@ -336,90 +321,25 @@ void CBatchRunner::PressIdCheckOk(int id) {
 }
 
 void CBatchRunner::Report(const std::string& text) {
-    if (m_report) m_report(text);
-}
-
-void CBatchRunner::ReportLink() {
-    CSerialCommState state;
-    m_app.m_port.GetState(state);
-    if (state.m_baudRate != m_reportedRate || m_app.m_linkReady != m_reportedReady) {
-        Report(m_app.m_linkReady ? "link up at " + std::to_string(state.m_baudRate) + " bps"
-                                 : std::string("no link to the board"));
-        m_reportedRate = state.m_baudRate;
-        m_reportedReady = m_app.m_linkReady;
-    }
-}
-
-void CBatchRunner::PressNextButton(CPelicanDlg& mainWindow) {
-    // The button pressed last has finished: its outcome, not the messages it
-    // showed, says whether it did what was asked.
-    if (m_actionPressed) {
-        m_actionPressed = false;
-        if (mainWindow.LastOutcome() != Outcome::Done) m_failed = true;
-        if (mainWindow.LastOutcome() == Outcome::LinkLost) m_linkLost = true;
-        ReportAction(mainWindow.LastOutcome());
-    }
-    m_resetsInAction = 0;
-    m_messagesInAction = 0;
-    ReportLink();
-    if (!m_settingDone) {
-        m_settingDone = true;
-        CSerialCommState state;
-        m_app.m_port.GetState(state);
-        const bool otherRate = m_options.baud != 0 && state.m_baudRate != m_options.baud;
-        const bool otherInterval = m_options.interval >= 0 && m_options.interval != g_programInterval;
-        if (m_app.m_linkReady && (otherRate || otherInterval)) {
-            m_backend.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_SETTING);
-            return;
-        }
-    }
-    if (CSignalStop::Interrupts() > 0) m_nextAction = m_options.actions.size();
-    if (m_nextAction < m_options.actions.size() && m_app.m_linkReady) {
-        m_action = m_options.actions[m_nextAction++];
-        m_actionPressed = true;
-        m_backend.Press(CPelicanDlg::IDD, ActionButtons().at(m_action));
-        return;
-    }
-    if (m_nextAction < m_options.actions.size()) {
-        // Without a link every button is refused; press the rest anyway so
-        // that each reports, as the window would.
-        m_action = m_options.actions[m_nextAction++];
-        m_actionPressed = true;
-        m_backend.Press(CPelicanDlg::IDD, ActionButtons().at(m_action));
-        return;
-    }
-    m_exitPressed = true;
-    m_backend.Press(mainWindow.Template().id, ui::IDCANCEL);
-}
-
-void CBatchRunner::ReportAction(Outcome outcome) {
-    // A blank range shows no message at all: say which range was checked.
-    if (m_action == "blank" && outcome == Outcome::Done) {
-        uint32_t start = 0;
-        uint32_t end = 0;
-        CCheckMemorryCmd::PageRange(m_rangeStart, m_rangeEnd, start, end);
-        Report(CCheckMemorryCmd::AddressToHex(start) + "-" + CCheckMemorryCmd::AddressToHex(end) + " is blank");
-    }
-    // The boot loader answered with a second byte that means neither taken
-    // nor refused: the window program shows nothing then.
-    if (m_action == "download" && outcome == Outcome::Done && m_messagesInAction == 0)
-        Report("the board answered the download with neither \"completed\" nor \"not completed\"");
-    // Nor does a read check without a difference: say what was compared.
-    if (m_action == "read" && outcome == Outcome::Done) {
-        uint32_t start = 0;
-        uint32_t end = 0;
-        CCheckMemorryCmd::PageRange(m_rangeStart, m_rangeEnd, start, end);
-        const size_t compared = ComparedBytes(m_app.m_image, start, end);
-        Report(CCheckMemorryCmd::AddressToHex(start) + "-" + CCheckMemorryCmd::AddressToHex(end) +
-               " matches the file (" + std::to_string(compared) + " byte" + (compared == 1 ? "" : "s") +
-               " of data compared)");
-    }
+    if (m_options.json)
+        Print(CJsonLine("report").Add("text", text).Text());
+    else if (m_report)
+        m_report(text);
 }
 
 int CBatchRunner::Run() {
+    const int status = RunAll();
+    PrintExit(status);
+    return status;
+}
+
+int CBatchRunner::RunAll() {
     CSignalStop::Install();
     m_app.m_endWhenPortFails = true;
     m_app.m_image.SetVerifyChecksums(!m_options.ignoreChecksums);
+    // One run per board, not per machine: the port is locked, not the program.
+    m_app.m_lockName = PortLockName(m_options.port);
+    m_app.m_lockedPort = m_options.port;
     ui::SetBackend(&m_backend);
     Report("port " + m_options.port);
     m_app.InitInstance();
@@ -427,6 +347,7 @@ int CBatchRunner::Run() {
     CSignalStop::Uninstall();
     switch (m_app.m_startup) {
         case CPelicanApp::Startup::AlreadyRunning: return kExitAlreadyRunning;
+        case CPelicanApp::Startup::PortHeld: return kExitPortHeld;
         case CPelicanApp::Startup::LockFolderUnusable: return kExitNoLock;
         case CPelicanApp::Startup::PortUnusable:
             // Said once, with the reason: there is no board to reset.

@@ -24,7 +24,9 @@ public:
     ~CBatchRunner();
 
     // Runs start-up, the actions and the close step; the exit status
-    // (ExitStatus of BatchOptions.h).
+    // (ExitStatus of BatchOptions.h). A run locks its port, not the machine:
+    // runs on other ports go side by side, one on a held port ends with
+    // kExitPortHeld before anything is sent.
     int Run();
     // A point between exchanges with the board where a signal is acted on:
     // a first Ctrl-C cancels the page loop; a signal that ends the program
@@ -48,6 +50,7 @@ public:
     bool m_showProgress = false;
 
 private:
+    int RunAll();
     void OnIdle(ui::CDialog& dialog);
     void OnMessage(const ui::MessageRecord& message);
     // One answer per dialog, by template id.
@@ -64,7 +67,11 @@ private:
     void FinishIdCheck(ui::CDialog& dialog);
     void PressIdCheckOk(int id);
     void PressNextButton(CPelicanDlg& mainWindow);
+    // Presses the button of m_action, or runs the action that has none.
+    void PressAction(CPelicanDlg& mainWindow);
     [[noreturn]] void Stop(int signal);
+    // The closing line of --json: the exit status and its word.
+    void PrintExit(int status);
     // What the action that just ended leaves to tell on standard error.
     void ReportAction(Outcome outcome);
     void Report(const std::string& text);

@@ -164,7 +164,20 @@ bool CCheckMemorryCmd::GetProgramInterval(uint32_t& interval) {
     return true;
 }
 
+CCheckMemorryCmd::PhaseObserver& CCheckMemorryCmd::OnPhaseEnded() {
+    static PhaseObserver observer;
+    return observer;
+}
+
 Outcome CCheckMemorryCmd::RunPageLoop(uint32_t start, uint32_t end, const PagePhase& phase) {
+    const uint64_t began = Host().Port().Clock().NowMs();
+    const Outcome outcome = RunPages(start, end, phase);
+    if (OnPhaseEnded())
+        OnPhaseEnded()({phase.title, start, end, outcome, Host().Port().Clock().NowMs() - began});
+    return outcome;
+}
+
+Outcome CCheckMemorryCmd::RunPages(uint32_t start, uint32_t end, const PagePhase& phase) {
     int cancel = 0;
     // Declared after the flag: the window writes it as it closes.
     const auto progress = ui::CProgressDlg::OpenProgress(&cancel);

@@ -50,6 +50,18 @@ public:
     static int ProgressHigh(uint32_t start, uint32_t end);
     static int ProgressPos(uint32_t address, uint32_t start);
 
+    // A page loop that has ended: its title, range, outcome and duration on
+    // the port's clock. Whoever sets the observer hears of every one.
+    struct PhaseRecord {
+        std::string title;
+        uint32_t start = 0;
+        uint32_t end = 0;
+        Outcome outcome = Outcome::Done;
+        uint64_t milliseconds = 0;
+    };
+    using PhaseObserver = std::function<void(const PhaseRecord&)>;
+    static PhaseObserver& OnPhaseEnded();
+
 protected:
     // The range for the command: the image's range (or the texts confirmed
     // last) proposed in "Input Address". Done with a range of whole pages;
@@ -104,6 +116,7 @@ protected:
     Outcome RunPageLoop(uint32_t start, uint32_t end, const PagePhase& phase);
 
 private:
+    Outcome RunPages(uint32_t start, uint32_t end, const PagePhase& phase);
     Outcome AskRange(uint32_t& start, uint32_t& end, uint32_t limit);
 };
 

@@ -12,6 +12,14 @@ bool CIdFile::PathFor(const std::string& programPath, std::string& idPath) {
         idPath = programPath.substr(0, programPath.size() - 4) + ".id";
         return true;
     }
+    if (EndsWith(programPath, ".hex") || EndsWith(programPath, ".bin")) {
+        idPath = programPath.substr(0, programPath.size() - 4) + ".id";
+        return true;
+    }
+    if (EndsWith(programPath, ".ihex")) {
+        idPath = programPath.substr(0, programPath.size() - 5) + ".id";
+        return true;
+    }
     if (EndsWith(programPath, ".s")) {
         idPath = programPath.substr(0, programPath.size() - 2) + ".id";
         return true;

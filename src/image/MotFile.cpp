@@ -3,8 +3,11 @@
 #include <array>
 #include <cstring>
 
+#include "image/BinaryFile.h"
 #include "image/FileError.h"
+#include "image/IntelHexReader.h"
 #include "image/TextLineReader.h"
+#include "sys/Text.h"
 
 namespace pelican {
 namespace {
@@ -113,10 +116,69 @@ bool CMotFile::GetUsedRange(uint32_t& start, uint32_t& end, uint32_t limit) cons
     return found;
 }
 
+CMotFile::Format CMotFile::FormatOf(const std::string& path) {
+    // Named as the ".id" file beside it is found: case matters.
+    if (EndsWith(path, ".hex") || EndsWith(path, ".ihex")) return Format::IntelHex;
+    if (EndsWith(path, ".bin")) return Format::Binary;
+    return Format::SRecord;
+}
+
+void CMotFile::Store(uint32_t address, const uint8_t* data, size_t count) {
+    while (count > 0) {
+        const size_t offset = address % kPageSize;
+        const size_t room = kPageSize - offset;
+        const size_t take = count < room ? count : room;
+        CreatePage(address / kPageSize).Write(data, address, take);
+        address += static_cast<uint32_t>(take);
+        data += take;
+        count -= take;
+    }
+}
+
+void CMotFile::ReadIntelHex(CTextLineReader& reader, LoadOutcome& outcome) {
+    std::vector<CIntelHexReader::Run> runs;
+    CIntelHexReader hex;
+    hex.SetVerifyChecksums(m_verifyChecksums);
+    const CIntelHexReader::Result result = hex.Read(reader, runs);
+    if (result == CIntelHexReader::Result::Refused) {
+        outcome.refusal = hex.Refusal();
+        outcome.line = hex.Line();
+        return;
+    }
+    for (const auto& run : runs) Store(run.address, run.bytes.data(), run.bytes.size());
+    outcome.result = result == CIntelHexReader::Result::Ended ? 1 : 0;
+}
+
+void CMotFile::ReadBinary(const std::string& path, LoadOutcome& outcome) {
+    std::vector<uint8_t> bytes;
+    bool tooLong = false;
+    const size_t room = m_binaryOffset < kAddressLimit ? kAddressLimit - m_binaryOffset : 0;
+    const FileError read = CBinaryFile::Read(path, room, bytes, tooLong);
+    if (read != FileError::None) {
+        outcome.refusal = LoadRefusal::FileError;
+        outcome.fileError = read;
+        return;
+    }
+    if (tooLong) {
+        // Bytes past the top of the address space: the file does not fit.
+        outcome.refusal = LoadRefusal::WholeFileRefused;
+        return;
+    }
+    Store(m_binaryOffset, bytes.data(), bytes.size());
+    outcome.result = 1;
+}
+
 int CMotFile::Load(const std::string& path) {
     const LoadOutcome outcome = Read(path);
     outcome.ShowRefusal(path);
     return outcome.result;
+}
+
+void CMotFile::Forget(LoadOutcome& outcome) {
+    // Part of a file, or a damaged one, is no program: leave nothing that
+    // could be written to a device.
+    RemoveAll();
+    outcome.result = 0;
 }
 
 LoadOutcome CMotFile::Read(const std::string& path) {
@@ -124,28 +186,30 @@ LoadOutcome CMotFile::Read(const std::string& path) {
     RemoveAll();
     m_fileErrorShown = false;
     LoadOutcome outcome;
-
-    CTextLineReader reader;
-    const FileError opened = reader.Open(path);
-    if (opened != FileError::None) {
-        m_fileErrorShown = true;
-        outcome.refusal = LoadRefusal::FileError;
-        outcome.fileError = opened;
-        return outcome;
-    }
-    outcome.stamp = reader.FileStamp();
-    ReadRecords(reader, outcome);
-    if (reader.ReadFailed()) {
-        outcome.result = 0;
-        outcome.refusal = LoadRefusal::FileError;
-        outcome.fileError = reader.Error();
+    const Format format = FormatOf(path);
+    if (format == Format::Binary) {
+        ReadBinary(path, outcome);
+    } else {
+        CTextLineReader reader;
+        const FileError opened = reader.Open(path);
+        if (opened != FileError::None) {
+            outcome.refusal = LoadRefusal::FileError;
+            outcome.fileError = opened;
+        } else {
+            outcome.stamp = reader.FileStamp();
+            if (format == Format::IntelHex)
+                ReadIntelHex(reader, outcome);
+            else
+                ReadRecords(reader, outcome);
+            if (reader.ReadFailed()) {
+                outcome.refusal = LoadRefusal::FileError;
+                outcome.fileError = reader.Error();
+            }
+        }
     }
     if (outcome.FileRefused()) {
-        // Part of a file, or a damaged one, is no program: leave nothing
-        // that could be written to a device.
-        RemoveAll();
+        Forget(outcome);
         m_fileErrorShown = true;
-        outcome.result = 0;
     }
     return outcome;
 }
@@ -157,10 +221,18 @@ LoadOutcome CMotFile::ReadText(const char* text, size_t size) {
     CTextLineReader reader;
     reader.OpenText(text, size);
     ReadRecords(reader, outcome);
-    if (outcome.FileRefused()) {
-        RemoveAll();
-        outcome.result = 0;
-    }
+    if (outcome.FileRefused()) Forget(outcome);
+    return outcome;
+}
+
+LoadOutcome CMotFile::ReadIntelHexText(const char* text, size_t size) {
+    RemoveAll();
+    m_fileErrorShown = false;
+    LoadOutcome outcome;
+    CTextLineReader reader;
+    reader.OpenText(text, size);
+    ReadIntelHex(reader, outcome);
+    if (outcome.FileRefused()) Forget(outcome);
     return outcome;
 }
 

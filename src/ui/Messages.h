@@ -29,6 +29,7 @@ enum StringId : int {
     IDS_LOCK_FOLDER,              // followed by the folder and the reason
     IDS_SETTINGS_READ_ONLY,       // followed by the file's path
     IDS_PORT_NO_PERMISSION,       // followed by the port and what to do
+    IDS_PORT_IN_USE,              // followed by the port
 
     // Link.
     IDS_CAN_NOT_SET_LAST_BAUDRATE = 2101,

@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "batch/PortLock.h"
 #include "support/BatchBench.h"
 #include "sys/InstanceLock.h"
 
@@ -78,12 +79,13 @@ TEST(BatchFlow, AVersionThatDoesNotComeFailsTheRun) {
     EXPECT_NE(bench.m_err.find("the board did not confirm 9600 bps"), std::string::npos) << bench.m_err;
 }
 
-TEST(BatchFlow, ASecondCopyAndAnUnusableLockFolderHaveTheirOwnStatus) {
+TEST(BatchFlow, AHeldPortAndAnUnusableLockFolderHaveTheirOwnStatus) {
     CBatchBench bench;
+    // A batch run locks its port, not the machine: another run on COM1.
     CInstanceLock first;
-    ASSERT_TRUE(first.Acquire("PELICAN.exe"));
-    EXPECT_EQ(bench.Run({"status"}), 4);
-    EXPECT_EQ(bench.m_out, "stop: This program is already running.\n");
+    ASSERT_TRUE(first.Acquire(PortLockName("COM1")));
+    EXPECT_EQ(bench.Run({"status"}), 6);
+    EXPECT_EQ(bench.m_out, "stop: Another batch run of this program is using COM1.\n");
     first.Release();
 
     ::setenv("XDG_RUNTIME_DIR", bench.m_dir.File("gone").c_str(), 1);

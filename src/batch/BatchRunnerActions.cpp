@@ -1,0 +1,196 @@
+// The batch runner's actions: which button each presses, what each leaves
+// to tell, and the lines that show the board's answers.
+#include <signal.h>
+
+#include <map>
+
+#include "app/PelicanApp.h"
+#include "app/PelicanDlg.h"
+#include "batch/BatchRunner.h"
+#include "batch/DumpAction.h"
+#include "batch/JsonLine.h"
+#include "batch/SignalStop.h"
+#include "commands/CheckMemorryCmd.h"
+#include "commands/StatesDlg.h"
+#include "commands/VersionDlg.h"
+#include "link/SetCommDlg.h"
+#include "sys/Text.h"
+
+namespace pelican {
+namespace {
+
+const std::map<std::string, int>& ActionButtons() {
+    static const std::map<std::string, int> buttons = {
+        {"load", CPelicanDlg::IDC_LOAD},         {"status", CPelicanDlg::IDC_STATUS},
+        {"version", CPelicanDlg::IDC_VERSION},   {"setting", CPelicanDlg::IDC_SETTING},
+        {"erase", CPelicanDlg::IDC_ERASE},       {"blank", CPelicanDlg::IDC_BLANK},
+        {"program", CPelicanDlg::IDC_PROGRAM},   {"read", CPelicanDlg::IDC_READ},
+        {"epr", CPelicanDlg::IDC_EPR},           {"bpr", CPelicanDlg::IDC_BPR},
+        {"download", CPelicanDlg::IDC_DOWNLOAD},
+    };
+    return buttons;
+}
+
+// The bytes a read check compares over a range: those of the image that
+// are not FF.
+size_t ComparedBytes(const CMotFile& image, uint32_t start, uint32_t end) {
+    size_t count = 0;
+    uint8_t page[CCheckMemorryCmd::kPageSize];
+    for (uint64_t address = start; address < end; address += CCheckMemorryCmd::kPageSize) {
+        if (image.GetPage(page, static_cast<uint32_t>(address / CCheckMemorryCmd::kPageSize)) == nullptr) continue;
+        for (const uint8_t byte : page) count += byte != 0xFF ? 1 : 0;
+    }
+    return count;
+}
+
+// The exit status in a word, for --json.
+const char* ExitWord(int status) {
+    switch (status) {
+        case kExitDone: return "ok";
+        case kExitFailed: return "failed";
+        case kExitUsage: return "usage";
+        case kExitNoLink: return "no link";
+        case kExitAlreadyRunning: return "already running";
+        case kExitNoLock: return "no lock";
+        case kExitPortHeld: return "port held";
+        case kExitSignalBase + SIGINT: return "interrupted";
+        default: return status > kExitSignalBase ? "signal" : "failed";
+    }
+}
+
+}  // namespace
+
+void CBatchRunner::PrintStatus(ui::CDialog& dialog) {
+    static const std::pair<int, const char*> kFields[] = {
+        {CStatesDlg::IDC_READY, "Ready"},
+        {CStatesDlg::IDC_IDCHECK, "ID Check"},
+        {CStatesDlg::IDC_ERASE, "Erase"},
+        {CStatesDlg::IDC_PROGRAM, "Program"},
+        {CStatesDlg::IDC_AFTERBLOCK, "After block"},
+        {CStatesDlg::IDC_CHECKSUM, "Check sum"},
+        {CStatesDlg::IDC_TIMEOUT, "Data receive timeout"},
+        {CStatesDlg::IDC_OVER, "Over number of data"},
+    };
+    CJsonLine json("status");
+    for (const auto& [control, label] : kFields) {
+        if (m_options.json)
+            json.Add(label, dialog.GetItemText(control));
+        else
+            Print(std::string(label) + ": " + dialog.GetItemText(control));
+    }
+    if (m_options.json) Print(json.Text());
+    Answer(dialog, ui::IDOK);
+}
+
+void CBatchRunner::PrintVersion(ui::CDialog& dialog) {
+    // The device's bytes as they came, but never a control character that
+    // could clear the terminal or start a line of its own (JSON escapes its own).
+    const std::string& version = static_cast<CVersionDlg&>(dialog).m_strVersion;
+    Print(m_options.json ? CJsonLine("version").Add("text", version).Text() : "Version: " + EscapeForTerminal(version));
+    Answer(dialog, ui::IDOK);
+}
+
+void CBatchRunner::ReportLink() {
+    CSerialCommState state;
+    m_app.m_port.GetState(state);
+    if (state.m_baudRate != m_reportedRate || m_app.m_linkReady != m_reportedReady) {
+        Report(m_app.m_linkReady ? "link up at " + std::to_string(state.m_baudRate) + " bps"
+                                 : std::string("no link to the board"));
+        m_reportedRate = state.m_baudRate;
+        m_reportedReady = m_app.m_linkReady;
+    }
+}
+
+void CBatchRunner::PressNextButton(CPelicanDlg& mainWindow) {
+    // The button pressed last has finished: its outcome, not the messages it
+    // showed, says whether it did what was asked.
+    if (m_actionPressed) {
+        m_actionPressed = false;
+        if (mainWindow.LastOutcome() != Outcome::Done) m_failed = true;
+        if (mainWindow.LastOutcome() == Outcome::LinkLost) m_linkLost = true;
+        ReportAction(mainWindow.LastOutcome());
+    }
+    m_resetsInAction = 0;
+    m_messagesInAction = 0;
+    ReportLink();
+    if (!m_settingDone) {
+        m_settingDone = true;
+        CSerialCommState state;
+        m_app.m_port.GetState(state);
+        const bool otherRate = m_options.baud != 0 && state.m_baudRate != m_options.baud;
+        const bool otherInterval = m_options.interval >= 0 && m_options.interval != g_programInterval;
+        if (m_app.m_linkReady && (otherRate || otherInterval)) {
+            m_backend.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_SETTING);
+            return;
+        }
+    }
+    if (CSignalStop::Interrupts() > 0) m_nextAction = m_options.actions.size();
+    if (m_nextAction < m_options.actions.size()) {
+        // Without a link every button is refused; press them anyway so
+        // that each reports, as the window would.
+        m_action = m_options.actions[m_nextAction++];
+        m_actionPressed = true;
+        PressAction(mainWindow);
+        return;
+    }
+    m_exitPressed = true;
+    m_backend.Press(mainWindow.Template().id, ui::IDCANCEL);
+}
+
+void CBatchRunner::PressAction(CPelicanDlg& mainWindow) {
+    if (m_action != "dump") {
+        m_backend.Press(CPelicanDlg::IDD, ActionButtons().at(m_action));
+        return;
+    }
+    // No button saves the flash: the main window runs it directly, and its
+    // outcome is taken like a button's.
+    uint32_t start = 0;
+    uint32_t end = 0;
+    if (CDumpAction::Range(m_options, start, end)) {
+        mainWindow.SaveFlash(start, end, m_options.output);
+    } else {
+        m_actionPressed = false;
+        m_failed = true;
+    }
+    // Nothing was pressed: go on at once, as after a button.
+    PressNextButton(mainWindow);
+}
+
+void CBatchRunner::ReportAction(Outcome outcome) {
+    if (m_action == "dump" && outcome == Outcome::Done) {
+        uint32_t start = 0;
+        uint32_t end = 0;
+        CDumpAction::Range(m_options, start, end);
+        Report(CCheckMemorryCmd::AddressToHex(start) + "-" + CCheckMemorryCmd::AddressToHex(end) + " saved to " +
+               m_options.output);
+    }
+    // A blank range shows no message at all: say which range was checked.
+    if (m_action == "blank" && outcome == Outcome::Done) {
+        uint32_t start = 0;
+        uint32_t end = 0;
+        CCheckMemorryCmd::PageRange(m_rangeStart, m_rangeEnd, start, end);
+        Report(CCheckMemorryCmd::AddressToHex(start) + "-" + CCheckMemorryCmd::AddressToHex(end) + " is blank");
+    }
+    // The boot loader answered with a second byte that means neither taken
+    // nor refused: the window program shows nothing then.
+    if (m_action == "download" && outcome == Outcome::Done && m_messagesInAction == 0)
+        Report("the board answered the download with neither \"completed\" nor \"not completed\"");
+    // Nor does a read check without a difference: say what was compared.
+    if (m_action == "read" && outcome == Outcome::Done) {
+        uint32_t start = 0;
+        uint32_t end = 0;
+        CCheckMemorryCmd::PageRange(m_rangeStart, m_rangeEnd, start, end);
+        const size_t compared = ComparedBytes(m_app.m_image, start, end);
+        Report(CCheckMemorryCmd::AddressToHex(start) + "-" + CCheckMemorryCmd::AddressToHex(end) +
+               " matches the file (" + std::to_string(compared) + " byte" + (compared == 1 ? "" : "s") +
+               " of data compared)");
+    }
+}
+
+
+void CBatchRunner::PrintExit(int status) {
+    if (m_options.json)
+        Print(CJsonLine("exit").Add("status", static_cast<int64_t>(status)).Add("outcome", ExitWord(status)).Text());
+}
+
+}  // namespace pelican

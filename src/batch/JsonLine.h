@@ -1,0 +1,28 @@
+#pragma once
+// One JSON object on one line, built field by field: what --json prints for
+// each event of a batch run.
+#include <cstdint>
+#include <string>
+
+namespace pelican {
+
+class CJsonLine {
+public:
+    explicit CJsonLine(const std::string& event);
+    CJsonLine& Add(const std::string& key, const std::string& value);
+    CJsonLine& Add(const std::string& key, const char* value) { return Add(key, std::string(value)); }
+    CJsonLine& Add(const std::string& key, int64_t value);
+    CJsonLine& Add(const std::string& key, bool value);
+    // The object, closed, without a line break.
+    std::string Text() const { return m_text + "}"; }
+
+    // value as a JSON string literal: quotes, backslashes and control
+    // characters escaped; bytes that are not valid UTF-8 become U+FFFD.
+    static std::string Quote(const std::string& value);
+
+private:
+    void Key(const std::string& key);
+    std::string m_text;
+};
+
+}  // namespace pelican

@@ -1,0 +1,23 @@
+#pragma once
+// Saves a range of the flash to a file: the range is read page by page with
+// the read check's page read and recovery, under the same progress window,
+// and the file is written only when every page of the range was read.
+#include <string>
+
+#include "commands/CheckMemorryCmd.h"
+
+namespace pelican {
+
+class CDumpCmd : public CCheckMemorryCmd {
+public:
+    explicit CDumpCmd(IAppHost& host) : CCheckMemorryCmd(host) {}
+
+    // Reads start to end (whole pages) and writes path (S-records or raw
+    // bytes by its name). Done when the file holds the whole range; Refused
+    // for a range or a name it cannot take; Cancelled when the progress
+    // window was closed; LinkLost after a failed page read; Failed when the
+    // file could not be written. Every end but Done leaves no file behind.
+    Outcome Run(uint32_t start, uint32_t end, const std::string& path);
+};
+
+}  // namespace pelican

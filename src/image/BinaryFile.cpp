@@ -1,0 +1,51 @@
+#include "image/BinaryFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace pelican {
+
+FileError CBinaryFile::Read(const std::string& path, size_t limit, std::vector<uint8_t>& bytes, bool& tooLong) {
+    bytes.clear();
+    tooLong = false;
+    if (path.empty()) return FileError::NotFound;
+    // Non-blocking so that a named pipe without a writer cannot hang the open.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return FileErrorFromErrno(errno);
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return FileErrorFromErrno(error);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return S_ISDIR(info.st_mode) ? FileError::IsDirectory : FileError::NotRegularFile;
+    }
+    uint8_t block[65536];
+    FileError result = FileError::None;
+    for (;;) {
+        const ssize_t got = ::read(fd, block, sizeof block);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            result = FileError::ReadFailed;
+            break;
+        }
+        if (got == 0) break;
+        const size_t room = limit - bytes.size();
+        const size_t take = static_cast<size_t>(got) < room ? static_cast<size_t>(got) : room;
+        bytes.insert(bytes.end(), block, block + take);
+        if (take < static_cast<size_t>(got)) {
+            tooLong = true;
+            break;
+        }
+    }
+    ::close(fd);
+    if (result != FileError::None) bytes.clear();
+    return result;
+}
+
+}  // namespace pelican

@@ -1,0 +1,59 @@
+#pragma once
+// Reads an Intel HEX file into runs of bytes at 24-bit addresses, checking
+// every record before anything is handed on: record types 00 (data), 01 (end
+// of file), 02 (extended segment address), 04 (extended linear address) and
+// 05 (start linear address); every checksum; no byte given twice.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "image/LoadOutcome.h"
+
+namespace pelican {
+
+class CTextLineReader;
+
+class CIntelHexReader {
+public:
+    struct Run {
+        uint32_t address = 0;
+        std::vector<uint8_t> bytes;
+    };
+
+    enum class Result {
+        Ended,     // an end-of-file record closed the data
+        Unended,   // the file ended without one
+        Refused,   // a bad record; nothing of the file is to be used
+    };
+
+    // Whether record checksums are verified (the default). Without it a
+    // record is taken as its digits read, as for S-records.
+    void SetVerifyChecksums(bool verify) { m_verifyChecksums = verify; }
+
+    // Reads every line. With Refused, runs is empty, Refusal() says why
+    // (BadChecksum or WholeFileRefused) and Line() names the 1-based line of
+    // the first bad record.
+    Result Read(CTextLineReader& reader, std::vector<Run>& runs);
+
+    // Checks one record and applies it; false when it has to be refused.
+    // Exposed for the tests and the fuzzer.
+    bool Record(const char* text, size_t length, std::vector<Run>& runs);
+
+    size_t Line() const { return m_line; }
+    bool Ended() const { return m_ended; }
+    LoadRefusal Refusal() const { return m_refusal; }
+
+private:
+    bool Refuse(LoadRefusal why);
+    bool StoreData(uint32_t offset, const uint8_t* data, size_t count, std::vector<Run>& runs);
+
+    uint32_t m_base = 0;     // from record 02 or 04
+    bool m_segmented = false;  // the base came from record 02
+    bool m_ended = false;
+    bool m_verifyChecksums = true;
+    LoadRefusal m_refusal = LoadRefusal::None;
+    size_t m_line = 0;
+    std::vector<uint64_t> m_used;  // one bit per address already given, 16 MiB wide
+};
+
+}  // namespace pelican

@@ -1,0 +1,128 @@
+// The batch action "dump" in process against the simulated board: the file
+// holds what the flash holds, loads back through the loader and srec_cat,
+// and no file appears unless every page was read.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "image/FlashFileWriter.h"
+#include "image/MotFile.h"
+#include "support/BatchBench.h"
+
+namespace pelican::test {
+namespace {
+
+std::vector<std::string> WithFile(CBatchBench& bench, std::vector<std::string> args) {
+    bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
+    bench.m_dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
+    args.insert(args.begin(), {"-f", bench.m_dir.File("prog.mot")});
+    return args;
+}
+
+std::vector<uint8_t> ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The names in the folder other than the test's own files.
+std::vector<std::string> Leftovers(const CTempDir& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+        const std::string name = entry.path().filename().string();
+        if (name != "prog.mot" && name != "prog.id" && name.rfind("pelican", 0) != 0 &&
+            name.rfind("PELICAN", 0) != 0) names.push_back(name);
+    }
+    return names;
+}
+
+void PokePattern(CBatchBench& bench, uint32_t start, size_t size) {
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
+    bench.m_sim.Board().Poke(start, bytes);
+}
+
+TEST(BatchDump, SRecordFileLoadsBackToTheFlashBytes) {
+    CBatchBench bench;
+    PokePattern(bench, 0x0C0000, 0x1000);
+    const std::string out = bench.m_dir.File("flash.mot");
+    EXPECT_EQ(bench.Run(WithFile(bench, {"dump", "-r", "C0000-C0FFF", "-o", out})), 0) << bench.m_out;
+    EXPECT_EQ(bench.m_out, "");
+    EXPECT_NE(bench.m_err.find("0C0000-0C0FFF saved to " + out), std::string::npos) << bench.m_err;
+    const std::vector<uint8_t> flash = bench.m_sim.Board().Peek(0x0C0000, 0x1000);
+
+    // Through Pelican's own loader.
+    ui::CScriptedBackend ui;
+    ui::SetBackend(&ui);
+    CMotFile image;
+    EXPECT_EQ(image.Load(out), 1);
+    ui::SetBackend(nullptr);
+    EXPECT_TRUE(ui.m_messages.empty());
+    EXPECT_EQ(image.PageCount(), 16u);
+    std::vector<uint8_t> page(256);
+    for (uint32_t index = 0; index < 16; ++index) {
+        ASSERT_NE(image.GetPage(page.data(), 0x0C00 + index), nullptr);
+        EXPECT_TRUE(std::equal(page.begin(), page.end(), flash.begin() + index * 256)) << index;
+    }
+    // Through srec_cat, which also checks every record's checksum.
+    if (std::system("command -v srec_cat >/dev/null 2>&1") != 0) GTEST_SKIP() << "srec_cat is not installed";
+    const std::string raw = bench.m_dir.File("flash.raw");
+    ASSERT_EQ(std::system(("srec_cat " + out + " -offset -0xC0000 -o " + raw + " -binary").c_str()), 0);
+    EXPECT_EQ(ReadAll(raw), flash);
+}
+
+TEST(BatchDump, BinaryFileOverTheWholeFlashByDefault) {
+    CBatchBench bench;
+    PokePattern(bench, 0x0FF000, 0x100);  // clear of the ID bytes at the top
+    const std::string out = bench.m_dir.File("flash.bin");
+    EXPECT_EQ(bench.Run(WithFile(bench, {"dump", "-o", out})), 0) << bench.m_out;
+    const std::vector<uint8_t> bytes = ReadAll(out);
+    ASSERT_EQ(bytes.size(), 0x40000u);
+    EXPECT_EQ(bytes, bench.m_sim.Board().Peek(0x0C0000, 0x40000));
+}
+
+TEST(BatchDump, NoFileUnlessEveryPageWasRead) {
+    // The board falls silent at the third page read: the old file stays as it was.
+    sim::BoardConfig config;
+    config.faults.silentFrom = {0xFF, 3};
+    CBatchBench bench(config);
+    const std::string out = bench.m_dir.File("flash.mot");
+    bench.m_dir.Write("flash.mot", "old");
+    EXPECT_EQ(bench.Run(WithFile(bench, {"dump", "-r", "C0000-C0FFF", "-o", out})), 3);
+    EXPECT_EQ(ReadAll(out), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_EQ(Leftovers(bench.m_dir), std::vector<std::string>{"flash.mot"});
+}
+
+TEST(BatchDump, CtrlCLeavesNoFile) {
+    CBatchBench bench;
+    size_t reads = 0;
+    bench.m_sim.Board().SetFrameObserver([&](const sim::SimFrame& frame) {
+        if (frame.bytes[0] == 0xFF && ++reads == 2) ::raise(SIGINT);
+    });
+    const std::string out = bench.m_dir.File("flash.bin");
+    EXPECT_EQ(bench.Run(WithFile(bench, {"dump", "-r", "C0000-C0FFF", "-o", out})), 130);
+    EXPECT_TRUE(Leftovers(bench.m_dir).empty());
+    EXPECT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
+}
+
+TEST(BatchDump, UsageErrors) {
+    CBatchBench bench;
+    EXPECT_EQ(bench.Run({"dump"}), 2);                                          // no -o
+    EXPECT_EQ(bench.Run({"dump", "-o", bench.m_dir.File("flash.txt")}), 2);     // unknown format
+    EXPECT_EQ(bench.Run(WithFile(bench, {"dump", "-r", "C0000-1000000", "-o", bench.m_dir.File("f.bin")})), 1);
+    EXPECT_EQ(bench.m_out, "exclamation: Too large address. The highest address is FFFFFF.\n");
+}
+
+TEST(FlashFileWriter, SRecordsAndAFailedWrite) {
+    EXPECT_EQ(CFlashFileWriter::SRecordText(0x0C0000, {0x11, 0x22}),
+              "S00A000070656C6963616E19\nS2060C00001122BA\nS8040C0000EF\n");
+    std::string error;
+    EXPECT_FALSE(CFlashFileWriter::Write("/nonexistent/folder/f.mot", 0, {1}, error));
+    EXPECT_FALSE(error.empty());
+}
+
+}  // namespace
+}  // namespace pelican::test

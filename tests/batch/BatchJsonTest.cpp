@@ -1,0 +1,100 @@
+// --json: every line batch mode prints is one JSON object that python3's
+// json module reads back, with the fields a production script needs.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "batch/JsonLine.h"
+#include "support/BatchBench.h"
+
+namespace pelican::test {
+namespace {
+
+// Each line read by python3 and written back as "event key=value ..." with
+// the keys sorted; empty when a line is not a JSON object.
+std::string Parsed(CTempDir& dir, const std::string& lines) {
+    dir.Write("events.jsonl", lines);
+    const std::string out = dir.File("parsed.txt");
+    const std::string command =
+        "python3 -c 'import json,sys\n"
+        "for line in open(sys.argv[1], encoding=\"utf-8\"):\n"
+        "    o = json.loads(line)\n"
+        "    assert isinstance(o, dict)\n"
+        "    e = o.pop(\"event\")\n"
+        "    o.pop(\"ms\", None)\n"
+        "    print(e, *(k + \"=\" + str(v) for k, v in sorted(o.items())))' " +
+        dir.File("events.jsonl") + " > " + out;
+    if (std::system(command.c_str()) != 0) return std::string();
+    std::ifstream in(out);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool HavePython() {
+    return std::system("command -v python3 >/dev/null 2>&1") == 0;
+}
+
+TEST(BatchJson, StatusVersionReportsAndExit) {
+    if (!HavePython()) GTEST_SKIP() << "python3 is not installed";
+    CBatchBench bench;
+    EXPECT_EQ(bench.Run({"--json", "status", "version"}), 0);
+    EXPECT_EQ(bench.m_err, "");  // the account of the link comes as events too
+    EXPECT_EQ(Parsed(bench.m_dir, bench.m_out),
+              "report text=port COM1\n"
+              "report text=link up at 9600 bps\n"
+              "status After block=Right Check sum=Not match Data receive timeout=Right Erase=Right "
+              "ID Check=Not yet Over number of data=Right Program=Right Ready=Ready\n"
+              "version text=VER.1.00\n"
+              "report text=link returned to 9600 bps; port closed\n"
+              "exit outcome=ok status=0\n")
+        << bench.m_out;
+}
+
+TEST(BatchJson, PhasesMessagesAndAFailedEnd) {
+    if (!HavePython()) GTEST_SKIP() << "python3 is not installed";
+    CBatchBench bench;
+    bench.m_sim.Board().Poke(0x0C0105, {0x7F});
+    bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
+    bench.m_dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
+    EXPECT_EQ(bench.Run({"--json", "-f", bench.m_dir.File("prog.mot"), "blank", "-r", "C1000-C11FF"}), 0);
+    EXPECT_NE(Parsed(bench.m_dir, bench.m_out)
+                  .find("phase action=blank end=0C11FF outcome=done start=0C1000 title=Blank Check\n"
+                        "report text=0C1000-0C11FF is blank\n"),
+              std::string::npos)
+        << bench.m_out;
+    EXPECT_EQ(bench.Run({"--json", "-f", bench.m_dir.File("prog.mot"), "blank", "-r", "C0000-C01FF"}), 1);
+    const std::string parsed = Parsed(bench.m_dir, bench.m_out);
+    // The message's own line break travels inside the JSON string.
+    EXPECT_NE(bench.m_out.find("{\"event\":\"message\",\"icon\":\"none\",\"text\":\"Find not blank at address"),
+              std::string::npos);
+    EXPECT_NE(parsed.find("0C0105\n"
+                          "phase action=blank end=0C01FF outcome=failed start=0C0000 title=Blank Check\n"),
+              std::string::npos)
+        << parsed;
+    EXPECT_NE(parsed.find("exit outcome=failed status=1\n"), std::string::npos) << parsed;
+}
+
+TEST(BatchJson, TimeOfAPhaseIsOnThePortsClock) {
+    CBatchBench bench;
+    bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
+    bench.m_dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
+    EXPECT_EQ(bench.Run({"--json", "-f", bench.m_dir.File("prog.mot"), "blank", "-r", "C0000-C0FFF"}), 0);
+    const size_t at = bench.m_out.find("\"ms\":");
+    ASSERT_NE(at, std::string::npos) << bench.m_out;
+    // 16 page reads of 256 bytes at 9600 bps take well over a second of wire time.
+    EXPECT_GT(std::atoi(bench.m_out.c_str() + at + 5), 4000) << bench.m_out;
+}
+
+TEST(JsonLine, EscapesWhatJsonCannotCarry) {
+    EXPECT_EQ(CJsonLine::Quote("a\"b\\c\nd\x01"), "\"a\\\"b\\\\c\\u000ad\\u0001\"");
+    EXPECT_EQ(CJsonLine::Quote("caf\xC3\xA9"), "\"caf\xC3\xA9\"");
+    EXPECT_EQ(CJsonLine::Quote("bad\xFF\xC3"), "\"bad\\ufffd\\ufffd\"");
+    EXPECT_EQ(CJsonLine("x").Add("n", int64_t{-3}).Add("b", true).Text(), "{\"event\":\"x\",\"n\":-3,\"b\":true}");
+}
+
+}  // namespace
+}  // namespace pelican::test
