@@ -55,6 +55,12 @@ enum StringId : int {
     IDS_DOWNLOAD_NOT_COMPLETED,
     IDS_DOWNLOAD_COMPLETED,
     IDS_DOWNLOAD_TOO_LARGE,             // a size the 16-bit header cannot carry
+
+    // Saving the flash to a file.
+    IDS_SAVE_NAME = 2501,               // preceded by the path
+    IDS_SAVE_FAILED,                    // followed by the path and the reason
+    IDS_FLASH_SAVED,                    // followed by the range and the path
+    IDS_SAVE_FILTER,                    // the file-save dialog's filter
 };
 
 // The text of an id; empty for an id the table does not hold.
