@@ -10,7 +10,7 @@ namespace {
 constexpr intptr_t kHandle = 64;
 // A real-clock wait is cut into slices so that a reply another thread's
 // write provoked is not missed for long.
-constexpr uint64_t kRealSliceMs = 20;
+constexpr uint64_t kRealSliceUs = 20000;
 
 }  // namespace
 
@@ -29,7 +29,7 @@ bool CMemoryLink::Open(const std::string& name) {
     std::lock_guard lock(m_mutex);
     if (m_open || name != m_portName || !m_board.AttachHost()) return false;
     // Whatever the board said while nobody listened went nowhere.
-    m_board.TakeDue(m_clock.NowMs());
+    m_board.TakeDue(m_clock.NowUs());
     m_queue.clear();
     m_errors = 0;
     m_dtr = false;
@@ -72,7 +72,7 @@ bool CMemoryLink::DtrRaised() const {
 bool CMemoryLink::Pump(uint64_t now) {
     // The host's characters first: one that has arrived may be the last of a
     // command whose reply is already due as well.
-    m_wire.Deliver(m_board, now * 1000);
+    m_wire.Deliver(m_board, now);
     const std::vector<SimReply> replies = m_board.TakeDue(now);
     const LineFormat host = FormatOf(m_line);
     for (const SimReply& reply : replies) {
@@ -94,9 +94,9 @@ bool CMemoryLink::Pump(uint64_t now) {
 long CMemoryLink::Write(const uint8_t* data, size_t length) {
     std::lock_guard lock(m_mutex);
     if (!m_open) return -1;
-    const uint64_t now = m_clock.NowMs();
+    const uint64_t now = m_clock.NowUs();
     Pump(now);
-    m_wire.Send(data, length, FormatOf(m_line), now * 1000);
+    m_wire.Send(data, length, FormatOf(m_line), now);
     return static_cast<long>(length);
 }
 
@@ -107,20 +107,20 @@ bool CMemoryLink::Drain() {
         {
             std::lock_guard lock(m_mutex);
             if (!m_open) return false;
-            now = m_clock.NowMs();
+            now = m_clock.NowUs();
             Pump(now);
             if (m_wire.Empty()) return true;
-            until = CeilMs(m_wire.FreeUs());
+            until = m_wire.FreeUs();
         }
         uint64_t wait = until - now;
-        if (!m_clock.IsVirtual()) wait = std::min(wait, kRealSliceMs);
-        m_clock.Sleep(static_cast<uint32_t>(std::min<uint64_t>(wait, UINT32_MAX)));
+        if (!m_clock.IsVirtual()) wait = std::min(wait, kRealSliceUs);
+        m_clock.SleepUs(wait);
     }
 }
 
 std::optional<uint64_t> CMemoryLink::NextEvent() const {
-    std::optional<uint64_t> next = m_board.NextDue();
-    if (const auto wire = m_wire.NextDueUs()) next = std::min(next.value_or(UINT64_MAX), CeilMs(*wire));
+    std::optional<uint64_t> next = m_board.NextDueUs();
+    if (const auto wire = m_wire.NextDueUs()) next = std::min(next.value_or(UINT64_MAX), *wire);
     return next;
 }
 
@@ -129,7 +129,7 @@ bool CMemoryLink::QueryInput(uint32_t& errors, size_t& queued) {
     errors = 0;
     queued = 0;
     if (!m_open) return false;
-    Pump(m_clock.NowMs());
+    Pump(m_clock.NowUs());
     errors = m_errors;
     m_errors = 0;
     queued = m_queue.size();
@@ -139,7 +139,7 @@ bool CMemoryLink::QueryInput(uint32_t& errors, size_t& queued) {
 long CMemoryLink::Read(uint8_t* data, size_t length) {
     std::lock_guard lock(m_mutex);
     if (!m_open) return -1;
-    Pump(m_clock.NowMs());
+    Pump(m_clock.NowUs());
     const size_t count = std::min(length, m_queue.size());
     std::copy_n(m_queue.begin(), count, data);
     m_queue.erase(m_queue.begin(), m_queue.begin() + static_cast<std::ptrdiff_t>(count));
@@ -149,7 +149,7 @@ long CMemoryLink::Read(uint8_t* data, size_t length) {
 bool CMemoryLink::PurgeInput() {
     std::lock_guard lock(m_mutex);
     if (!m_open) return false;
-    Pump(m_clock.NowMs());
+    Pump(m_clock.NowUs());
     m_queue.clear();
     return true;
 }
@@ -167,18 +167,18 @@ bool CMemoryLink::SetLine(const LineSettings& line) {
         line.stopBits > 2)
         return false;
     // Characters already on the wire were taken at the old settings.
-    Pump(m_clock.NowMs());
+    Pump(m_clock.NowUs());
     m_line = line;
     return true;
 }
 
 void CMemoryLink::WaitInput(uint64_t deadlineMs) {
     uint64_t now = 0;
-    uint64_t until = deadlineMs;
+    uint64_t until = deadlineMs > UINT64_MAX / 1000 ? UINT64_MAX : deadlineMs * 1000;
     {
         std::lock_guard lock(m_mutex);
         if (!m_open) return;
-        now = m_clock.NowMs();
+        now = m_clock.NowUs();
         if (Pump(now) || m_errors != 0) return;
         // Only a reply from the board can bring input, and only a character
         // of ours that reaches it can make one; wait for the next of either.
@@ -186,9 +186,10 @@ void CMemoryLink::WaitInput(uint64_t deadlineMs) {
     }
     if (until <= now) return;
     uint64_t wait = until - now;
-    if (!m_clock.IsVirtual()) wait = std::min(wait, kRealSliceMs);
-    wait = std::min<uint64_t>(wait, UINT32_MAX);
-    m_clock.Sleep(static_cast<uint32_t>(wait));
+    if (!m_clock.IsVirtual()) wait = std::min(wait, kRealSliceUs);
+    // A clock that counts whole milliseconds moves to the millisecond in
+    // which the character has arrived.
+    m_clock.SleepUs(wait);
 }
 
 }  // namespace pelican::sim
