@@ -162,7 +162,7 @@ TEST(MemoryLink, OnTheRealClockAWaitSleepsUntilTheReplyIsDue) {
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu1);
     const double cpu = static_cast<double>(cpu1.tv_sec - cpu0.tv_sec) + static_cast<double>(cpu1.tv_nsec - cpu0.tv_nsec) / 1e9;
     EXPECT_GE(waited, std::chrono::milliseconds(190));
-    EXPECT_LT(waited, std::chrono::milliseconds(1500));  // generous: the machine may be busy
+    EXPECT_LT(waited, std::chrono::milliseconds(3000));  // generous: the machine may be busy
     EXPECT_LT(cpu, 0.05);
 }
 
