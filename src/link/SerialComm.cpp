@@ -114,10 +114,10 @@ ReadResult CSerialComm::Read(uint8_t* buffer, size_t length) {
             }
         }
         if (!m_waitHook) {
-            Device().WaitInput(expiry);
+            Device().WaitInput(expiry, queued);
             continue;
         }
-        Device().WaitInput(std::min(expiry, m_clock.NowMs() + m_waitSliceMs));
+        Device().WaitInput(std::min(expiry, m_clock.NowMs() + m_waitSliceMs), queued);
         m_waitHook();
     }
 }

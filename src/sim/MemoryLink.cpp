@@ -172,14 +172,14 @@ bool CMemoryLink::SetLine(const LineSettings& line) {
     return true;
 }
 
-void CMemoryLink::WaitInput(uint64_t deadlineMs) {
+void CMemoryLink::WaitInput(uint64_t deadlineMs, size_t seen) {
     uint64_t now = 0;
     uint64_t until = deadlineMs > UINT64_MAX / 1000 ? UINT64_MAX : deadlineMs * 1000;
     {
         std::lock_guard lock(m_mutex);
         if (!m_open) return;
         now = m_clock.NowUs();
-        if (Pump(now) || m_errors != 0) return;
+        if (Pump(now) || m_errors != 0 || m_queue.size() != seen) return;
         // Only a reply from the board can bring input, and only a character
         // of ours that reaches it can make one; wait for the next of either.
         if (const auto next = NextEvent()) until = std::min(until, *next);

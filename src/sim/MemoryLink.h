@@ -45,7 +45,7 @@ public:
     bool PurgeInput() override;
     bool GetLine(LineSettings& line) override;
     bool SetLine(const LineSettings& line) override;
-    void WaitInput(uint64_t deadlineMs) override;
+    void WaitInput(uint64_t deadlineMs, size_t seen) override;
 
     bool DtrRaised() const;
     const std::string& PortName() const { return m_portName; }

@@ -61,7 +61,7 @@ public:
         return true;
     }
     bool SetLine(const LineSettings&) override { return true; }
-    void WaitInput(uint64_t deadlineMs) override {
+    void WaitInput(uint64_t deadlineMs, size_t) override {
         ++m_waits;
         uint64_t until = deadlineMs * 1000;
         for (const auto& [at, count] : m_bursts)
