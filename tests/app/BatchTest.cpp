@@ -149,12 +149,8 @@ void BootProgramDownloadOnTheBootLoaderTarget() {
     EXPECT_EQ(result.out, "none: Download Completed.\n");
 }
 
-TEST(Batch, StatusVersionEraseBlankAndDownloadSideBySide) {
-    SideBySide({StatusAndVersionAt9600ThenAtTheStoredRate, EraseThenBlankCheckAndANotBlankByte,
-                BootProgramDownloadOnTheBootLoaderTarget});
-}
-
-TEST(Batch, RoundTripEprOfA4KiBFileThenReadAt115200) {
+void RoundTripEprOfA4KiBFileThenReadAt115200() {
+    SCOPED_TRACE("round trip: erase, program and read check of a 4 KiB file, then a read at 115200 bps");
     CTempDir dir;
     // No FF in the data: the read check compares every byte of the range.
     // Starting in the middle of a page, the file touches 17 pages, the first
@@ -176,6 +172,11 @@ TEST(Batch, RoundTripEprOfA4KiBFileThenReadAt115200) {
     const Result verified = Pelican(dir, read);
     EXPECT_EQ(verified.status, 0);
     EXPECT_EQ(verified.out, "");
+}
+
+TEST(Batch, StatusVersionEraseBlankDownloadAndARoundTripSideBySide) {
+    SideBySide({StatusAndVersionAt9600ThenAtTheStoredRate, EraseThenBlankCheckAndANotBlankByte,
+                BootProgramDownloadOnTheBootLoaderTarget, RoundTripEprOfA4KiBFileThenReadAt115200});
 }
 
 TEST(Batch, UsageErrors) {
