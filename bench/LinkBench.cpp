@@ -87,9 +87,9 @@ struct Rig {
     Rig(sim::BoardConfig config, uint32_t baud, int target)
         : board(std::move(config)), pty(board), host(std::make_unique<CPosixSerialDevice>(), RealClock(), target) {
         const std::vector<uint8_t> zeros(sim::CBootLoader::kSyncZeros, 0x00);
-        board.Inject(zeros.data(), zeros.size(), RealClock().NowMs());
+        board.Inject(zeros.data(), zeros.size(), RealClock().NowUs());
         const uint8_t code = protocol::BaudRateCode(baud);
-        board.Inject(&code, 1, RealClock().NowMs());
+        board.Inject(&code, 1, RealClock().NowUs());
         board.DiscardReplies();
         std::string error;
         ok = pty.Start(&error) && host.OpenLink(pty.Path(), baud);

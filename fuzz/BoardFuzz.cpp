@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     config.eraseMs = 20;
     pelican::sim::CBootLoader board(config);
 
-    uint64_t now = 1000;
+    uint64_t now = 1000000;
     uint64_t lastDue = 0;
     size_t i = 1;
     while (i < size) {
@@ -27,11 +27,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const size_t piece = std::min<size_t>(size - i, 1 + (control & 0x0F) * 17);
         board.Inject(data + i, piece, now);
         i += piece;
-        now += (control >> 4) * 37u;
+        now += (control >> 4) * 37000u;
         if ((control & 0xF0) == 0xF0) board.Reset();
         for (const auto& reply : board.TakeDue(now)) {
-            if (reply.dueMs < lastDue || reply.dueMs > now) std::abort();
-            lastDue = reply.dueMs;
+            if (reply.dueUs < lastDue || reply.dueUs > now) std::abort();
+            lastDue = reply.dueUs;
         }
     }
     return 0;

@@ -1,13 +1,18 @@
 #include "batch/SafePointClock.h"
 
+#include <algorithm>
+
 namespace pelican {
 
 void CSafePointClock::Sleep(uint32_t ms) {
+    SleepUs(uint64_t{ms} * 1000);
+}
+
+void CSafePointClock::SleepUs(uint64_t us) {
     // The pause ends when the inner clock says so, whatever interrupts it.
-    const uint64_t end = m_inner.NowMs() + ms;
-    for (uint64_t now = m_inner.NowMs(); now < end; now = m_inner.NowMs()) {
-        const uint64_t left = end - now;
-        m_inner.Sleep(static_cast<uint32_t>(left < kSliceMs ? left : kSliceMs));
+    const uint64_t end = m_inner.NowUs() + us;
+    for (uint64_t now = m_inner.NowUs(); now < end; now = m_inner.NowUs()) {
+        m_inner.SleepUs(std::min<uint64_t>(end - now, uint64_t{kSliceMs} * 1000));
         if (m_safePoint) m_safePoint();
     }
 }

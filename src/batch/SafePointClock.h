@@ -17,6 +17,10 @@ public:
 
     uint64_t NowMs() const override { return m_inner.NowMs(); }
     void Sleep(uint32_t ms) override;
+    // Microseconds pass through: a frame's time on the line (260 us for a
+    // command at 115200 bps) is not rounded up to whole milliseconds.
+    uint64_t NowUs() const override { return m_inner.NowUs(); }
+    void SleepUs(uint64_t us) override;
     bool IsVirtual() const override { return m_inner.IsVirtual(); }
 
 private:

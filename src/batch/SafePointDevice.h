@@ -31,7 +31,7 @@ public:
     bool PurgeInput() override { return m_inner->PurgeInput(); }
     bool GetLine(LineSettings& line) override { return m_inner->GetLine(line); }
     bool SetLine(const LineSettings& line) override { return m_inner->SetLine(line); }
-    void WaitInput(uint64_t deadlineMs) override;
+    void WaitInput(uint64_t deadlineMs, size_t seen) override;
 
 private:
     std::unique_ptr<ISerialDevice> m_inner;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -48,8 +49,9 @@ constexpr uint64_t kWriteStallMs = 5000;
 // Waits are cut into slices so that a line condition that wakes nothing is
 // still noticed.
 constexpr uint64_t kWaitSliceMs = 200;
-// While part of a reply is queued, the reader thread may be the one that
-// takes the rest out of the terminal; look again this often.
+// Without the wake-up event (the system refused one), a wait while part of
+// a reply is queued looks again this often: the reader thread may be the
+// one that takes the rest out of the terminal.
 constexpr uint64_t kPartialReplyMs = 1;
 
 // Waits until the terminal has room for more output; a signal does not cut
@@ -69,8 +71,11 @@ bool WaitForRoom(int fd) {
 
 }  // namespace
 
+CPosixSerialDevice::CPosixSerialDevice() : m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
 CPosixSerialDevice::~CPosixSerialDevice() {
     Close();
+    if (m_wakeFd >= 0) ::close(m_wakeFd);
 }
 
 std::string CPosixSerialDevice::DevicePath(const std::string& name) {
@@ -228,12 +233,17 @@ uint32_t CPosixSerialDevice::CounterErrors() {
 
 void CPosixSerialDevice::Pull() {
     uint8_t raw[1024];
+    const size_t before = m_input.size();
     for (;;) {
         const ssize_t n = ::read(m_fd, raw, sizeof raw);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
+        if (n <= 0) break;
         m_markErrors |= m_decoder.Decode(raw, static_cast<size_t>(n), m_input);
-        if (static_cast<size_t>(n) < sizeof raw) return;
+        if (static_cast<size_t>(n) < sizeof raw) break;
+    }
+    if (m_waiting > 0 && m_input.size() != before && m_wakeFd >= 0) {
+        const uint64_t one = 1;
+        [[maybe_unused]] const ssize_t ignored = ::write(m_wakeFd, &one, sizeof one);
     }
 }
 
@@ -345,7 +355,7 @@ bool CPosixSerialDevice::SetLine(const LineSettings& line) {
            (now.c_cflag & kFormat) == (tio.c_cflag & kFormat);
 }
 
-void CPosixSerialDevice::WaitInput(uint64_t deadlineMs) {
+void CPosixSerialDevice::WaitInput(uint64_t deadlineMs, size_t seen) {
     const int fd = m_fd;
     if (fd < 0) return;
     const uint64_t now = RealClock().NowMs();
@@ -353,12 +363,21 @@ void CPosixSerialDevice::WaitInput(uint64_t deadlineMs) {
     uint64_t wait = std::min(deadlineMs - now, kWaitSliceMs);
     {
         std::lock_guard lock(m_mutex);
-        if (!m_input.empty()) wait = std::min(wait, kPartialReplyMs);
+        // Another thread's query took input in since the caller looked.
+        if (m_input.size() != seen) return;
+        if (m_wakeFd < 0 && !m_input.empty()) wait = std::min(wait, kPartialReplyMs);
+        ++m_waiting;
     }
     // The decoded queue holds everything the terminal had, so poll sleeps
-    // until the next byte arrives rather than reporting the old ones again.
-    pollfd pfd{fd, POLLIN, 0};
-    ::poll(&pfd, 1, static_cast<int>(wait));
+    // until the next byte arrives rather than reporting the old ones again;
+    // bytes another thread moves into the queue meanwhile raise the event.
+    pollfd fds[2] = {{fd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+    ::poll(fds, m_wakeFd >= 0 ? 2 : 1, static_cast<int>(wait));
+    std::lock_guard lock(m_mutex);
+    if (--m_waiting == 0 && m_wakeFd >= 0) {
+        uint64_t count = 0;
+        [[maybe_unused]] const ssize_t ignored = ::read(m_wakeFd, &count, sizeof count);
+    }
 }
 
 }  // namespace pelican

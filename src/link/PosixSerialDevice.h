@@ -28,8 +28,10 @@ namespace pelican {
 
 class CPosixSerialDevice final : public ISerialDevice {
 public:
-    CPosixSerialDevice() = default;
+    CPosixSerialDevice();
     ~CPosixSerialDevice() override;
+    CPosixSerialDevice(const CPosixSerialDevice&) = delete;
+    CPosixSerialDevice& operator=(const CPosixSerialDevice&) = delete;
 
     static std::string DevicePath(const std::string& name);
 
@@ -46,7 +48,7 @@ public:
     bool PurgeInput() override;
     bool GetLine(LineSettings& line) override;
     bool SetLine(const LineSettings& line) override;
-    void WaitInput(uint64_t deadlineMs) override;
+    void WaitInput(uint64_t deadlineMs, size_t seen) override;
 
 private:
     // Under m_mutex.
@@ -66,6 +68,11 @@ private:
     std::deque<uint8_t> m_input;  // received bytes, marks decoded
     uint32_t m_markErrors = 0;    // errors decoded but not yet reported
     bool m_lowLatencySet = false; // this program switched low latency on
+    // A thread in WaitInput sleeps on the terminal and on this event, which
+    // another thread's Pull raises when it moves input into m_input: the
+    // terminal itself would not show those bytes again.
+    int m_wakeFd = -1;
+    int m_waiting = 0;  // threads in WaitInput; under m_mutex
 };
 
 }  // namespace pelican

@@ -6,6 +6,13 @@
 #include <limits>
 
 namespace pelican {
+namespace {
+
+// How much sooner than the line allows a read wakes from its sleep through
+// a reply (see Read).
+constexpr uint64_t kEarlyUs = 1000;
+
+}  // namespace
 
 CSerialComm::CSerialComm(std::unique_ptr<ISerialDevice> device, IClock& clock)
     : CIoController(std::move(device)), m_clock(clock) {}
@@ -71,7 +78,7 @@ ReadResult CSerialComm::Read(uint8_t* buffer, size_t length) {
     const uint64_t expiry = limited ? start + static_cast<uint32_t>(m_readTimeout) + 1
                                     : std::numeric_limits<uint64_t>::max();
     const uint64_t charUs = CharUs();
-    size_t slept = 0;  // what was queued at the last sleep
+    bool slept = false;  // the one sleep through the reply's line time is over
     for (;;) {
         uint32_t errors = 0;
         size_t queued = 0;
@@ -87,25 +94,30 @@ ReadResult CSerialComm::Read(uint8_t* buffer, size_t length) {
             return ReadResult::TimedOut;
         }
         // Once the reply is coming, the rest of it cannot come faster than
-        // the line carries it: all but its last character take their line
-        // time whatever happens, so sleep through that instead of waking
-        // for every character, then wait for the last one. Only while
-        // characters keep coming: a reply that stalls is waited for.
-        if (charUs != 0 && queued > slept && length - queued >= 2) {
-            slept = queued;
+        // the line carries it, so sleep through most of that instead of
+        // waking for every piece, then wait on the port for the rest. Once
+        // only: the count seen later may lag the line (a USB adapter hands
+        // on what it received in packets, every millisecond at best), and a
+        // second sleep computed from it would overshoot the last character.
+        // The sleep ends a millisecond early for the same reason.
+        if (charUs != 0 && !slept && queued > 0 && length - queued >= 2) {
+            slept = true;
             uint64_t sleepUs = (length - queued - 1) * charUs;
+            sleepUs = sleepUs > kEarlyUs ? sleepUs - kEarlyUs : 0;
             const uint64_t now = m_clock.NowMs();
             if (limited) sleepUs = std::min(sleepUs, (expiry - now) * 1000);
             if (m_waitHook) sleepUs = std::min<uint64_t>(sleepUs, uint64_t{m_waitSliceMs} * 1000);
-            m_clock.SleepUs(sleepUs);
-            if (m_waitHook) m_waitHook();
-            continue;
+            if (sleepUs != 0) {
+                m_clock.SleepUs(sleepUs);
+                if (m_waitHook) m_waitHook();
+                continue;
+            }
         }
         if (!m_waitHook) {
-            Device().WaitInput(expiry);
+            Device().WaitInput(expiry, queued);
             continue;
         }
-        Device().WaitInput(std::min(expiry, m_clock.NowMs() + m_waitSliceMs));
+        Device().WaitInput(std::min(expiry, m_clock.NowMs() + m_waitSliceMs), queued);
         m_waitHook();
     }
 }

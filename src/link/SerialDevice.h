@@ -61,8 +61,11 @@ public:
     virtual bool SetLine(const LineSettings& line) = 0;
 
     // Blocks until input (or a line condition) may be pending or the clock
-    // reaches deadlineMs, whichever is first. It may return early.
-    virtual void WaitInput(uint64_t deadlineMs) = 0;
+    // reaches deadlineMs, whichever is first. It may return early. `seen` is
+    // the receive-queue count the caller last had from QueryInput: when the
+    // queue holds another count (another thread's query took input in
+    // meanwhile) the wait returns at once.
+    virtual void WaitInput(uint64_t deadlineMs, size_t seen) = 0;
 };
 
 }  // namespace pelican

@@ -57,12 +57,12 @@ CBootLoader::CBootLoader(BoardConfig config) : m_config(std::move(config)), m_me
 
 // ---------------------------------------------------------------- the wire
 
-void CBootLoader::Receive(const uint8_t* data, size_t length, const LineFormat& sender, uint64_t nowMs) {
+void CBootLoader::Receive(const uint8_t* data, size_t length, const LineFormat& sender, uint64_t nowUs) {
     std::lock_guard lock(m_mutex);
     for (size_t i = 0; i < length; ++i) {
         const LineFormat own = CUartModel::Board(m_baud);
         if (sender == own) {
-            TakeByte(data[i], nowMs);
+            TakeByte(data[i], nowUs);
             continue;
         }
         // The UART flags what it could not frame and the boot loader drops it.
@@ -70,24 +70,29 @@ void CBootLoader::Receive(const uint8_t* data, size_t length, const LineFormat& 
             if (got.Bad())
                 ++m_lineErrors;
             else
-                TakeByte(got.value, nowMs);
+                TakeByte(got.value, nowUs);
         }
     }
 }
 
-void CBootLoader::Inject(const uint8_t* data, size_t length, uint64_t nowMs) {
+void CBootLoader::Inject(const uint8_t* data, size_t length, uint64_t nowUs) {
     std::lock_guard lock(m_mutex);
-    for (size_t i = 0; i < length; ++i) TakeByte(data[i], nowMs);
+    for (size_t i = 0; i < length; ++i) TakeByte(data[i], nowUs);
 }
 
-std::vector<SimReply> CBootLoader::TakeDue(uint64_t nowMs) {
+std::vector<SimReply> CBootLoader::TakeDue(uint64_t nowUs) {
     std::lock_guard lock(m_mutex);
-    return m_transmitter.TakeDue(nowMs);
+    return m_transmitter.TakeDue(nowUs);
 }
 
-std::optional<uint64_t> CBootLoader::NextDue() const {
+std::optional<uint64_t> CBootLoader::NextDueUs() const {
     std::lock_guard lock(m_mutex);
-    return m_transmitter.NextDue();
+    return m_transmitter.NextDueUs();
+}
+
+std::optional<uint64_t> CBootLoader::LastDueUs() const {
+    std::lock_guard lock(m_mutex);
+    return m_transmitter.LastDueUs();
 }
 
 void CBootLoader::DiscardReplies() {
@@ -114,9 +119,10 @@ void CBootLoader::TakeByte(uint8_t byte, uint64_t now) {
     if (m_silent || m_unplugged) return;
     // A frame that stalls is given up, so that a cut transfer does not eat
     // the host's next commands as data.
-    if (!m_frame.empty() && m_config.frameTimeoutMs != 0 && now > m_lastByteMs + m_config.frameTimeoutMs)
+    if (!m_frame.empty() && m_config.frameTimeoutMs != 0 &&
+        now > m_lastByteUs + uint64_t{m_config.frameTimeoutMs} * 1000)
         Abandon(now);
-    m_lastByteMs = now;
+    m_lastByteUs = now;
     if (!m_synchronised) {
         TakeUnsynchronised(byte, now);
         return;
@@ -176,7 +182,7 @@ void CBootLoader::Execute(uint64_t now) {
     const bool armed = m_eraseArmed;
     m_eraseArmed = code == kPreErase;
     // Commands that come in while the flash is busy wait in the UART.
-    const uint64_t at = std::max(now, m_busyUntil);
+    const uint64_t at = std::max(now, m_busyUntilUs);
 
     if (code >= kBaudFirst && code <= kBaudLast) {
         // The echo still goes out at the old rate; then the UART moves.
@@ -225,7 +231,7 @@ void CBootLoader::EraseAll(const std::vector<uint8_t>& frame, bool armed, uint64
         return;
     }
     if (!m_memory.EraseFlash(m_config.faults.eraseFailPage)) m_errors1 |= kEraseFailed;
-    m_busyUntil = at + m_config.eraseMs;
+    m_busyUntilUs = at + uint64_t{m_config.eraseMs} * 1000;
 }
 
 void CBootLoader::PageProgram(const std::vector<uint8_t>& frame, uint64_t at) {
@@ -234,7 +240,7 @@ void CBootLoader::PageProgram(const std::vector<uint8_t>& frame, uint64_t at) {
     const auto& failPage = m_config.faults.programFailPage;
     const bool stuck = failPage && (*failPage & ~uint32_t{0xFF}) == page;
     if (!m_memory.ProgramPage(page, frame.data() + 3, stuck)) m_errors1 |= kProgramFailed;
-    m_busyUntil = at + m_config.programMs;
+    m_busyUntilUs = at + uint64_t{m_config.programMs} * 1000;
 }
 
 void CBootLoader::IdCheck(const std::vector<uint8_t>& frame) {
@@ -265,8 +271,8 @@ void CBootLoader::Download(const std::vector<uint8_t>& frame, unsigned count, ui
 
 void CBootLoader::Answer(uint8_t code, unsigned count, std::vector<uint8_t> bytes, uint64_t at) {
     const SimFaults& faults = m_config.faults;
-    at += m_config.replyDelayMs;
-    if (faults.lateReply.Matches(code, count)) at += faults.lateMs;
+    at += uint64_t{m_config.replyDelayMs} * 1000;
+    if (faults.lateReply.Matches(code, count)) at += uint64_t{faults.lateMs} * 1000;
     if (faults.lineError.Matches(code, count)) {
         m_transmitter.SendLineError(m_baud, at);
         return;
@@ -307,14 +313,14 @@ uint8_t CBootLoader::Byte2() const {
 void CBootLoader::Reset() {
     std::lock_guard lock(m_mutex);
     if (!m_frame.empty()) {
-        Log(SimFrame{m_lastByteMs, std::move(m_frame), false});
+        Log(SimFrame{m_lastByteUs, std::move(m_frame), false});
         m_frame.clear();
     }
     m_synchronised = false;
     m_baud = 9600;
     m_zeroRun = 0;
     m_eraseArmed = false;
-    m_busyUntil = 0;
+    m_busyUntilUs = 0;
     m_silent = false;
     m_errors1 = 0;
     m_flags2 = 0;
@@ -352,9 +358,9 @@ void CBootLoader::Replug() {
     m_unplugged = false;
 }
 
-uint64_t CBootLoader::BusyUntil() const {
+uint64_t CBootLoader::BusyUntilUs() const {
     std::lock_guard lock(m_mutex);
-    return m_busyUntil;
+    return m_busyUntilUs;
 }
 
 uint8_t CBootLoader::Peek(uint32_t address) const {

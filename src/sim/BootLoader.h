@@ -10,7 +10,8 @@
 // commands are ignored until an ID check has passed.
 //
 // The board knows nothing about clocks: every byte comes in with the time it
-// arrived, and every reply goes out with the time it is due. The links (in
+// arrived, and every reply goes out with the time it is due, both in
+// microseconds (a character at 115200 bps is 87 us on the line). The links (in
 // memory, pseudo-terminal) move bytes both ways and garble them when the two
 // ends disagree about the line format. Every public operation takes the
 // board's lock, so a link thread and a test (or a RESET button) may share it.
@@ -32,7 +33,7 @@ namespace pelican::sim {
 
 // A command frame as the board took it in.
 struct SimFrame {
-    uint64_t timeMs = 0;          // arrival of its last byte
+    uint64_t timeUs = 0;          // arrival of its last byte
     std::vector<uint8_t> bytes;
     bool complete = true;         // false: cut off by a stall or a RESET
 };
@@ -55,13 +56,15 @@ public:
     // --- the wire ---
     // Bytes the host sent in its line format; whatever the board's UART makes
     // of them at its own rate reaches the boot loader.
-    void Receive(const uint8_t* data, size_t length, const LineFormat& sender, uint64_t nowMs);
+    void Receive(const uint8_t* data, size_t length, const LineFormat& sender, uint64_t nowUs);
     // Bytes sent at exactly the board's own rate (test set-up).
-    void Inject(const uint8_t* data, size_t length, uint64_t nowMs);
-    // Replies due by nowMs, oldest first, removed from the board.
-    std::vector<SimReply> TakeDue(uint64_t nowMs);
-    // When the next reply is due, if one is waiting.
-    std::optional<uint64_t> NextDue() const;
+    void Inject(const uint8_t* data, size_t length, uint64_t nowUs);
+    // Replies due by nowUs, oldest first, removed from the board.
+    std::vector<SimReply> TakeDue(uint64_t nowUs);
+    // When the next reply character is due, if one is waiting, and when the
+    // last one queued so far is.
+    std::optional<uint64_t> NextDueUs() const;
+    std::optional<uint64_t> LastDueUs() const;
     // Drops every reply on its way, as if it had never been sent.
     void DiscardReplies();
     // The board has one serial connector: a second host cannot attach while
@@ -82,7 +85,7 @@ public:
     bool Unplugged() const;
     void Replug();
     // The end of the current erase or page program.
-    uint64_t BusyUntil() const;
+    uint64_t BusyUntilUs() const;
 
     // --- memory (tests and tools look and poke without the wire) ---
     uint8_t Peek(uint32_t address) const;
@@ -136,9 +139,9 @@ private:
     uint32_t m_baud = 9600;
     size_t m_zeroRun = 0;
     std::vector<uint8_t> m_frame;
-    uint64_t m_lastByteMs = 0;
+    uint64_t m_lastByteUs = 0;
     bool m_eraseArmed = false;
-    uint64_t m_busyUntil = 0;
+    uint64_t m_busyUntilUs = 0;
     bool m_silent = false;
     bool m_unplugged = false;
     uint8_t m_errors1 = 0;   // status byte 1 error bits

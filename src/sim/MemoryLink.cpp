@@ -11,7 +11,7 @@ namespace {
 constexpr intptr_t kHandle = 64;
 // A real-clock wait is cut into slices so that a reply another thread's
 // write provoked is not missed for long.
-constexpr uint64_t kRealSliceMs = 20;
+constexpr uint64_t kRealSliceUs = 20000;
 
 }  // namespace
 
@@ -38,7 +38,7 @@ bool CMemoryLink::Open(const std::string& name) {
     }
     m_openError = 0;
     // Whatever the board said while nobody listened went nowhere.
-    m_board.TakeDue(m_clock.NowMs());
+    m_board.TakeDue(m_clock.NowUs());
     m_queue.clear();
     m_errors = 0;
     m_dtr = false;
@@ -91,7 +91,7 @@ bool CMemoryLink::DtrRaised() const {
 bool CMemoryLink::Pump(uint64_t now) {
     // The host's characters first: one that has arrived may be the last of a
     // command whose reply is already due as well.
-    m_wire.Deliver(m_board, now * 1000);
+    m_wire.Deliver(m_board, now);
     const std::vector<SimReply> replies = m_board.TakeDue(now);
     const LineFormat host = FormatOf(m_line);
     for (const SimReply& reply : replies) {
@@ -113,10 +113,10 @@ bool CMemoryLink::Pump(uint64_t now) {
 long CMemoryLink::Write(const uint8_t* data, size_t length) {
     std::lock_guard lock(m_mutex);
     if (!m_open || m_board.Unplugged()) return -1;
-    const uint64_t now = m_clock.NowMs();
+    const uint64_t now = m_clock.NowUs();
     Pump(now);
     if (m_board.Unplugged()) return -1;
-    m_wire.Send(data, length, FormatOf(m_line), now * 1000);
+    m_wire.Send(data, length, FormatOf(m_line), now);
     return static_cast<long>(length);
 }
 
@@ -127,20 +127,20 @@ bool CMemoryLink::Drain() {
         {
             std::lock_guard lock(m_mutex);
             if (!m_open) return false;
-            now = m_clock.NowMs();
+            now = m_clock.NowUs();
             Pump(now);
             if (m_wire.Empty()) return true;
-            until = CeilMs(m_wire.FreeUs());
+            until = m_wire.FreeUs();
         }
         uint64_t wait = until - now;
-        if (!m_clock.IsVirtual()) wait = std::min(wait, kRealSliceMs);
-        m_clock.Sleep(static_cast<uint32_t>(std::min<uint64_t>(wait, UINT32_MAX)));
+        if (!m_clock.IsVirtual()) wait = std::min(wait, kRealSliceUs);
+        m_clock.SleepUs(wait);
     }
 }
 
 std::optional<uint64_t> CMemoryLink::NextEvent() const {
-    std::optional<uint64_t> next = m_board.NextDue();
-    if (const auto wire = m_wire.NextDueUs()) next = std::min(next.value_or(UINT64_MAX), CeilMs(*wire));
+    std::optional<uint64_t> next = m_board.NextDueUs();
+    if (const auto wire = m_wire.NextDueUs()) next = std::min(next.value_or(UINT64_MAX), *wire);
     return next;
 }
 
@@ -149,7 +149,7 @@ bool CMemoryLink::QueryInput(uint32_t& errors, size_t& queued) {
     errors = 0;
     queued = 0;
     if (!m_open || m_board.Unplugged()) return false;
-    Pump(m_clock.NowMs());
+    Pump(m_clock.NowUs());
     if (m_board.Unplugged()) return false;
     errors = m_errors;
     m_errors = 0;
@@ -160,7 +160,7 @@ bool CMemoryLink::QueryInput(uint32_t& errors, size_t& queued) {
 long CMemoryLink::Read(uint8_t* data, size_t length) {
     std::lock_guard lock(m_mutex);
     if (!m_open || m_board.Unplugged()) return -1;
-    Pump(m_clock.NowMs());
+    Pump(m_clock.NowUs());
     const size_t count = std::min(length, m_queue.size());
     std::copy_n(m_queue.begin(), count, data);
     m_queue.erase(m_queue.begin(), m_queue.begin() + static_cast<std::ptrdiff_t>(count));
@@ -170,7 +170,7 @@ long CMemoryLink::Read(uint8_t* data, size_t length) {
 bool CMemoryLink::PurgeInput() {
     std::lock_guard lock(m_mutex);
     if (!m_open || m_board.Unplugged()) return false;
-    Pump(m_clock.NowMs());
+    Pump(m_clock.NowUs());
     m_queue.clear();
     return true;
 }
@@ -188,28 +188,29 @@ bool CMemoryLink::SetLine(const LineSettings& line) {
         line.stopBits > 2)
         return false;
     // Characters already on the wire were taken at the old settings.
-    Pump(m_clock.NowMs());
+    Pump(m_clock.NowUs());
     m_line = line;
     return true;
 }
 
-void CMemoryLink::WaitInput(uint64_t deadlineMs) {
+void CMemoryLink::WaitInput(uint64_t deadlineMs, size_t seen) {
     uint64_t now = 0;
-    uint64_t until = deadlineMs;
+    uint64_t until = deadlineMs > UINT64_MAX / 1000 ? UINT64_MAX : deadlineMs * 1000;
     {
         std::lock_guard lock(m_mutex);
         if (!m_open) return;
-        now = m_clock.NowMs();
-        if (Pump(now) || m_errors != 0) return;
+        now = m_clock.NowUs();
+        if (Pump(now) || m_errors != 0 || m_queue.size() != seen) return;
         // Only a reply from the board can bring input, and only a character
         // of ours that reaches it can make one; wait for the next of either.
         if (const auto next = NextEvent()) until = std::min(until, *next);
     }
     if (until <= now) return;
     uint64_t wait = until - now;
-    if (!m_clock.IsVirtual()) wait = std::min(wait, kRealSliceMs);
-    wait = std::min<uint64_t>(wait, UINT32_MAX);
-    m_clock.Sleep(static_cast<uint32_t>(wait));
+    if (!m_clock.IsVirtual()) wait = std::min(wait, kRealSliceUs);
+    // A clock that counts whole milliseconds moves to the millisecond in
+    // which the character has arrived.
+    m_clock.SleepUs(wait);
 }
 
 }  // namespace pelican::sim

@@ -46,7 +46,7 @@ public:
     bool PurgeInput() override;
     bool GetLine(LineSettings& line) override;
     bool SetLine(const LineSettings& line) override;
-    void WaitInput(uint64_t deadlineMs) override;
+    void WaitInput(uint64_t deadlineMs, size_t seen) override;
 
     bool DtrRaised() const;
     // Every open fails with this errno from now on (0: opens again), as a

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
@@ -33,9 +34,21 @@ uint32_t RateOf(speed_t speed) {
 }
 
 // Longest single wait of the serving thread; a RESET or Stop wakes it anyway.
-constexpr int kMaxWaitMs = 1000;
+constexpr uint64_t kMaxWaitUs = 1000000;
 // While the terminal has no room for reply bytes, look again this often.
+constexpr uint64_t kRetryWriteUs = 10000;
 constexpr int kRetryWriteMs = 10;
+// A character in the middle of a burst may be handled this long after it is
+// due, so that the thread does not wake for every one of them (11500 times a
+// second at 115200 bps); the last character of every burst is handled when
+// it is due, and the time each one arrived is kept exact whatever happens.
+constexpr uint64_t kBatchUs = 1000;
+
+// When to wake for a stream of characters due from `next` to `last`.
+uint64_t WakeFor(std::optional<uint64_t> next, std::optional<uint64_t> last) {
+    if (!next) return UINT64_MAX;
+    return std::min(last.value_or(*next), *next + kBatchUs);
+}
 
 void CloseFd(int& fd) {
     if (fd >= 0) ::close(fd);
@@ -157,9 +170,9 @@ LineFormat CPtyBoard::HostFormat() const {
     return format;
 }
 
-void CPtyBoard::Deliver(uint64_t now) {
-    m_wire.Deliver(m_board, now * 1000);
-    const std::vector<SimReply> replies = m_board.TakeDue(now);
+void CPtyBoard::Deliver(uint64_t nowUs) {
+    m_wire.Deliver(m_board, nowUs);
+    const std::vector<SimReply> replies = m_board.TakeDue(nowUs);
     if (!replies.empty()) {
         const LineFormat host = HostFormat();
         for (const SimReply& reply : replies) {
@@ -189,20 +202,30 @@ void CPtyBoard::Flush() {
 }
 
 void CPtyBoard::Serve() {
+    // The board's own pacing is what the host is measured against: ask the
+    // kernel to wake this thread when its time-outs end, not up to 50 us
+    // later.
+    ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     uint8_t buffer[4096];
     while (!m_stop) {
         if (m_resetRequested.exchange(false)) m_board.Reset();
-        const uint64_t now = RealClock().NowMs();
+        const uint64_t now = RealClock().NowUs();
         Deliver(now);
-        int timeout = -1;
-        std::optional<uint64_t> next = m_board.NextDue();
-        if (const auto wire = m_wire.NextDueUs()) next = std::min(next.value_or(UINT64_MAX), CeilMs(*wire));
-        if (next) timeout = *next > now ? static_cast<int>(std::min<uint64_t>(*next - now, kMaxWaitMs)) : 0;
-        if (!m_pending.empty()) timeout = timeout < 0 ? kRetryWriteMs : std::min(timeout, kRetryWriteMs);
+        uint64_t wake = WakeFor(m_board.NextDueUs(), m_board.LastDueUs());
+        wake = std::min(wake, WakeFor(m_wire.NextDueUs(), m_wire.FreeUs()));
+        if (!m_pending.empty()) wake = std::min(wake, now + kRetryWriteUs);
+        timespec timeout{};
+        const timespec* wait = nullptr;
+        if (wake != UINT64_MAX) {
+            const uint64_t us = wake > now ? std::min(wake - now, kMaxWaitUs) : 0;
+            timeout.tv_sec = static_cast<time_t>(us / 1000000);
+            timeout.tv_nsec = static_cast<long>(us % 1000000 * 1000);
+            wait = &timeout;
+        }
 
         pollfd fds[2] = {{m_master, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
         if (!m_pending.empty()) fds[0].events |= POLLOUT;
-        const int rc = ::poll(fds, 2, timeout);
+        const int rc = ::ppoll(fds, 2, wait, nullptr);
         if (rc < 0) {
             if (errno == EINTR) continue;
             break;
@@ -216,7 +239,7 @@ void CPtyBoard::Serve() {
         if (fds[0].revents & POLLIN) {
             const ssize_t n = ::read(m_master, buffer, sizeof buffer);
             if (n > 0)
-                m_wire.Send(buffer, static_cast<size_t>(n), HostFormat(), RealClock().NowMs() * 1000);
+                m_wire.Send(buffer, static_cast<size_t>(n), HostFormat(), RealClock().NowUs());
             else if (n == 0 || errno != EAGAIN)
                 ::poll(nullptr, 0, kRetryWriteMs);
         } else if (fds[0].revents & (POLLHUP | POLLERR)) {

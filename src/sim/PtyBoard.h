@@ -57,7 +57,9 @@ public:
 private:
     void Serve();
     LineFormat HostFormat() const;
-    void Deliver(uint64_t now);
+    // Moves what is due by nowUs: the host's characters to the board, the
+    // board's replies into the terminal.
+    void Deliver(uint64_t nowUs);
     void Flush();
     void Wake();
 

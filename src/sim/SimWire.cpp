@@ -7,17 +7,23 @@
 namespace pelican::sim {
 
 uint64_t CSimWire::CharUs(uint32_t baud) {
-    return baud == 0 ? 0 : (10'000'000 + baud - 1) / baud;
+    return LineUs(1, baud);
+}
+
+uint64_t CSimWire::LineUs(uint64_t chars, uint32_t baud) {
+    return baud == 0 ? 0 : (chars * 10'000'000 + baud - 1) / baud;
 }
 
 void CSimWire::Send(const uint8_t* data, size_t length, const LineFormat& format, uint64_t nowUs) {
-    uint64_t us = std::max(nowUs, m_freeUs);
-    const uint64_t charUs = CharUs(format.baud);
-    for (size_t i = 0; i < length; ++i) {
-        us += charUs;
-        m_chars.push_back(WireChar{us, data[i], format});
+    if (nowUs > m_freeUs || format.baud != m_runBaud || m_runChars == 0) {
+        m_runStartUs = std::max(nowUs, m_freeUs);
+        m_runChars = 0;
+        m_runBaud = format.baud;
     }
-    m_freeUs = us;
+    for (size_t i = 0; i < length; ++i) {
+        m_freeUs = m_runStartUs + LineUs(++m_runChars, format.baud);
+        m_chars.push_back(WireChar{m_freeUs, data[i], format});
+    }
 }
 
 std::vector<WireChar> CSimWire::TakeDue(uint64_t nowUs) {
@@ -30,7 +36,7 @@ std::vector<WireChar> CSimWire::TakeDue(uint64_t nowUs) {
 }
 
 void CSimWire::Deliver(CBootLoader& board, uint64_t nowUs) {
-    for (const WireChar& c : TakeDue(nowUs)) board.Receive(&c.byte, 1, c.format, CeilMs(c.dueUs));
+    for (const WireChar& c : TakeDue(nowUs)) board.Receive(&c.byte, 1, c.format, c.dueUs);
 }
 
 std::optional<uint64_t> CSimWire::NextDueUs() const {

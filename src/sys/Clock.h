@@ -18,7 +18,7 @@ public:
     // counts whole milliseconds rounds the time up and the pause out.
     virtual uint64_t NowUs() const { return NowMs() * 1000; }
     virtual void SleepUs(uint64_t us) {
-        const uint64_t ms = (us + 999) / 1000;
+        const uint64_t ms = us / 1000 + (us % 1000 != 0 ? 1 : 0);
         Sleep(static_cast<uint32_t>(ms > UINT32_MAX ? UINT32_MAX : ms));
     }
     // True for a clock that only moves when someone advances it.

@@ -1,6 +1,6 @@
 // The pelican executable in batch mode against a board that the test plays
 // on a pseudo-terminal, in real time: the signals that end the program, and
-// ports that cannot be opened.
+// ports that cannot be opened. The signal runs go side by side.
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
@@ -15,6 +15,7 @@
 #include <mutex>
 #include <thread>
 
+#include "support/SideBySide.h"
 #include "support/TempDir.h"
 
 namespace pelican::test {
@@ -28,9 +29,11 @@ using Bytes = std::vector<uint8_t>;
 // program waits up to 5 s for it), anything else is taken in silence.
 class CPlayedBoard {
 public:
-    CPlayedBoard() : m_master(::posix_openpt(O_RDWR | O_NOCTTY)) {
+    CPlayedBoard() : m_master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC)) {
         if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) return;
-        m_path = ::ptsname(m_master);
+        char name[128] = {};
+        if (::ptsname_r(m_master, name, sizeof name) != 0) return;
+        m_path = name;
         m_thread = std::thread([this] {
             for (uint8_t byte = 0; !m_stop;) {
                 pollfd pfd{m_master, POLLIN, 0};
@@ -102,20 +105,19 @@ struct Child {
 // no standard input; as another user when user is not 0.
 Child Start(const std::vector<std::string>& args, const std::string& dir, bool closeOutput = false, uid_t user = 0) {
     int out[2];
-    if (::pipe(out) != 0) return {};
+    if (::pipe2(out, O_CLOEXEC) != 0) return {};
+    const CChildEnvironment environment(dir);
+    const std::string err = dir + "/err";
+    std::vector<char*> argv{const_cast<char*>(PELICAN_EXE)};
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
-        ::setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
         ::dup2(::open("/dev/null", O_RDONLY), 0);
         ::dup2(out[1], 1);
-        ::close(out[0]);
-        ::dup2(::open((dir + "/err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666), 2);
+        ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666), 2);
         if (user != 0 && (::setgid(user) != 0 || ::setuid(user) != 0)) ::_exit(126);
-        std::vector<char*> argv{const_cast<char*>(PELICAN_EXE)};
-        for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        ::execv(PELICAN_EXE, argv.data());
+        ::execve(PELICAN_EXE, argv.data(), environment.Get());
         ::_exit(127);
     }
     ::close(out[1]);
@@ -127,61 +129,69 @@ Child Start(const std::vector<std::string>& args, const std::string& dir, bool c
 // asked for (B0) and confirmed at 9600 (B0).
 const Bytes kBackTo9600 = {0xB4, 0xB0, 0xB0};
 
-TEST(BatchProcess, SignalsReturnTheLinkTo9600AtOnceAndReleaseThePort) {
-    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
-        SCOPED_TRACE(::strsignal(signal));
-        CTempDir dir;
-        CPlayedBoard board;
-        const Child run = Start({"-p", board.Path(), "-b", "115200", "version"}, dir.Path());
-        ASSERT_TRUE(Within(std::chrono::seconds(15), [&] { return board.Sent(0xFB); }));
-        // The first Ctrl-C only cancels a page loop; the second ends the program.
-        if (signal == SIGINT) ::kill(run.pid, SIGINT);
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        ::kill(run.pid, signal);
-        // At once, not after the version's time-out; then the protocol's two
-        // one-second steps.
-        EXPECT_TRUE(Within(std::chrono::milliseconds(500), [&] { return !board.After(0xFB).empty(); }));
-        EXPECT_EQ(run.Exit(std::chrono::seconds(5)), 128 + signal);
-        EXPECT_EQ(board.After(0xFB), kBackTo9600);
-        EXPECT_EQ(run.Output(), "");
-        EXPECT_NE(dir.Read("err").find("link at 9600 bps; port closed"), std::string::npos) << dir.Read("err");
-        const int again = ::open(board.Path().c_str(), O_RDWR | O_NOCTTY);  // released
-        EXPECT_EQ(::flock(again, LOCK_EX | LOCK_NB), 0);
-        ::close(again);
-    }
+// One signal while the version's reply is awaited.
+void EndBySignal(int signal) {
+    SCOPED_TRACE(::strsignal(signal));
+    CTempDir dir;
+    CPlayedBoard board;
+    const Child run = Start({"-p", board.Path(), "-b", "115200", "version"}, dir.Path());
+    ASSERT_TRUE(Within(std::chrono::seconds(15), [&] { return board.Sent(0xFB); }));
+    // The first Ctrl-C only cancels a page loop; the second ends the program.
+    if (signal == SIGINT) ::kill(run.pid, SIGINT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ::kill(run.pid, signal);
+    // At once, not after the version's 5 s time-out (the bound leaves room
+    // for a busy machine); then the protocol's two one-second steps.
+    EXPECT_TRUE(Within(std::chrono::milliseconds(2500), [&] { return !board.After(0xFB).empty(); }));
+    EXPECT_EQ(run.Exit(std::chrono::seconds(8)), 128 + signal);
+    EXPECT_EQ(board.After(0xFB), kBackTo9600);
+    EXPECT_EQ(run.Output(), "");
+    EXPECT_NE(dir.Read("err").find("link at 9600 bps; port closed"), std::string::npos) << dir.Read("err");
+    const int again = ::open(board.Path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);  // released
+    EXPECT_EQ(::flock(again, LOCK_EX | LOCK_NB), 0);
+    ::close(again);
+}
 
-    {
-        // Mid-change (the board already at 115200, the port not yet): the
-        // change is finished first, then undone; else the board would be
-        // left where the next run cannot reach it.
-        CTempDir dir;
-        CPlayedBoard board;
-        const Child run = Start({"-p", board.Path(), "-b", "115200", "version"}, dir.Path());
-        ASSERT_TRUE(Within(std::chrono::seconds(15), [&] { return board.Sent(0xB4); }));
-        ::kill(run.pid, SIGTERM);
-        EXPECT_EQ(run.Exit(std::chrono::seconds(8)), 128 + SIGTERM);
-        const Bytes after = board.After(0xB4);
-        ASSERT_GE(after.size(), 4u);
-        EXPECT_EQ(after.front(), 0xB4);  // confirmed at 115200
-        EXPECT_EQ(Bytes(after.end() - 3, after.end()), kBackTo9600);
-    }
+// Mid-change (the board already at 115200, the port not yet): the change is
+// finished first, then undone; else the board would be left where the next
+// run cannot reach it.
+void EndMidChange() {
+    SCOPED_TRACE("SIGTERM during the baud-rate change");
+    CTempDir dir;
+    CPlayedBoard board;
+    const Child run = Start({"-p", board.Path(), "-b", "115200", "version"}, dir.Path());
+    ASSERT_TRUE(Within(std::chrono::seconds(15), [&] { return board.Sent(0xB4); }));
+    ::kill(run.pid, SIGTERM);
+    EXPECT_EQ(run.Exit(std::chrono::seconds(10)), 128 + SIGTERM);
+    const Bytes after = board.After(0xB4);
+    ASSERT_GE(after.size(), 4u) << ::testing::PrintToString(after) << dir.Read("err");
+    EXPECT_EQ(after.front(), 0xB4);  // confirmed at 115200
+    EXPECT_EQ(Bytes(after.end() - 3, after.end()), kBackTo9600);
+}
 
-    // pelican ... | head -1: standard output is gone before the first line.
+// pelican ... | head -1: standard output is gone before the first line.
+void EndByClosedOutput() {
+    SCOPED_TRACE("standard output closed");
     CTempDir dir;
     CPlayedBoard board;
     const Child run = Start({"-p", board.Path(), "-b", "115200", "status"}, dir.Path(), true);
-    EXPECT_EQ(run.Exit(std::chrono::seconds(15)), 128 + SIGPIPE);
+    EXPECT_EQ(run.Exit(std::chrono::seconds(20)), 128 + SIGPIPE);
     const Bytes after = board.After(0x70);
     ASSERT_GE(after.size(), kBackTo9600.size());
     EXPECT_EQ(Bytes(after.end() - 3, after.end()), kBackTo9600);
     EXPECT_NE(dir.Read("err").find("SIGPIPE: returning the link to 9600 bps"), std::string::npos) << dir.Read("err");
 }
 
+TEST(BatchProcess, SignalsReturnTheLinkTo9600AtOnceAndReleaseThePort) {
+    SideBySide({[] { EndBySignal(SIGTERM); }, [] { EndBySignal(SIGHUP); }, [] { EndBySignal(SIGINT); },
+                EndMidChange, EndByClosedOutput});
+}
+
 TEST(BatchProcess, APortThatCannotBeOpenedIsToldOnceWithItsReason) {
     CTempDir dir;
     dir.Write("plain", "not a device");
     CPlayedBoard held;
-    const int holder = ::open(held.Path().c_str(), O_RDWR | O_NOCTTY);
+    const int holder = ::open(held.Path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);  // another program drives it
     for (const auto& [port, reason] : {std::pair<std::string, std::string>{dir.File("ttyUSB9"), "No such file or directory"},
                                        {dir.File("plain"), "not a serial device"},

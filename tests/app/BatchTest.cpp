@@ -1,5 +1,6 @@
 // Batch mode end to end: the pelican executable over a pseudo-terminal
-// against pelican-sim, with real time.
+// against pelican-sim, with real time. Runs on boards of their own go side
+// by side.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "support/SRecordText.h"
+#include "support/SideBySide.h"
 #include "support/TempDir.h"
 
 namespace pelican::test {
@@ -26,20 +28,18 @@ struct Result {
 // returns its exit status and standard output.
 Result RunProgram(const std::vector<std::string>& args, const CTempDir& dir) {
     int pipeFds[2];
-    if (::pipe(pipeFds) != 0) return {};
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) return {};
+    const CChildEnvironment environment(dir.Path());
+    std::vector<char*> argv;
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
     const pid_t child = ::fork();
     if (child == 0) {
-        ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
-        ::setenv("XDG_RUNTIME_DIR", dir.Path().c_str(), 1);
         const int null = ::open("/dev/null", O_RDWR);
         ::dup2(null, 0);
         ::dup2(pipeFds[1], 1);
         ::dup2(null, 2);
-        ::close(pipeFds[0]);
-        std::vector<char*> argv;
-        for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
+        ::execve(argv[0], argv.data(), environment.Get());
         ::_exit(127);
     }
     ::close(pipeFds[1]);
@@ -59,18 +59,18 @@ class CSimProcess {
 public:
     explicit CSimProcess(const std::vector<std::string>& options = {}) {
         int pipeFds[2];
-        if (::pipe(pipeFds) != 0) return;
+        if (::pipe2(pipeFds, O_CLOEXEC) != 0) return;
+        std::vector<std::string> args = {PELICAN_SIM_EXE};
+        args.insert(args.end(), options.begin(), options.end());
+        std::vector<char*> argv;
+        for (auto& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
         m_pid = ::fork();
         if (m_pid == 0) {
             const int null = ::open("/dev/null", O_RDWR);
             ::dup2(null, 0);
             ::dup2(pipeFds[1], 1);
             ::dup2(null, 2);
-            std::vector<std::string> args = {PELICAN_SIM_EXE};
-            args.insert(args.end(), options.begin(), options.end());
-            std::vector<char*> argv;
-            for (auto& arg : args) argv.push_back(arg.data());
-            argv.push_back(nullptr);
             ::execv(argv[0], argv.data());
             ::_exit(127);
         }
@@ -97,7 +97,8 @@ Result Pelican(const CTempDir& dir, std::vector<std::string> args) {
     return RunProgram(args, dir);
 }
 
-TEST(Batch, StatusAndVersionAt9600ThenAtTheStoredRate) {
+void StatusAndVersionAt9600ThenAtTheStoredRate() {
+    SCOPED_TRACE("status and version at 9600 bps, then at the stored rate");
     CTempDir dir;
     CSimProcess sim({"--version-text", "ORCA 2.1"});
     ASSERT_FALSE(sim.Path().empty());
@@ -119,7 +120,8 @@ TEST(Batch, StatusAndVersionAt9600ThenAtTheStoredRate) {
     EXPECT_EQ(again.out, "Version: ORCA 2.1\n");
 }
 
-TEST(Batch, EraseThenBlankCheckAndANotBlankByte) {
+void EraseThenBlankCheckAndANotBlankByte() {
+    SCOPED_TRACE("erase, then blank check, and a byte that is not blank");
     CTempDir dir;
     dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
     dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
@@ -135,7 +137,8 @@ TEST(Batch, EraseThenBlankCheckAndANotBlankByte) {
     EXPECT_EQ(after.out, "information: Erase OK.\n");
 }
 
-TEST(Batch, BootProgramDownloadOnTheBootLoaderTarget) {
+void BootProgramDownloadOnTheBootLoaderTarget() {
+    SCOPED_TRACE("boot program download on the boot-loader target");
     CTempDir dir;
     // Two pages from 0000: the header frame, one more page, and the answer.
     dir.Write("boot.btp", "S1130000000102030405060708090A0B0C0D0E0F74\nS11301F0F0F1F2F3F4F5F6F7F8F9FAFBFCFDFEFF83\n");
@@ -146,7 +149,8 @@ TEST(Batch, BootProgramDownloadOnTheBootLoaderTarget) {
     EXPECT_EQ(result.out, "none: Download Completed.\n");
 }
 
-TEST(Batch, RoundTripEprOfA4KiBFileThenReadAt115200) {
+void RoundTripEprOfA4KiBFileThenReadAt115200() {
+    SCOPED_TRACE("round trip: erase, program and read check of a 4 KiB file, then a read at 115200 bps");
     CTempDir dir;
     // No FF in the data: the read check compares every byte of the range.
     // Starting in the middle of a page, the file touches 17 pages, the first
@@ -168,6 +172,11 @@ TEST(Batch, RoundTripEprOfA4KiBFileThenReadAt115200) {
     const Result verified = Pelican(dir, read);
     EXPECT_EQ(verified.status, 0);
     EXPECT_EQ(verified.out, "");
+}
+
+TEST(Batch, StatusVersionEraseBlankDownloadAndARoundTripSideBySide) {
+    SideBySide({StatusAndVersionAt9600ThenAtTheStoredRate, EraseThenBlankCheckAndANotBlankByte,
+                BootProgramDownloadOnTheBootLoaderTarget, RoundTripEprOfA4KiBFileThenReadAt115200});
 }
 
 TEST(Batch, UsageErrors) {

@@ -49,9 +49,9 @@ TEST(Erase, OkDeviceFailureAndNoReply) {
         // 50 ms after each frame without a reply; then the long wait.
         const auto frames = bench.m_sim.Board().Frames();
         ASSERT_GE(frames.size(), 5u);
-        for (size_t i = 2; i < 5; ++i) EXPECT_GE(frames[i].timeMs - frames[i - 1].timeMs, 50u) << i;
+        for (size_t i = 2; i < 5; ++i) EXPECT_GE(frames[i].timeUs - frames[i - 1].timeUs, 50000u) << i;
         ASSERT_FALSE(bench.m_messageTimes.empty());
-        const uint64_t waited = bench.m_messageTimes[0] - frames[3].timeMs;
+        const uint64_t waited = bench.m_messageTimes[0] - (frames[3].timeUs + 999) / 1000;
         EXPECT_GE(waited, c.waitFrom);
         EXPECT_LT(waited, c.waitBelow);
         // The wait cursor stood over it, and the windows kept painting.

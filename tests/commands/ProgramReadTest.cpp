@@ -93,15 +93,15 @@ TEST(Program, TheIntervalAfterEachPageStartsWhenTheFrameHasLeft) {
             ++pages;
             // From the frame's last byte to the status frame's only byte: the
             // pause, then one byte's time at 9600 bps.
-            const uint64_t gap = frames[i + 1].timeMs - frames[i].timeMs;
+            const uint64_t gapUs = frames[i + 1].timeUs - frames[i].timeUs;
             EXPECT_EQ(frames[i + 1].bytes, Bytes{0x70});
-            EXPECT_GE(gap, static_cast<uint64_t>(interval));
-            EXPECT_LT(gap, static_cast<uint64_t>(interval) + 3);
+            EXPECT_GE(gapUs, static_cast<uint64_t>(interval) * 1000);
+            EXPECT_LT(gapUs, (static_cast<uint64_t>(interval) + 3) * 1000);
         }
         EXPECT_EQ(pages, 3u);
         // Clear status is followed by its own 50 ms before the first frame.
         EXPECT_EQ(frames.at(1).bytes, Bytes{0x50});
-        EXPECT_GE(frames.at(2).timeMs - frames.at(1).timeMs, 50u);
+        EXPECT_GE(frames.at(2).timeUs - frames.at(1).timeUs, 50000u);
     }
 }
 

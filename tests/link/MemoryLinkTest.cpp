@@ -86,7 +86,7 @@ TEST(MemoryLink, LineErrorEndsTheReadAtOnceWithoutTimeOut) {
     EXPECT_TRUE(Exchange(*port, {0x70}, 2).empty());
     EXPECT_EQ(port->m_timedOut, 0);
     // The command and the broken character take their line time, no more.
-    EXPECT_EQ(bench.Clock().NowMs(), before + 4);
+    EXPECT_EQ(bench.Clock().NowMs(), before + 3);  // 2.1 ms
     // The error was cleared by the query that reported it.
     EXPECT_EQ(Exchange(*port, {0xFB}, 8).size(), 8u);
     // A time-out for comparison: the clock runs to just past the limit.
@@ -162,7 +162,7 @@ TEST(MemoryLink, OnTheRealClockAWaitSleepsUntilTheReplyIsDue) {
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu1);
     const double cpu = static_cast<double>(cpu1.tv_sec - cpu0.tv_sec) + static_cast<double>(cpu1.tv_nsec - cpu0.tv_nsec) / 1e9;
     EXPECT_GE(waited, std::chrono::milliseconds(190));
-    EXPECT_LT(waited, std::chrono::milliseconds(1500));  // generous: the machine may be busy
+    EXPECT_LT(waited, std::chrono::milliseconds(3000));  // generous: the machine may be busy
     EXPECT_LT(cpu, 0.05);
 }
 

@@ -42,7 +42,7 @@ TEST(PtyCpu, FiveSecondTimeOutCostsAlmostNoCpu) {
     const double cpu = ProcessCpuSeconds() - cpuBefore;
     EXPECT_EQ(port.m_timedOut, 1);
     EXPECT_GE(elapsed, 5000);
-    EXPECT_LT(elapsed, 7000);  // generous: the machine may be busy
+    EXPECT_LT(elapsed, 10000);  // generous: the machine may be busy
     EXPECT_LT(cpu, 0.1) << "CPU seconds spent waiting";
     std::printf("5 s time-out: %lld ms elapsed, %.4f s CPU (board thread included)\n",
                 static_cast<long long>(elapsed), cpu);

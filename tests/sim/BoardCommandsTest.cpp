@@ -156,8 +156,10 @@ TEST(BoardErase, StatusWaitsForTheEraseAndTheFlashReadsFF) {
     rig.port->SetReadTimeout(40000);
     const uint64_t start = rig.bench.Clock().NowMs();
     EXPECT_EQ(rig.Status(), (Bytes{0x80, 0x0C}));
-    // The erase, then the two status characters at 9600 bps.
-    EXPECT_EQ(rig.bench.Clock().NowMs() - start, 2000u + 3u);
+    // The erase from the last stop bit of its frame, then the two status
+    // characters at 9600 bps (2.1 ms), counted from the end of the host's
+    // whole-millisecond wait for its frame.
+    EXPECT_EQ(rig.bench.Clock().NowMs() - start, 2000u + 2u);
     EXPECT_EQ(board.Peek(0x0C0000, 2), (Bytes{0xFF, 0xFF}));
     EXPECT_EQ(board.Peek(0x0FFF00), 0xFF);
     // The ID lives in the flash, so it is gone too; the passed check stays.
@@ -174,7 +176,7 @@ TEST(BoardErase, ReadDuringTheEraseIsAnsweredWhenItEnds) {
     const Bytes page = rig.Ask({0xFF, 0x00, 0x0C}, 256);
     ASSERT_EQ(page.size(), 256u);
     EXPECT_EQ(page[0], 0xFF);
-    EXPECT_EQ(rig.bench.Clock().NowMs() - start, 2000u + 267u);  // and 2560 bits at 9600 bps
+    EXPECT_EQ(rig.bench.Clock().NowMs() - start, 2000u + 266u);  // and 2560 bits at 9600 bps
 }
 
 TEST(BoardErase, WithoutPreEraseOrWithAFailingPageBit5IsSet) {

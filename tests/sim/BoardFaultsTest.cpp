@@ -95,7 +95,9 @@ TEST(BoardFaults, LateReplyArrivesAfterTheTimeOutAndStaysQueued) {
     EXPECT_EQ(rig.port->m_timedOut, 1);
     EXPECT_EQ(rig.bench.Clock().NowMs() - start, 501u);
     EXPECT_EQ(rig.port->Receive(text, 8), 8);
-    EXPECT_EQ(rig.bench.Clock().NowMs() - start, 700u + 9u);  // 80 bits at 9600 bps
+    // 80 bits at 9600 bps, from the command's stop bit (1.04 ms after the
+    // write began; the host's wait for its frame ended at 2 ms).
+    EXPECT_EQ(rig.bench.Clock().NowMs() - start, 700u + 8u);
     EXPECT_EQ(std::string(text, text + 8), "VER.1.00");
 }
 
@@ -108,7 +110,7 @@ TEST(BoardFaults, LineErrorInsteadOfTheReplyEndsTheReadAtOnce) {
     const uint64_t start = rig.bench.Clock().NowMs();
     EXPECT_TRUE(rig.Status().empty());
     EXPECT_EQ(rig.port->m_timedOut, 0);
-    EXPECT_EQ(rig.bench.Clock().NowMs(), start + 4);  // the command and the broken character
+    EXPECT_EQ(rig.bench.Clock().NowMs(), start + 3);  // the command and the broken character: 2.1 ms
     EXPECT_EQ(rig.Status(), (Bytes{0x80, 0x0C}));
 }
 
@@ -169,13 +171,15 @@ TEST(BoardPacing, RepliesTakeTheWiresTime) {
     rig.Send({0xFF, 0x00, 0x0C});
     uint64_t start = rig.bench.Clock().NowMs();
     EXPECT_EQ(rig.port->Receive(page, 256), 256);
-    EXPECT_EQ(rig.bench.Clock().NowMs() - start, 267u);  // 2560 bits at 9600 bps
+    // 2560 bits at 9600 bps (266.7 ms) after the command's 3.1 ms, counted
+    // from the end of the host's wait for its frame, rounded up to 4 ms.
+    EXPECT_EQ(rig.bench.Clock().NowMs() - start, 266u);
     EXPECT_EQ(rig.Ask({0xB4}, 1).size(), 1u);
     rig.port->SetState(CSerialCommState(115200, 8, 0, 0));
     rig.Send({0xFF, 0x00, 0x0C});
     start = rig.bench.Clock().NowMs();
     EXPECT_EQ(rig.port->Receive(page, 256), 256);
-    EXPECT_EQ(rig.bench.Clock().NowMs() - start, 23u);
+    EXPECT_EQ(rig.bench.Clock().NowMs() - start, 22u);  // 22.5 ms in all, 1 of them the command's
 }
 
 // Arbitrary bytes in arbitrary line formats, resets and time jumps: the board
@@ -200,7 +204,7 @@ void Storm(BoardConfig config, uint32_t seed, bool biased) {
         } else if (pick < 4) {
             board.Reset();
         } else if (pick < 10) {
-            now += random(3000);
+            now += random(3000) * 1000;
         } else if (pick < 30) {
             host.baud = board.BaudRate();
             host.dataBits = 8;
@@ -210,9 +214,9 @@ void Storm(BoardConfig config, uint32_t seed, bool biased) {
         if (biased && random(4) == 0) byte = commands[random(sizeof commands)];
         board.Receive(&byte, 1, host, now);
         if (random(16) == 0) {
-            for (const auto& reply : board.TakeDue(now + random(50))) {
-                ASSERT_GE(reply.dueMs, lastDue);
-                lastDue = reply.dueMs;
+            for (const auto& reply : board.TakeDue(now + random(50) * 1000)) {
+                ASSERT_GE(reply.dueUs, lastDue);
+                lastDue = reply.dueUs;
             }
         }
     }
@@ -220,11 +224,11 @@ void Storm(BoardConfig config, uint32_t seed, bool biased) {
     board.Reset();
     board.DiscardReplies();
     const Bytes sync(16, 0x00);
-    now += 10000;
+    now += 10000000;
     board.Receive(sync.data(), sync.size(), sim::CUartModel::Board(9600), now);
     const uint8_t status = 0x70;
     board.Receive(&status, 1, sim::CUartModel::Board(9600), now);
-    const auto replies = board.TakeDue(now + 100000);
+    const auto replies = board.TakeDue(now + 100000000);
     ASSERT_EQ(replies.size(), 3u);
     EXPECT_EQ(replies[0].byte, 0xB0);
     EXPECT_EQ(replies[1].byte & 0x80, 0x80);

@@ -1,5 +1,6 @@
-// The board's parts: the UART line model, the memory map, the S-record
-// reader for its initial memory, and the options of pelican-sim.
+// The board's parts: the UART line model, the wire's timing in both
+// directions, the memory map, the S-record reader for its initial memory,
+// and the options of pelican-sim.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -7,6 +8,8 @@
 #include "sim/SRecordReader.h"
 #include "sim/SimCommandLine.h"
 #include "sim/SimMemory.h"
+#include "sim/SimTransmitter.h"
+#include "sim/SimWire.h"
 #include "sim/UartModel.h"
 
 namespace pelican::sim {
@@ -56,6 +59,33 @@ TEST(UartModel, WrongRatesGarbleAsAUartWould) {
     EXPECT_TRUE(checked[0].parityError);
     // No rate, no characters.
     EXPECT_TRUE(CUartModel::Transfer(0x55, CUartModel::Board(0), CUartModel::Board(9600)).empty());
+}
+
+TEST(SimLine, CharactersAreDueToTheMicrosecondWithoutRoundingAddingUp) {
+    // 259 characters at 115200 bps are 22482.6 us: the last is due after
+    // 22483 us, not after 259 rounded character times (22533 us).
+    const std::vector<uint8_t> frame(259, 0x41);
+    CSimWire wire;
+    wire.Send(frame.data(), frame.size(), CUartModel::Board(115200), 1000000);
+    EXPECT_EQ(wire.NextDueUs(), 1000087u);
+    EXPECT_EQ(wire.FreeUs(), 1022483u);
+    EXPECT_EQ(wire.TakeDue(1022482).size(), 258u);
+    EXPECT_EQ(wire.TakeDue(1022483).size(), 1u);
+    // Sent while the wire is still busy, characters follow back to back.
+    wire.Send(frame.data(), 2, CUartModel::Board(115200), 1000000);
+    wire.Send(frame.data(), 1, CUartModel::Board(115200), 1000100);
+    EXPECT_EQ(wire.FreeUs(), 1022483u + 261u);
+
+    CSimTransmitter out;
+    out.Send(std::vector<uint8_t>(256, 0x5A), 9600, 2000000);
+    out.Send({0x80, 0x00}, 9600, 2000000);  // queued behind the page
+    EXPECT_EQ(out.NextDueUs(), 2001042u);
+    EXPECT_EQ(out.LastDueUs(), 2000000u + 268750u);  // 258 characters
+    EXPECT_EQ(out.TakeDue(2268749).size(), 257u);
+    // After a pause the line starts afresh from the moment of sending.
+    out.Clear();
+    out.Send({0x70}, 115200, 3000000);
+    EXPECT_EQ(out.LastDueUs(), 3000087u);
 }
 
 TEST(SimMemory, MapsOfBothTypes) {

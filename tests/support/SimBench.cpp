@@ -35,10 +35,10 @@ std::unique_ptr<CSerialComm> CSimBench::OpenPort(uint32_t baud) {
 void CSimBench::Synchronise(uint32_t baud) {
     if (!m_board.Synchronised()) {
         const Bytes zeros(sim::CBootLoader::kSyncZeros, 0x00);
-        m_board.Inject(zeros.data(), zeros.size(), m_clock.NowMs());
+        m_board.Inject(zeros.data(), zeros.size(), m_clock.NowUs());
     }
     const uint8_t code = CodeOf(baud);
-    m_board.Inject(&code, 1, m_clock.NowMs());
+    m_board.Inject(&code, 1, m_clock.NowUs());
     m_board.DiscardReplies();
     m_board.ClearLog();
 }
@@ -50,7 +50,7 @@ void CSimBench::PassId(uint32_t baud) {
     Bytes frame{0xF5, static_cast<uint8_t>(area), static_cast<uint8_t>(area >> 8),
                 static_cast<uint8_t>(area >> 16), 0x07};
     for (uint8_t b : m_board.StoredId()) frame.push_back(b);
-    m_board.Inject(frame.data(), frame.size(), m_clock.NowMs());
+    m_board.Inject(frame.data(), frame.size(), m_clock.NowUs());
     m_board.DiscardReplies();
     m_board.ClearLog();
 }

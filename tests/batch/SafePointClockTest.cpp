@@ -1,0 +1,43 @@
+// The batch-mode clock: pauses are cut into safe points, and times shorter
+// than a millisecond pass through unrounded.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "batch/SafePointClock.h"
+
+namespace pelican::test {
+namespace {
+
+// A real clock as far as its user can tell, moved only by sleeps.
+class CSteppedClock final : public IClock {
+public:
+    uint64_t NowMs() const override { return m_us / 1000; }
+    uint64_t NowUs() const override { return m_us; }
+    void Sleep(uint32_t ms) override { m_us += uint64_t{ms} * 1000; }
+    void SleepUs(uint64_t us) override { m_us += us; }
+
+private:
+    uint64_t m_us = 5000500;
+};
+
+TEST(SafePointClock, MicrosecondsPassThroughAndLongPausesStopAtSafePoints) {
+    CSteppedClock inner;
+    int safePoints = 0;
+    const std::function<void()> count = [&safePoints] { ++safePoints; };
+    CSafePointClock clock(inner, count);
+    EXPECT_EQ(clock.NowUs(), 5000500u);
+
+    // A three-byte command's time on the line at 115200 bps.
+    clock.SleepUs(261);
+    EXPECT_EQ(inner.NowUs(), 5000761u);
+    EXPECT_EQ(safePoints, 1);
+
+    // The one-second step of a baud-rate change: a safe point every 50 ms.
+    clock.Sleep(1000);
+    EXPECT_EQ(inner.NowUs(), 6000761u);
+    EXPECT_EQ(safePoints, 1 + 20);
+}
+
+}  // namespace
+}  // namespace pelican::test
