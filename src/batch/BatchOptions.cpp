@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "image/FlashFileWriter.h"
+#include "link/ResetSequence.h"
 
 namespace pelican {
 
@@ -110,6 +111,15 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
     auto* checksumOption = cli.add_flag("--ignore-checksums", options.ignoreChecksums,
                                         "load a file even when record checksums do not match (a damaged file\n"
                                         "is refused otherwise; S-records and Intel HEX alike)");
+    auto* resetOption =
+        cli.add_option("--reset", options.reset,
+                       "DTR/RTS changes that reset the board into boot mode, e.g. dtr:0,rts:1,delay:100,dtr:1;\n"
+                       "done at start-up and instead of asking for \"Push RESET.\"")
+            ->check([](const std::string& text) {
+                CResetSequence sequence;
+                std::string error;
+                return CResetSequence::Parse(text, sequence, error) ? std::string() : error;
+            });
     auto* jsonOption =
         cli.add_flag("--json", options.json, "print every event as one JSON object per line on standard output");
     cli.add_flag("--simulate", options.simulate, "use the built-in simulated board (not with --port)");
@@ -146,7 +156,7 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
                                idOption->count() > 0 || mcuOption->count() > 0 || targetOption->count() > 0 ||
                                intervalOption->count() > 0 || rangeOption->count() > 0 ||
                                yesOption->count() > 0 || checksumOption->count() > 0 || outputOption->count() > 0 ||
-                               offsetOption->count() > 0 || jsonOption->count() > 0;
+                               offsetOption->count() > 0 || jsonOption->count() > 0 || resetOption->count() > 0;
         if (batchOnly) return UsageError("options without an action; name the actions to run", exitCode);
         return CommandLine::Window;
     }

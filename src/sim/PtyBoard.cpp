@@ -122,6 +122,19 @@ void CPtyBoard::Reset() {
     Wake();
 }
 
+void CPtyBoard::SetModemLine(ModemLine line, bool on) {
+    std::lock_guard lock(m_pinsMutex);
+    const CResetPins::Change change = m_pins.Set(line, on, RealClock().NowMs());
+    m_listening = m_pins.Listening();
+    if (change == CResetPins::Change::BootLoader || change == CResetPins::Change::Application) m_resetRequested = true;
+    Wake();
+}
+
+unsigned CPtyBoard::RestartsByWire() const {
+    std::lock_guard lock(m_pinsMutex);
+    return m_pins.Restarts();
+}
+
 void CPtyBoard::RequestReset() {
     m_resetRequested = true;
     Wake();
@@ -158,6 +171,14 @@ LineFormat CPtyBoard::HostFormat() const {
 }
 
 void CPtyBoard::Deliver(uint64_t now) {
+    // A part held in RESET, or running its application, neither hears the
+    // host nor answers it.
+    if (!m_listening) {
+        m_wire.TakeDue(now * 1000);
+        m_board.TakeDue(now);
+        Flush();
+        return;
+    }
     m_wire.Deliver(m_board, now * 1000);
     const std::vector<SimReply> replies = m_board.TakeDue(now);
     if (!replies.empty()) {
