@@ -15,8 +15,7 @@ Outcome CDumpCmd::Run(uint32_t start, uint32_t end, const std::string& path) {
         return Outcome::Refused;
     }
     if (CFlashFileWriter::FormatOf(path) == CFlashFileWriter::Format::None) {
-        ui::MessageBox(path + " cannot be written: the name must end in .mot, .s, .srec or .bin.",
-                       ui::Icon::Exclamation);
+        ui::MessageBox(ui::IDS_DUMP_FILE_NAME, path, ui::Icon::Exclamation);
         return Outcome::Refused;
     }
     CSerialComm& port = Host().Port();
@@ -32,8 +31,7 @@ Outcome CDumpCmd::Run(uint32_t start, uint32_t end, const std::string& path) {
     if (read != Outcome::Done) return read;
     std::string error;
     if (!CFlashFileWriter::Write(path, start, bytes, error)) {
-        ui::MessageBox("An unexpected error occurred while writing " + path + ": " + error + ".",
-                       ui::Icon::Exclamation);
+        ui::MessageBox(ui::IDS_DUMP_WRITE_FAILED, path + ": " + error + ".", ui::Icon::Exclamation);
         return Outcome::Failed;
     }
     return Outcome::Done;

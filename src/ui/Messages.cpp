@@ -47,6 +47,9 @@ const std::map<int, std::string>& Table() {
         {IDS_DOWNLOAD_NOT_COMPLETED, "Download not completed.\nPlease retry Download."},
         {IDS_DOWNLOAD_COMPLETED, "Download Completed."},
         {IDS_DOWNLOAD_TOO_LARGE, "Too large range to download.\nThe largest is FF00 bytes (255 pages)."},
+
+        {IDS_DUMP_FILE_NAME, "The flash is saved only to a file named .mot, .s, .srec (S-records) or .bin: "},
+        {IDS_DUMP_WRITE_FAILED, "Can not write the flash to "},
     };
     return table;
 }

@@ -54,6 +54,10 @@ enum StringId : int {
     IDS_DOWNLOAD_NOT_COMPLETED,
     IDS_DOWNLOAD_COMPLETED,
     IDS_DOWNLOAD_TOO_LARGE,             // a size the 16-bit header cannot carry
+
+    // Saving the flash to a file.
+    IDS_DUMP_FILE_NAME = 2501,          // followed by the path
+    IDS_DUMP_WRITE_FAILED,              // followed by the path, ": " and the reason
 };
 
 // The text of an id; empty for an id the table does not hold.
