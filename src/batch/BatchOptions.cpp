@@ -113,8 +113,8 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
                                         "is refused otherwise; S-records and Intel HEX alike)");
     auto* resetOption =
         cli.add_option("--reset", options.reset,
-                       "DTR/RTS changes that reset the board into boot mode, e.g. dtr:0,rts:1,delay:100,dtr:1;\n"
-                       "done at start-up and instead of asking for \"Push RESET.\"")
+                       "DTR/RTS changes that reset the board into boot mode (e.g.\n"
+                       "dtr:0,rts:1,delay:100,dtr:1), done at start-up and for every \"Push RESET.\"")
             ->check([](const std::string& text) {
                 CResetSequence sequence;
                 std::string error;
@@ -129,10 +129,10 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
                "dump reads the flash (-r, default the MCU type's flash) into the file of -o.\n"
                "Exit status: 0 every action ended well, 1 an action was refused, failed or was\n"
                "cancelled, 2 usage error, 3 the port could not be opened, an action lost the link\n"
-               "or it could not be recovered, 4 another copy is running, 5 the lock file could not\n"
-               "be made (runtime folder missing or read-only), 6 another batch run holds the port,\n"
-               "128+N ended by signal N after the link was back at 9600 bps (129 SIGHUP,\n"
-               "130 Ctrl-C, 141 closed output, 143 SIGTERM).");
+               "or it could not be recovered, 4 the window program is running already, 5 the lock\n"
+               "file could not be made (runtime folder missing or read-only), 6 another batch run\n"
+               "holds the port, 128+N ended by signal N after the link was back at 9600 bps\n"
+               "(129 SIGHUP, 130 Ctrl-C, 141 closed output, 143 SIGTERM).");
     try {
         cli.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
