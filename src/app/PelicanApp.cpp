@@ -11,6 +11,7 @@
 #include "image/IDCheckDlg.h"
 #include "image/SelectDlg.h"
 #include "link/Exchange.h"
+#include "link/PortOpenError.h"
 #include "protocol/Protocol.h"
 #include "ui/Messages.h"
 
@@ -81,20 +82,26 @@ bool CPelicanApp::InitInstance() {
     CS_PrgDlg select(m_portList);
     select.m_target = 0;
     select.m_port = m_defaultPort;
-    if (select.DoModal() != ui::IDOK) {
-        m_startup = Startup::Cancelled;
-        m_instanceMutex.Release();
-        return false;
+    for (;;) {
+        if (select.DoModal() != ui::IDOK) {
+            m_startup = Startup::Cancelled;
+            m_instanceMutex.Release();
+            return false;
+        }
+        m_target = select.m_target == 1 ? 1 : 0;
+        if (m_port.Open(select.m_port)) break;
+        if (m_endWhenPortFails) {
+            m_startup = Startup::PortUnusable;
+            m_instanceMutex.Release();
+            return false;
+        }
+        // A port this user may not open will not open after a RESET either:
+        // say what to do about it and offer the choice of port again.
+        if (!IsPortPermissionError(m_port.OpenError())) break;
+        ui::MessageBox(ui::IDS_PORT_NO_PERMISSION, PortPermissionAdvice(select.m_port), ui::Icon::Stop);
     }
-    m_target = select.m_target == 1 ? 1 : 0;
-
-    // A port that does not open shows up as the failed synchronisation,
-    // unless the caller wants to hear of it at once.
-    if (!m_port.Open(select.m_port) && m_endWhenPortFails) {
-        m_startup = Startup::PortUnusable;
-        m_instanceMutex.Release();
-        return false;
-    }
+    // Any other port that does not open shows up as the failed
+    // synchronisation and its recovery.
     ApplyPortState(m_port, 9600, 8, 0, 0);
     m_port.SetReadTimeout(protocol::kTimeoutStanding);
     // Whatever the board says while it restarts is purged below.

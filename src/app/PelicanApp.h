@@ -44,6 +44,8 @@ public:
     // A port that does not open ends start-up (Startup::PortUnusable; the
     // port's OpenError says why) instead of showing up as a failed
     // synchronisation and its recovery. Batch mode has nobody to press RESET.
+    // Without it, a port this user may not open is told with the group to
+    // join and "Select Program" comes back.
     bool m_endWhenPortFails = false;
     // Called once the port is open at 9600 bps, before the first exchange:
     // batch mode puts the board into boot mode by wire from here.

@@ -31,7 +31,7 @@ const ui::DialogTemplate& CPelicanDlg::Template102() {
         233,
         "MS Sans Serif",
         8,
-        ui::kSystemMenu | ui::kCentered | ui::kMinimizeBox | ui::kAboutMenu,
+        ui::kSystemMenu | ui::kCentered | ui::kMinimizeBox | ui::kAboutMenu | ui::kFileMenu,
         {
             button(IDC_LOAD, "Load (ID)...", 36, 10),
             button(IDC_BLANK, "Blank...", 36, 42),
@@ -97,6 +97,10 @@ void CPelicanDlg::OnCommand(int id) {
             about.DoModal();
             return;
         }
+        case IDM_SAVEFLASH:
+            // Reading pages needs the ID check passed, as the read check does.
+            if (MayRun(true)) m_lastOutcome = CDumpCmd(App()).Run();
+            return;
         case IDC_LOAD:
             if (MayRun(false))
                 m_lastOutcome = App().ShowImageDialog() == ui::IDOK ? Outcome::Done : Outcome::Refused;

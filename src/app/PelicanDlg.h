@@ -27,6 +27,7 @@ public:
         IDC_DOWNLOAD = 1063,
         IDC_VERSION = 1064,
         IDM_ABOUTBOX = ui::kAboutCommand,
+        IDM_SAVEFLASH = ui::kSaveFlashCommand,
     };
 
     explicit CPelicanDlg(CPelicanApp& app);

@@ -8,20 +8,15 @@
 namespace pelican {
 
 Outcome CBPRCmd::Run() {
+    CProgramCmd program(Host());
     uint32_t start = 0;
     uint32_t end = 0;
-    if (const Outcome asked = AskAddressRange(start, end); asked != Outcome::Done) return asked;
     uint32_t interval = 0;
-    if (!GetProgramInterval(interval)) return Outcome::Refused;
-    if (!IsRangeValid(start, end)) {
-        ui::MessageBox(ui::IDS_TOO_SMALL_START, ui::Icon::Exclamation);
-        return Outcome::Refused;
-    }
+    if (const Outcome asked = program.AskProgramWork(start, end, interval); asked != Outcome::Done) return asked;
     // Programming only clears bits: a range that is not blank cannot take
     // the file, so nothing is sent to it.
     if (const Outcome blank = CBlankCmd(Host()).CheckBlank(start, end); blank != Outcome::Done) return blank;
 
-    CProgramCmd program(Host());
     if (!program.ConfirmRange(start, end)) return Outcome::Cancelled;
     const Outcome programmed = program.ProgramPages(start, end, interval);
     if (programmed == Outcome::Cancelled) {

@@ -7,11 +7,7 @@ namespace pelican {
 Outcome CBlankCmd::Run() {
     uint32_t start = 0;
     uint32_t end = 0;
-    if (const Outcome asked = AskAddressRange(start, end); asked != Outcome::Done) return asked;
-    if (!IsRangeValid(start, end)) {
-        ui::MessageBox(ui::IDS_TOO_SMALL_START, ui::Icon::Exclamation);
-        return Outcome::Refused;
-    }
+    if (const Outcome asked = AskValidRange(start, end); asked != Outcome::Done) return asked;
     return CheckBlank(start, end);
 }
 

@@ -66,6 +66,12 @@ int CCheckMemorryCmd::IsRangeValid(uint32_t start, uint32_t end) {
     return start < end ? 1 : 0;
 }
 
+bool CCheckMemorryCmd::CheckRangeValid(uint32_t start, uint32_t end) {
+    if (IsRangeValid(start, end)) return true;
+    ui::MessageBox(ui::IDS_TOO_SMALL_START, ui::Icon::Exclamation);
+    return false;
+}
+
 void CCheckMemorryCmd::FillBlankBuffer(uint8_t* buffer) {
     std::memset(buffer, 0xFF, kPageSize);
 }
@@ -87,6 +93,11 @@ int CCheckMemorryCmd::ProgressPos(uint32_t address, uint32_t start) {
 
 Outcome CCheckMemorryCmd::AskAddressRange(uint32_t& start, uint32_t& end) {
     return AskRange(start, end, CMotFile::kAddressLimit);
+}
+
+Outcome CCheckMemorryCmd::AskValidRange(uint32_t& start, uint32_t& end) {
+    if (const Outcome asked = AskAddressRange(start, end); asked != Outcome::Done) return asked;
+    return CheckRangeValid(start, end) ? Outcome::Done : Outcome::Refused;
 }
 
 Outcome CCheckMemorryCmd::AskDownloadRange(uint32_t& start, uint32_t& end) {

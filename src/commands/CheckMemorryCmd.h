@@ -39,6 +39,8 @@ public:
                           uint32_t& end);
     // 1 when start lies below end.
     static int IsRangeValid(uint32_t start, uint32_t end);
+    // The same, showing "Too small start address." when it does not.
+    static bool CheckRangeValid(uint32_t start, uint32_t end);
 
     static void FillBlankBuffer(uint8_t* buffer);
     static void FillZeroBuffer(uint8_t* buffer);
@@ -66,6 +68,9 @@ protected:
     // Cancelled when the user gave none (Cancel, an empty field); Refused,
     // with a message, for an address past the 24-bit address space.
     Outcome AskAddressRange(uint32_t& start, uint32_t& end);
+    // The same, and Refused (with the message) for a range that does not go
+    // upward.
+    Outcome AskValidRange(uint32_t& start, uint32_t& end);
     // The same, proposing only the image's pages below 0x2C00 (the boot
     // loader's download area), from address 0 when page 0 holds data.
     Outcome AskDownloadRange(uint32_t& start, uint32_t& end);

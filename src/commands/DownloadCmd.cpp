@@ -71,10 +71,7 @@ Outcome CDownloadCmd::Run() {
 }
 
 bool CDownloadCmd::CheckRange(uint32_t start, uint32_t end, bool bootLoader) {
-    if (!IsRangeValid(start, end)) {
-        ui::MessageBox(ui::IDS_TOO_SMALL_START, ui::Icon::Exclamation);
-        return false;
-    }
+    if (!CheckRangeValid(start, end)) return false;
     if (bootLoader && end >= kBootLoaderEnd) {
         ui::MessageBox(ui::IDS_TOO_HIGH_END, ui::Icon::Exclamation);
         return false;

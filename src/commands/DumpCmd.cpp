@@ -4,18 +4,38 @@
 
 #include "image/FlashFileWriter.h"
 #include "ui/Messages.h"
+#include "ui/UiBackend.h"
 
 namespace pelican {
+
+Outcome CDumpCmd::Run() {
+    uint32_t start = 0;
+    uint32_t end = 0;
+    if (const Outcome asked = AskValidRange(start, end); asked != Outcome::Done) return asked;
+    ui::FileOpenRequest request;
+    request.filter = ui::LoadString(ui::IDS_SAVE_FILTER);
+    request.save = true;
+    request.fileMustExist = false;
+    request.defaultSuffix = "mot";
+    std::string path;
+    if (!ui::Backend().GetOpenFileName(request, path)) return Outcome::Cancelled;
+    const Outcome saved = Run(start, end, path);
+    if (saved == Outcome::Done)
+        ui::MessageBox(ui::IDS_FLASH_SAVED, AddressToHex(start) + "-" + AddressToHex(end) + " in " + path + ".",
+                       ui::Icon::Information);
+    return saved;
+}
 
 Outcome CDumpCmd::Run(uint32_t start, uint32_t end, const std::string& path) {
     start -= start % kPageSize;
     end |= kPageSize - 1;
-    if (end > kLastAddress || !IsRangeValid(start, end)) {
-        ui::MessageBox(ui::IDS_TOO_SMALL_START, ui::Icon::Exclamation);
+    if (end > kLastAddress) {
+        ui::MessageBox(ui::IDS_ADDRESS_TOO_LARGE, ui::Icon::Exclamation);
         return Outcome::Refused;
     }
+    if (!CheckRangeValid(start, end)) return Outcome::Refused;
     if (CFlashFileWriter::FormatOf(path) == CFlashFileWriter::Format::None) {
-        ui::MessageBox(ui::IDS_DUMP_FILE_NAME, path, ui::Icon::Exclamation);
+        ui::MessageBox(path + ui::LoadString(ui::IDS_SAVE_NAME), ui::Icon::Exclamation);
         return Outcome::Refused;
     }
     CSerialComm& port = Host().Port();
@@ -31,7 +51,7 @@ Outcome CDumpCmd::Run(uint32_t start, uint32_t end, const std::string& path) {
     if (read != Outcome::Done) return read;
     std::string error;
     if (!CFlashFileWriter::Write(path, start, bytes, error)) {
-        ui::MessageBox(ui::IDS_DUMP_WRITE_FAILED, path + ": " + error + ".", ui::Icon::Exclamation);
+        ui::MessageBox(ui::IDS_SAVE_FAILED, path + ": " + error + ".", ui::Icon::Exclamation);
         return Outcome::Failed;
     }
     return Outcome::Done;

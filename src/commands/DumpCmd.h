@@ -12,6 +12,11 @@ class CDumpCmd : public CCheckMemorryCmd {
 public:
     explicit CDumpCmd(IAppHost& host) : CCheckMemorryCmd(host) {}
 
+    // "Save flash to file...": the range from "Input Address", the file
+    // from a file-save dialog, then the run below; a saved file is told.
+    // Cancelled when either dialog was cancelled.
+    Outcome Run();
+
     // Reads start to end (whole pages) and writes path (S-records or raw
     // bytes by its name). Done when the file holds the whole range; Refused
     // for a range or a name it cannot take; Cancelled when the progress

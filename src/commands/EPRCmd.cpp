@@ -18,10 +18,7 @@ Outcome CEPRCmd::Run() {
     GetImageRange(start, end);
     uint32_t interval = 0;
     if (!GetProgramInterval(interval)) return Outcome::Refused;
-    if (!IsRangeValid(start, end)) {
-        ui::MessageBox(ui::IDS_TOO_SMALL_START, ui::Icon::Exclamation);
-        return Outcome::Refused;
-    }
+    if (!CheckRangeValid(start, end)) return Outcome::Refused;
 
     CProgramCmd program(Host());
     const Outcome programmed = program.ProgramPages(start, end, interval);

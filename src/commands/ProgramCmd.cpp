@@ -9,13 +9,8 @@ namespace pelican {
 Outcome CProgramCmd::Run() {
     uint32_t start = 0;
     uint32_t end = 0;
-    if (const Outcome asked = AskAddressRange(start, end); asked != Outcome::Done) return asked;
     uint32_t interval = 0;
-    if (!GetProgramInterval(interval)) return Outcome::Refused;
-    if (!IsRangeValid(start, end)) {
-        ui::MessageBox(ui::IDS_TOO_SMALL_START, ui::Icon::Exclamation);
-        return Outcome::Refused;
-    }
+    if (const Outcome asked = AskProgramWork(start, end, interval); asked != Outcome::Done) return asked;
     if (!ConfirmRange(start, end)) return Outcome::Cancelled;
     const Outcome programmed = ProgramPages(start, end, interval);
     if (programmed == Outcome::Cancelled) {
@@ -23,6 +18,12 @@ Outcome CProgramCmd::Run() {
         return Outcome::Cancelled;
     }
     return ReportFinalStatus(programmed);
+}
+
+Outcome CProgramCmd::AskProgramWork(uint32_t& start, uint32_t& end, uint32_t& interval) {
+    if (const Outcome asked = AskAddressRange(start, end); asked != Outcome::Done) return asked;
+    if (!GetProgramInterval(interval)) return Outcome::Refused;
+    return CheckRangeValid(start, end) ? Outcome::Done : Outcome::Refused;
 }
 
 bool CProgramCmd::ConfirmRange(uint32_t start, uint32_t end) {

@@ -14,6 +14,11 @@ public:
     // Cancelled after "Stop programming."; Refused when nothing was sent.
     Outcome Run();
 
+    // What programming needs before anything is sent: the range from
+    // "Input Address", the program interval, and a range that goes upward
+    // ("Too small start address." otherwise).
+    Outcome AskProgramWork(uint32_t& start, uint32_t& end, uint32_t& interval);
+
     // "Program next area." with the range; false, after "Stop programming."
     // (no icon), when the user cancelled it.
     bool ConfirmRange(uint32_t start, uint32_t end);

@@ -19,16 +19,33 @@ std::string DeviceGroup(const std::string& path) {
     return entry != nullptr && entry->gr_name != nullptr ? std::string(entry->gr_name) : std::string();
 }
 
+std::string Named(const std::string& name, const std::string& path) {
+    return path == name ? name : name + " (" + path + ")";
+}
+
 }  // namespace
+
+bool IsPortPermissionError(int error) {
+    return error == EACCES || error == EPERM;
+}
+
+std::string PortPermissionAdvice(const std::string& name) {
+    const std::string path = CPosixSerialDevice::DevicePath(name);
+    const std::string group = DeviceGroup(path);
+    std::string text = Named(name, path) + ".\n";
+    if (group.empty()) return text + "Ask the administrator of this computer for access to it.";
+    return text + "It belongs to the group " + group + ": join it (sudo adduser $USER " + group +
+           ") and log in again.";
+}
 
 std::string DescribePortOpenError(const std::string& name, int error) {
     const std::string path = CPosixSerialDevice::DevicePath(name);
-    std::string text = "cannot open " + (path == name ? name : name + " (" + path + ")") + ": ";
+    std::string text = "cannot open " + Named(name, path) + ": ";
     switch (error) {
         case 0: return text + "the port could not be opened";
         case ENOTTY: return text + "not a serial device";
         case EBUSY: return text + "in use by another program";
-        case EACCES:
+        case EACCES:  // the same as IsPortPermissionError
         case EPERM: {
             text += std::strerror(error);
             const std::string group = DeviceGroup(path);

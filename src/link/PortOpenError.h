@@ -10,4 +10,12 @@ namespace pelican {
 // the errno of the failed open (0 when it is not known).
 std::string DescribePortOpenError(const std::string& name, int error);
 
+// True when the port is there but this user may not open it: nothing the
+// board or a RESET can change.
+bool IsPortPermissionError(int error);
+
+// "COM1 (/dev/ttyS0).\nIt belongs to the group dialout: ..." for a window:
+// the port, and what the user can do to be let in.
+std::string PortPermissionAdvice(const std::string& name);
+
 }  // namespace pelican

@@ -28,7 +28,15 @@ LineFormat CMemoryLink::FormatOf(const LineSettings& line) {
 
 bool CMemoryLink::Open(const std::string& name) {
     std::lock_guard lock(m_mutex);
-    if (m_open || name != m_portName || !m_board.AttachHost()) return false;
+    if (m_refuseOpen != 0 || name != m_portName) {
+        m_openError = m_refuseOpen != 0 ? m_refuseOpen : ENOENT;
+        return false;
+    }
+    if (m_open || !m_board.AttachHost()) {
+        m_openError = EBUSY;
+        return false;
+    }
+    m_openError = 0;
     // Whatever the board said while nobody listened went nowhere.
     m_board.TakeDue(m_clock.NowMs());
     m_queue.clear();
@@ -49,6 +57,16 @@ bool CMemoryLink::Close() {
     m_queue.clear();
     m_board.DetachHost();
     return true;
+}
+
+int CMemoryLink::OpenError() const {
+    std::lock_guard lock(m_mutex);
+    return m_openError;
+}
+
+void CMemoryLink::RefuseOpen(int error) {
+    std::lock_guard lock(m_mutex);
+    m_refuseOpen = error;
 }
 
 bool CMemoryLink::IsOpen() const {

@@ -37,6 +37,7 @@ public:
     bool Open(const std::string& name) override;
     bool Close() override;
     bool IsOpen() const override;
+    int OpenError() const override;
     intptr_t Handle() const override;
     void RaiseDtr() override;
     // DTR and RTS reach the board's RESET and boot-mode pins (CResetPins).
@@ -52,6 +53,9 @@ public:
 
     bool DtrRaised() const;
     const CResetPins& Pins() const { return m_pins; }
+    // Every open fails with this errno from now on (0: opens again), as a
+    // device this user has no permission for.
+    void RefuseOpen(int error);
     const std::string& PortName() const { return m_portName; }
 
     static LineFormat FormatOf(const LineSettings& line);
@@ -68,6 +72,8 @@ private:
     const std::string m_portName;
     mutable std::mutex m_mutex;
     bool m_open = false;
+    int m_refuseOpen = 0;
+    int m_openError = 0;
     bool m_dtr = false;
     LineSettings m_line{9600, 8, 0, 0};
     std::deque<uint8_t> m_queue;

@@ -54,10 +54,14 @@ enum DialogStyle : uint32_t {
     // it (a Help menu); choosing it sends command 16 to the dialog.
     kAboutMenu = 0x08,
     kNoSystemMenu = 0x10,  // caption without a close box
+    // A File menu with "Save flash to file...", which sends kSaveFlashCommand.
+    kFileMenu = 0x20,
 };
 
 // The command the "About Pelican..." entry sends.
 constexpr int kAboutCommand = 16;
+// The command the "Save flash to file..." entry sends.
+constexpr int kSaveFlashCommand = 32;
 
 struct DialogTemplate {
     int id = 0;

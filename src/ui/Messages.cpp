@@ -24,6 +24,11 @@ const std::map<int, std::string>& Table() {
         {IDS_ALREADY_RUNNING, "This program is already running."},
         {IDS_CAN_NOT_COMMUNICATE_OUTSIDE, "Can not communicate to outside."},
         {IDS_LOCK_FOLDER, "Can not make the lock file in "},
+        {IDS_SAVE_NAME, " cannot be written: the name must end in .mot, .s, .srec or .bin."},
+        {IDS_SAVE_FAILED, "An unexpected error occurred while writing "},
+        {IDS_FLASH_SAVED, "The flash is saved: "},
+        {IDS_SAVE_FILTER, "S-record file (*.mot;*.s;*.srec)|*.mot;*.s;*.srec|Binary file (*.bin)|*.bin|"},
+        {IDS_PORT_NO_PERMISSION, "You have no permission to use the port "},
         {IDS_SETTINGS_READ_ONLY, "The settings file is read-only; the link settings are not saved.\n"},
         {IDS_PORT_IN_USE, "Another batch run of this program is using "},
 
@@ -47,9 +52,6 @@ const std::map<int, std::string>& Table() {
         {IDS_DOWNLOAD_NOT_COMPLETED, "Download not completed.\nPlease retry Download."},
         {IDS_DOWNLOAD_COMPLETED, "Download Completed."},
         {IDS_DOWNLOAD_TOO_LARGE, "Too large range to download.\nThe largest is FF00 bytes (255 pages)."},
-
-        {IDS_DUMP_FILE_NAME, "The flash is saved only to a file named .mot, .s, .srec (S-records) or .bin: "},
-        {IDS_DUMP_WRITE_FAILED, "Can not write the flash to "},
     };
     return table;
 }

@@ -28,6 +28,7 @@ enum StringId : int {
     IDS_CAN_NOT_COMMUNICATE_OUTSIDE,
     IDS_LOCK_FOLDER,              // followed by the folder and the reason
     IDS_SETTINGS_READ_ONLY,       // followed by the file's path
+    IDS_PORT_NO_PERMISSION,       // followed by the port and what to do
     IDS_PORT_IN_USE,              // followed by the port
 
     // Link.
@@ -56,8 +57,10 @@ enum StringId : int {
     IDS_DOWNLOAD_TOO_LARGE,             // a size the 16-bit header cannot carry
 
     // Saving the flash to a file.
-    IDS_DUMP_FILE_NAME = 2501,          // followed by the path
-    IDS_DUMP_WRITE_FAILED,              // followed by the path, ": " and the reason
+    IDS_SAVE_NAME = 2501,               // preceded by the path
+    IDS_SAVE_FAILED,                    // followed by the path and the reason
+    IDS_FLASH_SAVED,                    // followed by the range and the path
+    IDS_SAVE_FILTER,                    // the file-save dialog's filter
 };
 
 // The text of an id; empty for an id the table does not hold.

@@ -17,6 +17,10 @@ struct FileOpenRequest {
     std::string initialPath;
     bool fileMustExist = true;
     bool hideReadOnly = true;
+    // A file to be written: the dialog asks before an existing one is
+    // replaced, and a name typed without an ending gets defaultSuffix.
+    bool save = false;
+    std::string defaultSuffix;
 };
 
 class IBackend {
@@ -27,7 +31,8 @@ public:
     virtual int RunModal(CDialog& dialog) = 0;
     // A modal message box with one OK button.
     virtual int MessageBox(const std::string& caption, const std::string& text, Icon icon) = 0;
-    // The system's file-open dialog; false when cancelled.
+    // The system's file-open (or, for request.save, file-save) dialog;
+    // false when cancelled.
     virtual bool GetOpenFileName(const FileOpenRequest& request, std::string& path) = 0;
     virtual void BeginWaitCursor() = 0;
     virtual void EndWaitCursor() = 0;

@@ -11,6 +11,7 @@
 #include "app/PelicanApp.h"
 #include "app/PelicanDlg.h"
 #include "link/SetCommDlg.h"
+#include "sim/MemoryLink.h"
 #include "support/SimBench.h"
 #include "support/TempDir.h"
 #include "ui/scripted/ScriptedBackend.h"
@@ -23,7 +24,9 @@ public:
         ::setenv("XDG_CONFIG_HOME", m_dir.Path().c_str(), 1);
         ::setenv("XDG_RUNTIME_DIR", m_dir.Path().c_str(), 1);
         g_programInterval = kDefaultProgramInterval;
-        m_app = std::make_unique<CPelicanApp>(m_sim.MakeDevice("COM1"), m_sim.Clock());
+        auto device = m_sim.MakeDevice("COM1");
+        m_link = static_cast<sim::CMemoryLink*>(device.get());
+        m_app = std::make_unique<CPelicanApp>(std::move(device), m_sim.Clock());
         ui::SetBackend(&m_ui);
         // The main window runs whatever the test asks for once it is up, then Exit.
         m_ui.m_onIdle = [this](ui::CDialog& dialog) {
@@ -78,6 +81,7 @@ public:
     CSimBench m_sim;
     ui::CScriptedBackend m_ui;
     std::unique_ptr<CPelicanApp> m_app;
+    sim::CMemoryLink* m_link = nullptr;  // the app's device
     std::function<void()> m_atMainWindow;
     bool m_started = false;
     bool m_exited = false;

@@ -2,8 +2,14 @@
 // confirmation and the close step.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "link/SetCommDlg.h"
 #include "commands/PreEraseDlg.h"
+#include "commands/SetAddressDlg.h"
+#include "image/MotFile.h"
+#include "protocol/Protocol.h"
+#include "ui/Messages.h"
 #include "app/PelicanDlg.h"
 #include "app/AboutDlg.h"
 #include "app/AppBench.h"
@@ -113,6 +119,69 @@ TEST(MainWindow, AboutBoxFromTheHelpMenuNeedsNoLink) {
     EXPECT_EQ(bench.m_ui.m_shownDialogs, (std::vector<int>{100}));
     EXPECT_TRUE(bench.m_ui.m_messages.empty());
     EXPECT_EQ(bench.m_sim.Received(), (Bytes{0xB0, 0xB0, 0xB0}));
+}
+
+// "Save flash to file..." from the File menu: the probe, the range from
+// "Input Address", a file-save dialog, one page read per page, and a file
+// that loads back to the board's bytes.
+TEST(MainWindow, SaveFlashFromTheFileMenuWritesWhatTheBoardHolds) {
+    CAppBench bench;
+    bench.m_sim.PassId();
+    Bytes flash(512);
+    for (size_t i = 0; i < flash.size(); ++i) flash[i] = static_cast<uint8_t>(i * 7 + 1);
+    bench.m_sim.Board().Poke(0x0C0000, flash);
+    const std::string path = bench.m_dir.File("flash.mot");
+    bench.m_ui.FileOpenAnswer(path);
+    AtMainWindow(bench, 1, 1, [&] {
+        bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDM_SAVEFLASH);
+        bench.m_ui.SetText(CSetAddressDlg::IDD, CSetAddressDlg::IDC_START, "0C0000");
+        bench.m_ui.SetText(CSetAddressDlg::IDD, CSetAddressDlg::IDC_END, "0C01FF");
+        bench.m_ui.Press(CSetAddressDlg::IDD, ui::IDOK);
+    });
+    EXPECT_EQ(bench.m_lastOutcome, Outcome::Done);
+    EXPECT_EQ(bench.Messages(), (Messages{{"The flash is saved: 0C0000-0C01FF in " + path + ".", Icon::Information}}));
+    ASSERT_EQ(bench.m_ui.m_fileRequests.size(), 1u);
+    EXPECT_TRUE(bench.m_ui.m_fileRequests[0].save);
+    EXPECT_EQ(bench.m_ui.m_fileRequests[0].filter,
+              "S-record file (*.mot;*.s;*.srec)|*.mot;*.s;*.srec|Binary file (*.bin)|*.bin|");
+    Bytes expected{0x70};
+    for (uint32_t address : {0x0C0000u, 0x0C0100u}) {
+        const auto frame = protocol::PageReadFrame(address);
+        expected.insert(expected.end(), frame.begin(), frame.end());
+    }
+    expected.insert(expected.end(), {0xB0, 0xB0, 0xB0});  // Exit's close step
+    EXPECT_EQ(bench.m_sim.Received(), expected);
+
+    CMotFile image;
+    EXPECT_EQ(image.Load(path), 1);
+    Bytes page(256);
+    for (uint32_t index : {0x0C00u, 0x0C01u}) {
+        ASSERT_NE(image.GetPage(page.data(), index), nullptr);
+        EXPECT_EQ(page, Bytes(flash.begin() + (index - 0x0C00) * 256, flash.begin() + (index - 0x0C00 + 1) * 256));
+    }
+}
+
+// Cancelling the file-save dialog reads nothing and writes nothing; without
+// the ID check the entry is refused like the memory buttons.
+TEST(MainWindow, SaveFlashCancelledOrWithoutIdLeavesNoFile) {
+    CAppBench bench;
+    bench.m_sim.PassId();
+    bench.m_ui.FileOpenCancel();
+    AtMainWindow(bench, 1, 1, [&] {
+        bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDM_SAVEFLASH);
+        bench.m_ui.Press(CSetAddressDlg::IDD, ui::IDOK);
+    });
+    EXPECT_EQ(bench.m_lastOutcome, Outcome::Cancelled);
+    EXPECT_TRUE(bench.m_ui.m_messages.empty());
+    EXPECT_EQ(bench.m_sim.Received(), (Bytes{0x70, 0xB0, 0xB0, 0xB0}));
+
+    CAppBench withoutId;
+    AtMainWindow(withoutId, 1, 0, [&] { withoutId.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDM_SAVEFLASH); });
+    EXPECT_TRUE(withoutId.m_ui.m_fileRequests.empty());
+    EXPECT_EQ(withoutId.m_ui.m_shownDialogs, (std::vector<int>{}));
+    EXPECT_EQ(withoutId.m_sim.Received(), (Bytes{0xB0, 0xB0, 0xB0}));
+    ASSERT_EQ(withoutId.Messages().size(), 1u);
+    EXPECT_EQ(withoutId.Messages()[0].first, ui::LoadString(ui::IDS_DID_NOT_PASS_ID));
 }
 
 TEST(MainWindow, EscapeAndCloseBoxRunTheCloseStep) {

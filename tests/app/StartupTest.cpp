@@ -1,11 +1,14 @@
 // Start-up, the stored link settings, the single-instance rule and Exit,
 // against the simulated board with scripted windows.
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 
 #include "link/SetCommDlg.h"
@@ -207,6 +210,46 @@ TEST(Startup, CancelledSelectProgramEndsQuietly) {
     EXPECT_TRUE(bench.m_sim.Received().empty());
     CInstanceLock again;
     EXPECT_TRUE(again.Acquire("PELICAN.exe"));
+}
+
+// A port this user may not open: nothing goes on the wire, no RESET is asked
+// for; the group to join is named and "Select Program" comes back, so a
+// port that does open can still be taken.
+TEST(Startup, APortWithoutPermissionNamesWhatToDoAndOffersThePortsAgain) {
+    CAppBench bench;
+    bench.m_link->RefuseOpen(EACCES);
+    bench.m_ui.m_onMessage = [&](const ui::MessageRecord&) { bench.m_link->RefuseOpen(0); };
+    bench.SelectProgram("COM1");
+    bench.SelectProgram("COM1");
+    bench.Run();
+    ASSERT_FALSE(bench.m_ui.m_messages.empty());
+    const auto& told = bench.m_ui.m_messages.front();
+    EXPECT_EQ(told.icon, ui::Icon::Stop);
+    // The group is that of the machine's own /dev/ttyS0, where there is one.
+    struct stat info {};
+    const group* owner = ::stat("/dev/ttyS0", &info) == 0 && info.st_gid != 0 ? ::getgrgid(info.st_gid) : nullptr;
+    const std::string what = owner != nullptr ? std::string("It belongs to the group ") + owner->gr_name +
+                                                    ": join it (sudo adduser $USER " + owner->gr_name +
+                                                    ") and log in again."
+                                              : std::string("Ask the administrator of this computer for access to it.");
+    EXPECT_EQ(told.text, "You have no permission to use the port COM1 (/dev/ttyS0).\n" + what);
+    EXPECT_EQ(bench.m_ui.m_messages.size(), 1u);
+    EXPECT_EQ(bench.m_app->m_linkReady, 1);
+    const Bytes received = bench.m_sim.Received();
+    ASSERT_GE(received.size(), SyncBytes().size());
+    EXPECT_EQ(Bytes(received.begin(), received.begin() + SyncBytes().size()), SyncBytes());
+}
+
+TEST(Startup, APortWithoutPermissionThenCancelEndsWithoutTouchingTheLine) {
+    CAppBench bench;
+    bench.m_link->RefuseOpen(EPERM);
+    bench.SelectProgram("COM1");
+    bench.m_ui.Press(CS_PrgDlg::IDD, ui::IDCANCEL);
+    bench.Run();
+    EXPECT_EQ(bench.m_app->m_startup, CPelicanApp::Startup::Cancelled);
+    ASSERT_EQ(bench.m_ui.m_messages.size(), 1u);
+    EXPECT_EQ(bench.m_ui.m_messages[0].icon, ui::Icon::Stop);
+    EXPECT_TRUE(bench.m_sim.Received().empty());
 }
 
 TEST(Startup, TargetAndPortComeFromSelectProgram) {

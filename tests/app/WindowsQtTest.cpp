@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <cstdlib>
@@ -77,11 +78,18 @@ TEST(PelicanWindows, MainWindowButtonsSitAtTheirPositions) {
         EXPECT_FALSE(button->isDefault()) << id;
     }
     EXPECT_EQ(host.windowTitle(), QStringLiteral("Pelican"));
-    // "About Pelican..." lives in the Help menu above the buttons.
+    // Above the buttons: "Save flash to file..." in a File menu, "About
+    // Pelican..." in a Help menu; each sends its command to the window.
     auto* bar = host.findChild<QMenuBar*>();
     ASSERT_NE(bar, nullptr);
-    ASSERT_FALSE(bar->actions().isEmpty());
-    EXPECT_EQ(bar->actions()[0]->text(), QStringLiteral("&Help"));
+    ASSERT_EQ(bar->actions().size(), 2);
+    EXPECT_EQ(bar->actions()[0]->text(), QStringLiteral("&File"));
+    EXPECT_EQ(bar->actions()[1]->text(), QStringLiteral("&Help"));
+    QMenu* file = bar->actions()[0]->menu();
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(file->actions().size(), 1);
+    EXPECT_EQ(file->actions()[0]->text(), QStringLiteral("&Save flash to file..."));
+    EXPECT_EQ(bar->actions()[1]->menu()->actions()[0]->text(), QStringLiteral("&About Pelican..."));
 }
 
 TEST(PelicanWindows, EveryTemplateBuildsAtDialogUnits) {

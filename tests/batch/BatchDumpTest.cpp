@@ -118,7 +118,8 @@ TEST(BatchDump, UsageErrorsRefusalsAndAFailedWrite) {
     // Every page read, but the folder is not there: told, nothing written.
     const std::string nowhere = bench.m_dir.File("gone/f.mot");
     EXPECT_EQ(bench.Run(WithFile(bench, {"dump", "-r", "C0000-C01FF", "-o", nowhere})), 1);
-    EXPECT_EQ(bench.m_out, "exclamation: Can not write the flash to " + nowhere + ": No such file or directory.\n");
+    EXPECT_EQ(bench.m_out, "exclamation: An unexpected error occurred while writing " + nowhere +
+                               ": No such file or directory.\n");
     EXPECT_TRUE(Leftovers(bench.m_dir).empty());
 }
 

@@ -99,7 +99,7 @@ TEST(BatchFlow, APortThatDoesNotOpenIsToldOnceWithoutARecovery) {
     CBatchBench bench;
     EXPECT_EQ(bench.Run({"-p", "COM2", "status", "version"}), 3);
     EXPECT_EQ(bench.m_out, "");  // no "Push RESET.", no refused buttons
-    EXPECT_EQ(bench.m_err, "port COM2\ncannot open COM2 (/dev/ttyS1): the port could not be opened\n");
+    EXPECT_EQ(bench.m_err, "port COM2\ncannot open COM2 (/dev/ttyS1): No such file or directory\n");
     EXPECT_TRUE(bench.m_sim.Received().empty());
     EXPECT_FALSE(std::ifstream(bench.m_dir.File("pelican.INI")).good());  // nothing was learnt about the link
 }

@@ -107,9 +107,10 @@ int CQtBackend::MessageBox(const std::string& caption, const std::string& text, 
 
 bool CQtBackend::GetOpenFileName(const FileOpenRequest& request, std::string& path) {
     CArrowWhileAsking arrow(m_waitCursorDepth > 0);
-    QFileDialog box(OwnerWindow(), QStringLiteral("Open"));
-    box.setAcceptMode(QFileDialog::AcceptOpen);
-    box.setFileMode(request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    QFileDialog box(OwnerWindow(), request.save ? QStringLiteral("Save As") : QStringLiteral("Open"));
+    box.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    box.setFileMode(request.fileMustExist && !request.save ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    if (!request.defaultSuffix.empty()) box.setDefaultSuffix(QString::fromStdString(request.defaultSuffix));
     const QStringList filters = ConvertFileFilter(request.filter);
     if (!filters.isEmpty()) box.setNameFilters(filters);
     if (!request.initialPath.empty()) {

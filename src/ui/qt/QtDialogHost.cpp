@@ -58,13 +58,20 @@ CQtDialogHost::CQtDialogHost(CDialog& dialog, QWidget* parent)
     setSizeGripEnabled(false);
     m_client = new QWidget(this);
     int top = 0;
-    if (tmpl.style & kAboutMenu) {
+    if (tmpl.style & (kAboutMenu | kFileMenu)) {
         // The desktop has no system menu to extend; "About" lives in a Help
-        // menu above the dialog's own area.
+        // menu above the dialog's own area, beside the File menu.
         auto* bar = new QMenuBar(this);
-        QMenu* help = bar->addMenu(QStringLiteral("&Help"));
-        QAction* about = help->addAction(QStringLiteral("&About Pelican..."));
-        connect(about, &QAction::triggered, this, [this] { Press(kAboutCommand); });
+        if (tmpl.style & kFileMenu) {
+            QMenu* file = bar->addMenu(QStringLiteral("&File"));
+            QAction* save = file->addAction(QStringLiteral("&Save flash to file..."));
+            connect(save, &QAction::triggered, this, [this] { Press(kSaveFlashCommand); });
+        }
+        if (tmpl.style & kAboutMenu) {
+            QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+            QAction* about = help->addAction(QStringLiteral("&About Pelican..."));
+            connect(about, &QAction::triggered, this, [this] { Press(kAboutCommand); });
+        }
         top = bar->sizeHint().height();
         bar->setGeometry(0, 0, m_units.Size(tmpl.cx, tmpl.cy).width(), top);
     }

@@ -132,7 +132,9 @@ void CScriptedBackend::Apply(CDialog& dialog, CScriptedHost& host, const ScriptS
             // Only a button that exists and is enabled can be pressed, as on
             // screen; OK and Cancel also stand for Enter/Escape and the menu
             // command for the window's menu entry.
-            const bool menu = step.control == kAboutCommand && (dialog.Template().style & kAboutMenu);
+            const uint32_t style = dialog.Template().style;
+            const bool menu = (step.control == kAboutCommand && (style & kAboutMenu)) ||
+                              (step.control == kSaveFlashCommand && (style & kFileMenu));
             const bool exists = menu || step.control == IDCANCEL || dialog.Template().Find(step.control) != nullptr;
             auto state = host.m_controls.find(step.control);
             const bool enabled = state == host.m_controls.end() || state->second.enabled;
