@@ -20,6 +20,7 @@ public:
 
     std::string Path() const { return m_pty.Path(); }
     void Reset() { m_pty.Reset(); }
+    sim::CPtyBoard& Pty() { return m_pty; }
 
     CSimulatedBoard();
 

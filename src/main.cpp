@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "SimulatedBoard.h"
+#include "SimulatedModemLines.h"
 #include "app/PelicanApp.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchRunner.h"
@@ -46,10 +47,14 @@ int RunBatch(BatchOptions options) {
     // signal that ends the program is acted on.
     std::function<void()> safePoint;
     CSafePointClock clock(RealClock(), safePoint);
-    CPelicanApp app(std::make_unique<CSafePointDevice>(std::make_unique<CPosixSerialDevice>(), safePoint), clock);
+    std::unique_ptr<ISerialDevice> device = std::make_unique<CPosixSerialDevice>();
+    if (board) device = std::make_unique<CSimulatedModemLines>(std::move(device), board->Pty());
+    CPelicanApp app(std::make_unique<CSafePointDevice>(std::move(device), safePoint), clock);
     CBatchRunner runner(app, options);
     safePoint = [&runner] { runner.AtSafePoint(); };
-    if (board) runner.m_onReset = [&board] { board->Reset(); };
+    // The simulated board's RESET is pressed for the user, unless the wire
+    // presses it (--reset).
+    if (board && options.reset.empty()) runner.m_onReset = [&board] { board->Reset(); };
     return runner.Run();
 }
 

@@ -104,6 +104,8 @@ bool CPelicanApp::InitInstance() {
     // synchronisation and its recovery.
     ApplyPortState(m_port, 9600, 8, 0, 0);
     m_port.SetReadTimeout(protocol::kTimeoutStanding);
+    // Whatever the board says while it restarts is purged below.
+    if (m_onPortOpened) m_onPortOpened();
     Pause(m_port, protocol::kPauseShort);
     m_port.PurgeInput();
     Synchronise();

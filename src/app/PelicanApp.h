@@ -4,6 +4,7 @@
 // whether the link is usable and whether the device has accepted the ID.
 // The link operations (bring-up, baud-rate change, recovery) are its members.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,6 +47,9 @@ public:
     // Without it, a port this user may not open is told with the group to
     // join and "Select Program" comes back.
     bool m_endWhenPortFails = false;
+    // Called once the port is open at 9600 bps, before the first exchange:
+    // batch mode puts the board into boot mode by wire from here.
+    std::function<void()> m_onPortOpened;
 
     // Link operations.
     int ApplyPortState(CSerialComm& port, uint32_t baud, uint8_t byteSize, uint8_t parity,

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "image/FlashFileWriter.h"
+#include "link/ResetSequence.h"
 
 namespace pelican {
 
@@ -110,6 +111,15 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
     auto* checksumOption = cli.add_flag("--ignore-checksums", options.ignoreChecksums,
                                         "load a file even when record checksums do not match (a damaged file\n"
                                         "is refused otherwise; S-records and Intel HEX alike)");
+    auto* resetOption =
+        cli.add_option("--reset", options.reset,
+                       "DTR/RTS changes that reset the board into boot mode (e.g.\n"
+                       "dtr:0,rts:1,delay:100,dtr:1), done at start-up and for every \"Push RESET.\"")
+            ->check([](const std::string& text) {
+                CResetSequence sequence;
+                std::string error;
+                return CResetSequence::Parse(text, sequence, error) ? std::string() : error;
+            });
     auto* jsonOption =
         cli.add_flag("--json", options.json, "print every event as one JSON object per line on standard output");
     cli.add_flag("--simulate", options.simulate, "use the built-in simulated board (not with --port)");
@@ -119,10 +129,10 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
                "dump reads the flash (-r, default the MCU type's flash) into the file of -o.\n"
                "Exit status: 0 every action ended well, 1 an action was refused, failed or was\n"
                "cancelled, 2 usage error, 3 the port could not be opened, an action lost the link\n"
-               "or it could not be recovered, 4 another copy is running, 5 the lock file could not\n"
-               "be made (runtime folder missing or read-only), 6 another batch run holds the port,\n"
-               "128+N ended by signal N after the link was back at 9600 bps (129 SIGHUP,\n"
-               "130 Ctrl-C, 141 closed output, 143 SIGTERM).");
+               "or it could not be recovered, 4 the window program is running already, 5 the lock\n"
+               "file could not be made (runtime folder missing or read-only), 6 another batch run\n"
+               "holds the port, 128+N ended by signal N after the link was back at 9600 bps\n"
+               "(129 SIGHUP, 130 Ctrl-C, 141 closed output, 143 SIGTERM).");
     try {
         cli.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -146,7 +156,7 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
                                idOption->count() > 0 || mcuOption->count() > 0 || targetOption->count() > 0 ||
                                intervalOption->count() > 0 || rangeOption->count() > 0 ||
                                yesOption->count() > 0 || checksumOption->count() > 0 || outputOption->count() > 0 ||
-                               offsetOption->count() > 0 || jsonOption->count() > 0;
+                               offsetOption->count() > 0 || jsonOption->count() > 0 || resetOption->count() > 0;
         if (batchOnly) return UsageError("options without an action; name the actions to run", exitCode);
         return CommandLine::Window;
     }

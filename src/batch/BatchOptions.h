@@ -19,6 +19,10 @@ struct BatchOptions {
     bool yes = false;
     bool simulate = false;
     bool json = false;        // one JSON object per line on standard output
+    // DTR/RTS changes that reset the board into boot mode ("dtr:0,rts:1,
+    // delay:100,dtr:1"), performed at start-up and for every "Push RESET.";
+    // empty: the user presses RESET.
+    std::string reset;
     bool ignoreChecksums = false;  // load files whose record checksums do not match
     // Where a raw binary file (.bin) starts; -1: the flash start of the MCU type.
     int64_t offset = -1;

@@ -58,6 +58,8 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         rest = colon == std::string::npos ? std::string() : rest.substr(colon + 1);
     }
     m_interactive = ::isatty(STDIN_FILENO) != 0;
+    std::string invalid;  // the command line has checked it already
+    if (!m_options.reset.empty()) CResetSequence::Parse(m_options.reset, m_reset, invalid);
     m_app.m_image.SetBinaryOffset(BinaryOffset(m_options));
     m_answers = {
         {CS_PrgDlg::IDD, [this](ui::CDialog& d) { AnswerSelectProgram(d); }},
@@ -188,6 +190,11 @@ void CBatchRunner::OnMessage(const ui::MessageRecord& message) {
     if (m_exitPressed) m_exitFailed = true;  // only the return to 9600 bps speaks after Exit
     if (ui::IsPushResetText(message.text)) {
         ++m_resetsInAction;
+        // The wire presses RESET while the message stands, as a person would.
+        if (!m_reset.Empty()) {
+            ResetByWire();
+            return;
+        }
         if (m_interactive) {
             std::cerr << "Reset the board, then press Enter." << std::flush;
             std::string ignored;
@@ -195,6 +202,11 @@ void CBatchRunner::OnMessage(const ui::MessageRecord& message) {
         }
         if (m_onReset) m_onReset();
     }
+}
+
+void CBatchRunner::ResetByWire() {
+    const std::string failure = m_reset.Perform(m_app.m_port);
+    Report(failure.empty() ? "reset by wire: " + m_reset.Text() : "reset by wire failed: " + failure);
 }
 
 void CBatchRunner::Answer(ui::CDialog& dialog, int button) {
@@ -340,6 +352,8 @@ int CBatchRunner::RunAll() {
     // One run per board, not per machine: the port is locked, not the program.
     m_app.m_lockName = PortLockName(m_options.port);
     m_app.m_lockedPort = m_options.port;
+    // A board wired for it is put into boot mode before the first exchange.
+    if (!m_reset.Empty()) m_app.m_onPortOpened = [this] { ResetByWire(); };
     ui::SetBackend(&m_backend);
     Report("port " + m_options.port);
     m_app.InitInstance();

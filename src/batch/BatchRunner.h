@@ -10,6 +10,7 @@
 #include <string>
 
 #include "batch/BatchOptions.h"
+#include "link/ResetSequence.h"
 #include "commands/Outcome.h"
 #include "ui/scripted/ScriptedBackend.h"
 
@@ -75,6 +76,8 @@ private:
     // What the action that just ended leaves to tell on standard error.
     void ReportAction(Outcome outcome);
     void Report(const std::string& text);
+    // Performs --reset and says so on standard error.
+    void ResetByWire();
     void ReportLink();
     void Answer(ui::CDialog& dialog, int button);
     bool AskOnTerminal(const std::string& question);
@@ -105,6 +108,7 @@ private:
     int m_messagesInAction = 0;  // message boxes the running action showed
     std::set<int> m_answered;  // showings already given their answer
     std::array<std::string, 7> m_idBytes;
+    CResetSequence m_reset;  // empty without --reset
 };
 
 }  // namespace pelican

@@ -24,6 +24,7 @@ public:
     bool IsOpen() const override { return m_inner->IsOpen(); }
     intptr_t Handle() const override { return m_inner->Handle(); }
     void RaiseDtr() override { m_inner->RaiseDtr(); }
+    int SetModemLine(ModemLine line, bool on) override { return m_inner->SetModemLine(line, on); }
     long Write(const uint8_t* data, size_t length) override { return m_inner->Write(data, length); }
     bool Drain() override { return m_inner->Drain(); }
     bool QueryInput(uint32_t& errors, size_t& queued) override { return m_inner->QueryInput(errors, queued); }

@@ -37,7 +37,8 @@ CIntelHexReader::Result CIntelHexReader::Read(CTextLineReader& reader, std::vect
     m_ended = false;
     m_refusal = LoadRefusal::None;
     m_line = 0;
-    m_used.assign(kAddressLimit / 64, 0);
+    m_used.clear();
+    m_used.resize(kAddressLimit >> 16);
     const char* text = nullptr;
     size_t length = 0;
     while (reader.Next(text, length)) {
@@ -60,7 +61,7 @@ bool CIntelHexReader::Refuse(LoadRefusal why) {
 }
 
 bool CIntelHexReader::Record(const char* text, size_t length, std::vector<Run>& runs) {
-    if (m_used.empty()) m_used.assign(kAddressLimit / 64, 0);
+    if (m_used.empty()) m_used.resize(kAddressLimit >> 16);
     if (length < 11 || text[0] != ':') return Refuse(LoadRefusal::WholeFileRefused);
     std::vector<uint8_t> bytes;
     if (!DecodeBytes(text + 1, length - 1, bytes)) return Refuse(LoadRefusal::WholeFileRefused);
@@ -110,7 +111,9 @@ bool CIntelHexReader::StoreData(uint32_t offset, const uint8_t* data, size_t cou
         // The device has 24 address bits; a byte past them has no place.
         if (address >= kAddressLimit) return Refuse(LoadRefusal::WholeFileRefused);
         const auto a = static_cast<uint32_t>(address);
-        uint64_t& word = m_used[a / 64];
+        auto& window = m_used[a >> 16];
+        if (!window) window = std::make_unique<Window>(Window{});
+        uint64_t& word = (*window)[(a & 0xFFFF) / 64];
         const uint64_t bit = uint64_t{1} << (a % 64);
         // Two records for one byte: which one the author meant is unknown.
         if ((word & bit) != 0) return Refuse(LoadRefusal::WholeFileRefused);

@@ -3,7 +3,9 @@
 // every record before anything is handed on: record types 00 (data), 01 (end
 // of file), 02 (extended segment address), 04 (extended linear address) and
 // 05 (start linear address); every checksum; no byte given twice.
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -53,7 +55,10 @@ private:
     bool m_verifyChecksums = true;
     LoadRefusal m_refusal = LoadRefusal::None;
     size_t m_line = 0;
-    std::vector<uint64_t> m_used;  // one bit per address already given, 16 MiB wide
+    // One bit per address already given, a 64 KiB window at a time: only the
+    // windows a file touches take memory (8 KiB each).
+    using Window = std::array<uint64_t, 0x10000 / 64>;
+    std::vector<std::unique_ptr<Window>> m_used;
 };
 
 }  // namespace pelican

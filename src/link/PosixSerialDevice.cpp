@@ -188,6 +188,12 @@ void CPosixSerialDevice::RaiseDtr() {
     ::ioctl(m_fd, TIOCMBIS, &bits);
 }
 
+int CPosixSerialDevice::SetModemLine(ModemLine line, bool on) {
+    if (m_fd < 0) return EBADF;
+    int bits = line == ModemLine::Dtr ? TIOCM_DTR : TIOCM_RTS;
+    return ::ioctl(m_fd, on ? TIOCMBIS : TIOCMBIC, &bits) == 0 ? 0 : errno;
+}
+
 long CPosixSerialDevice::Write(const uint8_t* data, size_t length) {
     const int fd = m_fd;
     if (fd < 0) return -1;

@@ -41,6 +41,7 @@ public:
     bool IsOpen() const override { return m_fd >= 0; }
     intptr_t Handle() const override { return m_fd; }
     void RaiseDtr() override;
+    int SetModemLine(ModemLine line, bool on) override;
     long Write(const uint8_t* data, size_t length) override;
     bool Drain() override;
     bool QueryInput(uint32_t& errors, size_t& queued) override;

@@ -1,6 +1,7 @@
 #include "link/SerialComm.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <limits>
@@ -29,6 +30,11 @@ int CSerialComm::Open(const std::string& name) {
     if (!CIoController::Open(name)) return 0;
     Device().RaiseDtr();
     return 1;
+}
+
+int CSerialComm::SetModemLine(ModemLine line, bool on) {
+    if (!IsOpen()) return EBADF;
+    return Device().SetModemLine(line, on);
 }
 
 int CSerialComm::Close() {

@@ -49,6 +49,9 @@ public:
     // changes. An empty hook ends this.
     void SetWaitHook(std::function<void()> hook, uint32_t sliceMs);
 
+    // Turns DTR or RTS on or off: 0, or the errno of the failure.
+    int SetModemLine(ModemLine line, bool on);
+
     int32_t ReadTimeout() const { return m_readTimeout; }
     int TimedOut() const { return m_timedOut; }
     IClock& Clock() { return m_clock; }

@@ -17,6 +17,10 @@ enum LineError : uint32_t {
     kLineOther = 0x10,  // device gone, I/O error
 };
 
+// The modem control lines a host drives. Adapters often wire them to a
+// board's RESET and boot-mode pins.
+enum class ModemLine { Dtr, Rts };
+
 struct LineSettings {
     uint32_t baudRate = 0;
     uint8_t byteSize = 0;
@@ -40,6 +44,9 @@ public:
     // A small non-negative number identifying the open device (a descriptor).
     virtual intptr_t Handle() const = 0;
     virtual void RaiseDtr() = 0;
+    // Turns a modem control line on or off: 0, or the errno of the failure
+    // (ENOTTY: the device has no modem lines, as a pseudo-terminal has none).
+    virtual int SetModemLine(ModemLine line, bool on) = 0;
 
     // Synchronous write; returns the bytes the driver took, or -1.
     virtual long Write(const uint8_t* data, size_t length) = 0;

@@ -88,7 +88,26 @@ bool CMemoryLink::DtrRaised() const {
     return m_dtr;
 }
 
+int CMemoryLink::SetModemLine(ModemLine line, bool on) {
+    std::lock_guard lock(m_mutex);
+    if (!m_open) return EBADF;
+    if (m_board.Unplugged()) return EIO;
+    const uint64_t now = m_clock.NowMs();
+    // What reached the board before the change was heard as before it.
+    Pump(now);
+    const CResetPins::Change change = m_pins.Set(line, on, now);
+    if (change == CResetPins::Change::BootLoader || change == CResetPins::Change::Application) m_board.Reset();
+    return 0;
+}
+
 bool CMemoryLink::Pump(uint64_t now) {
+    // A part held in RESET, or running its application, neither hears the
+    // host nor answers it.
+    if (!m_pins.Listening()) {
+        m_wire.TakeDue(now * 1000);
+        m_board.TakeDue(now);
+        return false;
+    }
     // The host's characters first: one that has arrived may be the last of a
     // command whose reply is already due as well.
     m_wire.Deliver(m_board, now);

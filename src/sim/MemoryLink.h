@@ -22,6 +22,7 @@
 
 #include "link/SerialDevice.h"
 #include "sim/BootLoader.h"
+#include "sim/ResetPins.h"
 #include "sim/SimWire.h"
 #include "sys/Clock.h"
 
@@ -39,6 +40,8 @@ public:
     int OpenError() const override;
     intptr_t Handle() const override;
     void RaiseDtr() override;
+    // DTR and RTS reach the board's RESET and boot-mode pins (CResetPins).
+    int SetModemLine(ModemLine line, bool on) override;
     long Write(const uint8_t* data, size_t length) override;
     bool Drain() override;
     bool QueryInput(uint32_t& errors, size_t& queued) override;
@@ -49,6 +52,7 @@ public:
     void WaitInput(uint64_t deadlineMs, size_t seen) override;
 
     bool DtrRaised() const;
+    const CResetPins& Pins() const { return m_pins; }
     // Every open fails with this errno from now on (0: opens again), as a
     // device this user has no permission for.
     void RefuseOpen(int error);
@@ -75,6 +79,7 @@ private:
     std::deque<uint8_t> m_queue;
     CSimWire m_wire;  // host to board
     uint32_t m_errors = 0;
+    CResetPins m_pins;
 };
 
 }  // namespace pelican::sim

@@ -135,6 +135,19 @@ void CPtyBoard::Reset() {
     Wake();
 }
 
+void CPtyBoard::SetModemLine(ModemLine line, bool on) {
+    std::lock_guard lock(m_pinsMutex);
+    const CResetPins::Change change = m_pins.Set(line, on, RealClock().NowMs());
+    m_listening = m_pins.Listening();
+    if (change == CResetPins::Change::BootLoader || change == CResetPins::Change::Application) m_resetRequested = true;
+    Wake();
+}
+
+unsigned CPtyBoard::RestartsByWire() const {
+    std::lock_guard lock(m_pinsMutex);
+    return m_pins.Restarts();
+}
+
 void CPtyBoard::RequestReset() {
     m_resetRequested = true;
     Wake();
@@ -171,6 +184,14 @@ LineFormat CPtyBoard::HostFormat() const {
 }
 
 void CPtyBoard::Deliver(uint64_t nowUs) {
+    // A part held in RESET, or running its application, neither hears the
+    // host nor answers it.
+    if (!m_listening) {
+        m_wire.TakeDue(nowUs);
+        m_board.TakeDue(nowUs);
+        Flush();
+        return;
+    }
     m_wire.Deliver(m_board, nowUs);
     const std::vector<SimReply> replies = m_board.TakeDue(nowUs);
     if (!replies.empty()) {

@@ -19,11 +19,14 @@
 // sees as a hang-up, like an unplugged USB adapter.
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "link/SerialDevice.h"
 #include "sim/BootLoader.h"
+#include "sim/ResetPins.h"
 #include "sim/SimWire.h"
 
 namespace pelican::sim {
@@ -53,6 +56,11 @@ public:
     // serving thread, which presses the button.
     void RequestReset();
     CBootLoader& Board() { return m_board; }
+    // The board's RESET and boot-mode pins on the host's DTR and RTS
+    // (CResetPins). A pseudo-terminal carries no modem lines, so a host in
+    // the same process hands its line changes here; safe from any thread.
+    void SetModemLine(ModemLine line, bool on);
+    unsigned RestartsByWire() const;
 
 private:
     void Serve();
@@ -72,6 +80,9 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_resetRequested{false};
+    mutable std::mutex m_pinsMutex;
+    CResetPins m_pins;
+    std::atomic<bool> m_listening{true};  // m_pins.Listening(), for the serving thread
     std::vector<uint8_t> m_pending;  // reply bytes the terminal had no room for yet
     CSimWire m_wire;                 // the host's bytes on their way to the board
 };

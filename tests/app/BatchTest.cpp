@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/ChildProcess.h"
 #include "support/SRecordText.h"
 #include "support/SideBySide.h"
 #include "support/TempDir.h"
@@ -19,80 +20,7 @@
 namespace pelican::test {
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out;
-};
-
-// Runs a program with the settings folder in dir, no standard input, and
-// returns its exit status and standard output.
-Result RunProgram(const std::vector<std::string>& args, const CTempDir& dir) {
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) return {};
-    const CChildEnvironment environment(dir.Path());
-    std::vector<char*> argv;
-    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int null = ::open("/dev/null", O_RDWR);
-        ::dup2(null, 0);
-        ::dup2(pipeFds[1], 1);
-        ::dup2(null, 2);
-        ::execve(argv[0], argv.data(), environment.Get());
-        ::_exit(127);
-    }
-    ::close(pipeFds[1]);
-    Result result;
-    char buffer[4096];
-    ssize_t n;
-    while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0) result.out.append(buffer, static_cast<size_t>(n));
-    ::close(pipeFds[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
-// pelican-sim in the background; the path it prints is the port.
-class CSimProcess {
-public:
-    explicit CSimProcess(const std::vector<std::string>& options = {}) {
-        int pipeFds[2];
-        if (::pipe2(pipeFds, O_CLOEXEC) != 0) return;
-        std::vector<std::string> args = {PELICAN_SIM_EXE};
-        args.insert(args.end(), options.begin(), options.end());
-        std::vector<char*> argv;
-        for (auto& arg : args) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            const int null = ::open("/dev/null", O_RDWR);
-            ::dup2(null, 0);
-            ::dup2(pipeFds[1], 1);
-            ::dup2(null, 2);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        ::close(pipeFds[1]);
-        char c;
-        while (::read(pipeFds[0], &c, 1) == 1 && c != '\n') m_path += c;
-        ::close(pipeFds[0]);
-    }
-    ~CSimProcess() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-    }
-    const std::string& Path() const { return m_path; }
-
-private:
-    pid_t m_pid = -1;
-    std::string m_path;
-};
-
-Result Pelican(const CTempDir& dir, std::vector<std::string> args) {
+ProgramResult Pelican(const CTempDir& dir, std::vector<std::string> args) {
     args.insert(args.begin(), PELICAN_EXE);
     return RunProgram(args, dir);
 }
@@ -100,9 +28,9 @@ Result Pelican(const CTempDir& dir, std::vector<std::string> args) {
 void StatusAndVersionAt9600ThenAtTheStoredRate() {
     SCOPED_TRACE("status and version at 9600 bps, then at the stored rate");
     CTempDir dir;
-    CSimProcess sim({"--version-text", "ORCA 2.1"});
+    CSimProcess sim(PELICAN_SIM_EXE, {"--version-text", "ORCA 2.1"});
     ASSERT_FALSE(sim.Path().empty());
-    Result first = Pelican(dir, {"-p", sim.Path(), "status", "version"});
+    ProgramResult first = Pelican(dir, {"-p", sim.Path(), "status", "version"});
     EXPECT_EQ(first.status, 0);
     EXPECT_EQ(first.out,
               "Ready: Ready\nID Check: Not yet\nErase: Right\nProgram: Right\nAfter block: Right\n"
@@ -111,11 +39,11 @@ void StatusAndVersionAt9600ThenAtTheStoredRate() {
 
     // --baud moves the link and stores the rate; the board is back at 9600
     // afterwards, so the next start-up synchronises and restores 115200.
-    Result faster = Pelican(dir, {"-p", sim.Path(), "--baud", "115200", "version"});
+    ProgramResult faster = Pelican(dir, {"-p", sim.Path(), "--baud", "115200", "version"});
     EXPECT_EQ(faster.status, 0);
     EXPECT_EQ(faster.out, "Version: ORCA 2.1\n");
     EXPECT_NE(dir.Read("pelican.INI").find("Baundrate=115200"), std::string::npos);
-    Result again = Pelican(dir, {"-p", sim.Path(), "version"});
+    ProgramResult again = Pelican(dir, {"-p", sim.Path(), "version"});
     EXPECT_EQ(again.status, 0);
     EXPECT_EQ(again.out, "Version: ORCA 2.1\n");
 }
@@ -126,12 +54,12 @@ void EraseThenBlankCheckAndANotBlankByte() {
     dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
     dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
     dir.Write("board.mot", "S2050C01057F69\nS804000000FB\n");
-    CSimProcess sim({"--srec", dir.File("board.mot"), "--id", "01:02:03:04:05:06:07"});
+    CSimProcess sim(PELICAN_SIM_EXE, {"--srec", dir.File("board.mot"), "--id", "01:02:03:04:05:06:07"});
     ASSERT_FALSE(sim.Path().empty());
-    Result before = Pelican(dir, {"-p", sim.Path(), "-f", dir.File("prog.mot"), "blank", "-r", "C0000-C01FF"});
+    ProgramResult before = Pelican(dir, {"-p", sim.Path(), "-f", dir.File("prog.mot"), "blank", "-r", "C0000-C01FF"});
     EXPECT_EQ(before.status, 1);
     EXPECT_EQ(before.out, "none: Find not blank at address 0C0105\n");
-    Result after =
+    ProgramResult after =
         Pelican(dir, {"-p", sim.Path(), "-f", dir.File("prog.mot"), "-y", "erase", "blank", "-r", "C0000-C01FF"});
     EXPECT_EQ(after.status, 0);
     EXPECT_EQ(after.out, "information: Erase OK.\n");
@@ -142,9 +70,9 @@ void BootProgramDownloadOnTheBootLoaderTarget() {
     CTempDir dir;
     // Two pages from 0000: the header frame, one more page, and the answer.
     dir.Write("boot.btp", "S1130000000102030405060708090A0B0C0D0E0F74\nS11301F0F0F1F2F3F4F5F6F7F8F9FAFBFCFDFEFF83\n");
-    CSimProcess sim({"--type", "w", "--no-id-check"});
+    CSimProcess sim(PELICAN_SIM_EXE, {"--type", "w", "--no-id-check"});
     ASSERT_FALSE(sim.Path().empty());
-    Result result = Pelican(dir, {"-p", sim.Path(), "-t", "boot", "-f", dir.File("boot.btp"), "-y", "download"});
+    ProgramResult result = Pelican(dir, {"-p", sim.Path(), "-t", "boot", "-f", dir.File("boot.btp"), "-y", "download"});
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, "none: Download Completed.\n");
 }
@@ -159,17 +87,17 @@ void RoundTripEprOfA4KiBFileThenReadAt115200() {
     // real terminal at the fast rate.
     dir.Write("prog.mot", SRecordText(0x0C0080, PatternBytes(0x1000)));
     dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
-    CSimProcess sim({"--erase-ms", "300"});
+    CSimProcess sim(PELICAN_SIM_EXE, {"--erase-ms", "300"});
     ASSERT_FALSE(sim.Path().empty());
     const std::vector<std::string> common = {"-p", sim.Path(), "-f", dir.File("prog.mot"), "-b", "115200"};
     std::vector<std::string> epr = common;
     epr.insert(epr.end(), {"-y", "epr"});
-    const Result programmed = Pelican(dir, epr);
+    const ProgramResult programmed = Pelican(dir, epr);
     EXPECT_EQ(programmed.status, 0);
     EXPECT_EQ(programmed.out, "information: Program OK.\n");
     std::vector<std::string> read = common;
     read.insert(read.end(), {"read", "-r", "C0000-C10FF"});
-    const Result verified = Pelican(dir, read);
+    const ProgramResult verified = Pelican(dir, read);
     EXPECT_EQ(verified.status, 0);
     EXPECT_EQ(verified.out, "");
 }

@@ -165,6 +165,38 @@ TEST(SettingsFile, ReadOnlyFileIsLeftAloneAndToldOnce) {
     EXPECT_EQ(ModeOf(path), 0444u);
 }
 
+TEST(SettingsFile, WritersInSeveralProcessesNeverLeaveABrokenFile) {
+    // Batch runs on several ports save their link settings at the same
+    // moments: every reader in between finds one writer's whole file.
+    CTempDir dir;
+    const std::string path = dir.File("p.INI");
+    ASSERT_EQ(Save(path, 9600), CSaveIni::SaveResult::Saved);
+    std::vector<pid_t> writers;
+    for (int32_t writer = 1; writer <= 3; ++writer) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int round = 0; round < 300; ++round)
+                if (Save(path, writer * 1000 + round) != CSaveIni::SaveResult::Saved) ::_exit(1);
+            ::_exit(0);
+        }
+        writers.push_back(child);
+    }
+    int reads = 0;
+    bool whole = true;
+    for (bool running = true; running; ++reads) {
+        CSaveIni ini(path);
+        whole = whole && ini.LoadCommState() && ini.m_baudRate >= 1000 && ini.m_byteSize == 8;
+        running = false;
+        for (const pid_t writer : writers) running = running || ::waitpid(writer, nullptr, WNOHANG) == 0;
+    }
+    EXPECT_TRUE(whole) << "after " << reads << " reads";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()), 1);
+    CSaveIni last(path);
+    ASSERT_TRUE(last.LoadCommState());
+    EXPECT_EQ(last.m_baudRate % 1000, 299);  // one writer's last save stands
+}
+
 TEST(SettingsFile, NoTemporaryFileOutlivesASave) {
     // A save told to end (SIGTERM, SIGHUP) finishes first: the file is whole
     // and nothing lies beside it.

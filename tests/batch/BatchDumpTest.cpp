@@ -12,6 +12,7 @@
 #include "image/FlashFileWriter.h"
 #include "image/MotFile.h"
 #include "support/BatchBench.h"
+#include "support/SRecordText.h"
 
 namespace pelican::test {
 namespace {
@@ -108,12 +109,45 @@ TEST(BatchDump, CtrlCLeavesNoFile) {
     EXPECT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
 }
 
-TEST(BatchDump, UsageErrors) {
+TEST(BatchDump, UsageErrorsRefusalsAndAFailedWrite) {
     CBatchBench bench;
     EXPECT_EQ(bench.Run({"dump"}), 2);                                          // no -o
     EXPECT_EQ(bench.Run({"dump", "-o", bench.m_dir.File("flash.txt")}), 2);     // unknown format
     EXPECT_EQ(bench.Run(WithFile(bench, {"dump", "-r", "C0000-1000000", "-o", bench.m_dir.File("f.bin")})), 1);
     EXPECT_EQ(bench.m_out, "exclamation: Too large address. The highest address is FFFFFF.\n");
+    // Every page read, but the folder is not there: told, nothing written.
+    const std::string nowhere = bench.m_dir.File("gone/f.mot");
+    EXPECT_EQ(bench.Run(WithFile(bench, {"dump", "-r", "C0000-C01FF", "-o", nowhere})), 1);
+    EXPECT_EQ(bench.m_out, "exclamation: An unexpected error occurred while writing " + nowhere +
+                               ": No such file or directory.\n");
+    EXPECT_TRUE(Leftovers(bench.m_dir).empty());
+}
+
+TEST(BatchDump, AProgrammedRangeDumpsBackToTheFile) {
+    CBatchBench bench;
+    std::vector<uint8_t> data(0x900);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 13 + 5);
+    bench.m_dir.Write("prog.mot", SRecordText(0x0C0100, data));
+    bench.m_dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
+    const std::string back = bench.m_dir.File("back.mot");
+    EXPECT_EQ(bench.Run({"-f", bench.m_dir.File("prog.mot"), "-y", "-i", "0", "epr", "dump", "-r", "C0100-C09FF", "-o",
+                         back}),
+              0)
+        << bench.m_out << bench.m_err;
+    EXPECT_EQ(bench.m_out, "information: Program OK.\n");
+    EXPECT_NE(bench.m_err.find("0C0100-0C09FF saved to " + back + "\n"), std::string::npos) << bench.m_err;
+    CMotFile original;
+    CMotFile dumped;
+    ASSERT_EQ(original.Load(bench.m_dir.File("prog.mot")), 1);
+    ASSERT_EQ(dumped.Load(back), 1);
+    ASSERT_EQ(dumped.PageCount(), original.PageCount());
+    uint8_t want[256];
+    uint8_t got[256];
+    for (uint32_t index = 0x0C01; index <= 0x0C09; ++index) {
+        ASSERT_NE(original.GetPage(want, index), nullptr);
+        ASSERT_NE(dumped.GetPage(got, index), nullptr);
+        EXPECT_EQ(std::vector<uint8_t>(want, want + 256), std::vector<uint8_t>(got, got + 256)) << index;
+    }
 }
 
 TEST(FlashFileWriter, SRecordsAndAFailedWrite) {

@@ -36,7 +36,8 @@ TEST(CommandLine, OptionsWithoutTheirMeaningAreUsageErrors) {
     // a word (or, with no display, abort).
     for (const auto& lone : std::vector<std::vector<std::string>>{
              {"-i", "40"}, {"--id", "01:02:03:04:05:06:07"}, {"--mcu", "sp"}, {"-t", "flash"}, {"-y"},
-             {"-r", "0C0000-0FFFFF"}, {"--ignore-checksums"}, {"-p", "COM1"}})
+             {"-r", "0C0000-0FFFFF"}, {"--ignore-checksums"}, {"-p", "COM1"}, {"-o", "flash.mot"},
+             {"--offset", "C0000"}, {"--json"}, {"--reset", "dtr:0,delay:100,dtr:1"}})
         ExpectUsageError(lone, "options without an action; name the actions to run");
     EXPECT_EQ(Parse({"--simulate"}).kind, CommandLine::Window);
     // A real port would be driven while a simulated board is claimed.

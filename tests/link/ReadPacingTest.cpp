@@ -61,6 +61,7 @@ public:
         return true;
     }
     bool SetLine(const LineSettings&) override { return true; }
+    int SetModemLine(ModemLine, bool) override { return 0; }
     void WaitInput(uint64_t deadlineMs, size_t) override {
         ++m_waits;
         uint64_t until = deadlineMs * 1000;

@@ -45,7 +45,7 @@ public:
         runner.m_report = [this](const std::string& line) { m_err += line + "\n"; };
         runner.m_interactive = false;
         runner.m_showProgress = false;
-        runner.m_onReset = [this] { m_sim.Board().Reset(); };
+        if (m_pressReset) runner.m_onReset = [this] { m_sim.Board().Reset(); };
         return runner.Run();
     }
 
@@ -54,6 +54,8 @@ public:
                                        "\nByte=8\nStop Bit=0\nParity=0\n");
     }
 
+    // Whether "Push RESET." presses the board's button, as a person would.
+    bool m_pressReset = true;
     CTempDir m_dir;
     CSimBench m_sim;
     std::string m_out;  // standard output

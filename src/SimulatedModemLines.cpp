@@ -1,0 +1,15 @@
+#include "SimulatedModemLines.h"
+
+#include <cerrno>
+
+namespace pelican {
+
+int CSimulatedModemLines::SetModemLine(ModemLine line, bool on) {
+    if (!m_inner->IsOpen()) return EBADF;
+    // The drain first: what was written reaches the board before the line moves.
+    m_inner->Drain();
+    m_board.SetModemLine(line, on);
+    return 0;
+}
+
+}  // namespace pelican

@@ -1,0 +1,106 @@
+// The production options end to end: the pelican executable over
+// pseudo-terminals against pelican-sim (and its own --simulate board), in
+// real time. The flows themselves are covered in process on the virtual
+// clock; these runs are the processes, their locks and the terminals.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
+#include "support/ChildProcess.h"
+#include "support/SRecordText.h"
+#include "support/TempDir.h"
+
+namespace pelican::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::vector<std::string> Pelican(std::vector<std::string> args) {
+    args.insert(args.begin(), PELICAN_EXE);
+    return args;
+}
+
+const char* kIdFile = "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n";
+
+TEST(BatchProduction, RunsOnTwoBoardsGoSideBySideASecondOnOnePortIsRefused) {
+    CTempDir dir;
+    dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
+    dir.Write("prog.id", kIdFile);
+    CSimProcess first(PELICAN_SIM_EXE, {"--erase-ms", "5000"});
+    CSimProcess second(PELICAN_SIM_EXE, {"--erase-ms", "300"});
+    ASSERT_FALSE(first.Path().empty());
+    ASSERT_FALSE(second.Path().empty());
+    // A long erase on the first board...
+    CChildProgram erasing(Pelican({"-p", first.Path(), "-f", dir.File("prog.mot"), "-y", "erase"}), dir, "first");
+    const auto until = std::chrono::steady_clock::now() + 10s;
+    while (erasing.ErrSoFar().find("link up") == std::string::npos && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_NE(erasing.ErrSoFar().find("link up"), std::string::npos);
+    // ...a run on its port is turned away before it sends a byte,
+    const ProgramResult refused = RunProgram(Pelican({"-p", first.Path(), "status"}), dir, "third");
+    // while a whole run goes through on the second board.
+    const ProgramResult beside =
+        RunProgram(Pelican({"-p", second.Path(), "-f", dir.File("prog.mot"), "-y", "erase", "status"}), dir, "second");
+    const bool overlapped = erasing.ErrSoFar().find("port closed") == std::string::npos;
+    const ProgramResult erased = erasing.Finish();
+    EXPECT_TRUE(overlapped);
+    EXPECT_EQ(beside.status, 0) << beside.err;
+    EXPECT_EQ(beside.out.substr(0, beside.out.find("Ready:")), "information: Erase OK.\n");
+    EXPECT_EQ(refused.status, 6);
+    EXPECT_EQ(refused.out, "stop: Another batch run of this program is using " + first.Path() + ".\n");
+    EXPECT_EQ(erased.status, 0) << erased.err;
+    EXPECT_EQ(erased.out, "information: Erase OK.\n");
+}
+
+TEST(BatchProduction, ResetByWireOnTheBuiltInBoardAndOnAPlainTerminal) {
+    CTempDir dir;
+    // The built-in board's pins are reached in process.
+    const ProgramResult simulated =
+        RunProgram(Pelican({"--simulate", "--reset", "dtr:0,rts:1,delay:50,dtr:1", "version"}), dir);
+    EXPECT_EQ(simulated.status, 0) << simulated.err;
+    EXPECT_EQ(simulated.out, "Version: VER.1.00\n");
+    EXPECT_NE(simulated.err.find("pelican: reset by wire: dtr:0,rts:1,delay:50,dtr:1\n"), std::string::npos)
+        << simulated.err;
+    // pelican-sim is another process behind a pseudo-terminal, which has no
+    // modem lines: the failure is told and the run goes on.
+    CSimProcess sim(PELICAN_SIM_EXE, {});
+    ASSERT_FALSE(sim.Path().empty());
+    const ProgramResult plain = RunProgram(Pelican({"-p", sim.Path(), "--reset", "dtr:0,delay:50,dtr:1", "version"}), dir);
+    EXPECT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(plain.out, "Version: VER.1.00\n");
+    EXPECT_NE(plain.err.find("pelican: reset by wire failed: DTR: Inappropriate ioctl for device\n"),
+              std::string::npos)
+        << plain.err;
+}
+
+TEST(BatchProduction, DumpOverTheTerminalReadsBackThroughSrecCat) {
+    if (std::system("command -v srec_cat >/dev/null 2>&1") != 0) GTEST_SKIP() << "srec_cat is not installed";
+    CTempDir dir;
+    const std::vector<uint8_t> data = PatternBytes(0x0C00);
+    dir.Write("board.mot", SRecordText(0x0C0200, data));
+    dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
+    dir.Write("prog.id", kIdFile);
+    CSimProcess sim(PELICAN_SIM_EXE, {"--srec", dir.File("board.mot"), "--id", "01:02:03:04:05:06:07"});
+    ASSERT_FALSE(sim.Path().empty());
+    const ProgramResult dumped = RunProgram(Pelican({"-p", sim.Path(), "-f", dir.File("prog.mot"), "-b", "115200", "--json",
+                                                     "dump", "-r", "C0000-C0FFF", "-o", dir.File("flash.srec")}),
+                                            dir);
+    EXPECT_EQ(dumped.status, 0) << dumped.out;
+    EXPECT_NE(dumped.out.find("{\"event\":\"report\",\"text\":\"0C0000-0C0FFF saved to " + dir.File("flash.srec") + "\"}\n"),
+              std::string::npos)
+        << dumped.out;
+    const std::string raw = dir.File("flash.raw");
+    ASSERT_EQ(std::system(("srec_cat " + dir.File("flash.srec") + " -offset -0xC0000 -o " + raw + " -binary").c_str()), 0);
+    const std::string bytes = dir.Read("flash.raw");
+    ASSERT_EQ(bytes.size(), 0x1000u);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const uint8_t expected = i >= 0x200 && i < 0x200 + data.size() ? data[i - 0x200] : 0xFF;
+        ASSERT_EQ(static_cast<uint8_t>(bytes[i]), expected) << i;
+    }
+}
+
+}  // namespace
+}  // namespace pelican::test
