@@ -11,6 +11,7 @@
 #include "image/IDCheckDlg.h"
 #include "image/SelectDlg.h"
 #include "link/Exchange.h"
+#include "link/PortLock.h"
 #include "link/PortOpenError.h"
 #include "protocol/Protocol.h"
 #include "ui/Messages.h"
@@ -85,11 +86,19 @@ bool CPelicanApp::InitInstance() {
     for (;;) {
         if (select.DoModal() != ui::IDOK) {
             m_startup = Startup::Cancelled;
+            m_portMutex.Release();
             m_instanceMutex.Release();
             return false;
         }
         m_target = select.m_target == 1 ? 1 : 0;
+        if (!perPort && !m_portMutex.Acquire(PortLockName(select.m_port)) &&
+            m_portMutex.Why() == CInstanceLock::Failure::Held) {
+            // A batch run is programming a board on this port.
+            ui::MessageBox(ui::IDS_PORT_IN_USE, select.m_port + ".", ui::Icon::Stop);
+            continue;
+        }
         if (m_port.Open(select.m_port)) break;
+        m_portMutex.Release();
         if (m_endWhenPortFails) {
             m_startup = Startup::PortUnusable;
             m_instanceMutex.Release();

@@ -92,6 +92,9 @@ public:
     // a second run on the same port ends at once (Startup::PortHeld).
     std::string m_lockName = "PELICAN.exe";
     std::string m_lockedPort;
+    // The window program's hold on the port it chose, so that a batch run
+    // cannot put its frames on the same wire.
+    CInstanceLock m_portMutex;
     int m_linkReady = 0;
     CMotFile m_image;
     int m_target = 0;

@@ -130,8 +130,8 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
                "Exit status: 0 every action ended well, 1 an action was refused, failed or was\n"
                "cancelled, 2 usage error, 3 the port could not be opened, an action lost the link\n"
                "or it could not be recovered, 4 the window program is running already, 5 the lock\n"
-               "file could not be made (runtime folder missing or read-only), 6 another batch run\n"
-               "holds the port, 128+N ended by signal N after the link was back at 9600 bps\n"
+               "file could not be made (runtime folder missing or read-only), 6 another run holds\n"
+               "the port, 128+N ended by signal N after the link was back at 9600 bps\n"
                "(129 SIGHUP, 130 Ctrl-C, 141 closed output, 143 SIGTERM).");
     try {
         cli.parse(argc, argv);

@@ -39,7 +39,7 @@ enum ExitStatus : int {
     kExitNoLink = 3,          // the port could not be opened, or the link was lost and not recovered
     kExitAlreadyRunning = 4,  // another copy holds the single-instance lock
     kExitNoLock = 5,          // the lock could not be made: its folder is missing or read-only
-    kExitPortHeld = 6,        // another batch run holds the port
+    kExitPortHeld = 6,        // another run (batch or window) holds the port
     // A signal that ends the program: 128 + its number, after the link is
     // back at 9600 bps (SIGHUP 129, SIGINT 130, SIGPIPE 141, SIGTERM 143).
     kExitSignalBase = 128,

@@ -14,7 +14,7 @@
 #include "app/PelicanDlg.h"
 #include "app/S_PrgDlg.h"
 #include "batch/JsonLine.h"
-#include "batch/PortLock.h"
+#include "link/PortLock.h"
 #include "batch/SignalStop.h"
 #include "commands/CheckMemorryCmd.h"
 #include "commands/DownloadDlg.h"

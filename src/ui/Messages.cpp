@@ -30,7 +30,7 @@ const std::map<int, std::string>& Table() {
         {IDS_SAVE_FILTER, "S-record file (*.mot;*.s;*.srec)|*.mot;*.s;*.srec|Binary file (*.bin)|*.bin|"},
         {IDS_PORT_NO_PERMISSION, "You have no permission to use the port "},
         {IDS_SETTINGS_READ_ONLY, "The settings file is read-only; the link settings are not saved.\n"},
-        {IDS_PORT_IN_USE, "Another batch run of this program is using "},
+        {IDS_PORT_IN_USE, "Another run of this program is using "},
 
         {IDS_CAN_NOT_SET_LAST_BAUDRATE, "Can not set last baudrate.\nBaudrate is 9600bps now."},
         {IDS_CAN_NOT_SET_NEW_BAUDRATE, "Can not set new baudrate.\nBaudrate is last baudrate now."},

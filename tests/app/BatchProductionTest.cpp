@@ -50,7 +50,7 @@ TEST(BatchProduction, RunsOnTwoBoardsGoSideBySideASecondOnOnePortIsRefused) {
     EXPECT_EQ(beside.status, 0) << beside.err;
     EXPECT_EQ(beside.out.substr(0, beside.out.find("Ready:")), "information: Erase OK.\n");
     EXPECT_EQ(refused.status, 6);
-    EXPECT_EQ(refused.out, "stop: Another batch run of this program is using " + first.Path() + ".\n");
+    EXPECT_EQ(refused.out, "stop: Another run of this program is using " + first.Path() + ".\n");
     EXPECT_EQ(erased.status, 0) << erased.err;
     EXPECT_EQ(erased.out, "information: Erase OK.\n");
 }

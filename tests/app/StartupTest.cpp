@@ -16,6 +16,7 @@
 #include "app/PelicanDlg.h"
 #include "app/FirstSetDlg.h"
 #include "app/AppBench.h"
+#include "link/PortLock.h"
 #include "sys/InstanceLock.h"
 
 namespace pelican::test {
@@ -137,6 +138,28 @@ TEST(Startup, SilentStatusReadWithFirstSetAcceptedRunsTheSettingDialog) {
     for (const auto& m : bench.m_ui.m_messages) ADD_FAILURE() << m.text;
     for (const auto& p : bench.m_ui.m_problems) ADD_FAILURE() << p;
     EXPECT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
+}
+
+// A batch run holds the port: the window program sends nothing on it, says
+// so and offers "Select Program" again; the port it then takes is held
+// against batch runs until it ends.
+TEST(Startup, APortABatchRunHoldsIsOfferedAgainAndTheChosenPortIsHeld) {
+    CAppBench bench;
+    CInstanceLock batchRun;
+    ASSERT_TRUE(batchRun.Acquire(PortLockName("COM2")));
+    bench.SelectProgram("COM2");
+    bench.SelectProgram("COM1");
+    bool heldMeanwhile = false;
+    bench.Run([&] {
+        CInstanceLock another;
+        heldMeanwhile = !another.Acquire(PortLockName("COM1")) && another.Why() == CInstanceLock::Failure::Held;
+    });
+    EXPECT_EQ(bench.Messages(), (Messages{{"Another run of this program is using COM2.", Icon::Stop}}));
+    EXPECT_EQ(bench.m_app->m_linkReady, 1);
+    EXPECT_TRUE(heldMeanwhile);
+    bench.m_app.reset();
+    CInstanceLock afterwards;
+    EXPECT_TRUE(afterwards.Acquire(PortLockName("COM1")));
 }
 
 TEST(Startup, SecondCopyIsRefused) {

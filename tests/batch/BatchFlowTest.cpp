@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "batch/PortLock.h"
+#include "link/PortLock.h"
 #include "support/BatchBench.h"
 #include "sys/InstanceLock.h"
 
@@ -85,7 +85,7 @@ TEST(BatchFlow, AHeldPortAndAnUnusableLockFolderHaveTheirOwnStatus) {
     CInstanceLock first;
     ASSERT_TRUE(first.Acquire(PortLockName("COM1")));
     EXPECT_EQ(bench.Run({"status"}), 6);
-    EXPECT_EQ(bench.m_out, "stop: Another batch run of this program is using COM1.\n");
+    EXPECT_EQ(bench.m_out, "stop: Another run of this program is using COM1.\n");
     first.Release();
 
     ::setenv("XDG_RUNTIME_DIR", bench.m_dir.File("gone").c_str(), 1);

@@ -3,7 +3,7 @@
 // program's lock do not block it.
 #include <gtest/gtest.h>
 
-#include "batch/PortLock.h"
+#include "link/PortLock.h"
 #include "support/BatchBench.h"
 #include "sys/InstanceLock.h"
 
@@ -15,14 +15,14 @@ TEST(BatchPortLock, ASecondRunOnTheSamePortIsRefused) {
     CInstanceLock other;
     ASSERT_TRUE(other.Acquire(PortLockName("/dev/ttyS0")));  // COM1 under another name
     EXPECT_EQ(bench.Run({"status"}), kExitPortHeld);
-    EXPECT_EQ(bench.m_out, "stop: Another batch run of this program is using COM1.\n");
+    EXPECT_EQ(bench.m_out, "stop: Another run of this program is using COM1.\n");
     EXPECT_EQ(bench.m_err, "port COM1\n");
     EXPECT_TRUE(bench.m_sim.Received().empty());
     // With --json the refusal and the exit are events like any other.
     EXPECT_EQ(bench.Run({"--json", "status"}), kExitPortHeld);
     EXPECT_EQ(bench.m_out,
               "{\"event\":\"report\",\"text\":\"port COM1\"}\n"
-              "{\"event\":\"message\",\"icon\":\"stop\",\"text\":\"Another batch run of this program is using COM1.\"}\n"
+              "{\"event\":\"message\",\"icon\":\"stop\",\"text\":\"Another run of this program is using COM1.\"}\n"
               "{\"event\":\"exit\",\"status\":6,\"outcome\":\"port held\"}\n");
 }
 

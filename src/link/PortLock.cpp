@@ -1,4 +1,4 @@
-#include "batch/PortLock.h"
+#include "link/PortLock.h"
 
 #include <climits>
 #include <cstdlib>
