@@ -21,7 +21,7 @@ constexpr const char* kCommError = "Communication error.\nPush RESET.";
 // Whatever the recovery and the close step add, on top of the exchange's own
 // time-out and the clean run's time.
 constexpr uint64_t kRecoveryBudgetMs = 12000;
-constexpr size_t kColumn = 36;
+constexpr size_t kColumn = 37;
 
 const Fault kFaults[] = {Fault::Silence, Fault::WrongByte, Fault::ShortReply, Fault::LateOut,
                          Fault::LateIn,  Fault::LineError, Fault::Unplug};
@@ -175,7 +175,12 @@ TEST(FaultMatrix, EveryExchangeAgainstEveryFault) {
         std::printf("%s\n", line.c_str());
         std::fflush(stdout);
     }
-    std::printf("S<n>: \"Status...\" presses until the status window opened; +R: the next start needed a RESET.\n");
+    std::printf("S<n>: \"Status...\" presses until the status window opened; +R: the next start needed a RESET.\n"
+                "TIMEOUT, COMM-ERR: the recovery's \"Timeout.\" / \"Communication error.\" \"Push RESET.\" (stop);\n"
+                "LAST-RATE, NEW-RATE: \"Can not set last/new baudrate.\" (warning); NOT-9600: \"Can not set baudrate\n"
+                "to 9600bps.\" (warning after the change, stop after the echo); DL-NOT-DONE: \"Download not\n"
+                "completed.\" (exclamation); NOT-BLANK, NOT-MATCH: \"Find not blank/match at address\" 0C0000;\n"
+                "<set comm.>: \"Set communication state first.\"; <ERROR>: the version window shows ERROR.\n");
 }
 
 }  // namespace
