@@ -32,7 +32,7 @@ for target in "${TARGETS[@]}"; do
   [ -f "fuzz/$target.dict" ] && dict=("-dict=fuzz/$target.dict")
   echo "== $target: $RUNS executions"
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    nice "build-fuzz/fuzz/pelican-fuzz-$target" -runs="$RUNS" -max_total_time="${FUZZ_SECONDS:-0}" \
+    nice -n 19 "build-fuzz/fuzz/pelican-fuzz-$target" -runs="$RUNS" -max_total_time="${FUZZ_SECONDS:-0}" \
       -max_len=4096 -print_final_stats=1 \
       -artifact_prefix="build-fuzz/crashes/$target-" "${dict[@]}" "$corpus" "${seeds[@]}" \
       >"build-fuzz/$target.log" 2>&1 || status=1

@@ -6,8 +6,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# The sanitizer builds compile every file again: ccache, when installed,
+# keeps a second run to the files that changed.
+LAUNCHER=()
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}
+  LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DPELICAN_SANITIZE=ON -DPELICAN_BENCH=OFF \
-      -DPELICAN_WERROR=ON >/dev/null
+      -DPELICAN_WERROR=ON "${LAUNCHER[@]}" >/dev/null
 cmake --build build-asan -j2
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan -j2 --output-on-failure --timeout 600 </dev/null
@@ -15,7 +23,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 # ThreadSanitizer: everything that starts a second thread against the port.
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DPELICAN_WITH_QT=OFF -DPELICAN_BENCH=OFF -DPELICAN_WERROR=ON \
       -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" \
-      -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" >/dev/null
+      -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" "${LAUNCHER[@]}" >/dev/null
 TSAN_TESTS=$(ctest --test-dir build-tsan -N -L thread | sed -n 's/^ *Test *#[0-9]*: //p')
 if [ -n "$TSAN_TESTS" ]; then
   # shellcheck disable=SC2086

@@ -64,6 +64,9 @@ public:
     // (batch mode defers a signal's return to 9600 bps until it is over).
     bool RateChanging() const { return m_rateChanges > 0; }
     uint32_t RecoverLink() override;
+    // How many recoveries have started in this run: a command that saw it
+    // move lost the link on the way, whatever it returned.
+    unsigned Recoveries() const { return m_recoveries; }
 
     // What commands and dialogs reach.
     CSerialComm& Port() override { return m_port; }
@@ -111,6 +114,7 @@ private:
     bool m_recoverAgain = false;
     bool m_readOnlySettingsTold = false;
     int m_rateChanges = 0;
+    unsigned m_recoveries = 0;
 };
 
 }  // namespace pelican

@@ -88,6 +88,7 @@ void CPelicanApp::SetLink9600(CSerialComm& port) {
 }
 
 uint32_t CPelicanApp::RecoverLink() {
+    ++m_recoveries;
     // A recovery asked for while one runs (its own baud-rate change failed)
     // is taken up by the running one's loop, so the stack never grows.
     if (m_inRecovery) {

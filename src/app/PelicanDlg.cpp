@@ -90,6 +90,18 @@ Outcome CPelicanDlg::SaveFlash(uint32_t start, uint32_t end, const std::string& 
     return m_lastOutcome;
 }
 
+Outcome CPelicanDlg::RunSetting() {
+    CPelicanApp& app = App();
+    const unsigned recoveries = app.Recoveries();
+    CSettingCmd setting(app);
+    const uint32_t rate = setting.Run();
+    if (!setting.Confirmed()) return Outcome::Cancelled;
+    if (app.Recoveries() != recoveries) return Outcome::LinkLost;
+    // A change the device did not take leaves the link at its old rate,
+    // which still works: the press did not do what was asked.
+    return rate != 0 && rate == setting.AskedRate() ? Outcome::Done : Outcome::Failed;
+}
+
 void CPelicanDlg::OnCommand(int id) {
     switch (id) {
         case IDM_ABOUTBOX: {
@@ -109,7 +121,7 @@ void CPelicanDlg::OnCommand(int id) {
             if (MayRun(false)) m_lastOutcome = CStatesCmd(App()).Run();
             return;
         case IDC_SETTING:
-            if (MayRun(false)) m_lastOutcome = CSettingCmd(App()).Run() != 0 ? Outcome::Done : Outcome::Failed;
+            if (MayRun(false)) m_lastOutcome = RunSetting();
             return;
         case IDC_VERSION:
             if (MayRun(false)) m_lastOutcome = CVersionCmd(App()).Run();

@@ -55,6 +55,8 @@ private:
     // The checks and the link probe before a command; false when the press
     // ends there (m_lastOutcome says how).
     bool MayRun(bool needsId);
+    // "Setting...": done only when the link runs at the rate asked for.
+    Outcome RunSetting();
     CPelicanApp& App() { return m_app; }
 
     CPelicanApp& m_app;

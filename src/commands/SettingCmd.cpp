@@ -17,6 +17,8 @@ uint32_t CSettingCmd::Run() {
 
     ui::CWaitCursor wait;
     dlg.GetBaudRate(baud);
+    m_confirmed = true;
+    m_asked = baud;
     const uint32_t result = host.SetLinkBaudRate(baud, stored.m_byteSize, stored.m_parity, stored.m_stopBits,
                                                  ui::LoadString(ui::IDS_CAN_NOT_SET_NEW_BAUDRATE));
     if (result == 0) {

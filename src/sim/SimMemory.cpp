@@ -14,11 +14,7 @@ MemoryArea FlashOf(DeviceType type) {
 
 }  // namespace
 
-CSimMemory::CSimMemory(DeviceType type)
-    : m_type(type),
-      m_flashArea(FlashOf(type)),
-      m_flash(m_flashArea.Size(), 0xFF),
-      m_ram(Ram().Size(), 0x00) {}
+CSimMemory::CSimMemory(DeviceType type) : m_type(type), m_flashArea(FlashOf(type)), m_ram(Ram().Size(), 0x00) {}
 
 uint32_t CSimMemory::IdArea(DeviceType type) {
     return type == DeviceType::OrcaW ? 0xFFFFDF : 0x0FFFDF;
@@ -29,34 +25,49 @@ uint32_t CSimMemory::IdAddress(DeviceType type, size_t index) {
     return page + kIdOffsets[index % kIdCount];
 }
 
-uint8_t* CSimMemory::Cell(uint32_t address) {
-    if (m_flashArea.Contains(address)) return &m_flash[address - m_flashArea.first];
-    if (Ram().Contains(address)) return &m_ram[address - Ram().first];
-    return nullptr;
+CSimMemory::Page& CSimMemory::FlashPage(uint32_t address) {
+    const uint32_t page = address & ~uint32_t{kPageSize - 1};
+    auto found = m_flash.find(page);
+    if (found == m_flash.end()) {
+        found = m_flash.emplace(page, Page{}).first;
+        found->second.fill(0xFF);
+    }
+    return found->second;
 }
 
 uint8_t CSimMemory::Read(uint32_t address) const {
-    if (m_flashArea.Contains(address)) return m_flash[address - m_flashArea.first];
+    if (m_flashArea.Contains(address)) {
+        const auto found = m_flash.find(address & ~uint32_t{kPageSize - 1});
+        return found == m_flash.end() ? 0xFF : found->second[address % kPageSize];
+    }
     if (Ram().Contains(address)) return m_ram[address - Ram().first];
     return 0xFF;
 }
 
 void CSimMemory::ReadPage(uint32_t pageAddress, uint8_t* out) const {
+    const auto found = m_flash.find(pageAddress);
+    if (found != m_flash.end() && m_flashArea.Contains(pageAddress)) {
+        std::copy(found->second.begin(), found->second.end(), out);
+        return;
+    }
     for (uint32_t i = 0; i < kPageSize; ++i) out[i] = Read(pageAddress + i);
 }
 
 bool CSimMemory::Write(uint32_t address, uint8_t value) {
-    uint8_t* cell = Cell(address);
-    if (cell == nullptr) return false;
-    *cell = value;
+    if (m_flashArea.Contains(address)) {
+        FlashPage(address)[address % kPageSize] = value;
+        return true;
+    }
+    if (!Ram().Contains(address)) return false;
+    m_ram[address - Ram().first] = value;
     return true;
 }
 
 bool CSimMemory::ProgramPage(uint32_t pageAddress, const uint8_t* data, bool stuck) {
     if (!m_flashArea.Contains(pageAddress) || !m_flashArea.Contains(pageAddress + kPageSize - 1))
         return false;
-    uint8_t* page = &m_flash[pageAddress - m_flashArea.first];
     if (stuck) return false;
+    Page& page = FlashPage(pageAddress);
     bool same = true;
     for (size_t i = 0; i < kPageSize; ++i) {
         page[i] = static_cast<uint8_t>(page[i] & data[i]);
@@ -67,12 +78,13 @@ bool CSimMemory::ProgramPage(uint32_t pageAddress, const uint8_t* data, bool stu
 
 bool CSimMemory::EraseFlash(std::optional<uint32_t> failPage) {
     if (!failPage || !m_flashArea.Contains(*failPage)) {
-        std::fill(m_flash.begin(), m_flash.end(), 0xFF);
+        m_flash.clear();
         return true;
     }
-    const size_t keepFrom = (*failPage & ~uint32_t{0xFF}) - m_flashArea.first;
-    std::fill(m_flash.begin(), m_flash.begin() + static_cast<std::ptrdiff_t>(keepFrom), 0xFF);
-    std::fill(m_flash.begin() + static_cast<std::ptrdiff_t>(keepFrom + kPageSize), m_flash.end(), 0xFF);
+    // The failing page keeps its content; every other page is erased.
+    const uint32_t keep = *failPage & ~uint32_t{kPageSize - 1};
+    for (auto page = m_flash.begin(); page != m_flash.end();)
+        page = page->first == keep ? std::next(page) : m_flash.erase(page);
     return false;
 }
 

@@ -2,8 +2,13 @@
 // The board's address space: the on-chip flash of its device type and the RAM
 // that takes a downloaded boot program. Addresses are 24 bits; a read outside
 // both areas gives FF, as an unmapped bus does.
+//
+// The flash is held page by page: a page that reads as erased holds nothing,
+// so a board is cheap to build and to erase however large its flash.
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -50,11 +55,13 @@ public:
     bool EraseFlash(std::optional<uint32_t> failPage);
 
 private:
-    uint8_t* Cell(uint32_t address);
+    using Page = std::array<uint8_t, kPageSize>;
+    // The flash page holding address, made (erased) when it holds nothing yet.
+    Page& FlashPage(uint32_t address);
 
     DeviceType m_type;
     MemoryArea m_flashArea;
-    std::vector<uint8_t> m_flash;
+    std::map<uint32_t, Page> m_flash;  // by page address; absent pages are erased
     std::vector<uint8_t> m_ram;
 };
 

@@ -1,30 +1,28 @@
 #include "commands/FaultMatrix.h"
 
-#include <map>
+#include <algorithm>
 
+#include "app/FirstSetDlg.h"
 #include "commands/DownloadDlg.h"
 #include "commands/PreEraseDlg.h"
 #include "commands/PreWriteDlg.h"
 #include "commands/StatesDlg.h"
 #include "commands/VersionDlg.h"
 #include "image/IDCheckDlg.h"
-#include "app/FirstSetDlg.h"
 #include "link/SetCommDlg.h"
 #include "protocol/Protocol.h"
 
 namespace pelican::test {
 namespace {
 
-constexpr const char* kTimeout = "Timeout.\nPush RESET.";
-constexpr const char* kCommError = "Communication error.\nPush RESET.";
-constexpr const char* kLastRate = "Can not set last baudrate.\nBaudrate is 9600bps now.";
-// The download's answer has its own message and no recovery.
-constexpr const char* kNotCompleted = "Download not completed.\nPlease retry Download.";
-constexpr const char* kNot9600 = "Can not set baudrate to 9600bps.";
 // A user who keeps pressing OK in "Set baudrate" gives up after this many
 // messages, so that a link that never comes back still ends the run.
 constexpr size_t kPatience = 12;
+// "Status..." presses after the cell before the status window must be open:
+// the first may find the board still quiet and run the recovery.
+constexpr int kFollowUps = 2;
 constexpr uint32_t kEraseMs = 100;
+constexpr uint32_t kReactionMs = 1000;
 
 sim::SimFaults FaultsFor(const MatrixRow& exchange, Fault fault, unsigned occurrence) {
     const sim::SimTrigger at{exchange.target.code, occurrence};
@@ -85,10 +83,66 @@ void AnswerDialogs(CMemoryBench& bench, bool& gaveUp) {
     };
 }
 
-void RunStartUp(CMemoryBench& bench) {
-    bench.SelectProgram("COM1", bench.m_target);
-    bench.Run();
-}
+// After the cell the user presses "Status..." until the status window opens
+// (or gives up), then Exit. Records what the cell left and what each
+// follow-up press did.
+class CFollowUp {
+public:
+    CFollowUp(CMemoryBench& bench, const MatrixRow& exchange, CellResult& result, uint64_t start)
+        : m_bench(bench), m_exchange(exchange), m_result(result), m_start(start) {}
+
+    // The cell starts with the button press.
+    void StartAt(uint64_t start) { m_start = start; }
+
+    // At the main window with nothing scripted; true when it pressed.
+    bool Next(ui::CDialog& mainWindow) {
+        if (m_exchange.atExit || m_done) return false;
+        auto& board = m_bench.m_sim.Board();
+        if (m_presses == 0) {
+            // The cell is over: what it left behind.
+            m_result.outcome = static_cast<CPelicanDlg&>(mainWindow).LastOutcome();
+            m_result.elapsedMs = m_bench.m_sim.Clock().NowMs() - m_start;
+            m_result.messages = m_bench.Messages();
+            m_result.dialogs = m_bench.m_ui.m_shownDialogs;
+            m_result.versionText = m_bench.m_ui.m_lastTexts[CVersionDlg::IDD][CVersionDlg::IDC_VERSION];
+            m_result.linkReady = m_bench.m_app->m_linkReady == 1;
+            m_result.boardBaud = board.BaudRate();
+            m_result.frames = board.Frames();
+            // The fault was one event; a board it silenced stays silent until
+            // the user is told to RESET it.
+            board.SetFaults(sim::SimFaults{});
+        } else {
+            const auto& shown = m_bench.m_ui.m_shownDialogs;
+            if (std::find(shown.begin(), shown.end(), CStatesDlg::IDD) != shown.end()) {
+                m_result.followUps = m_presses;
+                m_result.followUpBytes = m_bench.m_sim.Received();
+                m_result.followUpMessages = m_bench.Messages();
+                m_result.followUpReady = m_bench.m_ui.m_lastTexts[CStatesDlg::IDD][CStatesDlg::IDC_READY];
+                m_done = true;
+            }
+        }
+        if (m_done || m_presses == kFollowUps) {
+            m_done = true;
+            m_bench.m_ui.ClearRecords();
+            return false;
+        }
+        // The user reads what the window shows before pressing on.
+        m_bench.m_sim.Clock().Sleep(kReactionMs);
+        ++m_presses;
+        m_bench.m_sim.ClearReceived();
+        m_bench.m_ui.ClearRecords();
+        m_bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_STATUS);
+        return true;
+    }
+
+private:
+    CMemoryBench& m_bench;
+    const MatrixRow& m_exchange;
+    CellResult& m_result;
+    uint64_t m_start;
+    int m_presses = 0;
+    bool m_done = false;
+};
 
 }  // namespace
 
@@ -128,32 +182,43 @@ CellResult RunCell(const MatrixRow& exchange, std::optional<Fault> fault, unsign
     if (exchange.prepare) exchange.prepare(bench);
 
     CellResult result;
+    const uint64_t start = bench.m_sim.Clock().NowMs();
+    CFollowUp followUp(bench, exchange, result, start);
+    auto answer = bench.m_ui.m_onIdle;
+    bench.m_ui.m_onIdle = [&](ui::CDialog& dialog) {
+        const bool atMain = dialog.Template().id == CPelicanDlg::IDD && bench.m_started && !bench.m_exited &&
+                            bench.m_ui.ScriptDone();
+        if (atMain && followUp.Next(dialog)) return;
+        answer(dialog);
+    };
+
     if (exchange.startUp) {
         bench.StoreRate(115200);
-        const uint64_t start = bench.m_sim.Clock().NowMs();
-        RunStartUp(bench);
-        result.elapsedMs = bench.m_sim.Clock().NowMs() - start;
-        result.frames = board.Frames();
+        bench.SelectProgram("COM1", bench.m_target);
+        // The start-up is over when the main window first has nothing to do.
+        bench.Run([&] { bench.m_ui.m_onIdle(*bench.m_ui.ActiveDialog()); });
     } else {
         bench.Press([&] {
+            followUp.StartAt(bench.m_pressedAt);
             if (fault) board.SetFaults(FaultsFor(exchange, *fault, occurrence));
             exchange.press(bench);
         });
-        result.elapsedMs = bench.m_sim.Clock().NowMs() - bench.m_pressedAt;
-        result.frames = board.Frames();
-        result.outcome = bench.m_lastOutcome;
     }
-    result.messages = bench.Messages();
-    result.dialogs = bench.m_ui.m_shownDialogs;
-    result.versionText = bench.m_ui.m_lastTexts[CVersionDlg::IDD][CVersionDlg::IDC_VERSION];
-    result.linkReady = bench.m_app->m_linkReady == 1;
-    result.boardBaud = board.BaudRate();
-    result.needsReset = board.Silent() || board.Unplugged();
+    if (exchange.atExit) {
+        result.elapsedMs = bench.m_sim.Clock().NowMs() - (exchange.startUp ? start : bench.m_pressedAt);
+        result.messages = bench.Messages();
+        result.dialogs = bench.m_ui.m_shownDialogs;
+        result.frames = board.Frames();
+        result.linkReady = bench.m_app->m_linkReady == 1;
+        result.boardBaud = board.BaudRate();
+    } else {
+        result.exitMessages = bench.Messages();
+    }
 
     // The next run on the same board and settings, the faults gone; a
     // board that went quiet is reset by the user first.
     board.SetFaults(sim::SimFaults{});
-    if (result.needsReset) {
+    if (board.Silent() || board.Unplugged()) {
         board.Replug();
         board.Reset();
     }
@@ -161,84 +226,11 @@ CellResult RunCell(const MatrixRow& exchange, std::optional<Fault> fault, unsign
     bench.m_app = std::make_unique<CPelicanApp>(bench.m_sim.MakeDevice("COM1"), bench.m_sim.Clock());
     bench.m_started = bench.m_exited = false;
     bench.m_ui.ClearRecords();
-    RunStartUp(bench);
+    bench.SelectProgram("COM1", bench.m_target);
+    bench.Run();
     result.nextRun = bench.Messages();
     result.nextLinkReady = bench.m_app->m_linkReady == 1;
     return result;
-}
-
-std::vector<MatrixRow> MatrixRows() {
-    const auto press = [](int button) {
-        return [button](CMemoryBench& bench) { bench.m_ui.Press(CPelicanDlg::IDD, button); };
-    };
-    // A page of program data, and its ".id" file for "Load (ID)...".
-    const auto image = [](CMemoryBench& bench) { bench.LoadImage(S2(0x0C0000, {0x11, 0x22, 0x33})); };
-    const auto idFiles = [](CMemoryBench& bench) {
-        bench.m_dir.Write("prog.mot", S2(0x0C0000, {0x11}) + "S804000000FB\n");
-        bench.m_dir.Write("prog.id", "FFFDF:01\nFFFE3:02\nFFFEB:03\nFFFEF:04\nFFFF3:05\nFFFF7:06\nFFFFB:07\n");
-    };
-    const auto imageOnBoard = [image](CMemoryBench& bench) {
-        image(bench);
-        bench.m_sim.Board().Poke(0x0C0000, {0x11, 0x22, 0x33});
-    };
-    const auto bootFile = [](CMemoryBench& bench) {
-        bench.m_dir.Write("boot.mot", S2(0x000000, {0x11, 0x22}) + "S804000000FB\n");
-        bench.m_target = 1;
-        bench.m_selectFile = bench.m_dir.File("boot.mot");
-    };
-    const auto rejectedThenLoad = [](CMemoryBench& bench) {
-        const uint8_t wrongId[] = {0xF5, 0xDF, 0xFF, 0x0F, 0x07, 0, 0, 0, 0, 0, 0, 0};
-        bench.m_sim.Board().Inject(wrongId, sizeof wrongId, bench.m_sim.Clock().NowMs());
-        bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_LOAD);
-    };
-    const int32_t standing = 5000;
-    std::vector<MatrixRow> rows = {
-        {"start-up sync", true, nullptr, nullptr, {0x00, 1}, 1, standing, 0, 0x00, false, kTimeout,
-         kCommError, kCommError},
-        {"baud echo, old rate", true, nullptr, nullptr, {0xB0, 1}, 1, standing, 0, 0x00, false, kLastRate,
-         kLastRate, kLastRate},
-        {"baud echo, new code", true, nullptr, nullptr, {0xB4, 1}, 1, standing, 0, 0x00, false, kLastRate,
-         kLastRate, kLastRate},
-        {"baud echo, new rate", true, nullptr, nullptr, {0xB4, 2}, 1, standing, 0, 0x00, false, kTimeout,
-         kCommError, kCommError},
-        {"start-up status", true, nullptr, nullptr, {0x70, 1}, 2, standing, 1, 0x00, true, nullptr, nullptr,
-         nullptr, CFirstSetDlg::IDD},
-        {"probe", false, nullptr, press(CPelicanDlg::IDC_STATUS), {0x70, 1}, 2, standing, 0, 0x00, true,
-         kTimeout, kCommError, nullptr},
-        {"status read", false, nullptr, press(CPelicanDlg::IDC_STATUS), {0x70, 2}, 2, standing, 0, 0x00, true,
-         kTimeout, kCommError, nullptr},
-        {"version read", false, nullptr, press(CPelicanDlg::IDC_VERSION), {0xFB, 1}, 8, standing, 0, 0x00,
-         true, nullptr, nullptr, nullptr},
-        // A board whose ID check failed before; "Load (ID)..." probes, reads
-        // the status, sends the ID and reads the status again.
-        {"ID check", false, idFiles, rejectedThenLoad, {0x70, 3, 0xF5}, 2, standing, 1, 0x04,
-         false, kTimeout, kCommError, "Not match ID.", 0, false},
-        {"erase", false, nullptr, press(CPelicanDlg::IDC_ERASE), {0x70, 1, 0xA7}, 2, 40000, 0, 0xA0, false,
-         kTimeout, kCommError, "Erase error."},
-        {"blank check read", false, nullptr, press(CPelicanDlg::IDC_BLANK), {0xFF, 1}, 256, standing, 0,
-         0x00, false, kTimeout, kCommError, "Find not blank at address\r0C0000"},
-        {"read check read", false, imageOnBoard, press(CPelicanDlg::IDC_READ), {0xFF, 1}, 256, standing, 0, 0x00,
-         false, kTimeout, kCommError, "Find not match at address\r0C0000"},
-        {"E.P.R. erase", false, image, press(CPelicanDlg::IDC_EPR), {0x70, 1, 0xA7}, 2, 40000, 0, 0xA0, false,
-         kTimeout, kCommError, "Erase error."},
-        {"E.P.R. read phase", false, image, press(CPelicanDlg::IDC_EPR), {0xFF, 1}, 256, standing, 0, 0x00,
-         false, kTimeout, kCommError, "Find not match at address\r0C0000"},
-        {"B.P.R. blank phase", false, image, press(CPelicanDlg::IDC_BPR), {0xFF, 1}, 256, standing, 0, 0x00,
-         false, kTimeout, kCommError, "Find not blank at address\r0C0000"},
-        {"B.P.R. read phase", false, image, press(CPelicanDlg::IDC_BPR), {0xFF, 1, 0x41}, 256, standing, 0,
-         0x00, false, kTimeout, kCommError, "Find not match at address\r0C0000"},
-        {"page program status", false, image, press(CPelicanDlg::IDC_PROGRAM), {0x70, 1, 0x41}, 2, 150, 0,
-         0x90, false, kTimeout, kCommError, "Program error."},
-        {"final status", false, image, press(CPelicanDlg::IDC_PROGRAM), {0x70, 0, 0x41, true}, 2, standing, 0,
-         0x90, false, kTimeout, kCommError, "Program error."},
-        {"download reply", false, bootFile, press(CPelicanDlg::IDC_DOWNLOAD), {0xFA, 1}, 2, standing, 1, 0x01,
-         false, kNotCompleted, kNotCompleted, kNotCompleted},
-        {"close step, change", true, nullptr, nullptr, {0xB4, 3}, 1, standing, 0, 0x00, false, kNot9600,
-         kNot9600, kNot9600},
-        {"close step, echo", true, nullptr, nullptr, {0xB0, 0, 0, true}, 1, standing, 0, 0x00, false, kNot9600,
-         kNot9600, kNot9600},
-    };
-    return rows;
 }
 
 }  // namespace pelican::test

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <vector>
 
 #include "sim/SRecordReader.h"
 #include "sim/SimCommandLine.h"
@@ -115,6 +116,31 @@ TEST(SimMemory, MapsOfBothTypes) {
     EXPECT_EQ(w.Read(0xFFFFFF), 0x00);
     EXPECT_TRUE(w.EraseFlash(std::nullopt));
     EXPECT_EQ(w.Read(0xFFFFFF), 0xFF);
+}
+
+TEST(SimMemory, PagesKeepTheirContentThroughProgramAndAFailedErase) {
+    CSimMemory sp(DeviceType::OrcaSP);
+    uint8_t page[256];
+    sp.ReadPage(0x0D0000, page);
+    EXPECT_EQ(std::vector<uint8_t>(page, page + 256), std::vector<uint8_t>(256, 0xFF));
+    // Programming only clears bits: 0F over F0 reads 00 and does not match.
+    const std::vector<uint8_t> low(256, 0x0F), high(256, 0xF0);
+    EXPECT_TRUE(sp.ProgramPage(0x0C0100, low.data(), false));
+    EXPECT_FALSE(sp.ProgramPage(0x0C0100, high.data(), false));
+    sp.ReadPage(0x0C0100, page);
+    EXPECT_EQ(std::vector<uint8_t>(page, page + 256), std::vector<uint8_t>(256, 0x00));
+    EXPECT_FALSE(sp.ProgramPage(0x0C0200, low.data(), true));
+    EXPECT_EQ(sp.Read(0x0C0200), 0xFF);
+    // A failing erase keeps exactly the failing page.
+    EXPECT_TRUE(sp.Write(0x0C0000, 0x12));
+    EXPECT_TRUE(sp.Write(0x0FFFFF, 0x34));
+    EXPECT_FALSE(sp.EraseFlash(0x0C0180));
+    EXPECT_EQ(sp.Read(0x0C0000), 0xFF);
+    EXPECT_EQ(sp.Read(0x0FFFFF), 0xFF);
+    EXPECT_EQ(sp.Read(0x0C01FF), 0x00);
+    // A fail page outside flash fails nothing.
+    EXPECT_TRUE(sp.EraseFlash(0xF00000));
+    EXPECT_EQ(sp.Read(0x0C0100), 0xFF);
 }
 
 TEST(SRecordReader, DataRecordsOfAllThreeAddressSizes) {
