@@ -144,6 +144,7 @@ void EndBySignal(int signal) {
     // for a busy machine); then the protocol's two one-second steps.
     EXPECT_TRUE(Within(std::chrono::milliseconds(2500), [&] { return !board.After(0xFB).empty(); }));
     EXPECT_EQ(run.Exit(std::chrono::seconds(8)), 128 + signal);
+    Within(std::chrono::seconds(2), [&] { return board.After(0xFB).size() >= kBackTo9600.size(); });
     EXPECT_EQ(board.After(0xFB), kBackTo9600);
     EXPECT_EQ(run.Output(), "");
     EXPECT_NE(dir.Read("err").find("link at 9600 bps; port closed"), std::string::npos) << dir.Read("err");
@@ -163,6 +164,9 @@ void EndMidChange() {
     ASSERT_TRUE(Within(std::chrono::seconds(15), [&] { return board.Sent(0xB4); }));
     ::kill(run.pid, SIGTERM);
     EXPECT_EQ(run.Exit(std::chrono::seconds(10)), 128 + SIGTERM);
+    // The board's reader may take the last byte off the terminal only after
+    // the program has gone.
+    Within(std::chrono::seconds(2), [&] { return board.After(0xB4).size() >= 4; });
     const Bytes after = board.After(0xB4);
     ASSERT_GE(after.size(), 4u) << ::testing::PrintToString(after) << dir.Read("err");
     EXPECT_EQ(after.front(), 0xB4);  // confirmed at 115200
@@ -176,6 +180,7 @@ void EndByClosedOutput() {
     CPlayedBoard board;
     const Child run = Start({"-p", board.Path(), "-b", "115200", "status"}, dir.Path(), true);
     EXPECT_EQ(run.Exit(std::chrono::seconds(20)), 128 + SIGPIPE);
+    Within(std::chrono::seconds(2), [&] { return board.After(0x70).size() >= kBackTo9600.size(); });
     const Bytes after = board.After(0x70);
     ASSERT_GE(after.size(), kBackTo9600.size());
     EXPECT_EQ(Bytes(after.end() - 3, after.end()), kBackTo9600);
