@@ -11,20 +11,9 @@ namespace pelican {
 FileError CBinaryFile::Read(const std::string& path, size_t limit, std::vector<uint8_t>& bytes, bool& tooLong) {
     bytes.clear();
     tooLong = false;
-    if (path.empty()) return FileError::NotFound;
-    // Non-blocking so that a named pipe without a writer cannot hang the open.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return FileErrorFromErrno(errno);
+    int fd = -1;
     struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return FileErrorFromErrno(error);
-    }
-    if (!S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return S_ISDIR(info.st_mode) ? FileError::IsDirectory : FileError::NotRegularFile;
-    }
+    if (const FileError opened = OpenRegularFile(path, fd, info); opened != FileError::None) return opened;
     uint8_t block[65536];
     FileError result = FileError::None;
     for (;;) {

@@ -215,23 +215,21 @@ LoadOutcome CMotFile::Read(const std::string& path) {
 }
 
 LoadOutcome CMotFile::ReadText(const char* text, size_t size) {
-    RemoveAll();
-    m_fileErrorShown = false;
-    LoadOutcome outcome;
-    CTextLineReader reader;
-    reader.OpenText(text, size);
-    ReadRecords(reader, outcome);
-    if (outcome.FileRefused()) Forget(outcome);
-    return outcome;
+    return ReadInMemory(text, size, &CMotFile::ReadRecords);
 }
 
 LoadOutcome CMotFile::ReadIntelHexText(const char* text, size_t size) {
+    return ReadInMemory(text, size, &CMotFile::ReadIntelHex);
+}
+
+LoadOutcome CMotFile::ReadInMemory(const char* text, size_t size,
+                                   void (CMotFile::*read)(CTextLineReader&, LoadOutcome&)) {
     RemoveAll();
     m_fileErrorShown = false;
     LoadOutcome outcome;
     CTextLineReader reader;
     reader.OpenText(text, size);
-    ReadIntelHex(reader, outcome);
+    (this->*read)(reader, outcome);
     if (outcome.FileRefused()) Forget(outcome);
     return outcome;
 }

@@ -96,6 +96,8 @@ public:
 private:
     // The existing page at index, or a new blank one. The index is in range.
     CLineImage& CreatePage(uint32_t index);
+    // Text in memory through one of the two record readers below.
+    LoadOutcome ReadInMemory(const char* text, size_t size, void (CMotFile::*read)(CTextLineReader&, LoadOutcome&));
     void ReadRecords(CTextLineReader& reader, LoadOutcome& outcome);
     void ReadIntelHex(CTextLineReader& reader, LoadOutcome& outcome);
     void ReadBinary(const std::string& path, LoadOutcome& outcome);
