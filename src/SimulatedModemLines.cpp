@@ -5,9 +5,9 @@
 namespace pelican {
 
 int CSimulatedModemLines::SetModemLine(ModemLine line, bool on) {
-    if (!m_inner->IsOpen()) return EBADF;
+    if (!Inner().IsOpen()) return EBADF;
     // The drain first: what was written reaches the board before the line moves.
-    m_inner->Drain();
+    Inner().Drain();
     m_board.SetModemLine(line, on);
     return 0;
 }

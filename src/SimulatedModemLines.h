@@ -5,34 +5,19 @@
 // terminal). Everything else goes to the device it wraps.
 #include <memory>
 
-#include "link/SerialDevice.h"
+#include "link/DeviceWrapper.h"
 #include "sim/PtyBoard.h"
 
 namespace pelican {
 
-class CSimulatedModemLines final : public ISerialDevice {
+class CSimulatedModemLines final : public CDeviceWrapper {
 public:
     CSimulatedModemLines(std::unique_ptr<ISerialDevice> inner, sim::CPtyBoard& board)
-        : m_inner(std::move(inner)), m_board(board) {}
+        : CDeviceWrapper(std::move(inner)), m_board(board) {}
 
-    bool Open(const std::string& name) override { return m_inner->Open(name); }
-    int OpenError() const override { return m_inner->OpenError(); }
-    bool Close() override { return m_inner->Close(); }
-    bool IsOpen() const override { return m_inner->IsOpen(); }
-    intptr_t Handle() const override { return m_inner->Handle(); }
-    void RaiseDtr() override { m_inner->RaiseDtr(); }
     int SetModemLine(ModemLine line, bool on) override;
-    long Write(const uint8_t* data, size_t length) override { return m_inner->Write(data, length); }
-    bool Drain() override { return m_inner->Drain(); }
-    bool QueryInput(uint32_t& errors, size_t& queued) override { return m_inner->QueryInput(errors, queued); }
-    long Read(uint8_t* data, size_t length) override { return m_inner->Read(data, length); }
-    bool PurgeInput() override { return m_inner->PurgeInput(); }
-    bool GetLine(LineSettings& line) override { return m_inner->GetLine(line); }
-    bool SetLine(const LineSettings& line) override { return m_inner->SetLine(line); }
-    void WaitInput(uint64_t deadlineMs, size_t seen) override { m_inner->WaitInput(deadlineMs, seen); }
 
 private:
-    std::unique_ptr<ISerialDevice> m_inner;
     sim::CPtyBoard& m_board;
 };
 

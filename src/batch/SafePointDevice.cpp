@@ -9,7 +9,7 @@ namespace pelican {
 void CSafePointDevice::WaitInput(uint64_t deadlineMs, size_t seen) {
     // The device's own wait may sleep up to its deadline; cut it short so
     // that the safe point comes round often enough.
-    m_inner->WaitInput(std::min(deadlineMs, RealClock().NowMs() + kSliceMs), seen);
+    Inner().WaitInput(std::min(deadlineMs, RealClock().NowMs() + kSliceMs), seen);
     if (m_safePoint) m_safePoint();
 }
 
