@@ -14,7 +14,9 @@
 #include "app/PelicanDlg.h"
 #include "app/S_PrgDlg.h"
 #include "batch/JsonLine.h"
+#include "link/Exchange.h"
 #include "link/PortLock.h"
+#include "protocol/Protocol.h"
 #include "batch/SignalStop.h"
 #include "commands/CheckMemorryCmd.h"
 #include "commands/DownloadDlg.h"
@@ -141,6 +143,11 @@ void CBatchRunner::Stop(int signal) {
     const bool open = m_app.m_port.IsOpen() != 0;
     if (open && m_app.m_port.GetState(state) && state.m_baudRate != 9600) {
         m_exitPressed = true;  // from here on a message means the board did not confirm
+        // The signal may have come while a reply was on its way (a status
+        // read's two bytes): let it arrive and drop it, else it would be
+        // taken for the echo of the rate change.
+        Pause(m_app.m_port, protocol::kPauseShort);
+        m_app.m_port.PurgeInput();
         m_app.SetLink9600(m_app.m_port);
     }
     m_app.m_port.Close();
