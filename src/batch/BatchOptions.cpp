@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <iostream>
 
+#include "app/Version.h"
 #include "image/FlashFileWriter.h"
 #include "link/ResetSequence.h"
 
@@ -54,7 +55,7 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
     CLI::App cli{"Pelican programs the flash of Orca microcontrollers through their serial boot loader.\n"
                  "Without actions it opens its window; with actions it runs them without windows.",
                  "pelican"};
-    cli.set_version_flag("--version", "Pelican 1.0");
+    cli.set_version_flag("--version", std::string("Pelican ") + kPelicanVersion);
     std::string target = "flash";
     // The rates the boot loader knows: "Set baudrate" offers no others.
     const CLI::Validator baudRates(
