@@ -1,7 +1,5 @@
 #include "app/AboutDlg.h"
 
-#include <string>
-
 #include "app/Version.h"
 
 namespace pelican {
@@ -18,7 +16,7 @@ const ui::DialogTemplate& CAboutDlg::Template100() {
         ui::kSystemMenu | ui::kCentered,
         {
             {ControlKind::Icon, ui::IDC_STATIC, "", 11, 17, 20, 20, 0, {}},
-            {ControlKind::Static, ui::IDC_STATIC, std::string("Pelican Version ") + kPelicanVersion, 40, 10, 119, 8,
+            {ControlKind::Static, ui::IDC_STATIC, "Pelican Version " PELICAN_VERSION, 40, 10, 119, 8,
              ui::kNoPrefix, {}},
             {ControlKind::Static, ui::IDC_STATIC, "Flash programmer for Orca boot loaders", 40, 25, 130, 8,
              ui::kNoPrefix, {}},

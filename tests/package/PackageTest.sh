@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Debian package from the build folder, unpacks it into a
-# temporary root and runs both programs from there.
+# Builds the Debian package from the build folder and checks it as a
+# distribution would: lintian without an error or a warning, the AppStream
+# metadata valid, the manual pages free of groff warnings, one version
+# everywhere; then unpacks it into a temporary root and runs both programs
+# from there.
 set -euo pipefail
 build="$1"
 work=$(mktemp -d)
@@ -9,22 +12,64 @@ trap 'rm -rf "$work"' EXIT
 (cd "$build" && cpack -G DEB -B "$work/out" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; exit 1; }
 deb=$(ls "$work"/out/*.deb)
 dpkg-deb -x "$deb" "$work/root"
+root="$work/root"
+status=0
+fail() { echo "$*"; status=1; }
+
+# No tag is overridden: every error and warning fails the package. The
+# info tags (hardening flags, which come from the distribution's build
+# flags) are shown but pass.
+lintian --display-level '>=info' "$deb" >"$work/lintian.log" 2>&1 || true
+grep -v 'running with root privileges' "$work/lintian.log" || true
+if grep -qE '^[EW]: ' "$work/lintian.log"; then fail "lintian reports errors or warnings"; fi
+
+metainfo=$(ls "$root"/usr/share/metainfo/*.metainfo.xml)
+appstreamcli validate --no-net "$metainfo" || fail "appstreamcli refuses $(basename "$metainfo")"
+
+# As lintian runs man: any groff warning is text lost from the page.
+for page in "$root"/usr/share/man/man1/*.1.gz; do
+  warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$page" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "$(basename "$page"): $warnings"
+done
 
 depends=$(dpkg-deb -f "$deb" Depends)
-echo "Depends: $depends"
 for library in libqt6widgets6 libqt6svg6 libc6 libstdc++6; do
-  grep -q "$library" <<<"$depends" || { echo "missing dependency $library"; exit 1; }
+  grep -q "$library" <<<"$depends" || fail "missing dependency $library"
 done
 
 for file in usr/bin/pelican usr/bin/pelican-sim usr/share/applications/pelican.desktop \
             usr/share/icons/hicolor/scalable/apps/pelican.svg \
-            usr/share/man/man1/pelican.1.gz usr/share/man/man1/pelican-sim.1.gz; do
-  [ -e "$work/root/$file" ] || { echo "missing $file"; exit 1; }
+            usr/share/man/man1/pelican.1.gz usr/share/man/man1/pelican-sim.1.gz \
+            usr/share/doc/pelican/copyright usr/share/doc/pelican/changelog.gz \
+            usr/share/bash-completion/completions/pelican; do
+  [ -e "$root/$file" ] || fail "missing $file"
 done
-grep -qx "Exec=pelican" "$work/root/usr/share/applications/pelican.desktop"
-grep -qx "Categories=Development;Electronics;" "$work/root/usr/share/applications/pelican.desktop"
+for size in 16 22 24 32 48 64 128 256; do
+  icon="$root/usr/share/icons/hicolor/${size}x${size}/apps/pelican.png"
+  file -b "$icon" 2>/dev/null | grep -q "PNG image data, $size x $size" || fail "no ${size}x${size} PNG icon"
+done
+desktop="$root/usr/share/applications/pelican.desktop"
+grep -qx "Exec=pelican" "$desktop" || fail "desktop entry does not start pelican"
+categories=$(sed -n 's/^Categories=//p' "$desktop")
+[ "$categories" = "Development;Electronics;" ] || fail "desktop entry categories: $categories"
+[ "$(grep -o '<category>[^<]*' "$metainfo" | sed 's/<category>//' | tr '\n' ';')" = "$categories" ] ||
+  fail "metainfo categories differ from the desktop entry's"
+grep -q "^License: Expat" "$root/usr/share/doc/pelican/copyright" || fail "copyright names no licence"
 
-"$work/root/usr/bin/pelican" --help | grep -q "^Usage: pelican"
-"$work/root/usr/bin/pelican-sim" --help | grep -q "^Usage: pelican-sim"
-zcat "$work/root/usr/share/man/man1/pelican.1.gz" | grep -q "^.SH EXIT STATUS"
-echo "package $(basename "$deb") is complete"
+# One version: the package's, --version, both manual pages, the Debian
+# changelog and the AppStream release (the About box has a test of its own).
+version=$(dpkg-deb -f "$deb" Version)
+[ "$("$root/usr/bin/pelican" --version)" = "Pelican $version" ] || fail "--version is not Pelican $version"
+for page in pelican pelican-sim; do
+  zcat "$root/usr/share/man/man1/$page.1.gz" | head -1 | grep -q "\"Pelican $version\"" ||
+    fail "$page(1) does not name Pelican $version"
+done
+zcat "$root/usr/share/doc/pelican/changelog.gz" | head -1 | grep -q "^pelican ($version) " ||
+  fail "changelog does not begin with $version"
+grep -q "<release version=\"$version\"" "$metainfo" || fail "metainfo has no release $version"
+
+"$root/usr/bin/pelican" --help | grep -q "^Usage: pelican" || fail "pelican --help"
+"$root/usr/bin/pelican-sim" --help | grep -q "^Usage: pelican-sim" || fail "pelican-sim --help"
+zcat "$root/usr/share/man/man1/pelican.1.gz" | grep -q "^.SH EXIT STATUS" || fail "pelican(1) has no exit status"
+[ $status -eq 0 ] && echo "package $(basename "$deb") is complete"
+exit $status
