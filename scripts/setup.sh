@@ -13,6 +13,7 @@ PACKAGES=(
   fonts-dejavu-core                  # real glyphs when windows render off screen
   srecord binutils                   # reference S-record tools used by tests and the benchmark
   dpkg-dev file                      # the Debian package: its dependencies are computed
+  lintian appstream man-db           # ... and checked as a distribution checks it
 )
 
 missing=()
