@@ -111,6 +111,13 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
     auto* checksumOption = cli.add_flag("--ignore-checksums", options.ignoreChecksums,
                                         "load a file even when record checksums do not match (a damaged file\n"
                                         "is refused otherwise; S-records and Intel HEX alike)");
+    auto* skipOption = cli.add_flag(
+        "--skip-empty-pages", options.skipEmptyPages,
+        "program, E.P.R. and B.P.R. send, and the read checks read, only the pages\n"
+        "of the range that hold file data; a page of FF is not sent, so a program\n"
+        "without an erase before it no longer finds a page that was not erased, and\n"
+        "E.P.R.'s read-back no longer reads the pages left out (B.P.R.'s blank check\n"
+        "still reads the whole range)");
     auto* resetOption =
         cli.add_option("--reset", options.reset,
                        "DTR/RTS changes that reset the board into boot mode (e.g.\n"
@@ -156,7 +163,8 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
                                idOption->count() > 0 || mcuOption->count() > 0 || targetOption->count() > 0 ||
                                intervalOption->count() > 0 || rangeOption->count() > 0 ||
                                yesOption->count() > 0 || checksumOption->count() > 0 || outputOption->count() > 0 ||
-                               offsetOption->count() > 0 || jsonOption->count() > 0 || resetOption->count() > 0;
+                               offsetOption->count() > 0 || jsonOption->count() > 0 || resetOption->count() > 0 ||
+                               skipOption->count() > 0;
         if (batchOnly) return UsageError("options without an action; name the actions to run", exitCode);
         return CommandLine::Window;
     }

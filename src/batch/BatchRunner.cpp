@@ -47,6 +47,12 @@ uint32_t BinaryOffset(const BatchOptions& options) {
     return orcaW ? kOrcaWFlashStart : CMotFile::kDefaultBinaryOffset;
 }
 
+// The flash bytes of pages (256 each) per second over milliseconds; 0
+// when no time could be measured.
+int64_t BytesPerSecond(uint64_t pages, uint64_t milliseconds) {
+    return milliseconds == 0 ? 0 : static_cast<int64_t>(pages * CCheckMemorryCmd::kPageSize * 1000 / milliseconds);
+}
+
 }  // namespace
 
 CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
@@ -63,6 +69,10 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     std::string invalid;  // the command line has checked it already
     if (!m_options.reset.empty()) CResetSequence::Parse(m_options.reset, m_reset, invalid);
     m_app.m_image.SetBinaryOffset(BinaryOffset(m_options));
+    // The window program's stored choice is not batch mode's: only the
+    // command line sets it, and a run leaves the file's as it is.
+    m_app.m_pageChoiceStored = false;
+    m_app.m_skipEmptyPages = m_options.skipEmptyPages;
     m_answers = {
         {CS_PrgDlg::IDD, [this](ui::CDialog& d) { AnswerSelectProgram(d); }},
         {CFirstSetDlg::IDD, [this](ui::CDialog& d) { Answer(d, ui::IDOK); }},
@@ -84,8 +94,13 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     m_report = [](const std::string& text) { std::cerr << "pelican: " << text << '\n'; };
     m_backend.m_onProgress = [this](const std::string& title, int low, int high, int pos, int moves) {
         if (!m_showProgress) return;
-        std::cerr << '\r' << ProgressLine(title, low, high, pos, moves) << std::flush;
+        const uint64_t elapsed = m_app.m_port.Clock().NowMs() - m_phaseBeganMs;
+        std::cerr << '\r' << ProgressLine(title, low, high, pos, moves, elapsed, m_phasePages) << std::flush;
         m_barShown = true;
+    };
+    CCheckMemorryCmd::OnPhaseBegun() = [this](const CCheckMemorryCmd::PhaseRecord& phase) {
+        m_phaseBeganMs = m_app.m_port.Clock().NowMs();
+        m_phasePages = phase.pages;
     };
     if (m_options.json) {
         CCheckMemorryCmd::OnPhaseEnded() = [this](const CCheckMemorryCmd::PhaseRecord& phase) {
@@ -96,6 +111,8 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
                       .Add("end", CCheckMemorryCmd::AddressToHex(phase.end))
                       .Add("outcome", OutcomeName(phase.outcome))
                       .Add("ms", static_cast<int64_t>(phase.milliseconds))
+                      .Add("pages", static_cast<int64_t>(phase.pages))
+                      .Add("bytes_per_s", BytesPerSecond(phase.pages, phase.milliseconds))
                       .Text());
         };
     }
@@ -117,6 +134,24 @@ std::string CBatchRunner::ProgressLine(const std::string& title, int low, int hi
     char tail[48];
     std::snprintf(tail, sizeof tail, "] %3d%%  %d page%s", percent, pages, pages == 1 ? "" : "s");
     return title + " [" + bar + tail;
+}
+
+std::string CBatchRunner::ProgressLine(const std::string& title, int low, int high, int pos, int pages,
+                                       uint64_t elapsedMs, uint32_t totalPages) {
+    // Fixed widths: the line is drawn over itself with a carriage return.
+    char tail[64];
+    if (pages <= 0 || elapsedMs == 0) {
+        std::snprintf(tail, sizeof tail, "  %7s KiB/s  %5s left", "-", "-:--");
+    } else {
+        const auto done = static_cast<uint64_t>(pages);
+        const double rate = static_cast<double>(BytesPerSecond(done, elapsedMs)) / 1024.0;
+        const uint64_t rest = totalPages > done ? totalPages - done : 0;
+        // Rounded up: "0:00 left" only once the last page is in.
+        const uint64_t seconds = (rest * elapsedMs + done * 1000 - 1) / (done * 1000);
+        std::snprintf(tail, sizeof tail, "  %7.1f KiB/s  %2u:%02u left", rate, static_cast<unsigned>(seconds / 60),
+                      static_cast<unsigned>(seconds % 60));
+    }
+    return ProgressLine(title, low, high, pos, pages) + tail;
 }
 
 void CBatchRunner::AtSafePoint() {
@@ -159,6 +194,7 @@ void CBatchRunner::Stop(int signal) {
 
 CBatchRunner::~CBatchRunner() {
     if (m_options.json) CCheckMemorryCmd::OnPhaseEnded() = nullptr;
+    CCheckMemorryCmd::OnPhaseBegun() = nullptr;
     ui::SetBackend(nullptr);
 }
 
