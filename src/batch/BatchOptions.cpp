@@ -113,11 +113,11 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
                                         "is refused otherwise; S-records and Intel HEX alike)");
     auto* skipOption = cli.add_flag(
         "--skip-empty-pages", options.skipEmptyPages,
-        "program, E.P.R. and B.P.R. send, and the read checks read, only the pages\n"
-        "of the range that hold file data; a page of FF is not sent, so a program\n"
-        "without an erase before it no longer finds a page that was not erased, and\n"
-        "E.P.R.'s read-back no longer reads the pages left out (B.P.R.'s blank check\n"
-        "still reads the whole range)");
+        "program, epr and bpr send, and read and their read-backs read, only the\n"
+        "pages of the range that hold file data. Given up: a page of FF is not sent,\n"
+        "so program without an erase before it can no longer find a page that was\n"
+        "not erased, and epr's read-back no longer reads the pages left out (bpr's\n"
+        "blank check still reads the whole range)");
     auto* resetOption =
         cli.add_option("--reset", options.reset,
                        "DTR/RTS changes that reset the board into boot mode (e.g.\n"
