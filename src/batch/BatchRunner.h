@@ -51,6 +51,9 @@ public:
     // in elapsedMs: "...  12 pages    3.9 KiB/s  0:14 left".
     static std::string ProgressLine(const std::string& title, int low, int high, int pos, int pages,
                                     uint64_t elapsedMs, uint32_t totalPages);
+    // The flash bytes of pages (256 each) per second over milliseconds; 0
+    // when no time could be measured.
+    static int64_t BytesPerSecond(uint64_t pages, uint64_t milliseconds);
     // Whether standard error is a terminal to draw progress bars on.
     bool m_showProgress = false;
 
