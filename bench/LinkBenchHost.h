@@ -27,6 +27,10 @@ public:
     bool LoadCommState(CSerialCommState& state) override;
     void SaveCommState(const CSerialCommState& state) override;
     int32_t PageReadTimeout(int32_t fallback) override { return fallback; }
+    bool SkipEmptyPages() const override { return m_skipEmptyPages; }
+
+    // Whether the runs leave out the pages without file data.
+    bool m_skipEmptyPages = false;
 
     // Opens path at baud 8N1 with the standing 5000 ms read time-out.
     bool OpenLink(const std::string& path, uint32_t baud);

@@ -54,6 +54,7 @@ void CPhaseTimer::DestroyModeless(ui::CDialog& dialog) {
     m_closeUs = WallUs();
     m_closeCpuNs = ProcessCpuNs();
     if (m_haveOther) m_closeOtherNs = CpuNs(m_otherThread);
+    m_spans.push_back({m_closeUs - m_openUs, m_closeCpuNs - m_openCpuNs, m_closeOtherNs - m_openOtherNs});
     ui::CScriptedBackend::DestroyModeless(dialog);
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "ui/scripted/ScriptedBackend.h"
 
@@ -31,6 +32,15 @@ public:
     bool m_haveOther = false;
     clockid_t m_otherThread{};
     uint64_t m_openOtherNs = 0, m_closeOtherNs = 0;
+
+    // Every progress window so far, in order: a run of several phases
+    // (E.P.R.) opens one for each.
+    struct Span {
+        uint64_t wallUs = 0;
+        uint64_t cpuNs = 0;
+        uint64_t otherNs = 0;
+    };
+    std::vector<Span> m_spans;
 
 private:
     std::string m_start, m_end;

@@ -33,12 +33,23 @@ bool CPelicanApp::LoadCommState(CSerialCommState& state) {
 void CPelicanApp::SaveCommState(const CSerialCommState& state) {
     CSaveIni ini;
     ini.SetValues(static_cast<int32_t>(state.m_baudRate), state.m_byteSize, state.m_parity, state.m_stopBits);
-    if (ini.SaveCommState() != CSaveIni::SaveResult::ReadOnly || m_readOnlySettingsTold) return;
+    if (ini.SaveCommState() == CSaveIni::SaveResult::ReadOnly) TellReadOnlySettings(ini.TargetPath());
+}
+
+void CPelicanApp::SetSkipEmptyPages(bool skip) {
+    m_skipEmptyPages = skip;
+    if (!m_pageChoiceStored) return;
+    const CSaveIni ini;
+    if (ini.SaveSkipEmptyPages(skip) == CSaveIni::SaveResult::ReadOnly) TellReadOnlySettings(ini.TargetPath());
+}
+
+void CPelicanApp::TellReadOnlySettings(const std::string& path) {
     // Said once a run: every later save meets the same file.
+    if (m_readOnlySettingsTold) return;
     m_readOnlySettingsTold = true;
     const std::string& text = ui::LoadString(ui::IDS_SETTINGS_READ_ONLY);
-    std::cerr << "pelican: " << text.substr(0, text.size() - 2) << ": " << ini.TargetPath() << '\n';
-    if (m_tellReadOnlySettings) ui::MessageBox(ui::IDS_SETTINGS_READ_ONLY, ini.TargetPath(), ui::Icon::Information);
+    std::cerr << "pelican: " << text.substr(0, text.size() - 2) << ": " << path << '\n';
+    if (m_tellReadOnlySettings) ui::MessageBox(ui::IDS_SETTINGS_READ_ONLY, path, ui::Icon::Information);
 }
 
 int32_t CPelicanApp::PageReadTimeout(int32_t fallback) {
@@ -79,6 +90,7 @@ bool CPelicanApp::InitInstance() {
         return false;
     }
     m_idChecked = 0;
+    if (m_pageChoiceStored) m_skipEmptyPages = CSaveIni().LoadSkipEmptyPages();
 
     CS_PrgDlg select(m_portList);
     select.m_target = 0;

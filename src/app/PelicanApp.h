@@ -81,6 +81,16 @@ public:
     bool LoadCommState(CSerialCommState& state) override;
     void SaveCommState(const CSerialCommState& state) override;
     int32_t PageReadTimeout(int32_t fallback) override;
+    bool SkipEmptyPages() const override { return m_skipEmptyPages; }
+
+    // The File menu's "Skip pages without data": the choice for this run,
+    // kept in the settings file when m_pageChoiceStored says so.
+    void SetSkipEmptyPages(bool skip);
+    bool m_skipEmptyPages = false;
+    // The window program takes the choice from the settings file at
+    // start-up and stores every change; batch mode takes it from its
+    // command line alone and leaves the file's as it is.
+    bool m_pageChoiceStored = true;
 
     // The close step of the main window (Exit, Escape, close box).
     void CloseStep();
@@ -109,6 +119,8 @@ public:
 private:
     void RunMainWindow();
     void Synchronise();
+    // Says once a run that the settings file is read-only.
+    void TellReadOnlySettings(const std::string& path);
 
     bool m_inRecovery = false;
     bool m_recoverAgain = false;

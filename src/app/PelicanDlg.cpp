@@ -31,7 +31,8 @@ const ui::DialogTemplate& CPelicanDlg::Template102() {
         233,
         "MS Sans Serif",
         8,
-        ui::kSystemMenu | ui::kCentered | ui::kMinimizeBox | ui::kAboutMenu | ui::kFileMenu,
+        ui::kSystemMenu | ui::kCentered | ui::kMinimizeBox | ui::kAboutMenu | ui::kFileMenu |
+            ui::kSkipPagesItem,
         {
             button(IDC_LOAD, "Load (ID)...", 36, 10),
             button(IDC_BLANK, "Blank...", 36, 42),
@@ -102,7 +103,19 @@ Outcome CPelicanDlg::RunSetting() {
     return rate != 0 && rate == setting.AskedRate() ? Outcome::Done : Outcome::Failed;
 }
 
+bool CPelicanDlg::OnInitDialog() {
+    const bool result = ui::CDialog::OnInitDialog();
+    if (Host() != nullptr) Host()->SetCheck(IDM_SKIPEMPTY, App().m_skipEmptyPages ? 1 : 0);
+    return result;
+}
+
 void CPelicanDlg::OnCommand(int id) {
+    if (id == IDM_SKIPEMPTY) {
+        // A choice for the next runs: it sends nothing and needs no link.
+        App().SetSkipEmptyPages(!App().m_skipEmptyPages);
+        if (Host() != nullptr) Host()->SetCheck(IDM_SKIPEMPTY, App().m_skipEmptyPages ? 1 : 0);
+        return;
+    }
     switch (id) {
         case IDM_ABOUTBOX: {
             CAboutDlg about;

@@ -28,11 +28,14 @@ public:
         IDC_VERSION = 1064,
         IDM_ABOUTBOX = ui::kAboutCommand,
         IDM_SAVEFLASH = ui::kSaveFlashCommand,
+        IDM_SKIPEMPTY = ui::kSkipEmptyPagesCommand,
     };
 
     explicit CPelicanDlg(CPelicanApp& app);
     static const ui::DialogTemplate& Template102();
 
+    // The File menu's check item shows the choice in force.
+    bool OnInitDialog() override;
     void OnCommand(int id) override;
     // Exit, Escape and the close box.
     void OnCancel() override;

@@ -13,6 +13,17 @@ constexpr const char* kParityKey = "Stop Bit";
 constexpr const char* kStopBitsKey = "Parity";
 constexpr const char* kTimeoutSection = "timeout";
 constexpr const char* kPageReadKey = "pageread";
+constexpr const char* kPagesSection = "Pages";
+constexpr const char* kSkipEmptyKey = "SkipEmpty";
+
+CSaveIni::SaveResult ResultOf(CIniFile::SaveResult result) {
+    switch (result) {
+        case CIniFile::SaveResult::Saved: return CSaveIni::SaveResult::Saved;
+        case CIniFile::SaveResult::ReadOnly: return CSaveIni::SaveResult::ReadOnly;
+        case CIniFile::SaveResult::Failed: break;
+    }
+    return CSaveIni::SaveResult::Failed;
+}
 
 }  // namespace
 
@@ -57,12 +68,7 @@ CSaveIni::SaveResult CSaveIni::SaveCommState() {
     file.SetInt(kCommSection, kByteKey, m_byteSize);
     file.SetInt(kCommSection, kParityKey, m_parity);
     file.SetInt(kCommSection, kStopBitsKey, m_stopBits);
-    switch (file.Save()) {
-        case CIniFile::SaveResult::Saved: return SaveResult::Saved;
-        case CIniFile::SaveResult::ReadOnly: return SaveResult::ReadOnly;
-        case CIniFile::SaveResult::Failed: break;
-    }
-    return SaveResult::Failed;
+    return ResultOf(file.Save());
 }
 
 std::string CSaveIni::TargetPath() const {
@@ -73,6 +79,19 @@ int CSaveIni::PageReadTimeout(int defaultValue) const {
     CIniFile file(m_path);
     file.Load();
     return file.GetInt(kTimeoutSection, kPageReadKey, defaultValue);
+}
+
+bool CSaveIni::LoadSkipEmptyPages() const {
+    CIniFile file(m_path);
+    file.Load();
+    return file.GetInt(kPagesSection, kSkipEmptyKey, 0) != 0;
+}
+
+CSaveIni::SaveResult CSaveIni::SaveSkipEmptyPages(bool skip) const {
+    CIniFile file(m_path);
+    file.Load();
+    file.SetInt(kPagesSection, kSkipEmptyKey, skip ? 1 : 0);
+    return ResultOf(file.Save());
 }
 
 }  // namespace pelican

@@ -22,6 +22,11 @@ public:
     // The file a save writes (symbolic links followed).
     std::string TargetPath() const;
     int PageReadTimeout(int defaultValue) const;
+    // Whether the window program leaves out the pages without file data
+    // (false when the file does not say), and saving that choice. It has a
+    // section of its own: the link settings' keys are not touched.
+    bool LoadSkipEmptyPages() const;
+    SaveResult SaveSkipEmptyPages(bool skip) const;
 
     int32_t m_baudRate = 0;
     uint8_t m_byteSize = 0;

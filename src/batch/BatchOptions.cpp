@@ -112,6 +112,13 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
     auto* checksumOption = cli.add_flag("--ignore-checksums", options.ignoreChecksums,
                                         "load a file even when record checksums do not match (a damaged file\n"
                                         "is refused otherwise; S-records and Intel HEX alike)");
+    auto* skipOption = cli.add_flag(
+        "--skip-empty-pages", options.skipEmptyPages,
+        "program, epr and bpr send, and read and their read-backs read, only the\n"
+        "pages of the range that hold file data. Given up: a page of FF is not sent,\n"
+        "so program without an erase before it can no longer find a page that was\n"
+        "not erased, and epr's read-back no longer reads the pages left out (bpr's\n"
+        "blank check still reads the whole range)");
     auto* resetOption =
         cli.add_option("--reset", options.reset,
                        "DTR/RTS changes that reset the board into boot mode (e.g.\n"
@@ -157,7 +164,8 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
                                idOption->count() > 0 || mcuOption->count() > 0 || targetOption->count() > 0 ||
                                intervalOption->count() > 0 || rangeOption->count() > 0 ||
                                yesOption->count() > 0 || checksumOption->count() > 0 || outputOption->count() > 0 ||
-                               offsetOption->count() > 0 || jsonOption->count() > 0 || resetOption->count() > 0;
+                               offsetOption->count() > 0 || jsonOption->count() > 0 || resetOption->count() > 0 ||
+                               skipOption->count() > 0;
         if (batchOnly) return UsageError("options without an action; name the actions to run", exitCode);
         return CommandLine::Window;
     }

@@ -24,6 +24,8 @@ struct BatchOptions {
     // empty: the user presses RESET.
     std::string reset;
     bool ignoreChecksums = false;  // load files whose record checksums do not match
+    // Program and read only the pages of a range that hold file data.
+    bool skipEmptyPages = false;
     // Where a raw binary file (.bin) starts; -1: the flash start of the MCU type.
     int64_t offset = -1;
     std::vector<std::string> actions;

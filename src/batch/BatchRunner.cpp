@@ -63,6 +63,10 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     std::string invalid;  // the command line has checked it already
     if (!m_options.reset.empty()) CResetSequence::Parse(m_options.reset, m_reset, invalid);
     m_app.m_image.SetBinaryOffset(BinaryOffset(m_options));
+    // The window program's stored choice is not batch mode's: only the
+    // command line sets it, and a run leaves the file's as it is.
+    m_app.m_pageChoiceStored = false;
+    m_app.m_skipEmptyPages = m_options.skipEmptyPages;
     m_answers = {
         {CS_PrgDlg::IDD, [this](ui::CDialog& d) { AnswerSelectProgram(d); }},
         {CFirstSetDlg::IDD, [this](ui::CDialog& d) { Answer(d, ui::IDOK); }},
@@ -84,8 +88,13 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     m_report = [](const std::string& text) { std::cerr << "pelican: " << text << '\n'; };
     m_backend.m_onProgress = [this](const std::string& title, int low, int high, int pos, int moves) {
         if (!m_showProgress) return;
-        std::cerr << '\r' << ProgressLine(title, low, high, pos, moves) << std::flush;
+        const uint64_t elapsed = m_app.m_port.Clock().NowMs() - m_phaseBeganMs;
+        std::cerr << '\r' << ProgressLine(title, low, high, pos, moves, elapsed, m_phasePages) << std::flush;
         m_barShown = true;
+    };
+    CCheckMemorryCmd::OnPhaseBegun() = [this](const CCheckMemorryCmd::PhaseRecord& phase) {
+        m_phaseBeganMs = m_app.m_port.Clock().NowMs();
+        m_phasePages = phase.pages;
     };
     if (m_options.json) {
         CCheckMemorryCmd::OnPhaseEnded() = [this](const CCheckMemorryCmd::PhaseRecord& phase) {
@@ -96,6 +105,8 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
                       .Add("end", CCheckMemorryCmd::AddressToHex(phase.end))
                       .Add("outcome", OutcomeName(phase.outcome))
                       .Add("ms", static_cast<int64_t>(phase.milliseconds))
+                      .Add("pages", static_cast<int64_t>(phase.pages))
+                      .Add("bytes_per_s", BytesPerSecond(phase.pages, phase.milliseconds))
                       .Text());
         };
     }
@@ -104,19 +115,6 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         if (m_barShown) std::cerr << '\n' << std::flush;
         m_barShown = false;
     };
-}
-
-std::string CBatchRunner::ProgressLine(const std::string& title, int low, int high, int pos, int pages) {
-    constexpr int kWidth = 30;
-    const int span = high > low ? high - low : 0;
-    int percent = span == 0 ? 100 : (pos - low) * 100 / span;
-    percent = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
-    const int filled = percent * kWidth / 100;
-    std::string bar(static_cast<size_t>(filled), '#');
-    bar.append(static_cast<size_t>(kWidth - filled), '.');
-    char tail[48];
-    std::snprintf(tail, sizeof tail, "] %3d%%  %d page%s", percent, pages, pages == 1 ? "" : "s");
-    return title + " [" + bar + tail;
 }
 
 void CBatchRunner::AtSafePoint() {
@@ -159,6 +157,7 @@ void CBatchRunner::Stop(int signal) {
 
 CBatchRunner::~CBatchRunner() {
     if (m_options.json) CCheckMemorryCmd::OnPhaseEnded() = nullptr;
+    CCheckMemorryCmd::OnPhaseBegun() = nullptr;
     ui::SetBackend(nullptr);
 }
 

@@ -47,6 +47,13 @@ public:
     static std::string MessageLine(const ui::MessageRecord& message);
     // "Program [#########...........]  45%  12 pages" for a terminal.
     static std::string ProgressLine(const std::string& title, int low, int high, int pos, int pages);
+    // The same with the rate and the time left, after pages of totalPages
+    // in elapsedMs: "...  12 pages    3.9 KiB/s  0:14 left".
+    static std::string ProgressLine(const std::string& title, int low, int high, int pos, int pages,
+                                    uint64_t elapsedMs, uint32_t totalPages);
+    // The flash bytes of pages (256 each) per second over milliseconds; 0
+    // when no time could be measured.
+    static int64_t BytesPerSecond(uint64_t pages, uint64_t milliseconds);
     // Whether standard error is a terminal to draw progress bars on.
     bool m_showProgress = false;
 
@@ -94,6 +101,10 @@ private:
     std::string m_rangeStart;
     std::string m_rangeEnd;
     bool m_barShown = false;
+    // The page loop running now: when it began on the port's clock, and
+    // how many pages it visits.
+    uint64_t m_phaseBeganMs = 0;
+    uint32_t m_phasePages = 0;
     bool m_settingDone = false;
     bool m_failed = false;
     bool m_linkLost = false;  // an action ended with the link lost

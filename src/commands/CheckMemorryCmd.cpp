@@ -164,32 +164,56 @@ bool CCheckMemorryCmd::GetProgramInterval(uint32_t& interval) {
     return true;
 }
 
+std::vector<uint32_t> CCheckMemorryCmd::SelectPages(const CMotFile& image, uint32_t start, uint32_t end,
+                                                    Pages pages) {
+    std::vector<uint32_t> selected;
+    // Counted wider than an address, so that no end can make it wrap.
+    for (uint64_t page = start; page < end; page += kPageSize) {
+        const auto address = static_cast<uint32_t>(page);
+        if (pages == Pages::WithData && image.LookupPage(address / kPageSize) == nullptr) continue;
+        selected.push_back(address);
+    }
+    return selected;
+}
+
+CCheckMemorryCmd::PhaseObserver& CCheckMemorryCmd::OnPhaseBegun() {
+    static PhaseObserver observer;
+    return observer;
+}
+
 CCheckMemorryCmd::PhaseObserver& CCheckMemorryCmd::OnPhaseEnded() {
     static PhaseObserver observer;
     return observer;
 }
 
 Outcome CCheckMemorryCmd::RunPageLoop(uint32_t start, uint32_t end, const PagePhase& phase) {
+    const std::vector<uint32_t> pages = SelectPages(Host().Image(), start, end, phase.pages);
+    const auto count = static_cast<uint32_t>(pages.size());
     const uint64_t began = Host().Port().Clock().NowMs();
-    const Outcome outcome = RunPages(start, end, phase);
+    if (OnPhaseBegun()) OnPhaseBegun()({phase.title, start, end, Outcome::Done, 0, count});
+    uint32_t visited = 0;
+    const Outcome outcome = RunPages(pages, phase, visited);
     if (OnPhaseEnded())
-        OnPhaseEnded()({phase.title, start, end, outcome, Host().Port().Clock().NowMs() - began});
+        OnPhaseEnded()({phase.title, start, end, outcome, Host().Port().Clock().NowMs() - began, visited});
     return outcome;
 }
 
-Outcome CCheckMemorryCmd::RunPages(uint32_t start, uint32_t end, const PagePhase& phase) {
+Outcome CCheckMemorryCmd::RunPages(const std::vector<uint32_t>& pages, const PagePhase& phase, uint32_t& visited) {
     int cancel = 0;
     // Declared after the flag: the window writes it as it closes.
     const auto progress = ui::CProgressDlg::OpenProgress(&cancel);
     if (!progress) return Outcome::Failed;
-    progress->BeginProgress(phase.message, phase.title, 0, ProgressHigh(start, end), 0);
+    // The bar goes over the pages visited as if they lay side by side: with
+    // every page of the range that is the range itself.
+    const auto span = static_cast<uint32_t>(pages.size()) * kPageSize;
+    progress->BeginProgress(phase.message, phase.title, 0, pages.empty() ? 0 : ProgressHigh(0, span - 1), 0);
     std::optional<CReadTimeoutGuard> timeout;
     if (phase.readTimeout != 0) timeout.emplace(Host().Port(), phase.readTimeout);
-    // Counted wider than an address, so that no end can make it wrap.
-    for (uint64_t page = start; page < end; page += kPageSize) {
-        const auto address = static_cast<uint32_t>(page);
+    for (size_t i = 0; i < pages.size(); ++i) {
+        const uint32_t address = pages[i];
+        ++visited;
         if (const PageStep step = phase.work(address)) return *step;
-        progress->SetProgressPos(ProgressPos(address, start));
+        progress->SetProgressPos(ProgressPos(static_cast<uint32_t>(i) * kPageSize, 0));
         ui::CProgressDlg::PumpMessages();
         if (cancel != 0) return Outcome::Cancelled;
         if (phase.tail) {

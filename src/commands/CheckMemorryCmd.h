@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "commands/Command.h"
 
@@ -50,16 +51,27 @@ public:
     static int ProgressHigh(uint32_t start, uint32_t end);
     static int ProgressPos(uint32_t address, uint32_t start);
 
-    // A page loop that has ended: its title, range, outcome and duration on
-    // the port's clock. Whoever sets the observer hears of every one.
+    // Which pages of a range a phase visits.
+    enum class Pages {
+        Every,     // every page from the start page to the end page
+        WithData,  // only those for which the image gives at least one byte
+    };
+    // The pages of start to end that a phase visits, in address order.
+    static std::vector<uint32_t> SelectPages(const CMotFile& image, uint32_t start, uint32_t end, Pages pages);
+
+    // A page loop: its title, range, the pages it visits (when it begins)
+    // or visited (when it ends), its outcome and duration on the port's
+    // clock. Whoever sets an observer hears of every one.
     struct PhaseRecord {
         std::string title;
         uint32_t start = 0;
         uint32_t end = 0;
         Outcome outcome = Outcome::Done;
         uint64_t milliseconds = 0;
+        uint32_t pages = 0;
     };
     using PhaseObserver = std::function<void(const PhaseRecord&)>;
+    static PhaseObserver& OnPhaseBegun();
     static PhaseObserver& OnPhaseEnded();
 
 protected:
@@ -106,17 +118,22 @@ protected:
         PageWork tail;
         // The read time-out while the phase runs; 0 leaves it as it is.
         int32_t readTimeout = 0;
+        Pages pages = Pages::Every;
     };
 
-    // Walks the pages from start to end through the phase: Done after the
-    // last page, Cancelled when the progress window was closed, or the
+    // The pages a phase that sends or compares the file's data visits:
+    // only those with data when the user chose to skip the others.
+    Pages FileDataPages() { return Host().SkipEmptyPages() ? Pages::WithData : Pages::Every; }
+
+    // Walks the pages from start to end that the phase selects (the bar
+    // goes over those alone): Done after the last page, Cancelled when the progress window was closed, or the
     // outcome a step ended the phase with; Failed, with nothing sent, when
     // no progress window can be opened. However it ends, the progress
     // window is closed and the read time-out is the one from before.
     Outcome RunPageLoop(uint32_t start, uint32_t end, const PagePhase& phase);
 
 private:
-    Outcome RunPages(uint32_t start, uint32_t end, const PagePhase& phase);
+    Outcome RunPages(const std::vector<uint32_t>& pages, const PagePhase& phase, uint32_t& visited);
     Outcome AskRange(uint32_t& start, uint32_t& end, uint32_t limit);
 };
 

@@ -48,9 +48,12 @@ Outcome CProgramCmd::ProgramPages(uint32_t start, uint32_t end, uint32_t interva
     // Only the per-page status replies get the short time-out: the device
     // answers them at once after the program interval.
     phase.readTimeout = protocol::kTimeoutPageProgram;
+    // Flash bits only go from 1 to 0: a page of FF changes nothing on an
+    // erased device, so the user may have such pages left out.
+    phase.pages = FileDataPages();
     phase.work = [&](uint32_t address) -> PageStep {
-        // Every page of the range goes out; where the file gives nothing the
-        // page is sent erased.
+        // Where the file gives nothing in a page that goes out, the page is
+        // sent erased.
         FillBlankBuffer(page);
         Host().Image().GetPage(page, address / kPageSize);
         SendFrame(port, protocol::PageProgramFrame(address, page));

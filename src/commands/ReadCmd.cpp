@@ -18,6 +18,9 @@ Outcome CReadCmd::ComparePages(uint32_t start, uint32_t end, Compare compare) {
     PagePhase phase;
     phase.title = "Read check.";
     phase.message = "Read check.";
+    // A page the file gives nothing for has nothing of it to compare (in
+    // B.P.R. the blank check has read it whole).
+    phase.pages = FileDataPages();
     phase.work = [&](uint32_t address) -> PageStep {
         if (!ReadPage(port, device, address)) return Outcome::LinkLost;
         FillBlankBuffer(image);

@@ -38,6 +38,10 @@ public:
     virtual bool LoadCommState(CSerialCommState& state) = 0;
     virtual void SaveCommState(const CSerialCommState& state) = 0;
     virtual int32_t PageReadTimeout(int32_t fallback) = 0;
+
+    // Whether programming and the read checks leave out the pages of a
+    // range for which the file gives no byte (off unless the user chose it).
+    virtual bool SkipEmptyPages() const { return false; }
 };
 
 }  // namespace pelican

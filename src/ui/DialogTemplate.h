@@ -56,12 +56,18 @@ enum DialogStyle : uint32_t {
     kNoSystemMenu = 0x10,  // caption without a close box
     // A File menu with "Save flash to file...", which sends kSaveFlashCommand.
     kFileMenu = 0x20,
+    // The File menu also holds the check item "Skip pages without data",
+    // which sends kSkipEmptyPagesCommand; the dialog sets and reads its
+    // check as that of a control with the command's id.
+    kSkipPagesItem = 0x40,
 };
 
 // The command the "About Pelican..." entry sends.
 constexpr int kAboutCommand = 16;
 // The command the "Save flash to file..." entry sends.
 constexpr int kSaveFlashCommand = 32;
+// The command (and check id) of "Skip pages without data".
+constexpr int kSkipEmptyPagesCommand = 48;
 
 struct DialogTemplate {
     int id = 0;

@@ -26,5 +26,17 @@ TEST(BatchLines, ProgressBar) {
               "Read check. [##############################]");
 }
 
+// The rate is of the flash bytes the pages carry (256 each); the time left
+// is the pages still to go at that rate, rounded up to the second.
+TEST(BatchLines, ProgressBarWithRateAndTimeLeft) {
+    const std::string bar = CBatchRunner::ProgressLine("Program", 0, 5, 1, 4);
+    EXPECT_EQ(CBatchRunner::ProgressLine("Program", 0, 5, 1, 4, 1000, 12), bar + "      1.0 KiB/s   0:02 left");
+    EXPECT_EQ(CBatchRunner::ProgressLine("Program", 0, 5, 1, 4, 1000, 4), bar + "      1.0 KiB/s   0:00 left");
+    EXPECT_EQ(CBatchRunner::ProgressLine("Program", 0, 5, 1, 4, 0, 12), bar + "        - KiB/s   -:-- left");
+    // E.P.R.'s first programmed page at 115200 bps: 63 ms, 1023 to go.
+    EXPECT_EQ(CBatchRunner::ProgressLine("Program", 0, 523, 0, 1, 63, 1024),
+              CBatchRunner::ProgressLine("Program", 0, 523, 0, 1) + "      4.0 KiB/s   1:05 left");
+}
+
 }  // namespace
 }  // namespace pelican::test

@@ -87,8 +87,16 @@ TEST(PelicanWindows, MainWindowButtonsSitAtTheirPositions) {
     EXPECT_EQ(bar->actions()[1]->text(), QStringLiteral("&Help"));
     QMenu* file = bar->actions()[0]->menu();
     ASSERT_NE(file, nullptr);
-    ASSERT_EQ(file->actions().size(), 1);
+    ASSERT_EQ(file->actions().size(), 2);
     EXPECT_EQ(file->actions()[0]->text(), QStringLiteral("&Save flash to file..."));
+    // The check item shows the choice the window sets, and only that.
+    QAction* skip = file->actions()[1];
+    EXPECT_EQ(skip->text(), QStringLiteral("S&kip pages without data"));
+    EXPECT_TRUE(skip->isCheckable());
+    EXPECT_FALSE(skip->isChecked());
+    host.SetCheck(CPelicanDlg::IDM_SKIPEMPTY, 1);
+    EXPECT_TRUE(skip->isChecked());
+    EXPECT_EQ(host.GetCheck(CPelicanDlg::IDM_SKIPEMPTY), 1);
     EXPECT_EQ(bar->actions()[1]->menu()->actions()[0]->text(), QStringLiteral("&About Pelican..."));
 }
 

@@ -15,7 +15,7 @@ namespace pelican::test {
 namespace {
 
 // Each line read by the JSON reader and written back as "event key=value
-// ..." with the keys sorted and the time left out; empty, with a failure,
+// ..." with the keys sorted and the time (and the rate it gives) left out; empty, with a failure,
 // when a line is not a JSON object with an event.
 std::string Parsed(const std::string& lines) {
     std::string parsed;
@@ -30,7 +30,7 @@ std::string Parsed(const std::string& lines) {
         }
         parsed += value.fields["event"].Show();
         for (const auto& [key, field] : value.fields)
-            if (key != "event" && key != "ms") parsed += " " + key + "=" + field.Show();
+            if (key != "event" && key != "ms" && key != "bytes_per_s") parsed += " " + key + "=" + field.Show();
         parsed += "\n";
     }
     return parsed;
@@ -58,7 +58,7 @@ TEST(BatchJson, PhasesMessagesAndAFailedEnd) {
     bench.m_dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
     EXPECT_EQ(bench.Run({"--json", "-f", bench.m_dir.File("prog.mot"), "blank", "-r", "C1000-C11FF"}), 0);
     EXPECT_NE(Parsed(bench.m_out)
-                  .find("phase action=blank end=0C11FF outcome=done start=0C1000 title=Blank Check\n"
+                  .find("phase action=blank end=0C11FF outcome=done pages=2 start=0C1000 title=Blank Check\n"
                         "report text=0C1000-0C11FF is blank\n"),
               std::string::npos)
         << bench.m_out;
@@ -68,7 +68,7 @@ TEST(BatchJson, PhasesMessagesAndAFailedEnd) {
     EXPECT_NE(bench.m_out.find("{\"event\":\"message\",\"icon\":\"none\",\"text\":\"Find not blank at address"),
               std::string::npos);
     EXPECT_NE(parsed.find("0C0105\n"
-                          "phase action=blank end=0C01FF outcome=failed start=0C0000 title=Blank Check\n"),
+                          "phase action=blank end=0C01FF outcome=failed pages=2 start=0C0000 title=Blank Check\n"),
               std::string::npos)
         << parsed;
     EXPECT_NE(parsed.find("exit outcome=failed status=1\n"), std::string::npos) << parsed;

@@ -66,6 +66,16 @@ CQtDialogHost::CQtDialogHost(CDialog& dialog, QWidget* parent)
             QMenu* file = bar->addMenu(QStringLiteral("&File"));
             QAction* save = file->addAction(QStringLiteral("&Save flash to file..."));
             connect(save, &QAction::triggered, this, [this] { Press(kSaveFlashCommand); });
+            if (tmpl.style & kSkipPagesItem) {
+                m_skipPages = file->addAction(QStringLiteral("S&kip pages without data"));
+                m_skipPages->setCheckable(true);
+                connect(m_skipPages, &QAction::triggered, this, [this] {
+                    // The dialog decides the check: Qt has toggled it already,
+                    // also when the window takes no input.
+                    Press(kSkipEmptyPagesCommand);
+                    m_skipPages->setChecked(m_skipPagesChecked);
+                });
+            }
         }
         if (tmpl.style & kAboutMenu) {
             QMenu* help = bar->addMenu(QStringLiteral("&Help"));
@@ -216,12 +226,18 @@ void CQtDialogHost::SetText(int id, const std::string& text) {
 }
 
 int CQtDialogHost::GetCheck(int id) {
+    if (id == kSkipEmptyPagesCommand && m_skipPages != nullptr) return m_skipPagesChecked ? 1 : 0;
     Item* item = Find(id);
     if (item == nullptr || (item->kind != ControlKind::Radio && item->kind != ControlKind::CheckBox)) return 0;
     return static_cast<QAbstractButton*>(item->widget)->isChecked() ? 1 : 0;
 }
 
 void CQtDialogHost::SetCheck(int id, int checked) {
+    if (id == kSkipEmptyPagesCommand && m_skipPages != nullptr) {
+        m_skipPagesChecked = checked != 0;
+        m_skipPages->setChecked(m_skipPagesChecked);
+        return;
+    }
     Item* item = Find(id);
     if (item == nullptr || (item->kind != ControlKind::Radio && item->kind != ControlKind::CheckBox)) return;
     auto* button = static_cast<QAbstractButton*>(item->widget);

@@ -12,6 +12,7 @@
 #include "ui/Dialog.h"
 #include "ui/qt/DialogUnits.h"
 
+class QAction;
 class QButtonGroup;
 class QEventLoop;
 
@@ -102,6 +103,10 @@ private:
     bool m_ended = false;
     int m_result = IDCANCEL;
     bool m_windowEnabled = true;
+    // The File menu's check item, when the template has it, and its check
+    // as the dialog last set it.
+    QAction* m_skipPages = nullptr;
+    bool m_skipPagesChecked = false;
 };
 
 }  // namespace pelican::ui

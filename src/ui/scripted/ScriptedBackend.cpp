@@ -134,7 +134,8 @@ void CScriptedBackend::Apply(CDialog& dialog, CScriptedHost& host, const ScriptS
             // command for the window's menu entry.
             const uint32_t style = dialog.Template().style;
             const bool menu = (step.control == kAboutCommand && (style & kAboutMenu)) ||
-                              (step.control == kSaveFlashCommand && (style & kFileMenu));
+                              (step.control == kSaveFlashCommand && (style & kFileMenu)) ||
+                              (step.control == kSkipEmptyPagesCommand && (style & kSkipPagesItem));
             const bool exists = menu || step.control == IDCANCEL || dialog.Template().Find(step.control) != nullptr;
             auto state = host.m_controls.find(step.control);
             const bool enabled = state == host.m_controls.end() || state->second.enabled;
@@ -185,7 +186,12 @@ int CScriptedBackend::RunModal(CDialog& dialog) {
     }
     auto& texts = m_lastTexts[id];
     texts.clear();
-    for (const auto& [control, state] : host.m_controls) texts[control] = state.text;
+    auto& checks = m_lastChecks[id];
+    checks.clear();
+    for (const auto& [control, state] : host.m_controls) {
+        texts[control] = state.text;
+        checks[control] = state.check;
+    }
     m_modalStack.pop_back();
     m_showings.pop_back();
     dialog.Attach(previous);

@@ -72,6 +72,8 @@ public:
     int m_repaints = 0;
     // The controls of the most recently closed dialog of each template id.
     std::map<int, std::map<int, std::string>> m_lastTexts;
+    // Their checks (menu check items included).
+    std::map<int, std::map<int, int>> m_lastChecks;
 
     // A number for the innermost modal dialog, new for every showing.
     int CurrentShowing() const { return m_showings.empty() ? 0 : m_showings.back(); }

@@ -1,0 +1,44 @@
+// The terminal progress bar of batch mode, and the rate of a page loop.
+#include <cstdio>
+
+#include "batch/BatchRunner.h"
+#include "commands/CheckMemorryCmd.h"
+
+namespace pelican {
+
+int64_t CBatchRunner::BytesPerSecond(uint64_t pages, uint64_t milliseconds) {
+    return milliseconds == 0 ? 0 : static_cast<int64_t>(pages * CCheckMemorryCmd::kPageSize * 1000 / milliseconds);
+}
+
+std::string CBatchRunner::ProgressLine(const std::string& title, int low, int high, int pos, int pages) {
+    constexpr int kWidth = 30;
+    const int span = high > low ? high - low : 0;
+    int percent = span == 0 ? 100 : (pos - low) * 100 / span;
+    percent = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
+    const int filled = percent * kWidth / 100;
+    std::string bar(static_cast<size_t>(filled), '#');
+    bar.append(static_cast<size_t>(kWidth - filled), '.');
+    char tail[48];
+    std::snprintf(tail, sizeof tail, "] %3d%%  %d page%s", percent, pages, pages == 1 ? "" : "s");
+    return title + " [" + bar + tail;
+}
+
+std::string CBatchRunner::ProgressLine(const std::string& title, int low, int high, int pos, int pages,
+                                       uint64_t elapsedMs, uint32_t totalPages) {
+    // Fixed widths: the line is drawn over itself with a carriage return.
+    char tail[64];
+    if (pages <= 0 || elapsedMs == 0) {
+        std::snprintf(tail, sizeof tail, "  %7s KiB/s  %5s left", "-", "-:--");
+    } else {
+        const auto done = static_cast<uint64_t>(pages);
+        const double rate = static_cast<double>(BytesPerSecond(done, elapsedMs)) / 1024.0;
+        const uint64_t rest = totalPages > done ? totalPages - done : 0;
+        // Rounded up: "0:00 left" only once the last page is in.
+        const uint64_t seconds = (rest * elapsedMs + done * 1000 - 1) / (done * 1000);
+        std::snprintf(tail, sizeof tail, "  %7.1f KiB/s  %2u:%02u left", rate, static_cast<unsigned>(seconds / 60),
+                      static_cast<unsigned>(seconds % 60));
+    }
+    return ProgressLine(title, low, high, pos, pages) + tail;
+}
+
+}  // namespace pelican

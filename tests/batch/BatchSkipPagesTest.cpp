@@ -1,0 +1,75 @@
+// --skip-empty-pages: the pages a batch run sends with and without it, the
+// window program's stored choice left alone, the rate of the JSON phase
+// events, and the terminal bar's rate and time left.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "support/BatchBench.h"
+#include "support/JsonReader.h"
+
+namespace pelican::test {
+namespace {
+
+const char* const kIdFile = "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n";
+// One byte in page 0C0000 and one in the top page 0FFF00.
+const char* const kImage = "S2050C00001CD2\nS2050FFF005A92\nS9030000FC\n";
+
+size_t Frames(CBatchBench& bench, uint8_t code) {
+    size_t count = 0;
+    for (const auto& frame : bench.m_sim.Board().Frames()) count += frame.bytes.at(0) == code ? 1 : 0;
+    return count;
+}
+
+TEST(BatchSkipPages, EPRSendsOnlyTheDataPagesAndLeavesTheStoredChoiceAlone) {
+    CBatchBench bench;
+    bench.m_dir.Write("prog.mot", kImage);
+    bench.m_dir.Write("prog.id", kIdFile);
+    // The window program's choice is not batch mode's.
+    const std::string settings = "[Last Comm State]\nBaundrate=9600\nByte=8\nStop Bit=0\nParity=0\n"
+                                 "[Pages]\nSkipEmpty=1\n";
+    bench.m_dir.Write("pelican.INI", settings);
+    EXPECT_EQ(bench.Run({"-f", bench.m_dir.File("prog.mot"), "-y", "epr"}), 0) << bench.m_out << bench.m_err;
+    EXPECT_EQ(Frames(bench, 0x41), 1024u);
+    EXPECT_EQ(Frames(bench, 0xFF), 1024u);
+
+    bench.m_dir.Write("pelican.INI", "");
+    bench.m_sim.Board().ClearLog();
+    EXPECT_EQ(bench.Run({"-f", bench.m_dir.File("prog.mot"), "--skip-empty-pages", "-y", "epr"}), 0)
+        << bench.m_out << bench.m_err;
+    EXPECT_EQ(bench.m_out, "information: Program OK.\n");
+    EXPECT_EQ(Frames(bench, 0x41), 2u);
+    EXPECT_EQ(Frames(bench, 0xFF), 2u);
+    EXPECT_EQ(bench.m_sim.Board().Peek(0x0C0000), 0x1C);
+    EXPECT_EQ(bench.m_sim.Board().Peek(0x0FFF00), 0x5A);
+    EXPECT_EQ(bench.m_dir.Read("pelican.INI").find("[Pages]"), std::string::npos);
+}
+
+TEST(BatchSkipPages, JsonPhasesCarryThePagesSentAndTheirRate) {
+    CBatchBench bench;
+    bench.m_dir.Write("prog.mot", kImage);
+    bench.m_dir.Write("prog.id", kIdFile);
+    EXPECT_EQ(bench.Run({"--json", "-f", bench.m_dir.File("prog.mot"), "--skip-empty-pages", "-y", "epr"}), 0);
+    std::istringstream in(bench.m_out);
+    std::vector<std::string> phases;
+    for (std::string line; std::getline(in, line);) {
+        JsonValue value;
+        std::string error;
+        ASSERT_TRUE(CJsonReader::Parse(line, value, error)) << error;
+        if (value.fields["event"].text != "phase") continue;
+        const int64_t ms = std::stoll(value.fields["ms"].text);
+        const int64_t pages = std::stoll(value.fields["pages"].text);
+        ASSERT_GT(ms, 0);
+        EXPECT_EQ(std::stoll(value.fields["bytes_per_s"].text), pages * 256 * 1000 / ms);
+        phases.push_back(value.fields["title"].text + " " + std::to_string(pages));
+    }
+    EXPECT_EQ(phases, (std::vector<std::string>{"Program 2", "Read check. 2"}));
+}
+
+TEST(BatchSkipPages, TheOptionBelongsToTheActions) {
+    CBatchBench bench;
+    EXPECT_EQ(bench.Run({"--skip-empty-pages"}), 2);
+}
+
+}  // namespace
+}  // namespace pelican::test
