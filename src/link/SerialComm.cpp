@@ -47,7 +47,11 @@ int CSerialComm::Send(const uint8_t* buffer, size_t length) {
     if (m_framesSinceRead.size() < 64) m_framesSinceRead.push_back(buffer[0]);
     const uint64_t start = m_clock.NowUs();
     m_activity = Activity::Sending;
-    m_activityUntilMs = m_clock.NowMs() + kDrainStallMs;
+    // A frame needs its line time to leave; beyond that the stall bound.
+    LineSettings line;
+    const uint64_t lineMs =
+        Device().GetLine(line) && line.baudRate != 0 ? uint64_t{length} * 10000 / line.baudRate + 1 : 0;
+    m_activityUntilMs = m_clock.NowMs() + lineMs + kDrainStallMs;
     const long written = Device().Write(buffer, length);
     // A frame cut short is not a frame: the board would take the next
     // command's bytes as the rest of it.

@@ -53,8 +53,8 @@ public:
     // Turns DTR or RTS on or off: 0, or the errno of the failure.
     int SetModemLine(ModemLine line, bool on);
 
-    // How long a frame may take to leave the port before Send gives up on it:
-    // as long as a write may wait for room.
+    // How much longer than its line time a frame may take to leave the port
+    // before Send gives up on it: as long as a write may wait for room.
     static constexpr uint64_t kDrainStallMs = 5000;
 
     // What the port is doing right now, for a signal that has to let the
