@@ -7,7 +7,7 @@ namespace pelican {
 int CSimulatedModemLines::SetModemLine(ModemLine line, bool on) {
     if (!Inner().IsOpen()) return EBADF;
     // The drain first: what was written reaches the board before the line moves.
-    Inner().Drain();
+    Inner().Drain(UINT64_MAX);
     m_board.SetModemLine(line, on);
     return 0;
 }

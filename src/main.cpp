@@ -2,14 +2,17 @@
 // batch mode when actions are named on the command line. This is the one
 // place where the program is put together from its parts:
 //   the serial back end   POSIX termios devices (CPosixSerialDevice)
-//   the clock             the real clock (in batch mode its pauses, and the
-//                         port's waits, are where signals are acted on)
+//   the clock             the real clock (its pauses, and the port's waits,
+//                         are where a signal is looked at; it is acted on
+//                         once the exchange in flight is over)
 //   the window back end   Qt windows, or the scripted back end of batch mode
 //   the board             a real one on the named port, or under --simulate
 //                         the simulated board on a pseudo-terminal
 #include <QApplication>
 #include <QIcon>
+#include <QSocketNotifier>
 #include <functional>
+#include <iostream>
 #include <memory>
 
 #include "SimulatedBoard.h"
@@ -19,19 +22,22 @@
 #include "batch/BatchRunner.h"
 #include "batch/SafePointClock.h"
 #include "batch/SafePointDevice.h"
+#include "batch/WindowSignals.h"
 #include "link/PosixPortList.h"
 #include "link/PosixSerialDevice.h"
 #include "sys/Clock.h"
 #include "sys/Paths.h"
 #include "ui/qt/QtBackend.h"
+#include "ui/scripted/ScriptedBackend.h"
 
 namespace {
 
 using namespace pelican;
 
-// The application on the operating system's serial ports and the real clock.
-std::unique_ptr<CPelicanApp> MakeApplication() {
-    auto app = std::make_unique<CPelicanApp>(std::make_unique<CPosixSerialDevice>(), RealClock());
+// The application on the operating system's serial ports and the real
+// clock, both looked at for signals.
+std::unique_ptr<CPelicanApp> MakeApplication(CWindowSignals& endings) {
+    auto app = std::make_unique<CPelicanApp>(endings.Wrap(std::make_unique<CPosixSerialDevice>()), endings.Clock());
     app->m_portList = PosixPortList();
     return app;
 }
@@ -44,14 +50,14 @@ int RunBatch(BatchOptions options) {
         options.port = board->Path();
     }
     // Every wait for the board and every pause is also a point where a
-    // signal that ends the program is acted on.
-    std::function<void()> safePoint;
-    CSafePointClock clock(RealClock(), safePoint);
+    // signal is looked at (the runner acts on it between exchanges).
+    std::function<void()> waitPoint;
+    CSafePointClock clock(RealClock(), waitPoint);
     std::unique_ptr<ISerialDevice> device = std::make_unique<CPosixSerialDevice>();
     if (board) device = std::make_unique<CSimulatedModemLines>(std::move(device), board->Pty());
-    CPelicanApp app(std::make_unique<CSafePointDevice>(std::move(device), safePoint), clock);
+    CPelicanApp app(std::make_unique<CSafePointDevice>(std::move(device), clock, waitPoint), clock);
     CBatchRunner runner(app, options);
-    safePoint = [&runner] { runner.AtSafePoint(); };
+    waitPoint = [&runner] { runner.InWait(); };
     // The simulated board's RESET is pressed for the user, unless the wire
     // presses it (--reset).
     if (board && options.reset.empty()) runner.m_onReset = [&board] { board->Reset(); };
@@ -65,8 +71,17 @@ int RunWindows(int argc, char** argv, bool simulate) {
     ui::CQtBackend windows;
     std::unique_ptr<CSimulatedBoard> board;
     std::unique_ptr<CSimulatedResetBackend> resetOnMessage;
-    auto app = MakeApplication();
+    // SIGTERM, SIGHUP and Ctrl-C bring the link back to 9600 bps before the
+    // program ends; the event loop hears of them through a pipe.
+    CWindowSignals endings(RealClock());
+    auto app = MakeApplication(endings);
     app->m_tellReadOnlySettings = true;
+    endings.Attach(*app, [](const std::string& text) { std::cerr << "pelican: " << text << '\n' << std::flush; });
+    // Nobody is there to close a message box while the program ends.
+    ui::CScriptedBackend quiet;
+    endings.Ending().m_onEnding = [&quiet] { ui::SetBackend(&quiet); };
+    QSocketNotifier wake(CWindowSignals::WakeFd(), QSocketNotifier::Read);
+    QObject::connect(&wake, &QSocketNotifier::activated, [&endings] { endings.OnWake(); });
     if (simulate) {
         board = CSimulatedBoard::Start();
         if (!board) return kExitNoLink;

@@ -179,7 +179,7 @@ bool CPelicanApp::InitInstance() {
 }
 
 void CPelicanApp::CloseStep() {
-    SetLink9600(m_port);
+    m_closed = SetLink9600(m_port) ? Closed::At9600 : Closed::NotConfirmed;
     m_instanceMutex.Release();
 }
 

@@ -58,7 +58,8 @@ public:
     int ChangeBaudRate(uint32_t current, uint32_t next);
     uint32_t SetLinkBaudRate(CSerialComm& port, uint32_t baud, uint8_t byteSize, uint8_t parity,
                              uint8_t stopBits, const std::string& message);
-    void SetLink9600(CSerialComm& port);
+    // True when the device confirmed 9600 bps (its echo at 9600 came).
+    bool SetLink9600(CSerialComm& port);
     // True while a baud-rate change is under way: the device and the port
     // may be at different rates, so the link must not be used otherwise
     // (batch mode defers a signal's return to 9600 bps until it is over).
@@ -94,6 +95,11 @@ public:
 
     // The close step of the main window (Exit, Escape, close box).
     void CloseStep();
+    // Whether the close step ran and whether the device then confirmed
+    // 9600 bps: a board left at another rate cannot be reached by the next
+    // start, which synchronises at 9600 bps.
+    enum class Closed { NotYet, At9600, NotConfirmed };
+    Closed m_closed = Closed::NotYet;
 
     // Fields, in this order.
     CSerialComm m_port;

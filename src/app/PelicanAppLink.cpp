@@ -72,19 +72,22 @@ uint32_t CPelicanApp::SetLinkBaudRate(CSerialComm& port, uint32_t baud, uint8_t,
     return RecoverLink();
 }
 
-void CPelicanApp::SetLink9600(CSerialComm& port) {
+bool CPelicanApp::SetLink9600(CSerialComm& port) {
     CRateChange change(m_rateChanges);
     CSerialCommState state;
     port.GetState(state);
     if (!ChangeBaudRate(state.m_baudRate, 9600)) {
         ui::MessageBox(ui::IDS_CAN_NOT_SET_9600, ui::Icon::Warning);
-        return;
+        return false;
     }
     ApplyPortState(port, 9600, 8, 0, 0);
     uint8_t echo = 0;
     SendFrame(m_port, {protocol::kBaud9600});
-    if (port.Receive(&echo, 1) == 0 || echo != protocol::kBaud9600)
+    if (port.Receive(&echo, 1) == 0 || echo != protocol::kBaud9600) {
         ui::MessageBox(ui::IDS_CAN_NOT_SET_9600, ui::Icon::Stop);
+        return false;
+    }
+    return true;
 }
 
 uint32_t CPelicanApp::RecoverLink() {

@@ -137,10 +137,13 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
                "dump reads the flash (-r, default the MCU type's flash) into the file of -o.\n"
                "Exit status: 0 every action ended well, 1 an action was refused, failed or was\n"
                "cancelled, 2 usage error, 3 the port could not be opened, an action lost the link\n"
-               "or it could not be recovered, 4 the window program is running already, 5 the lock\n"
-               "file could not be made (runtime folder missing or read-only), 6 another run holds\n"
-               "the port, 128+N ended by signal N after the link was back at 9600 bps\n"
-               "(129 SIGHUP, 130 Ctrl-C, 141 closed output, 143 SIGTERM).");
+               "or it could not be recovered (the board did not confirm 9600 bps at the end: reset\n"
+               "it before the next run), 4 the window program is running already, 5 the lock file\n"
+               "could not be made (runtime folder missing or read-only), 6 another run holds the\n"
+               "port, 128+N ended by signal N after the board confirmed 9600 bps (129 SIGHUP,\n"
+               "130 Ctrl-C, 141 closed output, 143 SIGTERM). A signal lets the exchange in flight\n"
+               "finish (an erase runs to its end) before the link returns to 9600 bps; a signal\n"
+               "given again in that wait ends the run at once, the board left as it is (status 3).");
     try {
         cli.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

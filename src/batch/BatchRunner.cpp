@@ -50,7 +50,7 @@ uint32_t BinaryOffset(const BatchOptions& options) {
 }  // namespace
 
 CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
-    : m_app(app), m_options(options) {
+    : m_signalEnding(app, [this](const std::string& text) { Report(text); }), m_app(app), m_options(options) {
     // "01:02:03:04:05:06:07" → the seven texts typed into the ID fields; the
     // dialog itself judges whether they are hexadecimal.
     std::string rest = m_options.id;
@@ -84,6 +84,10 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     m_backend.m_onIdle = [this](ui::CDialog& dialog) { OnIdle(dialog); };
     m_backend.m_onMessage = [this](const ui::MessageRecord& message) { OnMessage(message); };
     m_backend.m_onPump = [this] { AtSafePoint(); };
+    m_signalEnding.m_beforeExit = [this](int status) {
+        m_closeFailed = status == kExitNoLink;
+        PrintExit(status);
+    };
     m_showProgress = ::isatty(STDERR_FILENO) != 0;
     m_report = [](const std::string& text) { std::cerr << "pelican: " << text << '\n'; };
     m_backend.m_onProgress = [this](const std::string& title, int low, int high, int pos, int moves) {
@@ -118,10 +122,7 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
 }
 
 void CBatchRunner::AtSafePoint() {
-    if (m_stopping) return;
-    // In the middle of a baud-rate change the two ends may be at different
-    // rates; the return to 9600 bps starts once they agree again.
-    if (const int ending = CSignalStop::EndingSignal(); ending != 0 && !m_app.RateChanging()) Stop(ending);
+    m_signalEnding.AtSafePoint();
     if (CSignalStop::Interrupts() == 1 && !m_cancelSent) {
         m_cancelSent = true;
         // The progress window's Cancel, at this pump when called from one.
@@ -131,28 +132,8 @@ void CBatchRunner::AtSafePoint() {
     }
 }
 
-void CBatchRunner::Stop(int signal) {
-    m_stopping = true;
-    Report(std::string(CSignalStop::Name(signal)) + ": returning the link to 9600 bps");
-    // A board left at a higher rate cannot be reached by the next run, which
-    // starts at 9600 bps. Outside a rate change both ends are at the port's
-    // rate, so a link at 9600 already needs no exchange.
-    CSerialCommState state;
-    const bool open = m_app.m_port.IsOpen() != 0;
-    if (open && m_app.m_port.GetState(state) && state.m_baudRate != 9600) {
-        m_exitPressed = true;  // from here on a message means the board did not confirm
-        // The signal may have come while a reply was on its way (a status
-        // read's two bytes): let it arrive and drop it, else it would be
-        // taken for the echo of the rate change.
-        Pause(m_app.m_port, protocol::kPauseShort);
-        m_app.m_port.PurgeInput();
-        m_app.SetLink9600(m_app.m_port);
-    }
-    m_app.m_port.Close();
-    if (open) Report(m_exitFailed ? "the board did not confirm 9600 bps; port closed" : "link at 9600 bps; port closed");
-    PrintExit(kExitSignalBase + signal);
-    std::cout << std::flush;
-    std::_Exit(kExitSignalBase + signal);
+void CBatchRunner::InWait() {
+    m_signalEnding.InWait();
 }
 
 CBatchRunner::~CBatchRunner() {
@@ -193,7 +174,6 @@ void CBatchRunner::OnMessage(const ui::MessageRecord& message) {
               ? CJsonLine("message").Add("icon", ui::IconWord(message.icon)).Add("text", message.text).Text()
               : MessageLine(message));
     ++m_messagesInAction;
-    if (m_exitPressed) m_exitFailed = true;  // only the return to 9600 bps speaks after Exit
     if (ui::IsPushResetText(message.text)) {
         ++m_resetsInAction;
         // The wire presses RESET while the message stands, as a person would.
@@ -353,6 +333,8 @@ int CBatchRunner::Run() {
 
 int CBatchRunner::RunAll() {
     CSignalStop::Install();
+    // Every end of a read is a point between exchanges.
+    m_app.m_port.SetReadEndHook([this] { AtSafePoint(); });
     m_app.m_endWhenPortFails = true;
     m_app.m_image.SetVerifyChecksums(!m_options.ignoreChecksums);
     // One run per board, not per machine: the port is locked, not the program.
@@ -363,6 +345,7 @@ int CBatchRunner::RunAll() {
     ui::SetBackend(&m_backend);
     Report("port " + m_options.port);
     m_app.InitInstance();
+    m_app.m_port.SetReadEndHook(nullptr);
     ui::SetBackend(nullptr);
     CSignalStop::Uninstall();
     switch (m_app.m_startup) {
@@ -376,8 +359,16 @@ int CBatchRunner::RunAll() {
         case CPelicanApp::Startup::Cancelled:
         case CPelicanApp::Startup::MainWindow: break;
     }
-    if (m_exitPressed)
-        Report(m_exitFailed ? "the board did not confirm 9600 bps; port closed" : "link returned to 9600 bps; port closed");
+    const bool notAt9600 = m_app.m_closed == CPelicanApp::Closed::NotConfirmed;
+    if (m_app.m_closed != CPelicanApp::Closed::NotYet)
+        Report(notAt9600 ? std::string("the board did not confirm 9600 bps: ") + CSignalEnding::kNeedsReset
+                         : std::string("link returned to 9600 bps; port closed"));
+    // The next run starts at 9600 bps and cannot reach a board left at
+    // another rate: whatever the actions did, the link was not recovered.
+    if (notAt9600) {
+        m_closeFailed = true;
+        return kExitNoLink;
+    }
     // A signal that came while the link was already on its way back to
     // 9600 bps (the close step) found nothing left to do, but ends the run.
     if (const int ending = CSignalStop::EndingSignal(); ending != 0) return kExitSignalBase + ending;

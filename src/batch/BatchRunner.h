@@ -10,6 +10,7 @@
 #include <string>
 
 #include "batch/BatchOptions.h"
+#include "batch/SignalEnding.h"
 #include "link/ResetSequence.h"
 #include "commands/Outcome.h"
 #include "ui/scripted/ScriptedBackend.h"
@@ -31,9 +32,15 @@ public:
     int Run();
     // A point between exchanges with the board where a signal is acted on:
     // a first Ctrl-C cancels the page loop; a signal that ends the program
-    // returns the link to 9600 bps, closes the port and exits 128 + signal.
-    // Also called from the port's waits and the clock's pauses.
+    // returns the link to 9600 bps, closes the port and exits 128 + signal
+    // (3 when the board did not confirm 9600 bps). Called at every end of
+    // a read, between pages and while a dialog waits for its answer.
     void AtSafePoint();
+    // A wait inside an exchange (the port's waits, the clock's pauses): the
+    // exchange goes on (see CSignalEnding).
+    void InWait();
+    // How a signal ends the run; tests replace its m_exit.
+    CSignalEnding m_signalEnding;
 
     // Called after each "Push RESET." (the simulated board resets itself).
     std::function<void()> m_onReset;
@@ -77,7 +84,6 @@ private:
     void PressNextButton(CPelicanDlg& mainWindow);
     // Presses the button of m_action, or runs the action that has none.
     void PressAction(CPelicanDlg& mainWindow);
-    [[noreturn]] void Stop(int signal);
     // The closing line of --json: the exit status and its word.
     void PrintExit(int status);
     // What the action that just ended leaves to tell on standard error.
@@ -109,12 +115,13 @@ private:
     bool m_failed = false;
     bool m_linkLost = false;  // an action ended with the link lost
     bool m_cancelSent = false;
-    bool m_stopping = false;
     int m_referShowing = 0;  // the ID Check showing whose "Refer..." awaits its OK
     uint32_t m_reportedRate = 0;
     int m_reportedReady = -1;
     bool m_exitPressed = false;
-    bool m_exitFailed = false;
+    // The run ends with the board perhaps not at 9600 bps (the close step
+    // or a signal's return failed, or the board was left as it was).
+    bool m_closeFailed = false;
     int m_resetsInAction = 0;
     int m_messagesInAction = 0;  // message boxes the running action showed
     std::set<int> m_answered;  // showings already given their answer

@@ -189,8 +189,11 @@ void CBatchRunner::ReportAction(Outcome outcome) {
 
 
 void CBatchRunner::PrintExit(int status) {
+    // Status 3 also stands for a board that may be left at another rate:
+    // the next run needs it reset first.
+    const char* word = m_closeFailed && status == kExitNoLink ? "not at 9600 bps" : ExitWord(status);
     if (m_options.json)
-        Print(CJsonLine("exit").Add("status", static_cast<int64_t>(status)).Add("outcome", ExitWord(status)).Text());
+        Print(CJsonLine("exit").Add("status", static_cast<int64_t>(status)).Add("outcome", word).Text());
 }
 
 }  // namespace pelican

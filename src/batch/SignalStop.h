@@ -1,26 +1,33 @@
 #pragma once
-// The signals that end batch mode: Ctrl-C (SIGINT), SIGTERM, SIGHUP, and
+// The signals that end the program: Ctrl-C (SIGINT), SIGTERM, SIGHUP, and
 // SIGPIPE when standard output is closed under it (`pelican ... | head -1`).
-// The handlers only note them; the program acts at its next safe point,
-// between exchanges with the board: the first Ctrl-C cancels a running page
-// loop, a second one or any of the others brings the link back to 9600 bps
-// (else the board stays at the higher rate and the next run cannot reach
-// it), releases the port and ends the program.
+// The handlers only note them (and wake an event loop through a pipe); the
+// program acts on them at its next point between exchanges with the board
+// (CSignalEnding). In batch mode the first Ctrl-C cancels a running page
+// loop and only a second one ends the program; in the window program the
+// first one ends it.
 namespace pelican {
 
 class CSignalStop {
 public:
     // Takes the four signals (SIGPIPE then no longer kills) and forgets any
     // noted before. Waits such as poll and sleep return early on them.
-    static void Install();
+    // interruptsToEnd: how many Ctrl-C end the program (2 in batch mode).
+    static void Install(int interruptsToEnd = 2);
     // Gives the signals back their previous handling.
     static void Uninstall();
 
     // How many times Ctrl-C was pressed.
     static int Interrupts();
     // The signal that ends the program: SIGTERM, SIGHUP or SIGPIPE as soon
-    // as one came, SIGINT once Ctrl-C was pressed twice; 0 while none did.
+    // as one came, SIGINT once Ctrl-C was pressed often enough; 0 while none did.
     static int EndingSignal();
+    // How many times SIGINT, SIGTERM or SIGHUP came after the ending signal:
+    // someone asking again not to wait.
+    static int Again();
+    // Readable (one byte a signal) whenever a signal came: an event loop
+    // watches it. -1 when the pipe could not be made.
+    static int WakeFd();
     // The signal's usual name ("SIGTERM").
     static const char* Name(int signal);
 };

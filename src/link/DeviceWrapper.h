@@ -20,7 +20,7 @@ public:
     void RaiseDtr() override { m_inner->RaiseDtr(); }
     int SetModemLine(ModemLine line, bool on) override { return m_inner->SetModemLine(line, on); }
     long Write(const uint8_t* data, size_t length) override { return m_inner->Write(data, length); }
-    bool Drain() override { return m_inner->Drain(); }
+    DrainResult Drain(uint64_t deadlineMs) override { return m_inner->Drain(deadlineMs); }
     bool QueryInput(uint32_t& errors, size_t& queued) override { return m_inner->QueryInput(errors, queued); }
     long Read(uint8_t* data, size_t length) override { return m_inner->Read(data, length); }
     bool PurgeInput() override { return m_inner->PurgeInput(); }

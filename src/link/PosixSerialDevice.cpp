@@ -151,6 +151,9 @@ bool CPosixSerialDevice::Close() {
     if (fd < 0) return true;
     ::ioctl(fd, TIOCNXCL);
     RestoreLatency(fd);
+    // Output still queued here never got out in time (Send gave up on it);
+    // close would otherwise wait up to the driver's closing time for it.
+    ::tcflush(fd, TCOFLUSH);
     m_fd = -1;
     m_input.clear();
     m_decoder.Reset();
@@ -214,13 +217,32 @@ long CPosixSerialDevice::Write(const uint8_t* data, size_t length) {
     return static_cast<long>(done);
 }
 
-bool CPosixSerialDevice::Drain() {
+DrainResult CPosixSerialDevice::Drain(uint64_t deadlineMs) {
     const int fd = m_fd;
-    if (fd < 0) return false;
-    while (::tcdrain(fd) != 0) {
-        if (errno != EINTR) return false;
+    if (fd < 0) return DrainResult::Failed;
+    // tcdrain cannot be given a deadline and goes on waiting through every
+    // signal: on an adapter that took a frame but never sends it (wedged
+    // firmware, a stalled USB endpoint) it would hold the program for ever.
+    // The driver's count of bytes not yet sent can be watched with one.
+    // It does not count the transmitter's own FIFO, nor a USB adapter's
+    // buffer; the port waits for the frame's line time after this anyway.
+    for (;;) {
+        int queued = 0;
+        if (::ioctl(fd, TIOCOUTQ, &queued) != 0) {
+            if (errno == EINTR) continue;
+            return DrainResult::Failed;
+        }
+        if (queued <= 0) return DrainResult::Drained;
+        const uint64_t now = RealClock().NowMs();
+        if (now >= deadlineMs) return DrainResult::Pending;
+        // Look again when the queued bytes could have gone at the line's
+        // rate, but at least every millisecond and never past the deadline.
+        LineSettings line;
+        uint64_t ms = 1;
+        if (GetLine(line) && line.baudRate != 0) ms = std::max<uint64_t>(1, uint64_t(queued) * 10000 / line.baudRate);
+        ms = std::min({ms, deadlineMs - now, kWaitSliceMs});
+        ::poll(nullptr, 0, static_cast<int>(ms));
     }
-    return true;
 }
 
 uint32_t CPosixSerialDevice::CounterErrors() {

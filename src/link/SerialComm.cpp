@@ -44,13 +44,21 @@ int CSerialComm::Close() {
 
 int CSerialComm::Send(const uint8_t* buffer, size_t length) {
     if (!IsOpen() || length == 0) return 0;
+    if (m_framesSinceRead.size() < 64) m_framesSinceRead.push_back(buffer[0]);
     const uint64_t start = m_clock.NowUs();
+    m_activity = Activity::Sending;
+    // A frame needs its line time to leave; beyond that the stall bound.
+    LineSettings line;
+    const uint64_t lineMs =
+        Device().GetLine(line) && line.baudRate != 0 ? uint64_t{length} * 10000 / line.baudRate + 1 : 0;
+    m_activityUntilMs = m_clock.NowMs() + lineMs + kDrainStallMs;
     const long written = Device().Write(buffer, length);
     // A frame cut short is not a frame: the board would take the next
     // command's bytes as the rest of it.
-    if (written < 0 || static_cast<size_t>(written) != length) return 0;
-    if (!WaitFrameSent(start, length)) return 0;
-    return static_cast<int>(length);
+    const bool sent = written >= 0 && static_cast<size_t>(written) == length && WaitFrameSent(start, length);
+    m_activity = Activity::Idle;
+    m_activityUntilMs = 0;
+    return sent ? static_cast<int>(length) : 0;
 }
 
 bool CSerialComm::WaitFrameSent(uint64_t startUs, size_t length) {
@@ -59,7 +67,9 @@ bool CSerialComm::WaitFrameSent(uint64_t startUs, size_t length) {
     // wire, not from when the kernel took it. Draining is not enough on its
     // own: a USB adapter reports the bytes drained when they reach the
     // adapter, with the whole frame still to go out at the line's rate.
-    if (!Device().Drain()) return false;
+    // A frame that has not left within the bound is a failed send: the
+    // board cannot have taken it whole.
+    if (Device().Drain(m_activityUntilMs) != DrainResult::Drained) return false;
     LineSettings line;
     if (!Device().GetLine(line) || line.baudRate == 0) return true;
     // Counted in microseconds: a one-byte command is 87 us on the line at
@@ -76,6 +86,17 @@ int CSerialComm::Receive(uint8_t* buffer, size_t length) {
 }
 
 ReadResult CSerialComm::Read(uint8_t* buffer, size_t length) {
+    m_activity = Activity::Awaiting;
+    m_activityUntilMs = m_readTimeout != 0 ? m_clock.NowMs() + static_cast<uint32_t>(m_readTimeout) : 0;
+    const ReadResult result = ReadReply(buffer, length);
+    m_activity = Activity::Idle;
+    m_activityUntilMs = 0;
+    m_framesSinceRead.clear();
+    if (m_readEndHook) m_readEndHook();
+    return result;
+}
+
+ReadResult CSerialComm::ReadReply(uint8_t* buffer, size_t length) {
     m_timedOut = 0;
     const uint64_t start = m_clock.NowMs();
     const bool limited = m_readTimeout != 0;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "link/IoController.h"
 #include "sys/Clock.h"
@@ -52,6 +53,24 @@ public:
     // Turns DTR or RTS on or off: 0, or the errno of the failure.
     int SetModemLine(ModemLine line, bool on);
 
+    // How much longer than its line time a frame may take to leave the port
+    // before Send gives up on it: as long as a write may wait for room.
+    static constexpr uint64_t kDrainStallMs = 5000;
+
+    // What the port is doing right now, for a signal that has to let the
+    // exchange in flight finish before the link can be used for anything else.
+    enum class Activity { Idle, Sending, Awaiting };
+    Activity CurrentActivity() const { return m_activity; }
+    // When the current send or read gives up, on the port's clock; 0 when
+    // it waits without limit or the port is idle.
+    uint64_t ActivityUntilMs() const { return m_activityUntilMs; }
+    // The first byte of every frame sent since the last read ended: what the
+    // reply awaited answers.
+    const std::vector<uint8_t>& FramesSinceRead() const { return m_framesSinceRead; }
+    // Called each time a read has ended, whether the reply came or not: the
+    // exchange it belonged to is over. An empty hook ends this.
+    void SetReadEndHook(std::function<void()> hook) { m_readEndHook = std::move(hook); }
+
     int32_t ReadTimeout() const { return m_readTimeout; }
     int TimedOut() const { return m_timedOut; }
     IClock& Clock() { return m_clock; }
@@ -63,6 +82,7 @@ private:
     // left the line: drained, and not before its own line time (ten bits a
     // byte at the current rate) has passed on the port's clock.
     bool WaitFrameSent(uint64_t startUs, size_t length);
+    ReadResult ReadReply(uint8_t* buffer, size_t length);
     // Ten bit times at the line's rate, rounded down; 0 when the clock is
     // virtual or the rate unknown.
     uint64_t CharUs();
@@ -73,6 +93,10 @@ private:
     int32_t m_readTimeout = 0;
     std::function<void()> m_waitHook;
     uint32_t m_waitSliceMs = 0;
+    std::function<void()> m_readEndHook;
+    Activity m_activity = Activity::Idle;
+    uint64_t m_activityUntilMs = 0;
+    std::vector<uint8_t> m_framesSinceRead;
     std::atomic<int> m_readerStopped{1};
 };
 

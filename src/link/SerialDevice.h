@@ -21,6 +21,13 @@ enum LineError : uint32_t {
 // board's RESET and boot-mode pins.
 enum class ModemLine { Dtr, Rts };
 
+// How a wait for the output to leave ended.
+enum class DrainResult {
+    Drained,  // everything written has left, as far as the driver can tell
+    Pending,  // output was still queued when the deadline came
+    Failed,   // the port is closed or gone
+};
+
 struct LineSettings {
     uint32_t baudRate = 0;
     uint8_t byteSize = 0;
@@ -52,8 +59,10 @@ public:
     virtual long Write(const uint8_t* data, size_t length) = 0;
     // Blocks until everything written has left the transmitter, as far as the
     // driver can tell (a USB adapter reports this when the bytes reach the
-    // adapter, not the wire). False when the port is closed or gone.
-    virtual bool Drain() = 0;
+    // adapter, not the wire), or until the clock reaches deadlineMs (on the
+    // same clock as WaitInput's deadline): a wedged adapter that took a frame
+    // may never send it, and the program must not wait for it for ever.
+    virtual DrainResult Drain(uint64_t deadlineMs) = 0;
     // Error bits since the last call (then cleared) and the receive-queue count.
     // False when the query itself fails (closed port). The one call that may
     // come from another thread (the port's reader) than all the others.

@@ -139,19 +139,20 @@ long CMemoryLink::Write(const uint8_t* data, size_t length) {
     return static_cast<long>(length);
 }
 
-bool CMemoryLink::Drain() {
+DrainResult CMemoryLink::Drain(uint64_t deadlineMs) {
     for (;;) {
         uint64_t now = 0;
         uint64_t until = 0;
         {
             std::lock_guard lock(m_mutex);
-            if (!m_open) return false;
+            if (!m_open) return DrainResult::Failed;
             now = m_clock.NowUs();
             Pump(now);
-            if (m_wire.Empty()) return true;
-            until = m_wire.FreeUs();
+            if (m_wire.Empty()) return DrainResult::Drained;
+            if (now / 1000 >= deadlineMs) return DrainResult::Pending;
+            until = std::min(m_wire.FreeUs(), deadlineMs > UINT64_MAX / 1000 ? UINT64_MAX : deadlineMs * 1000);
         }
-        uint64_t wait = until - now;
+        uint64_t wait = until > now ? until - now : 1;
         if (!m_clock.IsVirtual()) wait = std::min(wait, kRealSliceUs);
         m_clock.SleepUs(wait);
     }

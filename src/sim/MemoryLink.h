@@ -43,7 +43,7 @@ public:
     // DTR and RTS reach the board's RESET and boot-mode pins (CResetPins).
     int SetModemLine(ModemLine line, bool on) override;
     long Write(const uint8_t* data, size_t length) override;
-    bool Drain() override;
+    DrainResult Drain(uint64_t deadlineMs) override;
     bool QueryInput(uint32_t& errors, size_t& queued) override;
     long Read(uint8_t* data, size_t length) override;
     bool PurgeInput() override;

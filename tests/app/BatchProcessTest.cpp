@@ -129,28 +129,56 @@ Child Start(const std::vector<std::string>& args, const std::string& dir, bool c
 // asked for (B0) and confirmed at 9600 (B0).
 const Bytes kBackTo9600 = {0xB4, 0xB0, 0xB0};
 
-// One signal while the version's reply is awaited.
+// One signal while the version's reply is awaited: the exchange is let run
+// to its time-out, then the link goes back to 9600 bps.
 void EndBySignal(int signal) {
     SCOPED_TRACE(::strsignal(signal));
     CTempDir dir;
     CPlayedBoard board;
     const Child run = Start({"-p", board.Path(), "-b", "115200", "version"}, dir.Path());
     ASSERT_TRUE(Within(std::chrono::seconds(15), [&] { return board.Sent(0xFB); }));
+    const auto sent = Clock::now();
     // The first Ctrl-C only cancels a page loop; the second ends the program.
     if (signal == SIGINT) ::kill(run.pid, SIGINT);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     ::kill(run.pid, signal);
-    // At once, not after the version's 5 s time-out (the bound leaves room
-    // for a busy machine); then the protocol's two one-second steps.
-    EXPECT_TRUE(Within(std::chrono::milliseconds(2500), [&] { return !board.After(0xFB).empty(); }));
+    const std::string name = signal == SIGINT ? "SIGINT" : signal == SIGHUP ? "SIGHUP" : "SIGTERM";
+    EXPECT_TRUE(Within(std::chrono::seconds(2), [&] {
+        return dir.Read("err").find(name + ": waiting for the version, up to 5 s; Ctrl-C again to leave the board as "
+                                           "it is\n") != std::string::npos;
+    })) << dir.Read("err");
+    // Nothing until the version's own 5 s time-out has run out, then the
+    // protocol's two one-second steps.
+    ASSERT_TRUE(Within(std::chrono::seconds(10), [&] { return !board.After(0xFB).empty(); }));
+    EXPECT_GE(Clock::now() - sent, std::chrono::milliseconds(4900));
     EXPECT_EQ(run.Exit(std::chrono::seconds(8)), 128 + signal);
     Within(std::chrono::seconds(2), [&] { return board.After(0xFB).size() >= kBackTo9600.size(); });
     EXPECT_EQ(board.After(0xFB), kBackTo9600);
     EXPECT_EQ(run.Output(), "");
-    EXPECT_NE(dir.Read("err").find("link at 9600 bps; port closed"), std::string::npos) << dir.Read("err");
+    EXPECT_NE(dir.Read("err").find(name + ": returning the link to 9600 bps\npelican: link at 9600 bps; port closed\n"),
+              std::string::npos)
+        << dir.Read("err");
     const int again = ::open(board.Path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);  // released
     EXPECT_EQ(::flock(again, LOCK_EX | LOCK_NB), 0);
     ::close(again);
+}
+
+// A second signal in that wait: at once, nothing more sent, status 3.
+void EndTwice() {
+    SCOPED_TRACE("SIGTERM twice");
+    CTempDir dir;
+    CPlayedBoard board;
+    const Child run = Start({"-p", board.Path(), "-b", "115200", "version"}, dir.Path());
+    ASSERT_TRUE(Within(std::chrono::seconds(15), [&] { return board.Sent(0xFB); }));
+    ::kill(run.pid, SIGTERM);
+    ASSERT_TRUE(Within(std::chrono::seconds(2), [&] { return dir.Read("err").find("waiting for") != std::string::npos; }));
+    ::kill(run.pid, SIGTERM);
+    EXPECT_EQ(run.Exit(std::chrono::milliseconds(1500)), 3);
+    EXPECT_EQ(board.After(0xFB), Bytes{});
+    EXPECT_NE(dir.Read("err").find("pelican: signal given again (after SIGTERM): the board was left as it is; it needs "
+                                   "a RESET (in boot mode) before the next run; port closed\n"),
+              std::string::npos)
+        << dir.Read("err");
 }
 
 // Mid-change (the board already at 115200, the port not yet): the change is
@@ -187,9 +215,9 @@ void EndByClosedOutput() {
     EXPECT_NE(dir.Read("err").find("SIGPIPE: returning the link to 9600 bps"), std::string::npos) << dir.Read("err");
 }
 
-TEST(BatchProcess, SignalsReturnTheLinkTo9600AtOnceAndReleaseThePort) {
+TEST(BatchProcess, SignalsReturnTheLinkTo9600AfterTheExchangeAndReleaseThePort) {
     SideBySide({[] { EndBySignal(SIGTERM); }, [] { EndBySignal(SIGHUP); }, [] { EndBySignal(SIGINT); },
-                EndMidChange, EndByClosedOutput});
+                EndTwice, EndMidChange, EndByClosedOutput});
 }
 
 TEST(BatchProcess, APortThatCannotBeOpenedIsToldOnceWithItsReason) {

@@ -43,7 +43,13 @@ public:
     intptr_t Handle() const override { return m_open ? 3 : -1; }
     void RaiseDtr() override {}
     long Write(const uint8_t*, size_t length) override { return static_cast<long>(length); }
-    bool Drain() override { return true; }
+    // A wedged adapter takes the frame and never sends it.
+    DrainResult Drain(uint64_t deadlineMs) override {
+        if (!m_wedged) return DrainResult::Drained;
+        m_clock.MoveTo(deadlineMs * 1000);
+        return DrainResult::Pending;
+    }
+    bool m_wedged = false;
     bool QueryInput(uint32_t& errors, size_t& queued) override {
         errors = 0;
         queued = Arrived() - m_taken;
@@ -146,6 +152,19 @@ TEST(ReadPacing, AFrameIsSentWhenItsLastBitHasLeftTheLineToTheMicrosecond) {
         EXPECT_EQ(rig.port->Send(frame.data(), frame.size()), static_cast<int>(length));
         EXPECT_EQ(rig.clock.NowUs() - start, lineUs);
     }
+}
+
+TEST(ReadPacing, AFrameThatDoesNotLeaveAWedgedAdapterIsAFailedSendAfterFiveSeconds) {
+    Rig rig;
+    rig.device->m_wedged = true;
+    const uint8_t status = 0x70;
+    const uint64_t start = rig.clock.NowMs();
+    EXPECT_EQ(rig.port->Send(&status, 1), 0);
+    // One byte's line time at 9600 bps (a millisecond, rounded up), then the bound.
+    EXPECT_EQ(rig.clock.NowMs() - start, 2 + CSerialComm::kDrainStallMs);
+    EXPECT_EQ(rig.port->CurrentActivity(), CSerialComm::Activity::Idle);
+    rig.device->m_wedged = false;
+    EXPECT_EQ(rig.port->Send(&status, 1), 1);
 }
 
 }  // namespace

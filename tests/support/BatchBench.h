@@ -3,12 +3,17 @@
 // application on the simulated board and the virtual clock. What it prints
 // on standard output and standard error is collected instead.
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/PelicanApp.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchRunner.h"
+#include "batch/SafePointClock.h"
+#include "batch/SafePointDevice.h"
+#include "batch/SignalStop.h"
 #include "support/SimBench.h"
 #include "support/TempDir.h"
 
@@ -39,14 +44,29 @@ public:
         if (ParseCommandLine(static_cast<int>(pointers.size()), pointers.data(), options, exitCode) !=
             CommandLine::Batch)
             return exitCode;
-        CPelicanApp app(m_sim.MakeDevice("COM1"), m_sim.Clock());
+        // Put together as the executable does: the port's waits and the
+        // clock's pauses are where signals are looked at.
+        std::function<void()> waitPoint;
+        CSafePointClock clock(m_sim.Clock(), waitPoint);
+        CPelicanApp app(std::make_unique<CSafePointDevice>(m_sim.MakeDevice("COM1"), clock, waitPoint), clock);
         CBatchRunner runner(app, options);
+        waitPoint = [&runner] { runner.InWait(); };
         runner.m_print = [this](const std::string& line) { m_out += line + "\n"; };
-        runner.m_report = [this](const std::string& line) { m_err += line + "\n"; };
+        runner.m_report = [this](const std::string& line) {
+            m_err += line + "\n";
+            if (m_onReport) m_onReport(line);
+        };
         runner.m_interactive = false;
         runner.m_showProgress = false;
         if (m_pressReset) runner.m_onReset = [this] { m_sim.Board().Reset(); };
-        return runner.Run();
+        // A signal ends the process; here it ends the run with its status.
+        runner.m_signalEnding.m_exit = [](int status) { throw Ended{status}; };
+        try {
+            return runner.Run();
+        } catch (const Ended& ended) {
+            CSignalStop::Uninstall();
+            return ended.status;
+        }
     }
 
     void StoreRate(uint32_t baud) const {
@@ -54,6 +74,11 @@ public:
                                        "\nByte=8\nStop Bit=0\nParity=0\n");
     }
 
+    struct Ended {
+        int status;
+    };
+    // Called with every line told on standard error.
+    std::function<void(const std::string&)> m_onReport;
     // Whether "Push RESET." presses the board's button, as a person would.
     bool m_pressReset = true;
     CTempDir m_dir;

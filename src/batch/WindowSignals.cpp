@@ -1,0 +1,43 @@
+#include "batch/WindowSignals.h"
+
+#include <unistd.h>
+
+#include "app/PelicanApp.h"
+#include "batch/SafePointDevice.h"
+#include "batch/SignalStop.h"
+
+namespace pelican {
+
+CWindowSignals::CWindowSignals(IClock& inner) : m_clock(inner, m_waitPoint) {}
+
+CWindowSignals::~CWindowSignals() {
+    if (m_app != nullptr) m_app->m_port.SetReadEndHook(nullptr);
+    CSignalStop::Uninstall();
+}
+
+std::unique_ptr<ISerialDevice> CWindowSignals::Wrap(std::unique_ptr<ISerialDevice> device) {
+    return std::make_unique<CSafePointDevice>(std::move(device), m_clock, m_waitPoint);
+}
+
+void CWindowSignals::Attach(CPelicanApp& app, std::function<void(const std::string&)> report) {
+    m_app = &app;
+    m_ending = std::make_unique<CSignalEnding>(app, std::move(report));
+    m_waitPoint = [this] { m_ending->InWait(); };
+    app.m_port.SetReadEndHook([this] { m_ending->AtSafePoint(); });
+    // No page loop to cancel here: the first Ctrl-C ends the program.
+    CSignalStop::Install(1);
+}
+
+int CWindowSignals::WakeFd() {
+    return CSignalStop::WakeFd();
+}
+
+void CWindowSignals::OnWake() {
+    char bytes[16];
+    const int fd = CSignalStop::WakeFd();
+    while (fd >= 0 && ::read(fd, bytes, sizeof bytes) > 0) {
+    }
+    if (m_ending) m_ending->AtSafePoint();
+}
+
+}  // namespace pelican

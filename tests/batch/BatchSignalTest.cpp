@@ -1,0 +1,119 @@
+// How batch mode ends when the link cannot be brought back to 9600 bps, and
+// when a signal comes in the middle of an exchange: in process, on the
+// virtual clock, the signal raised as the board takes a given frame.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+
+#include "support/BatchBench.h"
+
+namespace pelican::test {
+namespace {
+
+std::vector<std::string> WithFile(CBatchBench& bench, std::vector<std::string> args) {
+    bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
+    bench.m_dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
+    args.insert(args.begin(), {"-f", bench.m_dir.File("prog.mot")});
+    return args;
+}
+
+// Raises signal when the board has taken the n-th frame starting with code.
+void RaiseAt(CBatchBench& bench, uint8_t code, int n, int signal) {
+    auto seen = std::make_shared<int>(0);
+    bench.m_sim.Board().SetFrameObserver([=](const sim::SimFrame& frame) {
+        if (frame.bytes[0] == code && ++*seen == n) ::raise(signal);
+    });
+}
+
+// What the board took after the n-th frame starting with code.
+Bytes After(CBatchBench& bench, uint8_t code) {
+    const Bytes all = bench.m_sim.Received();
+    const auto at = std::find(all.begin(), all.end(), code);
+    return at == all.end() ? Bytes{} : Bytes(at + 1, all.end());
+}
+
+const std::string kNeedsReset =
+    "the board did not confirm 9600 bps: it needs a RESET (in boot mode) before the next run; port closed\n";
+
+TEST(BatchSignal, AFailedReturnTo9600AtTheCloseStepEndsWithThree) {
+    // The board stops answering at the close step's first code (the third
+    // B4: the start-up's change sent two).
+    sim::BoardConfig config;
+    config.faults.silentFrom = {0xB4, 3};
+    CBatchBench bench(config);
+    EXPECT_EQ(bench.Run({"-b", "115200", "version"}), 3);
+    EXPECT_EQ(bench.m_out, "Version: VER.1.00\nwarning: Can not set baudrate to 9600bps.\n");
+    EXPECT_EQ(bench.m_err.substr(bench.m_err.size() - kNeedsReset.size()), kNeedsReset) << bench.m_err;
+    EXPECT_EQ(bench.m_sim.Board().BaudRate(), 115200u);
+
+    CBatchBench json(config);
+    EXPECT_EQ(json.Run({"--json", "-b", "115200", "version"}), 3);
+    const std::string last = R"({"event":"exit","status":3,"outcome":"not at 9600 bps"})"
+                             "\n";
+    EXPECT_EQ(json.m_out.substr(json.m_out.size() - last.size()), last) << json.m_out;
+}
+
+TEST(BatchSignal, ASignalLetsTheExchangeInFlightFinishThenReturnsTo9600) {
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        uint8_t code;  // the frame the signal comes with
+        int n;
+        int signal;
+        uint32_t rate;
+        std::string waiting;  // what standard error says is waited for
+        Bytes back;           // what the board took after the reply came
+    } cases[] = {
+        // The board reads nothing while it erases (40 s allowed).
+        {"SIGTERM during the erase", {"-y", "-b", "115200", "erase"}, 0xA7, 1, SIGTERM, 115200,
+         "SIGTERM: waiting for the erase to finish, up to 40 s", {0xB4, 0xB0, 0xB0}},
+        // A page takes 133 ms to come at 19200 bps.
+        {"SIGHUP during a page read", {"-b", "19200", "read", "-r", "C0000-C0FFF"}, 0xFF, 2, SIGHUP, 19200,
+         "SIGHUP: waiting for the page being read, up to 5 s", {0xB1, 0xB0, 0xB0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CBatchBench bench;
+        bench.m_sim.Board().Poke(0x0C0000, {0x11, 0x22});  // the file's bytes
+        RaiseAt(bench, c.code, c.n, c.signal);
+        EXPECT_EQ(bench.Run(WithFile(bench, c.args)), 128 + c.signal);
+        EXPECT_EQ(bench.m_out, "");  // no "Can not set baudrate to 9600bps."
+        EXPECT_NE(bench.m_err.find(c.waiting + "; Ctrl-C again to leave the board as it is\n" +
+                                   CSignalStop::Name(c.signal) +
+                                   ": returning the link to 9600 bps\nlink at 9600 bps; port closed\n"),
+                  std::string::npos)
+            << bench.m_err;
+        // The reply was taken, then the rate went back: code of the rate in
+        // force, B0, and B0 confirmed at 9600.
+        const Bytes after = After(bench, c.code);
+        ASSERT_GE(after.size(), 3u);
+        EXPECT_EQ(Bytes(after.end() - 3, after.end()), c.back);
+        EXPECT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
+    }
+}
+
+TEST(BatchSignal, ASecondSignalInTheWaitLeavesTheBoardAsItIs) {
+    sim::BoardConfig config;
+    config.eraseMs = 30000;
+    CBatchBench bench(config);
+    RaiseAt(bench, 0xA7, 1, SIGTERM);
+    bench.m_onReport = [](const std::string& line) {
+        if (line.find("waiting for") != std::string::npos) ::raise(SIGINT);
+    };
+    const uint64_t before = bench.m_sim.Clock().NowMs();
+    EXPECT_EQ(bench.Run(WithFile(bench, {"-y", "-b", "115200", "erase"})), 3);
+    EXPECT_EQ(bench.m_out, "");
+    const std::string last =
+        "SIGTERM: waiting for the erase to finish, up to 40 s; Ctrl-C again to leave the board as it is\n"
+        "signal given again (after SIGTERM): the board was left as it is; it needs a RESET (in boot mode) before "
+        "the next run; port closed\n";
+    EXPECT_EQ(bench.m_err.substr(bench.m_err.size() - std::min(last.size(), bench.m_err.size())), last) << bench.m_err;
+    // At once: long before the erase is over, and nothing sent after it.
+    EXPECT_LT(bench.m_sim.Clock().NowMs() - before, 20000u);
+    EXPECT_EQ(After(bench, 0xA7), (Bytes{0xD0, 0x70}));
+    EXPECT_EQ(bench.m_sim.Board().BaudRate(), 115200u);
+}
+
+}  // namespace
+}  // namespace pelican::test
