@@ -9,11 +9,13 @@ set(CPACK_SOURCE_PACKAGE_FILE_NAME pelican-${PROJECT_VERSION})
 # Anchored at the source folder, so that a tree unpacked below a folder
 # called build still packs.
 string(REGEX REPLACE "([][+.*()^$?|\\\\])" "\\\\\\1" source_root "${PROJECT_SOURCE_DIR}")
-set(CPACK_SOURCE_IGNORE_FILES
+set(ignore
     "^${source_root}/\\.git(/|$)"
     "^${source_root}/build[^/]*/"
     "^${source_root}/out/"
     "\\.swp$"
     "~$")
+# CPack reads its configuration as CMake code: each backslash twice.
+string(REPLACE "\\" "\\\\" CPACK_SOURCE_IGNORE_FILES "${ignore}")
 set(CPACK_PELICAN_RELEASE_EPOCH ${PELICAN_RELEASE_EPOCH})
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/ReproducibleTarball.cmake)

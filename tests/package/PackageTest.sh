@@ -10,6 +10,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 (cd "$build" && cpack -G DEB -B "$work/out" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; exit 1; }
+if grep -q "CMake Warning" "$work/cpack.log"; then cat "$work/cpack.log"; exit 1; fi
 deb=$(ls "$work"/out/*.deb)
 dpkg-deb -x "$deb" "$work/root"
 root="$work/root"

@@ -9,7 +9,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 pack() {  # build-folder output-folder
-  (cd "$1" && cpack --config CPackSourceConfig.cmake -B "$2" >"$2.log" 2>&1) || { cat "$2.log"; exit 1; }
+  (cd "$1" && cpack --config CPackSourceConfig.cmake -B "$2" >"$2.log" 2>&1) || { cat "$2.log" >&2; exit 1; }
+  if grep -q "CMake Warning" "$2.log"; then cat "$2.log" >&2; exit 1; fi
   ls "$2"/*.tar.gz
 }
 first=$(pack "$build" "$work/first")
