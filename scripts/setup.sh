@@ -29,5 +29,12 @@ if ((${#missing[@]})); then
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
 fi
 
-cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELICAN_WERROR=ON >/dev/null
+# ccache, when installed, keeps a rebuild to the files that changed; paths
+# relative to the tree let a fresh clone reuse what another clone compiled.
+LAUNCHER=()
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}
+  LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELICAN_WERROR=ON "${LAUNCHER[@]}" >/dev/null
 cmake --build "$BUILD_DIR" -j2
