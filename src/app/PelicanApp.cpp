@@ -156,7 +156,9 @@ bool CPelicanApp::InitInstance() {
     if (ReadStatus(m_port, status) == ReadResult::Ok) {
         m_linkReady = 1;
         SaveCommState(CSerialCommState(baud, byteSize, parity, stopBits));
-        TakeIdFlag(m_idChecked, status[1]);
+        // On the boot-loader target the flag tells that File Select took a
+        // file; the device's ID bits say nothing about that.
+        if (m_target != 1) TakeIdFlag(m_idChecked, status[1]);
     } else {
         m_linkReady = 0;
         m_port.PurgeInput();

@@ -23,6 +23,13 @@ Outcome CBPRCmd::Run() {
         ui::MessageBox(ui::IDS_STOP_PROGRAMMING, ui::Icon::Information);
         return Outcome::Cancelled;
     }
+    // A status that never came has cost the link: the recovery had the board
+    // reset, which forgets its ID check and its failure bits, so neither a
+    // read-back nor a last status read could tell anything true.
+    if (programmed == Outcome::LinkLost) {
+        ui::MessageBox(ui::IDS_PROGRAM_ERROR, ui::Icon::Stop);
+        return programmed;
+    }
     // A failed page ends only the program phase: the read-back shows where
     // the flash differs, and the last status read reports the failure.
     // Every byte is compared, so that a byte the range held before (blank

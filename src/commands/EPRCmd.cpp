@@ -33,7 +33,11 @@ Outcome CEPRCmd::Run() {
         return programmed;
     }
 
-    const Outcome verified = CReadCmd(Host()).ComparePages(start, end, CReadCmd::Compare::FileData);
+    // After the erase every byte of the range is known: the file's byte, or
+    // FF where it has none. So every byte is compared: a bit flipped on its
+    // way in a byte the file holds as FF is programmed like any other, and
+    // only a full comparison finds it.
+    const Outcome verified = CReadCmd(Host()).ComparePages(start, end, CReadCmd::Compare::EveryByte);
     if (verified == Outcome::Failed || verified == Outcome::LinkLost) return verified;
     // A stopped read-back still tells how the programming went.
     return program.ReportFinalStatus(verified);

@@ -16,7 +16,7 @@ public:
     // Which bytes of a page the comparison looks at.
     enum class Compare {
         FileData,   // the image's bytes other than FF: FF stands for "no data" as well
-        EveryByte,  // all 256, so that a byte left over where the file has none shows
+        EveryByte,  // all 256, where the range was erased or found blank before programming
     };
 
     // The read-back phase over a settled range: Done without a difference,

@@ -30,7 +30,11 @@ uint32_t CSettingCmd::Run() {
     host.SaveCommState(CSerialCommState(result, stored.m_byteSize, stored.m_parity, stored.m_stopBits));
     host.Port().PurgeInput();
     uint8_t status[2] = {0, 0};
-    if (ReadStatus(host.Port(), status) == ReadResult::Ok) TakeIdFlag(host.IdChecked(), status[1]);
+    // The boot-loader target has no ID exchange: its device reports the ID
+    // check as never tried, and the flag there means that a program file
+    // was chosen, which only File Select and the recovery change.
+    if (ReadStatus(host.Port(), status) == ReadResult::Ok && host.Target() != 1)
+        TakeIdFlag(host.IdChecked(), status[1]);
     return result;
 }
 

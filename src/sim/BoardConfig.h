@@ -51,6 +51,11 @@ struct SimFaults {
     std::optional<uint32_t> eraseFailPage;
     // Every ID check is rejected, whatever it carries.
     bool rejectId = false;
+    // A noisy line: every character, host to board and board to host, has
+    // one data bit flipped with this probability. The flips follow
+    // noiseSeed, so a run can be repeated.
+    double noiseRate = 0.0;
+    uint64_t noiseSeed = 1;
 };
 
 struct BoardConfig {

@@ -53,6 +53,7 @@ CBootLoader::CBootLoader(BoardConfig config) : m_config(std::move(config)), m_me
         for (size_t i = 0; i < CSimMemory::kIdCount; ++i)
             m_memory.Write(CSimMemory::IdAddress(m_config.type, i), (*m_config.id)[i]);
     }
+    ConfigureNoise();
 }
 
 // ---------------------------------------------------------------- the wire
@@ -60,13 +61,14 @@ CBootLoader::CBootLoader(BoardConfig config) : m_config(std::move(config)), m_me
 void CBootLoader::Receive(const uint8_t* data, size_t length, const LineFormat& sender, uint64_t nowUs) {
     std::lock_guard lock(m_mutex);
     for (size_t i = 0; i < length; ++i) {
+        const uint8_t sent = m_noiseToBoard.Pass(data[i]);
         const LineFormat own = CUartModel::Board(m_baud);
         if (sender == own) {
-            TakeByte(data[i], nowUs);
+            TakeByte(sent, nowUs);
             continue;
         }
         // The UART flags what it could not frame and the boot loader drops it.
-        for (const UartChar& got : CUartModel::Transfer(data[i], sender, own)) {
+        for (const UartChar& got : CUartModel::Transfer(sent, sender, own)) {
             if (got.Bad())
                 ++m_lineErrors;
             else
@@ -280,6 +282,7 @@ void CBootLoader::Answer(uint8_t code, unsigned count, std::vector<uint8_t> byte
     if (faults.wrongReply.Matches(code, count) && faults.wrongIndex < bytes.size())
         bytes[faults.wrongIndex] = faults.wrongValue;
     if (faults.shortReply.Matches(code, count) && !bytes.empty()) bytes.pop_back();
+    for (uint8_t& byte : bytes) byte = m_noiseToHost.Pass(byte);
     m_transmitter.Send(bytes, m_baud, at);
 }
 
@@ -298,6 +301,14 @@ bool CBootLoader::Stops(uint8_t code, unsigned count) {
 void CBootLoader::Log(SimFrame frame) {
     if (m_observer) m_observer(frame);
     if (m_config.keepLog) m_frames.push_back(std::move(frame));
+}
+
+void CBootLoader::ConfigureNoise() {
+    const SimFaults& faults = m_config.faults;
+    // Each direction has its own draws, so that what the host sends does
+    // not change which of the board's characters are hit.
+    m_noiseToBoard.Configure(faults.noiseRate, faults.noiseSeed);
+    m_noiseToHost.Configure(faults.noiseRate, faults.noiseSeed ^ 0x9E3779B97F4A7C15u);
 }
 
 uint8_t CBootLoader::Byte1() const {

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "sim/BoardConfig.h"
+#include "sim/NoisyLine.h"
 #include "sim/SimMemory.h"
 #include "sim/SimTransmitter.h"
 #include "sim/UartModel.h"
@@ -36,6 +37,12 @@ struct SimFrame {
     uint64_t timeUs = 0;          // arrival of its last byte
     std::vector<uint8_t> bytes;
     bool complete = true;         // false: cut off by a stall or a RESET
+};
+
+// Characters the noisy line has changed so far, each way.
+struct SimNoise {
+    uint64_t toBoard = 0;
+    uint64_t toHost = 0;
 };
 
 // The two status bytes as Read status would answer them now.
@@ -106,6 +113,8 @@ public:
     void ClearLog();
     // Characters the board's UART flagged (framing, parity) and dropped.
     size_t LineErrors() const;
+    // Characters the noisy line changed since the faults were set.
+    SimNoise NoiseFlips() const;
     // Called, under the board's lock, for every frame taken in; the observer
     // must not call back into the board.
     void SetFrameObserver(std::function<void(const SimFrame&)> observer);
@@ -126,6 +135,7 @@ private:
     // unplug); true when it must not answer.
     bool Stops(uint8_t code, unsigned count);
     bool MemoryAllowed() const;
+    void ConfigureNoise();
     uint8_t Byte1() const;
     uint8_t Byte2() const;
 
@@ -151,6 +161,8 @@ private:
     bool m_hostAttached = false;
 
     CSimTransmitter m_transmitter;
+    CNoisyLine m_noiseToBoard;
+    CNoisyLine m_noiseToHost;
 
     // Logs.
     std::vector<uint8_t> m_received;

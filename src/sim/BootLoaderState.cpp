@@ -92,6 +92,12 @@ void CBootLoader::SetFaults(const SimFaults& faults) {
     std::lock_guard lock(m_mutex);
     m_config.faults = faults;
     m_counts.fill(0);
+    ConfigureNoise();
+}
+
+SimNoise CBootLoader::NoiseFlips() const {
+    std::lock_guard lock(m_mutex);
+    return SimNoise{m_noiseToBoard.Flips(), m_noiseToHost.Flips()};
 }
 
 std::string CBootLoader::LoadError() const {

@@ -9,6 +9,7 @@
 #include "app/PelicanDlg.h"
 #include "app/FirstSetDlg.h"
 #include "app/AppBench.h"
+#include "ui/Messages.h"
 
 namespace pelican::test {
 namespace {
@@ -121,6 +122,13 @@ TEST(LinkControl, RecoveryRepeatsUntilTheBoardAnswersWithoutNesting) {
     // the first three baud-rate echoes; the recovery goes round until a
     // change succeeds.
     CAppBench bench;
+    // A recovery run from inside the last one's "Set baudrate" would show
+    // its message under that command's wait cursor, one level deeper each
+    // time round.
+    std::vector<int> depths;
+    bench.m_ui.m_onMessage = [&](const ui::MessageRecord& message) {
+        if (ui::IsPushResetText(message.text)) depths.push_back(bench.m_ui.m_waitCursorDepth);
+    };
     bench.SelectProgram();
     bench.Run([&] {
         sim::SimFaults faults;
@@ -133,9 +141,16 @@ TEST(LinkControl, RecoveryRepeatsUntilTheBoardAnswersWithoutNesting) {
         }
         bench.m_ui.Press(CSetCommDlg::IDD, ui::IDCANCEL);
     });
-    size_t resets = 0;
-    for (const auto& [text, icon] : bench.Messages()) resets += text.find("Push RESET.") != std::string::npos;
-    EXPECT_EQ(resets, 4u);
+    // Each time round: "Push RESET.", the failed change the user asked for,
+    // and its link confirmed by nothing.
+    const std::pair<std::string, Icon> reset = {"Timeout.\nPush RESET.", Icon::Stop};
+    const std::pair<std::string, Icon> kept = {"Can not set new baudrate.\nBaudrate is last baudrate now.",
+                                               Icon::Warning};
+    // Then the close step finds the board still silent.
+    const std::pair<std::string, Icon> not9600 = {"Can not set baudrate to 9600bps.", Icon::Warning};
+    EXPECT_EQ(bench.Messages(), (Messages{reset, kept, reset, kept, reset, kept, reset, not9600}));
+    EXPECT_EQ(depths, (std::vector<int>{0, 0, 0, 0}));
+    EXPECT_EQ(bench.m_ui.m_waitCursorDepth, 0);
     EXPECT_EQ(bench.m_app->m_linkReady, 0);
     EXPECT_EQ(bench.Settings(), CAppBench::CleanSection(9600));
 }

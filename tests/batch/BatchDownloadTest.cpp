@@ -35,6 +35,10 @@ TEST(BatchDownload, ActionsOutputAndExitStatus) {
         std::string err;  // a line standard error must hold
     } cases[] = {
         {"with -y", {"-y", "download"}, -1, 0, "none: Download Completed.\n", ""},
+        // The status read after the change finds the ID check never tried,
+        // as on every boot-loader device; the file chosen still stands.
+        {"after a change to 115200", {"-b", "115200", "-y", "-r", "0000-29FF", "download"}, -1, 0,
+         "none: Download Completed.\n", "link up at 115200 bps"},
         {"without -y Download? is cancelled", {"download"}, -1, 1, "none: Stop downloading.\n", ""},
         {"end 2A00", {"-y", "download", "-r", "0-2A00"}, -1, 1,
          "exclamation: Too higher end address(0x2A00)\n", ""},

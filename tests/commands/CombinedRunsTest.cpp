@@ -6,6 +6,7 @@
 #include "commands/MemoryBench.h"
 #include "commands/PreEraseDlg.h"
 #include "commands/PreWriteDlg.h"
+#include "link/SetCommDlg.h"
 
 namespace pelican::test {
 namespace {
@@ -74,9 +75,13 @@ TEST(EPR, PhasesAndHowTheRunEnds) {
         {"cancel while reading", kFivePages, {}, {}, {}, 6, 5, 1, kAllPhases, kOk, Outcome::Cancelled},
         {"a difference", kFivePages, {}, {}, {0x0C0300, {0x00}}, 0, 5, 4, kAllPhases,
          {{"Find not match at address\r0C0300", Icon::None}}, Outcome::Failed},
-        // Bytes the file holds as FF are not compared.
-        {"a 00 where the file has no data", kFivePages, {}, {}, {0x0C0180, {0x00}}, 0, 5, 5, kAllPhases, kOk,
-         Outcome::Done},
+        // After the erase every byte of the range is known, the file's or FF:
+        // all of them are compared, bytes the file holds as FF included.
+        {"a 00 where the file has no data", kFivePages, {}, {}, {0x0C0180, {0x00}}, 0, 5, 2, kAllPhases,
+         {{"Find not match at address\r0C0180", Icon::None}}, Outcome::Failed},
+        {"a data byte FF that lost a bit", S2(0x0C0000, {1}) + S2(0x0C0100, {5, 0xFF, 7}), {}, {},
+         {0x0C0101, {0xFE}}, 0, 2, 2, kAllPhases, {{"Find not match at address\r0C0101", Icon::None}},
+         Outcome::Failed},
         // Page 0 starts the range; this board has no flash there.
         {"data in page 0", S2(0x000010, {9}) + S2(0x0C0000, {1}), {}, {}, {}, 0, 1, 0, {"Program"}, kError,
          Outcome::Failed},
@@ -99,6 +104,56 @@ TEST(EPR, PhasesAndHowTheRunEnds) {
         if (c.outcome == Outcome::Done && !c.records.empty()) {
             EXPECT_EQ(bench.m_sim.Board().Peek(0x0C04F0), 5);
         }
+    }
+}
+
+TEST(CombinedRuns, AStatusThatNeverCameEndsWithProgramErrorAndNoReadPhase) {
+    // The second page's status never comes. The user resets the board as
+    // told and the recovery brings the link back; the reset board has
+    // forgotten its ID check, so a read phase could only fail again.
+    const struct {
+        const char* name;
+        int button;
+        unsigned silentStatus;  // start-up, probe, (erase,) first page, second page
+        size_t reads;
+        Titles titles;
+    } cases[] = {
+        {"E.P.R.", CPelicanDlg::IDC_EPR, 5, 0, {"Program"}},
+        {"B.P.R.", CPelicanDlg::IDC_BPR, 4, 5, {"Blank Check", "Program"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::BoardConfig config;
+        config.faults.silentFrom = {0x70, c.silentStatus};
+        CMemoryBench bench(config);
+        bench.m_resetOnPushReset = true;
+        bench.LoadImage(kFivePages);
+        const auto recover = [&] {
+            bench.m_ui.SetText(CSetCommDlg::IDD, CSetCommDlg::IDC_BAUDRATE, "9600");
+            bench.m_ui.Press(CSetCommDlg::IDD, ui::IDOK);
+        };
+        Bytes bytes;
+        if (c.button == CPelicanDlg::IDC_EPR) {
+            bytes = bench.Press([&] {
+                bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_EPR);
+                bench.m_ui.Press(CPreEraseDlg::IDD, ui::IDOK);
+                recover();
+            });
+        } else {
+            bytes = bench.Ranged(CPelicanDlg::IDC_BPR, "C0000", "C04FF", [&] {
+                bench.m_ui.Press(CPreWriteDlg::IDD, ui::IDOK);
+                recover();
+            });
+        }
+        Check(bench, {c.name, kFivePages, {}, {}, {}, 0, 2, c.reads, c.titles,
+                      {{"Timeout.\nPush RESET.", Icon::Stop}, {"Program error.", Icon::Stop}}, Outcome::LinkLost});
+        // After the recovery's synchronisation: its change to 9600 bps, its
+        // status read, then only the close step.
+        const Bytes zeros(16, 0x00);
+        const auto sync = std::find_end(bytes.begin(), bytes.end(), zeros.begin(), zeros.end());
+        ASSERT_NE(sync, bytes.end());
+        EXPECT_EQ(Bytes(sync + 16, bytes.end()), Cat({{0xB0, 0xB0, 0xB0, 0x70}, kCloseStep}));
+        EXPECT_EQ(bench.m_app->m_linkReady, 1);
     }
 }
 

@@ -20,8 +20,10 @@ TEST(Erase, OkDeviceFailureAndNoReply) {
     } cases[] = {
         {"a slow erase within the time-out", [](sim::BoardConfig& c) { c.eraseMs = 39000; },
          {{"Erase OK.", Icon::Information}}, Outcome::Done, 39000, 40000},
+        // The failure is told once the erase has run its 2 s, from the status
+        // read that waited for it.
         {"the device reports a failure", [](sim::BoardConfig& c) { c.faults.eraseFailPage = 0x0C0000; },
-         {{"Erase error.", Icon::Stop}}, Outcome::Failed, 0, 5000},
+         {{"Erase error.", Icon::Stop}}, Outcome::Failed, 2000, 2100},
         // Silent from the third status read: start-up, probe, erase.
         {"no status reply", [](sim::BoardConfig& c) { c.faults.silentFrom = {0x70, 3}; },
          {{"Timeout.\nPush RESET.", Icon::Stop}, {"Erase error.", Icon::Stop},

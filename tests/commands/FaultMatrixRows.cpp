@@ -106,6 +106,14 @@ std::vector<MatrixRow> MatrixRows() {
         recovering({.name = "page program status", .prepare = image, .press = press(CPelicanDlg::IDC_PROGRAM),
                     .target = {0x70, 1, 0x41}, .replyLength = 2, .timeout = 150, .wrongValue = 0x90,
                     .wrongText = "Program error.", .icon = Icon::Stop, .afterRecovery = "Program error."}),
+        // In the combined runs a status that never came ends the run after
+        // the recovery, without a read phase on the board it had reset.
+        recovering({.name = "E.P.R. page status", .prepare = image, .press = press(CPelicanDlg::IDC_EPR),
+                    .target = {0x70, 1, 0x41}, .replyLength = 2, .timeout = 150, .wrongValue = 0x90,
+                    .wrongText = "Program error.", .icon = Icon::Stop, .afterRecovery = "Program error."}),
+        recovering({.name = "B.P.R. page status", .prepare = image, .press = press(CPelicanDlg::IDC_BPR),
+                    .target = {0x70, 1, 0x41}, .replyLength = 2, .timeout = 150, .wrongValue = 0x90,
+                    .wrongText = "Program error.", .icon = Icon::Stop, .afterRecovery = "Program error."}),
         recovering({.name = "final status", .prepare = image, .press = press(CPelicanDlg::IDC_PROGRAM),
                     .target = {0x70, 0, 0x41, true}, .replyLength = 2, .wrongValue = 0x90,
                     .wrongText = "Program error.", .icon = Icon::Stop, .afterRecovery = "Program error."}),

@@ -4,8 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "commands/MemoryBench.h"
-#include "commands/CheckMemorryCmd.h"
 #include "commands/PreWriteDlg.h"
+#include "commands/SetAddressDlg.h"
+#include "ui/ProgressDlg.h"
 
 namespace pelican::test {
 namespace {
@@ -13,6 +14,11 @@ namespace {
 using ui::Icon;
 
 const Bytes kFileBytes = {0x11, 0x22};  // the file's data, at 0C0000
+
+// The dialogs of a run: "Input Address", "Program next area.", the progress window.
+constexpr int kAsk = CSetAddressDlg::IDD;
+constexpr int kConfirm = CPreWriteDlg::IDD;
+const std::vector<int> kToTheEnd = {kAsk, kConfirm, ui::CProgressDlg::IDD};
 
 TEST(Program, RangesFailuresAndCancel) {
     const struct {
@@ -23,21 +29,23 @@ TEST(Program, RangesFailuresAndCancel) {
         bool confirm;                      // OK in "Program next area."
         uint32_t first, frames;            // the pages programmed
         bool lastChecked;                  // the last page sent got its status read
+        std::vector<int> dialogs;          // shown from the press on, in order
+        std::pair<std::string, std::string> confirmed;  // the texts of "Program next area."
         Messages messages;
         Outcome outcome;
     } cases[] = {
-        {"a range wider than the file", "C0000", "C03FF", {}, 0, true, 0x0C0000, 4, true,
-         {{"Program OK.", Icon::Information}}, Outcome::Done},
-        {"the device fails the second page", "C0000", "C03FF", 0x0C0100, 0, true, 0x0C0000, 2, true,
-         {{"Program error.", Icon::Stop}}, Outcome::Failed},
-        {"cancel while the first page is sent", "C0000", "C03FF", {}, 1, true, 0x0C0000, 1, false,
-         {{"Stop programming.", Icon::Information}}, Outcome::Cancelled},
-        {"cancel in Program next area.", "C0000", "C03FF", {}, 0, false, 0, 0, false,
-         {{"Stop programming.", Icon::None}}, Outcome::Cancelled},
+        {"a range wider than the file", "C0000", "C03FF", {}, 0, true, 0x0C0000, 4, true, kToTheEnd,
+         {"0C0000", "0C03FF"}, {{"Program OK.", Icon::Information}}, Outcome::Done},
+        {"the device fails the second page", "C0000", "C03FF", 0x0C0100, 0, true, 0x0C0000, 2, true, kToTheEnd,
+         {"0C0000", "0C03FF"}, {{"Program error.", Icon::Stop}}, Outcome::Failed},
+        {"cancel while the first page is sent", "C0000", "C03FF", {}, 1, true, 0x0C0000, 1, false, kToTheEnd,
+         {"0C0000", "0C03FF"}, {{"Stop programming.", Icon::Information}}, Outcome::Cancelled},
+        {"cancel in Program next area.", "C0000", "C03FF", {}, 0, false, 0, 0, false, {kAsk, kConfirm},
+         {"0C0000", "0C03FF"}, {{"Stop programming.", Icon::None}}, Outcome::Cancelled},
         // No flash there on this board: the page fails, and the frame names it FF FF.
-        {"the last page of the address space", "FFFF00", "FFFFFF", {}, 0, true, 0xFFFF00, 1, true,
-         {{"Program error.", Icon::Stop}}, Outcome::Failed},
-        {"start not below end", "C0100", "C00FF", {}, 0, true, 0, 0, false,
+        {"the last page of the address space", "FFFF00", "FFFFFF", {}, 0, true, 0xFFFF00, 1, true, kToTheEnd,
+         {"FFFF00", "FFFFFF"}, {{"Program error.", Icon::Stop}}, Outcome::Failed},
+        {"start not below end", "C0100", "C00FF", {}, 0, true, 0, 0, false, {kAsk}, {},
          {{"Too small start address.", Icon::Exclamation}}, Outcome::Refused},
     };
     for (const auto& c : cases) {
@@ -48,7 +56,6 @@ TEST(Program, RangesFailuresAndCancel) {
         bench.LoadImage(S2(0x0C0000, kFileBytes));
         const Bytes bytes = bench.Ranged(CPelicanDlg::IDC_PROGRAM, c.start, c.end, [&] {
             if (c.outcome == Outcome::Refused) return;
-            EXPECT_EQ(bench.m_ui.Steps().size(), 4u);
             bench.m_ui.Press(CPreWriteDlg::IDD, c.confirm ? ui::IDOK : ui::IDCANCEL);
             if (c.cancelAtPump != 0) bench.m_ui.CancelProgressAtPump(c.cancelAtPump);
         });
@@ -68,10 +75,14 @@ TEST(Program, RangesFailuresAndCancel) {
         if (c.outcome == Outcome::Done) {
             EXPECT_EQ(bench.m_sim.Board().Peek(0x0C0000, 3), (std::vector<uint8_t>{0x11, 0x22, 0xFF}));
         }
-        // The range the dialog showed, as address texts.
-        if (c.frames > 0 || !c.confirm) {
+        // "Input Address", then "Program next area." with the range as
+        // address texts, then the progress window; every step was taken.
+        EXPECT_EQ(bench.m_ui.m_shownDialogs, c.dialogs);
+        EXPECT_TRUE(bench.m_ui.ScriptDone());
+        if (!c.confirmed.first.empty()) {
             auto& shown = bench.m_ui.m_lastTexts[CPreWriteDlg::IDD];
-            EXPECT_EQ(shown[CPreWriteDlg::IDC_START], CCheckMemorryCmd::AddressToHex(c.first ? c.first : 0x0C0000));
+            EXPECT_EQ(shown[CPreWriteDlg::IDC_START], c.confirmed.first);
+            EXPECT_EQ(shown[CPreWriteDlg::IDC_END], c.confirmed.second);
         }
         EXPECT_EQ(bench.m_ui.ModelessCount(), 0u);
         EXPECT_TRUE(bench.m_mainEnabledAtExit);
@@ -132,17 +143,18 @@ TEST(Read, DifferencesSkippedBytesAndCancel) {
         std::string start, end;
         std::vector<std::pair<uint32_t, Bytes>> board;  // poked before the press
         int cancelAtPump;
-        uint32_t pages;  // read
+        uint32_t first, pages;  // read, from first
         Messages messages;
         Outcome outcome;
     } cases[] = {
-        {"the first difference", "C0000", "C01FF", {{0x0C0010, {0x13}}, {0x0C0011, {0x00}}}, 0, 1,
+        {"the first difference", "C0000", "C01FF", {{0x0C0010, {0x13}}, {0x0C0011, {0x00}}}, 0, 0x0C0000, 1,
          {{"Find not match at address\r0C0010", Icon::None}}, Outcome::Failed},
         // The file's FF at 0C0012 (data or not) leaves the device's 00 alone.
         {"FF in the image is not compared", "C0000", "C01FF",
-         {{0x0C0010, {0x12, 0x34, 0x00}}, {0x0C0100, {0x00}}}, 0, 2, {}, Outcome::Done},
-        {"a range without file data", "D0000", "D01FF", {{0x0D0000, {0x00}}}, 0, 2, {}, Outcome::Done},
-        {"cancel after the first page", "C0000", "C03FF", {{0x0C0010, {0x12, 0x34}}}, 1, 1, {}, Outcome::Cancelled},
+         {{0x0C0010, {0x12, 0x34, 0x00}}, {0x0C0100, {0x00}}}, 0, 0x0C0000, 2, {}, Outcome::Done},
+        {"a range without file data", "D0000", "D01FF", {{0x0D0000, {0x00}}}, 0, 0x0D0000, 2, {}, Outcome::Done},
+        {"cancel after the first page", "C0000", "C03FF", {{0x0C0010, {0x12, 0x34}}}, 1, 0x0C0000, 1, {},
+         Outcome::Cancelled},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -153,8 +165,7 @@ TEST(Read, DifferencesSkippedBytesAndCancel) {
             if (c.cancelAtPump != 0) bench.m_ui.CancelProgressAtPump(c.cancelAtPump);
         });
         Bytes expected = kProbe;
-        const uint32_t first = CCheckMemorryCmd::HexToAddress(c.start);
-        for (uint32_t i = 0; i < c.pages; ++i) expected = Cat({expected, PageRead(first + i * 0x100)});
+        for (uint32_t i = 0; i < c.pages; ++i) expected = Cat({expected, PageRead(c.first + i * 0x100)});
         EXPECT_EQ(bytes, Cat({expected, kCloseStep}));
         EXPECT_EQ(bench.Messages(), c.messages);
         EXPECT_EQ(bench.m_lastOutcome, c.outcome);

@@ -137,6 +137,31 @@ TEST(BoardFaults, ProgramFailureAtOnePageAndIdAlwaysRejected) {
     EXPECT_EQ(rig.Status()[1], 0x04);
 }
 
+TEST(BoardFaults, NoisyLineChangesOneBitOfEveryCharacterItHitsEitherWay) {
+    BoardRig rig;
+    rig.bench.PassId();
+    SimFaults faults;
+    faults.noiseRate = 1.0;  // every character
+    rig.bench.Board().SetFaults(faults);
+    // Host to board: each 00 arrives with one bit set (and means nothing).
+    rig.Send(Bytes(64, 0x00));
+    const Bytes taken = rig.bench.Board().ReceivedBytes();
+    ASSERT_EQ(taken.size(), 64u);
+    for (const uint8_t byte : taken) EXPECT_EQ(__builtin_popcount(byte), 1) << int{byte};
+    // Board to host: a Version read put in past the line; its reply comes
+    // back with one bit off in each of its eight characters.
+    const uint8_t version = 0xFB;
+    rig.bench.Board().Inject(&version, 1, rig.bench.Clock().NowUs());
+    uint8_t reply[8] = {};
+    ASSERT_EQ(rig.port->Read(reply, sizeof reply), ReadResult::Ok);
+    const std::string sent = "VER.1.00";
+    for (size_t i = 0; i < sent.size(); ++i)
+        EXPECT_EQ(__builtin_popcount(unsigned{reply[i]} ^ static_cast<uint8_t>(sent[i])), 1) << i;
+    const sim::SimNoise flips = rig.bench.Board().NoiseFlips();
+    EXPECT_EQ(flips.toBoard, 64u);
+    EXPECT_EQ(flips.toHost, 8u);
+}
+
 TEST(BoardReset, DropsPartialFramesAndRepliesInFlight) {
     BoardConfig config;
     BoardRig rig(config);

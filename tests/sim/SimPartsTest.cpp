@@ -3,9 +3,11 @@
 // and the options of pelican-sim.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <vector>
 
+#include "sim/NoisyLine.h"
 #include "sim/SRecordReader.h"
 #include "sim/SimCommandLine.h"
 #include "sim/SimMemory.h"
@@ -87,6 +89,35 @@ TEST(SimLine, CharactersAreDueToTheMicrosecondWithoutRoundingAddingUp) {
     out.Clear();
     out.Send({0x70}, 115200, 3000000);
     EXPECT_EQ(out.LastDueUs(), 3000087u);
+}
+
+TEST(NoisyLine, FlipsOneBitAtItsRateAndRepeatsWithItsSeed) {
+    const auto pass = [](double rate, uint64_t seed, uint64_t& flips) {
+        CNoisyLine line;
+        line.Configure(rate, seed);
+        std::vector<uint8_t> out;
+        for (int i = 0; i < 100000; ++i) out.push_back(line.Pass(0x00));
+        flips = line.Flips();
+        return out;
+    };
+    uint64_t flips = 0, again = 0, other = 0, none = 0;
+    const auto first = pass(0.01, 5, flips);
+    EXPECT_EQ(pass(0.01, 5, again), first);
+    EXPECT_NE(pass(0.01, 6, other), first);
+    EXPECT_EQ(pass(0.0, 5, none), std::vector<uint8_t>(100000, 0x00));
+    EXPECT_EQ(none, 0u);
+    // About 1000 of the 100000, each one bit off, every bit among them.
+    EXPECT_GT(flips, 850u);
+    EXPECT_LT(flips, 1150u);
+    std::map<uint8_t, int> bits;
+    for (const uint8_t byte : first) {
+        if (byte == 0) continue;
+        EXPECT_EQ(__builtin_popcount(byte), 1);
+        ++bits[byte];
+    }
+    EXPECT_EQ(bits.size(), 8u);
+    EXPECT_EQ(std::count_if(first.begin(), first.end(), [](uint8_t b) { return b != 0; }),
+              static_cast<std::ptrdiff_t>(flips));
 }
 
 TEST(SimMemory, MapsOfBothTypes) {
