@@ -10,8 +10,10 @@ namespace pelican {
 
 CWindowSignals::CWindowSignals(IClock& inner) : m_clock(inner, m_waitPoint) {}
 
+// The application's device and clock are this object's wrappers, so the
+// application always ends first and takes the port's hook with it: nothing
+// of it may be touched here.
 CWindowSignals::~CWindowSignals() {
-    if (m_app != nullptr) m_app->m_port.SetReadEndHook(nullptr);
     CSignalStop::Uninstall();
 }
 
@@ -20,7 +22,6 @@ std::unique_ptr<ISerialDevice> CWindowSignals::Wrap(std::unique_ptr<ISerialDevic
 }
 
 void CWindowSignals::Attach(CPelicanApp& app, std::function<void(const std::string&)> report) {
-    m_app = &app;
     m_ending = std::make_unique<CSignalEnding>(app, std::move(report));
     m_waitPoint = [this] { m_ending->InWait(); };
     app.m_port.SetReadEndHook([this] { m_ending->AtSafePoint(); });

@@ -30,7 +30,8 @@ public:
     IClock& Clock() { return m_clock; }
     std::unique_ptr<ISerialDevice> Wrap(std::unique_ptr<ISerialDevice> device);
     // Takes the signals for the application; report tells a line on
-    // standard error. The application must outlive this object's use.
+    // standard error. The application is built on Clock() and Wrap(), so it
+    // ends before this object does.
     void Attach(CPelicanApp& app, std::function<void(const std::string&)> report);
 
     // Readable when a signal came.
@@ -45,7 +46,6 @@ private:
     std::function<void()> m_waitPoint;
     CSafePointClock m_clock;
     std::unique_ptr<CSignalEnding> m_ending;
-    CPelicanApp* m_app = nullptr;
 };
 
 }  // namespace pelican
