@@ -313,7 +313,9 @@ bool CQtDialogHost::eventFilter(QObject* watched, QEvent* event) {
     event->accept();
     const auto pressed = std::find_if(m_items.begin(), m_items.end(),
                                       [watched](const auto& entry) { return entry.second.widget == watched; });
-    if (pressed != m_items.end() && pressed->second.widget->isEnabled()) Press(pressed->first);
+    if (pressed != m_items.end() && pressed->second.widget->isEnabled() && m_dialog != nullptr &&
+        m_dialog->EnterPressesFocusedButton())
+        Press(pressed->first);
     return true;
 }
 
