@@ -275,7 +275,14 @@ void CQtDialogHost::EnableWindow(bool enable) {
     // Only the controls are disabled: windows owned by this one (the
     // progress window over the main window) stay usable.
     m_windowEnabled = enable;
+    // Disabling takes the focus off the buttons; it comes back with the
+    // window, so that the keyboard goes on where it was.
+    if (!enable && m_client->isEnabled()) m_focusBeforeDisable = m_client->focusWidget();
     m_client->setEnabled(enable);
+    if (enable && m_focusBeforeDisable) {
+        m_focusBeforeDisable->setFocus();
+        m_focusBeforeDisable = nullptr;
+    }
 }
 
 bool CQtDialogHost::DefaultButtonEnabled() const {

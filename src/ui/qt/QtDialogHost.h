@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <QDialog>
+#include <QPointer>
 
 #include "ui/Dialog.h"
 #include "ui/qt/DialogUnits.h"
@@ -102,6 +103,7 @@ private:
     bool m_ended = false;
     int m_result = IDCANCEL;
     bool m_windowEnabled = true;
+    QPointer<QWidget> m_focusBeforeDisable;
 };
 
 }  // namespace pelican::ui
