@@ -8,6 +8,7 @@ BUILD_DIR="${1:-build}"
 PACKAGES=(
   cmake make g++ pkg-config          # tool chain
   qt6-base-dev libqt6svg6            # windows and the SVG application icon
+  libqt6test6                        # window tests click and type on the real windows
   libgtest-dev libgmock-dev          # tests
   libcli11-dev                       # command line of the batch mode
   fonts-dejavu-core                  # real glyphs when windows render off screen

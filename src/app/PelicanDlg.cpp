@@ -53,6 +53,35 @@ const ui::DialogTemplate& CPelicanDlg::Template102() {
 
 CPelicanDlg::CPelicanDlg(CPelicanApp& app) : ui::CDialog(Template102()), m_app(app) {}
 
+// A command lets window events through between its pages, and a progress
+// window that closes gives its owner back the state it had: a click that
+// waited in the queue (say, just after Cancel) would otherwise reach a
+// button and start a second command inside the first one's page loop, on
+// the same port. So the window stays disabled from the press until the
+// command has ended, and the dispatch refuses to nest.
+class CPelicanDlg::CRunning {
+public:
+    explicit CRunning(CPelicanDlg& window) : m_window(window), m_host(window.Host()) {
+        m_window.m_running = true;
+        if (m_host != nullptr) {
+            m_wasEnabled = m_host->IsWindowEnabled();
+            m_host->EnableWindow(false);
+        }
+    }
+    ~CRunning() {
+        // The window may have gone with the command (the program ending).
+        if (m_host != nullptr && m_window.Host() == m_host) m_host->EnableWindow(m_wasEnabled);
+        m_window.m_running = false;
+    }
+    CRunning(const CRunning&) = delete;
+    CRunning& operator=(const CRunning&) = delete;
+
+private:
+    CPelicanDlg& m_window;
+    ui::IDialogHost* m_host;
+    bool m_wasEnabled = true;
+};
+
 int CPelicanDlg::CheckLink() {
     if (App().m_linkReady) return 1;
     ui::MessageBox(ui::IDS_CAN_NOT_COMMUNICATE, ui::Icon::Information);
@@ -87,6 +116,8 @@ bool CPelicanDlg::MayRun(bool needsId) {
 }
 
 Outcome CPelicanDlg::SaveFlash(uint32_t start, uint32_t end, const std::string& path) {
+    if (m_running) return Outcome::Refused;
+    CRunning running(*this);
     if (MayRun(true)) m_lastOutcome = CDumpCmd(App()).Run(start, end, path);
     return m_lastOutcome;
 }
@@ -110,12 +141,20 @@ bool CPelicanDlg::OnInitDialog() {
 }
 
 void CPelicanDlg::OnCommand(int id) {
+    // A press that reaches the window while a command runs starts nothing,
+    // the check item included: the running command's pages are chosen.
+    if (m_running) return;
     if (id == IDM_SKIPEMPTY) {
         // A choice for the next runs: it sends nothing and needs no link.
         App().SetSkipEmptyPages(!App().m_skipEmptyPages);
         if (Host() != nullptr) Host()->SetCheck(IDM_SKIPEMPTY, App().m_skipEmptyPages ? 1 : 0);
         return;
     }
+    CRunning running(*this);
+    Dispatch(id);
+}
+
+void CPelicanDlg::Dispatch(int id) {
     switch (id) {
         case IDM_ABOUTBOX: {
             CAboutDlg about;
@@ -174,6 +213,8 @@ void CPelicanDlg::OnCommand(int id) {
 }
 
 void CPelicanDlg::OnCancel() {
+    // The close step would take the port from under the running command.
+    if (m_running) return;
     App().CloseStep();
     EndDialog(ui::IDCANCEL);
 }

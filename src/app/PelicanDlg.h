@@ -36,8 +36,10 @@ public:
 
     // The File menu's check item shows the choice in force.
     bool OnInitDialog() override;
+    // A button or menu command. While one runs, the window is disabled and
+    // a press that still reaches it starts nothing.
     void OnCommand(int id) override;
-    // Exit, Escape and the close box.
+    // Exit, Escape and the close box; nothing while a command runs.
     void OnCancel() override;
     // The main window has no default button: Enter does nothing.
     void OnOK() override {}
@@ -51,8 +53,15 @@ public:
 
     // How the last command run from this window ended (Done before any).
     Outcome LastOutcome() const { return m_lastOutcome; }
+    // Whether a command started from this window is running.
+    bool Running() const { return m_running; }
 
 private:
+    // Marks a command as running for its lifetime and keeps the window
+    // disabled until it has ended.
+    class CRunning;
+
+    void Dispatch(int id);
     // The first half of CheckLinkAndId: the link alone.
     int CheckLink();
     // The checks and the link probe before a command; false when the press
@@ -64,6 +73,7 @@ private:
 
     CPelicanApp& m_app;
     Outcome m_lastOutcome = Outcome::Done;
+    bool m_running = false;
 };
 
 }  // namespace pelican

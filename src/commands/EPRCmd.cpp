@@ -21,15 +21,20 @@ Outcome CEPRCmd::Run() {
     if (!CheckRangeValid(start, end)) return Outcome::Refused;
 
     CProgramCmd program(Host());
-    const Outcome programmed = program.ProgramPages(start, end, interval);
+    // The flash was erased just before: a page that did not take its data
+    // ends the run at once, told over the progress window it stopped in.
+    bool told = false;
+    const Outcome programmed = program.ProgramPages(start, end, interval, [&told](Outcome) {
+        ui::MessageBox(ui::IDS_PROGRAM_ERROR, ui::Icon::Stop);
+        told = true;
+    });
     if (programmed == Outcome::Cancelled) {
         ui::MessageBox(ui::IDS_STOP_PROGRAMMING, ui::Icon::Information);
         return Outcome::Cancelled;
     }
-    // The flash was erased just before: a page that did not take its data
-    // ends the run at once.
     if (programmed != Outcome::Done) {
-        ui::MessageBox(ui::IDS_PROGRAM_ERROR, ui::Icon::Stop);
+        // No progress window could be opened: no page was sent.
+        if (!told) ui::MessageBox(ui::IDS_PROGRAM_ERROR, ui::Icon::Stop);
         return programmed;
     }
 

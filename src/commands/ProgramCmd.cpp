@@ -34,7 +34,8 @@ bool CProgramCmd::ConfirmRange(uint32_t start, uint32_t end) {
     return false;
 }
 
-Outcome CProgramCmd::ProgramPages(uint32_t start, uint32_t end, uint32_t interval) {
+Outcome CProgramCmd::ProgramPages(uint32_t start, uint32_t end, uint32_t interval,
+                                  const std::function<void(Outcome)>& onPageFailure) {
     CSerialComm& port = Host().Port();
     // The status bits collect failures until cleared: clear them once, so
     // that each page's check sees that page's result and nothing older.
@@ -64,8 +65,9 @@ Outcome CProgramCmd::ProgramPages(uint32_t start, uint32_t end, uint32_t interva
         // its status tells how the page went.
         Pause(port, interval);
         const Outcome status = CheckStatus(port, Checked::Program);
-        if (status != Outcome::Done) return status;
-        return kNextPage;
+        if (status == Outcome::Done) return kNextPage;
+        if (onPageFailure) onPageFailure(status);
+        return status;
     };
     return RunPageLoop(start, end, phase);
 }

@@ -29,7 +29,10 @@ public:
     // Failed at the first page the device reports failed; LinkLost when a
     // status did not come (the recovery has run); Cancelled when the
     // progress window was closed (the caller says "Stop programming.").
-    Outcome ProgramPages(uint32_t start, uint32_t end, uint32_t interval);
+    // onPageFailure, when given, hears of a failed or lost page while the
+    // progress window is still open.
+    Outcome ProgramPages(uint32_t start, uint32_t end, uint32_t interval,
+                         const std::function<void(Outcome)>& onPageFailure = nullptr);
 
     // The last status read and its message. sofar is how the run went
     // before it: a failed or lost page stays an error whatever the last

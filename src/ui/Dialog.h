@@ -66,6 +66,9 @@ public:
     virtual void OnCommand(int id);
     // The Enter key: presses the default button, if there is one.
     void OnEnterKey();
+    // Whether Enter on a button that has the keyboard focus presses that
+    // button, as keyboard users expect of most windows.
+    virtual bool EnterPressesFocusedButton() const { return true; }
 
     bool UpdateData(bool save);
     void EndDialog(int result);

@@ -40,8 +40,10 @@ public:
 
     // The window has no modal run.
     int DoModal() override { return -1; }
-    // Enter does nothing here.
+    // Enter does nothing here, not even on the focused "Cancel": a key
+    // meant for the window behind must not stop a run.
     void OnOK() override {}
+    bool EnterPressesFocusedButton() const override { return false; }
     // "Cancel", Escape and the close box.
     void OnCancel() override;
 

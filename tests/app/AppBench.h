@@ -45,6 +45,7 @@ public:
             m_exited = true;
             m_lastOutcome = static_cast<CPelicanDlg&>(dialog).LastOutcome();
             m_mainEnabledAtExit = dialog.Host() != nullptr && dialog.Host()->IsWindowEnabled();
+            m_receivedBeforeExit = m_sim.Received();
             m_ui.Press(CPelicanDlg::IDD, ui::IDCANCEL);
         };
     }
@@ -89,6 +90,9 @@ public:
     Outcome m_lastOutcome = Outcome::Done;
     // Whether the main window took input again when Exit was pressed.
     bool m_mainEnabledAtExit = false;
+    // What the board had received when Exit was pressed (since the test's
+    // presses began, when they clear the record).
+    Bytes m_receivedBeforeExit;
 };
 
 // The bytes of a start-up synchronisation: B0 and sixteen 00.

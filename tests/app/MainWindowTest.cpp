@@ -27,9 +27,9 @@ const std::vector<int> kNeedLink = {CPelicanDlg::IDC_LOAD, CPelicanDlg::IDC_STAT
                                     CPelicanDlg::IDC_VERSION};
 
 // Runs start-up, then at the main window sets the flags and hands over to
-// the test's presses; returns the bytes the board received during them.
+// the test's presses; returns the bytes the board received during them
+// (until Exit was pressed).
 Bytes AtMainWindow(CAppBench& bench, int linkReady, int idChecked, const std::function<void()>& presses) {
-    Bytes during;
     bench.SelectProgram();
     bench.Run([&] {
         bench.m_app->m_linkReady = linkReady;
@@ -38,31 +38,32 @@ Bytes AtMainWindow(CAppBench& bench, int linkReady, int idChecked, const std::fu
         bench.m_ui.ClearRecords();
         presses();
     });
-    return during;
+    return bench.m_receivedBeforeExit;
 }
 
 TEST(MainWindow, WithoutLinkEveryButtonButExitIsRefused) {
     CAppBench bench;
-    AtMainWindow(bench, 0, 0, [&] {
+    const Bytes during = AtMainWindow(bench, 0, 0, [&] {
         for (int id : kNeedId) bench.m_ui.Press(CPelicanDlg::IDD, id);
         for (int id : kNeedLink) bench.m_ui.Press(CPelicanDlg::IDD, id);
     });
     const auto messages = bench.Messages();
     ASSERT_EQ(messages.size(), 11u);
     for (const auto& message : messages) EXPECT_EQ(message, std::make_pair(std::string("Can not communicate."), Icon::Information));
-    // Only the close step talked to the board.
+    EXPECT_EQ(during, Bytes{});
+    // Then only the close step talked to the board.
     EXPECT_EQ(bench.m_sim.Received(), (Bytes{0xB0, 0xB0, 0xB0}));
 }
 
 TEST(MainWindow, WithoutIdTheMemoryButtonsAreRefused) {
     CAppBench bench;
-    AtMainWindow(bench, 1, 0, [&] {
+    const Bytes during = AtMainWindow(bench, 1, 0, [&] {
         for (int id : kNeedId) bench.m_ui.Press(CPelicanDlg::IDD, id);
     });
     const auto messages = bench.Messages();
     ASSERT_EQ(messages.size(), 7u);
     for (const auto& message : messages) EXPECT_EQ(message, std::make_pair(std::string("Did not pass ID."), Icon::Information));
-    EXPECT_EQ(bench.m_sim.Received(), (Bytes{0xB0, 0xB0, 0xB0}));
+    EXPECT_EQ(during, Bytes{});
 }
 
 TEST(MainWindow, LinkButtonsProbeFirst) {
@@ -70,11 +71,10 @@ TEST(MainWindow, LinkButtonsProbeFirst) {
                                                      {CPelicanDlg::IDC_VERSION, 158}, {CPelicanDlg::IDC_LOAD, 129}};
     for (const auto& [id, dialog] : closes) {
         CAppBench bench;
-        AtMainWindow(bench, 1, 0, [&, id = id, dialog = dialog] {
+        const Bytes bytes = AtMainWindow(bench, 1, 0, [&, id = id, dialog = dialog] {
             bench.m_ui.Press(CPelicanDlg::IDD, id);
             if (dialog != 0) bench.m_ui.Press(dialog, ui::IDCANCEL);
         });
-        const Bytes bytes = bench.m_sim.Received();
         ASSERT_FALSE(bytes.empty()) << id;
         EXPECT_EQ(bytes[0], 0x70) << id;
         EXPECT_TRUE(bench.m_ui.m_messages.empty()) << id;
@@ -84,7 +84,7 @@ TEST(MainWindow, LinkButtonsProbeFirst) {
 
 TEST(MainWindow, SilentBoardGetsTheRecoveryAndNoCommand) {
     CAppBench bench;
-    AtMainWindow(bench, 1, 1, [&] {
+    const Bytes bytes = AtMainWindow(bench, 1, 1, [&] {
         sim::SimFaults faults;
         faults.silentFrom = {0x70, 0};
         bench.m_sim.Board().SetFaults(faults);
@@ -92,7 +92,8 @@ TEST(MainWindow, SilentBoardGetsTheRecoveryAndNoCommand) {
         bench.m_ui.Press(CSetCommDlg::IDD, ui::IDCANCEL);
     });
     EXPECT_EQ(bench.Messages()[0], std::make_pair(std::string("Timeout.\nPush RESET."), Icon::Stop));
-    const Bytes bytes = bench.m_sim.Received();
+    ASSERT_FALSE(bytes.empty());
+    EXPECT_EQ(bytes[0], 0x70);
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), 0xFB), 0);
     EXPECT_EQ(std::count(bench.m_ui.m_shownDialogs.begin(), bench.m_ui.m_shownDialogs.end(), 158), 0);
 }
@@ -101,24 +102,24 @@ TEST(MainWindow, EraseCancelledSendsOnlyTheProbe) {
     for (int id : {CPelicanDlg::IDC_ERASE, CPelicanDlg::IDC_EPR}) {
         CAppBench bench;
         bench.m_sim.PassId();
-        AtMainWindow(bench, 1, 1, [&] {
+        const Bytes during = AtMainWindow(bench, 1, 1, [&] {
             bench.m_ui.Press(CPelicanDlg::IDD, id);
             bench.m_ui.Press(CPreEraseDlg::IDD, ui::IDCANCEL);
         });
         EXPECT_TRUE(bench.m_ui.m_messages.empty());
-        EXPECT_EQ(bench.m_sim.Received(), (Bytes{0x70, 0xB0, 0xB0, 0xB0}));
+        EXPECT_EQ(during, (Bytes{0x70}));
     }
 }
 
 TEST(MainWindow, AboutBoxFromTheHelpMenuNeedsNoLink) {
     CAppBench bench;
-    AtMainWindow(bench, 0, 0, [&] {
+    const Bytes during = AtMainWindow(bench, 0, 0, [&] {
         bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDM_ABOUTBOX);
         bench.m_ui.Press(CAboutDlg::IDD, ui::IDOK);
     });
     EXPECT_EQ(bench.m_ui.m_shownDialogs, (std::vector<int>{100}));
     EXPECT_TRUE(bench.m_ui.m_messages.empty());
-    EXPECT_EQ(bench.m_sim.Received(), (Bytes{0xB0, 0xB0, 0xB0}));
+    EXPECT_EQ(during, Bytes{});
 }
 
 // "Save flash to file..." from the File menu: the probe, the range from
@@ -132,7 +133,7 @@ TEST(MainWindow, SaveFlashFromTheFileMenuWritesWhatTheBoardHolds) {
     bench.m_sim.Board().Poke(0x0C0000, flash);
     const std::string path = bench.m_dir.File("flash.mot");
     bench.m_ui.FileOpenAnswer(path);
-    AtMainWindow(bench, 1, 1, [&] {
+    const Bytes during = AtMainWindow(bench, 1, 1, [&] {
         bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDM_SAVEFLASH);
         bench.m_ui.SetText(CSetAddressDlg::IDD, CSetAddressDlg::IDC_START, "0C0000");
         bench.m_ui.SetText(CSetAddressDlg::IDD, CSetAddressDlg::IDC_END, "0C01FF");
@@ -149,8 +150,7 @@ TEST(MainWindow, SaveFlashFromTheFileMenuWritesWhatTheBoardHolds) {
         const auto frame = protocol::PageReadFrame(address);
         expected.insert(expected.end(), frame.begin(), frame.end());
     }
-    expected.insert(expected.end(), {0xB0, 0xB0, 0xB0});  // Exit's close step
-    EXPECT_EQ(bench.m_sim.Received(), expected);
+    EXPECT_EQ(during, expected);
 
     CMotFile image;
     EXPECT_EQ(image.Load(path), 1);
@@ -167,31 +167,83 @@ TEST(MainWindow, SaveFlashCancelledOrWithoutIdLeavesNoFile) {
     CAppBench bench;
     bench.m_sim.PassId();
     bench.m_ui.FileOpenCancel();
-    AtMainWindow(bench, 1, 1, [&] {
+    const Bytes during = AtMainWindow(bench, 1, 1, [&] {
         bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDM_SAVEFLASH);
         bench.m_ui.Press(CSetAddressDlg::IDD, ui::IDOK);
     });
     EXPECT_EQ(bench.m_lastOutcome, Outcome::Cancelled);
     EXPECT_TRUE(bench.m_ui.m_messages.empty());
-    EXPECT_EQ(bench.m_sim.Received(), (Bytes{0x70, 0xB0, 0xB0, 0xB0}));
+    EXPECT_EQ(during, (Bytes{0x70}));
 
     CAppBench withoutId;
-    AtMainWindow(withoutId, 1, 0, [&] { withoutId.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDM_SAVEFLASH); });
+    const Bytes refused =
+        AtMainWindow(withoutId, 1, 0, [&] { withoutId.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDM_SAVEFLASH); });
     EXPECT_TRUE(withoutId.m_ui.m_fileRequests.empty());
     EXPECT_EQ(withoutId.m_ui.m_shownDialogs, (std::vector<int>{}));
-    EXPECT_EQ(withoutId.m_sim.Received(), (Bytes{0xB0, 0xB0, 0xB0}));
+    EXPECT_EQ(refused, Bytes{});
     ASSERT_EQ(withoutId.Messages().size(), 1u);
     EXPECT_EQ(withoutId.Messages()[0].first, ui::LoadString(ui::IDS_DID_NOT_PASS_ID));
 }
 
-TEST(MainWindow, EscapeAndCloseBoxRunTheCloseStep) {
+// Escape and the close box are pressed on the real window in the Qt tests.
+TEST(MainWindow, ExitRunsTheCloseStep) {
     CAppBench bench;
     bench.StoreRate(19200);
     bench.SelectProgram();
-    bench.Run();  // the bench leaves through IDCANCEL, as Escape and the close box do
-    EXPECT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
+    bench.Run();
+    ASSERT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
+    const Bytes all = bench.m_sim.Received();
+    ASSERT_GE(all.size(), bench.m_receivedBeforeExit.size());
+    // The rate it runs at, then 9600 at both rates.
+    EXPECT_EQ(Bytes(all.begin() + static_cast<long>(bench.m_receivedBeforeExit.size()), all.end()),
+              (Bytes{0xB1, 0xB0, 0xB0}));
     CInstanceLock again;
     EXPECT_TRUE(again.Acquire("PELICAN.exe"));
+}
+
+// Cancel in the progress window, then clicks that were already waiting in
+// the queue: a second command, "B. P. R..." and Exit. None of them may start
+// inside the blank check's page loop, and the main window stays disabled
+// until the blank check has ended, not only while its window is open.
+TEST(MainWindow, APressWhileACommandRunsStartsNothing) {
+    CAppBench bench;
+    bench.m_sim.PassId();
+    std::vector<bool> enabledAtPump;
+    int pumps = 0;
+    bench.m_ui.m_onPump = [&] {
+        if (++pumps != 1) return;
+        auto* main = static_cast<CPelicanDlg*>(bench.m_ui.ActiveDialog());
+        ASSERT_NE(main, nullptr);
+        ASSERT_EQ(main->Template().id, CPelicanDlg::IDD);
+        EXPECT_TRUE(main->Running());
+        enabledAtPump.push_back(main->Host()->IsWindowEnabled());
+        ASSERT_NE(bench.m_ui.LastModeless(), nullptr);
+        bench.m_ui.LastModeless()->OnCancel();
+        enabledAtPump.push_back(main->Host()->IsWindowEnabled());
+        main->OnCommand(CPelicanDlg::IDC_VERSION);
+        main->OnCommand(CPelicanDlg::IDC_BPR);
+        main->OnCancel();
+    };
+    const Bytes during = AtMainWindow(bench, 1, 1, [&] {
+        bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_BLANK);
+        bench.m_ui.SetText(CSetAddressDlg::IDD, CSetAddressDlg::IDC_START, "0C0000");
+        bench.m_ui.SetText(CSetAddressDlg::IDD, CSetAddressDlg::IDC_END, "0C0FFF");
+        bench.m_ui.Press(CSetAddressDlg::IDD, ui::IDOK);
+    });
+    // The probe and the one page read before the cancel was seen.
+    const auto frame = protocol::PageReadFrame(0x0C0000);
+    Bytes expected{0x70};
+    expected.insert(expected.end(), frame.begin(), frame.end());
+    EXPECT_EQ(during, expected);
+    EXPECT_EQ(enabledAtPump, (std::vector<bool>{false, false}));
+    EXPECT_EQ(bench.m_ui.m_shownDialogs, (std::vector<int>{CSetAddressDlg::IDD, 136}));
+    EXPECT_TRUE(bench.m_ui.m_messages.empty());
+    EXPECT_EQ(bench.m_lastOutcome, Outcome::Cancelled);
+    EXPECT_TRUE(bench.m_mainEnabledAtExit);
+    EXPECT_TRUE(bench.m_ui.m_problems.empty());
+    // The Exit that was refused did not close the window: the bench's own
+    // Exit ran the close step once.
+    EXPECT_EQ(bench.m_sim.Received().size(), during.size() + 3);
 }
 
 }  // namespace

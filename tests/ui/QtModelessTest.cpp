@@ -1,14 +1,14 @@
-// The modeless window (shaped like the progress window): shown without
-// blocking, closed by the user in four ways, destroyed from inside its own
-// handler, and usable while its owner is disabled.
+// The progress window on real windows: shown without blocking, closed by
+// the user in three ways while Enter does nothing, harmless once gone,
+// usable while its owner is disabled, and giving the owner back its state.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QLineEdit>
 #include <QPointer>
 #include <QProgressBar>
+#include <QTest>
 
-#include "ProgressTestDlg.h"
 #include "QtTestSupport.h"
 #include "SampleDlg.h"
 #include "ui/qt/QtBackend.h"
@@ -19,40 +19,46 @@ namespace pelican::test {
 namespace {
 
 using namespace pelican::ui;
-using P = CProgressTestDlg;
+using P = CProgressDlg;
 
 using QtModelessTest = CQtBackendFixture;
 
-TEST_F(QtModelessTest, UserCloseCallsOnCancelWhichMayDestroyEverything) {
+TEST_F(QtModelessTest, UserClosesItThreeWaysEnterDoesNothing) {
     const std::pair<const char*, std::function<void(CQtDialogHost&)>> ways[] = {
         {"close box", [](CQtDialogHost& host) { host.close(); }},
-        {"Escape", [](CQtDialogHost& host) { PressKey(host.Control(IDCANCEL), Qt::Key_Escape); }},
-        {"Cancel", [](CQtDialogHost& host) { qobject_cast<QAbstractButton*>(host.Control(IDCANCEL))->click(); }},
-        {"Enter on Cancel", [](CQtDialogHost& host) { PressKey(host.Control(IDCANCEL), Qt::Key_Return); }},
+        {"Escape", [](CQtDialogHost& host) { QTest::keyClick(host.Control(IDCANCEL), Qt::Key_Escape); }},
+        {"Cancel", [](CQtDialogHost& host) { QTest::mouseClick(host.Control(IDCANCEL), Qt::LeftButton); }},
     };
     for (const auto& [name, close] : ways) {
         SCOPED_TRACE(name);
         int cancel = 0;
-        auto* progress = new CProgressTestDlg(cancel, true);
-        ASSERT_TRUE(m_qt.CreateModeless(*progress));
+        auto progress = P::OpenProgress(&cancel);
+        ASSERT_NE(progress, nullptr);
         QPointer<CQtDialogHost> host = CQtBackend::HostOf(*progress);
         ASSERT_FALSE(host.isNull());
         EXPECT_TRUE(host->isVisible());
         EXPECT_FALSE(host->isModal());
         EXPECT_EQ(m_qt.ActiveDialog(), nullptr);  // modeless windows are not modal runs
 
-        host->SetRange(P::kBar, 0, 130);
-        host->SetPos(P::kBar, 40);
-        EXPECT_EQ(qobject_cast<QProgressBar*>(host->Control(P::kBar))->value(), 40);
-        // Enter does nothing in a window without a default button, unless
-        // a button has the focus.
-        PressKey(host->Control(P::kBar), Qt::Key_Return);
+        progress->BeginProgress("Blank check.", "Blank Check", 0, 130, 0);
+        progress->SetProgressPos(40);
+        EXPECT_EQ(qobject_cast<QProgressBar*>(host->Control(P::IDC_PROGRESS))->value(), 40);
+        EXPECT_EQ(host->windowTitle(), QStringLiteral("Blank Check"));
+        // Enter does nothing in this window: not on the bar, not on the
+        // window, not on "Cancel" when it has the focus.
+        host->Control(IDCANCEL)->setFocus();
+        for (QWidget* target : {host->Control(P::IDC_PROGRESS), static_cast<QWidget*>(host.data()),
+                                host->Control(IDCANCEL)}) {
+            QTest::keyClick(target, Qt::Key_Return);
+            QTest::keyClick(target, Qt::Key_Enter, Qt::KeypadModifier);
+        }
         m_qt.PumpMessages();
         EXPECT_EQ(cancel, 0);
+        EXPECT_TRUE(progress->IsOpen());
 
         close(*host);
         EXPECT_EQ(cancel, 1);
-        EXPECT_EQ(CProgressTestDlg::s_alive, 0);
+        EXPECT_FALSE(progress->IsOpen());
         // The window goes once the event loop has it back.
         ASSERT_FALSE(host.isNull());
         EXPECT_FALSE(host->isVisible());
@@ -63,56 +69,73 @@ TEST_F(QtModelessTest, UserCloseCallsOnCancelWhichMayDestroyEverything) {
     }
 }
 
-TEST_F(QtModelessTest, DestroyAndCloseOutsideTheWindowAreSafe) {
+TEST_F(QtModelessTest, GoneOrDestroyedItIsHarmless) {
     int cancel = 0;
-    CProgressTestDlg progress(cancel, false);
-    ASSERT_TRUE(m_qt.CreateModeless(progress));
-    EXPECT_FALSE(m_qt.CreateModeless(progress));  // shown already
+    auto progress = P::OpenProgress(&cancel);
+    ASSERT_NE(progress, nullptr);
+    EXPECT_FALSE(m_qt.CreateModeless(*progress));  // shown already
     m_qt.PumpMessages();
-    progress.OnCancel();  // as CloseProgress does
+    progress->CloseProgress();
     EXPECT_EQ(cancel, 1);
-    EXPECT_EQ(progress.Host(), nullptr);
-    m_qt.DestroyModeless(progress);  // a second time does nothing
-    progress.EndDialog(IDOK);        // nor does anything sent to a window that is gone
+    EXPECT_EQ(progress->Host(), nullptr);
+    cancel = 0;
+    m_qt.DestroyModeless(*progress);  // a second time does nothing
+    progress->EndDialog(IDOK);        // nor does anything sent to a window that is gone
+    progress->SetProgressPos(10);
+    progress->CloseProgress();
+    EXPECT_EQ(cancel, 0);
+    // Destroyed while open, it closes its window as Cancel does.
+    int second = 0;
+    QPointer<CQtDialogHost> window;
+    {
+        auto open = P::OpenProgress(&second);
+        ASSERT_NE(open, nullptr);
+        window = CQtBackend::HostOf(*open);
+    }
+    EXPECT_EQ(second, 1);
+    ASSERT_FALSE(window.isNull());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(P::OpenProgress(nullptr), nullptr);  // no flag, no window
 }
 
 TEST_F(QtModelessTest, ProgressWindowStaysUsableWhileItsOwnerIsDisabled) {
     CSampleDlg main;
     int cancel = 0;
-    Later([&] {
+    m_qt.m_onModalShown = [&](QWidget& shown) {
         CQtDialogHost* owner = CQtBackend::HostOf(main);
-        ASSERT_NE(owner, nullptr);
-        // What the progress window does to its owner when it opens.
-        CProgressTestDlg* progress = new CProgressTestDlg(cancel, true);
-        ASSERT_TRUE(m_qt.CreateModeless(*progress));
+        ASSERT_EQ(owner, &shown);
+        auto progress = P::OpenProgress(&cancel, &main);
+        ASSERT_NE(progress, nullptr);
         CQtDialogHost* window = CQtBackend::HostOf(*progress);
         EXPECT_EQ(window->parentWidget(), owner);
-        owner->EnableWindow(false);
-        window->EnableWindow(true);
         EXPECT_TRUE(window->IsWindowEnabled());
         EXPECT_TRUE(window->Control(IDCANCEL)->isEnabled());
+        EXPECT_FALSE(owner->IsWindowEnabled());
         EXPECT_FALSE(owner->Control(IDCANCEL)->isEnabled());
 
-        // The disabled owner takes neither keys nor its close box.
-        PressKey(owner->Control(CSampleDlg::kId), Qt::Key_Escape);
+        // The disabled owner takes neither keys, clicks nor its close box.
+        QTest::keyClick(owner->Control(CSampleDlg::kId), Qt::Key_Escape);
+        QTest::mouseClick(owner->Control(IDCANCEL), Qt::LeftButton);
         owner->close();
         EXPECT_EQ(main.m_cancelCalls, 0);
         EXPECT_TRUE(owner->isVisible());
 
-        qobject_cast<QAbstractButton*>(window->Control(IDCANCEL))->click();
+        QTest::mouseClick(window->Control(IDCANCEL), Qt::LeftButton);
         EXPECT_EQ(cancel, 1);
-        owner->EnableWindow(true);
-        qobject_cast<QLineEdit*>(owner->Control(CSampleDlg::kId))->setText(QStringLiteral("C0010"));
-        qobject_cast<QAbstractButton*>(owner->Control(IDOK))->click();
-    });
+        EXPECT_TRUE(owner->IsWindowEnabled());
+        auto* id = qobject_cast<QLineEdit*>(owner->Control(CSampleDlg::kId));
+        ASSERT_NE(id, nullptr);
+        QTest::keyClicks(id, QStringLiteral("C0010"));
+        QTest::mouseClick(owner->Control(IDOK), Qt::LeftButton);
+    };
     EXPECT_EQ(main.DoModal(), IDOK);
+    m_qt.m_onModalShown = nullptr;
     EXPECT_EQ(main.m_id, "C0010");
-    EXPECT_EQ(CProgressTestDlg::s_alive, 0);
 }
 
 TEST_F(QtModelessTest, ProgressWindowGivesTheActiveDialogBackTheStateItHad) {
     CSampleDlg main;
-    Later([&] {
+    m_qt.m_onModalShown = [&](QWidget&) {
         CQtDialogHost* owner = CQtBackend::HostOf(main);
         ASSERT_NE(owner, nullptr);
         for (const bool ownerEnabled : {true, false}) {
@@ -124,9 +147,9 @@ TEST_F(QtModelessTest, ProgressWindowGivesTheActiveDialogBackTheStateItHad) {
             EXPECT_TRUE(window->isVisible());
             EXPECT_FALSE(owner->IsWindowEnabled());
             // Enter does nothing without a default button, unless a button has the focus.
-            PressKey(window->Control(CProgressDlg::IDC_PROGRESS), Qt::Key_Return);
+            QTest::keyClick(window->Control(CProgressDlg::IDC_PROGRESS), Qt::Key_Return);
             EXPECT_EQ(cancel, 0);
-            PressKey(window->Control(IDCANCEL), Qt::Key_Escape);
+            QTest::keyClick(window->Control(IDCANCEL), Qt::Key_Escape);
             EXPECT_EQ(cancel, 1);
             EXPECT_EQ(owner->IsWindowEnabled(), ownerEnabled);
             // Gone: nothing more reaches the owner or the flag.
@@ -142,27 +165,29 @@ TEST_F(QtModelessTest, ProgressWindowGivesTheActiveDialogBackTheStateItHad) {
         }
         owner->EnableWindow(true);
         owner->close();
-    });
+    };
     EXPECT_EQ(main.DoModal(), IDCANCEL);
+    m_qt.m_onModalShown = nullptr;
 }
 
 TEST_F(QtModelessTest, RepaintingTakesNoInput) {
     CSampleDlg main;
-    Later([&] {
+    m_qt.m_onModalShown = [&](QWidget&) {
         CQtDialogHost* owner = CQtBackend::HostOf(main);
         ASSERT_NE(owner, nullptr);
         // A close request that arrives while the program waits for the
         // device reaches no handler.
         CQtDialogHost::BlockInput(true);
         owner->close();
-        PressKey(owner->Control(CSampleDlg::kId), Qt::Key_Escape);
+        QTest::keyClick(owner->Control(CSampleDlg::kId), Qt::Key_Escape);
         CQtDialogHost::BlockInput(false);
         m_qt.RepaintWindows();
         EXPECT_EQ(main.m_cancelCalls, 0);
         EXPECT_FALSE(CQtDialogHost::InputBlocked());
         owner->close();
-    });
+    };
     EXPECT_EQ(main.DoModal(), IDCANCEL);
+    m_qt.m_onModalShown = nullptr;
     EXPECT_EQ(main.m_cancelCalls, 1);
 }
 

@@ -8,6 +8,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QMetaObject>
+#include <QPointer>
 
 #include "ui/Dialog.h"
 #include "ui/qt/FileFilter.h"
@@ -70,6 +72,18 @@ QWidget* CQtBackend::OwnerWindow() const {
     return QApplication::activeWindow();
 }
 
+void CQtBackend::AnnounceModal(QWidget& window) {
+    if (!m_onModalShown) return;
+    // Posted to the window, so it comes from the window's own loop once
+    // that runs; nothing arrives for a window that is gone by then.
+    QMetaObject::invokeMethod(
+        &window,
+        [this, shown = QPointer<QWidget>(&window)] {
+            if (shown && shown->isVisible() && m_onModalShown) m_onModalShown(*shown);
+        },
+        Qt::QueuedConnection);
+}
+
 int CQtBackend::RunModal(CDialog& dialog) {
     CArrowWhileAsking arrow(m_waitCursorDepth > 0);
     QPointer<CQtDialogHost> host = new CQtDialogHost(dialog, OwnerWindow());
@@ -82,6 +96,7 @@ int CQtBackend::RunModal(CDialog& dialog) {
         QEventLoop loop;
         host->SetModalLoop(&loop);
         host->show();
+        AnnounceModal(*host);
         loop.exec(QEventLoop::DialogExec);
         if (host) host->SetModalLoop(nullptr);
     }
@@ -100,6 +115,7 @@ int CQtBackend::MessageBox(const std::string& caption, const std::string& text, 
     QMessageBox box(MessageIcon(icon), QString::fromStdString(caption), QString::fromStdString(text),
                     QMessageBox::Ok, OwnerWindow());
     box.setTextFormat(Qt::PlainText);
+    AnnounceModal(box);
     box.exec();
     // One OK button: Escape and the close box answer OK as well.
     return IDOK;
@@ -123,6 +139,7 @@ bool CQtBackend::GetOpenFileName(const FileOpenRequest& request, std::string& pa
             box.selectFile(info.fileName());
         }
     }
+    AnnounceModal(box);
     if (box.exec() != QDialog::Accepted) return false;
     const QStringList chosen = box.selectedFiles();
     if (chosen.isEmpty()) return false;
@@ -153,8 +170,11 @@ bool CQtBackend::CreateModeless(CDialog& dialog) {
     dialog.OnInitDialog();
     // OnInitDialog may already have destroyed the window.
     const bool alive = host && host->Dialog() == &dialog;
-    if (alive && !host->Ended()) host->show();
-    return alive;
+    if (alive && !host->Ended()) {
+        host->show();
+        if (m_onModelessShown) m_onModelessShown(*host);
+    }
+    return alive && host && host->Dialog() == &dialog;
 }
 
 void CQtBackend::DestroyModeless(CDialog& dialog) {

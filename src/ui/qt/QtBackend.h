@@ -1,6 +1,7 @@
 #pragma once
 // Real windows: dialogs built from their templates with Qt Widgets. A
 // QApplication must exist while the back end is used.
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -35,10 +36,19 @@ public:
     // The window of a dialog this back end shows (modal or modeless), or none.
     static CQtDialogHost* HostOf(const CDialog& dialog);
 
+    // Called with every modal window (dialog, message box, file dialog)
+    // once it is shown and its event loop runs, and with every modeless
+    // window as it is shown: a test answers the windows through these with
+    // real clicks and keys.
+    std::function<void(QWidget& window)> m_onModalShown;
+    std::function<void(QWidget& window)> m_onModelessShown;
+
 private:
     // The window that owns new dialogs and message boxes: the topmost modal
     // window, else the innermost dialog run modally, else the active window.
     QWidget* OwnerWindow() const;
+    // Hands window to m_onModalShown from the event loop about to run.
+    void AnnounceModal(QWidget& window);
 
     struct ModalRun {
         CDialog* dialog;

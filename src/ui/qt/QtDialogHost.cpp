@@ -291,7 +291,14 @@ void CQtDialogHost::EnableWindow(bool enable) {
     // Only the controls are disabled: windows owned by this one (the
     // progress window over the main window) stay usable.
     m_windowEnabled = enable;
+    // Disabling takes the focus off the buttons; it comes back with the
+    // window, so that the keyboard goes on where it was.
+    if (!enable && m_client->isEnabled()) m_focusBeforeDisable = m_client->focusWidget();
     m_client->setEnabled(enable);
+    if (enable && m_focusBeforeDisable) {
+        m_focusBeforeDisable->setFocus();
+        m_focusBeforeDisable = nullptr;
+    }
 }
 
 bool CQtDialogHost::DefaultButtonEnabled() const {
@@ -329,7 +336,9 @@ bool CQtDialogHost::eventFilter(QObject* watched, QEvent* event) {
     event->accept();
     const auto pressed = std::find_if(m_items.begin(), m_items.end(),
                                       [watched](const auto& entry) { return entry.second.widget == watched; });
-    if (pressed != m_items.end() && pressed->second.widget->isEnabled()) Press(pressed->first);
+    if (pressed != m_items.end() && pressed->second.widget->isEnabled() && m_dialog != nullptr &&
+        m_dialog->EnterPressesFocusedButton())
+        Press(pressed->first);
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <QDialog>
+#include <QPointer>
 
 #include "ui/Dialog.h"
 #include "ui/qt/DialogUnits.h"
@@ -107,6 +108,7 @@ private:
     // as the dialog last set it.
     QAction* m_skipPages = nullptr;
     bool m_skipPagesChecked = false;
+    QPointer<QWidget> m_focusBeforeDisable;
 };
 
 }  // namespace pelican::ui

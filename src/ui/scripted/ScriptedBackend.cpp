@@ -114,6 +114,7 @@ CScriptedBackend& CScriptedBackend::CancelProgressAtPump(int pump) {
 void CScriptedBackend::ClearRecords() {
     m_messages.clear();
     m_shownDialogs.clear();
+    m_windowEvents.clear();
     m_problems.clear();
     m_fileRequests.clear();
     m_waitCursorShown = 0;
@@ -200,6 +201,7 @@ int CScriptedBackend::RunModal(CDialog& dialog) {
 
 int CScriptedBackend::MessageBox(const std::string& caption, const std::string& text, Icon icon) {
     m_messages.push_back({caption, text, icon});
+    m_windowEvents.push_back("message " + text);
     if (m_onMessage) m_onMessage(m_messages.back());
     return IDOK;
 }
@@ -224,6 +226,7 @@ void CScriptedBackend::EndWaitCursor() {
 
 bool CScriptedBackend::CreateModeless(CDialog& dialog) {
     m_shownDialogs.push_back(dialog.Template().id);
+    m_windowEvents.push_back("open " + std::to_string(dialog.Template().id));
     auto host = std::make_unique<CScriptedHost>(dialog.Template());
     host->m_onProgress = m_onProgress;
     dialog.Attach(host.get());
@@ -238,6 +241,7 @@ void CScriptedBackend::DestroyModeless(CDialog& dialog) {
     if (it == m_modeless.end()) return;
     dialog.Attach(nullptr);
     m_modeless.erase(it);
+    m_windowEvents.push_back("close " + std::to_string(dialog.Template().id));
     if (m_onModelessClosed) m_onModelessClosed();
 }
 

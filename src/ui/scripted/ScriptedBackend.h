@@ -64,6 +64,9 @@ public:
     // Records.
     std::vector<MessageRecord> m_messages;
     std::vector<int> m_shownDialogs;       // template ids, modal and modeless, in order
+    // Modeless windows opening and closing, and message boxes, in the order
+    // they came: "open 136", "message Program error.", "close 136".
+    std::vector<std::string> m_windowEvents;
     std::vector<std::string> m_problems;   // script mismatches, unscripted dialogs
     std::vector<FileOpenRequest> m_fileRequests;
     int m_waitCursorDepth = 0;
@@ -95,8 +98,10 @@ public:
     void PumpMessages() override;
     void RepaintWindows() override { ++m_repaints; }
 
-    // How many modeless windows (progress windows) are open now.
+    // How many modeless windows (progress windows) are open now, and the
+    // newest of them (none when none is open).
     size_t ModelessCount() const { return m_modeless.size(); }
+    CDialog* LastModeless() const { return m_modeless.empty() ? nullptr : m_modeless.back().first; }
 
 private:
     void Apply(CDialog& dialog, CScriptedHost& host, const ScriptStep& step);
