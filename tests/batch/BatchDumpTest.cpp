@@ -115,11 +115,12 @@ TEST(BatchDump, UsageErrorsRefusalsAndAFailedWrite) {
     EXPECT_EQ(bench.Run({"dump", "-o", bench.m_dir.File("flash.txt")}), 2);     // unknown format
     EXPECT_EQ(bench.Run(WithFile(bench, {"dump", "-r", "C0000-1000000", "-o", bench.m_dir.File("f.bin")})), 1);
     EXPECT_EQ(bench.m_out, "exclamation: Too large address. The highest address is FFFFFF.\n");
-    // Every page read, but the folder is not there: told, nothing written.
+    // The folder is not there: told before the first page is read.
     const std::string nowhere = bench.m_dir.File("gone/f.mot");
+    bench.m_sim.ClearReceived();
     EXPECT_EQ(bench.Run(WithFile(bench, {"dump", "-r", "C0000-C01FF", "-o", nowhere})), 1);
-    EXPECT_EQ(bench.m_out, "exclamation: An unexpected error occurred while writing " + nowhere +
-                               ": No such file or directory.\n");
+    EXPECT_EQ(bench.m_out, "exclamation: " + nowhere + " cannot be written: No such file or directory.\n");
+    for (const auto& frame : bench.m_sim.Board().Frames()) EXPECT_NE(frame.bytes.at(0), 0xFF) << "a page was read";
     EXPECT_TRUE(Leftovers(bench.m_dir).empty());
 }
 

@@ -27,14 +27,15 @@ TEST(BatchFormats, BadIntelHexFileIsRefusedAndNothingIsProgrammed) {
     // The fourth line gives 0C0001 a second time.
     bench.m_dir.Write("prog.hex", ":02000004000CEE\n:0300000011223397\n:0101000044BA\n:01000100AA54\n:00000001FF\n");
     EXPECT_EQ(bench.Run({"-f", path, "-y", "-i", "0", "program", "-r", "C0000-C00FF"}), 1);
-    EXPECT_EQ(bench.m_out, "none: Can not accept this file.\ninformation: Did not pass ID.\n");
+    EXPECT_EQ(bench.m_out, "exclamation: Address 0C0001 is given a second time in line 4 of " + path +
+                               ". Can not accept this file.\n");
     EXPECT_EQ(bench.m_sim.Board().Peek(0x0C0000), 0xFF);
 
     // A damaged record is told by its line, and --ignore-checksums takes it.
     bench.m_dir.Write("prog.hex", ":02000004000CEE\n:0300000011223397\n:0101000044BB\n:00000001FF\n");
     EXPECT_EQ(bench.Run({"-f", path, "-y", "-i", "0", "program", "-r", "C0000-C00FF"}), 1);
     EXPECT_EQ(bench.m_out, "exclamation: Checksum error in line 3 of " + path +
-                               ". Can not accept this file.\ninformation: Did not pass ID.\n");
+                               ". Can not accept this file.\n");
     EXPECT_EQ(bench.m_sim.Board().Peek(0x0C0000), 0xFF);
     bench.m_sim.Board().Reset();
     EXPECT_EQ(bench.Run({"-f", path, "--ignore-checksums", "-y", "-i", "0", "epr"}), 0) << bench.m_out;
