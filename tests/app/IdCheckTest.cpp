@@ -255,6 +255,37 @@ TEST(IdCheck, ADamagedFileIsRefusedWholeAndABadRecordToldOnce) {
     EXPECT_EQ(bench.m_app->m_image.PageCount(), 0u);
 }
 
+TEST(IdCheck, AFileChangedOrGoneBeforeTheReloadKeepsTheDialogOpen) {
+    // The file is replaced or removed while the device checks the ID: the
+    // load that the commands will use refuses it, and OK does not close.
+    for (const bool removed : {false, true}) {
+        SCOPED_TRACE(removed ? "removed" : "damaged");
+        IdBench bench;
+        bench.m_dir.Write("prog.mot", kProgram);
+        bench.m_dir.Write("prog.id", kSpId);
+        const std::string path = bench.m_dir.File("prog.mot");
+        bench.m_sim.Board().SetFrameObserver([&](const sim::SimFrame& frame) {
+            if (frame.bytes.at(0) != 0xF5) return;
+            if (removed)
+                std::remove(path.c_str());
+            else
+                bench.m_dir.Write("prog.mot", "S2060C00001122BB\nS9030000FC\n");
+        });
+        bench.Refer("prog.mot");
+        bench.m_ui.Press(kDlg, ui::IDOK);
+        bench.m_ui.Press(kDlg, ui::IDCANCEL);  // still open after the refusal
+        bench.Run();
+        bench.m_sim.Board().SetFrameObserver(nullptr);
+        const std::string told = removed ? path + " was not found."
+                                         : "Checksum error in line 1 of " + path + ".\nCan not accept this file.";
+        EXPECT_EQ(bench.Messages(), (Messages{{told, Icon::Exclamation}}));
+        EXPECT_TRUE(bench.m_ui.m_problems.empty());
+        EXPECT_EQ(bench.m_ui.m_shownDialogs.back(), CPelicanDlg::IDD);
+        EXPECT_EQ(bench.m_app->m_image.PageCount(), 0u);
+        EXPECT_EQ(bench.m_app->m_idChecked, 1);  // the device has passed the ID
+    }
+}
+
 TEST(IdCheck, RememberedTypeFollowsReferAndOkButNotCancel) {
     IdBench bench;
     bench.m_ui.SetCheck(kDlg, CIDCheckDlg::IDC_ORCA_W);

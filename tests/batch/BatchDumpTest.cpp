@@ -3,6 +3,7 @@
 // and no file appears unless every page was read.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include "image/MotFile.h"
 #include "support/BatchBench.h"
 #include "support/SRecordText.h"
+#include "support/TempDir.h"
 
 namespace pelican::test {
 namespace {
@@ -157,6 +159,39 @@ TEST(FlashFileWriter, SRecordsAndAFailedWrite) {
     std::string error;
     EXPECT_FALSE(CFlashFileWriter::Write("/nonexistent/folder/f.mot", 0, {1}, error));
     EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(CFlashFileWriter::CheckFolder("/nonexistent/folder/f.mot", error));
+}
+
+TEST(FlashFileWriter, ALinksTargetIsReplacedAndAnExistingFileKeepsItsMode) {
+    CTempDir dir;
+    namespace fs = std::filesystem;
+    // The link stays a link, to the file that now holds the new bytes, and
+    // that file keeps the mode its owner gave it.
+    dir.Write("real.bin", "old");
+    ::chmod(dir.File("real.bin").c_str(), 0640);
+    fs::create_symlink("real.bin", dir.File("link.bin"));
+    std::string error;
+    ASSERT_TRUE(CFlashFileWriter::Write(dir.File("link.bin"), 0, {'n', 'e', 'w'}, error)) << error;
+    EXPECT_TRUE(fs::is_symlink(dir.File("link.bin")));
+    std::ifstream file(dir.File("real.bin"));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "new");
+    struct stat info {};
+    ASSERT_EQ(::stat(dir.File("real.bin").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    // A new file gets what the umask leaves, and the umask stays as it was.
+    const mode_t old = ::umask(027);
+    ASSERT_TRUE(CFlashFileWriter::Write(dir.File("new.mot"), 0, {1}, error)) << error;
+    EXPECT_EQ(::umask(old), 027u);
+    ASSERT_EQ(::stat(dir.File("new.mot").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    // A dangling link gets its target made.
+    fs::create_symlink("made.mot", dir.File("dangling.mot"));
+    ASSERT_TRUE(CFlashFileWriter::Write(dir.File("dangling.mot"), 0, {1}, error)) << error;
+    EXPECT_TRUE(fs::is_regular_file(dir.File("made.mot")));
+    EXPECT_TRUE(fs::is_symlink(dir.File("dangling.mot")));
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.Path())) ++files;
+    EXPECT_EQ(files, 5u);  // no temporary file left behind
 }
 
 }  // namespace
