@@ -84,6 +84,9 @@ private:
     void PressNextButton(CPelicanDlg& mainWindow);
     // Presses the button of m_action, or runs the action that has none.
     void PressAction(CPelicanDlg& mainWindow);
+    // False, with the message shown, for an action that writes, compares or
+    // sends the file when the image holds nothing.
+    bool ImageHoldsData();
     // The closing line of --json: the exit status and its word.
     void PrintExit(int status);
     // What the action that just ended leaves to tell on standard error.

@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <map>
+#include <set>
 
 #include "app/PelicanApp.h"
 #include "app/PelicanDlg.h"
@@ -15,6 +16,7 @@
 #include "commands/VersionDlg.h"
 #include "link/SetCommDlg.h"
 #include "sys/Text.h"
+#include "ui/Messages.h"
 
 namespace pelican {
 namespace {
@@ -125,6 +127,12 @@ void CBatchRunner::PressNextButton(CPelicanDlg& mainWindow) {
         }
     }
     if (CSignalStop::Interrupts() > 0) m_nextAction = m_options.actions.size();
+    // A refused file has emptied the image: no action may work on what is
+    // left of it, whatever the device's ID state lets through.
+    if (m_app.m_image.FileErrorShown() && m_nextAction < m_options.actions.size()) {
+        m_failed = true;
+        m_nextAction = m_options.actions.size();
+    }
     if (m_nextAction < m_options.actions.size()) {
         // Without a link every button is refused; press them anyway so
         // that each reports, as the window would.
@@ -137,7 +145,26 @@ void CBatchRunner::PressNextButton(CPelicanDlg& mainWindow) {
     m_backend.Press(mainWindow.Template().id, ui::IDCANCEL);
 }
 
+bool CBatchRunner::ImageHoldsData() {
+    static const std::set<std::string> kUsesFile = {"program", "read", "epr", "bpr", "download"};
+    if (kUsesFile.count(m_action) == 0 || m_app.m_image.PageCount() != 0) return true;
+    // The window program would write 0xFF over the whole range, compare
+    // nothing or send an empty boot program and call it done: a script
+    // that named the wrong file is told instead.
+    if (m_options.file.empty())
+        ui::MessageBox(ui::IDS_NO_FILE_LOADED, ui::Icon::Exclamation);
+    else
+        ui::MessageBox(ui::FormatString(ui::IDS_FILE_HOLDS_NO_DATA, {m_options.file}), ui::Icon::Exclamation);
+    return false;
+}
+
 void CBatchRunner::PressAction(CPelicanDlg& mainWindow) {
+    if (!ImageHoldsData()) {
+        m_actionPressed = false;
+        m_failed = true;
+        PressNextButton(mainWindow);
+        return;
+    }
     if (m_action != "dump") {
         m_backend.Press(CPelicanDlg::IDD, ActionButtons().at(m_action));
         return;

@@ -38,6 +38,13 @@ Outcome CDumpCmd::Run(uint32_t start, uint32_t end, const std::string& path) {
         ui::MessageBox(path + ui::LoadString(ui::IDS_SAVE_NAME), ui::Icon::Exclamation);
         return Outcome::Refused;
     }
+    // At 9600 bps the whole flash takes minutes to read: a folder that
+    // cannot take the file is told before the first page.
+    std::string error;
+    if (!CFlashFileWriter::CheckFolder(path, error)) {
+        ui::MessageBox(path + ui::LoadString(ui::IDS_SAVE_FOLDER) + error + ".", ui::Icon::Exclamation);
+        return Outcome::Refused;
+    }
     CSerialComm& port = Host().Port();
     std::vector<uint8_t> bytes(static_cast<size_t>(end - start) + 1);
     PagePhase phase;
@@ -49,7 +56,6 @@ Outcome CDumpCmd::Run(uint32_t start, uint32_t end, const std::string& path) {
     };
     const Outcome read = RunPageLoop(start, end, phase);
     if (read != Outcome::Done) return read;
-    std::string error;
     if (!CFlashFileWriter::Write(path, start, bytes, error)) {
         ui::MessageBox(ui::IDS_SAVE_FAILED, path + ": " + error + ".", ui::Icon::Exclamation);
         return Outcome::Failed;

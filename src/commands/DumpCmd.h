@@ -19,7 +19,8 @@ public:
 
     // Reads start to end (whole pages) and writes path (S-records or raw
     // bytes by its name). Done when the file holds the whole range; Refused
-    // for a range or a name it cannot take; Cancelled when the progress
+    // for a range, a name or a folder it cannot take (before any page is
+    // read); Cancelled when the progress
     // window was closed; LinkLost after a failed page read; Failed when the
     // file could not be written. Every end but Done leaves no file behind.
     Outcome Run(uint32_t start, uint32_t end, const std::string& path);

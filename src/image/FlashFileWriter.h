@@ -22,9 +22,24 @@ public:
     static std::string SRecordText(uint32_t address, const std::vector<uint8_t>& bytes);
 
     // Writes the file; true on success. On failure error tells why (the
-    // system's reason) and no file of that name was created or changed.
+    // system's reason) and no file of that name was created or changed
+    // (unless only the folder's sync after the rename failed). A symbolic
+    // link's target is replaced, not the link; an existing file keeps its
+    // mode; the folder is synced after the rename.
     static bool Write(const std::string& path, uint32_t address, const std::vector<uint8_t>& bytes,
                       std::string& error);
+
+    // Whether a file can be made where Write would make it; false with the
+    // system's reason. Lets a caller find out before it spends minutes
+    // reading the flash.
+    static bool CheckFolder(const std::string& path, std::string& error);
+
+private:
+    // The file a path names once its symbolic links are followed.
+    static std::string TargetOf(const std::string& path);
+    static std::string FolderOf(const std::string& path);
+    // A new empty file beside target; its descriptor, or -1 with errno set.
+    static int CreateTemporary(const std::string& target, std::string& temporary);
 };
 
 }  // namespace pelican

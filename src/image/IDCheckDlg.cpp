@@ -73,7 +73,7 @@ void CIDCheckDlg::OnRefer() {
 
     if (!m_filePath.empty()) {
         SetMcuType(0);
-        if (!m_loads.Load(m_host.Image(), m_filePath)) {
+        if (!CLoadNotice::Load(m_host.Image(), m_filePath)) {
             // The file could not be read: its message ends the step.
             UpdateData(false);
             return;
@@ -128,6 +128,13 @@ bool CIDCheckDlg::ParseId(uint8_t id[7]) const {
     return true;
 }
 
+void CIDCheckDlg::FinishWithLoad() {
+    // The file may have changed or gone since it was chosen: what is
+    // programmed next is what this load reads, so a refusal keeps the
+    // dialog open with its message.
+    if (CLoadNotice::Load(m_host.Image(), m_filePath)) EndDialog(ui::IDOK);
+}
+
 void CIDCheckDlg::OnOK() {
     ui::CWaitCursor wait;
     UpdateData(true);
@@ -136,7 +143,7 @@ void CIDCheckDlg::OnOK() {
         ui::MessageBox(ui::IDS_NO_FILENAME, ui::Icon::Exclamation);
         return;
     }
-    if (!m_loads.Load(m_host.Image(), m_filePath)) return;
+    if (!CLoadNotice::Load(m_host.Image(), m_filePath)) return;
 
     uint8_t status[2] = {0, 0};
     if (ReadStatus(m_host.Port(), status) != ReadResult::Ok) {
@@ -145,8 +152,7 @@ void CIDCheckDlg::OnOK() {
     }
     if (protocol::IdStateOf(status[1]) == protocol::IdState::Passed) {
         m_host.IdChecked() = 1;
-        m_loads.Load(m_host.Image(), m_filePath);
-        EndDialog(ui::IDOK);
+        FinishWithLoad();
         return;
     }
 
@@ -167,8 +173,7 @@ void CIDCheckDlg::OnOK() {
     }
     if (protocol::IdStateOf(status[1]) == protocol::IdState::Passed) {
         m_host.IdChecked() = 1;
-        m_loads.Load(m_host.Image(), m_filePath);
-        EndDialog(ui::IDOK);
+        FinishWithLoad();
         return;
     }
     m_host.Port().PurgeInput();

@@ -21,8 +21,11 @@ public:
         IDC_ORCA_SP = 1053,
         IDC_ORCA_W = 1054,
     };
+    // The program's own formats follow the S-record entries the dialog has
+    // always offered, so that its first entry stays the one shown first.
     static constexpr const char* kFilter =
-        "Motlora Hex File (*.s;*.mot)|*.s;*.mot|Boot Program (*.btp)|*.btp|All Files (*.*)|*.*|";
+        "Motlora Hex File (*.s;*.mot)|*.s;*.mot|Boot Program (*.btp)|*.btp|All Files (*.*)|*.*|"
+        "Intel Hex File (*.hex;*.ihex)|*.hex;*.ihex|Binary File (*.bin)|*.bin|";
 
     explicit CIDCheckDlg(IAppHost& host);
     static const ui::DialogTemplate& Template129();
@@ -44,13 +47,14 @@ protected:
 
 private:
     void SetMcuType(int type);
+    // The load once the device reports the ID passed; closes with OK when
+    // the file was taken.
+    void FinishWithLoad();
     static void ShowIdFileError(FileError error, const std::string& idPath);
     IAppHost& m_host;
     // Seven bytes from the ID fields; false when a field is not two
     // hexadecimal digits.
     bool ParseId(uint8_t id[7]) const;
-
-    CLoadNotice m_loads;
 };
 
 }  // namespace pelican

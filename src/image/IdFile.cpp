@@ -8,21 +8,15 @@
 namespace pelican {
 
 bool CIdFile::PathFor(const std::string& programPath, std::string& idPath) {
-    if (EndsWith(programPath, ".mot") || EndsWith(programPath, ".btp")) {
-        idPath = programPath.substr(0, programPath.size() - 4) + ".id";
-        return true;
-    }
-    if (EndsWith(programPath, ".hex") || EndsWith(programPath, ".bin")) {
-        idPath = programPath.substr(0, programPath.size() - 4) + ".id";
-        return true;
-    }
-    if (EndsWith(programPath, ".ihex")) {
-        idPath = programPath.substr(0, programPath.size() - 5) + ".id";
-        return true;
-    }
-    if (EndsWith(programPath, ".s")) {
-        idPath = programPath.substr(0, programPath.size() - 2) + ".id";
-        return true;
+    // Every kind of file the program reads or writes, in any letter case:
+    // names made on other systems often come in capitals.
+    static const char* const kExtensions[] = {".mot", ".s", ".srec", ".btp", ".hex", ".ihex", ".bin"};
+    for (const char* extension : kExtensions) {
+        const std::string ending(extension);
+        if (EndsWithNoCase(programPath, ending)) {
+            idPath = programPath.substr(0, programPath.size() - ending.size()) + ".id";
+            return true;
+        }
     }
     return false;
 }

@@ -19,10 +19,9 @@ public:
     // Seven short lines; anything near this size is not an ID file.
     static constexpr uint64_t kMaxFileSize = 64 * 1024;
 
-    // The ID file's path for a program file: ".mot", ".btp", ".hex", ".bin"
-    // (4 characters), ".ihex" (5) or ".s" (2) replaced by ".id", compared
-    // case-sensitively. False for any
-    // other ending.
+    // The ID file's path for a program file: its ending ".mot", ".s",
+    // ".srec", ".btp", ".hex", ".ihex" or ".bin", in any letter case,
+    // replaced by ".id". False for any other ending.
     static bool PathFor(const std::string& programPath, std::string& idPath);
 
     // The ID addresses as the file writes them: 5 characters for Orca/S P

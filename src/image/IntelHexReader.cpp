@@ -36,6 +36,7 @@ CIntelHexReader::Result CIntelHexReader::Read(CTextLineReader& reader, std::vect
     m_segmented = false;
     m_ended = false;
     m_refusal = LoadRefusal::None;
+    m_value = 0;
     m_line = 0;
     m_used.clear();
     m_used.resize(kAddressLimit >> 16);
@@ -52,21 +53,26 @@ CIntelHexReader::Result CIntelHexReader::Read(CTextLineReader& reader, std::vect
         }
         if (m_ended) return Result::Ended;
     }
-    return Result::Unended;
+    // A copy that failed part way ends at a record boundary as often as
+    // not: only the end record tells that the whole file is there.
+    runs.clear();
+    Refuse(LoadRefusal::NoEndRecord);
+    return Result::Refused;
 }
 
-bool CIntelHexReader::Refuse(LoadRefusal why) {
+bool CIntelHexReader::Refuse(LoadRefusal why, uint32_t value) {
     m_refusal = why;
+    m_value = value;
     return false;
 }
 
 bool CIntelHexReader::Record(const char* text, size_t length, std::vector<Run>& runs) {
     if (m_used.empty()) m_used.resize(kAddressLimit >> 16);
-    if (length < 11 || text[0] != ':') return Refuse(LoadRefusal::WholeFileRefused);
+    if (length < 11 || text[0] != ':') return Refuse(LoadRefusal::NotARecord);
     std::vector<uint8_t> bytes;
-    if (!DecodeBytes(text + 1, length - 1, bytes)) return Refuse(LoadRefusal::WholeFileRefused);
+    if (!DecodeBytes(text + 1, length - 1, bytes)) return Refuse(LoadRefusal::NotARecord);
     const size_t count = bytes[0];
-    if (bytes.size() != count + 5) return Refuse(LoadRefusal::WholeFileRefused);
+    if (bytes.size() != count + 5) return Refuse(LoadRefusal::BadLength);
     // The checksum makes the sum of all the record's bytes 00. A flipped
     // digit in transit still decodes; only the checksum tells.
     uint8_t sum = 0;
@@ -75,28 +81,31 @@ bool CIntelHexReader::Record(const char* text, size_t length, std::vector<Run>& 
 
     const uint32_t offset = static_cast<uint32_t>(bytes[1]) << 8 | bytes[2];
     const uint8_t* data = bytes.data() + 4;
-    switch (bytes[3]) {
+    const uint8_t type = bytes[3];
+    switch (type) {
     case 0x00:
         return StoreData(offset, data, count, runs);
     case 0x01:
-        if (count != 0) return Refuse(LoadRefusal::WholeFileRefused);
+        if (count != 0) return Refuse(LoadRefusal::BadFields, type);
         m_ended = true;
         return true;
     case 0x02:
-        if (count != 2 || offset != 0) return Refuse(LoadRefusal::WholeFileRefused);
+        if (count != 2 || offset != 0) return Refuse(LoadRefusal::BadFields, type);
         m_base = (static_cast<uint32_t>(data[0]) << 8 | data[1]) << 4;
         m_segmented = true;
         return true;
     case 0x04:
-        if (count != 2 || offset != 0) return Refuse(LoadRefusal::WholeFileRefused);
+        if (count != 2 || offset != 0) return Refuse(LoadRefusal::BadFields, type);
         m_base = (static_cast<uint32_t>(data[0]) << 8 | data[1]) << 16;
         m_segmented = false;
         return true;
+    case 0x03:
     case 0x05:
-        // The start address is of no use to a flash image.
-        return count == 4 && offset == 0 ? true : Refuse(LoadRefusal::WholeFileRefused);
+        // The entry point (CS:IP, or a linear address) is of no use to a
+        // flash image; linkers write one for every program.
+        return count == 4 && offset == 0 ? true : Refuse(LoadRefusal::BadFields, type);
     default:
-        return Refuse(LoadRefusal::WholeFileRefused);
+        return Refuse(LoadRefusal::UnknownType, type);
     }
 }
 
@@ -109,14 +118,14 @@ bool CIntelHexReader::StoreData(uint32_t offset, const uint8_t* data, size_t cou
         const uint64_t within = m_segmented ? (offset + i) & 0xFFFF : offset + i;
         const uint64_t address = static_cast<uint64_t>(m_base) + within;
         // The device has 24 address bits; a byte past them has no place.
-        if (address >= kAddressLimit) return Refuse(LoadRefusal::WholeFileRefused);
+        if (address >= kAddressLimit) return Refuse(LoadRefusal::PastAddressSpace);
         const auto a = static_cast<uint32_t>(address);
         auto& window = m_used[a >> 16];
         if (!window) window = std::make_unique<Window>(Window{});
         uint64_t& word = (*window)[(a & 0xFFFF) / 64];
         const uint64_t bit = uint64_t{1} << (a % 64);
         // Two records for one byte: which one the author meant is unknown.
-        if ((word & bit) != 0) return Refuse(LoadRefusal::WholeFileRefused);
+        if ((word & bit) != 0) return Refuse(LoadRefusal::GivenTwice, a);
         word |= bit;
         if (run == nullptr || run->address + run->bytes.size() != a) {
             runs.push_back(Run{a, {}});

@@ -116,11 +116,10 @@ bool CMotFile::GetUsedRange(uint32_t& start, uint32_t& end, uint32_t limit) cons
     return found;
 }
 
-CMotFile::Format CMotFile::FormatOf(const std::string& path) {
-    // Named as the ".id" file beside it is found: case matters.
-    if (EndsWith(path, ".hex") || EndsWith(path, ".ihex")) return Format::IntelHex;
-    if (EndsWith(path, ".bin")) return Format::Binary;
-    return Format::SRecord;
+bool CMotFile::IsBinaryName(const std::string& path) {
+    // Raw bytes have no records to tell them by: only the name can. Files
+    // copied from other systems often carry upper-case names.
+    return EndsWithNoCase(path, ".bin");
 }
 
 void CMotFile::Store(uint32_t address, const uint8_t* data, size_t count) {
@@ -143,10 +142,11 @@ void CMotFile::ReadIntelHex(CTextLineReader& reader, LoadOutcome& outcome) {
     if (result == CIntelHexReader::Result::Refused) {
         outcome.refusal = hex.Refusal();
         outcome.line = hex.Line();
+        outcome.value = hex.Value();
         return;
     }
     for (const auto& run : runs) Store(run.address, run.bytes.data(), run.bytes.size());
-    outcome.result = result == CIntelHexReader::Result::Ended ? 1 : 0;
+    outcome.result = 1;
 }
 
 void CMotFile::ReadBinary(const std::string& path, LoadOutcome& outcome) {
@@ -161,7 +161,7 @@ void CMotFile::ReadBinary(const std::string& path, LoadOutcome& outcome) {
     }
     if (tooLong) {
         // Bytes past the top of the address space: the file does not fit.
-        outcome.refusal = LoadRefusal::WholeFileRefused;
+        outcome.refusal = LoadRefusal::PastAddressSpace;
         return;
     }
     Store(m_binaryOffset, bytes.data(), bytes.size());
@@ -176,7 +176,8 @@ int CMotFile::Load(const std::string& path) {
 
 void CMotFile::Forget(LoadOutcome& outcome) {
     // Part of a file, or a damaged one, is no program: leave nothing that
-    // could be written to a device.
+    // could be written to a device. A bad record late in a file is found
+    // only after the records before it were stored.
     RemoveAll();
     outcome.result = 0;
 }
@@ -186,8 +187,7 @@ LoadOutcome CMotFile::Read(const std::string& path) {
     RemoveAll();
     m_fileErrorShown = false;
     LoadOutcome outcome;
-    const Format format = FormatOf(path);
-    if (format == Format::Binary) {
+    if (IsBinaryName(path)) {
         ReadBinary(path, outcome);
     } else {
         CTextLineReader reader;
@@ -197,10 +197,7 @@ LoadOutcome CMotFile::Read(const std::string& path) {
             outcome.fileError = opened;
         } else {
             outcome.stamp = reader.FileStamp();
-            if (format == Format::IntelHex)
-                ReadIntelHex(reader, outcome);
-            else
-                ReadRecords(reader, outcome);
+            ReadAnyText(reader, outcome);
             if (reader.ReadFailed()) {
                 outcome.refusal = LoadRefusal::FileError;
                 outcome.fileError = reader.Error();
@@ -212,6 +209,36 @@ LoadOutcome CMotFile::Read(const std::string& path) {
         m_fileErrorShown = true;
     }
     return outcome;
+}
+
+void CMotFile::ReadAnyText(CTextLineReader& reader, LoadOutcome& outcome) {
+    // The first line that holds more than blanks names the format; the
+    // reader of that format then reads the text from its first line, so that
+    // it counts the lines as the file has them.
+    bool intelHex = false;
+    const char* text = nullptr;
+    size_t length = 0;
+    while (reader.Next(text, length)) {
+        size_t first = 0;
+        while (first < length && (text[first] == ' ' || text[first] == '\t')) ++first;
+        if (first == length) continue;
+        intelHex = text[first] == ':';
+        break;
+    }
+    if (reader.ReadFailed()) return;
+    if (!reader.Rewind()) {
+        outcome.refusal = LoadRefusal::FileError;
+        outcome.fileError = FileError::ReadFailed;
+        return;
+    }
+    if (intelHex)
+        ReadIntelHex(reader, outcome);
+    else
+        ReadRecords(reader, outcome);
+}
+
+LoadOutcome CMotFile::ReadFileText(const char* text, size_t size) {
+    return ReadInMemory(text, size, &CMotFile::ReadAnyText);
 }
 
 LoadOutcome CMotFile::ReadText(const char* text, size_t size) {

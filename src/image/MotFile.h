@@ -27,42 +27,37 @@ public:
     CMotFile& operator=(const CMotFile&) = delete;
 
     // Replaces the image with the contents of a program file and shows the
-    // message of a refusal. Returns 1 when a termination record (S7, S8, S9)
-    // ended the load, 0 otherwise. A record that does not decode shows
-    // "Can not accept this file." and ends the load with what was stored
-    // before it. A record whose checksum does not match, and a file that
-    // cannot be opened or read, show a message naming the file and leave the
-    // image empty.
+    // message of a refusal. Returns 1 when a termination record (S7, S8, S9,
+    // or Intel HEX 01) ended the load, or a binary file was taken whole; 0
+    // otherwise. A refused file leaves the image empty: a record that does
+    // not decode or whose checksum does not match, a file that cannot be
+    // opened or read, an Intel HEX file with a bad record, a byte given twice
+    // or no end record, data past the 24-bit address space.
     //
-    // A file named ".hex" or ".ihex" is read as Intel HEX, one named ".bin"
-    // as raw bytes placed from the binary offset on. Their loads are all or
-    // nothing: a bad record, a byte given twice, or data past the 24-bit
-    // address space shows "Can not accept this file." and leaves the image
-    // empty; a checksum is told as for S-records. Both return 1 when the
-    // whole file was taken (an Intel HEX file up to its end-of-file record),
-    // 0 otherwise.
+    // The content tells the format, whatever the name: a first record that
+    // begins with ':' is Intel HEX, any other text is read as S-records. A
+    // file named ".bin" (in any letter case) is raw bytes placed from the
+    // binary offset on.
     int Load(const std::string& path);
     // The same load without any message: how it ended, for the caller to tell.
     LoadOutcome Read(const std::string& path);
-    // The same for the text of an S-record file held in memory: nothing to
-    // open or read, so no file error.
+    // The same for the text of a file held in memory (not named ".bin"):
+    // nothing to open or read, so no file error.
+    LoadOutcome ReadFileText(const char* text, size_t size);
+    // The text of an S-record file, or of an Intel HEX file, held in memory.
     LoadOutcome ReadText(const char* text, size_t size);
-    // The same for the text of an Intel HEX file held in memory.
     LoadOutcome ReadIntelHexText(const char* text, size_t size);
+
+    // Whether a path names a raw binary file.
+    static bool IsBinaryName(const std::string& path);
 
     // Where a raw binary file's first byte goes; 0C0000 unless set.
     static constexpr uint32_t kDefaultBinaryOffset = 0x0C0000;
     void SetBinaryOffset(uint32_t offset) { m_binaryOffset = offset; }
     uint32_t BinaryOffset() const { return m_binaryOffset; }
 
-    // The format Load picks for a path, by its name.
-    enum class Format { SRecord, IntelHex, Binary };
-    static Format FormatOf(const std::string& path);
-
-    // True when the last Load refused the file as a whole (it could not be
-    // opened or read, a checksum did not match, or an Intel HEX or binary
-    // file had a record or byte it cannot take). Its message has been
-    // shown; the step that asked for the load ends there.
+    // True when the last Load refused the file: its message has been shown,
+    // the image is empty, and the step that asked for the load ends there.
     bool FileErrorShown() const { return m_fileErrorShown; }
 
     // Whether record checksums are verified (the default). Without it a
@@ -98,6 +93,8 @@ private:
     CLineImage& CreatePage(uint32_t index);
     // Text in memory through one of the two record readers below.
     LoadOutcome ReadInMemory(const char* text, size_t size, void (CMotFile::*read)(CTextLineReader&, LoadOutcome&));
+    // Tells the format by the first record, then reads the text in it.
+    void ReadAnyText(CTextLineReader& reader, LoadOutcome& outcome);
     void ReadRecords(CTextLineReader& reader, LoadOutcome& outcome);
     void ReadIntelHex(CTextLineReader& reader, LoadOutcome& outcome);
     void ReadBinary(const std::string& path, LoadOutcome& outcome);

@@ -46,9 +46,9 @@ void CSelectDlg::OnRefer() {
     m_filePath = chosen;
     UpdateData(false);
     if (!m_filePath.empty()) {
-        if (!m_loads.Load(m_host.Image(), m_filePath)) return;  // its message ends the step
+        if (!CLoadNotice::Load(m_host.Image(), m_filePath)) return;  // its message ends the step
     }
-    if (!EndsWith(m_filePath, ".mot") && !EndsWith(m_filePath, ".s")) {
+    if (!IsProgramFileName(m_filePath)) {
         ui::MessageBox(ui::IDS_CAN_NOT_ACCEPT_FILE, ui::Icon::Stop);
         m_filePath.clear();
         UpdateData(false);
@@ -62,10 +62,19 @@ void CSelectDlg::OnOK() {
         ui::MessageBox(ui::IDS_NO_FILENAME, ui::Icon::Exclamation);
         return;
     }
-    if (!m_loads.Load(m_host.Image(), m_filePath)) return;
+    if (!CLoadNotice::Load(m_host.Image(), m_filePath)) return;
+    // The second load is the one the commands use: a file that changed or
+    // went in between is refused here, the dialog stays open and the flag
+    // stays as it was.
+    if (!CLoadNotice::Load(m_host.Image(), m_filePath)) return;
     m_host.IdChecked() = 1;
-    m_loads.Load(m_host.Image(), m_filePath);
     EndDialog(ui::IDOK);
+}
+
+bool CSelectDlg::IsProgramFileName(const std::string& path) {
+    for (const char* ending : {".mot", ".s", ".srec", ".hex", ".ihex", ".bin"})
+        if (EndsWithNoCase(path, ending)) return true;
+    return false;
 }
 
 }  // namespace pelican

@@ -19,6 +19,9 @@ public:
     void OnOK() override;
     void OnCommand(int id) override;
     void OnRefer();
+    // The endings "Refer..." takes for a program file, in any letter case;
+    // a boot program (".btp") is not one.
+    static bool IsProgramFileName(const std::string& path);
 
     std::string m_filePath;
 
@@ -27,7 +30,6 @@ protected:
 
 private:
     IAppHost& m_host;
-    CLoadNotice m_loads;
 };
 
 }  // namespace pelican

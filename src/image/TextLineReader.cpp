@@ -43,7 +43,7 @@ FileError CTextLineReader::Open(const std::string& path, uint64_t maxBytes) {
     m_view = m_block.get();
     m_text = nullptr;
     m_pos = m_end = 0;
-    m_eof = m_readFailed = m_pending = false;
+    m_eof = m_readFailed = m_pending = m_afterCr = false;
     m_lineLength = 0;
     return FileError::None;
 }
@@ -62,9 +62,23 @@ void CTextLineReader::OpenText(const char* text, size_t size) {
     m_textPos = 0;
     m_view = m_text;
     m_pos = m_end = 0;
-    m_eof = m_readFailed = m_pending = m_tooLarge = false;
+    m_eof = m_readFailed = m_pending = m_tooLarge = m_afterCr = false;
     m_lineLength = 0;
     m_stamp = Stamp{};
+}
+
+bool CTextLineReader::Rewind() {
+    if (m_text != nullptr) {
+        m_textPos = 0;
+        m_view = m_text;
+    } else {
+        if (m_fd < 0 || ::lseek(m_fd, 0, SEEK_SET) != 0) return false;
+        m_bytesRead = 0;
+    }
+    m_pos = m_end = 0;
+    m_eof = m_readFailed = m_pending = m_tooLarge = m_afterCr = false;
+    m_lineLength = 0;
+    return true;
 }
 
 bool CTextLineReader::Refill() {
@@ -109,11 +123,20 @@ void CTextLineReader::Keep(const char* text, size_t length) {
 bool CTextLineReader::Next(const char*& text, size_t& length) {
     if (m_fd < 0 && m_text == nullptr) return false;
     for (;;) {
+        if (m_pos < m_end && m_afterCr) {
+            // Files made on other systems end their lines in "\r\n": one
+            // line end, not a "\r" and an empty line. The pair may be split
+            // between two blocks.
+            m_afterCr = false;
+            if (m_view[m_pos] == '\n') ++m_pos;
+            continue;
+        }
         if (m_pos < m_end) {
             const char* rest = m_view + m_pos;
             const size_t available = m_end - m_pos;
             const size_t lineEnd = FindLineEnd(rest, available);
             if (lineEnd < available) {
+                m_afterCr = rest[lineEnd] == '\r';
                 m_pos += lineEnd + 1;
                 if (!m_pending) {
                     text = rest;

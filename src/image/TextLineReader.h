@@ -43,9 +43,12 @@ public:
     void OpenText(const char* text, size_t size);
 
     // The next line without its terminator, cut to kKeep characters. "\n",
-    // "\r\n" and a lone "\r" all end a line; the pointer is valid until the
-    // next call. False at the end of the file or when a read fails.
+    // "\r\n" and a lone "\r" each end one line; the pointer is valid until
+    // the next call. False at the end of the file or when a read fails.
     bool Next(const char*& text, size_t& length);
+    // Starts again at the first line (a file is read anew from its start).
+    // False when the file cannot be read from its start again.
+    bool Rewind();
 
     // True when a read failed after the file was opened, or the file grew
     // past its bound while it was read.
@@ -77,6 +80,8 @@ private:
     char m_line[kKeep];
     size_t m_lineLength = 0;
     bool m_pending = false;
+    // The last line ended in "\r": a "\n" right after it belongs to it.
+    bool m_afterCr = false;
 };
 
 }  // namespace pelican

@@ -23,6 +23,8 @@ namespace pelican {
 
 // True when text ends with suffix, compared exactly (case matters).
 bool EndsWith(const std::string& text, const std::string& suffix);
+// The same with ASCII letters compared in either case.
+bool EndsWithNoCase(const std::string& text, const std::string& suffix);
 // The value of one hexadecimal digit (either case), or -1.
 int HexDigit(char c);
 

@@ -27,6 +27,7 @@ const std::map<int, std::string>& Table() {
         {IDS_SAVE_NAME, " cannot be written: the name must end in .mot, .s, .srec or .bin."},
         {IDS_SAVE_FAILED, "An unexpected error occurred while writing "},
         {IDS_FLASH_SAVED, "The flash is saved: "},
+        {IDS_SAVE_FOLDER, " cannot be written: "},
         {IDS_SAVE_FILTER, "S-record file (*.mot;*.s;*.srec)|*.mot;*.s;*.srec|Binary file (*.bin)|*.bin|"},
         {IDS_PORT_NO_PERMISSION, "You have no permission to use the port "},
         {IDS_SETTINGS_READ_ONLY, "The settings file is read-only; the link settings are not saved.\n"},
@@ -44,6 +45,16 @@ const std::map<int, std::string>& Table() {
         {IDS_ID_STYLE, "Do not match ID style."},
         {IDS_NOT_MATCH_ID, "Not match ID."},
         {IDS_CHECKSUM_ERROR, "Checksum error in line "},
+        {IDS_NOT_HEX_RECORD, "Not an Intel HEX record in line %1 of %2."},
+        {IDS_HEX_LENGTH, "The record in line %1 of %2 is not as long as its byte count says."},
+        {IDS_HEX_UNKNOWN_TYPE, "Unknown record type %3 in line %1 of %2."},
+        {IDS_HEX_BAD_FIELDS, "The record of type %3 in line %1 of %2 has a wrong length or address."},
+        {IDS_GIVEN_TWICE, "Address %3 is given a second time in line %1 of %2."},
+        {IDS_RECORD_PAST_TOP, "Data past address FFFFFF in line %1 of %2."},
+        {IDS_FILE_PAST_TOP, "%2 reaches past address FFFFFF."},
+        {IDS_NO_END_RECORD, "The file ends before its end record (line %1 of %2)."},
+        {IDS_FILE_HOLDS_NO_DATA, "%1 holds no data."},
+        {IDS_NO_FILE_LOADED, "No program file is loaded."},
 
         {IDS_ADDRESS_TOO_LARGE, "Too large address.\nThe highest address is FFFFFF."},
 
@@ -63,6 +74,22 @@ const std::string& LoadString(StringId id) {
     const auto& table = Table();
     const auto it = table.find(id);
     return it != table.end() ? it->second : empty;
+}
+
+std::string FormatString(StringId id, std::initializer_list<std::string> arguments) {
+    const std::string& pattern = LoadString(id);
+    std::string text;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        const char next = i + 1 < pattern.size() ? pattern[i + 1] : '\0';
+        const size_t n = static_cast<size_t>(next - '1');
+        if (pattern[i] == '%' && next >= '1' && next <= '9' && n < arguments.size()) {
+            text += arguments.begin()[n];
+            ++i;
+        } else {
+            text += pattern[i];
+        }
+    }
+    return text;
 }
 
 bool IsPushResetText(const std::string& text) {

@@ -2,6 +2,7 @@
 // The program's message texts, one table for every layer, by string id.
 // The ids below 2000 are the string table's own; the others number the
 // texts that have no id of their own, so that none is written twice.
+#include <initializer_list>
 #include <string>
 
 #include "ui/UiBackend.h"
@@ -45,6 +46,19 @@ enum StringId : int {
     IDS_ID_STYLE,
     IDS_NOT_MATCH_ID,
     IDS_CHECKSUM_ERROR,           // followed by the line, the file and IDS_CAN_NOT_ACCEPT_FILE
+    // Intel HEX and binary refusals: %1 the line, %2 the file, %3 the record
+    // type or address; IDS_CAN_NOT_ACCEPT_FILE follows on its own line.
+    IDS_NOT_HEX_RECORD,
+    IDS_HEX_LENGTH,
+    IDS_HEX_UNKNOWN_TYPE,
+    IDS_HEX_BAD_FIELDS,
+    IDS_GIVEN_TWICE,
+    IDS_RECORD_PAST_TOP,
+    IDS_FILE_PAST_TOP,
+    IDS_NO_END_RECORD,
+    // Batch mode: an action that writes, compares or sends the file.
+    IDS_FILE_HOLDS_NO_DATA,       // %1 the file
+    IDS_NO_FILE_LOADED,
 
     // Address texts past the 24-bit address space.
     IDS_ADDRESS_TOO_LARGE = 2301,
@@ -61,10 +75,13 @@ enum StringId : int {
     IDS_SAVE_FAILED,                    // followed by the path and the reason
     IDS_FLASH_SAVED,                    // followed by the range and the path
     IDS_SAVE_FILTER,                    // the file-save dialog's filter
+    IDS_SAVE_FOLDER,                    // preceded by the path, followed by the reason
 };
 
 // The text of an id; empty for an id the table does not hold.
 const std::string& LoadString(StringId id);
+// The text of an id with %1, %2, ... replaced by the arguments in order.
+std::string FormatString(StringId id, std::initializer_list<std::string> arguments);
 
 // A message box with the text of id (and what follows it, for the texts
 // that end in the address they report).

@@ -3,6 +3,7 @@
 // and no file appears unless every page was read.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include "image/MotFile.h"
 #include "support/BatchBench.h"
 #include "support/SRecordText.h"
+#include "support/TempDir.h"
 
 namespace pelican::test {
 namespace {
@@ -115,11 +117,12 @@ TEST(BatchDump, UsageErrorsRefusalsAndAFailedWrite) {
     EXPECT_EQ(bench.Run({"dump", "-o", bench.m_dir.File("flash.txt")}), 2);     // unknown format
     EXPECT_EQ(bench.Run(WithFile(bench, {"dump", "-r", "C0000-1000000", "-o", bench.m_dir.File("f.bin")})), 1);
     EXPECT_EQ(bench.m_out, "exclamation: Too large address. The highest address is FFFFFF.\n");
-    // Every page read, but the folder is not there: told, nothing written.
+    // The folder is not there: told before the first page is read.
     const std::string nowhere = bench.m_dir.File("gone/f.mot");
+    bench.m_sim.ClearReceived();
     EXPECT_EQ(bench.Run(WithFile(bench, {"dump", "-r", "C0000-C01FF", "-o", nowhere})), 1);
-    EXPECT_EQ(bench.m_out, "exclamation: An unexpected error occurred while writing " + nowhere +
-                               ": No such file or directory.\n");
+    EXPECT_EQ(bench.m_out, "exclamation: " + nowhere + " cannot be written: No such file or directory.\n");
+    for (const auto& frame : bench.m_sim.Board().Frames()) EXPECT_NE(frame.bytes.at(0), 0xFF) << "a page was read";
     EXPECT_TRUE(Leftovers(bench.m_dir).empty());
 }
 
@@ -156,6 +159,39 @@ TEST(FlashFileWriter, SRecordsAndAFailedWrite) {
     std::string error;
     EXPECT_FALSE(CFlashFileWriter::Write("/nonexistent/folder/f.mot", 0, {1}, error));
     EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(CFlashFileWriter::CheckFolder("/nonexistent/folder/f.mot", error));
+}
+
+TEST(FlashFileWriter, ALinksTargetIsReplacedAndAnExistingFileKeepsItsMode) {
+    CTempDir dir;
+    namespace fs = std::filesystem;
+    // The link stays a link, to the file that now holds the new bytes, and
+    // that file keeps the mode its owner gave it.
+    dir.Write("real.bin", "old");
+    ::chmod(dir.File("real.bin").c_str(), 0640);
+    fs::create_symlink("real.bin", dir.File("link.bin"));
+    std::string error;
+    ASSERT_TRUE(CFlashFileWriter::Write(dir.File("link.bin"), 0, {'n', 'e', 'w'}, error)) << error;
+    EXPECT_TRUE(fs::is_symlink(dir.File("link.bin")));
+    std::ifstream file(dir.File("real.bin"));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "new");
+    struct stat info {};
+    ASSERT_EQ(::stat(dir.File("real.bin").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    // A new file gets what the umask leaves, and the umask stays as it was.
+    const mode_t old = ::umask(027);
+    ASSERT_TRUE(CFlashFileWriter::Write(dir.File("new.mot"), 0, {1}, error)) << error;
+    EXPECT_EQ(::umask(old), 027u);
+    ASSERT_EQ(::stat(dir.File("new.mot").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    // A dangling link gets its target made.
+    fs::create_symlink("made.mot", dir.File("dangling.mot"));
+    ASSERT_TRUE(CFlashFileWriter::Write(dir.File("dangling.mot"), 0, {1}, error)) << error;
+    EXPECT_TRUE(fs::is_regular_file(dir.File("made.mot")));
+    EXPECT_TRUE(fs::is_symlink(dir.File("dangling.mot")));
+    size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.Path())) ++files;
+    EXPECT_EQ(files, 5u);  // no temporary file left behind
 }
 
 }  // namespace

@@ -34,15 +34,17 @@ const std::string kEnd = ":00000001FF\n";
 
 class IntelHexTest : public LoaderTest {
 protected:
-    // The load was refused as a whole: one "Can not accept this file.", no page.
-    void ExpectRefused(const std::string& content) {
+    // The load was refused as a whole: the reason, "Can not accept this
+    // file." below it, no page.
+    void ExpectRefused(const std::string& content, const std::string& why) {
         SCOPED_TRACE(content);
         m_ui.ClearRecords();
         EXPECT_EQ(LoadText(content, "prog.hex"), 0);
-        LoaderTest::ExpectRefused();
+        ExpectOnlyMessage(why + "\nCan not accept this file.", ui::Icon::Exclamation);
         EXPECT_EQ(m_image.PageCount(), 0u);
         EXPECT_TRUE(m_image.FileErrorShown());
     }
+    std::string Of(size_t line) const { return "line " + std::to_string(line) + " of " + m_dir.File("prog.hex"); }
     uint8_t ByteAt(uint32_t address) const {
         const Bytes page = Page(address / 256);
         return page.empty() ? 0xFF : page[address % 256];
@@ -74,24 +76,39 @@ TEST_F(IntelHexTest, SegmentOffsetsWrapLinearOnesRunOn) {
     EXPECT_EQ(ByteAt(0x0D0000), 4);
 }
 
-TEST_F(IntelHexTest, WithoutEndRecordTheDataLoadButTheLoadDidNotEnd) {
-    EXPECT_EQ(LoadText(HexRecord(0, 0x0100, {7}), "prog.ihex"), 0);
-    EXPECT_TRUE(m_ui.m_messages.empty());
-    EXPECT_EQ(Page(1)[0], 7);
+TEST_F(IntelHexTest, StartRecordsAreTakenAnywhereBeforeTheEnd) {
+    // What objcopy writes for an entry point below 1 MiB (03, CS:IP) and
+    // above it (05), before the data or after them.
+    const std::string data = HexRecord(4, 0, {0x00, 0x0C}) + HexRecord(0, 0x0010, {0xAB});
+    for (const std::string& content :
+         {HexRecord(3, 0, {0xC0, 0x00, 0x00, 0x10}) + data + kEnd, data + HexRecord(3, 0, {0xC0, 0x00, 0x00, 0x10}) + kEnd,
+          HexRecord(5, 0, {0x00, 0x0C, 0x00, 0x10}) + data + HexRecord(3, 0, {0, 0, 0, 0}) + kEnd}) {
+        SCOPED_TRACE(content);
+        m_ui.ClearRecords();
+        EXPECT_EQ(LoadText(content, "prog.hex"), 1);
+        EXPECT_TRUE(m_ui.m_messages.empty());
+        EXPECT_EQ(ByteAt(0x0C0010), 0xAB);
+        EXPECT_EQ(m_image.PageCount(), 1u);
+    }
 }
 
-TEST_F(IntelHexTest, BadRecordsRefuseTheWholeFile) {
+TEST_F(IntelHexTest, BadRecordsRefuseTheWholeFileNamingLineAndReason) {
     const std::string good = HexRecord(0, 0x0000, {1, 2, 3});
     std::string badCount = HexRecord(0, 0x0100, {1, 2, 3});
     badCount.insert(9, "00");
-    ExpectRefused(good + badCount + kEnd);                                   // count
-    ExpectRefused(good + HexRecord(3, 0, {0, 0, 0, 0}) + kEnd);              // type 03
-    ExpectRefused(good + HexRecord(6, 0) + kEnd);                            // unknown type
-    ExpectRefused(good + "S2060C00001122BA\n" + kEnd);                       // not a record
-    ExpectRefused(good + ":0100000001FG\n" + kEnd);                          // not hexadecimal
-    ExpectRefused(good + HexRecord(4, 0, {0x01, 0x00}) + HexRecord(0, 0, {1}) + kEnd);  // past FFFFFF
-    ExpectRefused(good + HexRecord(4, 0, {0x00}) + kEnd);                    // short base
-    ExpectRefused(good + ":0000000\n" + kEnd);                               // cut short
+    ExpectRefused(good + badCount + kEnd, "The record in " + Of(2) + " is not as long as its byte count says.");
+    ExpectRefused(good + HexRecord(3, 0, {0, 0}) + kEnd, "The record of type 03 in " + Of(2) + " has a wrong length or address.");
+    ExpectRefused(good + HexRecord(6, 0) + kEnd, "Unknown record type 06 in " + Of(2) + ".");
+    ExpectRefused(good + "S2060C00001122BA\n" + kEnd, "Not an Intel HEX record in " + Of(2) + ".");
+    ExpectRefused(good + ":0100000001FG\n" + kEnd, "Not an Intel HEX record in " + Of(2) + ".");
+    ExpectRefused(good + HexRecord(4, 0, {0x01, 0x00}) + HexRecord(0, 0, {1}) + kEnd,
+                  "Data past address FFFFFF in " + Of(3) + ".");
+    ExpectRefused(good + HexRecord(4, 0, {0x00}) + kEnd, "The record of type 04 in " + Of(2) + " has a wrong length or address.");
+    ExpectRefused(good + ":0000000\n" + kEnd, "Not an Intel HEX record in " + Of(2) + ".");
+    ExpectRefused(good + HexRecord(0, 0x0002, {9}) + kEnd, "Address 000002 is given a second time in " + Of(2) + ".");
+    // A file cut short, also at a record boundary: the end record is missing.
+    ExpectRefused(good + HexRecord(0, 0x0100, {7}), "The file ends before its end record (" + Of(2) + ").");
+    ExpectRefused(good + "\n\n", "The file ends before its end record (" + Of(3) + ").");
 }
 
 TEST_F(IntelHexTest, ABadChecksumIsToldAsForSRecordsUnlessChecksumsAreIgnored) {
@@ -115,13 +132,15 @@ TEST_F(IntelHexTest, ABadChecksumIsToldAsForSRecordsUnlessChecksumsAreIgnored) {
     EXPECT_TRUE(m_ui.m_messages.empty());
     EXPECT_EQ(Page(1)[2], 3);
     // Other faults are refused all the same.
-    ExpectRefused(good + HexRecord(0, 0x0001, {9}) + kEnd);
+    ExpectRefused(good + HexRecord(0, 0x0001, {9}) + kEnd, "Address 000001 is given a second time in " + Of(2) + ".");
 }
 
 TEST_F(IntelHexTest, OverlappingRecordsAreRefused) {
-    ExpectRefused(HexRecord(0, 0x0100, {1, 2, 3, 4}) + HexRecord(0, 0x0103, {9}) + kEnd);
+    ExpectRefused(HexRecord(0, 0x0100, {1, 2, 3, 4}) + HexRecord(0, 0x0103, {9}) + kEnd,
+                  "Address 000103 is given a second time in " + Of(2) + ".");
     // The same address reached through two bases overlaps too.
-    ExpectRefused(HexRecord(0, 0x0100, {1}) + HexRecord(2, 0, {0x00, 0x10}) + HexRecord(0, 0x0000, {2}) + kEnd);
+    ExpectRefused(HexRecord(0, 0x0100, {1}) + HexRecord(2, 0, {0x00, 0x10}) + HexRecord(0, 0x0000, {2}) + kEnd,
+                  "Address 000100 is given a second time in " + Of(3) + ".");
     // Adjacent records do not overlap.
     m_ui.ClearRecords();
     EXPECT_EQ(LoadText(HexRecord(0, 0x0100, {1, 2}) + HexRecord(0, 0x0102, {3}) + kEnd, "prog.hex"), 1);
@@ -131,7 +150,7 @@ TEST_F(IntelHexTest, OverlappingRecordsAreRefused) {
 TEST_F(IntelHexTest, ARefusedFileLeavesNoEarlierImage) {
     EXPECT_EQ(LoadText("S2060C00001122BA\nS9030000FC\n"), 1);
     EXPECT_EQ(m_image.PageCount(), 1u);
-    ExpectRefused(HexRecord(0, 0, {1}) + HexRecord(6, 0));
+    ExpectRefused(HexRecord(0, 0, {1}) + HexRecord(6, 0), "Unknown record type 06 in " + Of(2) + ".");
 }
 
 TEST_F(IntelHexTest, BinaryFilesArePlacedAtTheOffset) {
@@ -148,7 +167,8 @@ TEST_F(IntelHexTest, BinaryFilesArePlacedAtTheOffset) {
 
     m_image.SetBinaryOffset(0xFFFF80);
     EXPECT_EQ(m_image.Load(m_dir.File("prog.bin")), 0);  // 300 bytes do not fit below 1000000
-    EXPECT_EQ(m_ui.m_messages.size(), 1u);
+    ExpectOnlyMessage(m_dir.File("prog.bin") + " reaches past address FFFFFF.\nCan not accept this file.",
+                      ui::Icon::Exclamation);
     EXPECT_EQ(m_image.PageCount(), 0u);
     m_image.SetBinaryOffset(0xFFFED4);                    // exactly to the top
     EXPECT_EQ(m_image.Load(m_dir.File("prog.bin")), 1);
@@ -164,11 +184,13 @@ TEST_F(IntelHexTest, MissingFilesShowTheFileError) {
 
 TEST(IdFilePath, BesideEveryInputFormat) {
     std::string id;
-    for (const char* name : {"prog.hex", "prog.ihex", "prog.bin", "prog.mot", "prog.s"}) {
+    // Names made on other systems come in capitals; the dump writes ".srec".
+    for (const char* name : {"prog.hex", "prog.ihex", "prog.bin", "prog.mot", "prog.s", "prog.srec", "prog.btp",
+                             "prog.HEX", "prog.IHex", "prog.BIN", "prog.MOT", "prog.S", "prog.SREC", "prog.Btp"}) {
         ASSERT_TRUE(CIdFile::PathFor(name, id)) << name;
         EXPECT_EQ(id, "prog.id");
     }
-    EXPECT_FALSE(CIdFile::PathFor("prog.HEX", id));
+    for (const char* name : {"prog.txt", "prog", "prog.ss", "prog.hexx", "mot"}) EXPECT_FALSE(CIdFile::PathFor(name, id)) << name;
 }
 
 bool HaveSrecCat() {

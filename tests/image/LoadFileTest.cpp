@@ -207,9 +207,10 @@ TEST_F(LoadFileTest, RecordsStraddlingTheReadBlocksLoadWhole) {
 
 TEST_F(LoadFileTest, LinesCrossingTinyReadBlocksComeOutWhole) {
     const std::string longLine(CTextLineReader::kKeep + 100, 'L');
-    m_dir.Write("lines.txt", "ab\r\ncd\n\nef\rgh" + std::string("\r\n") + longLine + "\nlast");
-    const std::vector<std::string> expected = {"ab", "", "cd", "", "ef", "gh", "", longLine.substr(0, CTextLineReader::kKeep),
-                                               "last"};
+    // "\r\n" is one line end (also split between two blocks), "\r\r" two.
+    m_dir.Write("lines.txt", "ab\r\ncd\n\nef\rgh" + std::string("\r\n") + longLine + "\n\r\r\nlast");
+    const std::vector<std::string> expected = {"ab", "cd", "", "ef", "gh", longLine.substr(0, CTextLineReader::kKeep),
+                                               "", "", "last"};
     for (size_t block : {1u, 2u, 3u, 7u, 64u, 4096u}) {
         CTextLineReader reader(block);
         ASSERT_EQ(reader.Open(m_dir.File("lines.txt")), FileError::None);

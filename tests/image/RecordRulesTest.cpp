@@ -202,46 +202,37 @@ TEST_F(LoaderTest, LongestRecordsAndAByteCountThatWraps) {
     EXPECT_EQ(Page(3), BlankWith(0, Seq(255, 1)));
     EXPECT_TRUE(m_ui.m_messages.empty());
 
-    // ...and refused when it does not; the record's start page stays.
+    // ...and refused when it does not, with nothing of the file kept.
     EXPECT_EQ(LoadText(Record(1, 0x0100, {1}) + "\nS1020400FF00\n" + Record(1, 0x0500, {5}) + "\n"), 0);
     ExpectRefused();
-    EXPECT_EQ(Page(4), Bytes(256, 0xFF));
-    EXPECT_TRUE(Page(5).empty());
+    EXPECT_EQ(m_image.PageCount(), 0u);
 }
 
-TEST_F(LoaderTest, BadDataIsRefusedOncePerLoadAndKeepsWhatCameBefore) {
+TEST_F(LoaderTest, ABadRecordRefusesTheWholeFileOncePerLoad) {
     std::string bad = Record(1, 0x0310, Seq(8, 0x30));
     bad[10] = 'G';
     std::string shortRecord = Record(1, 0x0410, Seq(8, 0x30));
     shortRecord.resize(shortRecord.size() - 6);  // checksum and two data bytes missing
-    for (const std::string& refused : {bad, shortRecord}) {
+    // Byte count or address not hexadecimal, or the line ending inside them.
+    std::vector<std::string> refused = {bad, shortRecord};
+    for (const char* line : {"S1G5010011", "S10501X011", "S1", "S105", "S10501", "S2060101", "S3070100000"})
+        refused.emplace_back(line);
+    for (const std::string& record : refused) {
+        SCOPED_TRACE(record);
         m_ui.ClearRecords();
-        const std::string text = Record(1, 0x0100, {1}) + "\n" + refused + "\n" + bad + "\n" + Record(1, 0x0200, {2}) +
+        const std::string text = Record(1, 0x0100, {1}) + "\n" + record + "\n" + bad + "\n" + Record(1, 0x0200, {2}) +
                                  "\n" + Record(9, 0) + "\n";
         EXPECT_EQ(LoadText(text), 0);
         ExpectRefused();
-        EXPECT_EQ(Page(1), BlankWith(0, {1}));
-        EXPECT_TRUE(Page(2).empty());
-        // The refused record's page is present but none of its bytes were stored.
-        const uint32_t refusedPage = refused == bad ? 3 : 4;
-        EXPECT_EQ(Page(refusedPage), Bytes(256, 0xFF));
-        EXPECT_EQ(m_image.PageCount(), 2u);
+        // The records before it were no program without the rest.
+        EXPECT_EQ(m_image.PageCount(), 0u);
+        EXPECT_TRUE(m_image.FileErrorShown());
     }
     // Every load that meets a bad record says so once.
     m_ui.ClearRecords();
     LoadText(bad + "\n");
     LoadText(bad + "\n");
     EXPECT_EQ(m_ui.m_messages.size(), 2u);
-}
-
-TEST_F(LoaderTest, BadByteCountOrAddressIsRefusedWithoutTouchingTheImage) {
-    for (const char* line : {"S1G5010011", "S10501X011", "S1", "S105", "S10501", "S2060101", "S3070100000"}) {
-        m_ui.ClearRecords();
-        EXPECT_EQ(LoadText(Record(1, 0x0F00, {0xF}) + "\n" + line + "\n" + Record(1, 0x0E00, {0xE}) + "\n"), 0) << line;
-        ExpectRefused();
-        EXPECT_EQ(m_image.PageCount(), 1u) << line;
-        EXPECT_EQ(Page(0x0F), BlankWith(0, {0xF}));
-    }
 }
 
 TEST_F(LoaderTest, RecordsReachingPastTheTopAddressAreRefused) {
@@ -263,8 +254,7 @@ TEST_F(LoaderTest, RecordsReachingPastTheTopAddressAreRefused) {
         m_ui.ClearRecords();
         EXPECT_EQ(LoadText(Record(1, 0x10, {1}) + "\n" + Record(3, address, Seq(length, 0)) + "\n"), 0);
         ExpectRefused();
-        EXPECT_EQ(m_image.PageCount(), 1u) << std::hex << address;
-        EXPECT_EQ(Page(0), BlankWith(0x10, {1}));
+        EXPECT_EQ(m_image.PageCount(), 0u) << std::hex << address;
     }
 }
 
