@@ -1,1 +1,50 @@
-# The Windows packages: a zip and an NSIS installer (filled in below).
+# The Windows packages: a zip to unpack anywhere and an NSIS installer with a
+# Start-menu entry and an uninstaller. Both hold pelican.exe (static: nothing
+# else is needed beside it), the README, the licence and the manual as text.
+include(${CMAKE_CURRENT_LIST_DIR}/Release.cmake)
+
+if(TARGET pelican)
+  install(TARGETS pelican RUNTIME DESTINATION .)
+endif()
+
+# The manual page rendered as plain text with Windows line ends, so that
+# Notepad shows it as it is meant.
+find_program(PELICAN_GROFF groff)
+configure_file(${PROJECT_SOURCE_DIR}/docs/man/pelican.1.in ${PROJECT_BINARY_DIR}/man/pelican.1 @ONLY)
+set(manual ${PROJECT_BINARY_DIR}/pelican-manual.txt)
+if(PELICAN_GROFF)
+  add_custom_command(OUTPUT ${manual}
+                     COMMAND ${CMAKE_COMMAND} -DGROFF=${PELICAN_GROFF} -DPAGE=${PROJECT_BINARY_DIR}/man/pelican.1
+                             -DOUT=${manual} -P ${CMAKE_CURRENT_LIST_DIR}/ManualText.cmake
+                     DEPENDS ${PROJECT_BINARY_DIR}/man/pelican.1 ${CMAKE_CURRENT_LIST_DIR}/ManualText.cmake VERBATIM)
+  add_custom_target(manual_text ALL DEPENDS ${manual})
+  install(FILES ${manual} DESTINATION .)
+endif()
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
+install(FILES ${PROJECT_SOURCE_DIR}/CHANGELOG.md DESTINATION .)
+
+set(CPACK_PACKAGE_NAME pelican)
+set(CPACK_PACKAGE_VENDOR "The Pelican developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Flash programmer for Orca microcontrollers over their serial boot loader")
+set(CPACK_PACKAGE_FILE_NAME pelican-${PROJECT_VERSION}-windows-x64)
+set(CPACK_PACKAGE_INSTALL_DIRECTORY Pelican)
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_GENERATOR ZIP)
+find_program(PELICAN_MAKENSIS makensis)
+if(PELICAN_MAKENSIS)
+  list(APPEND CPACK_GENERATOR NSIS)
+endif()
+set(CPACK_STRIP_FILES ON)
+# The Start-menu entry "Pelican" starts the window program; the uninstaller
+# is registered with Windows' list of programs.
+set(CPACK_PACKAGE_EXECUTABLES pelican Pelican)
+set(CPACK_NSIS_DISPLAY_NAME Pelican)
+set(CPACK_NSIS_PACKAGE_NAME Pelican)
+set(CPACK_NSIS_INSTALLED_ICON_NAME pelican.exe)
+set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/resources/pelican.ico)
+set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/resources/pelican.ico)
+set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+set(CPACK_NSIS_MENU_LINKS pelican-manual.txt "Pelican manual" README.md "Pelican README")
+set(CPACK_NSIS_URL_INFO_ABOUT "https://pelican.example.org")
+include(CPack)

@@ -2,20 +2,24 @@
 # Builds pelican.exe for 64-bit Windows with MinGW-w64 into build-win/
 # (and its tests, which run under Wine). Installs what is missing first.
 #   scripts/build-windows.sh [build folder]
+# When the Linux build (build/) has pelican-sim, the Wine tests that put the
+# simulated board on a pseudo-terminal use it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build-win}
 packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest libcli11-dev cmake ninja-build
-          wine wine64 nsis zip xvfb xauth imagemagick)
+          wine wine64 fonts-wine nsis zip xvfb xauth xdotool imagemagick srecord python3 groff-base)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 if ((${#missing[@]})); then
   echo "build-windows: installing ${missing[*]}"
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null >/dev/null
 fi
 launcher=()
 if command -v ccache >/dev/null; then
@@ -23,5 +27,5 @@ if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/MinGW-w64.cmake -DCMAKE_BUILD_TYPE=Release \
-  -DPELICAN_WERROR=ON -DPELICAN_BENCH=OFF "${launcher[@]}" >/dev/null
+  -DPELICAN_WERROR=ON -DPELICAN_BENCH=OFF -DPELICAN_HOST_SIM="$PWD/build/src/sim/pelican-sim" "${launcher[@]}" >/dev/null
 cmake --build "$dir" -j"$(nproc)"

@@ -1,0 +1,30 @@
+#pragma once
+// pelican.exe is a console program, so that cmd.exe and PowerShell wait for
+// a batch run, pipe its output and see its exit status. The window program
+// gives back a console that was made for it alone (started from Explorer
+// or the Start menu), so that no console window stays open beside it.
+#include <string>
+#include <vector>
+
+namespace pelican {
+
+// The command line, UTF-8, split as the C runtime splits it.
+std::vector<std::string> CommandLineArguments();
+
+// Batch output in UTF-8 for the lifetime of the object (file names and the
+// board's texts), the console's own code page back afterwards.
+class CBatchConsole {
+public:
+    CBatchConsole();
+    ~CBatchConsole();
+    CBatchConsole(const CBatchConsole&) = delete;
+    CBatchConsole& operator=(const CBatchConsole&) = delete;
+
+private:
+    unsigned m_outputCodePage = 0;
+};
+
+// Frees the console when no other program shares it.
+void LeaveConsoleOfOwn();
+
+}  // namespace pelican

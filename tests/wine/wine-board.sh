@@ -1,0 +1,64 @@
+# Shared by the Wine scripts: a Wine prefix, and boards on pseudo-terminals
+# mapped to COM ports in it. Sourced, not run.
+
+winepath_w() {
+    # A Linux path as Windows programs under Wine name it (Z:\...).
+    local path
+    path=$(WINEDEBUG=-all timeout 60 winepath -w "$1" 2>/dev/null) || return 1
+    printf '%s' "${path%$'\r'}"
+}
+
+ensure_prefix() {
+    if [ ! -d "$WINEPREFIX/dosdevices" ]; then
+        timeout 300 wineboot -i >/dev/null 2>&1 || { echo "wine: wineboot failed" >&2; return 1; }
+    fi
+}
+
+board_pids=()
+board_links=()
+board_fds=()
+
+# start_board COMn PELICAN-SIM [options]: the simulated board, linked as COMn.
+start_board() {
+    local com=$1 sim=$2 pty fd
+    shift 2
+    exec {fd}< <(exec "$sim" "$@" </dev/null)
+    board_pids+=($!)
+    board_fds+=("$fd")
+    # The board prints its terminal's path once it serves it.
+    if ! read -r -t 30 -u "$fd" pty || [ ! -c "$pty" ]; then
+        echo "wine: pelican-sim printed no terminal" >&2
+        return 1
+    fi
+    ln -sfn "$pty" "$WINEPREFIX/dosdevices/$com"
+    board_links+=("$WINEPREFIX/dosdevices/$com")
+}
+
+# start_silent COMn: a terminal whose other end is held open but never
+# answers, linked as COMn.
+start_silent() {
+    local com=$1 pty fd
+    exec {fd}< <(exec python3 -c '
+import os, pty, sys, time
+master, slave = pty.openpty()
+print(os.ttyname(slave), flush=True)
+time.sleep(600)' </dev/null)
+    board_pids+=($!)
+    board_fds+=("$fd")
+    if ! read -r -t 30 -u "$fd" pty || [ ! -c "$pty" ]; then
+        echo "wine: no terminal for the silent board" >&2
+        return 1
+    fi
+    ln -sfn "$pty" "$WINEPREFIX/dosdevices/$com"
+    board_links+=("$WINEPREFIX/dosdevices/$com")
+}
+
+stop_boards() {
+    local pid link fd
+    for pid in "${board_pids[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
+    for link in "${board_links[@]}"; do rm -f "$link"; done
+    for fd in "${board_fds[@]}"; do exec {fd}<&-; done
+    board_pids=()
+    board_links=()
+    board_fds=()
+}
