@@ -383,39 +383,41 @@ bool CWin32SerialDevice::SetLine(const LineSettings& line) {
            now.parity == line.parity && now.stopBits == line.stopBits;
 }
 
+bool CWin32SerialDevice::Changed(size_t seen) {
+    std::lock_guard lock(m_mutex);
+    DWORD inQueue = 0;
+    DWORD outQueue = 0;
+    return m_handle.load() == INVALID_HANDLE_VALUE || !Poll(inQueue, outQueue) || inQueue != seen || m_errors != 0;
+}
+
 void CWin32SerialDevice::WaitInput(uint64_t deadlineMs, size_t seen) {
     const HANDLE handle = m_handle;
     if (handle == INVALID_HANDLE_VALUE) return;
     const uint64_t now = RealClock().NowMs();
     if (deadlineMs <= now) return;
-    DWORD wait = static_cast<DWORD>(std::min<uint64_t>(deadlineMs - now, kWaitSliceMs));
-    {
-        std::lock_guard lock(m_mutex);
-        DWORD inQueue = 0;
-        DWORD outQueue = 0;
-        // Another thread's query saw input since the caller looked, or a
-        // line error waits to be reported.
-        if (!Poll(inQueue, outQueue) || inQueue != seen || m_errors != 0) return;
+    const DWORD wait = static_cast<DWORD>(std::min<uint64_t>(deadlineMs - now, kWaitSliceMs));
+    // Another thread's query saw input since the caller looked, or a line
+    // error waits to be reported.
+    if (Changed(seen)) return;
+    if (m_eventWait) {
+        // The driver keeps the events since the last wait ended, so a byte
+        // that came after the look above ends this wait at once.
+        ::ResetEvent(m_waitOv.hEvent);
+        m_eventMask = 0;
+        DWORD n = 0;
+        bool woke = ::WaitCommEvent(handle, &m_eventMask, &m_waitOv) != FALSE;
+        if (!woke && ::GetLastError() == ERROR_IO_PENDING) {
+            const uint64_t start = RealClock().NowMs();
+            woke = Finish(handle, m_waitOv, wait, n);
+            if (!woke && RealClock().NowMs() >= start + wait) return;  // the slice ran out
+        }
+        if (woke && (m_eventMask & kInputEvents) != 0 && Changed(seen)) return;
     }
-    if (!m_eventWait) {
-        ::Sleep(std::min(wait, kPollMs));
-        return;
-    }
-    // The driver keeps the events since the last wait ended, so a byte that
-    // came after the look above ends this wait at once.
-    ::ResetEvent(m_waitOv.hEvent);
-    m_eventMask = 0;
-    DWORD n = 0;
-    bool done = ::WaitCommEvent(handle, &m_eventMask, &m_waitOv) != FALSE;
-    if (!done && ::GetLastError() == ERROR_IO_PENDING) {
-        const uint64_t start = RealClock().NowMs();
-        done = Finish(handle, m_waitOv, wait, n);
-        // Ended early without an event (a driver that cannot wait): no
-        // faster than the polling wait, so the caller's loop never spins.
-        if (done && (m_eventMask & kInputEvents) == 0 && RealClock().NowMs() == start) ::Sleep(kPollMs);
-        return;
-    }
-    if (!done || (m_eventMask & kInputEvents) == 0) ::Sleep(std::min(wait, kPollMs));
+    // No event, or woken with nothing new to show (a driver that ends the
+    // wait at once; Wine, which reports characters still queued as a new
+    // event): rest for the polling interval, so that the caller's loop
+    // never spins.
+    ::Sleep(std::min(wait, kPollMs));
 }
 
 }  // namespace pelican

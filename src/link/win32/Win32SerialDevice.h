@@ -57,11 +57,17 @@ public:
     // device reports no modem status, as a pseudo-terminal under Wine does):
     // waits then look at the queue every millisecond instead.
     bool WaitsOnEvents() const { return m_eventWait; }
+    // Waits on the driver's events whatever the open found: for a test of
+    // the event wait on a port whose waits end at once.
+    void UseEventWait(bool on) { m_eventWait = on; }
 
 private:
     // Under m_mutex: the driver's error word into m_errors, and its queue
     // counts. False when the driver does not answer.
     bool Poll(DWORD& inQueue, DWORD& outQueue);
+    // True when the queue no longer holds `seen` bytes, a line error waits
+    // to be reported, or the driver does not answer.
+    bool Changed(size_t seen);
     // Waits for an overlapped operation on ov up to ms; cancels it when it
     // has not completed by then. True when it completed; n is its count.
     bool Finish(HANDLE handle, OVERLAPPED& ov, DWORD ms, DWORD& n);

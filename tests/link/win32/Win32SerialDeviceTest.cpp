@@ -217,6 +217,23 @@ TEST_F(Win32Serial, ATimedOutReadWaitsWithoutSpinning) {
     EXPECT_LT(CpuMs() - cpuBefore, 250u) << "the wait ran the processor";
 }
 
+TEST_F(Win32Serial, AnEventWaitThatEndsAtOnceDoesNotSpinEither) {
+    // Wine ends every receive-event wait on a pseudo-terminal at once,
+    // cancelled; a driver may as well. The event wait must then rest as
+    // the polling wait does, and still take the replies.
+    m_device->UseEventWait(true);
+    EXPECT_EQ(Exchange(*m_port, {0xFB}, 8), (Bytes{'V', 'E', 'R', '.', '1', '.', '0', '0'}));
+    m_port->SetReadTimeout(500);
+    const uint64_t cpuBefore = CpuMs();
+    const auto start = Clock::now();
+    uint8_t byte = 0;
+    EXPECT_EQ(m_port->Receive(&byte, 1), 0);
+    EXPECT_GE(MsSince(start), 500);
+    EXPECT_LT(CpuMs() - cpuBefore, 250u) << "the wait ran the processor";
+    m_port->SetReadTimeout(1000);
+    EXPECT_EQ(Exchange(*m_port, {0x70}, 2), (Bytes{0x80, 0x0C}));
+}
+
 TEST_F(Win32Serial, ReaderThreadQueriesBesideTheExchanges) {
     std::atomic<int> calls{0};
     const auto count = [](void* seen, uint32_t) { ++*static_cast<std::atomic<int>*>(seen); };
