@@ -17,7 +17,9 @@ constexpr uint64_t kWriteStallMs = 5000;
 // Waits are cut into slices so that a line condition that wakes nothing is
 // still noticed.
 constexpr DWORD kWaitSliceMs = 200;
-// Without receive events, a wait looks at the queue again this often.
+// Without receive events, a wait looks at the queue again this often. A
+// plain Sleep: the port's clock finishes its pauses on the performance
+// counter, which would keep a processor busy for much of every look.
 constexpr DWORD kPollMs = 1;
 // A read of bytes already queued, or the end of a cancelled operation,
 // completes at once; this only bounds a driver that misbehaves.
