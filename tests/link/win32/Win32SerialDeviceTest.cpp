@@ -58,6 +58,41 @@ uint64_t CpuMs() {
     return (ticks(kernel) + ticks(user)) / 10000;
 }
 
+// Runs this program again with only the case named by filter, which sees
+// PELICAN_SERIAL_CHILD set; its exit code, or -1 when it did not end within
+// the bound.
+long RunChild(const std::wstring& filter) {
+    wchar_t self[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=" + filter;
+    ::SetEnvironmentVariableW(L"PELICAN_SERIAL_CHILD", L"1");
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child{};
+    const BOOL started =
+        ::CreateProcessW(self, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child);
+    ::SetEnvironmentVariableW(L"PELICAN_SERIAL_CHILD", nullptr);
+    if (!started) return -1;
+    DWORD code = 0;
+    if (::WaitForSingleObject(child.hProcess, 20000) != WAIT_OBJECT_0) {
+        ::TerminateProcess(child.hProcess, 1);
+        code = static_cast<DWORD>(-1);
+    } else {
+        ::GetExitCodeProcess(child.hProcess, &code);
+    }
+    ::CloseHandle(child.hThread);
+    ::CloseHandle(child.hProcess);
+    return static_cast<long>(static_cast<int>(code));
+}
+
+// The other program of the held-port case: exits 0 when it opened the
+// port, else 100 + the open's errno.
+TEST(Win32SerialChild, OpensThePort) {
+    if (std::getenv("PELICAN_SERIAL_CHILD") == nullptr) GTEST_SKIP() << "only run by AHeldPortIsBusy...";
+    CWin32SerialDevice device;
+    std::exit(device.Open(PortName()) ? 0 : 100 + device.OpenError());
+}
+
 class Win32Serial : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -256,7 +291,10 @@ TEST_F(Win32Serial, AHeldPortIsBusyUnderEveryNameUntilClosed) {
     EXPECT_EQ(DescribePortOpenError("COM5", EBUSY), "cannot open COM5: in use by another program (a terminal "
                                                     "program, another copy of this one); close it and try again");
     EXPECT_FALSE(IsPortPermissionError(EBUSY));
+    // Another program, and after the close the other program again.
+    EXPECT_EQ(RunChild(L"Win32SerialChild.OpensThePort"), 100 + EBUSY);
     ASSERT_EQ(m_port->Close(), 1);
+    EXPECT_EQ(RunChild(L"Win32SerialChild.OpensThePort"), 0);
     CWin32SerialDevice other;
     ASSERT_TRUE(other.Open("com5"));
     EXPECT_FALSE(m_device->Open(PortName()));
