@@ -22,8 +22,6 @@ fail() { echo "batch-test: FAIL: $*" >&2; failures=$((failures + 1)); }
 work=$(mktemp -d /tmp/pelican-wine-batch.XXXXXX)
 trap 'stop_boards; rm -rf "$work"; timeout 30 wineserver -w 2>/dev/null' EXIT
 trap 'exit 130' INT TERM
-# The settings file and the lock of these runs stay in the work folder.
-export APPDATA=$(winepath_w "$work")
 ensure_prefix || exit 2
 
 # 64 pages of a pattern that changes with the address, and the same bytes

@@ -11,8 +11,6 @@
 //   the board             a real one on the named COM port, or under
 //                         --simulate the simulated board in this process, on
 //                         the in-memory link at the line's real speed
-#include <windows.h>
-
 #include <memory>
 #include <string>
 #include <vector>
@@ -71,7 +69,7 @@ int RunBatch(BatchOptions options) {
 }
 
 int RunWindows(bool simulate) {
-    ui::CWin32Backend windows(::GetModuleHandleW(nullptr));
+    ui::CWin32Backend windows;
     std::unique_ptr<SimulatedBoard> simulated;
     if (simulate) simulated = std::make_unique<SimulatedBoard>();
     CPelicanApp app(MakeDevice(simulated.get()), RealClock());
