@@ -27,5 +27,5 @@ if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/MinGW-w64.cmake -DCMAKE_BUILD_TYPE=Release \
-  -DPELICAN_WERROR=ON -DPELICAN_BENCH=OFF -DPELICAN_HOST_SIM="$PWD/build/src/sim/pelican-sim" "${launcher[@]}" >/dev/null
+  -DPELICAN_WERROR=ON -DPELICAN_BENCH=OFF "${launcher[@]}" >/dev/null
 cmake --build "$dir" -j"$(nproc)"

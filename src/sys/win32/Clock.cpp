@@ -29,25 +29,48 @@ uint64_t CounterUs() {
 // The link's pauses are counted in tens of microseconds (a character is
 // 87 us at 115200 bps), and Sleep wakes on the system's timer tick, 15.6 ms
 // unless a program asks for 1 ms: a 40 ms page pause would cost half a tick
-// more on average, a third of every page at 115200. So the timer is asked
-// to tick every millisecond, Sleep takes the pause but its last stretch, and
-// the rest is waited out against the performance counter, giving the
-// processor away meanwhile.
+// more on average, a third of every page at 115200. So a pause sleeps on a
+// high-resolution waitable timer where the system has them (Windows 10 1803
+// and later), else with the timer asked to tick every millisecond; either
+// way it sleeps but its last stretch, and the rest is waited out against the
+// performance counter, giving the processor away meanwhile.
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
+
+// The timer of the calling thread, or none where the system lacks them.
+HANDLE FineTimer() {
+    thread_local const HANDLE timer =
+        ::CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
+    return timer;
+}
+
 void AskForFineTicks() {
     static const bool asked = ::timeBeginPeriod(1) == TIMERR_NOERROR;
     static_cast<void>(asked);
 }
 
-// The stretch left to the counter: a Sleep of n ms may last up to a tick
-// longer.
-constexpr uint64_t kSpinUs = 1500;
+// The stretch left to the counter: such a timer wakes a few tens of
+// microseconds late, a Sleep of n ms up to a tick.
+constexpr uint64_t kTimerSpinUs = 250;
+constexpr uint64_t kSleepSpinUs = 1500;
 
 void PauseUs(uint64_t us) {
-    AskForFineTicks();
     const uint64_t until = CounterUs() + us;
-    if (us > kSpinUs) {
-        const uint64_t sleepMs = (us - kSpinUs) / 1000;
-        if (sleepMs > 0) ::Sleep(static_cast<DWORD>(sleepMs > 0xFFFFFFF0u ? 0xFFFFFFF0u : sleepMs));
+    HANDLE timer = FineTimer();
+    if (timer != nullptr) {
+        if (us > kTimerSpinUs) {
+            LARGE_INTEGER due;
+            due.QuadPart = -static_cast<LONGLONG>((us - kTimerSpinUs) * 10);  // relative, 100 ns units
+            if (::SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE))
+                ::WaitForSingleObject(timer, INFINITE);
+        }
+    } else {
+        AskForFineTicks();
+        if (us > kSleepSpinUs) {
+            const uint64_t sleepMs = (us - kSleepSpinUs) / 1000;
+            if (sleepMs > 0) ::Sleep(static_cast<DWORD>(sleepMs > 0xFFFFFFF0u ? 0xFFFFFFF0u : sleepMs));
+        }
     }
     while (CounterUs() < until) ::SwitchToThread();
 }
