@@ -20,7 +20,7 @@ failures=0
 fail() { echo "batch-test: FAIL: $*" >&2; failures=$((failures + 1)); }
 
 work=$(mktemp -d /tmp/pelican-wine-batch.XXXXXX)
-trap 'stop_boards; rm -rf "$work"; timeout 30 wineserver -w 2>/dev/null' EXIT
+trap 'stop_boards; rm -rf "$work"' EXIT
 trap 'exit 130' INT TERM
 ensure_prefix || exit 2
 

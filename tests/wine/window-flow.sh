@@ -1,0 +1,110 @@
+#!/bin/bash
+# The window program under Wine on an X display, driven by keys as a user at
+# the keyboard would: pelican.exe --simulate from "Select Program" through
+# the ID check and "Program..." to "Program OK.", then Exit. Each window is
+# captured to OUT/NN-title.png on the way; the last message is compared with
+# reference/program-ok.png (Wine's drawing of that box).
+# Usage: tests/wine/window-flow.sh PELICAN.exe PROGRAM.mot OUT
+# Environment: DISPLAY (an X server such as Xvfb), WINEPREFIX, WINE (wine).
+set -u
+exe=${1:?usage: window-flow.sh PELICAN.exe PROGRAM.mot OUT}
+program=${2:?usage: window-flow.sh PELICAN.exe PROGRAM.mot OUT}
+out=${3:?usage: window-flow.sh PELICAN.exe PROGRAM.mot OUT}
+export WINEDEBUG=${WINEDEBUG:--all}
+wine=${WINE:-wine}
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/wine-board.sh"
+[ -n "${DISPLAY:-}" ] || { echo "window-flow: no DISPLAY" >&2; exit 77; }
+command -v xdotool >/dev/null || { echo "window-flow: no xdotool" >&2; exit 77; }
+ensure_prefix || exit 2
+mkdir -p "$out"
+# Typed as the Linux path: under Wine a path from the root of the current
+# drive (Z:, the Linux root) names the same file, and it needs no shifted
+# keys, which xdotool cannot always type on a bare X server.
+file=$(cd "$(dirname "$program")" && pwd)/$(basename "$program")
+step=0
+last=
+
+fail() {
+    echo "window-flow: FAIL: $*" >&2
+    import -window root "$out/failed.png" 2>/dev/null
+    exit 1
+}
+
+# The newest visible window of pelican.exe with this title, waited for (30 s).
+window() {
+    local id
+    for _ in $(seq 1 300); do
+        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | tail -1)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+
+# Waits for the window (its id in $last), captures it, then sends it the keys.
+at() {
+    local title=$1
+    shift
+    last=$(window "$title") || fail "no window \"$title\" (step $((step + 1)))"
+    step=$((step + 1))
+    sleep 0.3  # its first paint
+    import -window "$last" "$out/$(printf %02d $step)-${title// /-}.png" 2>/dev/null
+    if [ $# -gt 0 ]; then xdotool key --window "$last" --delay 30 "$@"; fi
+}
+
+typed() {
+    # Types text into the focused control of window $1.
+    xdotool type --window "$1" --delay 10 "$2"
+}
+
+"$wine" "$exe" --simulate >"$out/pelican.out" 2>&1 </dev/null &
+run=$!
+trap 'kill $run 2>/dev/null' EXIT
+
+at "Select Program" Return
+# The ID check: the file in the first field, then past "Refer..." the
+# seven ID bytes.
+at "ID Check"
+id=$last
+typed "$id" "$file"
+xdotool key --window "$id" Tab
+for byte in 01 02 03 04 05 06 07; do
+    xdotool key --window "$id" Tab
+    typed "$id" "$byte"
+done
+xdotool key --window "$id" Return
+# The main window: "Program..." is the seventh button in the tab order.
+at "Pelican"
+main=$last
+xdotool key --window "$main" Tab Tab Tab Tab Tab Tab space
+at "Input Address" Return
+# "Program next area." confirms the range; after the pages "Program OK."
+# comes as a message box captioned "Pelican" over the main window.
+at "Program" Return
+box=""
+for _ in $(seq 1 600); do
+    box=$(xdotool search --onlyvisible --name '^Pelican$' 2>/dev/null | grep -vx "$main" | tail -1)
+    [ -n "$box" ] && break
+    sleep 0.1
+done
+[ -n "$box" ] || fail "no message box after the pages"
+step=$((step + 1))
+sleep 0.3
+shot="$out/$(printf %02d $step)-program-ok.png"
+import -window "$box" "$shot" 2>/dev/null
+# The box's text cannot be read from outside: it must look as the box that
+# says "Program OK." with its information icon ("Program error." differs
+# in its text and its icon).
+differ=$(compare -metric AE -fuzz 10% "$shot" "$here/reference/program-ok.png" null: 2>&1)
+[ "${differ%% *}" = 0 ] || fail "the message after the pages is not \"Program OK.\" ($differ pixels differ; see $shot)"
+xdotool key --window "$box" Return
+for _ in $(seq 1 100); do xdotool search --onlyvisible --name '^Pelican$' 2>/dev/null | grep -qx "$box" || break; sleep 0.1; done
+# Exit: the close step brings the board back to 9600 bps and the program ends.
+xdotool key --window "$main" Escape
+for _ in $(seq 1 300); do kill -0 $run 2>/dev/null || break; sleep 0.1; done
+kill -0 $run 2>/dev/null && fail "the program did not end after Exit"
+wait $run
+status=$?
+[ "$status" = 0 ] || fail "the program ended with $status"
+echo "window-flow: passed ($step windows captured in $out)"
