@@ -31,7 +31,7 @@
 #include "commands/EPRCmd.h"
 #include "commands/ProgramCmd.h"
 #include "commands/ReadCmd.h"
-#include "link/PosixSerialDevice.h"
+#include "link/posix/PosixSerialDevice.h"
 #include "protocol/Protocol.h"
 #include "sim/BootLoader.h"
 #include "sim/PtyBoard.h"

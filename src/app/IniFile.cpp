@@ -2,15 +2,12 @@
 
 #include "sys/Text.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cerrno>
 #include <filesystem>
 
 #include "sys/FileReplacer.h"
+#include "sys/InputFile.h"
 
 namespace pelican {
 namespace {
@@ -61,23 +58,22 @@ void CIniFile::Load() {
     m_crlf = false;
     m_unread = false;
     // Non-blocking, so that a pipe in the file's place cannot hang start-up.
-    const int fd = ::open(m_path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        m_unread = errno != ENOENT && errno != ENOTDIR;
+    CInputFile file;
+    const FileError opened = file.Open(m_path);
+    if (opened != FileError::None) {
+        m_unread = opened != FileError::NotFound;
         return;
     }
-    struct stat info {};
     std::string text;
-    m_unread = ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kMaxFileSize;
+    m_unread = file.Size() > static_cast<uint64_t>(kMaxFileSize);
     char block[4096];
     while (!m_unread) {
-        const ssize_t got = ::read(fd, block, sizeof block);
-        if (got < 0 && errno == EINTR) continue;
+        const long got = file.Read(block, sizeof block);
         if (got == 0) break;
         if (got < 0 || text.size() + static_cast<size_t>(got) > static_cast<size_t>(kMaxFileSize)) m_unread = true;
         else text.append(block, static_cast<size_t>(got));
     }
-    ::close(fd);
+    file.Close();
     if (m_unread) return;
     // Lines end in LF or CR LF; whichever the first line uses is kept for
     // the file when it is written back.

@@ -84,7 +84,7 @@ bool CPelicanApp::InitInstance() {
             // or cannot be written, and the user can mend that.
             m_startup = Startup::LockFolderUnusable;
             ui::MessageBox(ui::IDS_LOCK_FOLDER,
-                           m_instanceMutex.Folder() + ": " + std::strerror(m_instanceMutex.Error()) + ".",
+                           m_instanceMutex.Folder() + ": " + m_instanceMutex.ErrorText() + ".",
                            ui::Icon::Stop);
         }
         return false;

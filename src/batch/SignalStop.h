@@ -1,7 +1,8 @@
 #pragma once
 // The signals that end the program: Ctrl-C (SIGINT), SIGTERM, SIGHUP, and
-// SIGPIPE when standard output is closed under it (`pelican ... | head -1`).
-// The handlers only note them (and wake an event loop through a pipe); the
+// SIGPIPE when standard output is closed under it (`pelican ... | head -1`);
+// on a Windows console, Ctrl-C, Ctrl-Break and the console closing, taken
+// as SIGINT, SIGTERM and SIGHUP. The handlers only note them (and wake an event loop through a pipe); the
 // program acts on them at its next point between exchanges with the board
 // (CSignalEnding). In batch mode the first Ctrl-C cancels a running page
 // loop and only a second one ends the program; in the window program the

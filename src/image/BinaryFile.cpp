@@ -1,24 +1,16 @@
 #include "image/BinaryFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-
 namespace pelican {
 
 FileError CBinaryFile::Read(const std::string& path, size_t limit, std::vector<uint8_t>& bytes, bool& tooLong) {
     bytes.clear();
     tooLong = false;
-    int fd = -1;
-    struct stat info {};
-    if (const FileError opened = OpenRegularFile(path, fd, info); opened != FileError::None) return opened;
+    CInputFile file;
+    if (const FileError opened = file.Open(path); opened != FileError::None) return opened;
     uint8_t block[65536];
     FileError result = FileError::None;
     for (;;) {
-        const ssize_t got = ::read(fd, block, sizeof block);
-        if (got < 0 && errno == EINTR) continue;
+        const long got = file.Read(block, sizeof block);
         if (got < 0) {
             result = FileError::ReadFailed;
             break;
@@ -32,7 +24,6 @@ FileError CBinaryFile::Read(const std::string& path, size_t limit, std::vector<u
             break;
         }
     }
-    ::close(fd);
     if (result != FileError::None) bytes.clear();
     return result;
 }

@@ -33,13 +33,6 @@ public:
     // system's reason. Lets a caller find out before it spends minutes
     // reading the flash.
     static bool CheckFolder(const std::string& path, std::string& error);
-
-private:
-    // The file a path names once its symbolic links are followed.
-    static std::string TargetOf(const std::string& path);
-    static std::string FolderOf(const std::string& path);
-    // A new empty file beside target; its descriptor, or -1 with errno set.
-    static int CreateTemporary(const std::string& target, std::string& temporary);
 };
 
 }  // namespace pelican

@@ -1,10 +1,5 @@
 #include "image/TextLineReader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 
 namespace pelican {
@@ -20,25 +15,19 @@ size_t FindLineEnd(const char* text, size_t length) {
 
 }  // namespace
 
-CTextLineReader::~CTextLineReader() {
-    if (m_fd >= 0) ::close(m_fd);
-}
+CTextLineReader::~CTextLineReader() = default;
 
 FileError CTextLineReader::Open(const std::string& path, uint64_t maxBytes) {
-    int fd = -1;
-    struct stat info {};
-    if (const FileError opened = OpenRegularFile(path, fd, info); opened != FileError::None) return opened;
-    if (static_cast<uint64_t>(info.st_size) > maxBytes) {
-        ::close(fd);
+    m_file.Close();
+    if (const FileError opened = m_file.Open(path); opened != FileError::None) return opened;
+    if (m_file.Size() > maxBytes) {
+        m_file.Close();
         return FileError::TooLarge;
     }
-    m_fd = fd;
     m_maxBytes = maxBytes;
     m_bytesRead = 0;
     m_tooLarge = false;
-    m_stamp = Stamp{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino),
-                    static_cast<uint64_t>(info.st_size),
-                    static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+    m_stamp = m_file.Stamp();
     m_block.reset(new char[m_blockSize]);  // no need to clear what read(2) fills
     m_view = m_block.get();
     m_text = nullptr;
@@ -54,8 +43,7 @@ FileError CTextLineReader::Error() const {
 }
 
 void CTextLineReader::OpenText(const char* text, size_t size) {
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = -1;
+    m_file.Close();
     m_block.reset();
     m_text = text != nullptr ? text : "";
     m_textSize = text != nullptr ? size : 0;
@@ -72,7 +60,7 @@ bool CTextLineReader::Rewind() {
         m_textPos = 0;
         m_view = m_text;
     } else {
-        if (m_fd < 0 || ::lseek(m_fd, 0, SEEK_SET) != 0) return false;
+        if (!m_file.IsOpen() || !m_file.Rewind()) return false;
         m_bytesRead = 0;
     }
     m_pos = m_end = 0;
@@ -92,7 +80,7 @@ bool CTextLineReader::Refill() {
         return !m_eof;
     }
     for (;;) {
-        const ssize_t got = ::read(m_fd, m_block.get(), m_blockSize);
+        const long got = m_file.Read(m_block.get(), m_blockSize);
         if (got > 0) {
             m_bytesRead += static_cast<uint64_t>(got);
             if (m_bytesRead > m_maxBytes) {
@@ -104,7 +92,6 @@ bool CTextLineReader::Refill() {
             m_end = static_cast<size_t>(got);
             return true;
         }
-        if (got < 0 && errno == EINTR) continue;
         if (got < 0) m_readFailed = true;
         m_eof = true;
         return false;
@@ -121,7 +108,7 @@ void CTextLineReader::Keep(const char* text, size_t length) {
 }
 
 bool CTextLineReader::Next(const char*& text, size_t& length) {
-    if (m_fd < 0 && m_text == nullptr) return false;
+    if (!m_file.IsOpen() && m_text == nullptr) return false;
     for (;;) {
         if (m_pos < m_end && m_afterCr) {
             // Files made on other systems end their lines in "\r\n": one

@@ -21,11 +21,7 @@ public:
     static constexpr uint64_t kMaxFileSize = uint64_t{256} << 20;
 
     // Which file was read: a file replaced or rewritten since gets another.
-    struct Stamp {
-        uint64_t device = 0, inode = 0, size = 0;
-        int64_t modifiedNs = 0;
-        bool operator==(const Stamp&) const = default;
-    };
+    using Stamp = FileIdentity;
 
     // blockSize: bytes asked of the system per read (small sizes for tests).
     explicit CTextLineReader(size_t blockSize = kBlock) : m_blockSize(blockSize > 0 ? blockSize : 1) {}
@@ -61,7 +57,7 @@ private:
     void Keep(const char* text, size_t length);
 
     size_t m_blockSize;
-    int m_fd = -1;
+    CInputFile m_file;
     std::unique_ptr<char[]> m_block;
     // The block being split: m_block for a file, a part of the text otherwise.
     const char* m_view = nullptr;

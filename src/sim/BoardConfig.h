@@ -83,4 +83,15 @@ struct BoardConfig {
     SimFaults faults;
 };
 
+// The board of `pelican --simulate`: an Orca/S P part with ID 01 to 07. One
+// board stands for both targets: the Orca/W boot loader takes a download
+// without an ID exchange, so the board must too; the memory commands stay
+// behind the ID check the main window makes.
+inline BoardConfig BuiltInBoard() {
+    BoardConfig config;
+    config.keepLog = false;
+    config.requireId = false;
+    return config;
+}
+
 }  // namespace pelican::sim

@@ -1,14 +1,11 @@
 #include "sim/SRecordReader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <sstream>
 #include <utility>
 #include <vector>
+
+#include "sys/InputFile.h"
 
 namespace pelican::sim {
 namespace {
@@ -84,39 +81,35 @@ bool CSRecordReader::ReadText(const std::string& text, const Sink& sink, std::st
 }
 
 bool CSRecordReader::ReadFile(const std::string& path, const Sink& sink, std::string& error) {
-    // Non-blocking, so that a pipe without a writer cannot hold the board
-    // (and its signals) up; only a regular file of bounded size is read.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        error = "cannot open " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    struct stat info {};
+    // Only a regular file of bounded size is read, and the open never
+    // blocks: a pipe without a writer cannot hold the board (and its
+    // signals) up.
+    CInputFile file;
     std::string text;
-    if (::fstat(fd, &info) != 0) {
-        error = "cannot open " + path + ": " + std::strerror(errno);
-    } else if (!S_ISREG(info.st_mode)) {
-        error = path + " is not a regular file";
-    } else if (static_cast<uint64_t>(info.st_size) > kMaxFileSize) {
-        error = path + " is too large";
-    } else {
-        char block[65536];
-        for (;;) {
-            const ssize_t got = ::read(fd, block, sizeof block);
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0) {
-                error = "cannot read " + path + ": " + std::strerror(errno);
-                break;
-            }
-            if (got == 0) break;
-            if (text.size() + static_cast<size_t>(got) > kMaxFileSize) {
-                error = path + " is too large";
-                break;
-            }
-            text.append(block, static_cast<size_t>(got));
-        }
+    switch (file.Open(path)) {
+        case FileError::None: break;
+        case FileError::NotFound: error = "cannot open " + path + ": no such file"; break;
+        case FileError::AccessDenied: error = "cannot open " + path + ": permission denied"; break;
+        case FileError::IsDirectory:
+        case FileError::NotRegularFile: error = path + " is not a regular file"; break;
+        default: error = "cannot open " + path; break;
     }
-    ::close(fd);
+    if (error.empty() && file.Size() > kMaxFileSize) error = path + " is too large";
+    char block[65536];
+    while (error.empty()) {
+        const long got = file.Read(block, sizeof block);
+        if (got < 0) {
+            error = "cannot read " + path;
+            break;
+        }
+        if (got == 0) break;
+        if (text.size() + static_cast<size_t>(got) > kMaxFileSize) {
+            error = path + " is too large";
+            break;
+        }
+        text.append(block, static_cast<size_t>(got));
+    }
+    file.Close();
     if (!error.empty()) return false;
     if (!ReadText(text, sink, error)) {
         error = path + ", " + error;

@@ -1,7 +1,9 @@
 #pragma once
-// The single-instance rule: one lock file held with flock. The system drops
-// the lock when the process ends, however it ends, so a crashed copy never
+// The single-instance rule: a name only one process can hold at a time (a
+// lock file held with flock on POSIX, a named mutex on Windows). The system
+// drops it when the process ends, however it ends, so a crashed copy never
 // blocks the next start.
+#include <cstdint>
 #include <string>
 
 namespace pelican {
@@ -22,14 +24,17 @@ public:
     // False when the lock was not taken; Why() tells which failure it was.
     bool Acquire(const std::string& name);
     Failure Why() const { return m_failure; }
-    // With Failure::Folder: the runtime folder and the errno of the attempt.
+    // With Failure::Folder: the runtime folder and the system's error number
+    // of the attempt (errno; GetLastError on Windows).
     const std::string& Folder() const { return m_folder; }
     int Error() const { return m_error; }
+    // The system's words for Error().
+    std::string ErrorText() const;
     void Release();
-    bool Held() const { return m_fd >= 0; }
+    bool Held() const { return m_handle != -1; }
 
 private:
-    int m_fd = -1;
+    intptr_t m_handle = -1;  // the lock file's descriptor, or the mutex
     Failure m_failure = Failure::None;
     std::string m_folder;
     int m_error = 0;

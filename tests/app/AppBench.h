@@ -21,8 +21,9 @@ namespace pelican::test {
 class CAppBench {
 public:
     explicit CAppBench(sim::BoardConfig config = sim::BoardConfig{}) : m_sim(std::move(config)) {
-        ::setenv("XDG_CONFIG_HOME", m_dir.Path().c_str(), 1);
-        ::setenv("XDG_RUNTIME_DIR", m_dir.Path().c_str(), 1);
+        SetEnv("XDG_CONFIG_HOME", m_dir.Path());
+        SetEnv("XDG_RUNTIME_DIR", m_dir.Path());
+        SetEnv("APPDATA", m_dir.Path());  // where Windows keeps the settings
         g_programInterval = kDefaultProgramInterval;
         auto device = m_sim.MakeDevice("COM1");
         m_link = static_cast<sim::CMemoryLink*>(device.get());

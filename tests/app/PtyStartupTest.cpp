@@ -8,7 +8,7 @@
 #include "app/S_PrgDlg.h"
 #include "app/PelicanApp.h"
 #include "app/PelicanDlg.h"
-#include "link/PosixSerialDevice.h"
+#include "link/posix/PosixSerialDevice.h"
 #include "sim/BootLoader.h"
 #include "sim/PtyBoard.h"
 #include "support/TempDir.h"

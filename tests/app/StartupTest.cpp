@@ -1,11 +1,17 @@
 // Start-up, the stored link settings, the single-instance rule and Exit,
 // against the simulated board with scripted windows.
 #include <fcntl.h>
+#ifndef _WIN32
 #include <grp.h>
+#endif
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/file.h>
+#endif
 #include <sys/stat.h>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 #include <unistd.h>
 
 #include <cerrno>
@@ -174,6 +180,7 @@ TEST(Startup, SecondCopyIsRefused) {
     EXPECT_TRUE(first.Held());
 }
 
+#ifndef _WIN32  // permissions, links, pipes or processes of POSIX
 TEST(Startup, AnUnusableRuntimeFolderIsNamedNotTakenForASecondCopy) {
     CAppBench bench;
     const std::string missing = bench.m_dir.File("run/user/1000");
@@ -185,7 +192,9 @@ TEST(Startup, AnUnusableRuntimeFolderIsNamedNotTakenForASecondCopy) {
     EXPECT_TRUE(bench.m_ui.m_shownDialogs.empty());
     EXPECT_TRUE(bench.m_sim.Received().empty());
 }
+#endif  // POSIX
 
+#ifndef _WIN32  // permissions, links, pipes or processes of POSIX
 TEST(Startup, WithoutARuntimeFolderTheSharedLockCarriesTheUserId) {
     // XDG_RUNTIME_DIR unset, empty or relative: the lock goes to the shared
     // temporary folder, where a lock of another user's copy (here held on the
@@ -206,7 +215,9 @@ TEST(Startup, WithoutARuntimeFolderTheSharedLockCarriesTheUserId) {
     ::close(other);
     ::unsetenv("TMPDIR");
 }
+#endif  // POSIX
 
+#ifndef _WIN32  // permissions, links, pipes or processes of POSIX
 TEST(Startup, ACrashedCopyLeavesNothingBehind) {
     CAppBench bench;
     const pid_t child = ::fork();
@@ -224,6 +235,7 @@ TEST(Startup, ACrashedCopyLeavesNothingBehind) {
     EXPECT_TRUE(bench.m_ui.m_messages.empty());
     EXPECT_EQ(bench.m_app->m_linkReady, 1);
 }
+#endif  // POSIX
 
 TEST(Startup, CancelledSelectProgramEndsQuietly) {
     CAppBench bench;
@@ -235,6 +247,7 @@ TEST(Startup, CancelledSelectProgramEndsQuietly) {
     EXPECT_TRUE(again.Acquire("PELICAN.exe"));
 }
 
+#ifndef _WIN32  // permissions, links, pipes or processes of POSIX
 // A port this user may not open: nothing goes on the wire, no RESET is asked
 // for; the group to join is named and "Select Program" comes back, so a
 // port that does open can still be taken.
@@ -262,6 +275,7 @@ TEST(Startup, APortWithoutPermissionNamesWhatToDoAndOffersThePortsAgain) {
     ASSERT_GE(received.size(), SyncBytes().size());
     EXPECT_EQ(Bytes(received.begin(), received.begin() + SyncBytes().size()), SyncBytes());
 }
+#endif  // POSIX
 
 TEST(Startup, APortWithoutPermissionThenCancelEndsWithoutTouchingTheLine) {
     CAppBench bench;

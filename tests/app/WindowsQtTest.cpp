@@ -26,7 +26,7 @@
 #include "commands/VersionDlg.h"
 #include "image/IDCheckDlg.h"
 #include "image/SelectDlg.h"
-#include "link/PosixPortList.h"
+#include "link/posix/PosixPortList.h"
 #include "link/SetCommDlg.h"
 #include "support/SimBench.h"
 #include "ui/ProgressDlg.h"

@@ -99,6 +99,7 @@ TEST(BatchDump, NoFileUnlessEveryPageWasRead) {
     EXPECT_EQ(Leftovers(bench.m_dir), std::vector<std::string>{"flash.mot"});
 }
 
+#ifndef _WIN32  // permissions, links, pipes or processes of POSIX
 TEST(BatchDump, CtrlCLeavesNoFile) {
     CBatchBench bench;
     size_t reads = 0;
@@ -110,6 +111,7 @@ TEST(BatchDump, CtrlCLeavesNoFile) {
     EXPECT_TRUE(Leftovers(bench.m_dir).empty());
     EXPECT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
 }
+#endif  // POSIX
 
 TEST(BatchDump, UsageErrorsRefusalsAndAFailedWrite) {
     CBatchBench bench;
@@ -121,7 +123,11 @@ TEST(BatchDump, UsageErrorsRefusalsAndAFailedWrite) {
     const std::string nowhere = bench.m_dir.File("gone/f.mot");
     bench.m_sim.ClearReceived();
     EXPECT_EQ(bench.Run(WithFile(bench, {"dump", "-r", "C0000-C01FF", "-o", nowhere})), 1);
+#ifdef _WIN32  // the system's own words, which differ between versions
+    EXPECT_EQ(bench.m_out.rfind("exclamation: " + nowhere + " cannot be written: ", 0), 0u) << bench.m_out;
+#else
     EXPECT_EQ(bench.m_out, "exclamation: " + nowhere + " cannot be written: No such file or directory.\n");
+#endif
     for (const auto& frame : bench.m_sim.Board().Frames()) EXPECT_NE(frame.bytes.at(0), 0xFF) << "a page was read";
     EXPECT_TRUE(Leftovers(bench.m_dir).empty());
 }
@@ -162,6 +168,7 @@ TEST(FlashFileWriter, SRecordsAndAFailedWrite) {
     EXPECT_FALSE(CFlashFileWriter::CheckFolder("/nonexistent/folder/f.mot", error));
 }
 
+#ifndef _WIN32  // permissions, links, pipes or processes of POSIX
 TEST(FlashFileWriter, ALinksTargetIsReplacedAndAnExistingFileKeepsItsMode) {
     CTempDir dir;
     namespace fs = std::filesystem;
@@ -193,6 +200,7 @@ TEST(FlashFileWriter, ALinksTargetIsReplacedAndAnExistingFileKeepsItsMode) {
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.Path())) ++files;
     EXPECT_EQ(files, 5u);  // no temporary file left behind
 }
+#endif  // POSIX
 
 }  // namespace
 }  // namespace pelican::test

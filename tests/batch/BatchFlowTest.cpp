@@ -89,10 +89,12 @@ TEST(BatchFlow, AHeldPortAndAnUnusableLockFolderHaveTheirOwnStatus) {
     EXPECT_EQ(bench.m_out, "stop: Another run of this program is using COM1.\n");
     first.Release();
 
-    ::setenv("XDG_RUNTIME_DIR", bench.m_dir.File("gone").c_str(), 1);
+#ifndef _WIN32  // a lock file's folder: Windows names the lock in memory
+    SetEnv("XDG_RUNTIME_DIR", bench.m_dir.File("gone"));
     EXPECT_EQ(bench.Run({"status"}), 5);
     EXPECT_EQ(bench.m_out,
               "stop: Can not make the lock file in " + bench.m_dir.File("gone") + ": No such file or directory.\n");
+#endif
     EXPECT_TRUE(bench.m_sim.Received().empty());
 }
 
@@ -100,7 +102,11 @@ TEST(BatchFlow, APortThatDoesNotOpenIsToldOnceWithoutARecovery) {
     CBatchBench bench;
     EXPECT_EQ(bench.Run({"-p", "COM2", "status", "version"}), 3);
     EXPECT_EQ(bench.m_out, "");  // no "Push RESET.", no refused buttons
+#ifdef _WIN32
+    EXPECT_EQ(bench.m_err.rfind("port COM2\ncannot open COM2: ", 0), 0u) << bench.m_err;
+#else
     EXPECT_EQ(bench.m_err, "port COM2\ncannot open COM2 (/dev/ttyS1): No such file or directory\n");
+#endif
     EXPECT_TRUE(bench.m_sim.Received().empty());
     EXPECT_FALSE(std::ifstream(bench.m_dir.File("pelican.INI")).good());  // nothing was learnt about the link
 }

@@ -50,6 +50,7 @@ TEST(BatchMemory, ActionsOutputAndExitStatus) {
     }
 }
 
+#ifndef _WIN32  // permissions, links, pipes or processes of POSIX
 TEST(BatchMemory, CtrlCCancelsTheCheckAndEndsWith130AtTheStandingRate) {
     CBatchBench bench;
     bench.StoreRate(38400);
@@ -64,6 +65,7 @@ TEST(BatchMemory, CtrlCCancelsTheCheckAndEndsWith130AtTheStandingRate) {
     EXPECT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
     EXPECT_NE(bench.m_err.find("link returned to 9600 bps"), std::string::npos) << bench.m_err;
 }
+#endif  // POSIX
 
 }  // namespace
 }  // namespace pelican::test

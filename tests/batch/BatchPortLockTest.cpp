@@ -13,7 +13,11 @@ namespace {
 TEST(BatchPortLock, ASecondRunOnTheSamePortIsRefused) {
     CBatchBench bench;
     CInstanceLock other;
+#ifdef _WIN32
+    ASSERT_TRUE(other.Acquire(PortLockName("\\\\.\\com1")));  // COM1 under another name
+#else
     ASSERT_TRUE(other.Acquire(PortLockName("/dev/ttyS0")));  // COM1 under another name
+#endif
     EXPECT_EQ(bench.Run({"status"}), kExitPortHeld);
     EXPECT_EQ(bench.m_out, "stop: Another run of this program is using COM1.\n");
     EXPECT_EQ(bench.m_err, "port COM1\n");

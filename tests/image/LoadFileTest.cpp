@@ -2,7 +2,9 @@
 // file should hold: a clear message or a silent stop, never a crash.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 #include <unistd.h>
 
 #include <random>
@@ -46,6 +48,7 @@ TEST_F(LoadFileTest, MissingFileNamesThePathAndEmptiesTheImage) {
     EXPECT_FALSE(m_image.FileErrorShown());
 }
 
+#ifndef _WIN32  // permissions, links, pipes or processes of POSIX
 TEST_F(LoadFileTest, FoldersDevicesAndPipesAreRefused) {
     Preload();
     EXPECT_EQ(m_image.Load(m_dir.Path()), 0);
@@ -70,7 +73,9 @@ TEST_F(LoadFileTest, FoldersDevicesAndPipesAreRefused) {
     EXPECT_EQ(m_image.Load(huge), 0);
     ExpectFileError(huge + " is too large.");
 }
+#endif  // POSIX
 
+#ifndef _WIN32  // permissions, links, pipes or processes of POSIX
 TEST_F(LoadFileTest, UnreadableFileIsDenied) {
     const std::string path = m_dir.File("locked.mot");
     m_dir.Write("locked.mot", Record(1, 0, {1}) + "\n");
@@ -112,6 +117,7 @@ TEST_F(LoadFileTest, UnreadableFileIsDenied) {
     ASSERT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(report, "0E0|Access to " + path + " was denied.|exclamation|");
 }
+#endif  // POSIX
 
 TEST_F(LoadFileTest, AReadThatFailsPartWayLeavesNothing) {
     // /proc/self/mem opens as a regular file, but reading unmapped address 0 fails.

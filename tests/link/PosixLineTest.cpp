@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "link/ParityMarkDecoder.h"
-#include "link/PosixSerialDevice.h"
+#include "link/posix/PosixSerialDevice.h"
 #include "support/SimBench.h"
 
 namespace pelican::test {

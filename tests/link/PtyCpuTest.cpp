@@ -8,7 +8,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "link/PosixSerialDevice.h"
+#include "link/posix/PosixSerialDevice.h"
 #include "link/SerialComm.h"
 #include "sim/PtyBoard.h"
 #include "support/SimBench.h"

@@ -7,7 +7,7 @@
 #include <chrono>
 #include <thread>
 
-#include "link/PosixSerialDevice.h"
+#include "link/posix/PosixSerialDevice.h"
 #include "link/SerialComm.h"
 #include "sim/PtyBoard.h"
 #include "support/SimBench.h"

@@ -13,7 +13,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "link/PosixSerialDevice.h"
+#include "link/posix/PosixSerialDevice.h"
 #include "link/SerialComm.h"
 #include "support/SimBench.h"
 #include "support/TempDir.h"

@@ -22,8 +22,9 @@ namespace pelican::test {
 class CBatchBench {
 public:
     explicit CBatchBench(sim::BoardConfig config = sim::BoardConfig{}) : m_sim(std::move(config)) {
-        ::setenv("XDG_CONFIG_HOME", m_dir.Path().c_str(), 1);
-        ::setenv("XDG_RUNTIME_DIR", m_dir.Path().c_str(), 1);
+        SetEnv("XDG_CONFIG_HOME", m_dir.Path());
+        SetEnv("XDG_RUNTIME_DIR", m_dir.Path());
+        SetEnv("APPDATA", m_dir.Path());  // where Windows keeps the settings
     }
 
     // Parses the command line as the executable does (the port is the

@@ -1,6 +1,9 @@
 #include "support/TempDir.h"
 
 #include <cstdlib>
+#ifdef _WIN32
+#include <process.h>
+#endif
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -8,10 +11,31 @@
 
 namespace pelican::test {
 
+void SetEnv(const char* name, const std::string& value) {
+#ifdef _WIN32
+    ::_putenv_s(name, value.c_str());
+#else
+    ::setenv(name, value.c_str(), 1);
+#endif
+}
+
 CTempDir::CTempDir() {
+#ifdef _WIN32
+    // A name of the process and a counter, made with create_directory,
+    // which fails on a name that exists.
+    static unsigned counter = 0;
+    for (int attempt = 0; attempt < 1000 && m_path.empty(); ++attempt) {
+        const auto candidate = std::filesystem::temp_directory_path() /
+                               ("pelican-test-" + std::to_string(::_getpid()) + "-" + std::to_string(counter++));
+        std::error_code error;
+        if (std::filesystem::create_directory(candidate, error)) m_path = candidate.string();
+    }
+    if (m_path.empty()) throw std::runtime_error("cannot make a temporary folder");
+#else
     std::string pattern = (std::filesystem::temp_directory_path() / "pelican-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     m_path = pattern;
+#endif
 }
 
 CTempDir::~CTempDir() {

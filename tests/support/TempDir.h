@@ -4,6 +4,9 @@
 
 namespace pelican::test {
 
+// Sets an environment variable for this process (setenv; _putenv_s on Windows).
+void SetEnv(const char* name, const std::string& value);
+
 class CTempDir {
 public:
     CTempDir();
@@ -12,9 +15,16 @@ public:
     CTempDir& operator=(const CTempDir&) = delete;
 
     const std::string& Path() const { return m_path; }
-    std::string File(const std::string& name) const { return m_path + "/" + name; }
+    std::string File(const std::string& name) const { return m_path + kSeparator + name; }
     void Write(const std::string& name, const std::string& content) const;
     std::string Read(const std::string& name) const;
+
+    // The system's own separator, so that paths read as its users write them.
+#ifdef _WIN32
+    static constexpr const char* kSeparator = "\\";
+#else
+    static constexpr const char* kSeparator = "/";
+#endif
 
 private:
     std::string m_path;

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "sys/Paths.h"
 
@@ -17,7 +18,7 @@ CInstanceLock::~CInstanceLock() {
 }
 
 bool CInstanceLock::Acquire(const std::string& name) {
-    if (m_fd >= 0) {
+    if (m_handle != -1) {
         m_failure = Failure::Held;
         return false;
     }
@@ -46,14 +47,18 @@ bool CInstanceLock::Acquire(const std::string& name) {
         m_error = error;
         return false;
     }
-    m_fd = fd;
+    m_handle = fd;
     return true;
 }
 
+std::string CInstanceLock::ErrorText() const {
+    return std::strerror(m_error);
+}
+
 void CInstanceLock::Release() {
-    if (m_fd < 0) return;
-    ::close(m_fd);  // closing the descriptor drops the lock
-    m_fd = -1;
+    if (m_handle == -1) return;
+    ::close(static_cast<int>(m_handle));  // closing the descriptor drops the lock
+    m_handle = -1;
 }
 
 }  // namespace pelican

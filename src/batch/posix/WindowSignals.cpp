@@ -1,4 +1,4 @@
-#include "batch/WindowSignals.h"
+#include "batch/posix/WindowSignals.h"
 
 #include <unistd.h>
 

@@ -3,7 +3,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "link/PosixSerialDevice.h"
+#include "link/posix/PosixSerialDevice.h"
 
 namespace pelican {
 

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "link/PosixSerialDevice.h"
+#include "link/posix/PosixSerialDevice.h"
 
 namespace pelican {
 namespace {

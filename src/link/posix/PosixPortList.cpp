@@ -1,4 +1,4 @@
-#include "link/PosixPortList.h"
+#include "link/posix/PosixPortList.h"
 
 #include <algorithm>
 #include <filesystem>

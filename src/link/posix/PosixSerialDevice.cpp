@@ -1,4 +1,4 @@
-#include "link/PosixSerialDevice.h"
+#include "link/posix/PosixSerialDevice.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -17,14 +17,15 @@
 
 #include "SimulatedBoard.h"
 #include "SimulatedModemLines.h"
+#include "SimulatedResetBackend.h"
 #include "app/PelicanApp.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchRunner.h"
 #include "batch/SafePointClock.h"
 #include "batch/SafePointDevice.h"
-#include "batch/WindowSignals.h"
-#include "link/PosixPortList.h"
-#include "link/PosixSerialDevice.h"
+#include "batch/posix/WindowSignals.h"
+#include "link/posix/PosixPortList.h"
+#include "link/posix/PosixSerialDevice.h"
 #include "sys/Clock.h"
 #include "sys/Paths.h"
 #include "ui/qt/QtBackend.h"
@@ -86,7 +87,7 @@ int RunWindows(int argc, char** argv, bool simulate) {
         board = CSimulatedBoard::Start();
         if (!board) return kExitNoLink;
         app->m_defaultPort = board->Path();
-        resetOnMessage = std::make_unique<CSimulatedResetBackend>(windows, *board);
+        resetOnMessage = std::make_unique<CSimulatedResetBackend>(windows, [&board] { board->Reset(); });
         ui::SetBackend(resetOnMessage.get());
     } else {
         ui::SetBackend(&windows);

@@ -1,0 +1,1 @@
+# The Windows packages: a zip and an NSIS installer (filled in below).

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds pelican.exe for 64-bit Windows with MinGW-w64 into build-win/
+# (and its tests, which run under Wine). Installs what is missing first.
+#   scripts/build-windows.sh [build folder]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+dir=${1:-build-win}
+packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest libcli11-dev cmake ninja-build
+          wine wine64 nsis zip xvfb xauth imagemagick)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "build-windows: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+launcher=()
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR=$PWD
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/MinGW-w64.cmake -DCMAKE_BUILD_TYPE=Release \
+  -DPELICAN_WERROR=ON -DPELICAN_BENCH=OFF "${launcher[@]}" >/dev/null
+cmake --build "$dir" -j"$(nproc)"
