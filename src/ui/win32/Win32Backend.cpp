@@ -66,7 +66,7 @@ CWin32Backend::~CWin32Backend() {
     for (CWin32DialogHost* host : m_closing) delete host;
     m_closing.clear();
     while (m_waitCursorDepth > 0) EndWaitCursor();
-    if (m_cbtHook != nullptr) UnhookWindowsHookEx(m_cbtHook);
+    if (m_showHook != nullptr) UnhookWindowsHookEx(m_showHook);
     if (m_filterHook != nullptr) UnhookWindowsHookEx(m_filterHook);
     if (m_notice != nullptr) DestroyWindow(m_notice);
     if (s_active == this) s_active = nullptr;
@@ -254,7 +254,8 @@ void CWin32Backend::RepaintWindows() {
 
 void CWin32Backend::ArmAnnouncement() {
     if (!m_onModalShown) return;
-    if (m_cbtHook == nullptr) m_cbtHook = SetWindowsHookExW(WH_CBT, CbtProc, nullptr, GetCurrentThreadId());
+    if (m_showHook == nullptr)
+        m_showHook = SetWindowsHookExW(WH_CALLWNDPROC, CallWndProc, nullptr, GetCurrentThreadId());
     m_announcing = true;
 }
 
@@ -269,13 +270,18 @@ LRESULT CALLBACK CWin32Backend::MessageFilterProc(int code, WPARAM wParam, LPARA
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-LRESULT CALLBACK CWin32Backend::CbtProc(int code, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK CWin32Backend::CallWndProc(int code, WPARAM wParam, LPARAM lParam) {
     CWin32Backend* backend = s_active;
-    if (code == HCBT_ACTIVATE && backend != nullptr && backend->m_announcing) {
+    const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    // A dialog is activated while it initialises, still hidden; the system
+    // shows it once its loop has nothing else to do. The first top-level
+    // window shown is the one asked for.
+    if (code == HC_ACTION && call != nullptr && call->message == WM_SHOWWINDOW && call->wParam != 0 &&
+        backend != nullptr && backend->m_announcing && !(GetWindowLongPtrW(call->hwnd, GWL_STYLE) & WS_CHILD)) {
         // Told from the window's own loop once it runs, through the notice
         // window: the window is shown by then.
         backend->m_announcing = false;
-        PostMessageW(backend->m_notice, kWindowShown, wParam, 0);
+        PostMessageW(backend->m_notice, kWindowShown, reinterpret_cast<WPARAM>(call->hwnd), 0);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }

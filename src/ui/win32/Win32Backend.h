@@ -56,18 +56,18 @@ private:
     void UpdateCursor();
     // Hosts of closed modeless windows go once no handler of theirs runs.
     void CollectClosing();
-    // Tells m_onModalShown of the next window that is activated.
+    // Tells m_onModalShown of the next top-level window that is shown.
     void ArmAnnouncement();
     void DisarmAnnouncement();
     static LRESULT CALLBACK MessageFilterProc(int code, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK CallWndProc(int code, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK NoticeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     static CWin32Backend* s_active;
 
     HINSTANCE m_instance;
     HHOOK m_filterHook = nullptr;
-    HHOOK m_cbtHook = nullptr;
+    HHOOK m_showHook = nullptr;
     HWND m_notice = nullptr;
     bool m_announcing = false;
     std::vector<std::pair<CDialog*, CWin32DialogHost*>> m_modalStack;
