@@ -54,6 +54,59 @@ std::string MessageTextOf(HWND box) {
     return text;
 }
 
+bool CaptureWindow(HWND window, const std::string& path) {
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    GdiFlush();
+    // Wine hands what a window has drawn to the X server while the thread
+    // waits for messages: a short wait lets the last controls reach it.
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 200, QS_ALLINPUT);
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0) return false;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;  // bottom-up, as BMP files store rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    // What is on the screen: the frame, the title bar and every control as
+    // the system drew them (asking the window to print itself leaves out
+    // its controls under Wine).
+    const bool copied = BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY) != 0;
+    GdiFlush();
+    const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+    const DWORD imageSize = stride * static_cast<DWORD>(height);
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+    file.bfSize = file.bfOffBits + imageSize;
+    info.bmiHeader.biSizeImage = imageSize;
+    bool written = false;
+    if (copied) {
+        HANDLE out = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (out != INVALID_HANDLE_VALUE) {
+            DWORD done = 0;
+            written = WriteFile(out, &file, sizeof(file), &done, nullptr) &&
+                      WriteFile(out, &info.bmiHeader, sizeof(BITMAPINFOHEADER), &done, nullptr) &&
+                      WriteFile(out, bits, imageSize, &done, nullptr);
+            CloseHandle(out);
+        }
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return written;
+}
+
 CModalScript::CModalScript(ui::CWin32Backend& backend) : m_backend(backend) {
     m_backend.m_onModalShown = [this](HWND window) {
         if (m_next < m_steps.size())

@@ -25,6 +25,9 @@ void CloseBox(HWND window);
 // A message box's text (its static control of the message).
 std::string MessageTextOf(HWND box);
 
+// The window as drawn on the screen, written as a 24-bit BMP file.
+bool CaptureWindow(HWND window, const std::string& path);
+
 // Answers the modal windows one after the other; a window beyond the
 // answers is closed with its close box so that nothing can hang.
 class CModalScript {
