@@ -256,11 +256,22 @@ void CWin32Backend::ArmAnnouncement() {
     if (!m_onModalShown) return;
     if (m_showHook == nullptr)
         m_showHook = SetWindowsHookExW(WH_CALLWNDPROC, CallWndProc, nullptr, GetCurrentThreadId());
-    m_announcing = true;
+    ++m_announcing;
 }
 
 void CWin32Backend::DisarmAnnouncement() {
-    m_announcing = false;
+    if (m_announcing > 0) --m_announcing;
+}
+
+bool CWin32Backend::IsAnnounced(HWND window) const {
+    // Dialog windows only (dialogs, message boxes, the file dialogs, the
+    // questions they ask), and not the progress window, which is told
+    // when CreateModeless shows it.
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (lstrcmpW(name, L"#32770") != 0) return false;
+    return std::none_of(m_modeless.begin(), m_modeless.end(),
+                        [window](const auto& entry) { return entry.second->Window() == window; });
 }
 
 LRESULT CALLBACK CWin32Backend::MessageFilterProc(int code, WPARAM wParam, LPARAM lParam) {
@@ -274,13 +285,14 @@ LRESULT CALLBACK CWin32Backend::CallWndProc(int code, WPARAM wParam, LPARAM lPar
     CWin32Backend* backend = s_active;
     const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
     // A dialog is activated while it initialises, still hidden; the system
-    // shows it once its loop has nothing else to do. The first top-level
-    // window shown is the one asked for.
+    // shows it once its loop has nothing else to do. Every dialog window
+    // shown while a modal call runs is told, also the questions the
+    // system's own dialogs ask.
     if (code == HC_ACTION && call != nullptr && call->message == WM_SHOWWINDOW && call->wParam != 0 &&
-        backend != nullptr && backend->m_announcing && !(GetWindowLongPtrW(call->hwnd, GWL_STYLE) & WS_CHILD)) {
+        backend != nullptr && backend->m_announcing > 0 && !(GetWindowLongPtrW(call->hwnd, GWL_STYLE) & WS_CHILD) &&
+        backend->IsAnnounced(call->hwnd)) {
         // Told from the window's own loop once it runs, through the notice
         // window: the window is shown by then.
-        backend->m_announcing = false;
         PostMessageW(backend->m_notice, kWindowShown, reinterpret_cast<WPARAM>(call->hwnd), 0);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);

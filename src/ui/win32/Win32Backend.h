@@ -56,9 +56,10 @@ private:
     void UpdateCursor();
     // Hosts of closed modeless windows go once no handler of theirs runs.
     void CollectClosing();
-    // Tells m_onModalShown of the next top-level window that is shown.
+    // Tells m_onModalShown of the dialog windows shown until disarmed.
     void ArmAnnouncement();
     void DisarmAnnouncement();
+    bool IsAnnounced(HWND window) const;
     static LRESULT CALLBACK MessageFilterProc(int code, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK CallWndProc(int code, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK NoticeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -69,7 +70,8 @@ private:
     HHOOK m_filterHook = nullptr;
     HHOOK m_showHook = nullptr;
     HWND m_notice = nullptr;
-    bool m_announcing = false;
+    // Modal calls running that tell m_onModalShown of their windows.
+    int m_announcing = 0;
     std::vector<std::pair<CDialog*, CWin32DialogHost*>> m_modalStack;
     std::vector<std::pair<CDialog*, CWin32DialogHost*>> m_modeless;
     std::vector<CWin32DialogHost*> m_closing;
