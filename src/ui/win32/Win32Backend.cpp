@@ -19,6 +19,24 @@ const wchar_t* const kNoticeClass = L"PelicanUiNotice";
 // (a window that never validates its paint would hold the loop forever).
 constexpr int kMostMessagesPerPump = 1000;
 
+// A modal window over an owner that is disabled already (the main window
+// while its command runs) must leave it disabled: some dialog managers
+// enable the owner when the dialog ends, whatever state it had before.
+class CKeepOwnerDisabled {
+public:
+    explicit CKeepOwnerDisabled(HWND owner)
+        : m_owner(owner), m_wasDisabled(owner != nullptr && !IsWindowEnabled(owner)) {}
+    ~CKeepOwnerDisabled() {
+        if (m_wasDisabled && IsWindow(m_owner) && IsWindowEnabled(m_owner)) EnableWindow(m_owner, FALSE);
+    }
+    CKeepOwnerDisabled(const CKeepOwnerDisabled&) = delete;
+    CKeepOwnerDisabled& operator=(const CKeepOwnerDisabled&) = delete;
+
+private:
+    HWND m_owner;
+    bool m_wasDisabled;
+};
+
 }  // namespace
 
 class CWin32Backend::CAsking {
@@ -106,6 +124,7 @@ int CWin32Backend::RunModal(CDialog& dialog) {
     host->SetModal(true);
     const std::vector<std::byte> bytes = CDialogTemplateBuilder::Build(dialog.Template());
     HWND owner = OwnerWindow();
+    const CKeepOwnerDisabled keep(owner);
     m_modalStack.emplace_back(&dialog, host.get());
     ArmAnnouncement();
     // The system disables the owner while the dialog runs, and gives it
@@ -121,8 +140,10 @@ int CWin32Backend::RunModal(CDialog& dialog) {
 
 int CWin32Backend::MessageBox(const std::string& caption, const std::string& text, Icon icon) {
     CAsking asking(*this);
+    HWND owner = OwnerWindow();
+    const CKeepOwnerDisabled keep(owner);
     ArmAnnouncement();
-    MessageBoxW(OwnerWindow(), Widen(text).c_str(), Widen(caption).c_str(), MB_OK | MessageBoxIconStyle(icon));
+    MessageBoxW(owner, Widen(text).c_str(), Widen(caption).c_str(), MB_OK | MessageBoxIconStyle(icon));
     DisarmAnnouncement();
     // One OK button: Escape and the close box answer OK as well.
     return IDOK;
@@ -130,8 +151,10 @@ int CWin32Backend::MessageBox(const std::string& caption, const std::string& tex
 
 bool CWin32Backend::GetOpenFileName(const FileOpenRequest& request, std::string& path) {
     CAsking asking(*this);
+    HWND owner = OwnerWindow();
+    const CKeepOwnerDisabled keep(owner);
     ArmAnnouncement();
-    const bool chosen = ShowFileDialog(OwnerWindow(), request, path);
+    const bool chosen = ShowFileDialog(owner, request, path);
     DisarmAnnouncement();
     return chosen;
 }

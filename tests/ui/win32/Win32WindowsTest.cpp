@@ -186,6 +186,25 @@ TEST_F(Win32WindowsTest, ASecondDialogRunsOverTheFirst) {
     EXPECT_EQ(Backend().ActiveDialog(), nullptr);
 }
 
+TEST_F(Win32WindowsTest, AWindowDisabledByItsDialogStaysDisabledUnderAQuestion) {
+    // The main window while its command runs: a message box over it must
+    // not give it back its input when it closes.
+    CSampleDlg dlg;
+    bool disabledAfter = false;
+    CModalScript script(m_backend);
+    script.Then([&](HWND w) {
+              dlg.Host()->EnableWindow(false);
+              ui::MessageBox("Erase OK.", Icon::Information);
+              disabledAfter = !IsWindowEnabled(w);
+              dlg.Host()->EnableWindow(true);
+              PostMessageW(w, WM_KEYDOWN, VK_ESCAPE, 1);
+          })
+        .Then([&](HWND box) { PressKey(box, VK_RETURN); });
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_EQ(script.Shown(), 2u);
+    EXPECT_TRUE(disabledAfter);
+}
+
 // A window with the main window's menu that records its commands.
 class CMenuDlg : public CDialog {
 public:
