@@ -14,7 +14,7 @@ export WINEDEBUG=${WINEDEBUG:--all}
 wine=${WINE:-wine}
 . "$root/tests/wine/wine-board.sh"
 work=$(mktemp -d /tmp/pelican-wine-bench.XXXXXX)
-trap 'stop_boards; rm -rf "$work"; timeout 30 wineserver -w 2>/dev/null' EXIT
+trap 'stop_boards; rm -rf "$work"' EXIT
 ensure_prefix || exit 2
 srec_cat -generate 0xC0000 0xC4000 -repeat-string "Pelican bench 0123456789" -o "$work/prog.mot" \
     -address-length=3 || exit 2
