@@ -29,6 +29,8 @@ set(CPACK_PACKAGE_VENDOR "The Pelican developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Flash programmer for Orca microcontrollers over their serial boot loader")
 set(CPACK_PACKAGE_FILE_NAME pelican-${PROJECT_VERSION}-windows-x64)
 set(CPACK_PACKAGE_INSTALL_DIRECTORY Pelican)
+# A 64-bit program: under "Program Files", not "Program Files (x86)".
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_GENERATOR ZIP)
 find_program(PELICAN_MAKENSIS makensis)
