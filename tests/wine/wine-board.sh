@@ -18,26 +18,32 @@ board_pids=()
 board_links=()
 board_fds=()
 
-# start_board COMn PELICAN-SIM [options]: the simulated board, linked as COMn.
-start_board() {
-    local com=$1 sim=$2 pty fd
-    shift 2
-    exec {fd}< <(exec "$sim" "$@" </dev/null)
-    board_pids+=($!)
-    board_fds+=("$fd")
-    # The board prints its terminal's path once it serves it.
+# link_terminal COMn FD WHAT: reads the terminal's path that the program
+# behind FD prints once it serves it, and links it as COMn.
+link_terminal() {
+    local com=$1 fd=$2 pty
     if ! read -r -t 30 -u "$fd" pty || [ ! -c "$pty" ]; then
-        echo "wine: pelican-sim printed no terminal" >&2
+        echo "wine: $3 printed no terminal" >&2
         return 1
     fi
     ln -sfn "$pty" "$WINEPREFIX/dosdevices/$com"
     board_links+=("$WINEPREFIX/dosdevices/$com")
 }
 
+# start_board COMn PELICAN-SIM [options]: the simulated board, linked as COMn.
+start_board() {
+    local com=$1 sim=$2 fd
+    shift 2
+    exec {fd}< <(exec "$sim" "$@" </dev/null)
+    board_pids+=($!)
+    board_fds+=("$fd")
+    link_terminal "$com" "$fd" pelican-sim
+}
+
 # start_silent COMn: a terminal whose other end is held open but never
 # answers, linked as COMn.
 start_silent() {
-    local com=$1 pty fd
+    local com=$1 fd
     exec {fd}< <(exec python3 -c '
 import os, pty, sys, time
 master, slave = pty.openpty()
@@ -45,12 +51,7 @@ print(os.ttyname(slave), flush=True)
 time.sleep(600)' </dev/null)
     board_pids+=($!)
     board_fds+=("$fd")
-    if ! read -r -t 30 -u "$fd" pty || [ ! -c "$pty" ]; then
-        echo "wine: no terminal for the silent board" >&2
-        return 1
-    fi
-    ln -sfn "$pty" "$WINEPREFIX/dosdevices/$com"
-    board_links+=("$WINEPREFIX/dosdevices/$com")
+    link_terminal "$com" "$fd" "the silent board"
 }
 
 stop_boards() {

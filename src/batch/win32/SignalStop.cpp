@@ -5,6 +5,8 @@
 #include <atomic>
 #include <csignal>
 
+#include "batch/SignalNotes.h"
+
 namespace pelican {
 namespace {
 
@@ -17,23 +19,12 @@ constexpr int kInterrupt = SIGINT;
 constexpr int kTerminate = SIGTERM;
 constexpr int kHangUp = 1;
 
-std::atomic<int> g_interrupts{0};
-std::atomic<int> g_ending{0};
-std::atomic<int> g_asked{0};
-std::atomic<int> g_endingAt{0};
-std::atomic<int> g_interruptsToEnd{2};
 std::atomic<bool> g_installed{false};
 // Set when the program has ended its run: a closing console is held that long.
 HANDLE g_finished = nullptr;
 
-void NoteEnding(int signal) {
-    int none = 0;
-    if (g_ending.compare_exchange_strong(none, signal)) g_endingAt.store(g_asked.load());
-}
-
 void OnSignal(int signal) {
-    g_asked.fetch_add(1);
-    if (signal != kInterrupt || g_interrupts.fetch_add(1) + 1 >= g_interruptsToEnd.load()) NoteEnding(signal);
+    NoteSignal(signal, true);
 }
 
 // Runs on a thread of its own that the system starts for the event.
@@ -58,11 +49,7 @@ BOOL WINAPI OnControl(DWORD event) {
 }  // namespace
 
 void CSignalStop::Install(int interruptsToEnd) {
-    g_interrupts = 0;
-    g_ending = 0;
-    g_asked = 0;
-    g_endingAt = 0;
-    g_interruptsToEnd = interruptsToEnd < 1 ? 1 : interruptsToEnd;
+    ResetSignalNotes(interruptsToEnd);
     if (g_finished == nullptr) g_finished = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (g_finished != nullptr) ::ResetEvent(g_finished);
     if (!g_installed.exchange(true)) ::SetConsoleCtrlHandler(OnControl, TRUE);
@@ -72,18 +59,6 @@ void CSignalStop::Uninstall() {
     if (!g_installed.exchange(false)) return;
     ::SetConsoleCtrlHandler(OnControl, FALSE);
     if (g_finished != nullptr) ::SetEvent(g_finished);
-}
-
-int CSignalStop::Interrupts() {
-    return g_interrupts.load();
-}
-
-int CSignalStop::EndingSignal() {
-    return g_ending.load();
-}
-
-int CSignalStop::Again() {
-    return g_ending.load() == 0 ? 0 : g_asked.load() - g_endingAt.load();
 }
 
 // The console's events reach no event loop: the waits of the run are cut
