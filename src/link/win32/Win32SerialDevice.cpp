@@ -21,6 +21,12 @@ constexpr DWORD kWaitSliceMs = 200;
 // plain Sleep: the port's clock finishes its pauses on the performance
 // counter, which would keep a processor busy for much of every look.
 constexpr DWORD kPollMs = 1;
+// Right after a frame was written or input moved, the reply's bytes are due
+// within the frame's line time and the reply's: the queue is looked at every
+// 200 us then (a millisecond each time would add one to every exchange;
+// at 115200 a page read is 22 ms), for up to this long.
+constexpr uint64_t kReplyWindowUs = 50000;
+constexpr uint64_t kFinePollUs = 200;
 // A read of bytes already queued, or the end of a cancelled operation,
 // completes at once; this only bounds a driver that misbehaves.
 constexpr DWORD kCompleteMs = 1000;
@@ -260,6 +266,7 @@ long CWin32SerialDevice::Write(const uint8_t* data, size_t length) {
     } else {
         Finish(handle, m_writeOv, bound, done);  // a stalled write is cut short
     }
+    if (done != 0) m_replyDueUntilUs = RealClock().NowUs() + lineMs * 1000 + kReplyWindowUs;
     return done == 0 ? -1 : static_cast<long>(done);
 }
 
@@ -400,7 +407,10 @@ void CWin32SerialDevice::WaitInput(uint64_t deadlineMs, size_t seen) {
     const DWORD wait = static_cast<DWORD>(std::min<uint64_t>(deadlineMs - now, kWaitSliceMs));
     // Another thread's query saw input since the caller looked, or a line
     // error waits to be reported.
-    if (Changed(seen)) return;
+    if (Changed(seen)) {
+        m_replyDueUntilUs = RealClock().NowUs() + kReplyWindowUs;
+        return;
+    }
     if (m_eventWait) {
         // The driver keeps the events since the last wait ended, so a byte
         // that came after the look above ends this wait at once.
@@ -418,7 +428,11 @@ void CWin32SerialDevice::WaitInput(uint64_t deadlineMs, size_t seen) {
     // No event, or woken with nothing new to show (a driver that ends the
     // wait at once; Wine, which reports characters still queued as a new
     // event): rest for the polling interval, so that the caller's loop
-    // never spins.
+    // never spins. While a reply is due the rest is short and exact.
+    if (RealClock().NowUs() < m_replyDueUntilUs.load()) {
+        RealClock().SleepUs(kFinePollUs);
+        return;
+    }
     ::Sleep(std::min(wait, kPollMs));
 }
 

@@ -89,6 +89,10 @@ private:
     OVERLAPPED m_writeOv{};  // Write
     OVERLAPPED m_waitOv{};   // WaitInput
     DWORD m_eventMask = 0;   // what the last WaitCommEvent reported
+    // Until then (on the real clock, in microseconds) a reply may be on its
+    // way: a frame was written or input moved. A wait without events looks
+    // at the queue finely meanwhile.
+    std::atomic<uint64_t> m_replyDueUntilUs{0};
 };
 
 }  // namespace pelican
