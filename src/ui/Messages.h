@@ -56,6 +56,8 @@ enum StringId : int {
     IDS_RECORD_PAST_TOP,
     IDS_FILE_PAST_TOP,
     IDS_NO_END_RECORD,
+    IDS_NOT_S_RECORD,             // %1 the line, %2 the file
+    IDS_NOT_S_RECORD_FILE,        // %2 the file
     // Batch mode: an action that writes, compares or sends the file.
     IDS_FILE_HOLDS_NO_DATA,       // %1 the file
     IDS_NO_FILE_LOADED,
