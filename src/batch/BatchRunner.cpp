@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -26,6 +27,7 @@
 #include "commands/StatesDlg.h"
 #include "commands/VersionDlg.h"
 #include "image/IDCheckDlg.h"
+#include "image/FlashFileWriter.h"
 #include "image/IdFile.h"
 #include "image/SelectDlg.h"
 #include "link/PortOpenError.h"
@@ -162,7 +164,11 @@ void CBatchRunner::Print(const std::string& line) {
 }
 
 bool CBatchRunner::AskOnTerminal(const std::string& question) {
-    if (!m_interactive) return false;
+    if (!m_interactive) {
+        // A script that left the answer out is told why nothing happened.
+        Report("\"" + question + "\" was answered Cancel: standard input is not a terminal to ask on; --yes answers OK");
+        return false;
+    }
     std::cerr << question << " [y/N] " << std::flush;
     std::string answer;
     if (!std::getline(std::cin, answer)) return false;
@@ -309,7 +315,21 @@ void CBatchRunner::FinishIdCheck(ui::CDialog& dialog) {
         Answer(dialog, ui::IDCANCEL);
         return;
     }
-    PressIdCheckOk(dialog.Template().id);
+    const int id = dialog.Template().id;
+    std::string idPath;
+    if (!m_options.mcu.empty() && CIdFile::PathFor(m_options.file, idPath)) {
+        // "Refer..." filled the ID fields by the type it detected; the type
+        // chosen over it has ID addresses of its own in the ".id" file, as
+        // a user who chose it would then type them.
+        CIdFile::Fields fields;
+        for (size_t i = 0; i < fields.size(); ++i)
+            fields[i] = dialog.GetItemText(CIDCheckDlg::IDC_ID1 + static_cast<int>(i));
+        if (CIdFile::Fill(idPath, m_options.mcu == "w" ? 1 : 0, fields) == FileError::None) {
+            for (size_t i = 0; i < fields.size(); ++i)
+                m_backend.SetText(id, CIDCheckDlg::IDC_ID1 + static_cast<int>(i), fields[i]);
+        }
+    }
+    PressIdCheckOk(id);
 }
 
 void CBatchRunner::PressIdCheckOk(int id) {
@@ -323,6 +343,16 @@ void CBatchRunner::Report(const std::string& text) {
         Print(CJsonLine("report").Add("text", text).Text());
     else if (m_report)
         m_report(text);
+}
+
+bool CBatchRunner::OutputWritable() {
+    // Minutes of page reads must not end in a file that cannot be made:
+    // told before the port is opened.
+    const bool dumps = std::find(m_options.actions.begin(), m_options.actions.end(), "dump") != m_options.actions.end();
+    std::string error;
+    if (!dumps || CFlashFileWriter::CheckFolder(m_options.output, error)) return true;
+    ui::MessageBox(m_options.output + ui::LoadString(ui::IDS_SAVE_FOLDER) + error + ".", ui::Icon::Exclamation);
+    return false;
 }
 
 int CBatchRunner::Run() {
@@ -343,6 +373,11 @@ int CBatchRunner::RunAll() {
     // A board wired for it is put into boot mode before the first exchange.
     if (!m_reset.Empty()) m_app.m_onPortOpened = [this] { ResetByWire(); };
     ui::SetBackend(&m_backend);
+    if (!OutputWritable()) {
+        ui::SetBackend(nullptr);
+        CSignalStop::Uninstall();
+        return kExitFailed;
+    }
     Report("port " + m_options.port);
     m_app.InitInstance();
     m_app.m_port.SetReadEndHook(nullptr);

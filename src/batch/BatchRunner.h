@@ -66,6 +66,8 @@ public:
 
 private:
     int RunAll();
+    // For dump: whether its file can be made; false with the message shown.
+    bool OutputWritable();
     void OnIdle(ui::CDialog& dialog);
     void OnMessage(const ui::MessageRecord& message);
     // One answer per dialog, by template id.

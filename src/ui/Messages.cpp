@@ -65,6 +65,7 @@ const std::map<int, std::string>& Table() {
         {IDS_DOWNLOAD_NOT_COMPLETED, "Download not completed.\nPlease retry Download."},
         {IDS_DOWNLOAD_COMPLETED, "Download Completed."},
         {IDS_DOWNLOAD_TOO_LARGE, "Too large range to download.\nThe largest is FF00 bytes (255 pages)."},
+        {IDS_DATA_OUTSIDE_FLASH, "The file holds data at %1 to %2, outside the flash of %3 (%4 to %5)."},
     };
     return table;
 }

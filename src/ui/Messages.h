@@ -72,6 +72,10 @@ enum StringId : int {
     IDS_DOWNLOAD_COMPLETED,
     IDS_DOWNLOAD_TOO_LARGE,             // a size the 16-bit header cannot carry
 
+    // A file with data outside the MCU type's flash: %1-%2 the data, %3 the
+    // type, %4-%5 its flash.
+    IDS_DATA_OUTSIDE_FLASH = 2451,
+
     // Saving the flash to a file.
     IDS_SAVE_NAME = 2501,               // preceded by the path
     IDS_SAVE_FAILED,                    // followed by the path and the reason
