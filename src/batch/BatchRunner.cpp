@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include <iostream>
 #include <map>
@@ -155,8 +157,13 @@ std::string CBatchRunner::MessageLine(const ui::MessageRecord& message) {
 void CBatchRunner::Print(const std::string& line) {
     if (m_print) {
         m_print(line);
-    } else {
+    } else if (!m_outputLost) {
+        errno = 0;
         std::cout << line << '\n' << std::flush;
+        // A full disk, a closed descriptor: what the run says is lost, so
+        // the run is no success. It ends after the action in hand, once the
+        // link is back at 9600 bps.
+        if (m_outputClosed || !std::cout) OutputLost(m_outputClosed || errno == 0 ? "it is closed" : std::strerror(errno));
     }
     // Standard output closed under the program (a reader such as head that
     // has seen enough) raises SIGPIPE on this write: act on it now.
@@ -339,7 +346,8 @@ void CBatchRunner::PressIdCheckOk(int id) {
 }
 
 void CBatchRunner::Report(const std::string& text) {
-    if (m_options.json)
+    // Once standard output is lost the account goes where it can be read.
+    if (m_options.json && !m_outputLost)
         Print(CJsonLine("report").Add("text", text).Text());
     else if (m_report)
         m_report(text);
@@ -355,8 +363,19 @@ bool CBatchRunner::OutputWritable() {
     return false;
 }
 
+void CBatchRunner::OutputLost(const std::string& why) {
+    if (m_outputLost) return;
+    m_outputLost = true;
+    m_outputError = why;
+}
+
 int CBatchRunner::Run() {
-    const int status = RunAll();
+    int status = RunAll();
+    if (m_outputLost) {
+        // Said on standard error whatever --json says: the output is gone.
+        if (m_report) m_report("standard output could not be written: " + m_outputError);
+        if (status == kExitDone) status = kExitFailed;
+    }
     PrintExit(status);
     return status;
 }

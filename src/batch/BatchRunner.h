@@ -50,6 +50,12 @@ public:
     std::function<void(const std::string&)> m_report;
     // Whether standard input is a terminal to ask on.
     bool m_interactive = false;
+    // Standard output was closed when the program started (its descriptor
+    // now leads nowhere): the first line printed is lost.
+    bool m_outputClosed = false;
+    // A line could not be written to standard output (why: the system's
+    // reason): no further action runs, and the run ends with status 1.
+    void OutputLost(const std::string& why);
 
     static std::string MessageLine(const ui::MessageRecord& message);
     // "Program [#########...........]  45%  12 pages" for a terminal.
@@ -124,6 +130,8 @@ private:
     uint32_t m_reportedRate = 0;
     int m_reportedReady = -1;
     bool m_exitPressed = false;
+    bool m_outputLost = false;
+    std::string m_outputError;
     // The run ends with the board perhaps not at 9600 bps (the close step
     // or a signal's return failed, or the board was left as it was).
     bool m_closeFailed = false;
