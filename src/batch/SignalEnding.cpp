@@ -48,8 +48,13 @@ void CSignalEnding::InWait() {
         return;
     }
     const CSerialComm& port = m_app.m_port;
-    if (m_told || port.CurrentActivity() == CSerialComm::Activity::Idle) return;
+    const CSerialComm::Activity activity = port.CurrentActivity();
+    // Told once, and once more when a pause follows the frame told of (a
+    // page's program interval): the wait is longer than the frame's.
+    if (activity == CSerialComm::Activity::Idle) return;
+    if (m_told && !(m_toldSending && activity == CSerialComm::Activity::Pausing)) return;
     m_told = true;
+    m_toldSending = activity == CSerialComm::Activity::Sending;
     const uint64_t until = port.ActivityUntilMs();
     const uint64_t now = m_app.m_port.Clock().NowMs();
     m_report(WaitingLine(signal, WaitedFor(port.FramesSinceRead(), port.CurrentActivity() == CSerialComm::Activity::Sending),
