@@ -14,6 +14,7 @@
 #include "link/PortLock.h"
 #include "link/PortOpenError.h"
 #include "protocol/Protocol.h"
+#include "sys/Text.h"
 #include "ui/Messages.h"
 
 namespace pelican {
@@ -58,7 +59,8 @@ void CPelicanApp::TellSettingsNotSaved(const std::string& path, const std::strin
     // folder or file, and the link itself works.
     if (m_settingsNotSavedTold) return;
     m_settingsNotSavedTold = true;
-    std::cerr << "pelican: the link settings are not saved in " << path << ": " << why << '\n' << std::flush;
+    std::cerr << "pelican: the link settings are not saved in " << EscapeControls(path) << ": " << EscapeControls(why)
+              << '\n' << std::flush;
 }
 
 void CPelicanApp::TellReadOnlySettings(const std::string& path) {
@@ -66,7 +68,7 @@ void CPelicanApp::TellReadOnlySettings(const std::string& path) {
     if (m_readOnlySettingsTold) return;
     m_readOnlySettingsTold = true;
     const std::string& text = ui::LoadString(ui::IDS_SETTINGS_READ_ONLY);
-    std::cerr << "pelican: " << text.substr(0, text.size() - 2) << ": " << path << '\n';
+    std::cerr << "pelican: " << text.substr(0, text.size() - 2) << ": " << EscapeControls(path) << '\n';
     if (m_tellReadOnlySettings) ui::MessageBox(ui::IDS_SETTINGS_READ_ONLY, path, ui::Icon::Information);
 }
 

@@ -93,7 +93,7 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         PrintExit(status);
     };
     m_showProgress = ::isatty(STDERR_FILENO) != 0;
-    m_report = [](const std::string& text) { std::cerr << "pelican: " << text << '\n'; };
+    m_report = [](const std::string& text) { std::cerr << "pelican: " << EscapeControls(text) << '\n'; };
     m_backend.m_onProgress = [this](const std::string& title, int low, int high, int pos, int moves) {
         if (!m_showProgress) return;
         const uint64_t elapsed = m_app.m_port.Clock().NowMs() - m_phaseBeganMs;
@@ -151,7 +151,9 @@ std::string CBatchRunner::MessageLine(const ui::MessageRecord& message) {
     for (char& c : text) {
         if (c == '\n' || c == '\r') c = ' ';
     }
-    return std::string(ui::IconWord(message.icon)) + ": " + text;
+    // A file name may hold any byte: an escape sequence in it must not
+    // clear or recolour the terminal the line is read on.
+    return std::string(ui::IconWord(message.icon)) + ": " + EscapeControls(text);
 }
 
 void CBatchRunner::Print(const std::string& line) {
@@ -176,10 +178,18 @@ bool CBatchRunner::AskOnTerminal(const std::string& question) {
         Report("\"" + question + "\" was answered Cancel: standard input is not a terminal to ask on; --yes answers OK");
         return false;
     }
-    std::cerr << question << " [y/N] " << std::flush;
     std::string answer;
-    if (!std::getline(std::cin, answer)) return false;
+    if (!Prompt(question + " [y/N] ", answer)) return false;
     return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+}
+
+bool CBatchRunner::Prompt(const std::string& prompt, std::string& answer) {
+    *m_promptOut << prompt << std::flush;
+    const bool answered = static_cast<bool>(std::getline(*m_input, answer));
+    // The terminal echoes the Enter that ends the answer; standard error
+    // sent elsewhere (a log), or no answer at all, needs its own line end.
+    if (!m_showProgress || !answered) *m_promptOut << '\n' << std::flush;
+    return answered;
 }
 
 void CBatchRunner::OnMessage(const ui::MessageRecord& message) {
@@ -195,9 +205,8 @@ void CBatchRunner::OnMessage(const ui::MessageRecord& message) {
             return;
         }
         if (m_interactive) {
-            std::cerr << "Reset the board, then press Enter." << std::flush;
             std::string ignored;
-            std::getline(std::cin, ignored);
+            Prompt("Reset the board, then press Enter.", ignored);
         }
         if (m_onReset) m_onReset();
     }

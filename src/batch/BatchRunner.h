@@ -5,6 +5,7 @@
 // dialog contents become lines on standard output.
 #include <array>
 #include <functional>
+#include <iostream>
 #include <map>
 #include <set>
 #include <string>
@@ -48,8 +49,11 @@ public:
     std::function<void(const std::string&)> m_print;
     // Where the account of the link goes (standard error unless replaced).
     std::function<void(const std::string&)> m_report;
-    // Whether standard input is a terminal to ask on.
+    // Whether standard input is a terminal to ask on, and where questions
+    // are asked and answered (standard error and input unless replaced).
     bool m_interactive = false;
+    std::ostream* m_promptOut = &std::cerr;
+    std::istream* m_input = &std::cin;
     // Standard output was closed when the program started (its descriptor
     // now leads nowhere): the first line printed is lost.
     bool m_outputClosed = false;
@@ -105,6 +109,9 @@ private:
     void ReportLink();
     void Answer(ui::CDialog& dialog, int button);
     bool AskOnTerminal(const std::string& question);
+    // Asks on the terminal and reads one line; false without an answer.
+    // The prompt's line is ended whatever the answer.
+    bool Prompt(const std::string& prompt, std::string& answer);
     void Print(const std::string& line);
 
     CPelicanApp& m_app;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 
 #include "support/BatchBench.h"
 
@@ -193,6 +194,50 @@ TEST(BatchRefusals, McuSpOverridesAnOrcaWTypeTakenFromTheFile) {
     for (const auto& frame : bench.m_sim.Board().Frames())
         if (frame.bytes.size() >= 5 && frame.bytes[0] == 0xF5) sentToSp = frame.bytes[1] == 0xDF && frame.bytes[3] == 0x0F;
     EXPECT_TRUE(sentToSp);
+}
+
+TEST(BatchRefusals, AFileNameIsShownWithItsControlCharactersEscaped) {
+    // A name made to clear the screen, or to start a line of its own, is
+    // shown as the bytes it holds; letters of other scripts stay letters.
+    CBatchBench bench;
+    const std::string name = std::string("\x1B[2J\xC2\x9B" "31m\xC3\xA9t\xC3\xA9.mot");
+    EXPECT_EQ(bench.Run({"-f", bench.m_dir.File(name), "load"}), 1);
+    EXPECT_EQ(bench.m_out, "exclamation: " + bench.m_dir.File("\\x1B[2J\\xC2\\x9B31m\xC3\xA9t\xC3\xA9.mot") +
+                               " was not found.\n");
+    // --json carries the name as it is: JSON escapes its own.
+    EXPECT_EQ(bench.Run({"--json", "-f", bench.m_dir.File(name), "load"}), 1);
+    EXPECT_NE(bench.m_out.find("\\u001b[2J"), std::string::npos) << bench.m_out;
+}
+
+TEST(BatchRefusals, QuestionsOnTheTerminalEndTheirLine) {
+    // Standard error sent to a log: the answer's Enter is echoed on the
+    // terminal, not in the log, so the prompt ends its own line there.
+    sim::BoardConfig config;
+    config.faults.silentFrom = {0x00, 0};
+    CBatchBench bench(config);
+    std::istringstream answers("\n\n\n");
+    std::ostringstream asked;
+    bench.m_setup = [&](CBatchRunner& runner) {
+        runner.m_interactive = true;
+        runner.m_input = &answers;
+        runner.m_promptOut = &asked;
+    };
+    EXPECT_EQ(bench.Run({"status"}), 3);
+    EXPECT_EQ(asked.str().substr(0, 35), "Reset the board, then press Enter.\n");
+
+    // No answer at all (end of input): the line is ended all the same.
+    CBatchBench erase;
+    std::istringstream none("");
+    std::ostringstream question;
+    erase.m_setup = [&](CBatchRunner& runner) {
+        runner.m_interactive = true;
+        runner.m_input = &none;
+        runner.m_promptOut = &question;
+    };
+    erase.m_sim.PassId();
+    EXPECT_EQ(erase.Run({"erase"}), 1);
+    EXPECT_EQ(question.str(), "Erase? [y/N] \n");
+    EXPECT_EQ(Frames(erase, 0xA7), 0u);
 }
 
 }  // namespace
