@@ -163,7 +163,7 @@ TEST(BatchRefusals, DumpToAFolderIsToldBeforeThePortIsOpenedAndEndingsTakeAnyCas
     CBatchBench bench;
     bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS804000000FB\n");
     bench.m_dir.Write("prog.id", kIdFile);
-    const std::string folder = bench.m_dir.File("flash.bin");
+    const std::string folder = bench.m_dir.File("folder.bin");
     std::filesystem::create_directory(folder);
     EXPECT_EQ(bench.Run({"-f", bench.m_dir.File("prog.mot"), "dump", "-r", "C0000-C01FF", "-o", folder}), 1);
     EXPECT_EQ(bench.m_out, "exclamation: " + folder + " cannot be written: it is a folder.\n");
@@ -202,8 +202,12 @@ TEST(BatchRefusals, AFileNameIsShownWithItsControlCharactersEscaped) {
     CBatchBench bench;
     const std::string name = std::string("\x1B[2J\xC2\x9B" "31m\xC3\xA9t\xC3\xA9.mot");
     EXPECT_EQ(bench.Run({"-f", bench.m_dir.File(name), "load"}), 1);
-    EXPECT_EQ(bench.m_out, "exclamation: " + bench.m_dir.File("\\x1B[2J\\xC2\\x9B31m\xC3\xA9t\xC3\xA9.mot") +
-                               " was not found.\n");
+#ifdef _WIN32  // no control characters in Windows names at all
+    const char* why = " contains an invalid path.\n";
+#else
+    const char* why = " was not found.\n";
+#endif
+    EXPECT_EQ(bench.m_out, "exclamation: " + bench.m_dir.File("\\x1B[2J\\xC2\\x9B31m\xC3\xA9t\xC3\xA9.mot") + why);
     // --json carries the name as it is: JSON escapes its own.
     EXPECT_EQ(bench.Run({"--json", "-f", bench.m_dir.File(name), "load"}), 1);
     EXPECT_NE(bench.m_out.find("\\u001b[2J"), std::string::npos) << bench.m_out;
