@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/FirstContact.h"
 #include "image/AppHost.h"
 #include "image/MotFile.h"
 #include "link/SerialComm.h"
@@ -30,7 +31,7 @@ public:
     // when it returns.
     bool InitInstance();
     // How the last start-up went: up to the main window, or why not.
-    enum class Startup { MainWindow, AlreadyRunning, PortHeld, LockFolderUnusable, Cancelled, PortUnusable };
+    enum class Startup { MainWindow, AlreadyRunning, PortHeld, LockFolderUnusable, Cancelled, PortUnusable, NoAnswer };
     Startup m_startup = Startup::MainWindow;
 
     // Ports offered in "Select Program": COM1 to COM4, then whatever the
@@ -50,6 +51,10 @@ public:
     // Called once the port is open at 9600 bps, before the first exchange:
     // batch mode puts the board into boot mode by wire from here.
     std::function<void()> m_onPortOpened;
+    // Who decides what becomes of a board that does not answer at
+    // start-up (batch mode); none: "Push RESET." and "Set baudrate", as the
+    // window program has it. Start-up may then end with Startup::NoAnswer.
+    IFirstContact* m_firstContact = nullptr;
 
     // Link operations.
     int ApplyPortState(CSerialComm& port, uint32_t baud, uint8_t byteSize, uint8_t parity,
@@ -124,7 +129,13 @@ public:
 
 private:
     void RunMainWindow();
-    void Synchronise();
+    // The first synchronisation. Without m_firstContact a failure runs the
+    // recovery and start-up goes on; with it, false when it gave up.
+    bool FirstSynchronisation();
+    // Moves the link to the stored rate for m_firstContact: the rate in
+    // force afterwards (9600 bps when the board refused it or was reset on
+    // the way), or 0 when the board no longer answers.
+    uint32_t MoveToStoredRate(uint32_t stored);
     // Says once a run that the settings file is read-only.
     void TellReadOnlySettings(const std::string& path);
 

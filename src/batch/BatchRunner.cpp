@@ -60,6 +60,13 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         rest = colon == std::string::npos ? std::string() : rest.substr(colon + 1);
     }
     m_interactive = ::isatty(STDIN_FILENO) != 0;
+    m_ask = [](const std::string& question, std::string& answer) {
+        std::cerr << question << std::flush;
+        if (std::getline(std::cin, answer)) return true;
+        std::cerr << '\n';  // Ctrl-D: the line the question stands on ends
+        return false;
+    };
+    m_survey = [] { return SurveyPorts(); };
     std::string invalid;  // the command line has checked it already
     if (!m_options.reset.empty()) CResetSequence::Parse(m_options.reset, m_reset, invalid);
     m_app.m_image.SetBinaryOffset(BinaryOffset(m_options));
@@ -163,9 +170,8 @@ void CBatchRunner::Print(const std::string& line) {
 
 bool CBatchRunner::AskOnTerminal(const std::string& question) {
     if (!m_interactive) return false;
-    std::cerr << question << " [y/N] " << std::flush;
     std::string answer;
-    if (!std::getline(std::cin, answer)) return false;
+    if (!m_ask(question + " [y/N] ", answer)) return false;
     return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
 }
 
@@ -182,9 +188,8 @@ void CBatchRunner::OnMessage(const ui::MessageRecord& message) {
             return;
         }
         if (m_interactive) {
-            std::cerr << "Reset the board, then press Enter." << std::flush;
             std::string ignored;
-            std::getline(std::cin, ignored);
+            m_ask("Reset the board, then press Enter.", ignored);
         }
         if (m_onReset) m_onReset();
     }
@@ -192,6 +197,7 @@ void CBatchRunner::OnMessage(const ui::MessageRecord& message) {
 
 void CBatchRunner::ResetByWire() {
     const std::string failure = m_reset.Perform(m_app.m_port);
+    m_resetFailed = !failure.empty();
     Report(failure.empty() ? "reset by wire: " + m_reset.Text() : "reset by wire failed: " + failure);
 }
 
@@ -332,6 +338,7 @@ int CBatchRunner::Run() {
 }
 
 int CBatchRunner::RunAll() {
+    if (!ResolvePort()) return kExitNoLink;
     CSignalStop::Install();
     // Every end of a read is a point between exchanges.
     m_app.m_port.SetReadEndHook([this] { AtSafePoint(); });
@@ -342,9 +349,11 @@ int CBatchRunner::RunAll() {
     m_app.m_lockedPort = m_options.port;
     // A board wired for it is put into boot mode before the first exchange.
     if (!m_reset.Empty()) m_app.m_onPortOpened = [this] { ResetByWire(); };
+    // A board that does not answer at start-up is told in one line.
+    m_app.m_firstContact = this;
     ui::SetBackend(&m_backend);
-    Report("port " + m_options.port);
     m_app.InitInstance();
+    m_app.m_firstContact = nullptr;
     m_app.m_port.SetReadEndHook(nullptr);
     ui::SetBackend(nullptr);
     CSignalStop::Uninstall();
@@ -355,7 +364,9 @@ int CBatchRunner::RunAll() {
         case CPelicanApp::Startup::PortUnusable:
             // Said once, with the reason: there is no board to reset.
             Report(DescribePortOpenError(m_options.port, m_app.m_port.OpenError()));
+            ReportPortNotes();
             return kExitNoLink;
+        case CPelicanApp::Startup::NoAnswer: return kExitNoLink;  // told by NoAnswer or StoredRateLost
         case CPelicanApp::Startup::Cancelled:
         case CPelicanApp::Startup::MainWindow: break;
     }

@@ -21,6 +21,7 @@
 #include "app/PelicanApp.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchRunner.h"
+#include "batch/PortListing.h"
 #include "batch/SafePointClock.h"
 #include "batch/SafePointDevice.h"
 #include "batch/posix/WindowSignals.h"
@@ -109,6 +110,7 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     switch (ParseCommandLine(argc, argv, options, exitCode)) {
         case CommandLine::Exit: return exitCode;
+        case CommandLine::ListPorts: return ListPorts(options.json);
         case CommandLine::Batch: return RunBatch(options);
         case CommandLine::Window: break;
     }

@@ -20,6 +20,7 @@
 #include "app/PelicanApp.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchRunner.h"
+#include "batch/PortListing.h"
 #include "batch/SafePointClock.h"
 #include "batch/SafePointDevice.h"
 #include "link/win32/Win32PortList.h"
@@ -109,6 +110,7 @@ int main() {
     const int argc = static_cast<int>(arguments.size());
     switch (ParseCommandLine(argc, argv.data(), options, exitCode)) {
         case CommandLine::Exit: return exitCode;
+        case CommandLine::ListPorts: return ListPorts(options.json);
         case CommandLine::Batch: {
             CBatchConsole console;
             return RunBatch(options);
