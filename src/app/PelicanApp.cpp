@@ -97,7 +97,7 @@ bool CPelicanApp::InitInstance() {
     m_idChecked = 0;
     if (m_pageChoiceStored) m_skipEmptyPages = CSaveIni().LoadSkipEmptyPages();
 
-    CS_PrgDlg select(m_portList);
+    CS_PrgDlg select(m_portList, m_portLabels);
     select.m_target = 0;
     select.m_port = m_defaultPort;
     for (;;) {

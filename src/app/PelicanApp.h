@@ -5,6 +5,7 @@
 // The link operations (bring-up, baud-rate change, recovery) are its members.
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,6 +38,9 @@ public:
     // Ports offered in "Select Program": COM1 to COM4, then whatever the
     // serial back end finds on this machine.
     std::vector<std::string> m_portList = {"COM1", "COM2", "COM3", "COM4"};
+    // The names shown beside those ports (the adapter's product, maker and
+    // serial number), by port.
+    std::map<std::string, std::string> m_portLabels;
     // The port proposed in "Select Program" (COM1 unless set).
     std::string m_defaultPort = "COM1";
     // A read-only settings file is told on standard error once a run; the

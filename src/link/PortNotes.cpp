@@ -51,6 +51,17 @@ std::string PortLabel(const PortInfo& port) {
     return name;
 }
 
+std::map<std::string, std::string> PortLabels(const PortSurvey& survey, const std::vector<std::string>& ports) {
+    std::map<std::string, std::string> labels;
+    for (const std::string& name : ports) {
+        const PortInfo* port = FindPort(survey, name);
+        if (port == nullptr) port = FindPort(survey, CanonicalPortName(name));
+        if (port == nullptr) continue;
+        if (std::string label = PortLabel(*port); !label.empty()) labels.emplace(name, std::move(label));
+    }
+    return labels;
+}
+
 std::string CandidateText(const PortInfo& port) {
     std::string details = UsbIds(port);
     if (!port.serialNumber.empty()) details += (details.empty() ? "serial " : ", serial ") + port.serialNumber;

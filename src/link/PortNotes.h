@@ -2,6 +2,7 @@
 // What is said about a port in words: the names shown beside it in lists,
 // and the notes that explain why it may not answer (another program has it,
 // ModemManager probes it, brltty took the adapter, a USB latency timer).
+#include <map>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,9 @@ namespace pelican {
 // The names beside the port in a list: "FT232R USB UART (FTDI), serial
 // A6008isP"; empty for a port that reports nothing about itself.
 std::string PortLabel(const PortInfo& port);
+// The labels of those of ports that have one, by port as listed (COM1 is
+// looked up as the device it stands for).
+std::map<std::string, std::string> PortLabels(const PortSurvey& survey, const std::vector<std::string>& ports);
 // "0403".
 std::string HexId(uint16_t id);
 // "0403:6001", empty for a port that is not a USB adapter.

@@ -24,6 +24,7 @@
 #include "batch/PortListing.h"
 #include "batch/SafePointClock.h"
 #include "batch/SafePointDevice.h"
+#include "link/PortNotes.h"
 #include "batch/posix/WindowSignals.h"
 #include "link/posix/PosixPortList.h"
 #include "link/posix/PosixSerialDevice.h"
@@ -41,6 +42,7 @@ using namespace pelican;
 std::unique_ptr<CPelicanApp> MakeApplication(CWindowSignals& endings) {
     auto app = std::make_unique<CPelicanApp>(endings.Wrap(std::make_unique<CPosixSerialDevice>()), endings.Clock());
     app->m_portList = PosixPortList();
+    app->m_portLabels = PortLabels(SurveyPorts(), app->m_portList);
     return app;
 }
 

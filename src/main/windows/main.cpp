@@ -23,6 +23,7 @@
 #include "batch/PortListing.h"
 #include "batch/SafePointClock.h"
 #include "batch/SafePointDevice.h"
+#include "link/PortNotes.h"
 #include "link/win32/Win32PortList.h"
 #include "link/win32/Win32SerialDevice.h"
 #include "sim/BoardConfig.h"
@@ -75,6 +76,7 @@ int RunWindows(bool simulate) {
     if (simulate) simulated = std::make_unique<SimulatedBoard>();
     CPelicanApp app(MakeDevice(simulated.get()), RealClock());
     app.m_portList = Win32PortList();
+    app.m_portLabels = PortLabels(SurveyPorts(), app.m_portList);
     app.m_tellReadOnlySettings = true;
     std::unique_ptr<CSimulatedResetBackend> resetOnMessage;
     if (simulated) {
