@@ -92,7 +92,7 @@ std::string LatencyNote(const PortInfo& port) {
     if (where.empty()) where = "the port";
     return port.path + " is an FTDI adapter whose latency timer is " + std::to_string(port.latencyTimerMs) +
            " ms: it holds the end of every reply that long, which makes a page read at 115200 bps about "
-           "60 % slower; set it to 1 ms in Device Manager: Ports (COM & LPT), " + where + " (" + port.path +
+           "70 % slower; set it to 1 ms in Device Manager: Ports (COM & LPT), " + where + " (" + port.path +
            "), Properties, Port Settings, Advanced, Latency Timer (msec)";
 }
 

@@ -67,7 +67,7 @@ TEST(PortNames, HoldersAndTheLatencyTimer) {
     port.latencyTimerMs = 16;
     EXPECT_EQ(LatencyNote(port),
               "COM5 is an FTDI adapter whose latency timer is 16 ms: it holds the end of every reply that long, "
-              "which makes a page read at 115200 bps about 60 % slower; set it to 1 ms in Device Manager: Ports "
+              "which makes a page read at 115200 bps about 70 % slower; set it to 1 ms in Device Manager: Ports "
               "(COM & LPT), USB Serial Port (COM5), Properties, Port Settings, Advanced, Latency Timer (msec)");
     port.vendorId = 0x10c4;
     EXPECT_EQ(LatencyNote(port), "");
