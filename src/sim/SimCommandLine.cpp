@@ -49,8 +49,8 @@ std::string CSimCommandLine::Usage() {
            "  --program-ms N         busy time of one page program (default 2)\n"
            "  --max-baud RATE        the fastest rate the board takes (9600 to 115200,\n"
            "                         default 115200); it does not echo a faster one\n"
-           "  --silent               the board never answers, like one not started in\n"
-           "                         boot mode\n"
+           "  --silent               the board does not answer until its RESET is\n"
+           "                         pressed, like one not started in boot mode\n"
            "  --no-id-check          memory commands and Download need no ID check\n"
            "                         (the Orca/W boot-loader target)\n"
            "  --link PATH            create a symlink PATH to the terminal\n"
@@ -130,8 +130,9 @@ bool CSimCommandLine::Parse(const std::vector<std::string>& args, SimOptions& op
             options.config.maxBaud = rate;
         } else if (name == "--silent") {
             if (!noValue()) return false;
-            // Silent from every synchronisation on, RESET or not.
-            options.config.faults.silentFrom = {0x00, 0};
+            // Silent from the first synchronisation until RESET; the fault
+            // fires once.
+            options.config.faults.silentFrom = {0x00, 1};
         } else if (name == "--no-id-check") {
             if (!noValue()) return false;
             options.config.requireId = false;
