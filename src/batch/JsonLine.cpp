@@ -66,8 +66,12 @@ CJsonLine& CJsonLine::Add(const std::string& key, bool value) {
 
 CJsonLine& CJsonLine::Add(const std::string& key, const std::vector<std::string>& values) {
     std::string array = "[";
-    for (const std::string& value : values) array += (array.size() > 1 ? "," : "") + Quote(value);
-    return AddJson(key, array + "]");
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (i > 0) array += ',';
+        array += Quote(values[i]);
+    }
+    array += ']';
+    return AddJson(key, array);
 }
 
 CJsonLine& CJsonLine::AddJson(const std::string& key, const std::string& json) {

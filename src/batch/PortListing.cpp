@@ -16,16 +16,19 @@ std::string SpecOf(const PortInfo& port) {
 
 std::string HoldersText(const PortInfo& port) {
     std::string text;
-    for (const PortHolder& holder : port.holders)
-        text += (text.empty() ? "" : ", ") + holder.program + " (pid " + std::to_string(holder.pid) + ")";
+    for (const PortHolder& holder : port.holders) {
+        if (!text.empty()) text += ", ";
+        text += holder.program + " (pid " + std::to_string(holder.pid) + ")";
+    }
     return text;
 }
 
 std::string JsonPort(const PortInfo& port, const PortSurvey& survey) {
     std::string holders = "[";
-    for (const PortHolder& holder : port.holders)
-        holders += (holders.size() > 1 ? "," : "") + std::string("{\"program\":") + CJsonLine::Quote(holder.program) +
-                   ",\"pid\":" + std::to_string(holder.pid) + "}";
+    for (const PortHolder& holder : port.holders) {
+        if (holders.size() > 1) holders += ',';
+        holders += "{\"program\":" + CJsonLine::Quote(holder.program) + ",\"pid\":" + std::to_string(holder.pid) + "}";
+    }
     CJsonLine line("port");
     line.Add("path", port.path)
         .Add("label", PortLabel(port))

@@ -47,7 +47,10 @@ std::string PortLabel(const PortInfo& port) {
     // The maker once: many products carry it in their own name already.
     if (!port.manufacturer.empty() && !ContainsNoCase(name, port.manufacturer))
         name = name.empty() ? port.manufacturer : name + " (" + port.manufacturer + ")";
-    if (!port.serialNumber.empty()) name += (name.empty() ? "serial " : ", serial ") + port.serialNumber;
+    if (!port.serialNumber.empty()) {
+        name += name.empty() ? "serial " : ", serial ";
+        name += port.serialNumber;
+    }
     return name;
 }
 
@@ -64,7 +67,10 @@ std::map<std::string, std::string> PortLabels(const PortSurvey& survey, const st
 
 std::string CandidateText(const PortInfo& port) {
     std::string details = UsbIds(port);
-    if (!port.serialNumber.empty()) details += (details.empty() ? "serial " : ", serial ") + port.serialNumber;
+    if (!port.serialNumber.empty()) {
+        details += details.empty() ? "serial " : ", serial ";
+        details += port.serialNumber;
+    }
     return details.empty() ? port.path : port.path + " (" + details + ")";
 }
 

@@ -30,7 +30,10 @@ bool SameNoCase(const std::string& a, const std::string& b) {
 
 std::string Listed(const std::vector<PortInfo>& ports) {
     std::string text;
-    for (const PortInfo& port : ports) text += (text.empty() ? "" : ", ") + CandidateText(port);
+    for (const PortInfo& port : ports) {
+        if (!text.empty()) text += ", ";
+        text += CandidateText(port);
+    }
     return text;
 }
 
