@@ -59,6 +59,8 @@ foreach(page pelican.1 pelican-sim.1)
 endforeach()
 pelican_install_packed(${PELICAN_DEBIAN_DIR}/changelog ${docdir})
 install(FILES ${PELICAN_DEBIAN_DIR}/copyright DESTINATION ${docdir})
+# An example udev rule for one adapter: the user's access, ModemManager kept away.
+install(FILES ${PROJECT_SOURCE_DIR}/docs/udev/60-pelican.rules DESTINATION ${docdir}/examples)
 get_property(packed_files GLOBAL PROPERTY pelican_packed)
 if(packed_files)
   add_custom_target(packed_docs ALL DEPENDS ${packed_files})

@@ -76,16 +76,21 @@ int32_t CPelicanApp::PageReadTimeout(int32_t fallback) {
     return CSaveIni().PageReadTimeout(fallback);
 }
 
-void CPelicanApp::Synchronise() {
-    SendFrame(m_port, {protocol::kBaud9600});
-    Pause(m_port, protocol::kPauseShort);
-    for (size_t i = 0; i < protocol::kSyncZeros; ++i) {
-        SendFrame(m_port, {protocol::kSyncFill});
-        Pause(m_port, protocol::kPauseSyncByte);
+bool CPelicanApp::FirstSynchronisation() {
+    SyncResult result = Synchronise(m_port);
+    if (result.Answered()) return true;
+    if (m_firstContact == nullptr) {
+        RecoverLink();
+        return true;
     }
-    Pause(m_port, protocol::kPauseShort);
-    uint8_t echo = 0;
-    if (m_port.Receive(&echo, 1) == 0 || echo != protocol::kBaud9600) RecoverLink();
+    while (m_firstContact->NoAnswer(result)) {
+        // The board was reset: what it said while it restarted goes.
+        Pause(m_port, protocol::kPauseShort);
+        m_port.PurgeInput();
+        result = Synchronise(m_port);
+        if (result.Answered()) return true;
+    }
+    return false;
 }
 
 bool CPelicanApp::InitInstance() {
@@ -112,7 +117,7 @@ bool CPelicanApp::InitInstance() {
     m_idChecked = 0;
     if (m_pageChoiceStored) m_skipEmptyPages = CSaveIni().LoadSkipEmptyPages();
 
-    CS_PrgDlg select(m_portList);
+    CS_PrgDlg select(m_portList, m_portLabels);
     select.m_target = 0;
     select.m_port = m_defaultPort;
     for (;;) {
@@ -149,7 +154,13 @@ bool CPelicanApp::InitInstance() {
     if (m_onPortOpened) m_onPortOpened();
     Pause(m_port, protocol::kPauseShort);
     m_port.PurgeInput();
-    Synchronise();
+    if (!FirstSynchronisation()) {
+        // Nothing was learnt about the link: the settings file stays as it is.
+        m_startup = Startup::NoAnswer;
+        m_port.Close();
+        m_instanceMutex.Release();
+        return false;
+    }
     Pause(m_port, protocol::kPauseAfterSync);
     m_port.PurgeInput();
 
@@ -160,8 +171,16 @@ bool CPelicanApp::InitInstance() {
         byteSize = ini.m_byteSize;
         parity = ini.m_parity;
         stopBits = ini.m_stopBits;
-        baud = SetLinkBaudRate(m_port, static_cast<uint32_t>(ini.m_baudRate), byteSize, parity, stopBits,
-                               ui::LoadString(ui::IDS_CAN_NOT_SET_LAST_BAUDRATE));
+        const auto stored = static_cast<uint32_t>(ini.m_baudRate);
+        baud = m_firstContact != nullptr ? MoveToStoredRate(stored)
+                                         : SetLinkBaudRate(m_port, stored, byteSize, parity, stopBits,
+                                                           ui::LoadString(ui::IDS_CAN_NOT_SET_LAST_BAUDRATE));
+        if (baud == 0 && m_firstContact != nullptr) {
+            m_startup = Startup::NoAnswer;
+            m_port.Close();
+            m_instanceMutex.Release();
+            return false;
+        }
         // A recovery that ended without a rate leaves the port where it is;
         // never store 0 as the rate that worked.
         if (baud == 0) {

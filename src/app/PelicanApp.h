@@ -5,10 +5,12 @@
 // The link operations (bring-up, baud-rate change, recovery) are its members.
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/FirstContact.h"
 #include "image/AppHost.h"
 #include "image/MotFile.h"
 #include "link/SerialComm.h"
@@ -30,12 +32,15 @@ public:
     // when it returns.
     bool InitInstance();
     // How the last start-up went: up to the main window, or why not.
-    enum class Startup { MainWindow, AlreadyRunning, PortHeld, LockFolderUnusable, Cancelled, PortUnusable };
+    enum class Startup { MainWindow, AlreadyRunning, PortHeld, LockFolderUnusable, Cancelled, PortUnusable, NoAnswer };
     Startup m_startup = Startup::MainWindow;
 
     // Ports offered in "Select Program": COM1 to COM4, then whatever the
     // serial back end finds on this machine.
     std::vector<std::string> m_portList = {"COM1", "COM2", "COM3", "COM4"};
+    // The names shown beside those ports (the adapter's product, maker and
+    // serial number), by port.
+    std::map<std::string, std::string> m_portLabels;
     // The port proposed in "Select Program" (COM1 unless set).
     std::string m_defaultPort = "COM1";
     // A read-only settings file is told on standard error once a run; the
@@ -50,6 +55,10 @@ public:
     // Called once the port is open at 9600 bps, before the first exchange:
     // batch mode puts the board into boot mode by wire from here.
     std::function<void()> m_onPortOpened;
+    // Who decides what becomes of a board that does not answer at
+    // start-up (batch mode); none: "Push RESET." and "Set baudrate", as the
+    // window program has it. Start-up may then end with Startup::NoAnswer.
+    IFirstContact* m_firstContact = nullptr;
 
     // Link operations.
     int ApplyPortState(CSerialComm& port, uint32_t baud, uint8_t byteSize, uint8_t parity,
@@ -124,7 +133,13 @@ public:
 
 private:
     void RunMainWindow();
-    void Synchronise();
+    // The first synchronisation. Without m_firstContact a failure runs the
+    // recovery and start-up goes on; with it, false when it gave up.
+    bool FirstSynchronisation();
+    // Moves the link to the stored rate for m_firstContact: the rate in
+    // force afterwards (9600 bps when the board refused it or was reset on
+    // the way), or 0 when the board no longer answers.
+    uint32_t MoveToStoredRate(uint32_t stored);
     // Says once a run that the settings file is read-only.
     void TellReadOnlySettings(const std::string& path);
     // A save that failed (a folder that cannot take the new file, a file

@@ -72,6 +72,39 @@ uint32_t CPelicanApp::SetLinkBaudRate(CSerialComm& port, uint32_t baud, uint8_t,
     return RecoverLink();
 }
 
+uint32_t CPelicanApp::MoveToStoredRate(uint32_t stored) {
+    bool taken = false;
+    {
+        CRateChange change(m_rateChanges);
+        CSerialCommState state;
+        m_port.GetState(state);
+        uint32_t rate = stored;
+        if (ChangeBaudRate(state.m_baudRate, stored)) {
+            taken = true;
+        } else {
+            // The code was not echoed: the board stays at the rate it has.
+            m_firstContact->StoredRateRefused(stored);
+            m_port.GetState(state);
+            rate = state.m_baudRate;
+        }
+        ApplyPortState(m_port, rate, 8, 0, 0);
+        const uint8_t code = BaudRateCode(rate);
+        uint8_t echo = 0;
+        SendFrame(m_port, {code});
+        if (m_port.Receive(&echo, 1) != 0 && echo == code) return rate;
+    }
+    // The stored rate did not work: the next run starts at 9600 bps.
+    SaveCommState(CSerialCommState(9600, 8, 0, 0));
+    ApplyPortState(m_port, 9600, 8, 0, 0);
+    if (!m_firstContact->StoredRateLost(stored, taken)) return 0;
+    Pause(m_port, protocol::kPauseShort);
+    m_port.PurgeInput();
+    if (!FirstSynchronisation()) return 0;
+    Pause(m_port, protocol::kPauseAfterSync);
+    m_port.PurgeInput();
+    return 9600;
+}
+
 bool CPelicanApp::SetLink9600(CSerialComm& port) {
     CRateChange change(m_rateChanges);
     CSerialCommState state;

@@ -6,6 +6,7 @@
 
 #include "app/Version.h"
 #include "image/FlashFileWriter.h"
+#include "link/PortSpec.h"
 #include "link/ResetSequence.h"
 
 namespace pelican {
@@ -87,7 +88,15 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
             return digits ? std::string() : "must be a number of milliseconds (0 to 999999999)";
         },
         "MS");
-    cli.add_option("-p,--port", options.port, "serial port for \"Select Program\" (COM1..COM4 or a device path)");
+    // A malformed usb: or serial: spec is a usage error, told before anything is opened.
+    cli.add_option("-p,--port", options.port,
+                   "serial port for \"Select Program\" (COM1..COM4 or a device path), or the one\n"
+                   "present adapter that usb:VID:PID, usb:VID:PID:SERIAL or serial:SERIAL names")
+        ->check([](const std::string& text) {
+            CPortSpec spec;
+            std::string error;
+            return CPortSpec::Parse(text, spec, error) ? std::string() : error;
+        });
     auto* targetOption = cli.add_option("-t,--target", target, "target of \"Select Program\"")
                              ->check(CLI::IsMember({"flash", "boot"}))
                              ->capture_default_str();
@@ -147,6 +156,9 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
     auto* jsonOption =
         cli.add_flag("--json", options.json, "print every event as one JSON object per line on standard output");
     cli.add_flag("--simulate", options.simulate, "use the built-in simulated board (not with --port)");
+    auto* listOption = cli.add_flag("--list-ports", options.listPorts,
+                                    "list the serial ports with what identifies them (USB ids, maker, product,\n"
+                                    "serial number) and the programs that have them open; no actions");
     cli.add_option("actions", options.actions, "buttons to press, in order")
         ->check(CLI::IsMember(BatchActionNames()));
     cli.footer("Actions: load status version setting erase blank program read epr bpr download dump\n"
@@ -177,16 +189,22 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
         return UsageError("--simulate and --port cannot be used together", exitCode);
     if (idOption->count() > 0 && IdByteCount(options.id) != 7)
         return UsageError("--id needs seven bytes, e.g. 01:02:03:04:05:06:07", exitCode);
+    // Every option but --simulate belongs to the actions; without them the
+    // window program would start and silently drop it.
+    const bool batchOnly = !options.port.empty() || !options.file.empty() || options.baud != 0 ||
+                           idOption->count() > 0 || mcuOption->count() > 0 || targetOption->count() > 0 ||
+                           intervalOption->count() > 0 || rangeOption->count() > 0 || yesOption->count() > 0 ||
+                           checksumOption->count() > 0 || outputOption->count() > 0 || offsetOption->count() > 0 ||
+                           resetOption->count() > 0 || skipOption->count() > 0;
+    if (listOption->count() > 0) {
+        // Only --json changes what the list is.
+        if (batchOnly || options.simulate || !options.actions.empty())
+            return UsageError("--list-ports takes no actions and no options but --json", exitCode);
+        return CommandLine::ListPorts;
+    }
     if (options.actions.empty()) {
-        // Every option but --simulate belongs to the actions; without them
-        // the window program would start and silently drop it.
-        const bool batchOnly = !options.port.empty() || !options.file.empty() || options.baud != 0 ||
-                               idOption->count() > 0 || mcuOption->count() > 0 || targetOption->count() > 0 ||
-                               intervalOption->count() > 0 || rangeOption->count() > 0 ||
-                               yesOption->count() > 0 || checksumOption->count() > 0 || outputOption->count() > 0 ||
-                               offsetOption->count() > 0 || jsonOption->count() > 0 || resetOption->count() > 0 ||
-                               skipOption->count() > 0;
-        if (batchOnly) return UsageError("options without an action; name the actions to run", exitCode);
+        if (batchOnly || jsonOption->count() > 0)
+            return UsageError("options without an action; name the actions to run", exitCode);
         return CommandLine::Window;
     }
     for (const auto& action : options.actions) {

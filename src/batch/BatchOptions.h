@@ -19,6 +19,7 @@ struct BatchOptions {
     bool yes = false;
     bool simulate = false;
     bool json = false;        // one JSON object per line on standard output
+    bool listPorts = false;   // list the serial ports instead of running actions
     // DTR/RTS changes that reset the board into boot mode ("dtr:0,rts:1,
     // delay:100,dtr:1"), performed at start-up and for every "Push RESET.";
     // empty: the user presses RESET.
@@ -31,7 +32,7 @@ struct BatchOptions {
     std::vector<std::string> actions;
 };
 
-enum class CommandLine { Window, Batch, Exit };
+enum class CommandLine { Window, Batch, ListPorts, Exit };
 
 // How batch mode ends; the window program ends with kExitDone.
 enum ExitStatus : int {
@@ -48,7 +49,7 @@ enum ExitStatus : int {
 };
 
 // Parses argv. Window: no actions (the window program, perhaps simulated).
-// Batch: run the actions. Exit: --help, --version or a usage error; the
+// Batch: run the actions. ListPorts: --list-ports (perhaps with --json). Exit: --help, --version or a usage error; the
 // exit status is in exitCode (2 for usage errors) and the text was printed.
 CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& exitCode);
 

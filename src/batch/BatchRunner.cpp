@@ -64,6 +64,7 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         rest = colon == std::string::npos ? std::string() : rest.substr(colon + 1);
     }
     m_interactive = ::isatty(STDIN_FILENO) != 0;
+    m_survey = [] { return SurveyPorts(); };
     std::string invalid;  // the command line has checked it already
     if (!m_options.reset.empty()) CResetSequence::Parse(m_options.reset, m_reset, invalid);
     m_app.m_image.SetBinaryOffset(BinaryOffset(m_options));
@@ -179,8 +180,12 @@ bool CBatchRunner::AskOnTerminal(const std::string& question) {
         return false;
     }
     std::string answer;
-    if (!Prompt(question + " [y/N] ", answer)) return false;
+    if (!Ask(question + " [y/N] ", answer)) return false;
     return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+}
+
+bool CBatchRunner::Ask(const std::string& question, std::string& answer) {
+    return m_ask ? m_ask(question, answer) : Prompt(question, answer);
 }
 
 bool CBatchRunner::Prompt(const std::string& prompt, std::string& answer) {
@@ -206,7 +211,7 @@ void CBatchRunner::OnMessage(const ui::MessageRecord& message) {
         }
         if (m_interactive) {
             std::string ignored;
-            Prompt("Reset the board, then press Enter.", ignored);
+            Ask("Reset the board, then press Enter.", ignored);
         }
         if (m_onReset) m_onReset();
     }
@@ -214,6 +219,7 @@ void CBatchRunner::OnMessage(const ui::MessageRecord& message) {
 
 void CBatchRunner::ResetByWire() {
     const std::string failure = m_reset.Perform(m_app.m_port);
+    m_resetFailed = !failure.empty();
     Report(failure.empty() ? "reset by wire: " + m_reset.Text() : "reset by wire failed: " + failure);
 }
 
@@ -390,6 +396,11 @@ int CBatchRunner::Run() {
 }
 
 int CBatchRunner::RunAll() {
+    ui::SetBackend(&m_backend);
+    const bool writable = OutputWritable();
+    ui::SetBackend(nullptr);
+    if (!writable) return kExitFailed;
+    if (!ResolvePort()) return kExitNoLink;
     CSignalStop::Install();
     // Every end of a read is a point between exchanges.
     m_app.m_port.SetReadEndHook([this] { AtSafePoint(); });
@@ -400,14 +411,11 @@ int CBatchRunner::RunAll() {
     m_app.m_lockedPort = m_options.port;
     // A board wired for it is put into boot mode before the first exchange.
     if (!m_reset.Empty()) m_app.m_onPortOpened = [this] { ResetByWire(); };
+    // A board that does not answer at start-up is told in one line.
+    m_app.m_firstContact = this;
     ui::SetBackend(&m_backend);
-    if (!OutputWritable()) {
-        ui::SetBackend(nullptr);
-        CSignalStop::Uninstall();
-        return kExitFailed;
-    }
-    Report("port " + m_options.port);
     m_app.InitInstance();
+    m_app.m_firstContact = nullptr;
     m_app.m_port.SetReadEndHook(nullptr);
     ui::SetBackend(nullptr);
     CSignalStop::Uninstall();
@@ -418,7 +426,9 @@ int CBatchRunner::RunAll() {
         case CPelicanApp::Startup::PortUnusable:
             // Said once, with the reason: there is no board to reset.
             Report(DescribePortOpenError(m_options.port, m_app.m_port.OpenError()));
+            ReportPortNotes();
             return kExitNoLink;
+        case CPelicanApp::Startup::NoAnswer: return kExitNoLink;  // told by NoAnswer or StoredRateLost
         case CPelicanApp::Startup::Cancelled:
         case CPelicanApp::Startup::MainWindow: break;
     }

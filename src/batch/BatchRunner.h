@@ -10,10 +10,12 @@
 #include <set>
 #include <string>
 
+#include "app/FirstContact.h"
 #include "batch/BatchOptions.h"
 #include "batch/SignalEnding.h"
 #include "link/ResetSequence.h"
 #include "commands/Outcome.h"
+#include "link/PortInfo.h"
 #include "ui/scripted/ScriptedBackend.h"
 
 namespace pelican {
@@ -21,10 +23,10 @@ namespace pelican {
 class CPelicanApp;
 class CPelicanDlg;
 
-class CBatchRunner {
+class CBatchRunner : public IFirstContact {
 public:
     CBatchRunner(CPelicanApp& app, const BatchOptions& options);
-    ~CBatchRunner();
+    ~CBatchRunner() override;
 
     // Runs start-up, the actions and the close step; the exit status
     // (ExitStatus of BatchOptions.h). A run locks its port, not the machine:
@@ -60,6 +62,18 @@ public:
     // A line could not be written to standard output (why: the system's
     // reason): no further action runs, and the run ends with status 1.
     void OutputLost(const std::string& why);
+    // Shows a question and reads its answer; false at the end of the input.
+    // Unset: asked on m_promptOut and answered from m_input.
+    std::function<bool(const std::string& question, std::string& answer)> m_ask;
+    // The ports of the machine, looked at without opening them (to resolve
+    // --port usb:... and serial:..., and to say why a port is not answering).
+    std::function<PortSurvey()> m_survey;
+
+    // The first contact with the board (IFirstContact): what start-up does
+    // with a board that does not answer.
+    bool NoAnswer(const SyncResult& result) override;
+    void StoredRateRefused(uint32_t rate) override;
+    bool StoredRateLost(uint32_t rate, bool taken) override;
 
     static std::string MessageLine(const ui::MessageRecord& message);
     // "Program [#########...........]  45%  12 pages" for a terminal.
@@ -106,11 +120,23 @@ private:
     void Report(const std::string& text);
     // Performs --reset and says so on standard error.
     void ResetByWire();
+    // --reset, or the simulated board's RESET pressed for the user.
+    void PressReset();
+    // Asks on the terminal to reset the board; true once it was (Enter).
+    bool AskForReset(const std::string& question);
+    // What --port names: the one present port a usb: or serial: spec
+    // stands for (false, told, when there is not exactly one).
+    bool ResolvePort();
+    // What stands in the way of the port: other programs holding it,
+    // ModemManager, brltty.
+    void ReportPortNotes();
+    std::string NoAnswerText(const SyncResult& result) const;
     void ReportLink();
     void Answer(ui::CDialog& dialog, int button);
     bool AskOnTerminal(const std::string& question);
     // Asks on the terminal and reads one line; false without an answer.
     // The prompt's line is ended whatever the answer.
+    bool Ask(const std::string& question, std::string& answer);
     bool Prompt(const std::string& prompt, std::string& answer);
     void Print(const std::string& line);
 
@@ -147,6 +173,8 @@ private:
     std::set<int> m_answered;  // showings already given their answer
     std::array<std::string, 7> m_idBytes;
     CResetSequence m_reset;  // empty without --reset
+    bool m_resetFailed = false;  // the last reset by wire did not go through
+    bool m_askedReset = false;  // the terminal was asked to reset the board
 };
 
 }  // namespace pelican

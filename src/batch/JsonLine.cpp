@@ -64,6 +64,22 @@ CJsonLine& CJsonLine::Add(const std::string& key, bool value) {
     return *this;
 }
 
+CJsonLine& CJsonLine::Add(const std::string& key, const std::vector<std::string>& values) {
+    std::string array = "[";
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (i > 0) array += ',';
+        array += Quote(values[i]);
+    }
+    array += ']';
+    return AddJson(key, array);
+}
+
+CJsonLine& CJsonLine::AddJson(const std::string& key, const std::string& json) {
+    Key(key);
+    m_text += json;
+    return *this;
+}
+
 std::string CJsonLine::Quote(const std::string& value) {
     std::string text = "\"";
     for (size_t pos = 0; pos < value.size();) {

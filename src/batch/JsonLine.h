@@ -3,6 +3,7 @@
 // each event of a batch run.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace pelican {
 
@@ -13,6 +14,10 @@ public:
     CJsonLine& Add(const std::string& key, const char* value) { return Add(key, std::string(value)); }
     CJsonLine& Add(const std::string& key, int64_t value);
     CJsonLine& Add(const std::string& key, bool value);
+    // An array of strings.
+    CJsonLine& Add(const std::string& key, const std::vector<std::string>& values);
+    // A value already in JSON (an array or object built with Quote).
+    CJsonLine& AddJson(const std::string& key, const std::string& json);
     // The object, closed, without a line break.
     std::string Text() const { return m_text + "}"; }
 

@@ -23,6 +23,19 @@ ReadResult ReadStatus(CSerialComm& port, uint8_t status[2]) {
     return port.Read(status, protocol::kStatusReplyLength);
 }
 
+SyncResult Synchronise(CSerialComm& port) {
+    SendFrame(port, {protocol::kBaud9600});
+    Pause(port, protocol::kPauseShort);
+    for (size_t i = 0; i < protocol::kSyncZeros; ++i) {
+        SendFrame(port, {protocol::kSyncFill});
+        Pause(port, protocol::kPauseSyncByte);
+    }
+    Pause(port, protocol::kPauseShort);
+    SyncResult result;
+    result.read = port.Read(&result.answer, 1);
+    return result;
+}
+
 void TakeIdFlag(int& idChecked, uint8_t statusByte2) {
     switch (protocol::IdStateOf(statusByte2)) {
         case protocol::IdState::Passed: idChecked = 1; break;

@@ -17,6 +17,18 @@ void PauseForBoard(CSerialComm& port, uint32_t ms);
 int SendFrame(CSerialComm& port, const protocol::Frame& frame);
 // Read status (70) and its two-byte reply, with the time-out in force.
 ReadResult ReadStatus(CSerialComm& port, uint8_t status[2]);
+// How a synchronisation with the boot loader ended: its answer, and why the
+// read ended.
+struct SyncResult {
+    ReadResult read = ReadResult::Ok;
+    uint8_t answer = 0;  // the byte that came (when read is Ok)
+    bool Answered() const { return read == ReadResult::Ok && answer == protocol::kBaud9600; }
+};
+// The synchronisation at 9600 bps: B0, sixteen 00 each with its pause, and
+// the boot loader's one-byte answer, with the read time-out in force. It
+// only tells how it went: what to say about it, and what to do next, is
+// the caller's.
+SyncResult Synchronise(CSerialComm& port);
 // Takes the ID flag from status byte 2: bits 3 and 2 both set give 1, 0 or
 // 1 give 0, and 2 leaves the flag as it is.
 void TakeIdFlag(int& idChecked, uint8_t statusByte2);

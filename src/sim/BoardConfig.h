@@ -70,6 +70,9 @@ struct BoardConfig {
     uint32_t eraseMs = 2000;      // busy time of Erase all
     uint32_t programMs = 2;       // busy time of one page program
     uint32_t replyDelayMs = 0;    // from a command's last byte to its reply
+    // The fastest rate the part's clock can make: the code of a faster one
+    // is not echoed and the board stays at the rate it has.
+    uint32_t maxBaud = 115200;
     // A frame whose next byte takes longer than this is abandoned (a stalled
     // download sets the "data receive timeout" status bit); 0 waits for ever.
     uint32_t frameTimeoutMs = 2000;

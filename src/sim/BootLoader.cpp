@@ -187,6 +187,7 @@ void CBootLoader::Execute(uint64_t now) {
     const uint64_t at = std::max(now, m_busyUntilUs);
 
     if (code >= kBaudFirst && code <= kBaudLast) {
+        if (kRates[code - kBaudFirst] > m_config.maxBaud) return;  // a rate it cannot make
         // The echo still goes out at the old rate; then the UART moves.
         Answer(code, count, {code}, at);
         m_baud = kRates[code - kBaudFirst];

@@ -47,6 +47,10 @@ std::string CSimCommandLine::Usage() {
            "  --srec FILE            initial memory from a Motorola S-record file\n"
            "  --erase-ms N           busy time of Erase all (default 2000)\n"
            "  --program-ms N         busy time of one page program (default 2)\n"
+           "  --max-baud RATE        the fastest rate the board takes (9600 to 115200,\n"
+           "                         default 115200); it does not echo a faster one\n"
+           "  --silent               the board does not answer until its RESET is\n"
+           "                         pressed, like one not started in boot mode\n"
            "  --no-id-check          memory commands and Download need no ID check\n"
            "                         (the Orca/W boot-loader target)\n"
            "  --link PATH            create a symlink PATH to the terminal\n"
@@ -115,6 +119,20 @@ bool CSimCommandLine::Parse(const std::vector<std::string>& args, SimOptions& op
                 return false;
             }
             (name == "--erase-ms" ? options.config.eraseMs : options.config.programMs) = ms;
+        } else if (name == "--max-baud") {
+            uint32_t rate = 0;
+            if (!needValue()) return false;
+            if (!ParseMs(value, rate) || (rate != 9600 && rate != 19200 && rate != 38400 && rate != 57600 &&
+                                          rate != 115200)) {
+                error = "--max-baud must be 9600, 19200, 38400, 57600 or 115200";
+                return false;
+            }
+            options.config.maxBaud = rate;
+        } else if (name == "--silent") {
+            if (!noValue()) return false;
+            // Silent from the first synchronisation until RESET; the fault
+            // fires once.
+            options.config.faults.silentFrom = {0x00, 1};
         } else if (name == "--no-id-check") {
             if (!noValue()) return false;
             options.config.requireId = false;

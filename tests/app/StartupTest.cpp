@@ -296,5 +296,21 @@ TEST(Startup, TargetAndPortComeFromSelectProgram) {
     EXPECT_EQ(bench.m_app->m_target, 1);
 }
 
+TEST(Startup, SelectProgramShowsTheAdaptersNamesAndAnEntryOpensItsPort) {
+    const std::vector<std::string> ports = {"COM1", "COM2", "/dev/ttyUSB0"};
+    const std::map<std::string, std::string> labels = {{"COM1", "FT232R USB UART (FTDI), serial A1"}};
+    const ui::DialogTemplate tmpl = CS_PrgDlg::MakeTemplate(ports, labels);
+    EXPECT_EQ(tmpl.controls.at(5).items,
+              (std::vector<std::string>{"COM1 - FT232R USB UART (FTDI), serial A1", "COM2", "/dev/ttyUSB0"}));
+    CAppBench bench;
+    bench.m_app->m_portList = ports;
+    bench.m_app->m_portLabels = labels;
+    // The entry picked from the list, as the combo box's edit field then holds it.
+    bench.SelectProgram("COM1 - FT232R USB UART (FTDI), serial A1");
+    bench.Run();
+    EXPECT_EQ(bench.m_app->m_linkReady, 1);  // the simulated board answers on COM1 only
+    EXPECT_EQ(bench.Messages(), Messages{});
+}
+
 }  // namespace
 }  // namespace pelican::test

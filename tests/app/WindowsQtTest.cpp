@@ -4,7 +4,9 @@
 // PNG pictures there (scripts/screenshots.sh does this for docs/).
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QIcon>
 #include <QLineEdit>
 #include <QMenu>
@@ -121,6 +123,23 @@ TEST(PelicanWindows, EveryTemplateBuildsAtDialogUnits) {
         ExpectAtDialogUnits(*dialog);
 }
 
+TEST(PelicanWindows, ThePortListShowsAnAdaptersNamesWhole) {
+    CWindowsApp windows;
+    const std::string entry = "/dev/ttyUSB0 - FT232R USB UART (FTDI), serial A6008isP";
+    CS_PrgDlg select({"COM1", "/dev/ttyUSB0"}, {{"/dev/ttyUSB0", "FT232R USB UART (FTDI), serial A6008isP"}});
+    ui::CQtDialogHost host(select, nullptr);
+    host.Attach();
+    select.OnInitDialog();
+    auto* combo = qobject_cast<QComboBox*>(host.Control(CS_PrgDlg::IDC_PORT));
+    ASSERT_NE(combo, nullptr);
+    ASSERT_EQ(combo->count(), 2);
+    EXPECT_EQ(combo->itemText(1).toStdString(), entry);
+    // Wider than the box itself, and not cut short.
+    EXPECT_GE(combo->view()->minimumWidth(), combo->view()->fontMetrics().horizontalAdvance(QString::fromStdString(entry)));
+    EXPECT_GT(combo->view()->minimumWidth(), combo->width());
+    EXPECT_EQ(combo->view()->textElideMode(), Qt::ElideNone);
+}
+
 TEST(PelicanWindows, VersionBytesShowAsSingleByteCharacters) {
     CVersionDlg version;
     version.SetVersion("V\xE9r\xB5\x80" "1.0");
@@ -149,8 +168,23 @@ TEST(PelicanWindows, Snapshots) {
     CSetCommDlg setComm;
     setComm.SetBaudText(115200);
     EXPECT_TRUE(ui::RenderDialogToPng(setComm, out + "/set-baudrate.png"));
-    CS_PrgDlg select({"COM1", "COM2", "COM3", "COM4", "/dev/ttyUSB0"});
+    CS_PrgDlg select({"COM1", "COM2", "COM3", "COM4", "/dev/ttyACM0", "/dev/ttyUSB0"},
+                     {{"/dev/ttyACM0", "Arduino (www.arduino.cc), serial 85734323430351F0B0E1"},
+                      {"/dev/ttyUSB0", "FT232R USB UART (FTDI), serial A6008isP"}});
     EXPECT_TRUE(ui::RenderDialogToPng(select, out + "/select-program.png"));
+    {
+        // The port list open: each adapter's names beside its port, whole.
+        ui::CQtDialogHost host(select, nullptr);
+        host.Attach();
+        select.OnInitDialog();
+        host.show();
+        auto* combo = qobject_cast<QComboBox*>(host.Control(CS_PrgDlg::IDC_PORT));
+        ASSERT_NE(combo, nullptr);
+        combo->showPopup();
+        QApplication::processEvents();
+        EXPECT_TRUE(combo->view()->window()->grab().save(QString::fromStdString(out + "/port-list.png"), "PNG"));
+        combo->hidePopup();
+    }
     CIDCheckDlg idCheck(windows.app);
     idCheck.m_filePath = "/home/user/firmware/prog.mot";
     idCheck.m_id = {"01", "02", "03", "04", "05", "06", "07"};

@@ -58,17 +58,6 @@ TEST(BatchFlow, AMemoryCommandWithoutTheIdIsRefused) {
     EXPECT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
 }
 
-TEST(BatchFlow, ASilentBoardEndsWithThreeAndDoesNotLoop) {
-    sim::BoardConfig config;
-    config.faults.silentFrom = {0x00, 0};
-    CBatchBench bench(config);
-    bench.StoreRate(19200);
-    EXPECT_EQ(bench.Run({"status"}), 3);
-    EXPECT_EQ(bench.m_out.substr(0, 34), "stop: Timeout. Push RESET.\nwarning");
-    EXPECT_NE(bench.m_dir.Read("pelican.INI").find("Baundrate=9600"), std::string::npos);
-    EXPECT_NE(bench.m_err.find("no link to the board"), std::string::npos) << bench.m_err;
-}
-
 TEST(BatchFlow, AVersionThatDoesNotComeFailsTheRun) {
     sim::BoardConfig config;
     config.faults.silentFrom = {0xFB, 0};

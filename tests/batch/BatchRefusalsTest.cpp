@@ -216,12 +216,15 @@ TEST(BatchRefusals, AFileNameIsShownWithItsControlCharactersEscaped) {
 TEST(BatchRefusals, QuestionsOnTheTerminalEndTheirLine) {
     // Standard error sent to a log: the answer's Enter is echoed on the
     // terminal, not in the log, so the prompt ends its own line there.
+    // The board answers start-up, then falls silent at the status action's
+    // own read: "Push RESET." asks for the reset.
     sim::BoardConfig config;
-    config.faults.silentFrom = {0x00, 0};
+    config.faults.silentFrom = {0x70, 2};
     CBatchBench bench(config);
     std::istringstream answers("\n\n\n");
     std::ostringstream asked;
     bench.m_setup = [&](CBatchRunner& runner) {
+        runner.m_ask = nullptr;  // asked on the streams, as on a terminal
         runner.m_interactive = true;
         runner.m_input = &answers;
         runner.m_promptOut = &asked;
@@ -234,6 +237,7 @@ TEST(BatchRefusals, QuestionsOnTheTerminalEndTheirLine) {
     std::istringstream none("");
     std::ostringstream question;
     erase.m_setup = [&](CBatchRunner& runner) {
+        runner.m_ask = nullptr;
         runner.m_interactive = true;
         runner.m_input = &none;
         runner.m_promptOut = &question;

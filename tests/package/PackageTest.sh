@@ -42,6 +42,7 @@ for file in usr/bin/pelican usr/bin/pelican-sim usr/share/applications/pelican.d
             usr/share/icons/hicolor/scalable/apps/pelican.svg \
             usr/share/man/man1/pelican.1.gz usr/share/man/man1/pelican-sim.1.gz \
             usr/share/doc/pelican/copyright usr/share/doc/pelican/changelog.gz \
+            usr/share/doc/pelican/examples/60-pelican.rules \
             usr/share/bash-completion/completions/pelican; do
   [ -e "$root/$file" ] || fail "missing $file"
 done

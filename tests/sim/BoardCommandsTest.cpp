@@ -89,6 +89,18 @@ TEST(BoardBaud, TwoStepChangeEchoesAtTheOldRateThenAtTheNewOne) {
     EXPECT_EQ(board.ReceivedBytes(), (Bytes{0xB0, 0xB0, 0x70}));
 }
 
+TEST(BoardBaud, ARateAboveTheFastestThePartMakesIsNotEchoed) {
+    sim::BoardConfig config;
+    config.maxBaud = 57600;
+    BoardRig rig(config);
+    rig.bench.Synchronise();
+    rig.port->SetReadTimeout(200);
+    EXPECT_TRUE(rig.Ask({0xB4}, 1).empty());
+    EXPECT_EQ(rig.bench.Board().BaudRate(), 9600u);
+    EXPECT_EQ(rig.Ask({0xB3}, 1), Bytes{0xB3});
+    EXPECT_EQ(rig.bench.Board().BaudRate(), 57600u);
+}
+
 TEST(BoardBaud, EchoReadAfterTheHostMovedTooEarlyIsALineError) {
     BoardConfig config;
     BoardRig rig(config);

@@ -226,9 +226,17 @@ TEST(SimCommandLine, OptionsOfPelicanSim) {
     ASSERT_TRUE(CSimCommandLine::Parse({"--srec", "board.mot"}, fromFile, error));
     EXPECT_FALSE(fromFile.config.id.has_value());
 
+    // A board not started in boot mode: silent from the first
+    // synchronisation until RESET; one that cannot make 115200 bps.
+    SimOptions silent;
+    ASSERT_TRUE(CSimCommandLine::Parse({"--silent", "--max-baud", "38400"}, silent, error)) << error;
+    EXPECT_EQ(silent.config.faults.silentFrom.command, 0x00);
+    EXPECT_EQ(silent.config.faults.silentFrom.occurrence, 1u);
+    EXPECT_EQ(silent.config.maxBaud, 38400u);
+
     for (const auto& bad : std::vector<std::vector<std::string>>{
              {"--type", "x"}, {"--id", "01:02"}, {"--id", "0102030405060G"}, {"--erase-ms", "-1"},
-             {"--verbose=1"}, {"--link"}, {"--bogus"}}) {
+             {"--verbose=1"}, {"--link"}, {"--bogus"}, {"--max-baud", "14400"}, {"--silent=1"}}) {
         SimOptions ignored;
         EXPECT_FALSE(CSimCommandLine::Parse(bad, ignored, error)) << bad[0];
         EXPECT_FALSE(error.empty());

@@ -14,6 +14,7 @@
 #include "batch/SafePointClock.h"
 #include "batch/SafePointDevice.h"
 #include "batch/SignalStop.h"
+#include "link/PortNotes.h"
 #include "support/SimBench.h"
 #include "support/TempDir.h"
 
@@ -60,7 +61,17 @@ public:
             m_err += line + "\n";
             if (m_onReport) m_onReport(line);
         };
-        runner.m_interactive = false;
+        runner.m_interactive = m_interactive;
+        runner.m_ask = [this](const std::string& question, std::string& answer) {
+            m_asked.push_back(question);
+            if (m_answers.empty()) return false;  // the end of the input
+            answer = m_answers.front();
+            m_answers.erase(m_answers.begin());
+            if (m_onAnswer) m_onAnswer();
+            return true;
+        };
+        // The machine's own ports would make the runs depend on it.
+        runner.m_survey = [this] { return m_ports; };
         runner.m_showProgress = false;
         if (m_pressReset) runner.m_onReset = [this] { m_sim.Board().Reset(); };
         if (m_setup) m_setup(runner);
@@ -91,6 +102,15 @@ public:
     std::function<void(const std::string&)> m_onReport;
     // Whether "Push RESET." presses the board's button, as a person would.
     bool m_pressReset = true;
+    // Standard input as a terminal: the questions asked on it, the answers
+    // typed (none left: the end of the input), and what the person does
+    // before each answer (press the board's RESET).
+    bool m_interactive = false;
+    std::vector<std::string> m_asked;
+    std::vector<std::string> m_answers;
+    std::function<void()> m_onAnswer;
+    // The machine's ports as the run sees them.
+    PortSurvey m_ports;
     CTempDir m_dir;
     CSimBench m_sim;
     std::string m_out;  // standard output

@@ -43,7 +43,7 @@ std::vector<std::string> PortListOf(const std::vector<std::string>& mapped) {
     return ports;
 }
 
-std::vector<std::string> Win32PortList() {
+std::vector<std::string> Win32MappedPorts() {
     // Read from the device map that the serial drivers fill in, so that no
     // port is opened (opening can reset a board through DTR).
     std::vector<std::string> mapped;
@@ -65,7 +65,11 @@ std::vector<std::string> Win32PortList() {
         }
         ::RegCloseKey(key);
     }
-    return PortListOf(mapped);
+    return mapped;
+}
+
+std::vector<std::string> Win32PortList() {
+    return PortListOf(Win32MappedPorts());
 }
 
 }  // namespace pelican

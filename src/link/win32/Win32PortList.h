@@ -7,6 +7,8 @@
 namespace pelican {
 
 std::vector<std::string> Win32PortList();
+// The names the system's serial device map holds, as it holds them.
+std::vector<std::string> Win32MappedPorts();
 
 // The list from the names the device map holds ("COM7", "COM3", ...):
 // COM1 to COM4 first, then the other COM ports by number, then any other

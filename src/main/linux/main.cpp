@@ -25,8 +25,10 @@
 #include "app/PelicanApp.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchRunner.h"
+#include "batch/PortListing.h"
 #include "batch/SafePointClock.h"
 #include "batch/SafePointDevice.h"
+#include "link/PortNotes.h"
 #include "batch/posix/WindowSignals.h"
 #include "link/posix/PosixPortList.h"
 #include "link/posix/PosixSerialDevice.h"
@@ -64,6 +66,7 @@ bool g_outputClosed = false;
 std::unique_ptr<CPelicanApp> MakeApplication(CWindowSignals& endings) {
     auto app = std::make_unique<CPelicanApp>(endings.Wrap(std::make_unique<CPosixSerialDevice>()), endings.Clock());
     app->m_portList = PosixPortList();
+    app->m_portLabels = PortLabels(SurveyPorts(), app->m_portList);
     return app;
 }
 
@@ -135,6 +138,7 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     switch (ParseCommandLine(argc, argv, options, exitCode)) {
         case CommandLine::Exit: return exitCode;
+        case CommandLine::ListPorts: return ListPorts(options.json);
         case CommandLine::Batch: return RunBatch(options);
         case CommandLine::Window: break;
     }

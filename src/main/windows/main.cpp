@@ -20,8 +20,10 @@
 #include "app/PelicanApp.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchRunner.h"
+#include "batch/PortListing.h"
 #include "batch/SafePointClock.h"
 #include "batch/SafePointDevice.h"
+#include "link/PortNotes.h"
 #include "link/win32/Win32PortList.h"
 #include "link/win32/Win32SerialDevice.h"
 #include "sim/BoardConfig.h"
@@ -74,6 +76,7 @@ int RunWindows(bool simulate) {
     if (simulate) simulated = std::make_unique<SimulatedBoard>();
     CPelicanApp app(MakeDevice(simulated.get()), RealClock());
     app.m_portList = Win32PortList();
+    app.m_portLabels = PortLabels(SurveyPorts(), app.m_portList);
     app.m_tellReadOnlySettings = true;
     std::unique_ptr<CSimulatedResetBackend> resetOnMessage;
     if (simulated) {
@@ -109,6 +112,7 @@ int main() {
     const int argc = static_cast<int>(arguments.size());
     switch (ParseCommandLine(argc, argv.data(), options, exitCode)) {
         case CommandLine::Exit: return exitCode;
+        case CommandLine::ListPorts: return ListPorts(options.json);
         case CommandLine::Batch: {
             CBatchConsole console;
             return RunBatch(options);

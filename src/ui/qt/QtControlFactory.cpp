@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QStyle>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
@@ -46,6 +48,11 @@ QWidget* CreateCombo(const ControlTemplate& control, QWidget* parent, bool edita
     combo->setEditable(editable);
     if (editable) combo->setInsertPolicy(QComboBox::NoInsert);
     for (const auto& item : control.items) combo->addItem(Text(item));
+    // An entry longer than the box (a port with its adapter's names) shows
+    // whole in the open list, which may be wider than the box.
+    combo->view()->setTextElideMode(Qt::ElideNone);
+    combo->view()->setMinimumWidth(combo->view()->sizeHintForColumn(0) +
+                                   combo->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
     // Nothing is selected until the dialog's data exchange sets a text.
     combo->setCurrentIndex(-1);
     if (editable) combo->clearEditText();

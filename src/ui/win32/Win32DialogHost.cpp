@@ -19,6 +19,25 @@ std::string WindowText(HWND hwnd) {
     return Narrow(text);
 }
 
+// An entry longer than the box (a port with its adapter's names) shows
+// whole in the open list: the list may be wider than the box.
+void FitDroppedWidth(HWND combo, const std::vector<std::string>& items) {
+    if (combo == nullptr || items.empty()) return;
+    HDC dc = GetDC(combo);
+    if (dc == nullptr) return;
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(combo, WM_GETFONT, 0, 0));
+    const HGDIOBJ previous = font != nullptr ? SelectObject(dc, font) : nullptr;
+    LONG widest = 0;
+    for (const auto& item : items) {
+        const std::wstring text = Widen(item);
+        SIZE size{};
+        if (GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size)) widest = std::max(widest, size.cx);
+    }
+    if (previous != nullptr) SelectObject(dc, previous);
+    ReleaseDC(combo, dc);
+    SendMessageW(combo, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(widest + GetSystemMetrics(SM_CXVSCROLL) + 8), 0);
+}
+
 bool IsComboBox(HWND hwnd) {
     wchar_t name[16] = {};
     GetClassNameW(hwnd, name, 16);
@@ -120,6 +139,7 @@ INT_PTR CWin32DialogHost::InitDialog() {
         for (const auto& entry : control.items)
             SendDlgItemMessageW(m_hwnd, control.id, CB_ADDSTRING, 0,
                                 reinterpret_cast<LPARAM>(Widen(entry).c_str()));
+        FitDroppedWidth(GetDlgItem(m_hwnd, control.id), control.items);
     }
     SetIcons(m_hwnd);
     AddMenu();

@@ -150,8 +150,19 @@ TEST_F(WindowsWin32Test, EveryOtherTemplate) {
     CSetCommDlg setComm;
     setComm.SetBaudText(115200);
     Open(setComm, "set-baudrate");
-    CS_PrgDlg select({"COM1", "COM2", "COM3", "COM4"});
-    Open(select, "select-program");
+    CS_PrgDlg select({"COM1", "COM2", "COM3", "COM4", "COM7"},
+                     {{"COM7", "USB Serial Port (FTDI), serial A6008ISP"}});
+    Open(select, "select-program", [](HWND w) {
+        // The adapter's names beside its port, and the open list wide enough for them.
+        HWND combo = GetDlgItem(w, CS_PrgDlg::IDC_PORT);
+        ASSERT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 5);
+        wchar_t entry[128] = {};
+        SendMessageW(combo, CB_GETLBTEXT, 4, reinterpret_cast<LPARAM>(entry));
+        EXPECT_EQ(std::wstring(entry), L"COM7 - USB Serial Port (FTDI), serial A6008ISP");
+        RECT box{};
+        GetWindowRect(combo, &box);
+        EXPECT_GT(SendMessageW(combo, CB_GETDROPPEDWIDTH, 0, 0), box.right - box.left);
+    });
     CFirstSetDlg firstSet;
     Open(firstSet, "first-set");
     CIDCheckDlg idCheck(m_windows.app);
