@@ -4,7 +4,6 @@
 
 #include <cctype>
 #include <cerrno>
-#include <filesystem>
 
 #include "sys/FileReplacer.h"
 #include "sys/InputFile.h"
@@ -164,13 +163,12 @@ std::string CIniFile::TargetPath() const {
 CIniFile::SaveResult CIniFile::Save() const {
     // What could not be read cannot be written back whole.
     if (m_unread) return SaveResult::Failed;
-    std::error_code ignored;
-    const std::filesystem::path target(TargetPath());
-    if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ignored);
+    const std::string target = TargetPath();
+    CFileReplacer::MakeParentFolders(target);
     const char* const eol = m_crlf ? "\r\n" : "\n";
     std::string text;
     for (const auto& line : m_lines) text.append(line).append(eol);
-    switch (CFileReplacer::Replace(target.string(), text)) {
+    switch (CFileReplacer::Replace(target, text)) {
         case CFileReplacer::Result::Replaced: return SaveResult::Saved;
         case CFileReplacer::Result::ReadOnly: return SaveResult::ReadOnly;
         case CFileReplacer::Result::Failed: break;

@@ -21,6 +21,11 @@ public:
     // until the file is whole.
     static Result Replace(const std::string& path, const std::string& text);
 
+    // Makes the folder that is to hold path, and those above it, where they
+    // are missing; a folder that cannot be made shows when the file is
+    // written.
+    static void MakeParentFolders(const std::string& path);
+
     // The temporary name pattern beside target: "<name>.saving-XXXXXX".
     static std::string TemporaryPattern(const std::string& target);
     // Removes temporary files beside target that a replacement killed part

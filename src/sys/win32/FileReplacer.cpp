@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "sys/win32/PutInPlace.h"
 #include "sys/win32/WideText.h"
 
 namespace pelican {
@@ -41,6 +42,23 @@ std::string CFileReplacer::FollowLinks(const std::string& path) {
         current = next.lexically_normal();
     }
     return Narrow(current.wstring());
+}
+
+// The folders by their UTF-16 names: a narrow path given to the standard
+// library would be read in the C runtime's code page, and a user folder
+// named "José" would become another one.
+void CFileReplacer::MakeParentFolders(const std::string& path) {
+    const std::wstring wide = Widen(path);
+    const size_t last = wide.find_last_of(L"\\/");
+    if (last == std::wstring::npos || last == 0) return;
+    // Every folder from the top down; those that exist (and a drive or a
+    // share, which cannot be made) refuse, and that is all.
+    for (size_t at = wide.find_first_of(L"\\/", 1); at != std::wstring::npos && at <= last;
+         at = wide.find_first_of(L"\\/", at + 1)) {
+        const std::wstring folder = wide.substr(0, at);
+        if (folder.empty() || folder.back() == L':' || folder.back() == L'\\' || folder.back() == L'/') continue;
+        ::CreateDirectoryW(folder.c_str(), nullptr);
+    }
 }
 
 std::string CFileReplacer::TemporaryPattern(const std::string& target) {
@@ -107,7 +125,7 @@ CFileReplacer::Result CFileReplacer::Replace(const std::string& path, const std:
     }
     ok = ok && ::FlushFileBuffers(file) != 0;
     ok = ::CloseHandle(file) != 0 && ok;
-    ok = ok && ::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    ok = ok && PutInPlace(temp, target) == ERROR_SUCCESS;
     if (!ok) ::DeleteFileW(temp.c_str());
     return ok ? Result::Replaced : Result::Failed;
 }
