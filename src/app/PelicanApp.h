@@ -50,6 +50,9 @@ public:
     // Called once the port is open at 9600 bps, before the first exchange:
     // batch mode puts the board into boot mode by wire from here.
     std::function<void()> m_onPortOpened;
+    // Told when a command of the main window starts (true) and when it has
+    // ended: Windows is asked not to end the session under it.
+    std::function<void(bool running)> m_onCommandRunning;
 
     // Link operations.
     int ApplyPortState(CSerialComm& port, uint32_t baud, uint8_t byteSize, uint8_t parity,

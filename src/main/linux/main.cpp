@@ -23,7 +23,7 @@
 #include "batch/BatchRunner.h"
 #include "batch/SafePointClock.h"
 #include "batch/SafePointDevice.h"
-#include "batch/posix/WindowSignals.h"
+#include "batch/WindowSignals.h"
 #include "link/posix/PosixPortList.h"
 #include "link/posix/PosixSerialDevice.h"
 #include "sys/Clock.h"
