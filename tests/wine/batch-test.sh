@@ -5,16 +5,17 @@
 # byte for byte), and the exit statuses of a silent board (3) and of a port
 # another run holds (6).
 # Usage: tests/wine/batch-test.sh PELICAN.exe PELICAN-SIM
-# Environment: WINEPREFIX (default /tmp/wine-pelican-batch), WINE (wine).
+# Environment: WINEPREFIX (default: the build's own, <build>/wine), WINE (wine).
 set -u
 exe=${1:?usage: batch-test.sh PELICAN.exe PELICAN-SIM}
 sim=${2:?usage: batch-test.sh PELICAN.exe PELICAN-SIM}
-export WINEPREFIX=${WINEPREFIX:-/tmp/wine-pelican-batch}
-export WINEDEBUG=${WINEDEBUG:--all}
-wine=${WINE:-wine}
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=wine-board.sh
 . "$here/wine-board.sh"
+WINEPREFIX=${WINEPREFIX:-$(default_prefix "$exe")}
+export WINEPREFIX
+export WINEDEBUG=${WINEDEBUG:--all}
+wine=${WINE:-wine}
 
 failures=0
 fail() { echo "batch-test: FAIL: $*" >&2; failures=$((failures + 1)); }
@@ -59,10 +60,7 @@ start_board com7 "$sim" --erase-ms 8000 || exit 2
 timeout 120 "$wine" "$exe" -p COM7 -f "$file" -y erase > "$work/first.out" 2>&1 </dev/null &
 first=$!
 # The first run holds the port from its start-up; wait until it erases.
-for _ in $(seq 1 100); do
-    grep -q 'link up' "$work/first.out" 2>/dev/null && break
-    sleep 0.1
-done
+wait_for 30 grep -q 'link up' "$work/first.out" || fail "the first run never got the link up"
 timeout 60 "$wine" "$exe" -p com7 status > "$work/second.out" 2>&1 </dev/null
 status=$?
 [ "$status" = 6 ] || fail "held port: exit $status, not 6: $(tr -d '\r' < "$work/second.out")"

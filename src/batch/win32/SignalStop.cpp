@@ -27,13 +27,17 @@ constexpr int kHangUp = 1;
 std::atomic<bool> g_installed{false};
 // The hang-up noted was the session's end, not the console closing.
 std::atomic<bool> g_sessionEnding{false};
+// A hang-up was noted. The end of a session comes as several messages and
+// events (WM_QUERYENDSESSION, WM_ENDSESSION, the console closing with it):
+// the later ones are the same end, not someone asking again not to wait.
+std::atomic<bool> g_hungUp{false};
 std::mutex g_wakeMutex;
 std::function<void()> g_wake;
 // Set when the program has ended its run: a closing console is held that long.
 HANDLE g_finished = nullptr;
 
 void OnSignal(int signal) {
-    NoteSignal(signal, true);
+    if (signal != kHangUp || !g_hungUp.exchange(true)) NoteSignal(signal, true);
     WakeForEnding();
 }
 
@@ -62,7 +66,7 @@ BOOL WINAPI OnControl(DWORD event) {
 }  // namespace
 
 void NoteSessionEnding() {
-    g_sessionEnding = true;
+    if (!g_hungUp.load()) g_sessionEnding = true;
     OnSignal(kHangUp);
 }
 
@@ -83,6 +87,7 @@ void WakeForEnding() {
 void CSignalStop::Install(int interruptsToEnd) {
     ResetSignalNotes(interruptsToEnd);
     g_sessionEnding = false;
+    g_hungUp = false;
     if (g_finished == nullptr) g_finished = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (g_finished != nullptr) ::ResetEvent(g_finished);
     if (!g_installed.exchange(true)) ::SetConsoleCtrlHandler(OnControl, TRUE);

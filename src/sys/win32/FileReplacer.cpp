@@ -94,8 +94,15 @@ CFileReplacer::Result CFileReplacer::Replace(const std::string& path, const std:
         if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return Result::ReadOnly;
         HANDLE probe = ::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (probe == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_ACCESS_DENIED ? Result::ReadOnly : Result::Failed;
-        ::CloseHandle(probe);
+        // Held for a moment by someone else (a scanner, the indexer): the
+        // replacement waits it out.
+        if (probe == INVALID_HANDLE_VALUE) {
+            const DWORD error = ::GetLastError();
+            if (error == ERROR_ACCESS_DENIED) return Result::ReadOnly;
+            if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) return Result::Failed;
+        } else {
+            ::CloseHandle(probe);
+        }
     }
     RemoveStale(Narrow(target));
     // mkstemp's pattern: six letters and digits after the mark.

@@ -52,7 +52,13 @@ std::function<void(int attempt)>& PutInPlaceRetryWait() {
 DWORD PutInPlace(const std::wstring& temp, const std::wstring& target) {
     // A read-only file is the user's word, not a passing hold.
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
-    const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+    const bool readOnly = exists && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    // The attributes a user gives a file, on the new one before it takes
+    // the name: so they stay also where a volume replaces by renaming.
+    constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    if (exists && !readOnly && (attributes & kKept) != 0) ::SetFileAttributesW(temp.c_str(), attributes & kKept);
     DWORD error = ERROR_SUCCESS;
     for (int attempt = 1; attempt <= kPutInPlaceTries; ++attempt) {
         error = TryOnce(temp, target);
