@@ -37,6 +37,21 @@ bool ParseHexAddress(const std::string& text, uint32_t& address) {
 
 namespace {
 
+// The names a user of each system gives ports and endings.
+#ifdef _WIN32
+constexpr const char* kPortHelp = "serial port for \"Select Program\" (COM1, COM5, COM12...)";
+constexpr const char* kSignalNames =
+    "port, 129 the console closed or the session ended, 130 Ctrl-C, 141 closed output,\n"
+    "143 Ctrl-Break, each once the board confirmed 9600 bps. An ending lets the exchange\n"
+    "in flight finish (an erase runs to its end) before the link returns to 9600 bps; Ctrl-C";
+#else
+constexpr const char* kPortHelp = "serial port for \"Select Program\" (COM1..COM4 or a device path)";
+constexpr const char* kSignalNames =
+    "port, 128+N ended by signal N after the board confirmed 9600 bps (129 SIGHUP,\n"
+    "130 Ctrl-C, 141 closed output, 143 SIGTERM). A signal lets the exchange in flight\n"
+    "finish (an erase runs to its end) before the link returns to 9600 bps; a signal";
+#endif
+
 CommandLine UsageError(const std::string& text, int& exitCode) {
     std::cerr << "pelican: " << text << " (see --help)\n";
     exitCode = kExitUsage;
@@ -72,7 +87,7 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
             return digits ? std::string() : "must be a number of milliseconds (0 to 999999999)";
         },
         "MS");
-    cli.add_option("-p,--port", options.port, "serial port for \"Select Program\" (COM1..COM4 or a device path)");
+    cli.add_option("-p,--port", options.port, kPortHelp);
     auto* targetOption = cli.add_option("-t,--target", target, "target of \"Select Program\"")
                              ->check(CLI::IsMember({"flash", "boot"}))
                              ->capture_default_str();
@@ -133,17 +148,15 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
     cli.add_flag("--simulate", options.simulate, "use the built-in simulated board (not with --port)");
     cli.add_option("actions", options.actions, "buttons to press, in order")
         ->check(CLI::IsMember(BatchActionNames()));
-    cli.footer("Actions: load status version setting erase blank program read epr bpr download dump\n"
+    cli.footer(std::string("Actions: load status version setting erase blank program read epr bpr download dump\n"
                "dump reads the flash (-r, default the MCU type's flash) into the file of -o.\n"
                "Exit status: 0 every action ended well, 1 an action was refused, failed or was\n"
                "cancelled, 2 usage error, 3 the port could not be opened, an action lost the link\n"
                "or it could not be recovered (the board did not confirm 9600 bps at the end: reset\n"
                "it before the next run), 4 the window program is running already, 5 the lock file\n"
-               "could not be made (runtime folder missing or read-only), 6 another run holds the\n"
-               "port, 128+N ended by signal N after the board confirmed 9600 bps (129 SIGHUP,\n"
-               "130 Ctrl-C, 141 closed output, 143 SIGTERM). A signal lets the exchange in flight\n"
-               "finish (an erase runs to its end) before the link returns to 9600 bps; a signal\n"
-               "given again in that wait ends the run at once, the board left as it is (status 3).");
+               "could not be made (runtime folder missing or read-only), 6 another run holds the\n") +
+               kSignalNames +
+               "\ngiven again in that wait ends the run at once, the board left as it is (status 3).");
     try {
         cli.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
