@@ -32,5 +32,5 @@ if command -v ccache >/dev/null; then
 fi
 # The tests run in the build's own Wine prefix unless one is named.
 cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/MinGW-w64.cmake -DCMAKE_BUILD_TYPE=Release \
-  -DPELICAN_WERROR=ON -DPELICAN_BENCH=OFF -DPELICAN_WINE_PREFIX="${WINEPREFIX:-$PWD/$dir/wine}" "${launcher[@]}" >/dev/null
+  -DPELICAN_WERROR=ON -DPELICAN_BENCH=ON -DPELICAN_WINE_PREFIX="${WINEPREFIX:-$PWD/$dir/wine}" "${launcher[@]}" >/dev/null
 cmake --build "$dir" -j"$(nproc)"

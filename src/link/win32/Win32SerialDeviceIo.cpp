@@ -171,10 +171,15 @@ void CWin32SerialDevice::WaitInput(uint64_t deadlineMs, size_t seen) {
     // No event, or woken with nothing new to show (a driver that ends the
     // wait at once; Wine, which reports characters still queued as a new
     // event): rest before the caller looks again, so that its loop never
-    // spins. While a reply is due the rest is short.
+    // spins. While a reply is due the pause is short and exact (the clock
+    // waits out its end on the counter: no timer wakes within 200 us); after
+    // that a rest of a millisecond, which costs the processor nothing.
     const uint64_t nowUs = m_clock.NowUs();
-    const uint64_t restUs = nowUs < m_replyDueUntilUs.load() ? kFinePollUs : kPollUs;
-    m_clock.RestUs(std::min<uint64_t>(restUs, deadlineMs * 1000 > nowUs ? deadlineMs * 1000 - nowUs : 0));
+    const uint64_t leftUs = deadlineMs * 1000 > nowUs ? deadlineMs * 1000 - nowUs : 0;
+    if (nowUs < m_replyDueUntilUs.load())
+        m_clock.SleepUs(std::min(kFinePollUs, leftUs));
+    else
+        m_clock.RestUs(std::min(kPollUs, leftUs));
 }
 
 }  // namespace pelican

@@ -13,13 +13,14 @@
 
 namespace pelican::test {
 
-// A clock that counts microseconds and jumps: every rest is recorded.
+// A clock that counts microseconds and jumps: every pause and rest is
+// recorded.
 class CMicroClock final : public IClock {
 public:
     uint64_t NowMs() const override { return m_nowUs / 1000; }
     void Sleep(uint32_t ms) override { m_nowUs += uint64_t{ms} * 1000; }
     uint64_t NowUs() const override { return m_nowUs; }
-    void SleepUs(uint64_t us) override { m_nowUs += us; }
+    void SleepUs(uint64_t us) override { RestUs(us); }
     void RestUs(uint64_t us) override {
         m_rests.push_back(us);
         m_nowUs += us;
