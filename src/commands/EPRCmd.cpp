@@ -8,6 +8,9 @@
 namespace pelican {
 
 Outcome CEPRCmd::Run() {
+    // Data the chip has no flash for would be found only at their page,
+    // after the whole flash was erased.
+    if (!CheckImageInFlash()) return Outcome::Refused;
     const Outcome erased = CEraseCmd(Host()).EraseAll();
     if (erased != Outcome::Done) {
         ui::MessageBox(ui::IDS_ERASE_ERROR, ui::Icon::Stop);

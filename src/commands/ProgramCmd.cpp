@@ -63,7 +63,7 @@ Outcome CProgramCmd::ProgramPages(uint32_t start, uint32_t end, uint32_t interva
     phase.tail = [&](uint32_t) -> PageStep {
         // The frame has no reply: the device programs while we wait, and
         // its status tells how the page went.
-        Pause(port, interval);
+        PauseForBoard(port, interval);
         const Outcome status = CheckStatus(port, Checked::Program);
         if (status == Outcome::Done) return kNextPage;
         if (onPageFailure) onPageFailure(status);

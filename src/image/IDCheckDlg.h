@@ -52,6 +52,7 @@ private:
     void FinishWithLoad();
     static void ShowIdFileError(FileError error, const std::string& idPath);
     IAppHost& m_host;
+    FileIdentity m_loaded;  // the file OK's first load read
     // Seven bytes from the ID fields; false when a field is not two
     // hexadecimal digits.
     bool ParseId(uint8_t id[7]) const;
