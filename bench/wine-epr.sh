@@ -9,10 +9,11 @@ set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 exe=${1:-$root/build-win/src/pelican.exe}
 sim=${2:-$root/build/src/sim/pelican-sim}
-export WINEPREFIX=${WINEPREFIX:-/tmp/wine-pelican-bench}
+. "$root/tests/wine/wine-board.sh"
+WINEPREFIX=${WINEPREFIX:-$(default_prefix "$exe")}
+export WINEPREFIX
 export WINEDEBUG=${WINEDEBUG:--all}
 wine=${WINE:-wine}
-. "$root/tests/wine/wine-board.sh"
 work=$(mktemp -d /tmp/pelican-wine-bench.XXXXXX)
 trap 'stop_boards; rm -rf "$work"' EXIT
 ensure_prefix || exit 2

@@ -39,8 +39,11 @@ if(PELICAN_MAKENSIS)
 endif()
 set(CPACK_STRIP_FILES ON)
 # The Start-menu entry "Pelican" starts the window program; the uninstaller
-# is registered with Windows' list of programs.
+# is registered with Windows' list of programs. pelican.exe lies at the
+# root of the installation folder: CPack's NSIS script would otherwise point
+# the entry at bin\pelican.exe.
 set(CPACK_PACKAGE_EXECUTABLES pelican Pelican)
+set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
 set(CPACK_NSIS_DISPLAY_NAME Pelican)
 set(CPACK_NSIS_PACKAGE_NAME Pelican)
 set(CPACK_NSIS_INSTALLED_ICON_NAME pelican.exe)

@@ -9,6 +9,9 @@ cd "$(dirname "$0")/.."
 dir=${1:-build-win}
 packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest libcli11-dev cmake ninja-build
           wine wine64 fonts-wine nsis zip xvfb xauth xdotool imagemagick srecord python3 groff-base)
+# Debian's NSIS makes a 32-bit installer: the tests run it under the 32-bit
+# half of Wine, which comes from the i386 architecture.
+packages+=(wine32:i386)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -18,6 +21,7 @@ if ((${#missing[@]})); then
   SUDO=""
   if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
   export DEBIAN_FRONTEND=noninteractive
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then $SUDO dpkg --add-architecture i386; fi
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null >/dev/null
 fi
@@ -26,6 +30,7 @@ if command -v ccache >/dev/null; then
   export CCACHE_BASEDIR=$PWD
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
+# The tests run in the build's own Wine prefix unless one is named.
 cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/MinGW-w64.cmake -DCMAKE_BUILD_TYPE=Release \
-  -DPELICAN_WERROR=ON -DPELICAN_BENCH=OFF "${launcher[@]}" >/dev/null
+  -DPELICAN_WERROR=ON -DPELICAN_BENCH=ON -DPELICAN_WINE_PREFIX="${WINEPREFIX:-$PWD/$dir/wine}" "${launcher[@]}" >/dev/null
 cmake --build "$dir" -j"$(nproc)"

@@ -8,6 +8,8 @@ dir=${1:-build-win}
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 export WINEDEBUG=-all
+# The build's own Wine prefix (scripts/run-windows-tests.sh makes it).
+export WINEPREFIX=${WINEPREFIX:-$PWD/$dir/wine}
 run() {
   wine explorer /desktop=pelican,1024x768 "$dir/tests/app/win32/app_win32_windows_test.exe"
 }

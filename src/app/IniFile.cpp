@@ -4,7 +4,6 @@
 
 #include <cctype>
 #include <cerrno>
-#include <filesystem>
 
 #include "sys/FileReplacer.h"
 #include "sys/InputFile.h"
@@ -178,13 +177,12 @@ CIniFile::SaveResult CIniFile::Save(std::string* why) const {
                       : m_folder ? "it is a folder"
                                  : "it could not be read");
     if (!CFileReplacer::MayFollow(m_path, reason)) return failed(reason);
-    std::error_code ignored;
-    const std::filesystem::path target(TargetPath());
-    if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ignored);
+    const std::string target = TargetPath();
+    CFileReplacer::MakeParentFolders(target);
     const char* const eol = m_crlf ? "\r\n" : "\n";
     std::string text;
     for (const auto& line : m_lines) text.append(line).append(eol);
-    switch (CFileReplacer::Replace(target.string(), text, reason)) {
+    switch (CFileReplacer::Replace(target, text, reason)) {
         case CFileReplacer::Result::Replaced: return SaveResult::Saved;
         case CFileReplacer::Result::ReadOnly: return SaveResult::ReadOnly;
         case CFileReplacer::Result::Failed: break;

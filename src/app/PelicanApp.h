@@ -59,6 +59,9 @@ public:
     // start-up (batch mode); none: "Push RESET." and "Set baudrate", as the
     // window program has it. Start-up may then end with Startup::NoAnswer.
     IFirstContact* m_firstContact = nullptr;
+    // Told when a command of the main window starts (true) and when it has
+    // ended: Windows is asked not to end the session under it.
+    std::function<void(bool running)> m_onCommandRunning;
 
     // Link operations.
     int ApplyPortState(CSerialComm& port, uint32_t baud, uint8_t byteSize, uint8_t parity,

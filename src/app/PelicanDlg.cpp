@@ -63,6 +63,7 @@ class CPelicanDlg::CRunning {
 public:
     explicit CRunning(CPelicanDlg& window) : m_window(window), m_host(window.Host()) {
         m_window.m_running = true;
+        if (m_window.m_app.m_onCommandRunning) m_window.m_app.m_onCommandRunning(true);
         if (m_host != nullptr) {
             m_wasEnabled = m_host->IsWindowEnabled();
             m_host->EnableWindow(false);
@@ -72,6 +73,7 @@ public:
         // The window may have gone with the command (the program ending).
         if (m_host != nullptr && m_window.Host() == m_host) m_host->EnableWindow(m_wasEnabled);
         m_window.m_running = false;
+        if (m_window.m_app.m_onCommandRunning) m_window.m_app.m_onCommandRunning(false);
     }
     CRunning(const CRunning&) = delete;
     CRunning& operator=(const CRunning&) = delete;

@@ -38,6 +38,25 @@ bool ParseHexAddress(const std::string& text, uint32_t& address) {
 
 namespace {
 
+// The names a user of each system gives ports and endings.
+#ifdef _WIN32
+constexpr const char* kPortHelp =
+    "serial port for \"Select Program\" (COM1, COM5, COM12...), or the one present\n"
+    "adapter that usb:VID:PID, usb:VID:PID:SERIAL or serial:SERIAL names";
+constexpr const char* kSignalNames =
+    "port, 129 the console closed or the session ended, 130 Ctrl-C, 141 closed output,\n"
+    "143 Ctrl-Break, each once the board confirmed 9600 bps. An ending lets the exchange\n"
+    "in flight finish (an erase runs to its end) before the link returns to 9600 bps; Ctrl-C";
+#else
+constexpr const char* kPortHelp =
+    "serial port for \"Select Program\" (COM1..COM4 or a device path), or the one\n"
+    "present adapter that usb:VID:PID, usb:VID:PID:SERIAL or serial:SERIAL names";
+constexpr const char* kSignalNames =
+    "port, 128+N ended by signal N after the board confirmed 9600 bps (129 SIGHUP,\n"
+    "130 Ctrl-C, 141 closed output, 143 SIGTERM). A signal lets the exchange in flight\n"
+    "finish (an erase runs to its end) before the link returns to 9600 bps; a signal";
+#endif
+
 // "START-END": one to eight hexadecimal digits on each side, nothing else.
 // The dialog would read any other character as the digit 0, a blank
 // included, and take an empty side as no range at all; how large a value
@@ -89,9 +108,7 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
         },
         "MS");
     // A malformed usb: or serial: spec is a usage error, told before anything is opened.
-    cli.add_option("-p,--port", options.port,
-                   "serial port for \"Select Program\" (COM1..COM4 or a device path), or the one\n"
-                   "present adapter that usb:VID:PID, usb:VID:PID:SERIAL or serial:SERIAL names")
+    cli.add_option("-p,--port", options.port, kPortHelp)
         ->check([](const std::string& text) {
             CPortSpec spec;
             std::string error;
@@ -161,18 +178,16 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
                                     "serial number) and the programs that have them open; no actions");
     cli.add_option("actions", options.actions, "buttons to press, in order")
         ->check(CLI::IsMember(BatchActionNames()));
-    cli.footer("Actions: load status version setting erase blank program read epr bpr download dump\n"
+    cli.footer(std::string("Actions: load status version setting erase blank program read epr bpr download dump\n"
                "dump reads the flash (-r, default the MCU type's flash) into the file of -o.\n"
                "Exit status: 0 every action ended well, 1 an action was refused, failed or was\n"
                "cancelled, or standard output could not be written, 2 usage error, 3 the port\n"
                "could not be opened, an action lost the link or it could not be recovered (the\n"
                "board did not confirm 9600 bps at the end: reset it before the next run), 4 the\n"
                "window program is running already, 5 the lock file\n"
-               "could not be made (runtime folder missing or read-only), 6 another run holds the\n"
-               "port, 128+N ended by signal N after the board confirmed 9600 bps (129 SIGHUP,\n"
-               "130 Ctrl-C, 141 closed output, 143 SIGTERM). A signal lets the exchange in flight\n"
-               "finish (an erase runs to its end) before the link returns to 9600 bps; a signal\n"
-               "given again in that wait ends the run at once, the board left as it is (status 3).");
+               "could not be made (runtime folder missing or read-only), 6 another run holds the\n") +
+               kSignalNames +
+               "\ngiven again in that wait ends the run at once, the board left as it is (status 3).");
     try {
         cli.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

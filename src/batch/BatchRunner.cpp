@@ -1,7 +1,6 @@
 #include "batch/BatchRunner.h"
 
 #include <signal.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -34,6 +33,7 @@
 #include "image/SelectDlg.h"
 #include "link/PortOpenError.h"
 #include "link/SetCommDlg.h"
+#include "sys/Terminal.h"
 #include "sys/Text.h"
 #include "ui/Messages.h"
 
@@ -63,7 +63,7 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         m_idBytes[i] = rest.substr(0, colon);
         rest = colon == std::string::npos ? std::string() : rest.substr(colon + 1);
     }
-    m_interactive = ::isatty(STDIN_FILENO) != 0;
+    m_interactive = IsTerminal(StandardStream::Input);
     m_survey = [] { return SurveyPorts(); };
     std::string invalid;  // the command line has checked it already
     if (!m_options.reset.empty()) CResetSequence::Parse(m_options.reset, m_reset, invalid);
@@ -93,7 +93,7 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         m_closeFailed = status == kExitNoLink;
         PrintExit(status);
     };
-    m_showProgress = ::isatty(STDERR_FILENO) != 0;
+    m_showProgress = IsTerminal(StandardStream::Error);
     m_report = [](const std::string& text) { std::cerr << "pelican: " << EscapeControls(text) << '\n'; };
     m_backend.m_onProgress = [this](const std::string& title, int low, int high, int pos, int moves) {
         if (!m_showProgress) return;

@@ -21,6 +21,8 @@ public:
     // command at 115200 bps) is not rounded up to whole milliseconds.
     uint64_t NowUs() const override { return m_inner.NowUs(); }
     void SleepUs(uint64_t us) override;
+    // The port's rests between looks at its queue are short: no safe point.
+    void RestUs(uint64_t us) override { m_inner.RestUs(us); }
     bool IsVirtual() const override { return m_inner.IsVirtual(); }
 
 private:

@@ -27,8 +27,11 @@ public:
     // someone asking again not to wait.
     static int Again();
     // Readable (one byte a signal) whenever a signal came: an event loop
-    // watches it. -1 when the pipe could not be made.
+    // watches it. -1 when the pipe could not be made, and on Windows, where
+    // the thread that takes an event posts a message instead.
     static int WakeFd();
+    // Empties WakeFd once the event loop saw it readable.
+    static void DrainWake();
     // The signal's usual name ("SIGTERM").
     static const char* Name(int signal);
 };

@@ -21,6 +21,10 @@ public:
         const uint64_t ms = us / 1000 + (us % 1000 != 0 ? 1 : 0);
         Sleep(static_cast<uint32_t>(ms > UINT32_MAX ? UINT32_MAX : ms));
     }
+    // A pause that gives the processor away for all of it, for a wait that
+    // looks at something again: it may end a fraction of a millisecond late,
+    // never early, and never a whole timer tick late.
+    virtual void RestUs(uint64_t us) { SleepUs(us); }
     // True for a clock that only moves when someone advances it.
     virtual bool IsVirtual() const { return false; }
 };
@@ -31,6 +35,7 @@ public:
     void Sleep(uint32_t ms) override;
     uint64_t NowUs() const override;
     void SleepUs(uint64_t us) override;
+    void RestUs(uint64_t us) override;
 };
 
 // Test clock: a pause advances time at once, and a wait for input jumps to

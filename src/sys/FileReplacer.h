@@ -30,6 +30,11 @@ public:
     // with why naming the link's target, otherwise.
     static bool MayFollow(const std::string& path, std::string& why);
 
+    // Makes the folder that is to hold path, and those above it, where they
+    // are missing; a folder that cannot be made shows when the file is
+    // written.
+    static void MakeParentFolders(const std::string& path);
+
     // The temporary name pattern beside target: "<name>.saving-XXXXXX".
     static std::string TemporaryPattern(const std::string& target);
     // Removes temporary files beside target that a replacement killed part

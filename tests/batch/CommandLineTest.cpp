@@ -65,5 +65,22 @@ TEST(CommandLine, RatesAndPausesOutOfRangeSayWhatIsAllowed) {
     EXPECT_EQ(good.options.baud, 57600u);
 }
 
+TEST(CommandLine, HelpNamesPortsAndEndingsAsTheSystemsUsersDo) {
+    testing::internal::CaptureStdout();
+    const Parsed parsed = Parse({"--help"});
+    const std::string help = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(parsed.exitCode, 0);
+#ifdef _WIN32
+    EXPECT_NE(help.find("(COM1, COM5, COM12...)"), std::string::npos) << help;
+    EXPECT_NE(help.find("129 the console closed or the session ended"), std::string::npos) << help;
+    EXPECT_NE(help.find("143 Ctrl-Break"), std::string::npos) << help;
+    EXPECT_EQ(help.find("device path"), std::string::npos) << help;
+    EXPECT_EQ(help.find("SIG"), std::string::npos) << help;
+#else
+    EXPECT_NE(help.find("(COM1..COM4 or a device path)"), std::string::npos) << help;
+    EXPECT_NE(help.find("143 SIGTERM"), std::string::npos) << help;
+#endif
+}
+
 }  // namespace
 }  // namespace pelican::test

@@ -10,7 +10,7 @@
 #include "app/PelicanApp.h"
 #include "app/PelicanDlg.h"
 #include "app/S_PrgDlg.h"
-#include "batch/posix/WindowSignals.h"
+#include "batch/WindowSignals.h"
 #include "commands/PreEraseDlg.h"
 #include "image/IDCheckDlg.h"
 #include "support/SimBench.h"

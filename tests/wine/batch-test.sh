@@ -2,19 +2,21 @@
 # pelican.exe in batch mode under Wine against the simulated board on a
 # pseudo-terminal mapped to COM7: E.P.R. then Read of a 64-page file at
 # 115200 bps ending with the flash equal to the file (dumped and compared
-# byte for byte), and the exit statuses of a silent board (3) and of a port
-# another run holds (6).
+# byte for byte), the exit statuses of a silent board (3) and of a port
+# another run holds (6), and the settings of a user whose folder's name is
+# not ASCII, found again by the next run.
 # Usage: tests/wine/batch-test.sh PELICAN.exe PELICAN-SIM
-# Environment: WINEPREFIX (default /tmp/wine-pelican-batch), WINE (wine).
+# Environment: WINEPREFIX (default: the build's own, <build>/wine), WINE (wine).
 set -u
 exe=${1:?usage: batch-test.sh PELICAN.exe PELICAN-SIM}
 sim=${2:?usage: batch-test.sh PELICAN.exe PELICAN-SIM}
-export WINEPREFIX=${WINEPREFIX:-/tmp/wine-pelican-batch}
-export WINEDEBUG=${WINEDEBUG:--all}
-wine=${WINE:-wine}
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=wine-board.sh
 . "$here/wine-board.sh"
+WINEPREFIX=${WINEPREFIX:-$(default_prefix "$exe")}
+export WINEPREFIX
+export WINEDEBUG=${WINEDEBUG:--all}
+wine=${WINE:-wine}
 
 failures=0
 fail() { echo "batch-test: FAIL: $*" >&2; failures=$((failures + 1)); }
@@ -59,15 +61,44 @@ start_board com7 "$sim" --erase-ms 8000 || exit 2
 timeout 120 "$wine" "$exe" -p COM7 -f "$file" -y erase > "$work/first.out" 2>&1 </dev/null &
 first=$!
 # The first run holds the port from its start-up; wait until it erases.
-for _ in $(seq 1 100); do
-    grep -q 'link up' "$work/first.out" 2>/dev/null && break
-    sleep 0.1
-done
+wait_for 30 grep -qs 'link up' "$work/first.out" || fail "the first run never got the link up"
 timeout 60 "$wine" "$exe" -p com7 status > "$work/second.out" 2>&1 </dev/null
 status=$?
 [ "$status" = 6 ] || fail "held port: exit $status, not 6: $(tr -d '\r' < "$work/second.out")"
 wait "$first" || fail "the first run ended with $?: $(tr -d '\r' < "$work/first.out")"
 stop_boards
+
+echo "== the settings of a user whose folder is named José"
+# A prefix of that user's own: Wine names the profile folder after the user
+# and sets APPDATA to its AppData\Roaming. Wine reads the names in the
+# locale's encoding.
+jose() { LC_ALL=C.UTF-8 USER=José WINEPREFIX="$work/prefix" "$@"; }
+if ! jose timeout 300 wineboot -i >/dev/null 2>&1; then
+    fail "no prefix for the user José"
+else
+    roaming=$work/prefix/drive_c/users/José/AppData/Roaming
+    [ -d "$roaming" ] || fail "the prefix has no $roaming"
+    exec {sim_fd}< <(exec "$sim" </dev/null)
+    sim_pid=$!
+    read -r -t 30 -u "$sim_fd" pty && ln -sfn "$pty" "$work/prefix/dosdevices/com7"
+    jose timeout 120 "$wine" "$exe" -p COM7 -b 115200 status > "$work/first.out" 2>&1 </dev/null
+    status=$?
+    [ "$status" = 0 ] || fail "the run at 115200 bps ended with $status: $(tr -d '\r' < "$work/first.out")"
+    grep -q 'Baundrate=115200' "$roaming/pelican.INI" 2>/dev/null || fail "no rate stored in $roaming/pelican.INI"
+    others=$(ls "$work/prefix/drive_c/users" | grep -vx 'José\|Public')
+    [ -z "$others" ] && [ "$(find "$work/prefix/drive_c/users" -name pelican.INI | wc -l)" = 1 ] ||
+        fail "the settings went elsewhere: $others $(find "$work/prefix/drive_c/users" -name pelican.INI)"
+    # The next run starts at the rate the first one stored.
+    jose timeout 120 "$wine" "$exe" -p COM7 status > "$work/second.out" 2>&1 </dev/null
+    status=$?
+    [ "$status" = 0 ] || fail "the second run ended with $status: $(tr -d '\r' < "$work/second.out")"
+    tr -d '\r' < "$work/second.out" | grep -q 'link up at 115200 bps' ||
+        fail "the second run did not find the stored rate: $(tr -d '\r' < "$work/second.out")"
+    kill "$sim_pid" 2>/dev/null
+    wait "$sim_pid" 2>/dev/null
+    exec {sim_fd}<&-
+    jose timeout 30 wineserver -k 2>/dev/null
+fi
 
 if [ "$failures" -gt 0 ]; then
     echo "batch-test: $failures failure(s)" >&2

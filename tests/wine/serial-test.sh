@@ -3,7 +3,7 @@
 # simulated board: pelican-sim serves a pseudo-terminal, the Wine prefix
 # maps it to COM5 (and has no COM9), and the test program drives it.
 # Usage: tests/wine/serial-test.sh TEST.exe [PELICAN-SIM] [gtest options...]
-# Environment: WINEPREFIX (default /tmp/wine-pelican-serial), WINE (wine),
+# Environment: WINEPREFIX (default: the build's own, <build>/wine), WINE (wine),
 # SERIAL_TEST_TIMEOUT (seconds, default 120).
 # The exit status is the test program's (124 when it ran out of time), 77
 # when there is no pelican-sim to run against.
@@ -13,7 +13,10 @@ shift
 root=$(cd "$(dirname "$0")/../.." && pwd)
 sim=${1:-$root/build/src/sim/pelican-sim}
 [ $# -gt 0 ] && shift
-export WINEPREFIX=${WINEPREFIX:-/tmp/wine-pelican-serial}
+# shellcheck source=wine-board.sh
+. "$root/tests/wine/wine-board.sh"
+WINEPREFIX=${WINEPREFIX:-$(default_prefix "$test_exe")}
+export WINEPREFIX
 export WINEDEBUG=${WINEDEBUG:--all}
 wine=${WINE:-wine}
 limit=${SERIAL_TEST_TIMEOUT:-120}

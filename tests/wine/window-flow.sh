@@ -5,15 +5,18 @@
 # captured to OUT/NN-title.png on the way; the last message is compared with
 # reference/program-ok.png (Wine's drawing of that box).
 # Usage: tests/wine/window-flow.sh PELICAN.exe PROGRAM.mot OUT
-# Environment: DISPLAY (an X server such as Xvfb), WINEPREFIX, WINE (wine).
+# Environment: DISPLAY (an X server such as Xvfb), WINEPREFIX (default: the
+# build's own, <build>/wine), WINE (wine).
 set -u
 exe=${1:?usage: window-flow.sh PELICAN.exe PROGRAM.mot OUT}
 program=${2:?usage: window-flow.sh PELICAN.exe PROGRAM.mot OUT}
 out=${3:?usage: window-flow.sh PELICAN.exe PROGRAM.mot OUT}
-export WINEDEBUG=${WINEDEBUG:--all}
-wine=${WINE:-wine}
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-board.sh"
+WINEPREFIX=${WINEPREFIX:-$(default_prefix "$exe")}
+export WINEPREFIX
+export WINEDEBUG=${WINEDEBUG:--all}
+wine=${WINE:-wine}
 [ -n "${DISPLAY:-}" ] || { echo "window-flow: no DISPLAY" >&2; exit 77; }
 command -v xdotool >/dev/null || { echo "window-flow: no xdotool" >&2; exit 77; }
 ensure_prefix || exit 2
@@ -42,14 +45,30 @@ window() {
     return 1
 }
 
+# Captures window $1 into $2 once its drawing has settled: two captures in
+# a row alike (looked at every 50 ms, for up to 10 s).
+capture() {
+    local earlier=$2.earlier.png
+    import -window "$1" "$earlier" 2>/dev/null
+    same() {
+        import -window "$1" "$2" 2>/dev/null || return 1
+        local differ
+        differ=$(compare -metric AE "$earlier" "$2" null: 2>&1)
+        [ "${differ%% *}" = 0 ] && return 0
+        mv "$2" "$earlier"
+        return 1
+    }
+    wait_for 10 same "$1" "$2"
+    rm -f "$earlier"
+}
+
 # Waits for the window (its id in $last), captures it, then sends it the keys.
 at() {
     local title=$1
     shift
     last=$(window "$title") || fail "no window \"$title\" (step $((step + 1)))"
     step=$((step + 1))
-    sleep 0.3  # its first paint
-    import -window "$last" "$out/$(printf %02d $step)-${title// /-}.png" 2>/dev/null
+    capture "$last" "$out/$(printf %02d $step)-${title// /-}.png"
     if [ $# -gt 0 ]; then xdotool key --window "$last" --delay 30 "$@"; fi
 }
 
@@ -90,9 +109,8 @@ for _ in $(seq 1 600); do
 done
 [ -n "$box" ] || fail "no message box after the pages"
 step=$((step + 1))
-sleep 0.3
 shot="$out/$(printf %02d $step)-program-ok.png"
-import -window "$box" "$shot" 2>/dev/null
+capture "$box" "$shot"
 # The box's text cannot be read from outside: it must look as the box that
 # says "Program OK." with its information icon ("Program error." differs
 # in its text and its icon).

@@ -1,6 +1,35 @@
 # Shared by the Wine scripts: a Wine prefix, and boards on pseudo-terminals
 # mapped to COM ports in it. Sourced, not run.
 
+# default_prefix PROGRAM: the Wine prefix of the build PROGRAM belongs to
+# (<build>/wine, the one scripts/run-windows-tests.sh prepares), else a new
+# folder of its own: two checkouts never share a prefix, nor its COM ports.
+default_prefix() {
+    local dir
+    dir=$(cd "$(dirname "$1")" 2>/dev/null && pwd) || dir=/
+    while [ "$dir" != / ]; do
+        if [ -f "$dir/CMakeCache.txt" ]; then
+            printf '%s/wine' "$dir"
+            return
+        fi
+        dir=$(dirname "$dir")
+    done
+    mktemp -d /tmp/pelican-wine.XXXXXX
+}
+
+# wait_for SECONDS COMMAND...: runs COMMAND every 50 ms until it succeeds;
+# false when SECONDS passed first.
+wait_for() {
+    local limit=$1 tries
+    shift
+    tries=$((limit * 20))
+    while ! "$@"; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || return 1
+        sleep 0.05
+    done
+}
+
 winepath_w() {
     # A Linux path as Windows programs under Wine name it (Z:\...).
     local path

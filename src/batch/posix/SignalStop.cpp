@@ -53,6 +53,12 @@ int CSignalStop::WakeFd() {
     return g_wake[0];
 }
 
+void CSignalStop::DrainWake() {
+    char bytes[16];
+    while (g_wake[0] >= 0 && ::read(g_wake[0], bytes, sizeof bytes) > 0) {
+    }
+}
+
 const char* CSignalStop::Name(int signal) {
     switch (signal) {
         case SIGINT: return "SIGINT";

@@ -4,8 +4,11 @@
 
 #include <atomic>
 #include <csignal>
+#include <functional>
+#include <mutex>
 
 #include "batch/SignalNotes.h"
+#include "batch/win32/SessionWindow.h"
 
 namespace pelican {
 namespace {
@@ -13,18 +16,29 @@ namespace {
 // A console gives its programs control events, not signals. They are taken
 // as the signals they stand for, so that a run ends with the same exit
 // status on both systems: Ctrl-C as SIGINT (130), Ctrl-Break, the console's
-// "stop now", as SIGTERM (143), and the console closing, the user logging
-// off or the system shutting down as SIGHUP (129): the terminal is gone.
+// "stop now", as SIGTERM (143), and the console closing as SIGHUP (129):
+// the terminal is gone. The end of the session counts as SIGHUP as well; it
+// comes to the session window (a program that loads user32 is not sent the
+// console's log-off and shutdown events).
 constexpr int kInterrupt = SIGINT;
 constexpr int kTerminate = SIGTERM;
 constexpr int kHangUp = 1;
 
 std::atomic<bool> g_installed{false};
+// The hang-up noted was the session's end, not the console closing.
+std::atomic<bool> g_sessionEnding{false};
+// A hang-up was noted. The end of a session comes as several messages and
+// events (WM_QUERYENDSESSION, WM_ENDSESSION, the console closing with it):
+// the later ones are the same end, not someone asking again not to wait.
+std::atomic<bool> g_hungUp{false};
+std::mutex g_wakeMutex;
+std::function<void()> g_wake;
 // Set when the program has ended its run: a closing console is held that long.
 HANDLE g_finished = nullptr;
 
 void OnSignal(int signal) {
-    NoteSignal(signal, true);
+    if (signal != kHangUp || !g_hungUp.exchange(true)) NoteSignal(signal, true);
+    WakeForEnding();
 }
 
 // Runs on a thread of its own that the system starts for the event.
@@ -39,7 +53,10 @@ BOOL WINAPI OnControl(DWORD event) {
             // The system ends the process as soon as this returns, and in
             // any case about 5 s after the console closed: the run gets that
             // long to bring the board back to 9600 bps.
-            OnSignal(kHangUp);
+            if (event == CTRL_CLOSE_EVENT)
+                OnSignal(kHangUp);
+            else
+                NoteSessionEnding();
             if (g_finished != nullptr) ::WaitForSingleObject(g_finished, 4500);
             return TRUE;
         default: return FALSE;
@@ -48,8 +65,29 @@ BOOL WINAPI OnControl(DWORD event) {
 
 }  // namespace
 
+void NoteSessionEnding() {
+    if (!g_hungUp.load()) g_sessionEnding = true;
+    OnSignal(kHangUp);
+}
+
+bool SessionEnding() {
+    return g_sessionEnding.load();
+}
+
+void SetEndingWake(std::function<void()> wake) {
+    std::lock_guard lock(g_wakeMutex);
+    g_wake = std::move(wake);
+}
+
+void WakeForEnding() {
+    std::lock_guard lock(g_wakeMutex);
+    if (g_wake) g_wake();
+}
+
 void CSignalStop::Install(int interruptsToEnd) {
     ResetSignalNotes(interruptsToEnd);
+    g_sessionEnding = false;
+    g_hungUp = false;
     if (g_finished == nullptr) g_finished = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (g_finished != nullptr) ::ResetEvent(g_finished);
     if (!g_installed.exchange(true)) ::SetConsoleCtrlHandler(OnControl, TRUE);
@@ -61,17 +99,20 @@ void CSignalStop::Uninstall() {
     if (g_finished != nullptr) ::SetEvent(g_finished);
 }
 
-// The console's events reach no event loop: the waits of the run are cut
-// into short slices and look at the flags between them.
+// No pipe: batch mode's waits are cut into short slices that look at the
+// notes between them, and the window program is told by a posted message
+// (SetEndingWake).
 int CSignalStop::WakeFd() {
     return -1;
 }
+
+void CSignalStop::DrainWake() {}
 
 const char* CSignalStop::Name(int signal) {
     switch (signal) {
         case kInterrupt: return "Ctrl-C";
         case kTerminate: return "Ctrl-Break";
-        case kHangUp: return "the console closing";
+        case kHangUp: return SessionEnding() ? "the session ending" : "the console closing";
         default: return "a console event";
     }
 }

@@ -8,7 +8,9 @@
 // given a deadline; to the caller every operation is synchronous. Reads
 // never wait inside the driver (the interval time-out is set to return at
 // once), and the driver's queue count and error word (ClearCommError) are
-// what the port polls.
+// what the port polls. An operation the driver neither completes nor lets
+// be cancelled fails the port: from then on it reports itself gone, as an
+// unplugged adapter does.
 //
 // Threads: the port's reader thread may query the input while the user
 // interface thread uses the port. The handle and the line errors taken from
@@ -22,12 +24,17 @@
 #include <string>
 
 #include "link/SerialDevice.h"
+#include "link/win32/CommApi.h"
+#include "link/win32/OverlappedOp.h"
+#include "sys/Clock.h"
 
 namespace pelican {
 
 class CWin32SerialDevice final : public ISerialDevice {
 public:
-    CWin32SerialDevice();
+    // api: the communications calls (a test's stand-in for a driver);
+    // clock: what waits are measured and rested on.
+    explicit CWin32SerialDevice(ICommApi& api = SystemCommApi(), IClock& clock = RealClock());
     ~CWin32SerialDevice() override;
     CWin32SerialDevice(const CWin32SerialDevice&) = delete;
     CWin32SerialDevice& operator=(const CWin32SerialDevice&) = delete;
@@ -60,6 +67,17 @@ public:
     // Waits on the driver's events whatever the open found: for a test of
     // the event wait on a port whose waits end at once.
     void UseEventWait(bool on) { m_eventWait = on; }
+    // An operation of the driver's never ended: the port is unusable until
+    // it is opened again.
+    bool Failed() const { return m_failed.load(); }
+
+    // Without receive events, how long a wait rests between looks at the
+    // queue: finely while a reply is due (a frame was written or input
+    // moved, within the frame's line time and this window), else a
+    // millisecond.
+    static constexpr uint64_t kReplyWindowUs = 50000;
+    static constexpr uint64_t kFinePollUs = 200;
+    static constexpr uint64_t kPollUs = 1000;
 
 private:
     // Under m_mutex: the driver's error word into m_errors, and its queue
@@ -68,30 +86,34 @@ private:
     // True when the queue no longer holds `seen` bytes, a line error waits
     // to be reported, or the driver does not answer.
     bool Changed(size_t seen);
-    // Waits for an overlapped operation on ov up to ms; cancels it when it
-    // has not completed by then. True when it completed; n is its count.
-    bool Finish(HANDLE handle, OVERLAPPED& ov, DWORD ms, DWORD& n);
-    void CloseEvents();
+    // The end of an operation: a slot given up fails the port.
+    bool Ended(COverlappedOp::End end);
+    // The record's fields that every SetCommState needs whatever the driver
+    // reported: no flow control, distinct XON and XOFF characters.
+    static void Sanitise(DCB& dcb);
+    uint64_t LineTimeUs(size_t bytes);
 
+    ICommApi& m_api;
+    IClock& m_clock;
     std::mutex m_mutex;
     std::atomic<HANDLE> m_handle{INVALID_HANDLE_VALUE};  // written only under m_mutex
     HANDLE m_portMutex = nullptr;  // the port's name held for this process
     int m_openError = 0;
     uint32_t m_errors = 0;  // line errors taken from the driver, not yet reported
     bool m_eventWait = false;
+    std::atomic<bool> m_failed{false};
     // The lines as this program last set them, applied again with every
     // change of settings: the driver sets DTR and RTS from the settings
     // record, which EscapeCommFunction does not update.
     bool m_dtrOn = true;
-    bool m_rtsDriven = false;
     bool m_rtsOn = true;
-    OVERLAPPED m_readOv{};   // Read, under m_mutex
-    OVERLAPPED m_writeOv{};  // Write
-    OVERLAPPED m_waitOv{};   // WaitInput
-    DWORD m_eventMask = 0;   // what the last WaitCommEvent reported
-    // Until then (on the real clock, in microseconds) a reply may be on its
-    // way: a frame was written or input moved. A wait without events looks
-    // at the queue finely meanwhile.
+    COverlappedOp m_readOp;   // Read, under m_mutex
+    COverlappedOp m_writeOp;  // Write
+    COverlappedOp m_waitOp;   // WaitInput
+    DWORD m_eventMask = 0;    // what the last WaitCommEvent reported
+    // Until then (on m_clock, in microseconds) a reply may be on its way: a
+    // frame was written or input moved. A wait without events looks at the
+    // queue finely meanwhile.
     std::atomic<uint64_t> m_replyDueUntilUs{0};
 };
 

@@ -19,14 +19,6 @@ std::vector<std::string> CommandLineArguments() {
     return arguments;
 }
 
-CBatchConsole::CBatchConsole() : m_outputCodePage(::GetConsoleOutputCP()) {
-    if (m_outputCodePage != 0) ::SetConsoleOutputCP(CP_UTF8);
-}
-
-CBatchConsole::~CBatchConsole() {
-    if (m_outputCodePage != 0) ::SetConsoleOutputCP(m_outputCodePage);
-}
-
 void LeaveConsoleOfOwn() {
     DWORD processes[2];
     // One process on the console: this one, so the console was made for it.

@@ -11,19 +11,6 @@ namespace pelican {
 // The command line, UTF-8, split as the C runtime splits it.
 std::vector<std::string> CommandLineArguments();
 
-// Batch output in UTF-8 for the lifetime of the object (file names and the
-// board's texts), the console's own code page back afterwards.
-class CBatchConsole {
-public:
-    CBatchConsole();
-    ~CBatchConsole();
-    CBatchConsole(const CBatchConsole&) = delete;
-    CBatchConsole& operator=(const CBatchConsole&) = delete;
-
-private:
-    unsigned m_outputCodePage = 0;
-};
-
 // Frees the console when no other program shares it.
 void LeaveConsoleOfOwn();
 

@@ -3,14 +3,20 @@
 // place where the Windows program is put together from its parts:
 //   the serial back end   the communications API (CWin32SerialDevice)
 //   the clock             the performance counter, its pauses finer than
-//                         the timer tick (every pause, and the port's waits,
-//                         are where a console event is looked at; it is
-//                         acted on once the exchange in flight is over)
+//                         the timer tick (asked to be 1 ms for the run);
+//                         every pause, and the port's waits, are where an
+//                         ending is looked at; it is acted on once the
+//                         exchange in flight is over
+//   the endings           the console's events and the end of the session
+//                         (a hidden window of its own thread), in batch
+//                         mode and in the window program
 //   the window back end   Win32 dialogs built from the templates, or the
 //                         scripted back end of batch mode
 //   the board             a real one on the named COM port, or under
 //                         --simulate the simulated board in this process, on
 //                         the in-memory link at the line's real speed
+#include <cstdlib>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +30,8 @@
 #include "batch/SafePointClock.h"
 #include "batch/SafePointDevice.h"
 #include "link/PortNotes.h"
+#include "batch/WindowSignals.h"
+#include "batch/win32/SessionWindow.h"
 #include "link/win32/Win32PortList.h"
 #include "link/win32/Win32SerialDevice.h"
 #include "sim/BoardConfig.h"
@@ -31,6 +39,9 @@
 #include "sim/MemoryLink.h"
 #include "sys/Clock.h"
 #include "sys/Paths.h"
+#include "sys/TimerResolution.h"
+#include "sys/win32/BatchConsole.h"
+#include "ui/scripted/ScriptedBackend.h"
 #include "ui/win32/Win32Backend.h"
 
 namespace {
@@ -51,12 +62,17 @@ std::unique_ptr<ISerialDevice> MakeDevice(SimulatedBoard* simulated) {
     return std::make_unique<CWin32SerialDevice>();
 }
 
-int RunBatch(BatchOptions options) {
+int RunBatch(BatchOptions options, CBatchConsole& console) {
     std::unique_ptr<SimulatedBoard> simulated;
     if (options.simulate) {
         simulated = std::make_unique<SimulatedBoard>();
         options.port = kSimulatedPort;
     }
+    // The end of the session reaches a program with windows only as
+    // messages to a window: the run has one, hidden, and the whole run
+    // counts as the command that runs (the board may be at the high rate).
+    CSessionWindow session;
+    session.SetBusy(true);
     // Every wait for the board and every pause is also a point where a
     // console event is looked at (the runner acts on it between exchanges).
     std::function<void()> waitPoint;
@@ -64,6 +80,12 @@ int RunBatch(BatchOptions options) {
     CPelicanApp app(std::make_unique<CSafePointDevice>(MakeDevice(simulated.get()), clock, waitPoint), clock);
     CBatchRunner runner(app, options);
     waitPoint = [&runner] { runner.InWait(); };
+    // An ending leaves through _Exit: the console is given back first.
+    runner.m_signalEnding.m_exit = [&console](int status) {
+        std::cout << std::flush;
+        console.Restore();
+        std::_Exit(status);
+    };
     // The simulated board's RESET is pressed for the user, unless the wire
     // presses it (--reset).
     if (simulated && options.reset.empty()) runner.m_onReset = [&simulated] { simulated->board.Reset(); };
@@ -74,10 +96,23 @@ int RunWindows(bool simulate) {
     ui::CWin32Backend windows;
     std::unique_ptr<SimulatedBoard> simulated;
     if (simulate) simulated = std::make_unique<SimulatedBoard>();
-    CPelicanApp app(MakeDevice(simulated.get()), RealClock());
+    // The end of the session, Ctrl-C and Ctrl-Break in the console it was
+    // started from, the console closing: the link goes back to 9600 bps
+    // first, as on Linux for SIGTERM. The thread that takes the event wakes
+    // this one through the back end's message loop.
+    CWindowSignals endings(RealClock());
+    CPelicanApp app(endings.Wrap(MakeDevice(simulated.get())), endings.Clock());
     app.m_portList = Win32PortList();
     app.m_portLabels = PortLabels(SurveyPorts(), app.m_portList);
     app.m_tellReadOnlySettings = true;
+    endings.Attach(app, [](const std::string& text) { std::cerr << "pelican: " << text << '\n' << std::flush; });
+    // Nobody is there to close a message box while the program ends.
+    ui::CScriptedBackend quiet;
+    endings.Ending().m_onEnding = [&quiet] { ui::SetBackend(&quiet); };
+    windows.m_onWake = [&endings] { endings.OnWake(); };
+    SetEndingWake([&windows] { windows.Wake(); });
+    CSessionWindow session;
+    app.m_onCommandRunning = [&session](bool running) { session.SetBusy(running); };
     std::unique_ptr<CSimulatedResetBackend> resetOnMessage;
     if (simulated) {
         app.m_defaultPort = kSimulatedPort;
@@ -89,6 +124,7 @@ int RunWindows(bool simulate) {
     }
     app.InitInstance();
     ui::SetBackend(nullptr);
+    SetEndingWake(nullptr);
     switch (app.m_startup) {
         case CPelicanApp::Startup::AlreadyRunning: return kExitAlreadyRunning;
         case CPelicanApp::Startup::LockFolderUnusable: return kExitNoLock;
@@ -115,10 +151,12 @@ int main() {
         case CommandLine::ListPorts: return ListPorts(options.json);
         case CommandLine::Batch: {
             CBatchConsole console;
-            return RunBatch(options);
+            const CFineTimer fineTimer;
+            return RunBatch(options, console);
         }
         case CommandLine::Window: break;
     }
     LeaveConsoleOfOwn();
+    const CFineTimer fineTimer;
     return RunWindows(options.simulate);
 }

@@ -42,6 +42,11 @@ void CRealClock::SleepUs(uint64_t us) {
     std::this_thread::sleep_for(std::chrono::microseconds(us));
 }
 
+// A sleep of the kernel's own gives the processor away all along.
+void CRealClock::RestUs(uint64_t us) {
+    SleepUs(us);
+}
+
 IClock& RealClock() {
     static CRealClock clock;
     return clock;

@@ -82,6 +82,12 @@ std::string CFileReplacer::FollowLinks(const std::string& path) {
     return current.string();
 }
 
+void CFileReplacer::MakeParentFolders(const std::string& path) {
+    const std::filesystem::path target(path);
+    std::error_code ignored;
+    if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ignored);
+}
+
 std::string CFileReplacer::TemporaryPattern(const std::string& target) {
     return target + kTemporaryMark + "XXXXXX";
 }

@@ -28,12 +28,15 @@ uint64_t CounterUs() {
 
 // The link's pauses are counted in tens of microseconds (a character is
 // 87 us at 115200 bps), and Sleep wakes on the system's timer tick, 15.6 ms
-// unless a program asks for 1 ms: a 40 ms page pause would cost half a tick
-// more on average, a third of every page at 115200. So a pause sleeps on a
-// high-resolution waitable timer where the system has them (Windows 10 1803
-// and later), else with the timer asked to tick every millisecond; either
-// way it sleeps but its last stretch, and the rest is waited out against the
-// performance counter, giving the processor away meanwhile.
+// unless the program asked for 1 ms (CFineTimer, for the whole run): a 40 ms
+// page pause would cost half a tick more on average, a third of every page
+// at 115200, and a look at the port's queue every millisecond would become
+// one every 16. So a pause sleeps on a high-resolution waitable timer where
+// the system has them (Windows 10 1803 and later), which keeps to about
+// half a millisecond whatever the tick; else on Sleep with the tick asked
+// to be a millisecond. A pause sleeps but its last stretch, and the rest is
+// waited out against the performance counter, giving the processor away
+// meanwhile; a rest (RestUs) sleeps all of it.
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
 #define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
 #endif
@@ -55,23 +58,27 @@ void AskForFineTicks() {
 constexpr uint64_t kTimerSpinUs = 250;
 constexpr uint64_t kSleepSpinUs = 1500;
 
-void PauseUs(uint64_t us) {
-    const uint64_t until = CounterUs() + us;
+// Sleeps about us (never less), on the fine timer or else on Sleep.
+void SleepFor(uint64_t us) {
     HANDLE timer = FineTimer();
     if (timer != nullptr) {
-        if (us > kTimerSpinUs) {
-            LARGE_INTEGER due;
-            due.QuadPart = -static_cast<LONGLONG>((us - kTimerSpinUs) * 10);  // relative, 100 ns units
-            if (::SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE))
-                ::WaitForSingleObject(timer, INFINITE);
-        }
-    } else {
-        AskForFineTicks();
-        if (us > kSleepSpinUs) {
-            const uint64_t sleepMs = (us - kSleepSpinUs) / 1000;
-            if (sleepMs > 0) ::Sleep(static_cast<DWORD>(sleepMs > 0xFFFFFFF0u ? 0xFFFFFFF0u : sleepMs));
-        }
+        LARGE_INTEGER due;
+        due.QuadPart = -static_cast<LONGLONG>(us * 10);  // relative, 100 ns units
+        if (::SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE)) ::WaitForSingleObject(timer, INFINITE);
+        return;
     }
+    AskForFineTicks();
+    const uint64_t ms = (us + 999) / 1000;
+    ::Sleep(static_cast<DWORD>(ms > 0xFFFFFFF0u ? 0xFFFFFFF0u : ms));
+}
+
+void PauseUs(uint64_t us) {
+    const uint64_t until = CounterUs() + us;
+    const bool fine = FineTimer() != nullptr;
+    const uint64_t spin = fine ? kTimerSpinUs : kSleepSpinUs;
+    // Without the fine timer only whole milliseconds are slept.
+    const uint64_t sleep = us <= spin ? 0 : fine ? us - spin : (us - spin) / 1000 * 1000;
+    if (sleep > 0) SleepFor(sleep);
     while (CounterUs() < until) ::SwitchToThread();
 }
 
@@ -91,6 +98,10 @@ uint64_t CRealClock::NowUs() const {
 
 void CRealClock::SleepUs(uint64_t us) {
     PauseUs(us);
+}
+
+void CRealClock::RestUs(uint64_t us) {
+    if (us > 0) SleepFor(us);
 }
 
 IClock& RealClock() {

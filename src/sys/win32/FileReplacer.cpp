@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "sys/win32/PutInPlace.h"
 #include "sys/win32/SystemError.h"
 #include "sys/win32/WideText.h"
 
@@ -42,6 +43,23 @@ std::string CFileReplacer::FollowLinks(const std::string& path) {
         current = next.lexically_normal();
     }
     return Narrow(current.wstring());
+}
+
+// The folders by their UTF-16 names: a narrow path given to the standard
+// library would be read in the C runtime's code page, and a user folder
+// named "José" would become another one.
+void CFileReplacer::MakeParentFolders(const std::string& path) {
+    const std::wstring wide = Widen(path);
+    const size_t last = wide.find_last_of(L"\\/");
+    if (last == std::wstring::npos || last == 0) return;
+    // Every folder from the top down; those that exist (and a drive or a
+    // share, which cannot be made) refuse, and that is all.
+    for (size_t at = wide.find_first_of(L"\\/", 1); at != std::wstring::npos && at <= last;
+         at = wide.find_first_of(L"\\/", at + 1)) {
+        const std::wstring folder = wide.substr(0, at);
+        if (folder.empty() || folder.back() == L':' || folder.back() == L'\\' || folder.back() == L'/') continue;
+        ::CreateDirectoryW(folder.c_str(), nullptr);
+    }
 }
 
 std::string CFileReplacer::TemporaryPattern(const std::string& target) {
@@ -91,12 +109,17 @@ CFileReplacer::Result CFileReplacer::Replace(const std::string& path, const std:
         if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return Result::ReadOnly;
         HANDLE probe = ::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        // Held for a moment by someone else (a scanner, the indexer): the
+        // replacement waits it out.
         if (probe == INVALID_HANDLE_VALUE) {
             const DWORD error = ::GetLastError();
-            why = SystemErrorText(error);
-            return error == ERROR_ACCESS_DENIED ? Result::ReadOnly : Result::Failed;
+            if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) {
+                why = SystemErrorText(error);
+                return error == ERROR_ACCESS_DENIED ? Result::ReadOnly : Result::Failed;
+            }
+        } else {
+            ::CloseHandle(probe);
         }
-        ::CloseHandle(probe);
     }
     RemoveStale(Narrow(target));
     // mkstemp's pattern: six letters and digits after the mark.
@@ -132,7 +155,11 @@ CFileReplacer::Result CFileReplacer::Replace(const std::string& path, const std:
     }
     ok = ok && ::FlushFileBuffers(file) != 0;
     ok = ::CloseHandle(file) != 0 && ok;
-    ok = ok && ::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (ok) {
+        const DWORD placed = PutInPlace(temp, target);
+        ok = placed == ERROR_SUCCESS;
+        if (!ok) ::SetLastError(placed);
+    }
     if (!ok) {
         why = SystemErrorText(::GetLastError());
         ::DeleteFileW(temp.c_str());

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdio>
 
+#include "sys/win32/PutInPlace.h"
 #include "sys/win32/SystemError.h"
 #include "sys/win32/WideText.h"
 
@@ -75,11 +76,9 @@ bool CFileWriter::Write(const std::string& path, const void* data, size_t size, 
     // The data must be on the disk before the name points at them.
     if (failure == 0 && !::FlushFileBuffers(file)) failure = ::GetLastError();
     if (!::CloseHandle(file) && failure == 0) failure = ::GetLastError();
-    // An existing file keeps its attributes; the rename waits until it is on
-    // the disk.
-    if (failure == 0 &&
-        !::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        failure = ::GetLastError();
+    // An existing file keeps its attributes; a scanner's passing hold on it
+    // is waited out.
+    if (failure == 0) failure = PutInPlace(temporary, target);
     if (failure != 0) {
         ::DeleteFileW(temporary.c_str());
         error = SystemErrorText(failure);

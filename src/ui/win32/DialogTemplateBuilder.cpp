@@ -22,8 +22,10 @@ int16_t Units(int value) {
 
 uint32_t StaticStyle(uint32_t style) {
     uint32_t result = SS_LEFT;
+    // Centred text wraps, as the other back ends draw it: SS_CENTERIMAGE
+    // would keep it on one line, cut at the control's edges.
     if (style & kCenter)
-        result = SS_CENTER | SS_CENTERIMAGE;
+        result = SS_CENTER;
     else if (style & kRight)
         result = SS_RIGHT;
     if (style & kNoPrefix) result |= SS_NOPREFIX;
@@ -94,8 +96,16 @@ void KindStyle(const ControlTemplate& control, Item& item) {
 
 }  // namespace
 
+bool CDialogTemplateBuilder::UsesShellFont(const DialogTemplate& tmpl) {
+    return tmpl.font.empty() || tmpl.font == kRasterFace;
+}
+
+std::string CDialogTemplateBuilder::Face(const DialogTemplate& tmpl) {
+    return UsesShellFont(tmpl) ? std::string(kShellFace) : tmpl.font;
+}
+
 uint32_t CDialogTemplateBuilder::WindowStyle(const DialogTemplate& tmpl) {
-    uint32_t style = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT;
+    uint32_t style = WS_POPUP | WS_CAPTION | DS_MODALFRAME | (UsesShellFont(tmpl) ? DS_SHELLFONT : DS_SETFONT);
     if ((tmpl.style & kSystemMenu) && !(tmpl.style & kNoSystemMenu)) style |= WS_SYSMENU;
     // The minimize box shows only with a system menu.
     if ((tmpl.style & kMinimizeBox) && (style & WS_SYSMENU)) style |= WS_MINIMIZEBOX;
@@ -139,7 +149,7 @@ std::vector<std::byte> CDialogTemplateBuilder::Build(const DialogTemplate& tmpl)
     header.pointSize = static_cast<uint16_t>(tmpl.pointSize > 0 ? tmpl.pointSize : 8);
     header.weight = FW_NORMAL;
     header.charset = DEFAULT_CHARSET;
-    header.face = Utf16(tmpl.font.empty() ? std::string("MS Sans Serif") : tmpl.font);
+    header.face = Utf16(Face(tmpl));
     writer.WriteHeader(header);
     const ControlTemplate* previous = nullptr;
     for (const auto& control : tmpl.controls) {

@@ -4,6 +4,7 @@
 // the same ui::DialogTemplate that the other back ends draw.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "ui/DialogTemplate.h"
@@ -19,6 +20,17 @@ public:
     // The whole template. A modeless window is created hidden and shown once
     // it has been initialised; a modal run shows its window by itself.
     static std::vector<std::byte> Build(const DialogTemplate& tmpl);
+
+    // The templates are written in the face of the old dialog editors, "MS
+    // Sans Serif" 8 pt, a raster font that Windows scales badly and draws
+    // without ClearType. Windows' own dialogs name "MS Shell Dlg" with
+    // DS_SHELLFONT: the system then uses its dialog face (Tahoma, or what
+    // the language needs) at the template's size, with the same dialog
+    // units. Any other face is kept as written.
+    static constexpr const char* kRasterFace = "MS Sans Serif";
+    static constexpr const char* kShellFace = "MS Shell Dlg";
+    static bool UsesShellFont(const DialogTemplate& tmpl);
+    static std::string Face(const DialogTemplate& tmpl);
 
     // The window style of the dialog itself.
     static uint32_t WindowStyle(const DialogTemplate& tmpl);

@@ -14,6 +14,8 @@ namespace {
 
 // Posted to the notice window: wParam is a window just activated.
 constexpr UINT kWindowShown = WM_APP + 1;
+// Posted to the notice window by Wake.
+constexpr UINT kWake = WM_APP + 2;
 const wchar_t* const kNoticeClass = L"PelicanUiNotice";
 // A message loop step takes what is waiting now, not what keeps arriving
 // (a window that never validates its paint would hold the loop forever).
@@ -321,7 +323,16 @@ LRESULT CALLBACK CWin32Backend::CallWndProc(int code, WPARAM wParam, LPARAM lPar
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+void CWin32Backend::Wake() {
+    if (m_notice != nullptr) PostMessageW(m_notice, kWake, 0, 0);
+}
+
 LRESULT CALLBACK CWin32Backend::NoticeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kWake) {
+        CWin32Backend* backend = s_active;
+        if (backend != nullptr && backend->m_onWake) backend->m_onWake();
+        return 0;
+    }
     if (message == kWindowShown) {
         auto* shown = reinterpret_cast<HWND>(wParam);
         CWin32Backend* backend = s_active;

@@ -46,6 +46,11 @@ public:
     std::function<void(HWND window)> m_onModalShown;
     std::function<void(HWND window)> m_onModelessShown;
 
+    // From any thread: m_onWake runs on this back end's thread at its next
+    // message loop step (an ending noted by the session or the console).
+    void Wake();
+    std::function<void()> m_onWake;
+
 private:
     // While a window waits for the user the arrow shows over it, even inside
     // an operation that has put up the wait cursor.

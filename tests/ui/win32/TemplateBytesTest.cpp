@@ -60,7 +60,7 @@ TEST(TemplateBytesTest, HeaderFontAndItemsAtTheirOffsets) {
     EXPECT_EQ(b.DoubleWord(4), 0u);  // help id
     EXPECT_EQ(b.DoubleWord(8), 0u);  // extended style
     EXPECT_EQ(b.DoubleWord(12),
-              static_cast<uint32_t>(WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT | WS_SYSMENU | DS_CENTER));
+              static_cast<uint32_t>(WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SHELLFONT | WS_SYSMENU | DS_CENTER));
     EXPECT_EQ(b.Word(16), 3);  // items
     EXPECT_EQ(b.Word(18), 0);
     EXPECT_EQ(b.Word(20), 0);
@@ -75,11 +75,11 @@ TEST(TemplateBytesTest, HeaderFontAndItemsAtTheirOffsets) {
     EXPECT_EQ(b.Word(38), 400);  // weight
     EXPECT_EQ(b.Byte(40), 0u);   // not italic
     EXPECT_EQ(b.Byte(41), static_cast<unsigned>(DEFAULT_CHARSET));
-    EXPECT_EQ(b.Text(42, at), "MS Sans Serif");
-    ASSERT_EQ(at, 70u);
-    // Two bytes of padding: the first item starts on a double word.
-    EXPECT_EQ(b.Word(70), 0);
-    size_t item = 72;
+    // The templates' "MS Sans Serif" as Windows' own dialogs name their face.
+    EXPECT_EQ(b.Text(42, at), "MS Shell Dlg");
+    ASSERT_EQ(at, 68u);
+    // On a double word already: the first item starts there.
+    size_t item = 68;
     EXPECT_EQ(b.DoubleWord(item), 0u);
     EXPECT_EQ(b.DoubleWord(item + 4), 0u);
     EXPECT_EQ(b.DoubleWord(item + 8), static_cast<uint32_t>(WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT));
@@ -91,19 +91,19 @@ TEST(TemplateBytesTest, HeaderFontAndItemsAtTheirOffsets) {
     EXPECT_EQ(b.Word(item + 24), 0xFFFF);             // class by atom:
     EXPECT_EQ(b.Word(item + 26), 0x0082);             // Static
     EXPECT_EQ(b.Text(item + 28, at), "Hi!");
-    ASSERT_EQ(at, 108u);
-    EXPECT_EQ(b.Word(108), 0);  // no creation data
-    EXPECT_EQ(b.Word(110), 0);  // padding
-    item = 112;
+    ASSERT_EQ(at, 104u);
+    EXPECT_EQ(b.Word(104), 0);  // no creation data
+    EXPECT_EQ(b.Word(106), 0);  // padding
+    item = 108;
     EXPECT_EQ(b.DoubleWord(item + 8),
               static_cast<uint32_t>(WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | BS_DEFPUSHBUTTON));
     EXPECT_EQ(b.DoubleWord(item + 20), 1u);
     EXPECT_EQ(b.Word(item + 24), 0xFFFF);
     EXPECT_EQ(b.Word(item + 26), 0x0080);  // Button
     EXPECT_EQ(b.Text(item + 28, at), "OK");
-    ASSERT_EQ(at, 146u);
-    EXPECT_EQ(b.Word(146), 0);
-    item = 148;  // already aligned: no padding
+    ASSERT_EQ(at, 142u);
+    EXPECT_EQ(b.Word(142), 0);
+    item = 144;  // already aligned: no padding
     EXPECT_EQ(b.DoubleWord(item + 8), static_cast<uint32_t>(WS_CHILD | WS_VISIBLE | WS_GROUP | WS_BORDER));
     EXPECT_EQ(b.DoubleWord(item + 20), 1020u);
     // A class that has no atom goes by name.
@@ -122,7 +122,7 @@ TEST(TemplateBytesTest, TextIsUtf16AndTheIconAnOrdinal) {
     EXPECT_EQ(b.Word(32), 't');
     EXPECT_EQ(b.Word(34), 0x00E9);
     EXPECT_EQ(b.Word(36), 0);
-    // Header ends at 72 (title 8 bytes, font 34): item at 72.
+    // Header ends at 70 (title 8 bytes, font 32): item at 72.
     EXPECT_EQ(b.DoubleWord(72 + 8), static_cast<uint32_t>(WS_CHILD | WS_VISIBLE | WS_GROUP | SS_ICON));
     EXPECT_EQ(b.Word(72 + 28), 0xFFFF);
     EXPECT_EQ(b.Word(72 + 30), CDialogTemplateBuilder::kIconResource);
@@ -134,7 +134,8 @@ TEST(TemplateBytesTest, StylesOfEveryKind) {
         return CDialogTemplateBuilder::Control(c, previous).style & ~static_cast<uint32_t>(WS_CHILD | WS_VISIBLE);
     };
     const uint32_t g = WS_GROUP;
-    EXPECT_EQ(style(ControlKind::Static, kCenter | kNoPrefix), g | SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX);
+    // Centred text wraps as on Linux (SS_CENTERIMAGE would keep it on one line).
+    EXPECT_EQ(style(ControlKind::Static, kCenter | kNoPrefix), g | SS_CENTER | SS_NOPREFIX);
     EXPECT_EQ(style(ControlKind::Static, kRight), g | SS_RIGHT);
     EXPECT_EQ(style(ControlKind::Etched, 0), g | SS_ETCHEDHORZ);
     EXPECT_EQ(style(ControlKind::Edit, 0), g | WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT | WS_BORDER);
@@ -160,12 +161,38 @@ TEST(TemplateBytesTest, StylesOfEveryKind) {
 TEST(TemplateBytesTest, WindowStyles) {
     DialogTemplate t;
     t.style = kSystemMenu | kCentered | kMinimizeBox;
-    const uint32_t base = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT;
+    const uint32_t base = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SHELLFONT;
     EXPECT_EQ(CDialogTemplateBuilder::WindowStyle(t), base | WS_SYSMENU | DS_CENTER | WS_MINIMIZEBOX);
     t.style = kCentered | kNoSystemMenu;
     EXPECT_EQ(CDialogTemplateBuilder::WindowStyle(t), base | DS_CENTER);
     t.style = kSystemMenu | kNoSystemMenu;
     EXPECT_EQ(CDialogTemplateBuilder::WindowStyle(t), base);
+}
+
+TEST(TemplateBytesTest, TheShellFaceStandsForTheOldDialogFaceOnly) {
+    struct Case {
+        const char* face;
+        int points;
+        const char* written;
+        uint32_t fontStyle;
+    };
+    const Case cases[] = {
+        {"MS Sans Serif", 8, "MS Shell Dlg", DS_SHELLFONT},
+        {"MS Sans Serif", 9, "MS Shell Dlg", DS_SHELLFONT},  // the Status window's 9 pt stays 9
+        {"", 8, "MS Shell Dlg", DS_SHELLFONT},
+        {"Courier New", 10, "Courier New", DS_SETFONT},
+    };
+    for (const Case& c : cases) {
+        DialogTemplate t = Small();
+        t.title = "";
+        t.font = c.face;
+        t.pointSize = c.points;
+        const CBytes b(CDialogTemplateBuilder::Build(t));
+        EXPECT_EQ(b.DoubleWord(12) & (DS_SETFONT | DS_FIXEDSYS), c.fontStyle) << c.face;
+        EXPECT_EQ(b.Word(32), c.points) << c.face;  // after the empty title at 30
+        size_t end = 0;
+        EXPECT_EQ(b.Text(38, end), c.written);
+    }
 }
 
 TEST(Win32FileFilterTest, PairsBecomeNulSeparatedWithADoubleEnd) {

@@ -1,10 +1,12 @@
 #pragma once
 // The window program's way with SIGTERM, SIGHUP and Ctrl-C (a logout, a
-// kill, Ctrl-C in its terminal): as in batch mode, the link is brought back
-// to 9600 bps at the next point outside an exchange with the board before
-// the program ends, so that the next start reaches the board. The event
-// loop watches WakeFd() and calls OnWake(); every end of a read, every wait
-// of the port and every pause of the clock is looked at as well.
+// kill, Ctrl-C in its terminal; on Windows the end of the session and the
+// console's events): as in batch mode, the link is brought back to 9600 bps
+// at the next point outside an exchange with the board before the program
+// ends, so that the next start reaches the board. The event loop watches
+// WakeFd() (on Windows it is told by a posted message instead) and calls
+// OnWake(); every end of a read, every wait of the port and every pause of
+// the clock is looked at as well.
 #include <functional>
 #include <memory>
 #include <string>
@@ -34,7 +36,7 @@ public:
     // ends before this object does.
     void Attach(CPelicanApp& app, std::function<void(const std::string&)> report);
 
-    // Readable when a signal came.
+    // Readable when a signal came (-1 on Windows).
     static int WakeFd();
     // The event loop saw WakeFd readable (it may be called at any time).
     void OnWake();

@@ -1,6 +1,4 @@
-#include "batch/posix/WindowSignals.h"
-
-#include <unistd.h>
+#include "batch/WindowSignals.h"
 
 #include "app/PelicanApp.h"
 #include "batch/SafePointDevice.h"
@@ -34,10 +32,7 @@ int CWindowSignals::WakeFd() {
 }
 
 void CWindowSignals::OnWake() {
-    char bytes[16];
-    const int fd = CSignalStop::WakeFd();
-    while (fd >= 0 && ::read(fd, bytes, sizeof bytes) > 0) {
-    }
+    CSignalStop::DrainWake();
     if (m_ending) m_ending->AtSafePoint();
 }
 

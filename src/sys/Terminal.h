@@ -1,0 +1,13 @@
+#pragma once
+// Whether a standard stream is a terminal a person types at and reads: the
+// batch mode asks its questions there and draws its progress bar there.
+// On Windows that is the console, as the console API tells it: the C
+// runtime's isatty is true for every character device, NUL and a COM port
+// included, so `pelican ... < NUL` would wait for an answer nobody gives.
+namespace pelican {
+
+enum class StandardStream { Input, Output, Error };
+
+bool IsTerminal(StandardStream stream);
+
+}  // namespace pelican

@@ -1,0 +1,150 @@
+#pragma once
+// A driver for the Windows serial back end that a test scripts: what it
+// reports, what it refuses as the documentation says drivers do, how its
+// operations end, and every call it was given.
+#include <windows.h>
+
+#include <cstdint>
+#include <set>
+#include <vector>
+
+#include "link/win32/CommApi.h"
+#include "sys/Clock.h"
+
+namespace pelican::test {
+
+// A clock that counts microseconds and jumps: every pause and rest is
+// recorded.
+class CMicroClock final : public IClock {
+public:
+    uint64_t NowMs() const override { return m_nowUs / 1000; }
+    void Sleep(uint32_t ms) override { m_nowUs += uint64_t{ms} * 1000; }
+    uint64_t NowUs() const override { return m_nowUs; }
+    void SleepUs(uint64_t us) override { RestUs(us); }
+    void RestUs(uint64_t us) override {
+        m_rests.push_back(us);
+        m_nowUs += us;
+    }
+    bool IsVirtual() const override { return true; }
+    const std::vector<uint64_t>& Rests() const { return m_rests; }
+
+private:
+    uint64_t m_nowUs = 1000000000;
+    std::vector<uint64_t> m_rests;
+};
+
+class CFakeComm final : public ICommApi {
+public:
+    enum class Ending {
+        AtOnce,          // the call completes the operation
+        CancelEnds,      // pending until cancelled, then completes cancelled
+        NeverEnds,       // pending, and the cancel does not end it either
+    };
+
+    // What GetCommState reports; DTR and RTS as the driver has them.
+    DCB m_state{};
+    DWORD m_getStateError = 0;  // GetCommState fails with it
+    bool m_modemStatus = false;
+    Ending m_writes = Ending::AtOnce;
+    DWORD m_inQueue = 0;
+
+    std::vector<DWORD> m_escapes;   // EscapeCommFunction's functions, in order
+    std::vector<DCB> m_statesSet;   // the records SetCommState took
+    int m_writesStarted = 0;
+    // An operation started with an OVERLAPPED the driver still holds.
+    int m_reusedWhileHeld = 0;
+
+    CFakeComm() {
+        m_state.DCBlength = sizeof m_state;
+        m_state.BaudRate = 9600;
+        m_state.ByteSize = 8;
+        // As some drivers report them, which SetCommState then refuses.
+        m_state.XonChar = 0;
+        m_state.XoffChar = 0;
+        m_state.fRtsControl = RTS_CONTROL_DISABLE;
+    }
+
+    HANDLE Open(const wchar_t*) override { return kHandle; }
+    BOOL Close(HANDLE) override { return TRUE; }
+    BOOL GetState(HANDLE, DCB& dcb) override {
+        if (m_getStateError != 0) return Fail(m_getStateError);
+        dcb = m_state;
+        return TRUE;
+    }
+    BOOL SetState(HANDLE, DCB& dcb) override {
+        // As the documentation says of SetCommState.
+        if (dcb.XonChar == dcb.XoffChar) return Fail(ERROR_INVALID_PARAMETER);
+        m_statesSet.push_back(dcb);
+        m_state = dcb;
+        return TRUE;
+    }
+    BOOL SetTimeouts(HANDLE, COMMTIMEOUTS&) override { return TRUE; }
+    BOOL SetMask(HANDLE, DWORD) override { return TRUE; }
+    BOOL ModemStatus(HANDLE, DWORD& status) override {
+        status = 0;
+        return m_modemStatus ? TRUE : Fail(ERROR_INVALID_FUNCTION);
+    }
+    BOOL ClearError(HANDLE, DWORD& errors, COMSTAT& status) override {
+        errors = 0;
+        status = COMSTAT{};
+        status.cbInQue = m_inQueue;
+        return TRUE;
+    }
+    BOOL Escape(HANDLE, DWORD function) override {
+        m_escapes.push_back(function);
+        return TRUE;
+    }
+    BOOL Purge(HANDLE, DWORD) override { return TRUE; }
+    BOOL Write(HANDLE, const void*, DWORD length, DWORD& done, OVERLAPPED& ov) override {
+        ++m_writesStarted;
+        return Start(ov, length, m_writes, done);
+    }
+    BOOL Read(HANDLE, void*, DWORD length, DWORD& done, OVERLAPPED& ov) override {
+        return Start(ov, length, Ending::AtOnce, done);
+    }
+    BOOL WaitEvent(HANDLE, DWORD& events, OVERLAPPED& ov) override {
+        DWORD done = 0;
+        events = EV_RXCHAR;
+        return Start(ov, 0, Ending::AtOnce, done);
+    }
+    DWORD Wait(HANDLE event, DWORD) override { return ::WaitForSingleObject(event, 0); }
+    BOOL Result(HANDLE, OVERLAPPED& ov, DWORD& count) override {
+        count = static_cast<DWORD>(ov.InternalHigh);
+        return ov.Internal == 0 ? TRUE : Fail(ERROR_OPERATION_ABORTED);
+    }
+    BOOL Cancel(HANDLE, OVERLAPPED& ov) override {
+        const auto held = m_held.find(&ov);
+        if (held == m_held.end() || m_cancelEnds.count(&ov) == 0) return TRUE;
+        m_held.erase(held);
+        ov.Internal = 0xC0000120;  // STATUS_CANCELLED
+        ov.InternalHigh = 0;
+        ::SetEvent(ov.hEvent);
+        return TRUE;
+    }
+
+private:
+    static inline const HANDLE kHandle = reinterpret_cast<HANDLE>(static_cast<intptr_t>(0x4321));
+
+    static BOOL Fail(DWORD error) {
+        ::SetLastError(error);
+        return FALSE;
+    }
+
+    BOOL Start(OVERLAPPED& ov, DWORD length, Ending ending, DWORD& done) {
+        if (m_held.count(&ov) != 0) ++m_reusedWhileHeld;
+        if (ending == Ending::AtOnce) {
+            ov.Internal = 0;
+            ov.InternalHigh = length;
+            done = length;
+            return TRUE;
+        }
+        m_held.insert(&ov);
+        if (ending == Ending::CancelEnds) m_cancelEnds.insert(&ov);
+        return Fail(ERROR_IO_PENDING);
+    }
+
+    std::set<OVERLAPPED*> m_held;        // operations the driver has not ended
+    std::set<OVERLAPPED*> m_cancelEnds;  // ... of which a cancel ends
+};
+
+}  // namespace pelican::test

@@ -1,0 +1,164 @@
+// The Windows serial back end against drivers Wine cannot show: a scripted
+// stand-in for the communications calls. The lines a CDC-ACM adapter
+// (usbser.sys) only hears with DTR, a driver that reports XON and XOFF both
+// as 0, the reasons the first GetCommState fails for, an operation the
+// driver keeps after its cancel, and how often a wait without receive
+// events looks at the queue, on a clock that counts microseconds.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "FakeComm.h"
+#include "link/PortOpenError.h"
+#include "link/win32/Win32SerialDevice.h"
+
+namespace pelican::test {
+namespace {
+
+TEST(Win32Driver, AnRtsChangeIsCarriedByDtrSetAgainAsItIs) {
+    CFakeComm driver;
+    CWin32SerialDevice device(driver);
+    ASSERT_TRUE(device.Open("COM3"));
+    struct Step {
+        ModemLine line;
+        bool on;
+        std::vector<DWORD> escapes;
+    };
+    const Step steps[] = {
+        {ModemLine::Rts, false, {CLRRTS, SETDTR}},
+        {ModemLine::Dtr, false, {CLRDTR}},
+        {ModemLine::Rts, true, {SETRTS, CLRDTR}},
+        {ModemLine::Dtr, true, {SETDTR}},
+    };
+    for (const Step& step : steps) {
+        driver.m_escapes.clear();
+        EXPECT_EQ(device.SetModemLine(step.line, step.on), 0);
+        EXPECT_EQ(driver.m_escapes, step.escapes) << (step.line == ModemLine::Rts ? "RTS " : "DTR ") << step.on;
+    }
+    // A change of rate keeps the lines where they were put.
+    ASSERT_EQ(device.SetModemLine(ModemLine::Rts, false), 0);
+    ASSERT_TRUE(device.SetLine(LineSettings{115200, 8, 0, 0}));
+    EXPECT_EQ(driver.m_statesSet.back().fRtsControl, static_cast<DWORD>(RTS_CONTROL_DISABLE));
+    EXPECT_EQ(driver.m_statesSet.back().fDtrControl, static_cast<DWORD>(DTR_CONTROL_ENABLE));
+}
+
+TEST(Win32Driver, OpenRaisesBothLinesAndSetsXonApartFromXoff) {
+    CFakeComm driver;
+    driver.m_state.fOutX = TRUE;
+    driver.m_state.fOutxCtsFlow = TRUE;
+    CWin32SerialDevice device(driver);
+    // The driver reports XON and XOFF both 0: taken as they are, the record
+    // would be refused.
+    ASSERT_TRUE(device.Open("COM3")) << device.OpenError();
+    ASSERT_EQ(driver.m_statesSet.size(), 1u);
+    const DCB& set = driver.m_statesSet[0];
+    EXPECT_EQ(set.XonChar, 0x11);
+    EXPECT_EQ(set.XoffChar, 0x13);
+    EXPECT_EQ(set.fDtrControl, static_cast<DWORD>(DTR_CONTROL_ENABLE));
+    EXPECT_EQ(set.fRtsControl, static_cast<DWORD>(RTS_CONTROL_ENABLE));
+    EXPECT_FALSE(set.fOutX);
+    EXPECT_FALSE(set.fOutxCtsFlow);
+    EXPECT_EQ(set.ByteSize, 8);
+    // So does every later change of settings, whatever the driver reports.
+    driver.m_state.XonChar = driver.m_state.XoffChar = 0;
+    EXPECT_TRUE(device.SetLine(LineSettings{57600, 8, 0, 0}));
+    EXPECT_EQ(driver.m_statesSet.back().BaudRate, 57600u);
+}
+
+TEST(Win32Driver, TheFirstGetCommStateFailureIsToldByItsReason) {
+    struct Case {
+        DWORD error;
+        int errnoValue;
+        const char* text;
+    };
+    const Case cases[] = {
+        {ERROR_INVALID_FUNCTION, ENOTTY, "cannot open COM3: not a serial port"},
+        {ERROR_NOT_SUPPORTED, ENOTTY, "cannot open COM3: not a serial port"},
+        {ERROR_GEN_FAILURE, EIO,
+         "cannot open COM3: the port's driver reported an error; Device Manager lists this computer's ports "
+         "under \"Ports (COM & LPT)\" and its state"},
+        {ERROR_SEM_TIMEOUT, EIO,
+         "cannot open COM3: the port's driver reported an error; Device Manager lists this computer's ports "
+         "under \"Ports (COM & LPT)\" and its state"},
+        {ERROR_ACCESS_DENIED, EACCES,
+         "cannot open COM3: access denied; ask the administrator of this computer for access to it"},
+        {ERROR_DEVICE_REMOVED, ENOENT,
+         "cannot open COM3: no such port; Device Manager lists this computer's ports under \"Ports (COM & LPT)\""},
+    };
+    for (const Case& c : cases) {
+        CFakeComm driver;
+        driver.m_getStateError = c.error;
+        CWin32SerialDevice device(driver);
+        EXPECT_FALSE(device.Open("COM3"));
+        EXPECT_EQ(device.OpenError(), c.errnoValue) << c.error;
+        EXPECT_EQ(DescribePortOpenError("COM3", device.OpenError()), c.text) << c.error;
+        EXPECT_FALSE(device.IsOpen());
+    }
+}
+
+TEST(Win32Driver, AWriteTheDriverKeepsAfterItsCancelFailsThePort) {
+    CFakeComm driver;
+    driver.m_state.BaudRate = 115200;
+    CWin32SerialDevice device(driver);
+    ASSERT_TRUE(device.Open("COM3"));
+    const uint8_t frame[] = {0x70};
+    driver.m_writes = CFakeComm::Ending::NeverEnds;
+    EXPECT_EQ(device.Write(frame, 1), -1);
+    EXPECT_TRUE(device.Failed());
+    // The port is gone for the link, and its OVERLAPPED stays the driver's:
+    // nothing more is started on the handle.
+    uint32_t errors = 0;
+    size_t queued = 0;
+    ASSERT_TRUE(device.QueryInput(errors, queued));
+    EXPECT_EQ(errors & kLineOther, static_cast<uint32_t>(kLineOther));
+    driver.m_writes = CFakeComm::Ending::AtOnce;
+    EXPECT_EQ(device.Write(frame, 1), -1);
+    uint8_t byte = 0;
+    driver.m_inQueue = 1;
+    EXPECT_EQ(device.Read(&byte, 1), -1);
+    EXPECT_EQ(device.Drain(0), DrainResult::Failed);
+    EXPECT_EQ(driver.m_writesStarted, 1);
+    // Opened again, the port works on slots of its own.
+    EXPECT_TRUE(device.Close());
+    ASSERT_TRUE(device.Open("COM3"));
+    EXPECT_FALSE(device.Failed());
+    EXPECT_EQ(device.Write(frame, 1), 1);
+    EXPECT_EQ(driver.m_reusedWhileHeld, 0);
+}
+
+TEST(Win32Driver, AWriteWhoseCancelEndsLeavesThePortUsable) {
+    CFakeComm driver;
+    driver.m_state.BaudRate = 115200;
+    CWin32SerialDevice device(driver);
+    ASSERT_TRUE(device.Open("COM3"));
+    const uint8_t frame[] = {0x70};
+    driver.m_writes = CFakeComm::Ending::CancelEnds;
+    EXPECT_EQ(device.Write(frame, 1), -1);
+    EXPECT_FALSE(device.Failed());
+    driver.m_writes = CFakeComm::Ending::AtOnce;
+    EXPECT_EQ(device.Write(frame, 1), 1);
+    EXPECT_EQ(driver.m_writesStarted, 2);
+    EXPECT_EQ(driver.m_reusedWhileHeld, 0);
+}
+
+TEST(Win32Driver, AWaitWithoutEventsLooksFinelyWhileAReplyIsDueThenEveryMillisecond) {
+    CFakeComm driver;  // no modem status: no receive events
+    driver.m_state.BaudRate = 115200;
+    CMicroClock clock;
+    CWin32SerialDevice device(driver, clock);
+    ASSERT_TRUE(device.Open("COM3"));
+    ASSERT_FALSE(device.WaitsOnEvents());
+    const uint8_t frame[] = {0xF5, 0x00, 0x70};
+    ASSERT_EQ(device.Write(frame, 3), 3);
+    // A read of 100 ms that nothing answers: three bytes are 260 us on the
+    // line, the reply window 50 ms after them.
+    const uint64_t deadline = clock.NowMs() + 100;
+    while (clock.NowMs() < deadline) device.WaitInput(deadline, 0);
+    std::vector<uint64_t> expected(252, 200);  // 252 x 200 us reach past 50 260 us
+    expected.insert(expected.end(), 49, 1000);
+    expected.push_back(600);  // the rest to the deadline
+    EXPECT_EQ(clock.Rests(), expected);
+}
+
+}  // namespace
+}  // namespace pelican::test

@@ -1,0 +1,91 @@
+#!/bin/bash
+# The end of the Windows session under Wine (wineboot --end-session sends
+# WM_QUERYENDSESSION and WM_ENDSESSION to every top-level window, hidden ones
+# included): pelican.exe in batch mode in the middle of an E.P.R. at 115200
+# bps against pelican-sim on COM7, and the window program on --simulate at
+# the stored 115200 bps while its ID Check waits. Each lets the exchange in
+# flight finish, returns the board to 9600 bps and ends with 129; the next
+# run finds the board at 9600 bps.
+# Usage: tests/wine/session-end.sh PELICAN.exe PELICAN-SIM
+# Environment: DISPLAY (an X server: Wine's windows need one), WINEPREFIX
+# (default: the build's own, <build>/wine), WINE (wine). The session's end
+# reaches every program of the prefix: nothing else may run in it meanwhile.
+set -u
+exe=${1:?usage: session-end.sh PELICAN.exe PELICAN-SIM}
+sim=${2:?usage: session-end.sh PELICAN.exe PELICAN-SIM}
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=wine-board.sh
+. "$here/wine-board.sh"
+WINEPREFIX=${WINEPREFIX:-$(default_prefix "$exe")}
+export WINEPREFIX
+export WINEDEBUG=${WINEDEBUG:--all}
+wine=${WINE:-wine}
+[ -n "${DISPLAY:-}" ] || { echo "session-end: no DISPLAY" >&2; exit 77; }
+command -v xdotool >/dev/null || { echo "session-end: no xdotool" >&2; exit 77; }
+
+failures=0
+fail() { echo "session-end: FAIL: $*" >&2; failures=$((failures + 1)); }
+
+work=$(mktemp -d /tmp/pelican-wine-session.XXXXXX)
+trap 'stop_boards; rm -rf "$work"' EXIT
+trap 'exit 130' INT TERM
+ensure_prefix || exit 2
+srec_cat -generate 0xC0000 0xC4000 -repeat-string "Pelican ends with the session" -o "$work/prog.mot" \
+    -address-length=3 || exit 2
+printf 'FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n' > "$work/prog.id"
+file=$(winepath_w "$work/prog.mot")
+
+end_session() {
+    timeout 120 wineboot --end-session || fail "wineboot --end-session ended with $?"
+}
+
+# expect_ending FILE: the account of an ending that returned the board.
+expect_ending() {
+    local err
+    err=$(tr -d '\r' < "$1")
+    grep -qx 'pelican: the session ending: returning the link to 9600 bps' <<<"$err" ||
+        fail "no return to 9600 bps told: $err"
+    grep -qx 'pelican: link at 9600 bps; port closed' <<<"$err" || fail "the board did not confirm 9600 bps: $err"
+}
+
+echo "== batch mode in the middle of an E.P.R. at 115200 bps"
+start_board com7 "$sim" --erase-ms 500 || exit 2
+"$wine" "$exe" -p COM7 -b 115200 -f "$file" -y epr > "$work/epr.out" 2> "$work/epr.err" </dev/null &
+run=$!
+# The pages are on their way once the link runs at 115200 bps.
+wait_for 120 grep -qs 'link up at 115200 bps' "$work/epr.err" || fail "the run never reached 115200 bps"
+end_session
+wait "$run"
+status=$?
+[ "$status" = 129 ] || fail "batch mode ended with $status, not 129: $(tr -d '\r' < "$work/epr.err")"
+expect_ending "$work/epr.err"
+timeout 120 "$wine" "$exe" -p COM7 status > "$work/status.out" 2>&1 </dev/null
+status=$?
+[ "$status" = 0 ] || fail "the board was not at 9600 bps after the ending: $status $(tr -d '\r' < "$work/status.out")"
+stop_boards
+
+echo "== the window program at 115200 bps, its ID Check waiting"
+# The rate stored where the prefix's user keeps his settings (Wine sets
+# APPDATA itself).
+appdata=$(timeout 60 "$wine" cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')
+appdata=$(WINEDEBUG=-all timeout 60 winepath -u "$appdata" 2>/dev/null)
+[ -d "$appdata" ] || fail "no APPDATA folder in the prefix: $appdata"
+printf '[Last Comm State]\r\nBaundrate=115200\r\nByte=8\r\nStop Bit=0\r\nParity=0\r\n' > "$appdata/pelican.INI"
+"$wine" "$exe" --simulate > "$work/window.out" 2> "$work/window.err" </dev/null &
+run=$!
+window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | tail -1; }
+shown() { [ -n "$(window "$1")" ]; }
+wait_for 60 shown 'Select Program' || fail "no \"Select Program\""
+xdotool key --window "$(window 'Select Program')" Return
+wait_for 60 shown 'ID Check' || fail "no \"ID Check\" after the start-up"
+end_session
+wait "$run"
+status=$?
+[ "$status" = 129 ] || fail "the window program ended with $status, not 129: $(tr -d '\r' < "$work/window.err")"
+expect_ending "$work/window.err"
+
+if [ "$failures" -gt 0 ]; then
+    echo "session-end: $failures failure(s)" >&2
+    exit 1
+fi
+echo "session-end: all passed"
