@@ -15,6 +15,12 @@ ReadResult ReadStatus(CSerialComm& port, uint8_t status[2]) {
     return port.Read(status, protocol::kStatusReplyLength);
 }
 
+ReadResult CheckId(CSerialComm& port, int mcuType, const uint8_t* id, uint8_t status[2]) {
+    SendFrame(port, protocol::IdCheckFrame(mcuType, id));
+    Pause(port, protocol::kPauseShort);
+    return ReadStatus(port, status);
+}
+
 void TakeIdFlag(int& idChecked, uint8_t statusByte2) {
     switch (protocol::IdStateOf(statusByte2)) {
         case protocol::IdState::Passed: idChecked = 1; break;

@@ -14,6 +14,10 @@ void Pause(CSerialComm& port, uint32_t ms);
 int SendFrame(CSerialComm& port, const protocol::Frame& frame);
 // Read status (70) and its two-byte reply, with the time-out in force.
 ReadResult ReadStatus(CSerialComm& port, uint8_t status[2]);
+// The ID check: the 12-byte frame for the MCU type (0 Orca/S P, 1
+// Orca/W) and the seven ID bytes, the pause, and Read status, whose second
+// byte tells whether the device took the ID.
+ReadResult CheckId(CSerialComm& port, int mcuType, const uint8_t* id, uint8_t status[2]);
 // Takes the ID flag from status byte 2: bits 3 and 2 both set give 1, 0 or
 // 1 give 0, and 2 leaves the flag as it is.
 void TakeIdFlag(int& idChecked, uint8_t statusByte2);
