@@ -112,8 +112,8 @@ void CDownloadCmd::DownloadPage(uint8_t* buffer, uint32_t address) {
 
 Outcome CDownloadCmd::TakeAnswer(CSerialComm& port, bool& again) {
     // Its first byte means nothing to the tool; the second tells whether
-    // the device took the program. A missing or damaged answer is not a
-    // link failure to recover from: the device may still be storing.
+    // the device took the program. Without retries a missing answer is
+    // not a link failure to recover from: the device may still be storing.
     uint8_t answer[protocol::kDownloadReplyLength];
     const ReadResult read = port.Read(answer, sizeof answer);
     if (read == ReadResult::Ok && answer[1] != kNotTaken) {
