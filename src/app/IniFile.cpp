@@ -57,20 +57,25 @@ void CIniFile::Load() {
     m_lines.clear();
     m_crlf = false;
     m_unread = false;
+    m_tooLarge = false;
+    m_folder = false;
     // Non-blocking, so that a pipe in the file's place cannot hang start-up.
     CInputFile file;
     const FileError opened = file.Open(m_path);
     if (opened != FileError::None) {
         m_unread = opened != FileError::NotFound;
+        m_folder = opened == FileError::IsDirectory;
         return;
     }
     std::string text;
-    m_unread = file.Size() > static_cast<uint64_t>(kMaxFileSize);
+    m_tooLarge = file.Size() > static_cast<uint64_t>(kMaxFileSize);
+    m_unread = m_tooLarge;
     char block[4096];
     while (!m_unread) {
         const long got = file.Read(block, sizeof block);
         if (got == 0) break;
-        if (got < 0 || text.size() + static_cast<size_t>(got) > static_cast<size_t>(kMaxFileSize)) m_unread = true;
+        if (got > 0 && text.size() + static_cast<size_t>(got) > static_cast<size_t>(kMaxFileSize)) m_tooLarge = true;
+        if (got < 0 || m_tooLarge) m_unread = true;
         else text.append(block, static_cast<size_t>(got));
     }
     file.Close();
@@ -161,21 +166,30 @@ std::string CIniFile::TargetPath() const {
     return CFileReplacer::FollowLinks(m_path);
 }
 
-CIniFile::SaveResult CIniFile::Save() const {
+CIniFile::SaveResult CIniFile::Save(std::string* why) const {
+    std::string reason;
+    const auto failed = [&](const std::string& text) {
+        if (why != nullptr) *why = text;
+        return SaveResult::Failed;
+    };
     // What could not be read cannot be written back whole.
-    if (m_unread) return SaveResult::Failed;
+    if (m_unread)
+        return failed(m_tooLarge ? "it is too large to be a settings file"
+                      : m_folder ? "it is a folder"
+                                 : "it could not be read");
+    if (!CFileReplacer::MayFollow(m_path, reason)) return failed(reason);
     std::error_code ignored;
     const std::filesystem::path target(TargetPath());
     if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ignored);
     const char* const eol = m_crlf ? "\r\n" : "\n";
     std::string text;
     for (const auto& line : m_lines) text.append(line).append(eol);
-    switch (CFileReplacer::Replace(target.string(), text)) {
+    switch (CFileReplacer::Replace(target.string(), text, reason)) {
         case CFileReplacer::Result::Replaced: return SaveResult::Saved;
         case CFileReplacer::Result::ReadOnly: return SaveResult::ReadOnly;
         case CFileReplacer::Result::Failed: break;
     }
-    return SaveResult::Failed;
+    return failed(reason);
 }
 
 }  // namespace pelican

@@ -31,7 +31,12 @@ public:
     // the user made read-only is left alone (ReadOnly). Termination signals
     // wait until the save is over; a temporary file that a killed save left
     // behind is removed by the next save.
-    SaveResult Save() const;
+    // With Failed, why (when given) holds the reason. As the superuser a
+    // symbolic link out of the user's own files is not followed: Failed.
+    SaveResult Save(std::string* why = nullptr) const;
+    // The file is there but larger than any settings file (kMaxFileSize):
+    // it was not read, and a save leaves it as it is.
+    bool TooLarge() const { return m_tooLarge; }
     // Where a save writes: the path with its symbolic links followed.
     std::string TargetPath() const;
 
@@ -45,6 +50,8 @@ private:
     std::vector<std::string> m_lines;
     bool m_crlf = false;    // the file's lines end in CR LF
     bool m_unread = false;  // the file is there but was not read (a pipe, too large)
+    bool m_tooLarge = false;
+    bool m_folder = false;  // a folder has the file's name
 };
 
 }  // namespace pelican

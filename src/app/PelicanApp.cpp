@@ -14,6 +14,7 @@
 #include "link/PortLock.h"
 #include "link/PortOpenError.h"
 #include "protocol/Protocol.h"
+#include "sys/Text.h"
 #include "ui/Messages.h"
 
 namespace pelican {
@@ -25,6 +26,10 @@ CPelicanApp::~CPelicanApp() = default;
 
 bool CPelicanApp::LoadCommState(CSerialCommState& state) {
     CSaveIni ini;
+    // A file of megabytes is no settings file, whatever made it: told, and
+    // kept as it is (no save writes over a file it could not read).
+    if (ini.TooLarge())
+        TellSettingsNotSaved(ini.TargetPath(), "it is too large to be a settings file; it is not read and kept as it is");
     if (!ini.LoadCommState()) return false;
     state = CSerialCommState(static_cast<uint32_t>(ini.m_baudRate), ini.m_byteSize, ini.m_parity, ini.m_stopBits);
     return true;
@@ -33,14 +38,29 @@ bool CPelicanApp::LoadCommState(CSerialCommState& state) {
 void CPelicanApp::SaveCommState(const CSerialCommState& state) {
     CSaveIni ini;
     ini.SetValues(static_cast<int32_t>(state.m_baudRate), state.m_byteSize, state.m_parity, state.m_stopBits);
-    if (ini.SaveCommState() == CSaveIni::SaveResult::ReadOnly) TellReadOnlySettings(ini.TargetPath());
+    std::string why;
+    const CSaveIni::SaveResult saved = ini.SaveCommState(&why);
+    if (saved == CSaveIni::SaveResult::ReadOnly) TellReadOnlySettings(ini.TargetPath());
+    if (saved == CSaveIni::SaveResult::Failed) TellSettingsNotSaved(ini.TargetPath(), why);
 }
 
 void CPelicanApp::SetSkipEmptyPages(bool skip) {
     m_skipEmptyPages = skip;
     if (!m_pageChoiceStored) return;
     const CSaveIni ini;
-    if (ini.SaveSkipEmptyPages(skip) == CSaveIni::SaveResult::ReadOnly) TellReadOnlySettings(ini.TargetPath());
+    std::string why;
+    const CSaveIni::SaveResult saved = ini.SaveSkipEmptyPages(skip, &why);
+    if (saved == CSaveIni::SaveResult::ReadOnly) TellReadOnlySettings(ini.TargetPath());
+    if (saved == CSaveIni::SaveResult::Failed) TellSettingsNotSaved(ini.TargetPath(), why);
+}
+
+void CPelicanApp::TellSettingsNotSaved(const std::string& path, const std::string& why) {
+    // Said once a run, on standard error: every later save meets the same
+    // folder or file, and the link itself works.
+    if (m_settingsNotSavedTold) return;
+    m_settingsNotSavedTold = true;
+    std::cerr << "pelican: the link settings are not saved in " << EscapeControls(path) << ": " << EscapeControls(why)
+              << '\n' << std::flush;
 }
 
 void CPelicanApp::TellReadOnlySettings(const std::string& path) {
@@ -48,7 +68,7 @@ void CPelicanApp::TellReadOnlySettings(const std::string& path) {
     if (m_readOnlySettingsTold) return;
     m_readOnlySettingsTold = true;
     const std::string& text = ui::LoadString(ui::IDS_SETTINGS_READ_ONLY);
-    std::cerr << "pelican: " << text.substr(0, text.size() - 2) << ": " << path << '\n';
+    std::cerr << "pelican: " << text.substr(0, text.size() - 2) << ": " << EscapeControls(path) << '\n';
     if (m_tellReadOnlySettings) ui::MessageBox(ui::IDS_SETTINGS_READ_ONLY, path, ui::Icon::Information);
 }
 

@@ -133,11 +133,15 @@ private:
     void Synchronise();
     // Says once a run that the settings file is read-only.
     void TellReadOnlySettings(const std::string& path);
+    // A save that failed (a folder that cannot take the new file, a file
+    // too large to read, a link out of the user's files as root).
+    void TellSettingsNotSaved(const std::string& path, const std::string& why);
 
     CDeviceId m_deviceId;
     bool m_inRecovery = false;
     bool m_recoverAgain = false;
     bool m_readOnlySettingsTold = false;
+    bool m_settingsNotSavedTold = false;
     int m_rateChanges = 0;
     unsigned m_recoveries = 0;
 };

@@ -61,14 +61,20 @@ bool CSaveIni::LoadCommState() {
     return true;
 }
 
-CSaveIni::SaveResult CSaveIni::SaveCommState() {
+bool CSaveIni::TooLarge() const {
+    CIniFile file(m_path);
+    file.Load();
+    return file.TooLarge();
+}
+
+CSaveIni::SaveResult CSaveIni::SaveCommState(std::string* why) {
     CIniFile file(m_path);
     file.Load();
     file.SetInt(kCommSection, kBaudKey, m_baudRate);
     file.SetInt(kCommSection, kByteKey, m_byteSize);
     file.SetInt(kCommSection, kParityKey, m_parity);
     file.SetInt(kCommSection, kStopBitsKey, m_stopBits);
-    return ResultOf(file.Save());
+    return ResultOf(file.Save(why));
 }
 
 std::string CSaveIni::TargetPath() const {
@@ -87,11 +93,11 @@ bool CSaveIni::LoadSkipEmptyPages() const {
     return file.GetInt(kPagesSection, kSkipEmptyKey, 0) != 0;
 }
 
-CSaveIni::SaveResult CSaveIni::SaveSkipEmptyPages(bool skip) const {
+CSaveIni::SaveResult CSaveIni::SaveSkipEmptyPages(bool skip, std::string* why) const {
     CIniFile file(m_path);
     file.Load();
     file.SetInt(kPagesSection, kSkipEmptyKey, skip ? 1 : 0);
-    return ResultOf(file.Save());
+    return ResultOf(file.Save(why));
 }
 
 }  // namespace pelican

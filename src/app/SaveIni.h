@@ -18,7 +18,10 @@ public:
     bool LoadCommState();
     // Saved, ReadOnly (the user made the file read-only: left alone) or Failed.
     enum class SaveResult { Saved, ReadOnly, Failed };
-    SaveResult SaveCommState();
+    // With Failed, why (when given) holds the reason.
+    SaveResult SaveCommState(std::string* why = nullptr);
+    // The file is there but too large to be a settings file: not read, kept.
+    bool TooLarge() const;
     // The file a save writes (symbolic links followed).
     std::string TargetPath() const;
     int PageReadTimeout(int defaultValue) const;
@@ -26,7 +29,7 @@ public:
     // (false when the file does not say), and saving that choice. It has a
     // section of its own: the link settings' keys are not touched.
     bool LoadSkipEmptyPages() const;
-    SaveResult SaveSkipEmptyPages(bool skip) const;
+    SaveResult SaveSkipEmptyPages(bool skip, std::string* why = nullptr) const;
 
     int32_t m_baudRate = 0;
     uint8_t m_byteSize = 0;

@@ -37,6 +37,21 @@ bool ParseHexAddress(const std::string& text, uint32_t& address) {
 
 namespace {
 
+// "START-END": one to eight hexadecimal digits on each side, nothing else.
+// The dialog would read any other character as the digit 0, a blank
+// included, and take an empty side as no range at all; how large a value
+// may be is the dialog's to tell.
+bool IsRangeText(const std::string& range) {
+    const size_t dash = range.find('-');
+    if (dash == std::string::npos) return false;
+    const auto hex = [](const std::string& text) {
+        return !text.empty() && text.size() <= 8 && std::all_of(text.begin(), text.end(), [](char c) {
+            return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+        });
+    };
+    return hex(range.substr(0, dash)) && hex(range.substr(dash + 1));
+}
+
 CommandLine UsageError(const std::string& text, int& exitCode) {
     std::cerr << "pelican: " << text << " (see --help)\n";
     exitCode = kExitUsage;
@@ -88,7 +103,8 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
     auto* rangeOption =
         cli.add_option("-r,--range", options.range, "START-END typed into \"Input Address\" (hexadecimal)")
             ->check([](const std::string& range) {
-                return range.find('-') == std::string::npos ? std::string("expected START-END") : std::string();
+                return IsRangeText(range) ? std::string()
+                                          : std::string("expected START-END in hexadecimal, e.g. C0000-C0FFF");
             });
     auto* outputOption =
         cli.add_option("-o,--output", options.output,
@@ -142,9 +158,10 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
     cli.footer("Actions: load status version setting erase blank program read epr bpr download dump\n"
                "dump reads the flash (-r, default the MCU type's flash) into the file of -o.\n"
                "Exit status: 0 every action ended well, 1 an action was refused, failed or was\n"
-               "cancelled, 2 usage error, 3 the port could not be opened, an action lost the link\n"
-               "or it could not be recovered (the board did not confirm 9600 bps at the end: reset\n"
-               "it before the next run), 4 the window program is running already, 5 the lock file\n"
+               "cancelled, or standard output could not be written, 2 usage error, 3 the port\n"
+               "could not be opened, an action lost the link or it could not be recovered (the\n"
+               "board did not confirm 9600 bps at the end: reset it before the next run), 4 the\n"
+               "window program is running already, 5 the lock file\n"
                "could not be made (runtime folder missing or read-only), 6 another run holds the\n"
                "port, 128+N ended by signal N after the board confirmed 9600 bps (129 SIGHUP,\n"
                "130 Ctrl-C, 141 closed output, 143 SIGTERM). A signal lets the exchange in flight\n"
@@ -181,7 +198,13 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
     for (const auto& action : options.actions) {
         if (action == "dump" && options.output.empty())
             return UsageError("dump needs the file to write (-o PATH)", exitCode);
+        if (action == "load" && options.file.empty())
+            return UsageError("load needs the program file (-f FILE)", exitCode);
     }
+    // The ID is typed into the dialog that loads the file: without one
+    // there is nothing to check it for.
+    if (idOption->count() > 0 && options.file.empty())
+        return UsageError("--id needs the program file it belongs to (-f FILE)", exitCode);
     if (options.port.empty() && !options.simulate)
         return UsageError("--port is required unless --simulate is given", exitCode);
     return CommandLine::Batch;

@@ -3,8 +3,11 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include <iostream>
 #include <map>
@@ -26,6 +29,7 @@
 #include "commands/StatesDlg.h"
 #include "commands/VersionDlg.h"
 #include "image/IDCheckDlg.h"
+#include "image/FlashFileWriter.h"
 #include "image/IdFile.h"
 #include "image/SelectDlg.h"
 #include "link/PortOpenError.h"
@@ -91,7 +95,7 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         PrintExit(status);
     };
     m_showProgress = ::isatty(STDERR_FILENO) != 0;
-    m_report = [](const std::string& text) { std::cerr << "pelican: " << text << '\n'; };
+    m_report = [](const std::string& text) { std::cerr << "pelican: " << EscapeControls(text) << '\n'; };
     m_backend.m_onProgress = [this](const std::string& title, int low, int high, int pos, int moves) {
         if (!m_showProgress) return;
         const uint64_t elapsed = m_app.m_port.Clock().NowMs() - m_phaseBeganMs;
@@ -150,14 +154,21 @@ std::string CBatchRunner::MessageLine(const ui::MessageRecord& message) {
     for (char& c : text) {
         if (c == '\n' || c == '\r') c = ' ';
     }
-    return std::string(ui::IconWord(message.icon)) + ": " + text;
+    // A file name may hold any byte: an escape sequence in it must not
+    // clear or recolour the terminal the line is read on.
+    return std::string(ui::IconWord(message.icon)) + ": " + EscapeControls(text);
 }
 
 void CBatchRunner::Print(const std::string& line) {
     if (m_print) {
         m_print(line);
-    } else {
+    } else if (!m_outputLost) {
+        errno = 0;
         std::cout << line << '\n' << std::flush;
+        // A full disk, a closed descriptor: what the run says is lost, so
+        // the run is no success. It ends after the action in hand, once the
+        // link is back at 9600 bps.
+        if (m_outputClosed || !std::cout) OutputLost(m_outputClosed || errno == 0 ? "it is closed" : std::strerror(errno));
     }
     // Standard output closed under the program (a reader such as head that
     // has seen enough) raises SIGPIPE on this write: act on it now.
@@ -165,11 +176,23 @@ void CBatchRunner::Print(const std::string& line) {
 }
 
 bool CBatchRunner::AskOnTerminal(const std::string& question) {
-    if (!m_interactive) return false;
-    std::cerr << question << " [y/N] " << std::flush;
+    if (!m_interactive) {
+        // A script that left the answer out is told why nothing happened.
+        Report("\"" + question + "\" was answered Cancel: standard input is not a terminal to ask on; --yes answers OK");
+        return false;
+    }
     std::string answer;
-    if (!std::getline(std::cin, answer)) return false;
+    if (!Prompt(question + " [y/N] ", answer)) return false;
     return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+}
+
+bool CBatchRunner::Prompt(const std::string& prompt, std::string& answer) {
+    *m_promptOut << prompt << std::flush;
+    const bool answered = static_cast<bool>(std::getline(*m_input, answer));
+    // The terminal echoes the Enter that ends the answer; standard error
+    // sent elsewhere (a log), or no answer at all, needs its own line end.
+    if (!m_showProgress || !answered) *m_promptOut << '\n' << std::flush;
+    return answered;
 }
 
 void CBatchRunner::OnMessage(const ui::MessageRecord& message) {
@@ -185,9 +208,8 @@ void CBatchRunner::OnMessage(const ui::MessageRecord& message) {
             return;
         }
         if (m_interactive) {
-            std::cerr << "Reset the board, then press Enter." << std::flush;
             std::string ignored;
-            std::getline(std::cin, ignored);
+            Prompt("Reset the board, then press Enter.", ignored);
         }
         if (m_onReset) m_onReset();
     }
@@ -312,7 +334,21 @@ void CBatchRunner::FinishIdCheck(ui::CDialog& dialog) {
         Answer(dialog, ui::IDCANCEL);
         return;
     }
-    PressIdCheckOk(dialog.Template().id);
+    const int id = dialog.Template().id;
+    std::string idPath;
+    if (!m_options.mcu.empty() && CIdFile::PathFor(m_options.file, idPath)) {
+        // "Refer..." filled the ID fields by the type it detected; the type
+        // chosen over it has ID addresses of its own in the ".id" file, as
+        // a user who chose it would then type them.
+        CIdFile::Fields fields;
+        for (size_t i = 0; i < fields.size(); ++i)
+            fields[i] = dialog.GetItemText(CIDCheckDlg::IDC_ID1 + static_cast<int>(i));
+        if (CIdFile::Fill(idPath, m_options.mcu == "w" ? 1 : 0, fields) == FileError::None) {
+            for (size_t i = 0; i < fields.size(); ++i)
+                m_backend.SetText(id, CIDCheckDlg::IDC_ID1 + static_cast<int>(i), fields[i]);
+        }
+    }
+    PressIdCheckOk(id);
 }
 
 void CBatchRunner::PressIdCheckOk(int id) {
@@ -322,14 +358,36 @@ void CBatchRunner::PressIdCheckOk(int id) {
 }
 
 void CBatchRunner::Report(const std::string& text) {
-    if (m_options.json)
+    // Once standard output is lost the account goes where it can be read.
+    if (m_options.json && !m_outputLost)
         Print(CJsonLine("report").Add("text", text).Text());
     else if (m_report)
         m_report(text);
 }
 
+bool CBatchRunner::OutputWritable() {
+    // Minutes of page reads must not end in a file that cannot be made:
+    // told before the port is opened.
+    const bool dumps = std::find(m_options.actions.begin(), m_options.actions.end(), "dump") != m_options.actions.end();
+    std::string error;
+    if (!dumps || CFlashFileWriter::CheckFolder(m_options.output, error)) return true;
+    ui::MessageBox(m_options.output + ui::LoadString(ui::IDS_SAVE_FOLDER) + error + ".", ui::Icon::Exclamation);
+    return false;
+}
+
+void CBatchRunner::OutputLost(const std::string& why) {
+    if (m_outputLost) return;
+    m_outputLost = true;
+    m_outputError = why;
+}
+
 int CBatchRunner::Run() {
-    const int status = RunAll();
+    int status = RunAll();
+    if (m_outputLost) {
+        // Said on standard error whatever --json says: the output is gone.
+        if (m_report) m_report("standard output could not be written: " + m_outputError);
+        if (status == kExitDone) status = kExitFailed;
+    }
     PrintExit(status);
     return status;
 }
@@ -346,6 +404,11 @@ int CBatchRunner::RunAll() {
     // A board wired for it is put into boot mode before the first exchange.
     if (!m_reset.Empty()) m_app.m_onPortOpened = [this] { ResetByWire(); };
     ui::SetBackend(&m_backend);
+    if (!OutputWritable()) {
+        ui::SetBackend(nullptr);
+        CSignalStop::Uninstall();
+        return kExitFailed;
+    }
     Report("port " + m_options.port);
     m_app.InitInstance();
     m_app.m_port.SetReadEndHook(nullptr);

@@ -5,6 +5,7 @@
 // dialog contents become lines on standard output.
 #include <array>
 #include <functional>
+#include <iostream>
 #include <map>
 #include <set>
 #include <string>
@@ -49,8 +50,17 @@ public:
     std::function<void(const std::string&)> m_print;
     // Where the account of the link goes (standard error unless replaced).
     std::function<void(const std::string&)> m_report;
-    // Whether standard input is a terminal to ask on.
+    // Whether standard input is a terminal to ask on, and where questions
+    // are asked and answered (standard error and input unless replaced).
     bool m_interactive = false;
+    std::ostream* m_promptOut = &std::cerr;
+    std::istream* m_input = &std::cin;
+    // Standard output was closed when the program started (its descriptor
+    // now leads nowhere): the first line printed is lost.
+    bool m_outputClosed = false;
+    // A line could not be written to standard output (why: the system's
+    // reason): no further action runs, and the run ends with status 1.
+    void OutputLost(const std::string& why);
 
     static std::string MessageLine(const ui::MessageRecord& message);
     // "Program [#########...........]  45%  12 pages" for a terminal.
@@ -67,6 +77,8 @@ public:
 
 private:
     int RunAll();
+    // For dump: whether its file can be made; false with the message shown.
+    bool OutputWritable();
     void OnIdle(ui::CDialog& dialog);
     void OnMessage(const ui::MessageRecord& message);
     // One answer per dialog, by template id.
@@ -104,6 +116,9 @@ private:
     void ReportLink();
     void Answer(ui::CDialog& dialog, int button);
     bool AskOnTerminal(const std::string& question);
+    // Asks on the terminal and reads one line; false without an answer.
+    // The prompt's line is ended whatever the answer.
+    bool Prompt(const std::string& prompt, std::string& answer);
     void Print(const std::string& line);
 
     CPelicanApp& m_app;
@@ -129,6 +144,8 @@ private:
     uint32_t m_reportedRate = 0;
     int m_reportedReady = -1;
     bool m_exitPressed = false;
+    bool m_outputLost = false;
+    std::string m_outputError;
     // The run ends with the board perhaps not at 9600 bps (the close step
     // or a signal's return failed, or the board was left as it was).
     bool m_closeFailed = false;

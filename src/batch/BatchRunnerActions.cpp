@@ -126,7 +126,7 @@ void CBatchRunner::PressNextButton(CPelicanDlg& mainWindow) {
             return;
         }
     }
-    if (CSignalStop::Interrupts() > 0) m_nextAction = m_options.actions.size();
+    if (CSignalStop::Interrupts() > 0 || m_outputLost) m_nextAction = m_options.actions.size();
     // A refused file has emptied the image: no action may work on what is
     // left of it, whatever the device's ID state lets through.
     if (m_app.m_image.FileErrorShown() && m_nextAction < m_options.actions.size()) {

@@ -10,9 +10,7 @@ bool CDumpAction::Range(const BatchOptions& options, uint32_t& start, uint32_t& 
     if (options.range.empty()) {
         // The type the ID Check dialog settled on: --mcu, or what the file
         // and its ".id" file said.
-        const bool orcaW = CIDCheckDlg::RememberedMcuType() == 1;
-        start = orcaW ? 0xF00000 : 0x0C0000;
-        end = orcaW ? 0xFFFFFF : 0x0FFFFF;
+        CCheckMemorryCmd::FlashOf(CIDCheckDlg::RememberedMcuType(), start, end);
         return true;
     }
     const size_t dash = options.range.find('-');

@@ -48,8 +48,13 @@ void CSignalEnding::InWait() {
         return;
     }
     const CSerialComm& port = m_app.m_port;
-    if (m_told || port.CurrentActivity() == CSerialComm::Activity::Idle) return;
+    const CSerialComm::Activity activity = port.CurrentActivity();
+    // Told once, and once more when a pause follows the frame told of (a
+    // page's program interval): the wait is longer than the frame's.
+    if (activity == CSerialComm::Activity::Idle) return;
+    if (m_told && !(m_toldSending && activity == CSerialComm::Activity::Pausing)) return;
     m_told = true;
+    m_toldSending = activity == CSerialComm::Activity::Sending;
     const uint64_t until = port.ActivityUntilMs();
     const uint64_t now = m_app.m_port.Clock().NowMs();
     m_report(WaitingLine(signal, WaitedFor(port.FramesSinceRead(), port.CurrentActivity() == CSerialComm::Activity::Sending),
@@ -82,12 +87,14 @@ std::string CSignalEnding::WaitedFor(const std::vector<uint8_t>& frames, bool se
 void CSignalEnding::End(int signal) {
     m_ending = true;
     if (m_onEnding) m_onEnding();
-    m_report(std::string(CSignalStop::Name(signal)) + ": returning the link to 9600 bps");
+    CSerialComm& port = m_app.m_port;
+    const bool open = port.IsOpen() != 0;
+    // Before a port was chosen ("Select Program") there is no link to speak of.
+    m_report(std::string(CSignalStop::Name(signal)) +
+             (open ? ": returning the link to 9600 bps" : ": ending; no port is open"));
     // Outside a rate change both ends are at the port's rate, so a link at
     // 9600 already needs no exchange.
     CSerialCommState state;
-    CSerialComm& port = m_app.m_port;
-    const bool open = port.IsOpen() != 0;
     bool confirmed = true;
     if (open && port.GetState(state) && state.m_baudRate != 9600) {
         // The exchange has ended, but a reply that came just after its

@@ -56,6 +56,7 @@ private:
     std::function<void(const std::string&)> m_report;
     bool m_ending = false;
     bool m_told = false;
+    bool m_toldSending = false;  // what was told was a frame on its way out
 };
 
 }  // namespace pelican

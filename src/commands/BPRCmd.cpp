@@ -13,6 +13,7 @@ Outcome CBPRCmd::Run() {
     uint32_t end = 0;
     uint32_t interval = 0;
     if (const Outcome asked = program.AskProgramWork(start, end, interval); asked != Outcome::Done) return asked;
+    if (!CheckImageInFlash(start, end)) return Outcome::Refused;
     // Programming only clears bits: a range that is not blank cannot take
     // the file, so nothing is sent to it.
     if (const Outcome blank = CBlankCmd(Host()).CheckBlank(start, end); blank != Outcome::Done) return blank;

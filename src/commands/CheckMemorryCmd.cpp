@@ -6,6 +6,7 @@
 
 #include "commands/PageRetry.h"
 #include "commands/SetAddressDlg.h"
+#include "image/IDCheckDlg.h"
 #include "link/Exchange.h"
 #include "link/ReadTimeoutGuard.h"
 #include "link/SetCommDlg.h"
@@ -111,6 +112,45 @@ Outcome CCheckMemorryCmd::AskRange(uint32_t& start, uint32_t& end, uint32_t limi
     // last; with data (page 0 included) the end is never 0.
     Host().Image().GetUsedRange(start, end, limit);
     return InputAddressRange(start, end);
+}
+
+void CCheckMemorryCmd::FlashOf(int mcuType, uint32_t& start, uint32_t& end) {
+    // The ID locations sit at the top of each type's flash.
+    start = mcuType == 1 ? 0xF00000 : 0x0C0000;
+    end = mcuType == 1 ? 0xFFFFFF : 0x0FFFFF;
+}
+
+bool CCheckMemorryCmd::CheckImageInFlash(uint32_t start, uint32_t end) {
+    // Only the ID Check dialog settles the type; the boot loader's target
+    // knows its own memory.
+    if (Host().Target() != 0) return true;
+    const int mcuType = CIDCheckDlg::RememberedMcuType();
+    uint32_t flashStart = 0;
+    uint32_t flashEnd = 0;
+    FlashOf(mcuType, flashStart, flashEnd);
+    const CMotFile& image = Host().Image();
+    // The first run of pages with data outside: what the user looks for.
+    uint32_t first = 0;
+    uint32_t last = 0;
+    bool found = false;
+    for (uint32_t index = start / kPageSize; index <= end / kPageSize && index < CMotFile::kPageCount; ++index) {
+        const uint32_t address = index * kPageSize;
+        const bool outside = address < flashStart || address > flashEnd;
+        if (outside && image.LookupPage(index) != nullptr) {
+            if (found && address != last + 1) break;
+            if (!found) first = address;
+            found = true;
+            last = address + kPageSize - 1;
+        } else if (found) {
+            break;
+        }
+    }
+    if (!found) return true;
+    ui::MessageBox(ui::FormatString(ui::IDS_DATA_OUTSIDE_FLASH,
+                                    {AddressToHex(first), AddressToHex(last), mcuType == 1 ? "Orca/W" : "Orca/S P",
+                                     AddressToHex(flashStart), AddressToHex(flashEnd)}),
+                   ui::Icon::Exclamation);
+    return false;
 }
 
 void CCheckMemorryCmd::GetImageRange(uint32_t& start, uint32_t& end) {

@@ -43,6 +43,9 @@ public:
     // The same, showing "Too small start address." when it does not.
     static bool CheckRangeValid(uint32_t start, uint32_t end);
 
+    // The flash of an MCU type (0 Orca/S P, 1 Orca/W).
+    static void FlashOf(int mcuType, uint32_t& start, uint32_t& end);
+
     static void FillBlankBuffer(uint8_t* buffer);
     static void FillZeroBuffer(uint8_t* buffer);
 
@@ -86,6 +89,12 @@ protected:
     // The same, proposing only the image's pages below 0x2C00 (the boot
     // loader's download area), from address 0 when page 0 holds data.
     Outcome AskDownloadRange(uint32_t& start, uint32_t& end);
+    // For the internal flash: false, with the message shown naming the
+    // first pages of data outside, when the file holds data between start
+    // and end outside the flash of the MCU type the ID Check dialog settled
+    // on. Asked before anything is erased or written: the board would find
+    // it only at that page.
+    bool CheckImageInFlash(uint32_t start = 0, uint32_t end = kLastAddress);
     // The image's range without a dialog; 0C0000 to 0FFFFF when it is empty.
     void GetImageRange(uint32_t& start, uint32_t& end);
     // The dialog itself, proposing start and end when either is not 0.

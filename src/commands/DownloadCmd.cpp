@@ -50,7 +50,7 @@ Outcome CDownloadCmd::Run() {
     // The boot loader stores each page before it takes the next one; the
     // pause follows the last page too, before its answer is awaited.
     phase.tail = [&](uint32_t) -> PageStep {
-        Pause(port, interval);
+        PauseForBoard(port, interval);
         return kNextPage;
     };
     for (;;) {

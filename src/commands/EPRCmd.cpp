@@ -9,6 +9,9 @@
 namespace pelican {
 
 Outcome CEPRCmd::Run() {
+    // Data the chip has no flash for would be found only at their page,
+    // after the whole flash was erased.
+    if (!CheckImageInFlash()) return Outcome::Refused;
     CPageRetry retry(Host());
     uint32_t start = 0;
     uint32_t end = 0;

@@ -76,7 +76,7 @@ Outcome CProgramCmd::ProgramPages(uint32_t start, uint32_t end, uint32_t interva
         for (;;) {
             // The frame has no reply: the device programs while we wait,
             // and its status tells how the page went.
-            Pause(port, interval);
+            PauseForBoard(port, interval);
             ReadResult why = ReadResult::Ok;
             Outcome status = CheckStatus(port, Checked::Program, &why);
             if (status == Outcome::LinkLost) {

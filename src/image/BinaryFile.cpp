@@ -2,11 +2,13 @@
 
 namespace pelican {
 
-FileError CBinaryFile::Read(const std::string& path, size_t limit, std::vector<uint8_t>& bytes, bool& tooLong) {
+FileError CBinaryFile::Read(const std::string& path, size_t limit, std::vector<uint8_t>& bytes, bool& tooLong,
+                            FileIdentity& stamp) {
     bytes.clear();
     tooLong = false;
     CInputFile file;
     if (const FileError opened = file.Open(path); opened != FileError::None) return opened;
+    stamp = file.Stamp();
     uint8_t block[65536];
     FileError result = FileError::None;
     for (;;) {
@@ -24,6 +26,9 @@ FileError CBinaryFile::Read(const std::string& path, size_t limit, std::vector<u
             break;
         }
     }
+    // Every byte the file had when it was opened, and no other.
+    if (result == FileError::None && !tooLong && (bytes.size() != file.Size() || !file.Unchanged()))
+        result = FileError::Changed;
     if (result != FileError::None) bytes.clear();
     return result;
 }

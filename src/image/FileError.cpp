@@ -17,6 +17,7 @@ std::string FileErrorText(FileError error, const std::string& path) {
         case FileError::BadPath: return path + " contains an invalid path.";
         case FileError::OpenFailed: return "An unexpected error occurred while opening " + path + ".";
         case FileError::ReadFailed: return "An unexpected error occurred while reading " + path + ".";
+        case FileError::Changed: return path + " changed while it was read.";
     }
     return std::string();
 }

@@ -32,8 +32,10 @@ void AppendRecord(std::string& text, char type, uint32_t address, int addressByt
 }  // namespace
 
 CFlashFileWriter::Format CFlashFileWriter::FormatOf(const std::string& path) {
-    if (EndsWith(path, ".mot") || EndsWith(path, ".s") || EndsWith(path, ".srec")) return Format::SRecord;
-    if (EndsWith(path, ".bin")) return Format::Binary;
+    // Names made on other systems come in capitals.
+    if (EndsWithNoCase(path, ".mot") || EndsWithNoCase(path, ".s") || EndsWithNoCase(path, ".srec"))
+        return Format::SRecord;
+    if (EndsWithNoCase(path, ".bin")) return Format::Binary;
     return Format::None;
 }
 

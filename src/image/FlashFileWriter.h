@@ -14,7 +14,8 @@ class CFlashFileWriter {
 public:
     enum class Format { None, SRecord, Binary };
 
-    // The format a path's name asks for; None for any other ending.
+    // The format a path's name asks for, its ending in any letter case;
+    // None for any other ending.
     static Format FormatOf(const std::string& path);
 
     // The S-record text for bytes starting at address (address + size within

@@ -141,8 +141,9 @@ void CIDCheckDlg::NotePassed(const uint8_t id[7]) {
 void CIDCheckDlg::FinishWithLoad() {
     // The file may have changed or gone since it was chosen: what is
     // programmed next is what this load reads, so a refusal keeps the
-    // dialog open with its message.
-    if (CLoadNotice::Load(m_host.Image(), m_filePath)) EndDialog(ui::IDOK);
+    // dialog open with its message. It must be the file the check began
+    // with: one rewritten meanwhile is refused as changed.
+    if (CLoadNotice::Reload(m_host.Image(), m_filePath, m_loaded)) EndDialog(ui::IDOK);
 }
 
 void CIDCheckDlg::OnOK() {
@@ -153,7 +154,7 @@ void CIDCheckDlg::OnOK() {
         ui::MessageBox(ui::IDS_NO_FILENAME, ui::Icon::Exclamation);
         return;
     }
-    if (!CLoadNotice::Load(m_host.Image(), m_filePath)) return;
+    if (!CLoadNotice::Load(m_host.Image(), m_filePath, &m_loaded)) return;
 
     uint8_t status[2] = {0, 0};
     if (ReadStatus(m_host.Port(), status) != ReadResult::Ok) {

@@ -55,6 +55,7 @@ private:
     void NotePassed(const uint8_t id[7]);
     static void ShowIdFileError(FileError error, const std::string& idPath);
     IAppHost& m_host;
+    FileIdentity m_loaded;  // the file OK's first load read
     // Seven bytes from the ID fields; false when a field is not two
     // hexadecimal digits.
     bool ParseId(uint8_t id[7]) const;

@@ -33,6 +33,8 @@ std::string LoadOutcome::MessageText(const std::string& path) const {
             why = ui::FormatString(line == 0 ? ui::IDS_FILE_PAST_TOP : ui::IDS_RECORD_PAST_TOP, {n, path});
             break;
         case LoadRefusal::NoEndRecord: why = ui::FormatString(ui::IDS_NO_END_RECORD, {n, path}); break;
+        case LoadRefusal::NotASRecord: why = ui::FormatString(ui::IDS_NOT_S_RECORD, {n, path}); break;
+        case LoadRefusal::NotSRecordFile: why = ui::FormatString(ui::IDS_NOT_S_RECORD_FILE, {n, path}); break;
     }
     return why + "\n" + ui::LoadString(ui::IDS_CAN_NOT_ACCEPT_FILE);
 }

@@ -22,9 +22,14 @@ enum class LoadRefusal {
     UnknownType,       // a record type no Intel HEX file has (value: the type)
     BadFields,         // an address or end record of the wrong length or with
                        // an address field (value: the type)
-    GivenTwice,        // a byte that an earlier record gave (value: its address)
+    GivenTwice,        // a byte that an earlier record gave (value: its address;
+                       // S-records: only when the two differ)
     PastAddressSpace,  // data past FFFFFF (line 0: a binary file too long)
     NoEndRecord,       // the file ends before its end-of-file record (line: its last)
+    // S-record files.
+    NotASRecord,       // a line amid the records that is not one (an indented
+                       // record, a damaged block, a merge marker)
+    NotSRecordFile,    // the first line that holds anything is no record
 };
 
 struct LoadOutcome {

@@ -153,7 +153,7 @@ void CMotFile::ReadBinary(const std::string& path, LoadOutcome& outcome) {
     std::vector<uint8_t> bytes;
     bool tooLong = false;
     const size_t room = m_binaryOffset < kAddressLimit ? kAddressLimit - m_binaryOffset : 0;
-    const FileError read = CBinaryFile::Read(path, room, bytes, tooLong);
+    const FileError read = CBinaryFile::Read(path, room, bytes, tooLong, outcome.stamp);
     if (read != FileError::None) {
         outcome.refusal = LoadRefusal::FileError;
         outcome.fileError = read;
@@ -182,7 +182,7 @@ void CMotFile::Forget(LoadOutcome& outcome) {
     outcome.result = 0;
 }
 
-LoadOutcome CMotFile::Read(const std::string& path) {
+LoadOutcome CMotFile::Read(const std::string& path, const FileIdentity* expected) {
     // Nothing of an earlier file may survive, whatever happens to this one.
     RemoveAll();
     m_fileErrorShown = false;
@@ -190,7 +190,8 @@ LoadOutcome CMotFile::Read(const std::string& path) {
     if (IsBinaryName(path)) {
         ReadBinary(path, outcome);
     } else {
-        CTextLineReader reader;
+        CTextLineReader reader(m_readBlock);
+        reader.SetAfterBlock(m_afterBlock);
         const FileError opened = reader.Open(path);
         if (opened != FileError::None) {
             outcome.refusal = LoadRefusal::FileError;
@@ -201,8 +202,19 @@ LoadOutcome CMotFile::Read(const std::string& path) {
             if (reader.ReadFailed()) {
                 outcome.refusal = LoadRefusal::FileError;
                 outcome.fileError = reader.Error();
+            } else if (!reader.Unchanged()) {
+                // Written while it was read: what was read may be half of
+                // the old file and half of the new, whatever its records say.
+                outcome.refusal = LoadRefusal::FileError;
+                outcome.fileError = FileError::Changed;
             }
         }
+    }
+    // A file read again must be the one read before (an ID check passed
+    // for it in between): another version of it is refused, not taken.
+    if (expected != nullptr && !outcome.FileRefused() && outcome.stamp != *expected) {
+        outcome.refusal = LoadRefusal::FileError;
+        outcome.fileError = FileError::Changed;
     }
     if (outcome.FileRefused()) {
         Forget(outcome);
@@ -261,16 +273,47 @@ LoadOutcome CMotFile::ReadInMemory(const char* text, size_t size,
     return outcome;
 }
 
+namespace {
+
+// A line of spaces and tabs only is as blank as an empty one.
+bool IsBlankLine(const char* text, size_t length) {
+    for (size_t i = 0; i < length; ++i)
+        if (text[i] != ' ' && text[i] != '\t') return false;
+    return true;
+}
+
+// Files written on old systems may end in Ctrl-Z; what follows it is not text.
+constexpr char kEndOfText = '\x1A';
+
+}  // namespace
+
 void CMotFile::ReadRecords(CTextLineReader& reader, LoadOutcome& outcome) {
+    // One bit per address given so far: a byte given again must say the same.
+    m_given.assign(size_t{kPageCount} * kGivenWords, 0);
+    ReadRecordLines(reader, outcome);
+    std::vector<uint64_t>().swap(m_given);
+}
+
+void CMotFile::ReadRecordLines(CTextLineReader& reader, LoadOutcome& outcome) {
     const char* text = nullptr;
     size_t length = 0;
+    bool recordSeen = false;
     for (size_t line = 1; reader.Next(text, length); ++line) {
-        if (length == 0) continue;
-        if (text[0] != 'S') return;
+        if (IsBlankLine(text, length)) continue;
+        if (text[0] == kEndOfText) return;
+        if (text[0] != 'S') {
+            // A file is taken whole or not at all: an indented record, a
+            // damaged block or a merge marker would otherwise cut the
+            // program short where it stands.
+            outcome.refusal = recordSeen ? LoadRefusal::NotASRecord : LoadRefusal::NotSRecordFile;
+            outcome.line = line;
+            return;
+        }
+        recordSeen = true;
         const CRecordText record(text, length);
         const int type = record.Digit(1);
         if (type >= 1 && type <= 3) {
-            const LoadRefusal refusal = StoreDataRecord(text, length, static_cast<unsigned>(type));
+            const LoadRefusal refusal = StoreDataRecord(text, length, static_cast<unsigned>(type), outcome.value);
             if (refusal != LoadRefusal::None) {
                 outcome.refusal = refusal;
                 outcome.line = line;
@@ -297,7 +340,26 @@ void CMotFile::ReadRecords(CTextLineReader& reader, LoadOutcome& outcome) {
     }
 }
 
-LoadRefusal CMotFile::StoreDataRecord(const char* text, size_t length, unsigned type) {
+bool CMotFile::GivenOtherwise(uint32_t address, const uint8_t* data, size_t count, uint32_t& at) {
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t a = address + static_cast<uint32_t>(i);
+        uint64_t& word = m_given[a / 64];
+        const uint64_t bit = uint64_t{1} << (a % 64);
+        if ((word & bit) != 0) {
+            // Given before: the same byte again is harmless (files joined
+            // from overlapping parts), another one leaves the program unknown.
+            const CLineImage* page = LookupPage(a / kPageSize);
+            if (page != nullptr && page->Bytes()[a % kPageSize] != data[i]) {
+                at = a;
+                return true;
+            }
+        }
+        word |= bit;
+    }
+    return false;
+}
+
+LoadRefusal CMotFile::StoreDataRecord(const char* text, size_t length, unsigned type, uint32_t& givenAt) {
     const CRecordText record(text, length);
     const int count = record.Byte(2);
     if (count < 0) return LoadRefusal::BadRecord;
@@ -332,6 +394,7 @@ LoadRefusal CMotFile::StoreDataRecord(const char* text, size_t length, unsigned 
     }
     // A flipped digit in transit still decodes; only the checksum tells.
     if (m_verifyChecksums && !record.ChecksumMatches(dataPos + 2 * dataLength, sum)) return LoadRefusal::BadChecksum;
+    if (!m_given.empty() && GivenOtherwise(address, data, dataLength, givenAt)) return LoadRefusal::GivenTwice;
     const size_t room = kPageSize - offset;
     const size_t head = dataLength < room ? dataLength : room;
     first.Write(data, address, head);

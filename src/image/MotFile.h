@@ -5,16 +5,16 @@
 // Intel HEX (".hex", ".ihex") and raw binary (".bin") files load too.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "image/LineImage.h"
 #include "image/LoadOutcome.h"
+#include "image/TextLineReader.h"
 
 namespace pelican {
-
-class CTextLineReader;
 
 class CMotFile {
 public:
@@ -39,8 +39,10 @@ public:
     // file named ".bin" (in any letter case) is raw bytes placed from the
     // binary offset on.
     int Load(const std::string& path);
-    // The same load without any message: how it ended, for the caller to tell.
-    LoadOutcome Read(const std::string& path);
+    // The same load without any message: how it ended, for the caller to
+    // tell. With expected, a file that is no longer the one of that stamp
+    // (rewritten or replaced since) is refused as changed.
+    LoadOutcome Read(const std::string& path, const FileIdentity* expected = nullptr);
     // The same for the text of a file held in memory (not named ".bin"):
     // nothing to open or read, so no file error.
     LoadOutcome ReadFileText(const char* text, size_t size);
@@ -59,6 +61,13 @@ public:
     // True when the last Load refused the file: its message has been shown,
     // the image is empty, and the step that asked for the load ends there.
     bool FileErrorShown() const { return m_fileErrorShown; }
+
+    // The size of the blocks a text file is read in, and what is done after
+    // each block (tests change the file between two).
+    void SetReadBlock(size_t bytes, std::function<void()> afterBlock = {}) {
+        m_readBlock = bytes;
+        m_afterBlock = std::move(afterBlock);
+    }
 
     // Whether record checksums are verified (the default). Without it a
     // damaged file loads as its records read.
@@ -96,6 +105,7 @@ private:
     // Tells the format by the first record, then reads the text in it.
     void ReadAnyText(CTextLineReader& reader, LoadOutcome& outcome);
     void ReadRecords(CTextLineReader& reader, LoadOutcome& outcome);
+    void ReadRecordLines(CTextLineReader& reader, LoadOutcome& outcome);
     void ReadIntelHex(CTextLineReader& reader, LoadOutcome& outcome);
     void ReadBinary(const std::string& path, LoadOutcome& outcome);
     // Empties a refused image and makes the outcome say nothing was loaded.
@@ -103,15 +113,24 @@ private:
     // Copies count bytes into the image from address on; the caller keeps
     // them within the address space.
     void Store(uint32_t address, const uint8_t* data, size_t count);
-    // Stores one S1/S2/S3 record; the refusal when it cannot be taken.
-    LoadRefusal StoreDataRecord(const char* text, size_t length, unsigned type);
+    // Stores one S1/S2/S3 record; the refusal when it cannot be taken
+    // (givenAt: the address a byte given before differs at).
+    LoadRefusal StoreDataRecord(const char* text, size_t length, unsigned type, uint32_t& givenAt);
+    // Marks count bytes from address on as given; true, with the address in
+    // at, when one of them was given before with another value.
+    bool GivenOtherwise(uint32_t address, const uint8_t* data, size_t count, uint32_t& at);
 
     std::vector<std::unique_ptr<CLineImage>> m_pages;
     std::vector<uint32_t> m_used;  // the slots that hold a page, in the order they were filled
+    // While S-records are read: one bit per address of the address space.
+    static constexpr size_t kGivenWords = CLineImage::kSize / 64;  // words per page
+    std::vector<uint64_t> m_given;
     size_t m_pageCount = 0;
     bool m_fileErrorShown = false;
     bool m_verifyChecksums = true;
     uint32_t m_binaryOffset = kDefaultBinaryOffset;
+    size_t m_readBlock = CTextLineReader::kBlock;
+    std::function<void()> m_afterBlock;
 };
 
 }  // namespace pelican

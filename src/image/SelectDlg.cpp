@@ -62,11 +62,12 @@ void CSelectDlg::OnOK() {
         ui::MessageBox(ui::IDS_NO_FILENAME, ui::Icon::Exclamation);
         return;
     }
-    if (!CLoadNotice::Load(m_host.Image(), m_filePath)) return;
+    FileIdentity first;
+    if (!CLoadNotice::Load(m_host.Image(), m_filePath, &first)) return;
     // The second load is the one the commands use: a file that changed or
     // went in between is refused here, the dialog stays open and the flag
     // stays as it was.
-    if (!CLoadNotice::Load(m_host.Image(), m_filePath)) return;
+    if (!CLoadNotice::Reload(m_host.Image(), m_filePath, first)) return;
     m_host.IdChecked() = 1;
     EndDialog(ui::IDOK);
 }

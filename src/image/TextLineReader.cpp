@@ -42,6 +42,14 @@ FileError CTextLineReader::Error() const {
     return m_readFailed ? FileError::ReadFailed : FileError::None;
 }
 
+bool CTextLineReader::Unchanged() const {
+    if (m_text != nullptr || !m_file.IsOpen()) return true;
+    // A file cut short ends early; one grown or written anew says so in its
+    // size or time.
+    if (m_eof && !m_readFailed && m_bytesRead != m_stamp.size) return false;
+    return m_file.Unchanged();
+}
+
 void CTextLineReader::OpenText(const char* text, size_t size) {
     m_file.Close();
     m_block.reset();
@@ -90,6 +98,7 @@ bool CTextLineReader::Refill() {
                 return false;
             }
             m_end = static_cast<size_t>(got);
+            if (m_afterBlock) m_afterBlock();
             return true;
         }
         if (got < 0) m_readFailed = true;

@@ -5,6 +5,7 @@
 // more than any S-record field reaches into.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -51,6 +52,14 @@ public:
     bool ReadFailed() const { return m_readFailed; }
     // ReadFailed or TooLarge after a failed read; None otherwise.
     FileError Error() const;
+    // Whether the file is still the one opened: its size and time of last
+    // change as they were, and, where its end was reached, as many bytes
+    // read as it had. Text held in memory never changes.
+    bool Unchanged() const;
+
+    // Called after every block read from a file (tests change the file
+    // between two blocks).
+    void SetAfterBlock(std::function<void()> afterBlock) { m_afterBlock = std::move(afterBlock); }
 
 private:
     bool Refill();
@@ -72,6 +81,7 @@ private:
     uint64_t m_maxBytes = kMaxFileSize;
     uint64_t m_bytesRead = 0;
     Stamp m_stamp;
+    std::function<void()> m_afterBlock;
     // A line that runs past the end of a block is gathered here.
     char m_line[kKeep];
     size_t m_lineLength = 0;

@@ -6,6 +6,14 @@ void Pause(CSerialComm& port, uint32_t ms) {
     port.Clock().Sleep(ms);
 }
 
+void PauseForBoard(CSerialComm& port, uint32_t ms) {
+    // Part of the exchange in flight: a signal in it waits for its end and
+    // is told how long that is.
+    port.BeginPause(ms);
+    port.Clock().Sleep(ms);
+    port.EndPause();
+}
+
 int SendFrame(CSerialComm& port, const protocol::Frame& frame) {
     return port.Send(frame.data(), frame.size());
 }

@@ -10,6 +10,9 @@ namespace pelican {
 
 // A protocol pause on the port's clock.
 void Pause(CSerialComm& port, uint32_t ms);
+// A pause the board needs after a frame (the program interval after a
+// page): the port counts it as part of the exchange in flight.
+void PauseForBoard(CSerialComm& port, uint32_t ms);
 // Sends one frame with one write; the number of bytes written.
 int SendFrame(CSerialComm& port, const protocol::Frame& frame);
 // Read status (70) and its two-byte reply, with the time-out in force.

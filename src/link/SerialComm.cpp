@@ -42,6 +42,18 @@ int CSerialComm::Close() {
     return CIoController::Close();
 }
 
+void CSerialComm::BeginPause(uint32_t ms) {
+    if (m_activity != Activity::Idle) return;
+    m_activity = Activity::Pausing;
+    m_activityUntilMs = m_clock.NowMs() + ms;
+}
+
+void CSerialComm::EndPause() {
+    if (m_activity != Activity::Pausing) return;
+    m_activity = Activity::Idle;
+    m_activityUntilMs = 0;
+}
+
 int CSerialComm::Send(const uint8_t* buffer, size_t length) {
     if (!IsOpen() || length == 0) return 0;
     if (m_framesSinceRead.size() < 64) m_framesSinceRead.push_back(buffer[0]);

@@ -59,8 +59,14 @@ public:
 
     // What the port is doing right now, for a signal that has to let the
     // exchange in flight finish before the link can be used for anything else.
-    enum class Activity { Idle, Sending, Awaiting };
+    // Pausing: a pause the protocol prescribes within an exchange (the
+    // program interval after a page), which the board needs as it is.
+    enum class Activity { Idle, Sending, Awaiting, Pausing };
     Activity CurrentActivity() const { return m_activity; }
+    // Marks a pause of ms from now as part of the exchange in flight, and
+    // its end.
+    void BeginPause(uint32_t ms);
+    void EndPause();
     // When the current send or read gives up, on the port's clock; 0 when
     // it waits without limit or the port is idle.
     uint64_t ActivityUntilMs() const { return m_activityUntilMs; }

@@ -20,6 +20,15 @@ public:
     // readable and writable by its owner only. Termination signals wait
     // until the file is whole.
     static Result Replace(const std::string& path, const std::string& text);
+    // The same; with Failed, why holds the system's reason.
+    static Result Replace(const std::string& path, const std::string& text, std::string& why);
+
+    // Whether a save to path may follow its symbolic links. As the
+    // superuser a link could lead to any file of the system (a settings
+    // folder the user can write, run with sudo): it is followed only to a
+    // file inside the folder path lies in or the user's home folder. False,
+    // with why naming the link's target, otherwise.
+    static bool MayFollow(const std::string& path, std::string& why);
 
     // The temporary name pattern beside target: "<name>.saving-XXXXXX".
     static std::string TemporaryPattern(const std::string& target);

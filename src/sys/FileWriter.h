@@ -16,8 +16,8 @@ public:
     static bool Write(const std::string& path, const void* data, size_t size, std::string& error);
 
     // Whether a file can be made where Write would make it; false with the
-    // system's reason. Lets a caller find out before it spends minutes
-    // reading the flash.
+    // system's reason, or "it is a folder" when a folder has the name. Lets
+    // a caller find out before it spends minutes reading the flash.
     static bool CheckFolder(const std::string& path, std::string& error);
 };
 

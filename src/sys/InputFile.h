@@ -19,6 +19,7 @@ enum class FileError {
     BadPath,         // too long, a loop of links, or otherwise unusable
     OpenFailed,      // any other reason the open was refused
     ReadFailed,      // opened, but reading it failed part way
+    Changed,         // written to, cut short or grown while it was read
 };
 
 // What tells one version of a file from another: the file (device and
@@ -45,6 +46,10 @@ public:
     long Read(void* data, size_t length);
     // Back to the first byte, for a second pass over the file.
     bool Rewind();
+    // Whether the open file is still as it was opened: same size and time
+    // of last change. A writer that cut the file short and wrote it anew
+    // while it was read changes both.
+    bool Unchanged() const;
     void Close();
 
 private:

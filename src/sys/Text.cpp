@@ -101,4 +101,30 @@ std::string EscapeForTerminal(const std::string& bytes) {
     return text;
 }
 
+std::string EscapeControls(const std::string& text) {
+    static const char* const kDigits = "0123456789ABCDEF";
+    std::string escaped;
+    escaped.reserve(text.size());
+    const auto hex = [&escaped](unsigned char byte) {
+        escaped += "\\x";
+        escaped += kDigits[byte >> 4];
+        escaped += kDigits[byte & 15];
+    };
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const unsigned char next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (byte < 0x20 || byte == 0x7F) {
+            hex(byte);
+        } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            // U+0080 to U+009F: CSI among them starts a sequence as ESC [ does.
+            hex(byte);
+            hex(next);
+            ++i;
+        } else {
+            escaped += text[i];
+        }
+    }
+    return escaped;
+}
+
 }  // namespace pelican

@@ -40,5 +40,9 @@ std::string Latin1ToUtf8(const std::string& bytes);
 // "\\", so that nothing can move the cursor, clear the screen or forge a
 // line.
 std::string EscapeForTerminal(const std::string& bytes);
+// The same for text that names files: only control characters (C0, DEL
+// and the C1 controls of UTF-8) become \xHH; letters of any script and
+// backslashes (Windows paths) stay as they are.
+std::string EscapeControls(const std::string& text);
 
 }  // namespace pelican

@@ -53,6 +53,8 @@ const std::map<int, std::string>& Table() {
         {IDS_RECORD_PAST_TOP, "Data past address FFFFFF in line %1 of %2."},
         {IDS_FILE_PAST_TOP, "%2 reaches past address FFFFFF."},
         {IDS_NO_END_RECORD, "The file ends before its end record (line %1 of %2)."},
+        {IDS_NOT_S_RECORD, "Not an S-record in line %1 of %2."},
+        {IDS_NOT_S_RECORD_FILE, "%2 is not an S-record file."},
         {IDS_FILE_HOLDS_NO_DATA, "%1 holds no data."},
         {IDS_NO_FILE_LOADED, "No program file is loaded."},
 
@@ -64,6 +66,7 @@ const std::map<int, std::string>& Table() {
         {IDS_DOWNLOAD_COMPLETED, "Download Completed."},
         {IDS_READS_DISAGREE, "No two of %2 reads of the page at %1 agree.\nThe line to the board is not reliable."},
         {IDS_DOWNLOAD_TOO_LARGE, "Too large range to download.\nThe largest is FF00 bytes (255 pages)."},
+        {IDS_DATA_OUTSIDE_FLASH, "The file holds data at %1 to %2, outside the flash of %3 (%4 to %5)."},
     };
     return table;
 }

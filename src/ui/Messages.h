@@ -56,6 +56,8 @@ enum StringId : int {
     IDS_RECORD_PAST_TOP,
     IDS_FILE_PAST_TOP,
     IDS_NO_END_RECORD,
+    IDS_NOT_S_RECORD,             // %1 the line, %2 the file
+    IDS_NOT_S_RECORD_FILE,        // %2 the file
     // Batch mode: an action that writes, compares or sends the file.
     IDS_FILE_HOLDS_NO_DATA,       // %1 the file
     IDS_NO_FILE_LOADED,
@@ -69,6 +71,10 @@ enum StringId : int {
     IDS_DOWNLOAD_NOT_COMPLETED,
     IDS_DOWNLOAD_COMPLETED,
     IDS_DOWNLOAD_TOO_LARGE,             // a size the 16-bit header cannot carry
+
+    // A file with data outside the MCU type's flash: %1-%2 the data, %3 the
+    // type, %4-%5 its flash.
+    IDS_DATA_OUTSIDE_FLASH = 2451,
 
     // Saving the flash to a file.
     IDS_SAVE_NAME = 2501,               // preceded by the path

@@ -102,8 +102,11 @@ struct Child {
 };
 
 // pelican with its settings, lock and standard error (file "err") in dir,
-// no standard input; as another user when user is not 0.
-Child Start(const std::vector<std::string>& args, const std::string& dir, bool closeOutput = false, uid_t user = 0) {
+// no standard input; as another user when user is not 0. output, when
+// given, is the file standard output goes to instead of the pipe, or
+// "closed" for none at all.
+Child Start(const std::vector<std::string>& args, const std::string& dir, bool closeOutput = false, uid_t user = 0,
+            const char* output = nullptr) {
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0) return {};
     const CChildEnvironment environment(dir);
@@ -116,6 +119,10 @@ Child Start(const std::vector<std::string>& args, const std::string& dir, bool c
         ::dup2(::open("/dev/null", O_RDONLY), 0);
         ::dup2(out[1], 1);
         ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666), 2);
+        if (output != nullptr && std::string(output) == "closed")
+            ::close(1);
+        else if (output != nullptr)
+            ::dup2(::open(output, O_WRONLY), 1);
         if (user != 0 && (::setgid(user) != 0 || ::setuid(user) != 0)) ::_exit(126);
         ::execve(PELICAN_EXE, argv.data(), environment.Get());
         ::_exit(127);
@@ -218,6 +225,36 @@ void EndByClosedOutput() {
 TEST(BatchProcess, SignalsReturnTheLinkTo9600AfterTheExchangeAndReleaseThePort) {
     SideBySide({[] { EndBySignal(SIGTERM); }, [] { EndBySignal(SIGHUP); }, [] { EndBySignal(SIGINT); },
                 EndTwice, EndMidChange, EndByClosedOutput});
+}
+
+TEST(BatchProcess, OutputThatCannotBeWrittenEndsWithOneOnceTheLinkIsBack) {
+    // A full disk or no standard output at all: what the run had to say is
+    // lost, so it is no success, and standard error says so last.
+    const struct {
+        std::vector<std::string> args;
+        const char* output;
+        const char* why;
+    } cases[] = {
+        {{"status"}, "/dev/full", "No space left on device"},
+        {{"--json", "status"}, "/dev/full", "No space left on device"},
+        {{"status", "version"}, "closed", "it is closed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.output + std::string(" ") + c.args[0]);
+        CTempDir dir;
+        CPlayedBoard board;
+        std::vector<std::string> args = {"-p", board.Path()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Child run = Start(args, dir.Path(), false, 0, c.output);
+        EXPECT_EQ(run.Exit(std::chrono::seconds(20)), 1);
+        const std::string err = dir.Read("err");
+        const std::string told = std::string("pelican: standard output could not be written: ") + c.why + "\n";
+        ASSERT_GE(err.size(), told.size()) << err;
+        EXPECT_EQ(err.substr(err.size() - told.size()), told) << err;
+        EXPECT_NE(err.find("pelican: link returned to 9600 bps; port closed\n"), std::string::npos) << err;
+        // No further action after the loss: the version is never asked for.
+        EXPECT_FALSE(board.Sent(0xFB));
+    }
 }
 
 TEST(BatchProcess, APortThatCannotBeOpenedIsToldOnceWithItsReason) {

@@ -257,29 +257,63 @@ TEST(IdCheck, ADamagedFileIsRefusedWholeAndABadRecordToldOnce) {
     EXPECT_EQ(bench.m_app->m_image.PageCount(), 0u);
 }
 
+TEST(IdCheck, AStrayLineOrAFileOfNoRecordsIsRefusedBeforeTheIdIsSent) {
+    // A merge left its marker amid the records; bytes of a program image
+    // were saved under an S-record name. "Refer..." and OK each refuse the
+    // file, and the board hears nothing of the ID check.
+    IdBench bench;
+    bench.m_dir.Write("merged.mot", Record(2, 0x0C0000, {0x11}) + "<<<<<<< HEAD\n" + kProgram);
+    bench.m_dir.Write("merged.id", kSpId);
+    bench.m_dir.Write("image.mot", std::string("\x7F" "ELF\x02\x01\x01\0\0\0\0\0\0\0\0", 16));
+    bench.m_dir.Write("image.id", kSpId);
+    bench.Refer("merged.mot");
+    bench.m_ui.Press(kDlg, ui::IDOK);
+    bench.Refer("image.mot");
+    bench.m_ui.Press(kDlg, ui::IDOK);
+    bench.m_ui.Press(kDlg, ui::IDCANCEL);
+    Bytes wire;
+    bench.Run([&] { wire = bench.m_sim.Received(); });
+    const std::string stray =
+        "Not an S-record in line 2 of " + bench.m_dir.File("merged.mot") + ".\nCan not accept this file.";
+    const std::string image = bench.m_dir.File("image.mot") + " is not an S-record file.\nCan not accept this file.";
+    EXPECT_EQ(bench.Messages(), (Messages{{stray, Icon::Exclamation},
+                                          {stray, Icon::Exclamation},
+                                          {image, Icon::Exclamation},
+                                          {image, Icon::Exclamation}}));
+    EXPECT_EQ(std::count(wire.begin(), wire.end(), 0xF5), 0);
+    EXPECT_EQ(bench.m_app->m_idChecked, 0);
+    EXPECT_EQ(bench.m_app->m_image.PageCount(), 0u);
+}
+
 TEST(IdCheck, AFileChangedOrGoneBeforeTheReloadKeepsTheDialogOpen) {
-    // The file is replaced or removed while the device checks the ID: the
-    // load that the commands will use refuses it, and OK does not close.
-    for (const bool removed : {false, true}) {
-        SCOPED_TRACE(removed ? "removed" : "damaged");
+    // The file is replaced, rewritten or removed while the device checks the
+    // ID: the load that the commands will use refuses it, and OK does not
+    // close. A sound file of other records is no less another file.
+    enum class Change { Removed, Damaged, Rewritten };
+    for (const Change change : {Change::Removed, Change::Damaged, Change::Rewritten}) {
+        SCOPED_TRACE(static_cast<int>(change));
         IdBench bench;
         bench.m_dir.Write("prog.mot", kProgram);
         bench.m_dir.Write("prog.id", kSpId);
         const std::string path = bench.m_dir.File("prog.mot");
         bench.m_sim.Board().SetFrameObserver([&](const sim::SimFrame& frame) {
             if (frame.bytes.at(0) != 0xF5) return;
-            if (removed)
+            if (change == Change::Removed)
                 std::remove(path.c_str());
-            else
+            else if (change == Change::Damaged)
                 bench.m_dir.Write("prog.mot", "S2060C00001122BB\nS9030000FC\n");
+            else
+                bench.m_dir.Write("prog.mot", Record(2, 0x0C0000, {0x11, 0x22, 0x34, 0x44}) + "S9030000FC\n");
         });
         bench.Refer("prog.mot");
         bench.m_ui.Press(kDlg, ui::IDOK);
         bench.m_ui.Press(kDlg, ui::IDCANCEL);  // still open after the refusal
         bench.Run();
         bench.m_sim.Board().SetFrameObserver(nullptr);
-        const std::string told = removed ? path + " was not found."
-                                         : "Checksum error in line 1 of " + path + ".\nCan not accept this file.";
+        const std::string told = change == Change::Removed   ? path + " was not found."
+                                 : change == Change::Damaged ? "Checksum error in line 1 of " + path +
+                                                                   ".\nCan not accept this file."
+                                                             : path + " changed while it was read.";
         EXPECT_EQ(bench.Messages(), (Messages{{told, Icon::Exclamation}}));
         EXPECT_TRUE(bench.m_ui.m_problems.empty());
         EXPECT_EQ(bench.m_ui.m_shownDialogs.back(), CPelicanDlg::IDD);
@@ -325,6 +359,29 @@ TEST(FileSelect, ReferRefusesBootProgramsButATypedPathIsTaken) {
     EXPECT_EQ(bench.m_ui.m_fileRequests.at(0).filter,
               "Motlora Hex File (*.s;*.mot)|*.s;*.mot|Boot Program (*.btp)|*.btp|All Files (*.*)|*.*|"
               "Intel Hex File (*.hex;*.ihex)|*.hex;*.ihex|Binary File (*.bin)|*.bin|");
+}
+
+TEST(FileSelect, AFileWrittenWhileOkReadsItKeepsTheDialogOpen) {
+    // Saved anew by another program while OK reads it: refused as changed,
+    // the flag stays clear and the dialog stays for another try.
+    SelectBench bench;
+    std::string text;
+    for (uint32_t offset = 0; offset < 0x400; offset += 16) text += Record(2, 0x0C0000 + offset, {1, 2, 3, 4});
+    bench.m_dir.Write("prog.mot", text + "S9030000FC\n");
+    bool rewritten = false;
+    bench.m_app->m_image.SetReadBlock(64, [&] {
+        if (rewritten) return;
+        rewritten = true;
+        bench.m_dir.Write("prog.mot", kProgram);
+    });
+    bench.m_ui.SetText(kSel, CSelectDlg::IDC_FILEPATH, bench.m_dir.File("prog.mot"));
+    bench.m_ui.Press(kSel, ui::IDOK);
+    bench.m_ui.Press(kSel, ui::IDCANCEL);
+    bench.Run();
+    EXPECT_EQ(bench.Messages(),
+              (Messages{{bench.m_dir.File("prog.mot") + " changed while it was read.", Icon::Exclamation}}));
+    EXPECT_EQ(bench.m_app->m_idChecked, 0);
+    EXPECT_EQ(bench.m_app->m_image.PageCount(), 0u);
 }
 
 TEST(FileSelect, UpperCaseAndIntelHexEndingsTakenAndEmptyFileAccepted) {

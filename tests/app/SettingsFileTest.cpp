@@ -120,10 +120,46 @@ mode_t ModeOf(const std::string& path) {
     return info.st_mode & 07777;
 }
 
+TEST(SettingsFile, ASaveThatFailsAndAFileTooLargeToReadAreToldOnceAndTheFileKept) {
+    CAppBench bench;
+    const std::string path = bench.m_dir.File("pelican.INI");
+    // A folder has the file's name: every save fails the same way.
+    std::filesystem::create_directory(path);
+    {
+        CPelicanApp app(bench.m_sim.MakeDevice("COM1"), bench.m_sim.Clock());
+        testing::internal::CaptureStderr();
+        app.SaveCommState(CSerialCommState(9600, 8, 0, 0));
+        app.SaveCommState(CSerialCommState(115200, 8, 0, 0));
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "pelican: the link settings are not saved in " + path + ": it is a folder\n");
+    }
+    std::filesystem::remove(path);
+
+    // Megabytes where a few lines belong: not read, not written over.
+    const std::string huge = "[Last Comm State]\nBaundrate=38400\n" + std::string(2 << 20, ';') + "\n";
+    bench.m_dir.Write("pelican.INI", huge);
+    {
+        CPelicanApp app(bench.m_sim.MakeDevice("COM1"), bench.m_sim.Clock());
+        CSerialCommState state;
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(app.LoadCommState(state));
+        app.SaveCommState(CSerialCommState(9600, 8, 0, 0));
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "pelican: the link settings are not saved in " + path +
+                      ": it is too large to be a settings file; it is not read and kept as it is\n");
+    }
+    EXPECT_EQ(bench.m_dir.Read("pelican.INI"), huge);
+    EXPECT_TRUE(bench.m_ui.m_messages.empty());
+}
+
 #ifndef _WIN32  // permissions, links, pipes or processes of POSIX
 TEST(SettingsFile, SaveKeepsPermissionsLineEndsAndTheLinkToTheFile) {
     CTempDir dir;
-    // A file kept elsewhere (a dotfiles folder) and linked into the config folder.
+    // A file kept elsewhere in the user's home (a dotfiles folder) and
+    // linked into the config folder.
+    const char* oldHome = std::getenv("HOME");
+    const std::string keptHome = oldHome != nullptr ? oldHome : "";
+    ::setenv("HOME", dir.Path().c_str(), 1);
     std::filesystem::create_directories(dir.File("dotfiles"));
     std::filesystem::create_directories(dir.File("config"));
     dir.Write("dotfiles/p.INI", "; mine\r\n[Last Comm State]\r\nBaundrate=9600\r\n");
@@ -144,6 +180,42 @@ TEST(SettingsFile, SaveKeepsPermissionsLineEndsAndTheLinkToTheFile) {
     EXPECT_EQ(Save(dir.File("config/new.INI"), 9600), CSaveIni::SaveResult::Saved);
     EXPECT_TRUE(std::filesystem::is_symlink(dir.File("config/new.INI")));
     EXPECT_EQ(dir.Read("dotfiles/new.INI"), CAppBench::CleanSection(9600));
+    ::setenv("HOME", keptHome.c_str(), 1);
+}
+#endif  // POSIX
+
+#ifndef _WIN32  // permissions, links, pipes or processes of POSIX
+TEST(SettingsFile, AsTheSuperuserALinkOutOfTheUsersFilesIsNotFollowed) {
+    CAppBench bench;
+    CTempDir elsewhere;  // a system file, as far as this user is concerned
+    const std::string home = bench.m_dir.File("home");
+    std::filesystem::create_directories(home + "/dotfiles");
+    const char* oldHome = std::getenv("HOME");
+    const std::string keptHome = oldHome != nullptr ? oldHome : "";
+    ::setenv("HOME", home.c_str(), 1);
+    elsewhere.Write("victim", "root:x:0:0\n");
+    const std::string link = bench.m_dir.File("pelican.INI");
+    std::filesystem::create_symlink(elsewhere.File("victim"), link);
+    {
+        CPelicanApp app(bench.m_sim.MakeDevice("COM1"), bench.m_sim.Clock());
+        testing::internal::CaptureStderr();
+        app.SaveCommState(CSerialCommState(9600, 8, 0, 0));
+        const std::string err = testing::internal::GetCapturedStderr();
+        if (::geteuid() == 0) {
+            EXPECT_EQ(err, "pelican: the link settings are not saved in " + elsewhere.File("victim") +
+                               ": the settings file " + link +
+                               " leads there through a symbolic link, outside your own files, and this run is the "
+                               "superuser's\n");
+            EXPECT_EQ(elsewhere.Read("victim"), "root:x:0:0\n");
+        }
+    }
+    // Into the home folder (a dotfiles folder) the link is followed, root or not.
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink(home + "/dotfiles/pelican.INI", link);
+    EXPECT_EQ(Save(link, 19200), CSaveIni::SaveResult::Saved);
+    EXPECT_EQ(bench.m_dir.Read("home/dotfiles/pelican.INI"), CAppBench::CleanSection(19200));
+    ::setenv("HOME", keptHome.c_str(), 1);
+    if (::geteuid() != 0) GTEST_SKIP() << "the superuser's rule needs a run as root";
 }
 #endif  // POSIX
 

@@ -93,6 +93,37 @@ TEST(BatchSignal, ASignalLetsTheExchangeInFlightFinishThenReturnsTo9600) {
     }
 }
 
+TEST(BatchSignal, ASignalInALongPageIntervalIsToldTheTimeItReallyWaits) {
+    // The page was sent and the board programs it for the 20 s asked: the
+    // signal waits for that and the status after it, and says so.
+    CBatchBench bench;
+    uint64_t signalledAt = 0;
+    bool taken = false;
+    bench.m_sim.Board().SetFrameObserver([&](const sim::SimFrame& frame) { taken = taken || frame.bytes[0] == 0x41; });
+    // A second into the interval.
+    uint64_t takenAt = 0;
+    bench.m_onWait = [&] {
+        if (!taken || signalledAt != 0) return;
+        if (takenAt == 0) takenAt = bench.m_sim.Clock().NowMs();
+        if (bench.m_sim.Clock().NowMs() < takenAt + 1000) return;
+        signalledAt = bench.m_sim.Clock().NowMs();
+        ::raise(SIGTERM);
+    };
+    EXPECT_EQ(bench.Run(WithFile(bench, {"-y", "-i", "20000", "program", "-r", "C0000-C01FF"})), 128 + SIGTERM);
+    EXPECT_NE(bench.m_err.find("SIGTERM: waiting for the page being programmed, up to 19 s; Ctrl-C again to leave the "
+                               "board as it is\nSIGTERM: returning the link to 9600 bps\n"),
+              std::string::npos)
+        << bench.m_err;
+    // One page only, its status read after the whole interval.
+    const auto frames = bench.m_sim.Board().Frames();
+    EXPECT_EQ(std::count_if(frames.begin(), frames.end(), [](const sim::SimFrame& frame) { return frame.bytes[0] == 0x41; }),
+              1);
+    EXPECT_GE(bench.m_sim.Clock().NowMs() - signalledAt, 18900u);
+    // The link was at 9600 bps already: the status read is the last exchange.
+    EXPECT_EQ(bench.m_sim.Received().back(), 0x70);
+    EXPECT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
+}
+
 TEST(BatchSignal, ASecondSignalInTheWaitLeavesTheBoardAsItIs) {
     sim::BoardConfig config;
     config.eraseMs = 30000;

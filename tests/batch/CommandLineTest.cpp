@@ -45,7 +45,7 @@ TEST(CommandLine, OptionsWithoutTheirMeaningAreUsageErrors) {
     for (const std::string id : {"01:02:03:04:05:06", "01:02:03:04:05:06:07:08", "01020304050607", ""})
         ExpectUsageError({"-p", "COM1", "--id", id, "status"}, "--id needs seven bytes, e.g. 01:02:03:04:05:06:07");
     // Whether the bytes are hexadecimal is the ID Check dialog's to say.
-    EXPECT_EQ(Parse({"-p", "COM1", "--id", "01:02:03:04:05:06:GG", "status"}).kind, CommandLine::Batch);
+    EXPECT_EQ(Parse({"-p", "COM1", "-f", "prog.mot", "--id", "01:02:03:04:05:06:GG", "status"}).kind, CommandLine::Batch);
 }
 
 TEST(CommandLine, RatesAndPausesOutOfRangeSayWhatIsAllowed) {

@@ -33,7 +33,9 @@ struct WindowRun {
     ui::CScriptedBackend ui;
     std::string err;
 
-    int Run(const std::function<void(CWindowSignals&)>& atMainWindow) {
+    // atSelect, when given, runs while "Select Program" waits for its answer.
+    int Run(const std::function<void(CWindowSignals&)>& atMainWindow,
+            const std::function<void(CWindowSignals&)>& atSelect = nullptr) {
         ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
         ::setenv("XDG_RUNTIME_DIR", dir.Path().c_str(), 1);
         dir.Write("pelican.INI", "[Last Comm State]\nBaundrate=115200\nByte=8\nStop Bit=0\nParity=0\n");
@@ -45,6 +47,10 @@ struct WindowRun {
         bool shown = false;
         ui.m_onIdle = [&](ui::CDialog& dialog) {
             const int id = dialog.Template().id;
+            if (id == CS_PrgDlg::IDD && atSelect) {
+                atSelect(endings);
+                ui.Press(id, ui::IDCANCEL);
+            }
             if (id == CIDCheckDlg::IDD) ui.Press(id, ui::IDCANCEL);
             if (id != CPelicanDlg::IDD) return;
             if (!shown) {
@@ -54,8 +60,10 @@ struct WindowRun {
             }
             ui.Press(id, ui::IDCANCEL);
         };
-        ui.SetCheck(CS_PrgDlg::IDD, CS_PrgDlg::IDC_FLASH).SetText(CS_PrgDlg::IDD, CS_PrgDlg::IDC_PORT, "COM1");
-        ui.Press(CS_PrgDlg::IDD, ui::IDOK);
+        if (!atSelect) {
+            ui.SetCheck(CS_PrgDlg::IDD, CS_PrgDlg::IDC_FLASH).SetText(CS_PrgDlg::IDD, CS_PrgDlg::IDC_PORT, "COM1");
+            ui.Press(CS_PrgDlg::IDD, ui::IDOK);
+        }
         ui::SetBackend(&ui);
         int status = -1;
         try {
@@ -79,6 +87,18 @@ TEST(WindowSignals, ASignalEndsTheWindowProgramAt9600OutsideAnExchange) {
                   128 + SIGTERM);
         EXPECT_EQ(run.err, "SIGTERM: returning the link to 9600 bps\nlink at 9600 bps; port closed\n");
         EXPECT_EQ(run.sim.Board().BaudRate(), 9600u);
+    }
+    {
+        SCOPED_TRACE("SIGTERM while Select Program asks for the port: no link to speak of");
+        WindowRun run;
+        EXPECT_EQ(run.Run([](CWindowSignals&) {},
+                          [](CWindowSignals& endings) {
+                              ::raise(SIGTERM);
+                              endings.OnWake();
+                          }),
+                  128 + SIGTERM);
+        EXPECT_EQ(run.err, "SIGTERM: ending; no port is open\n");
+        EXPECT_TRUE(run.sim.Received().empty());
     }
     {
         SCOPED_TRACE("Ctrl-C during an erase: it ends when the erase has");

@@ -6,6 +6,7 @@
 #include "commands/MemoryBench.h"
 #include "commands/PreEraseDlg.h"
 #include "commands/PreWriteDlg.h"
+#include "image/IDCheckDlg.h"
 #include "link/SetCommDlg.h"
 
 namespace pelican::test {
@@ -82,9 +83,6 @@ TEST(EPR, PhasesAndHowTheRunEnds) {
         {"a data byte FF that lost a bit", S2(0x0C0000, {1}) + S2(0x0C0100, {5, 0xFF, 7}), {}, {},
          {0x0C0101, {0xFE}}, 0, 2, 2, kAllPhases, {{"Find not match at address\r0C0101", Icon::None}},
          Outcome::Failed},
-        // Page 0 starts the range; this board has no flash there.
-        {"data in page 0", S2(0x000010, {9}) + S2(0x0C0000, {1}), {}, {}, {}, 0, 1, 0, {"Program"}, kError,
-         Outcome::Failed},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -98,13 +96,56 @@ TEST(EPR, PhasesAndHowTheRunEnds) {
         // Erase, then Clear status and the first frame: no dialog between.
         EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 10), (Bytes{0x70, 0x50, 0x75, 0xA7, 0xD0, 0x70, 0x50, 0x41,
                                                                      bytes[8], bytes[9]}));
-        const bool pageZero = c.records.rfind("S2050000", 0) == 0;  // a first record at 0000xx
-        EXPECT_EQ(Bytes(bytes.begin() + 8, bytes.begin() + 10), (pageZero ? Bytes{0x00, 0x00} : Bytes{0x00, 0x0C}));
+        EXPECT_EQ(Bytes(bytes.begin() + 8, bytes.begin() + 10), (Bytes{0x00, 0x0C}));
         Check(bench, c);
         if (c.outcome == Outcome::Done && !c.records.empty()) {
             EXPECT_EQ(bench.m_sim.Board().Peek(0x0C04F0), 5);
         }
     }
+}
+
+TEST(CombinedRuns, DataOutsideTheFlashAreRefusedBeforeAnythingIsErasedOrWritten) {
+    // An Orca/S P has flash at 0C0000 to 0FFFFF only: the board would take
+    // the erase and fail at the first page it has no flash for.
+    const struct {
+        const char* name;
+        std::string records;
+        const char* outside;
+    } cases[] = {
+        {"a record at 010000", S2(0x0C0000, {1}) + S2(0x010000, {2}) + S2(0x010100, {3}) + S2(0x010300, {4}),
+         "010000 to 0101FF"},
+        {"data in page 0", S2(0x000010, {9}) + S2(0x0C0000, {1}), "000000 to 0000FF"},
+        {"a record running past 0FFFFF", S2(0x0FFFF8, Bytes(16, 0x5A)), "100000 to 1000FF"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Messages told = {{std::string("The file holds data at ") + c.outside +
+                                    ", outside the flash of Orca/S P (0C0000 to 0FFFFF).",
+                                Icon::Exclamation}};
+        CIDCheckDlg::ResetRememberedMcuType();
+        CMemoryBench epr;
+        epr.LoadImage(c.records);
+        const Bytes erased = epr.Press([&] {
+            epr.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_EPR);
+            epr.m_ui.Press(CPreEraseDlg::IDD, ui::IDOK);
+        });
+        EXPECT_EQ(erased, Cat({kProbe, kCloseStep}));
+        EXPECT_EQ(epr.Messages(), told);
+        EXPECT_EQ(epr.m_lastOutcome, Outcome::Refused);
+
+        CMemoryBench bpr;
+        bpr.LoadImage(c.records);
+        const Bytes written = bpr.Ranged(CPelicanDlg::IDC_BPR, "0", "FFFFFF");
+        EXPECT_EQ(written, Cat({kProbe, kCloseStep}));
+        EXPECT_EQ(bpr.Messages(), told);
+        EXPECT_EQ(bpr.m_lastOutcome, Outcome::Refused);
+    }
+    // A B.P.R. over the flash alone leaves what lies outside it out.
+    CMemoryBench bench;
+    bench.LoadImage(S2(0x0C0000, {1}) + S2(0x010000, {2}));
+    bench.Ranged(CPelicanDlg::IDC_BPR, "C0000", "C00FF", [&] { bench.m_ui.Press(CPreWriteDlg::IDD, ui::IDOK); });
+    EXPECT_EQ(bench.Messages(), kOk);
+    EXPECT_EQ(bench.Count(0x41), 1u);
 }
 
 TEST(CombinedRuns, AStatusThatNeverCameEndsWithProgramErrorAndNoReadPhase) {

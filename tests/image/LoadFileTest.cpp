@@ -48,6 +48,37 @@ TEST_F(LoadFileTest, MissingFileNamesThePathAndEmptiesTheImage) {
     EXPECT_FALSE(m_image.FileErrorShown());
 }
 
+TEST_F(LoadFileTest, AFileWrittenWhileItIsReadIsRefusedAsChanged) {
+    // Another program saves the file while it is read: cut short and
+    // written anew with half the records, or with records added. Either way
+    // the text read so far may still parse; the file is refused all the same.
+    std::string text;
+    for (uint32_t offset = 0; text.size() < 8192; offset += 32)
+        text += Record(2, 0x0C0000 + offset, Seq(32, static_cast<uint8_t>(offset))) + "\n";
+    const std::string whole = text + Record(8, 0) + "\n";
+    const std::string half = text.substr(0, text.rfind('\n', text.size() / 2) + 1) + Record(8, 0) + "\n";
+    const std::string longer = text + Record(2, 0x0E0000, {1}) + "\n" + Record(8, 0) + "\n";
+    for (const std::string& rewritten : {half, longer}) {
+        SCOPED_TRACE(rewritten.size());
+        m_dir.Write("prog.mot", whole);
+        bool changed = false;
+        m_image.SetReadBlock(64, [&] {
+            if (changed) return;
+            changed = true;
+            m_dir.Write("prog.mot", rewritten);
+        });
+        m_ui.ClearRecords();
+        EXPECT_EQ(m_image.Load(m_dir.File("prog.mot")), 0);
+        ExpectFileError(m_dir.File("prog.mot") + " changed while it was read.");
+    }
+    // Read in the same small blocks, a file left alone loads.
+    m_image.SetReadBlock(64);
+    m_ui.ClearRecords();
+    EXPECT_EQ(LoadText(whole), 1);
+    EXPECT_TRUE(m_ui.m_messages.empty());
+    EXPECT_EQ(m_image.PageCount(), 14u);  // 107 records of 32 bytes from 0C0000
+}
+
 #ifndef _WIN32  // permissions, links, pipes or processes of POSIX
 TEST_F(LoadFileTest, FoldersDevicesAndPipesAreRefused) {
     Preload();
@@ -161,12 +192,17 @@ TEST_F(LoadFileTest, NulBytesAreOrdinaryNonDigitCharacters) {
     EXPECT_EQ(LoadText(good + "\n" + withNul + "\n" + Record(1, 0x0200, {2}) + "\n"), 0);
     ExpectRefused();
     EXPECT_TRUE(Page(2).empty());
-    // After the checksum: ignored. At the start of a line: the load ends silently.
+    // After the checksum: ignored. At the start of a line: that line is no
+    // record, and the file is refused naming it.
     m_ui.ClearRecords();
-    EXPECT_EQ(LoadText(good + std::string("\0\0junk", 6) + "\n" + std::string(1, '\0') + good + "\n" + Record(1, 0x0200, {2}) + "\n"), 0);
+    EXPECT_EQ(LoadText(good + std::string("\0\0junk", 6) + "\n" + Record(1, 0x0200, {2}) + "\n"), 0);
     EXPECT_TRUE(m_ui.m_messages.empty());
     EXPECT_EQ(Page(1), BlankWith(0, {1}));
-    EXPECT_EQ(m_image.PageCount(), 1u);
+    EXPECT_EQ(m_image.PageCount(), 2u);
+    EXPECT_EQ(LoadText(good + "\n" + std::string(1, '\0') + good + "\n" + Record(1, 0x0200, {2}) + "\n"), 0);
+    EXPECT_EQ(m_image.PageCount(), 0u);
+    ExpectOnlyMessage("Not an S-record in line 2 of " + m_dir.File("prog.mot") + ".\nCan not accept this file.",
+                      ui::Icon::Exclamation);
 }
 
 TEST_F(LoadFileTest, LinesOfMegabytes) {
@@ -180,9 +216,12 @@ TEST_F(LoadFileTest, LinesOfMegabytes) {
     EXPECT_EQ(Page(2), BlankWith(0, {2}));
     EXPECT_TRUE(m_ui.m_messages.empty());
 
-    // A megabyte line that is no record ends the load silently; one without any line break too.
+    // A megabyte line that is no record refuses the file; one without any line break too.
     EXPECT_EQ(LoadText(Record(1, 0x0100, {1}) + "\n" + std::string(5 << 20, 'x') + "\n" + Record(1, 0x0200, {2})), 0);
-    EXPECT_EQ(m_image.PageCount(), 1u);
+    EXPECT_EQ(m_image.PageCount(), 0u);
+    ExpectOnlyMessage("Not an S-record in line 2 of " + m_dir.File("prog.mot") + ".\nCan not accept this file.",
+                      ui::Icon::Exclamation);
+    m_ui.ClearRecords();
     // Count FF, address FFFF, then 252 data bytes FF running on into page
     // 0x100, the checksum FE and megabytes after it.
     EXPECT_EQ(LoadText("S1" + std::string(6 + 504, 'F') + "FE" + std::string(5 << 20, 'F')), 0);

@@ -73,21 +73,48 @@ TEST_F(LoaderTest, WithoutTerminationAllDataLoadsAndTheResultIsZero) {
     EXPECT_TRUE(m_ui.m_messages.empty());
 }
 
-TEST_F(LoaderTest, BlankLinesAreSkippedAndALineNotStartingWithSEndsTheLoadSilently) {
-    const std::string text = "\n\n" + Record(1, 0x100, {1}) + "\n\n\n" + Record(1, 0x200, {2}) + "\n" + " " +
-                             Record(1, 0x300, {3}) + "\n" + Record(1, 0x400, {4}) + "\n" + Record(9, 0) + "\n";
-    EXPECT_EQ(LoadText(text), 0);
+TEST_F(LoaderTest, BlankLinesAreSkippedAndAStrayLineRefusesTheWholeFileNamingIt) {
+    // Blank lines, lines of blanks, Windows line ends and no line end after the last record.
+    const std::string text = "\n\n" + Record(1, 0x100, {1}) + "\r\n \t\n\n" + Record(1, 0x200, {2}) + "\n" + Record(9, 0);
+    EXPECT_EQ(LoadText(text), 1);
     EXPECT_EQ(Page(1), BlankWith(0, {1}));
     EXPECT_EQ(Page(2), BlankWith(0, {2}));
-    EXPECT_EQ(m_image.PageCount(), 2u);
     EXPECT_TRUE(m_ui.m_messages.empty());
-
-    // The record mark is upper case only.
-    std::string lower = Record(1, 0x500, {5});
-    lower[0] = 's';
-    EXPECT_EQ(LoadText(Record(1, 0x100, {1}) + "\n" + lower + "\n" + Record(9, 0) + "\n"), 0);
+    // Old editors end a file with Ctrl-Z; nothing after it is text.
+    EXPECT_EQ(LoadText(Record(1, 0x100, {1}) + "\r\n\x1A"), 0);
     EXPECT_EQ(m_image.PageCount(), 1u);
     EXPECT_TRUE(m_ui.m_messages.empty());
+
+    // A line amid the records that is none: the records around it are no
+    // program without it. The record mark is upper case only.
+    std::string lower = Record(1, 0x500, {5});
+    lower[0] = 's';
+    const std::string stray[] = {" " + Record(1, 0x300, {3}), "\t" + Record(1, 0x300, {3}), std::string(43, '\0'),
+                                 "<<<<<<< HEAD", lower, "=======", "0C0000 FF"};
+    for (const std::string& line : stray) {
+        SCOPED_TRACE(line);
+        m_ui.ClearRecords();
+        EXPECT_EQ(LoadText(Record(0, 0, {'h'}) + "\n\n" + Record(1, 0x100, {1}) + "\n" + line + "\n" +
+                           Record(1, 0x400, {4}) + "\n" + Record(9, 0) + "\n"),
+                  0);
+        EXPECT_EQ(m_image.PageCount(), 0u);
+        EXPECT_TRUE(m_image.FileErrorShown());
+        ExpectOnlyMessage("Not an S-record in line 4 of " + m_dir.File("prog.mot") + ".\nCan not accept this file.",
+                          ui::Icon::Exclamation);
+    }
+}
+
+TEST_F(LoaderTest, AFileThatDoesNotBeginWithARecordIsNoSRecordFile) {
+    // Bytes of a program image, or any text, named as if it held S-records.
+    static const char kElf[] = "\x7F" "ELF\x02\x01\x01\0\0\0\nS10401000AF0\n";
+    for (const std::string& text : {std::string(kElf, sizeof kElf - 1),
+                                    std::string("\n  \nhello\n"), std::string("\x1B[2J") + Record(9, 0)}) {
+        m_ui.ClearRecords();
+        EXPECT_EQ(LoadText(text), 0);
+        EXPECT_EQ(m_image.PageCount(), 0u);
+        ExpectOnlyMessage(m_dir.File("prog.mot") + " is not an S-record file.\nCan not accept this file.",
+                          ui::Icon::Exclamation);
+    }
 }
 
 TEST_F(LoaderTest, LowerCaseDigitsLoadLikeUpperCase) {
@@ -164,21 +191,42 @@ TEST_F(LoaderTest, AWrongChecksumRefusesTheWholeFileNamingTheLine) {
     EXPECT_FALSE(m_image.FileErrorShown());
 }
 
-TEST_F(LoaderTest, LaterRecordsOverwriteEarlierOnes) {
-    const std::string text = Record(1, 0x2000, Seq(16, 0)) + "\n" + Record(2, 0x002004, {0xAA, 0xBB}) + "\n" +
-                             Record(3, 0x0000200E, {0xCC, 0xDD, 0xEE}) + "\n";
-    LoadText(text);
+TEST_F(LoaderTest, OverlappingRecordsMustAgreeOnEveryByte) {
+    // Parts joined with a common stretch load: the bytes given twice are the same.
+    const std::string same = Record(1, 0x2000, Seq(16, 0)) + "\n" + Record(2, 0x002004, {4, 5}) + "\n" +
+                             Record(3, 0x0000200E, {14, 15, 0xEE}) + "\n";
+    EXPECT_EQ(LoadText(same), 0);
     Bytes expected = BlankWith(0, Seq(16, 0));
-    expected[4] = 0xAA;
-    expected[5] = 0xBB;
-    expected[14] = 0xCC;
-    expected[15] = 0xDD;
     expected[16] = 0xEE;
     EXPECT_EQ(Page(0x20), expected);
+    EXPECT_TRUE(m_ui.m_messages.empty());
     // Loading the same file again gives the same image.
-    LoadText(text);
+    LoadText(same);
     EXPECT_EQ(Page(0x20), expected);
     EXPECT_EQ(m_image.PageCount(), 1u);
+
+    // Two different bytes for one address: which one was meant is unknown.
+    // The first that differs is named, here in the second page of a record
+    // that runs over a page end.
+    const struct {
+        std::string second;
+        const char* address;
+    } rows[] = {
+        {Record(2, 0x002004, {0xAA, 0xBB}), "002004"},
+        {Record(1, 0x200F, {15, 0x11}), "002010"},
+        {Record(1, 0x1FF8, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 1, 2, 0x33}), "002003"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.address);
+        m_ui.ClearRecords();
+        EXPECT_EQ(LoadText(Record(1, 0x2000, Seq(16, 0)) + "\n" + Record(1, 0x2010, {0x10}) + "\n" + row.second +
+                           "\n" + Record(9, 0) + "\n"),
+                  0);
+        EXPECT_EQ(m_image.PageCount(), 0u);
+        ExpectOnlyMessage(std::string("Address ") + row.address + " is given a second time in line 3 of " +
+                              m_dir.File("prog.mot") + ".\nCan not accept this file.",
+                          ui::Icon::Exclamation);
+    }
 }
 
 TEST_F(LoaderTest, LongestRecordsAndAByteCountThatWraps) {

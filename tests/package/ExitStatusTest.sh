@@ -16,4 +16,15 @@ for code in $statuses; do
   grep -q "^\.B .*$code" "$page" || { echo "manual page lacks $code"; status=1; }
 done
 [ -n "$statuses" ] || { echo "no exit statuses in --help"; status=1; }
+# The JSON exit outcomes: the same list in both, and none that no run prints.
+# A usage error prints no JSON line; a batch run locks its port, never the
+# whole program ("already running" is the window program's).
+page_outcomes=$(tr '\n' ' ' <"$page" | grep -oE '"exit" \(status, and outcome: [^)]*\)' | sed 's/.*outcome: //; s/)$//; s/ or /, /' | tr -s ' ')
+readme_outcomes=$(tr '\n' ' ' <"$readme" | grep -oE 'outcome: `ok`[^)]*\)' | sed 's/outcome: //; s/)$//; s/ or /, /; s/`//g' | tr -s ' ')
+[ -n "$page_outcomes" ] || { echo "no JSON outcomes in the manual page"; status=1; }
+[ "$page_outcomes" = "$readme_outcomes" ] || { echo "JSON outcomes differ: [$page_outcomes] [$readme_outcomes]"; status=1; }
+for never in usage "already running"; do
+  grep -qE "(^|, )$never(,|$)" <<<"$page_outcomes" && { echo "the manual page lists '$never', which no run prints"; status=1; }
+done
+[ -z "$("$program" --json --no-such-option status 2>/dev/null)" ] || { echo "a usage error printed JSON"; status=1; }
 exit $status

@@ -51,7 +51,10 @@ public:
         CSafePointClock clock(m_sim.Clock(), waitPoint);
         CPelicanApp app(std::make_unique<CSafePointDevice>(m_sim.MakeDevice("COM1"), clock, waitPoint), clock);
         CBatchRunner runner(app, options);
-        waitPoint = [&runner] { runner.InWait(); };
+        waitPoint = [this, &runner] {
+            if (m_onWait) m_onWait();
+            runner.InWait();
+        };
         runner.m_print = [this](const std::string& line) { m_out += line + "\n"; };
         runner.m_report = [this](const std::string& line) {
             m_err += line + "\n";
@@ -60,6 +63,7 @@ public:
         runner.m_interactive = false;
         runner.m_showProgress = false;
         if (m_pressReset) runner.m_onReset = [this] { m_sim.Board().Reset(); };
+        if (m_setup) m_setup(runner);
         // A signal ends the process; here it ends the run with its status.
         runner.m_signalEnding.m_exit = [](int status) { throw Ended{status}; };
         try {
@@ -78,6 +82,11 @@ public:
     struct Ended {
         int status;
     };
+    // Called at every wait inside an exchange (the port's waits, the
+    // clock's pauses), before the runner looks at signals.
+    std::function<void()> m_onWait;
+    // Called with the runner just before it runs (tests replace its terminal).
+    std::function<void(CBatchRunner&)> m_setup;
     // Called with every line told on standard error.
     std::function<void(const std::string&)> m_onReport;
     // Whether "Push RESET." presses the board's button, as a person would.

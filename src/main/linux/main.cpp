@@ -11,6 +11,10 @@
 #include <QApplication>
 #include <QIcon>
 #include <QSocketNotifier>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -35,6 +39,26 @@ namespace {
 
 using namespace pelican;
 
+// A standard descriptor closed by the caller (">&-") would be the next one
+// the program opens: the serial port or the lock file, read as the terminal
+// or written with the program's lines. /dev/null takes its place; whether
+// standard output was closed is returned.
+bool OccupyClosedDescriptors() {
+    bool outputClosed = false;
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        if (fd == 1) outputClosed = true;
+        const int null = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (null >= 0 && null != fd) {
+            ::dup2(null, fd);
+            ::close(null);
+        }
+    }
+    return outputClosed;
+}
+
+bool g_outputClosed = false;
+
 // The application on the operating system's serial ports and the real
 // clock, both looked at for signals.
 std::unique_ptr<CPelicanApp> MakeApplication(CWindowSignals& endings) {
@@ -58,6 +82,7 @@ int RunBatch(BatchOptions options) {
     if (board) device = std::make_unique<CSimulatedModemLines>(std::move(device), board->Pty());
     CPelicanApp app(std::make_unique<CSafePointDevice>(std::move(device), clock, waitPoint), clock);
     CBatchRunner runner(app, options);
+    runner.m_outputClosed = g_outputClosed;
     waitPoint = [&runner] { runner.InWait(); };
     // The simulated board's RESET is pressed for the user, unless the wire
     // presses it (--reset).
@@ -104,6 +129,7 @@ int RunWindows(int argc, char** argv, bool simulate) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    g_outputClosed = OccupyClosedDescriptors();
     pelican::SetApplicationName("pelican");
     BatchOptions options;
     int exitCode = 0;

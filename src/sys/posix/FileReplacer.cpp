@@ -7,6 +7,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 
@@ -101,22 +103,75 @@ void CFileReplacer::RemoveStale(const std::string& target, long staleSeconds) {
 }
 
 CFileReplacer::Result CFileReplacer::Replace(const std::string& path, const std::string& text) {
+    std::string why;
+    return Replace(path, text, why);
+}
+
+namespace {
+
+// The folder with its own links resolved; empty when it is not there.
+std::string RealFolder(const std::string& folder) {
+    char* resolved = ::realpath(folder.empty() ? "." : folder.c_str(), nullptr);
+    if (resolved == nullptr) return std::string();
+    std::string text(resolved);
+    std::free(resolved);
+    return text;
+}
+
+bool Inside(const std::string& path, const std::string& folder) {
+    if (folder.empty()) return false;
+    const std::string prefix = folder == "/" ? folder : folder + "/";
+    return path.compare(0, prefix.size(), prefix) == 0;
+}
+
+}  // namespace
+
+bool CFileReplacer::MayFollow(const std::string& path, std::string& why) {
+    namespace fs = std::filesystem;
+    if (::geteuid() != 0) return true;  // the system keeps others' files from this user
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return true;
+    const fs::path target(FollowLinks(path));
+    // Where the target's folder really is, links on the way resolved.
+    const std::string folder = RealFolder(target.parent_path().string());
+    const char* home = std::getenv("HOME");
+    const std::string homeFolder = home != nullptr && home[0] == '/' ? RealFolder(home) : std::string();
+    const std::string own = RealFolder(fs::path(path).parent_path().string());
+    const auto within = [&folder](const std::string& base) { return !base.empty() && (folder == base || Inside(folder, base)); };
+    if (!folder.empty() && (within(own) || within(homeFolder))) return true;
+    why = "the settings file " + path + " leads there through a symbolic link, outside your own files, and this "
+          "run is the superuser's";
+    return false;
+}
+
+CFileReplacer::Result CFileReplacer::Replace(const std::string& path, const std::string& text, std::string& why) {
     const std::string target = FollowLinks(path);
     struct stat info {};
     const bool exists = ::stat(target.c_str(), &info) == 0;
     if (exists) {
-        if (!S_ISREG(info.st_mode)) return Result::Failed;
+        if (!S_ISREG(info.st_mode)) {
+            why = "it is not a regular file";
+            return Result::Failed;
+        }
         // Permission bits do not stop the superuser, but a file without any
         // write bit was made read-only on purpose.
         if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return Result::ReadOnly;
-        if (::access(target.c_str(), W_OK) != 0) return errno == EACCES || errno == EROFS ? Result::ReadOnly : Result::Failed;
+        if (::access(target.c_str(), W_OK) != 0) {
+            why = std::strerror(errno);
+            return errno == EACCES || errno == EROFS ? Result::ReadOnly : Result::Failed;
+        }
     }
 
     RemoveStale(target);
     CSignalsHeld held;
     std::string temp = TemporaryPattern(target);
     const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return Result::Failed;
+    if (fd < 0) {
+        // The file may be writable while its folder is not: the new file is
+        // made beside it.
+        why = std::strerror(errno);
+        return Result::Failed;
+    }
     bool ok = WriteAll(fd, text);
     if (ok && exists) {
         // The owner and group as they were, where this user may set them (a
@@ -130,7 +185,10 @@ CFileReplacer::Result CFileReplacer::Replace(const std::string& path, const std:
     ok = ok && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     ok = ok && std::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) ::unlink(temp.c_str());
+    if (!ok) {
+        why = std::strerror(errno);
+        ::unlink(temp.c_str());
+    }
     return ok ? Result::Replaced : Result::Failed;
 }
 

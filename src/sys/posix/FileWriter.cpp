@@ -68,8 +68,16 @@ int CreateTemporary(const std::string& target, std::string& temporary) {
 bool CFileWriter::CheckFolder(const std::string& path, std::string& error) {
     // Only a file made there tells: permissions, a read-only mount, ACLs, a
     // full inode table all show as the creation failing.
+    // A folder (or a device) of that name would refuse the rename at the
+    // very end.
+    const std::string target = TargetOf(path);
+    struct stat existing {};
+    if (::stat(target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+        error = S_ISDIR(existing.st_mode) ? "it is a folder" : "it is not a regular file";
+        return false;
+    }
     std::string temporary;
-    const int fd = CreateTemporary(TargetOf(path), temporary);
+    const int fd = CreateTemporary(target, temporary);
     if (fd < 0) {
         error = std::strerror(errno);
         return false;

@@ -64,6 +64,13 @@ long CInputFile::Read(void* data, size_t length) {
     }
 }
 
+bool CInputFile::Unchanged() const {
+    struct stat info {};
+    if (m_handle == -1 || ::fstat(static_cast<int>(m_handle), &info) != 0) return false;
+    return static_cast<uint64_t>(info.st_size) == m_stamp.size &&
+           static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec == m_stamp.modified;
+}
+
 bool CInputFile::Rewind() {
     return m_handle != -1 && ::lseek(static_cast<int>(m_handle), 0, SEEK_SET) == 0;
 }

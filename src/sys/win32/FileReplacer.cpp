@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "sys/win32/SystemError.h"
 #include "sys/win32/WideText.h"
 
 namespace pelican {
@@ -67,16 +68,34 @@ void CFileReplacer::RemoveStale(const std::string& target, long staleSeconds) {
 }
 
 CFileReplacer::Result CFileReplacer::Replace(const std::string& path, const std::string& text) {
+    std::string why;
+    return Replace(path, text, why);
+}
+
+bool CFileReplacer::MayFollow(const std::string&, std::string&) {
+    // Making a symbolic link takes a privilege of its own on Windows; an
+    // administrator's links are the administrator's.
+    return true;
+}
+
+CFileReplacer::Result CFileReplacer::Replace(const std::string& path, const std::string& text, std::string& why) {
     const std::wstring target = Widen(FollowLinks(path));
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (exists) {
-        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Result::Failed;
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            why = "it is a folder";
+            return Result::Failed;
+        }
         // The read-only attribute is the user's way of keeping a file as it is.
         if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return Result::ReadOnly;
         HANDLE probe = ::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (probe == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_ACCESS_DENIED ? Result::ReadOnly : Result::Failed;
+        if (probe == INVALID_HANDLE_VALUE) {
+            const DWORD error = ::GetLastError();
+            why = SystemErrorText(error);
+            return error == ERROR_ACCESS_DENIED ? Result::ReadOnly : Result::Failed;
+        }
         ::CloseHandle(probe);
     }
     RemoveStale(Narrow(target));
@@ -92,9 +111,15 @@ CFileReplacer::Result CFileReplacer::Replace(const std::string& path, const std:
             temp += kLetters[(seed >> 33) % 62];
         }
         file = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS) return Result::Failed;
+        if (file == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS) {
+            why = SystemErrorText(::GetLastError());
+            return Result::Failed;
+        }
     }
-    if (file == INVALID_HANDLE_VALUE) return Result::Failed;
+    if (file == INVALID_HANDLE_VALUE) {
+        why = SystemErrorText(ERROR_FILE_EXISTS);
+        return Result::Failed;
+    }
     bool ok = true;
     size_t done = 0;
     while (ok && done < text.size()) {
@@ -108,7 +133,10 @@ CFileReplacer::Result CFileReplacer::Replace(const std::string& path, const std:
     ok = ok && ::FlushFileBuffers(file) != 0;
     ok = ::CloseHandle(file) != 0 && ok;
     ok = ok && ::MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    if (!ok) ::DeleteFileW(temp.c_str());
+    if (!ok) {
+        why = SystemErrorText(::GetLastError());
+        ::DeleteFileW(temp.c_str());
+    }
     return ok ? Result::Replaced : Result::Failed;
 }
 

@@ -45,6 +45,12 @@ bool WriteAll(HANDLE file, const char* data, size_t size) {
 }  // namespace
 
 bool CFileWriter::CheckFolder(const std::string& path, std::string& error) {
+    // A folder of that name would refuse the replacement at the very end.
+    const DWORD attributes = ::GetFileAttributesW(Widen(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        error = "it is a folder";
+        return false;
+    }
     std::wstring temporary;
     HANDLE file = CreateTemporary(Widen(path), temporary);
     if (file == INVALID_HANDLE_VALUE) {

@@ -76,6 +76,16 @@ long CInputFile::Read(void* data, size_t length) {
     return static_cast<long>(got);
 }
 
+bool CInputFile::Unchanged() const {
+    // Opened with FILE_SHARE_WRITE, so another program may write meanwhile;
+    // the size and last-write time through the handle tell it.
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (m_handle == -1 || !::GetFileInformationByHandle(Native(m_handle), &info)) return false;
+    const uint64_t written = (uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) | info.ftLastWriteTime.dwLowDateTime;
+    return ((uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow) == m_stamp.size &&
+           static_cast<int64_t>(written * 100) == m_stamp.modified;
+}
+
 bool CInputFile::Rewind() {
     if (m_handle == -1) return false;
     LARGE_INTEGER start{};
