@@ -1,4 +1,4 @@
-// The page loops of program, read check and download over a real
+// The page loops of program, read check, dump and download over a real
 // pseudo-terminal, against the simulated board moving bytes at line speed on
 // the real clock. Each phase is timed from the opening of its progress
 // window (before the first frame) to its closing (after the last page), and
@@ -28,6 +28,7 @@
 #include "LinkBenchHost.h"
 #include "PhaseTimer.h"
 #include "commands/DownloadCmd.h"
+#include "commands/DumpCmd.h"
 #include "commands/EPRCmd.h"
 #include "commands/ProgramCmd.h"
 #include "commands/ReadCmd.h"
@@ -157,8 +158,11 @@ void ProgramAndRead(const std::filesystem::path& dir, uint32_t baud, std::vector
     Rig rig(Board(sim::DeviceType::OrcaSP), baud, 0);
     Row program{baud, "program", kProgramPages};
     Row read{baud, "read", kProgramPages};
+    // A dump reads every page until two reads agree: twice on a clean line.
+    Row dump{baud, "dump", kProgramPages};
     program.minimumMs = kProgramPages * (LineMs(259 + 1 + 2, baud) + kProgramInterval);
     read.minimumMs = kProgramPages * LineMs(3 + 256, baud);
+    dump.minimumMs = 2 * read.minimumMs;
     if (rig.ok && rig.host.Image().Load(WriteImage(dir, "program.mot", kProgramStart, kProgramPages))) {
         const uint32_t end = kProgramStart + kProgramPages * 256 - 1;
         rig.ui.Answer(kProgramStart, end);
@@ -168,9 +172,14 @@ void ProgramAndRead(const std::filesystem::path& dir, uint32_t baud, std::vector
         read.ended = CReadCmd(rig.host).Run() == Outcome::Done && rig.ui.m_messages.size() == 1;
         rig.Take(read);
         read.ended = read.ended && rig.host.Recoveries() == 0;
+        const std::string saved = (dir / "dump.bin").string();
+        dump.ended = CDumpCmd(rig.host).Run(kProgramStart, end, saved) == Outcome::Done &&
+                     rig.host.Recoveries() == 0 && std::filesystem::file_size(saved) == kProgramPages * 256;
+        rig.Take(dump);
     }
     rows.push_back(program);
     rows.push_back(read);
+    rows.push_back(dump);
 }
 
 void Download(const std::filesystem::path& dir, uint32_t baud, std::vector<Row>& rows) {
@@ -269,6 +278,12 @@ int main(int argc, char** argv) {
     }
     std::printf("Targets: ratio (minimum / wall) >= 0.97 at 115200 and 57600, >= 0.99 at 9600; CPU <= %.0f %% of wall\n",
                 kCpuTarget * 100);
+    for (size_t i = 0; i + 1 < rows.size(); ++i) {
+        if (std::string(rows[i].phase) != "read" || std::string(rows[i + 1].phase) != "dump") continue;
+        std::printf("dump at %u bps: %.1f ms for %u pages read twice each, %.2f times the read check's %.1f ms\n",
+                    rows[i].baud, rows[i + 1].wallMs, rows[i + 1].pages,
+                    rows[i].wallMs > 0 ? rows[i + 1].wallMs / rows[i].wallMs : 0.0, rows[i].wallMs);
+    }
     if (only != "pages") {
         // The program and read phases of E.P.R., the erase left out.
         const double share = everyPageMs > 0 ? skippingMs / everyPageMs : 1;

@@ -95,6 +95,12 @@ public:
     void SaveCommState(const CSerialCommState& state) override;
     int32_t PageReadTimeout(int32_t fallback) override;
     bool SkipEmptyPages() const override { return m_skipEmptyPages; }
+    CRetryBudget* Retries() override { return &m_retries; }
+    CDeviceId* DeviceId() override { return &m_deviceId; }
+
+    // The retries this run may take after a failed exchange (batch mode's
+    // --retries; none in the window program), and who is told of them.
+    CRetryBudget m_retries;
 
     // The File menu's "Skip pages without data": the choice for this run,
     // kept in the settings file when m_pageChoiceStored says so.
@@ -149,6 +155,7 @@ private:
     // too large to read, a link out of the user's files as root).
     void TellSettingsNotSaved(const std::string& path, const std::string& why);
 
+    CDeviceId m_deviceId;
     bool m_inRecovery = false;
     bool m_recoverAgain = false;
     bool m_readOnlySettingsTold = false;

@@ -8,6 +8,7 @@
 #include "commands/DumpCmd.h"
 #include "commands/EPRCmd.h"
 #include "commands/EraseCmd.h"
+#include "commands/PageRetry.h"
 #include "commands/PreEraseDlg.h"
 #include "commands/ProgramCmd.h"
 #include "commands/ReadCmd.h"
@@ -97,11 +98,13 @@ int CPelicanDlg::CheckLinkAndId() {
     return 0;
 }
 
-int CPelicanDlg::ProbeLink() {
+int CPelicanDlg::ProbeLink(ReadResult* why) {
     CPelicanApp& app = App();
     app.m_port.PurgeInput();
     uint8_t status[2];
-    if (ReadStatus(app.m_port, status) == ReadResult::Ok) return 1;
+    const ReadResult read = ReadStatus(app.m_port, status);
+    if (why != nullptr) *why = read;
+    if (read == ReadResult::Ok) return 1;
     app.RecoverLink();
     return 0;
 }
@@ -110,9 +113,16 @@ bool CPelicanDlg::MayRun(bool needsId) {
     // A press that stops here sent nothing (refused) or ran the recovery.
     m_lastOutcome = Outcome::Refused;
     if (!(needsId ? CheckLinkAndId() : CheckLink())) return false;
-    if (!ProbeLink()) {
-        m_lastOutcome = Outcome::LinkLost;
-        return false;
+    ReadResult why = ReadResult::Ok;
+    // With retries a probe that failed is made again once the recovery
+    // has brought the link back (and the ID, where the press needs it).
+    while (!ProbeLink(&why)) {
+        CPageRetry retry(App());
+        if (!retry.Resume(CPageRetry::Note("status", std::nullopt, CPageRetry::Failure(why), "read the status again")) ||
+            (needsId && !App().m_idChecked)) {
+            m_lastOutcome = Outcome::LinkLost;
+            return false;
+        }
     }
     return true;
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "commands/Outcome.h"
+#include "link/SerialComm.h"
 #include "ui/Dialog.h"
 
 namespace pelican {
@@ -45,7 +46,9 @@ public:
     void OnOK() override {}
 
     int CheckLinkAndId();
-    int ProbeLink();
+    // The purge and status read before a command; 0 after its recovery
+    // (why, when given, says how the read ended).
+    int ProbeLink(ReadResult* why = nullptr);
 
     // Saves start to end of the flash to path, with the checks of a memory
     // button; how it ended, also kept as LastOutcome.

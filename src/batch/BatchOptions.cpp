@@ -170,6 +170,12 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
                 std::string error;
                 return CResetSequence::Parse(text, sequence, error) ? std::string() : error;
             });
+    auto* retriesOption =
+        cli.add_option("--retries", options.retries,
+                       "after a failed exchange in a page loop, recover (Push RESET.), pass the ID\n"
+                       "again and go on from the page that failed, up to N times a run (default 0);\n"
+                       "dump reads each page until two reads agree, up to N+1 reads")
+            ->check(CLI::Range(0u, 100u));
     auto* jsonOption =
         cli.add_flag("--json", options.json, "print every event as one JSON object per line on standard output");
     cli.add_flag("--simulate", options.simulate, "use the built-in simulated board (not with --port)");
@@ -210,7 +216,7 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
                            idOption->count() > 0 || mcuOption->count() > 0 || targetOption->count() > 0 ||
                            intervalOption->count() > 0 || rangeOption->count() > 0 || yesOption->count() > 0 ||
                            checksumOption->count() > 0 || outputOption->count() > 0 || offsetOption->count() > 0 ||
-                           resetOption->count() > 0 || skipOption->count() > 0;
+                           resetOption->count() > 0 || skipOption->count() > 0 || retriesOption->count() > 0;
     if (listOption->count() > 0) {
         // Only --json changes what the list is.
         if (batchOnly || options.simulate || !options.actions.empty())

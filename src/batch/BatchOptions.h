@@ -29,6 +29,10 @@ struct BatchOptions {
     bool skipEmptyPages = false;
     // Where a raw binary file (.bin) starts; -1: the flash start of the MCU type.
     int64_t offset = -1;
+    // How many times a run goes on after a failed exchange in a page loop
+    // (the recovery, the ID check again, the job from where it failed); 0
+    // ends the action there.
+    unsigned retries = 0;
     std::vector<std::string> actions;
 };
 

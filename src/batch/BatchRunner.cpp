@@ -72,6 +72,8 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     // command line sets it, and a run leaves the file's as it is.
     m_app.m_pageChoiceStored = false;
     m_app.m_skipEmptyPages = m_options.skipEmptyPages;
+    m_app.m_retries.SetLimit(m_options.retries);
+    m_app.m_retries.m_onNote = [this](const RetryNote& note) { TellRetry(note); };
     m_answers = {
         {CS_PrgDlg::IDD, [this](ui::CDialog& d) { AnswerSelectProgram(d); }},
         {CFirstSetDlg::IDD, [this](ui::CDialog& d) { Answer(d, ui::IDOK); }},
@@ -142,6 +144,7 @@ void CBatchRunner::InWait() {
 }
 
 CBatchRunner::~CBatchRunner() {
+    m_app.m_retries.m_onNote = nullptr;
     if (m_options.json) CCheckMemorryCmd::OnPhaseEnded() = nullptr;
     CCheckMemorryCmd::OnPhaseBegun() = nullptr;
     ui::SetBackend(nullptr);
@@ -259,9 +262,9 @@ void CBatchRunner::AnswerSelectProgram(ui::CDialog& dialog) {
 
 void CBatchRunner::AnswerSetBaudrate(ui::CDialog& dialog) {
     const int id = dialog.Template().id;
-    // A second recovery within one action means the board does not come
-    // back: give up instead of looping.
-    if (m_resetsInAction >= 2) {
+    // A second recovery within one action (or since its last retry) means
+    // the board does not come back: give up instead of looping.
+    if (m_resetsInAction >= 2 && !RecoverAgain()) {
         Answer(dialog, ui::IDCANCEL);
         return;
     }

@@ -16,6 +16,7 @@
 #include "link/ResetSequence.h"
 #include "commands/Outcome.h"
 #include "link/PortInfo.h"
+#include "image/RetryBudget.h"
 #include "ui/scripted/ScriptedBackend.h"
 
 namespace pelican {
@@ -118,6 +119,12 @@ private:
     // What the action that just ended leaves to tell on standard error.
     void ReportAction(Outcome outcome);
     void Report(const std::string& text);
+    // Tells a retry (standard error, or --json); a retry begins a new
+    // attempt, whose recovery may run again.
+    void TellRetry(const RetryNote& note);
+    // A recovery whose own baud-rate change failed goes once more while a
+    // retry is left; false when none is.
+    bool RecoverAgain();
     // Performs --reset and says so on standard error.
     void ResetByWire();
     // --reset, or the simulated board's RESET pressed for the user.

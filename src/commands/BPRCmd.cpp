@@ -19,7 +19,11 @@ Outcome CBPRCmd::Run() {
     if (const Outcome blank = CBlankCmd(Host()).CheckBlank(start, end); blank != Outcome::Done) return blank;
 
     if (!program.ConfirmRange(start, end)) return Outcome::Cancelled;
-    const Outcome programmed = program.ProgramPages(start, end, interval);
+    // The range was found blank: a page whose status never came is known
+    // byte for byte when it is read back.
+    CProgramCmd::PageRules rules;
+    rules.compare = CReadCmd::Compare::EveryByte;
+    const Outcome programmed = program.ProgramPages(start, end, interval, rules);
     if (programmed == Outcome::Cancelled) {
         ui::MessageBox(ui::IDS_STOP_PROGRAMMING, ui::Icon::Information);
         return Outcome::Cancelled;

@@ -1,5 +1,6 @@
 #include "commands/BlankCmd.h"
 
+#include "commands/PageRetry.h"
 #include "ui/Messages.h"
 
 namespace pelican {
@@ -14,20 +15,30 @@ Outcome CBlankCmd::Run() {
 Outcome CBlankCmd::CheckBlank(uint32_t start, uint32_t end) {
     CSerialComm& port = Host().Port();
     uint8_t device[kPageSize];
+    // A byte that is not FF may have met noise on its way back: it counts
+    // only when two reads agree (when the run allows more than one).
+    TrustedRead how;
+    how.limit = CPageRetry(Host()).ReadLimit(1);
+    how.accept = [](const uint8_t* read) { return FirstNotBlank(read) == kPageSize; };
+    how.notAccepted = "not blank";
     PagePhase phase;
     phase.title = "Blank Check";
     phase.message = "Blank check.";
     phase.work = [&](uint32_t address) -> PageStep {
-        if (!ReadPage(port, device, address)) return Outcome::LinkLost;
-        for (uint32_t i = 0; i < kPageSize; ++i) {
-            if (device[i] != 0xFF) {
-                ui::MessageBox(ui::IDS_NOT_BLANK_AT, AddressToHex(address + i), ui::Icon::None);
-                return Outcome::Failed;
-            }
-        }
-        return kNextPage;
+        if (const Outcome read = ReadTrusted(port, device, address, how); read != Outcome::Done) return read;
+        const uint32_t i = FirstNotBlank(device);
+        if (i == kPageSize) return kNextPage;
+        ui::MessageBox(ui::IDS_NOT_BLANK_AT, AddressToHex(address + i), ui::Icon::None);
+        return Outcome::Failed;
     };
     return RunPageLoop(start, end, phase);
+}
+
+uint32_t CBlankCmd::FirstNotBlank(const uint8_t* page) {
+    for (uint32_t i = 0; i < kPageSize; ++i) {
+        if (page[i] != 0xFF) return i;
+    }
+    return kPageSize;
 }
 
 }  // namespace pelican

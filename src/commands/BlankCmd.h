@@ -14,6 +14,9 @@ public:
 
     // The blank phase over a settled range, as B.P.R. runs it too.
     Outcome CheckBlank(uint32_t start, uint32_t end);
+
+    // The offset of a page's first byte that is not FF; kPageSize when none.
+    static uint32_t FirstNotBlank(const uint8_t* page);
 };
 
 }  // namespace pelican

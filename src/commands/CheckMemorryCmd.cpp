@@ -1,8 +1,10 @@
 #include "commands/CheckMemorryCmd.h"
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 
+#include "commands/PageRetry.h"
 #include "commands/SetAddressDlg.h"
 #include "image/IDCheckDlg.h"
 #include "link/Exchange.h"
@@ -182,7 +184,7 @@ Outcome CCheckMemorryCmd::InputAddressRange(uint32_t& start, uint32_t& end) {
     return Outcome::Done;
 }
 
-int CCheckMemorryCmd::ReadPage(CSerialComm& port, uint8_t* buffer, uint32_t address) {
+int CCheckMemorryCmd::ReadPage(CSerialComm& port, uint8_t* buffer, uint32_t address, ReadResult* why) {
     const int32_t standing = port.ReadTimeout();
     // A hand-set value of 0 or less (or text that reads as 0) would make the
     // read wait without end; the time-out in force stands instead.
@@ -191,9 +193,51 @@ int CCheckMemorryCmd::ReadPage(CSerialComm& port, uint8_t* buffer, uint32_t addr
     CReadTimeoutGuard pageRead(port, timeout);
     port.PurgeInput();
     SendFrame(port, protocol::PageReadFrame(address));
-    if (port.Read(buffer, kPageSize) == ReadResult::Ok) return 1;
+    const ReadResult read = port.Read(buffer, kPageSize);
+    if (why != nullptr) *why = read;
+    if (read == ReadResult::Ok) return 1;
     Host().RecoverLink();
     return 0;
+}
+
+int CCheckMemorryCmd::ReadPageResumed(CSerialComm& port, uint8_t* buffer, uint32_t address) {
+    CPageRetry retry(Host());
+    ReadResult why = ReadResult::Ok;
+    while (!ReadPage(port, buffer, address, &why)) {
+        if (!retry.Resume(CPageRetry::Note("page read", address, CPageRetry::Failure(why), "read it again")))
+            return 0;
+    }
+    return 1;
+}
+
+Outcome CCheckMemorryCmd::ReadTrusted(CSerialComm& port, uint8_t* buffer, uint32_t address, const TrustedRead& how) {
+    CPageRetry retry(Host());
+    std::vector<std::array<uint8_t, kPageSize>> reads;
+    for (unsigned n = 1; n <= how.limit; ++n) {
+        if (n > how.quietReads) {
+            const bool refused = n == 2 && how.accept && !how.notAccepted.empty();
+            RetryNote note = CPageRetry::Note("page read", address, refused ? how.notAccepted : "reads disagree",
+                                              "read it again");
+            note.kind = RetryNote::Kind::Reread;
+            note.number = n;
+            note.limit = how.limit;
+            retry.Tell(note);
+        }
+        std::array<uint8_t, kPageSize> page{};
+        if (!ReadPageResumed(port, page.data(), address)) return Outcome::LinkLost;
+        bool trusted = how.limit == 1 || (how.accept && how.accept(page.data()));
+        // Noise on the line changes what one read brings, seldom two reads
+        // the same way.
+        for (const auto& earlier : reads) trusted = trusted || earlier == page;
+        if (trusted) {
+            std::memcpy(buffer, page.data(), kPageSize);
+            return Outcome::Done;
+        }
+        reads.push_back(page);
+    }
+    ui::MessageBox(ui::FormatString(ui::IDS_READS_DISAGREE, {AddressToHex(address), std::to_string(how.limit)}),
+                   ui::Icon::Stop);
+    return Outcome::Failed;
 }
 
 bool CCheckMemorryCmd::GetProgramInterval(uint32_t& interval) {

@@ -102,8 +102,27 @@ protected:
 
     // Page read of the 256 bytes at address into buffer, with the hand-set
     // page-read time-out. 1 on success; 0 after a link failure, when the
-    // recovery has run.
-    int ReadPage(CSerialComm& port, uint8_t* buffer, uint32_t address);
+    // recovery has run (why, when given, says how the read ended).
+    int ReadPage(CSerialComm& port, uint8_t* buffer, uint32_t address, ReadResult* why = nullptr);
+    // The same, going on after a failed read as long as the run allows
+    // retries: the ID passed again, the same page read once more.
+    int ReadPageResumed(CSerialComm& port, uint8_t* buffer, uint32_t address);
+
+    // How far a page read is trusted. A read that accept takes (when given)
+    // stands; otherwise the page is read again until two reads agree, up to
+    // limit reads in all. The first quietReads reads are the job's own; each
+    // read after them is told.
+    struct TrustedRead {
+        unsigned limit = 1;
+        unsigned quietReads = 1;
+        std::function<bool(const uint8_t* page)> accept;
+        std::string notAccepted;  // how a read accept refused is told
+    };
+    // The page at address into buffer, read as how says: Done with the
+    // bytes read; LinkLost when a read failed and the run could not go on;
+    // Failed, after a message naming the page, when no two reads agreed. A
+    // limit of 1 takes the one read as it is, as without retries.
+    Outcome ReadTrusted(CSerialComm& port, uint8_t* buffer, uint32_t address, const TrustedRead& how);
 
     // The pause after each programmed or downloaded page, as the "Set
     // baudrate" dialog reads it back; false when it gives none.

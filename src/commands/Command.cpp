@@ -5,9 +5,11 @@
 
 namespace pelican {
 
-Outcome CCommand::CheckStatus(CSerialComm& port, Checked operation) {
+Outcome CCommand::CheckStatus(CSerialComm& port, Checked operation, ReadResult* why) {
     uint8_t status[2] = {0, 0};
-    if (ReadStatus(port, status) != ReadResult::Ok) {
+    const ReadResult read = ReadStatus(port, status);
+    if (why != nullptr) *why = read;
+    if (read != ReadResult::Ok) {
         m_host.RecoverLink();
         return Outcome::LinkLost;
     }

@@ -19,8 +19,9 @@ public:
 
     // Read status, without a purge, and the failure bit of operation: Done
     // when it is clear, Failed when it is set, LinkLost when no reply came
-    // (the recovery has run; the operation counts as failed).
-    Outcome CheckStatus(CSerialComm& port, Checked operation);
+    // (the recovery has run; the operation counts as failed). why, when
+    // given, learns how the read ended.
+    Outcome CheckStatus(CSerialComm& port, Checked operation, ReadResult* why = nullptr);
 
     // The value of one hexadecimal digit, either case; 0 for any other
     // character.

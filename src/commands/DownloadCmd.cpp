@@ -1,6 +1,7 @@
 #include "commands/DownloadCmd.h"
 
 #include "commands/DownloadDlg.h"
+#include "commands/PageRetry.h"
 #include "link/Exchange.h"
 #include "ui/Messages.h"
 
@@ -52,22 +53,28 @@ Outcome CDownloadCmd::Run() {
         PauseForBoard(port, interval);
         return kNextPage;
     };
-    const Outcome sent = RunPageLoop(start, end, phase);
-    if (sent == Outcome::Cancelled) {
-        // The transfer is cut short: no answer is coming.
-        ui::MessageBox(ui::IDS_STOP_DOWNLOADING, ui::Icon::Information);
-        return Outcome::Cancelled;
+    for (;;) {
+        const Outcome sent = RunPageLoop(start, end, phase);
+        if (sent == Outcome::Cancelled) {
+            // The transfer is cut short: no answer is coming.
+            ui::MessageBox(ui::IDS_STOP_DOWNLOADING, ui::Icon::Information);
+            return Outcome::Cancelled;
+        }
+        if (sent != Outcome::Done) {
+            ui::MessageBox(ui::IDS_DOWNLOAD_NOT_COMPLETED, ui::Icon::Exclamation);
+            return Outcome::Failed;
+        }
+        if (!bootLoader) {
+            // The internal-flash target answers nothing to a download.
+            ui::MessageBox(ui::IDS_DOWNLOAD_COMPLETED, ui::Icon::None);
+            return Outcome::Done;
+        }
+        bool again = false;
+        const Outcome answered = TakeAnswer(port, again);
+        // The boot loader takes a transfer whole or not at all: it starts
+        // over from its header.
+        if (!again) return answered;
     }
-    if (sent != Outcome::Done) {
-        ui::MessageBox(ui::IDS_DOWNLOAD_NOT_COMPLETED, ui::Icon::Exclamation);
-        return Outcome::Failed;
-    }
-    if (!bootLoader) {
-        // The internal-flash target answers nothing to a download.
-        ui::MessageBox(ui::IDS_DOWNLOAD_COMPLETED, ui::Icon::None);
-        return Outcome::Done;
-    }
-    return TakeAnswer(port);
 }
 
 bool CDownloadCmd::CheckRange(uint32_t start, uint32_t end, bool bootLoader) {
@@ -103,17 +110,33 @@ void CDownloadCmd::DownloadPage(uint8_t* buffer, uint32_t address) {
     Host().Image().GetPage(buffer, address / kPageSize);
 }
 
-Outcome CDownloadCmd::TakeAnswer(CSerialComm& port) {
+Outcome CDownloadCmd::TakeAnswer(CSerialComm& port, bool& again) {
     // Its first byte means nothing to the tool; the second tells whether
-    // the device took the program. A missing or damaged answer is not a
-    // link failure to recover from: the device may still be storing.
+    // the device took the program. Without retries a missing answer is
+    // not a link failure to recover from: the device may still be storing.
     uint8_t answer[protocol::kDownloadReplyLength];
-    if (port.Read(answer, sizeof answer) != ReadResult::Ok || answer[1] == kNotTaken) {
-        ui::MessageBox(ui::IDS_DOWNLOAD_NOT_COMPLETED, ui::Icon::Exclamation);
-        return Outcome::Failed;
+    const ReadResult read = port.Read(answer, sizeof answer);
+    if (read == ReadResult::Ok && answer[1] != kNotTaken) {
+        if (answer[1] == kTaken) ui::MessageBox(ui::IDS_DOWNLOAD_COMPLETED, ui::Icon::None);
+        return Outcome::Done;
     }
-    if (answer[1] == kTaken) ui::MessageBox(ui::IDS_DOWNLOAD_COMPLETED, ui::Icon::None);
-    return Outcome::Done;
+    // With a retry left the transfer goes again. A boot loader that said
+    // nothing may still be waiting for bytes of it: only a RESET (the
+    // recovery asks for it) lets a new header be taken as one.
+    CPageRetry retry(Host());
+    if (retry.Left()) {
+        const char* next = "start over from the header";
+        if (read == ReadResult::Ok) {
+            again = retry.Take(CPageRetry::Note("download answer", std::nullopt, "not completed", next));
+        } else {
+            Host().RecoverLink();
+            again = retry.Resume(CPageRetry::Note("download answer", std::nullopt, CPageRetry::Failure(read), next));
+            if (!again) return Outcome::LinkLost;
+        }
+        if (again) return Outcome::Failed;
+    }
+    ui::MessageBox(ui::IDS_DOWNLOAD_NOT_COMPLETED, ui::Icon::Exclamation);
+    return Outcome::Failed;
 }
 
 }  // namespace pelican

@@ -23,7 +23,8 @@ public:
     // with a second byte that means neither taken nor refused); Refused, with
     // nothing sent, for a range the transfer cannot carry or Cancel in
     // "Download?"; Cancelled when the progress window was closed; Failed
-    // when the boot loader refused the program or did not answer.
+    // when the boot loader refused the program or did not answer (LinkLost
+    // when, with retries, its recovery did not bring the link back).
     Outcome Run();
 
 private:
@@ -35,8 +36,10 @@ private:
     void DownloadPage(uint8_t* buffer, uint32_t address);
     // Whether the range can be downloaded to the target; shows why not.
     bool CheckRange(uint32_t start, uint32_t end, bool bootLoader);
-    // The boot loader's two-byte answer after the last page.
-    Outcome TakeAnswer(CSerialComm& port);
+    // The boot loader's two-byte answer after the last page. again is set
+    // when a retry was taken for a transfer the boot loader did not take
+    // (after the recovery, when it said nothing): it goes once more.
+    Outcome TakeAnswer(CSerialComm& port, bool& again);
 };
 
 }  // namespace pelican

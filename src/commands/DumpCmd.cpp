@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "commands/PageRetry.h"
 #include "image/FlashFileWriter.h"
 #include "ui/Messages.h"
 #include "ui/UiBackend.h"
@@ -47,12 +48,18 @@ Outcome CDumpCmd::Run(uint32_t start, uint32_t end, const std::string& path) {
     }
     CSerialComm& port = Host().Port();
     std::vector<uint8_t> bytes(static_cast<size_t>(end - start) + 1);
+    // Nothing compares what a dump reads: a byte changed on its way back
+    // would go into the file unseen. So every page is read until two reads
+    // agree, twice at least.
+    TrustedRead how;
+    how.limit = CPageRetry(Host()).ReadLimit(2);
+    how.quietReads = 2;
     PagePhase phase;
     phase.title = "Read flash";
     phase.message = "Reading the flash.";
     phase.work = [&](uint32_t address) -> PageStep {
-        if (!ReadPage(port, bytes.data() + (address - start), address)) return Outcome::LinkLost;
-        return kNextPage;
+        const Outcome read = ReadTrusted(port, bytes.data() + (address - start), address, how);
+        return read == Outcome::Done ? kNextPage : PageStep(read);
     };
     const Outcome read = RunPageLoop(start, end, phase);
     if (read != Outcome::Done) return read;

@@ -17,13 +17,15 @@ Outcome CEraseCmd::Run() {
     return erased;
 }
 
-Outcome CEraseCmd::EraseAll() {
+Outcome CEraseCmd::EraseAll(ReadResult* why) {
     CSerialComm& port = Host().Port();
     ui::CWaitCursor wait;
     // None of these frames has a reply; the status read after them tells
     // how the erase went.
     SendFrame(port, protocol::ClearStatusFrame());
     Pause(port, protocol::kPauseShort);
+    CDeviceId* device = Host().DeviceId();
+    if (device != nullptr) device->Erasing();
     SendFrame(port, protocol::PreEraseFrame());
     Pause(port, protocol::kPauseShort);
     SendFrame(port, protocol::EraseAllFrame());
@@ -33,7 +35,10 @@ Outcome CEraseCmd::EraseAll() {
     // answer the desktop, but take no input.
     CReadTimeoutGuard erasing(port, protocol::kTimeoutEraseAll);
     CPortWaitHook repaint(port, [] { ui::RepaintWindows(); });
-    return CheckStatus(port, Checked::Erase);
+    const Outcome erased = CheckStatus(port, Checked::Erase, why);
+    // The ID is flash content too: erased with the rest.
+    if (erased == Outcome::Done && device != nullptr) device->Taken();
+    return erased;
 }
 
 }  // namespace pelican

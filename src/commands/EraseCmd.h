@@ -13,8 +13,9 @@ public:
 
     // The erase exchange alone, without a message of its own (E.P.R. runs
     // it as its first phase): Done, Failed when the device reports the
-    // erase failed, LinkLost when its status did not come.
-    Outcome EraseAll();
+    // erase failed, LinkLost when its status did not come (why, when
+    // given, says how that read ended).
+    Outcome EraseAll(ReadResult* why = nullptr);
 };
 
 }  // namespace pelican

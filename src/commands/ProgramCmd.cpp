@@ -1,7 +1,10 @@
 #include "commands/ProgramCmd.h"
 
+#include "commands/BlankCmd.h"
+#include "commands/PageRetry.h"
 #include "commands/PreWriteDlg.h"
 #include "link/Exchange.h"
+#include "link/ReadTimeoutGuard.h"
 #include "ui/Messages.h"
 
 namespace pelican {
@@ -34,8 +37,17 @@ bool CProgramCmd::ConfirmRange(uint32_t start, uint32_t end) {
     return false;
 }
 
-Outcome CProgramCmd::ProgramPages(uint32_t start, uint32_t end, uint32_t interval,
-                                  const std::function<void(Outcome)>& onPageFailure) {
+void CProgramCmd::Send(uint32_t address, const uint8_t* page) {
+    // The page holding the ID locations gives the device its ID.
+    if (CDeviceId* device = Host().DeviceId()) device->Sending(address, page);
+    SendFrame(Host().Port(), protocol::PageProgramFrame(address, page));
+}
+
+Outcome CProgramCmd::ProgramPages(uint32_t start, uint32_t end, uint32_t interval) {
+    return ProgramPages(start, end, interval, PageRules());
+}
+
+Outcome CProgramCmd::ProgramPages(uint32_t start, uint32_t end, uint32_t interval, const PageRules& rules) {
     CSerialComm& port = Host().Port();
     // The status bits collect failures until cleared: clear them once, so
     // that each page's check sees that page's result and nothing older.
@@ -51,29 +63,101 @@ Outcome CProgramCmd::ProgramPages(uint32_t start, uint32_t end, uint32_t interva
     phase.readTimeout = protocol::kTimeoutPageProgram;
     // Flash bits only go from 1 to 0: a page of FF changes nothing on an
     // erased device, so the user may have such pages left out.
-    phase.pages = FileDataPages();
+    phase.pages = rules.onlyDataPages ? Pages::WithData : FileDataPages();
     phase.work = [&](uint32_t address) -> PageStep {
         // Where the file gives nothing in a page that goes out, the page is
         // sent erased.
         FillBlankBuffer(page);
         Host().Image().GetPage(page, address / kPageSize);
-        SendFrame(port, protocol::PageProgramFrame(address, page));
+        Send(address, page);
         return kNextPage;
     };
-    phase.tail = [&](uint32_t) -> PageStep {
-        // The frame has no reply: the device programs while we wait, and
-        // its status tells how the page went.
-        PauseForBoard(port, interval);
-        const Outcome status = CheckStatus(port, Checked::Program);
-        if (status == Outcome::Done) return kNextPage;
-        if (onPageFailure) onPageFailure(status);
-        return status;
+    phase.tail = [&](uint32_t address) -> PageStep {
+        for (;;) {
+            // The frame has no reply: the device programs while we wait,
+            // and its status tells how the page went.
+            PauseForBoard(port, interval);
+            ReadResult why = ReadResult::Ok;
+            Outcome status = CheckStatus(port, Checked::Program, &why);
+            if (status == Outcome::LinkLost) {
+                switch (ReadBackLostPage(address, page, rules.compare, why)) {
+                    case LostPage::AsTheFile: status = Outcome::Done; break;
+                    case LostPage::Blank:
+                        // Nothing of the page was programmed: sending it
+                        // again programs it once.
+                        Send(address, page);
+                        continue;
+                    case LostPage::Spoilt:
+                        if (rules.onSpoilt && rules.onSpoilt(address)) return Outcome::Failed;
+                        status = Outcome::Failed;
+                        break;
+                    case LostPage::Unreadable: status = Outcome::Failed; break;
+                    case LostPage::NoRetry: break;
+                }
+            }
+            if (status == Outcome::Done) {
+                if (CDeviceId* device = Host().DeviceId()) device->Taken();
+                return kNextPage;
+            }
+            if (rules.onPageFailure && rules.onPageFailure(address, status)) return Outcome::Failed;
+            return status;
+        }
     };
     return RunPageLoop(start, end, phase);
 }
 
+CProgramCmd::LostPage CProgramCmd::ReadBackLostPage(uint32_t address, const uint8_t* page, CReadCmd::Compare compare,
+                                                    ReadResult why) {
+    CPageRetry retry(Host());
+    if (!retry.Resume(CPageRetry::Note("page program status", address, CPageRetry::Failure(why), "read the page back")))
+        return LostPage::NoRetry;
+    CSerialComm& port = Host().Port();
+    // The board reset by the recovery starts with its status clear; clear
+    // it all the same, so that the next check sees the next page alone.
+    SendFrame(port, protocol::ClearStatusFrame());
+    Pause(port, protocol::kPauseShort);
+    // A page read takes longer than the per-page status time-out allows at
+    // the lower rates.
+    CReadTimeoutGuard standing(port, protocol::kTimeoutStanding);
+    const auto asTheFile = [&](const uint8_t* flash) {
+        return CReadCmd::FirstDifference(flash, page, compare) == kPageSize;
+    };
+    TrustedRead how;
+    how.limit = retry.ReadLimit(1);
+    how.accept = [&](const uint8_t* flash) { return asTheFile(flash) || CBlankCmd::FirstNotBlank(flash) == kPageSize; };
+    how.notAccepted = "neither as the file nor blank";
+    uint8_t flash[kPageSize];
+    const Outcome read = ReadTrusted(port, flash, address, how);
+    if (read == Outcome::LinkLost) return LostPage::NoRetry;
+    if (read != Outcome::Done) return LostPage::Unreadable;
+    RetryNote note = CPageRetry::Note("page read back", address, "", "");
+    note.kind = RetryNote::Kind::ReadBack;
+    LostPage found = LostPage::Spoilt;
+    if (asTheFile(flash)) {
+        found = LostPage::AsTheFile;
+        note.failed = "as the file";
+        note.next = "go on";
+    } else if (CBlankCmd::FirstNotBlank(flash) == kPageSize) {
+        found = LostPage::Blank;
+        note.failed = "blank";
+        note.next = "program it again";
+    } else {
+        note.failed = "neither as the file nor blank";
+        note.next = "not programmed again without an erase";
+    }
+    retry.Tell(note);
+    return found;
+}
+
 Outcome CProgramCmd::ReportFinalStatus(Outcome sofar) {
-    const Outcome status = CheckStatus(Host().Port(), Checked::Program);
+    ReadResult why = ReadResult::Ok;
+    Outcome status = CheckStatus(Host().Port(), Checked::Program, &why);
+    // Every page's own status has been seen by now (or the page read
+    // back): the last status may be read again after a recovery.
+    while (status == Outcome::LinkLost &&
+           CPageRetry(Host()).Resume(
+               CPageRetry::Note("last status", std::nullopt, CPageRetry::Failure(why), "read the status again")))
+        status = CheckStatus(Host().Port(), Checked::Program, &why);
     const bool pageFailed = sofar == Outcome::Failed || sofar == Outcome::LinkLost;
     if (pageFailed || status != Outcome::Done) {
         ui::MessageBox(ui::IDS_PROGRAM_ERROR, ui::Icon::Stop);

@@ -4,6 +4,7 @@
 // status check after each page, and a last status read that decides the
 // message. E.P.R. and B.P.R. run its phase and its ending too.
 #include "commands/CheckMemorryCmd.h"
+#include "commands/ReadCmd.h"
 
 namespace pelican {
 
@@ -23,16 +24,37 @@ public:
     // (no icon), when the user cancelled it.
     bool ConfirmRange(uint32_t start, uint32_t end);
 
+    // How a program phase meets a page that did not go as it should.
+    struct PageRules {
+        // How a page whose status never came is compared with the file
+        // when it is read back (with retries): every byte where the range
+        // was erased or found blank, else the file's data bytes only.
+        CReadCmd::Compare compare = CReadCmd::Compare::FileData;
+        // Hears of a failed or lost page while the progress window is
+        // still open: true when the caller takes it over (a start over),
+        // and the phase ends Failed.
+        std::function<bool(uint32_t address, Outcome status)> onPageFailure;
+        // A page whose status never came and that reads back neither as
+        // the file nor blank: true when the caller takes it over (E.P.R.
+        // starts over with its erase), and the phase ends Failed without a
+        // word; otherwise the page counts as failed.
+        std::function<bool(uint32_t address)> onSpoilt;
+        // Send only the pages for which the file gives data, whatever the
+        // user chose (an E.P.R. that starts over: see there).
+        bool onlyDataPages = false;
+    };
+
     // The program phase over a settled range: Clear status, then for every
     // page its frame (FF where the file has no data), the pause of interval
     // milliseconds and the page's status. Done when every page was taken;
     // Failed at the first page the device reports failed; LinkLost when a
     // status did not come (the recovery has run); Cancelled when the
     // progress window was closed (the caller says "Stop programming.").
-    // onPageFailure, when given, hears of a failed or lost page while the
-    // progress window is still open.
-    Outcome ProgramPages(uint32_t start, uint32_t end, uint32_t interval,
-                         const std::function<void(Outcome)>& onPageFailure = nullptr);
+    // When the run allows retries, a page whose status never came is read
+    // back after the recovery: as the file, the phase goes on; blank, it is
+    // programmed again; otherwise it is spoilt (see PageRules).
+    Outcome ProgramPages(uint32_t start, uint32_t end, uint32_t interval, const PageRules& rules);
+    Outcome ProgramPages(uint32_t start, uint32_t end, uint32_t interval);
 
     // The last status read and its message. sofar is how the run went
     // before it: a failed or lost page stays an error whatever the last
@@ -41,6 +63,19 @@ public:
     // read-back); "Program error." gives Failed, or LinkLost when a status
     // never came.
     Outcome ReportFinalStatus(Outcome sofar);
+
+private:
+    // What a page whose status never came holds, once the link is back.
+    enum class LostPage {
+        AsTheFile,   // it took its data: go on
+        Blank,       // it took nothing: program it again
+        Spoilt,      // neither: it cannot be programmed again without an erase
+        Unreadable,  // no two reads agreed (told)
+        NoRetry,     // no retry left, or the link did not come back
+    };
+    // One Page program frame.
+    void Send(uint32_t address, const uint8_t* page);
+    LostPage ReadBackLostPage(uint32_t address, const uint8_t* page, CReadCmd::Compare compare, ReadResult why);
 };
 
 }  // namespace pelican

@@ -21,8 +21,17 @@ public:
 
     // The read-back phase over a settled range: Done without a difference,
     // Failed after its message, LinkLost after a failed page read, Cancelled
-    // when the progress window was closed.
-    Outcome ComparePages(uint32_t start, uint32_t end, Compare compare);
+    // when the progress window was closed. When the run allows retries, a
+    // page that differs is read again until two reads agree, and a failed
+    // read goes on after the recovery. onDifference, when given, hears of
+    // the first byte that differs; when it takes the difference over (a
+    // start over), the phase ends Failed without the message.
+    Outcome ComparePages(uint32_t start, uint32_t end, Compare compare,
+                         const std::function<bool(uint32_t address)>& onDifference = nullptr);
+
+    // The offset of the first byte of a page read from the device that
+    // differs from the image's page under compare; kPageSize when none.
+    static uint32_t FirstDifference(const uint8_t* device, const uint8_t* image, Compare compare);
 };
 
 }  // namespace pelican

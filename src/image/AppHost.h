@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "image/DeviceId.h"
 #include "image/MotFile.h"
+#include "image/RetryBudget.h"
 #include "link/IoState.h"
 #include "link/SerialComm.h"
 
@@ -42,6 +44,13 @@ public:
     // Whether programming and the read checks leave out the pages of a
     // range for which the file gives no byte (off unless the user chose it).
     virtual bool SkipEmptyPages() const { return false; }
+
+    // The retries this run may still take after a failed exchange; none
+    // (the default) keeps every failure where it happened.
+    virtual CRetryBudget* Retries() { return nullptr; }
+    // What the device's ID locations hold, as far as the run knows: a
+    // board reset by the recovery is given that ID again. None: not kept.
+    virtual CDeviceId* DeviceId() { return nullptr; }
 };
 
 }  // namespace pelican

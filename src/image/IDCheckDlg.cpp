@@ -1,5 +1,7 @@
 #include "image/IDCheckDlg.h"
 
+#include <algorithm>
+
 #include "image/IdFile.h"
 #include "link/Exchange.h"
 #include "protocol/Protocol.h"
@@ -128,6 +130,14 @@ bool CIDCheckDlg::ParseId(uint8_t id[7]) const {
     return true;
 }
 
+void CIDCheckDlg::NotePassed(const uint8_t id[7]) {
+    CDeviceId* device = m_host.DeviceId();
+    if (device == nullptr) return;
+    CDeviceId::Id passed{};
+    std::copy(id, id + passed.size(), passed.begin());
+    device->Passed(m_mcuType, passed);
+}
+
 void CIDCheckDlg::FinishWithLoad() {
     // The file may have changed or gone since it was chosen: what is
     // programmed next is what this load reads, so a refusal keeps the
@@ -151,22 +161,23 @@ void CIDCheckDlg::OnOK() {
         m_host.RecoverLink();
         status[0] = status[1] = 0;
     }
+    uint8_t id[protocol::kIdLength];
+    const bool idTyped = ParseId(id);
     if (protocol::IdStateOf(status[1]) == protocol::IdState::Passed) {
         m_host.IdChecked() = 1;
+        // The device took this ID before; a board reset later is given it.
+        if (idTyped) NotePassed(id);
         FinishWithLoad();
         return;
     }
 
     // Two hexadecimal digits per byte; anything else would go out as a
     // wrong ID byte and count against the device's ID check.
-    uint8_t id[protocol::kIdLength];
-    if (!ParseId(id)) {
+    if (!idTyped) {
         ui::MessageBox(ui::IDS_ID_STYLE, ui::Icon::Exclamation);
         return;
     }
-    SendFrame(m_host.Port(), protocol::IdCheckFrame(m_mcuType, id));
-    Pause(m_host.Port(), protocol::kPauseShort);
-    if (ReadStatus(m_host.Port(), status) != ReadResult::Ok) {
+    if (CheckId(m_host.Port(), m_mcuType, id, status) != ReadResult::Ok) {
         // The recovery has cleared the ID flag; the dialog stays open for
         // another try or Cancel.
         m_host.RecoverLink();
@@ -174,6 +185,7 @@ void CIDCheckDlg::OnOK() {
     }
     if (protocol::IdStateOf(status[1]) == protocol::IdState::Passed) {
         m_host.IdChecked() = 1;
+        NotePassed(id);
         FinishWithLoad();
         return;
     }

@@ -50,6 +50,9 @@ private:
     // The load once the device reports the ID passed; closes with OK when
     // the file was taken.
     void FinishWithLoad();
+    // Keeps the ID the device took, for a board that has to be given it
+    // again after a reset.
+    void NotePassed(const uint8_t id[7]);
     static void ShowIdFileError(FileError error, const std::string& idPath);
     IAppHost& m_host;
     FileIdentity m_loaded;  // the file OK's first load read

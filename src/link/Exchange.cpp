@@ -36,6 +36,12 @@ SyncResult Synchronise(CSerialComm& port) {
     return result;
 }
 
+ReadResult CheckId(CSerialComm& port, int mcuType, const uint8_t* id, uint8_t status[2]) {
+    SendFrame(port, protocol::IdCheckFrame(mcuType, id));
+    Pause(port, protocol::kPauseShort);
+    return ReadStatus(port, status);
+}
+
 void TakeIdFlag(int& idChecked, uint8_t statusByte2) {
     switch (protocol::IdStateOf(statusByte2)) {
         case protocol::IdState::Passed: idChecked = 1; break;

@@ -29,6 +29,10 @@ struct SyncResult {
 // only tells how it went: what to say about it, and what to do next, is
 // the caller's.
 SyncResult Synchronise(CSerialComm& port);
+// The ID check: the 12-byte frame for the MCU type (0 Orca/S P, 1
+// Orca/W) and the seven ID bytes, the pause, and Read status, whose second
+// byte tells whether the device took the ID.
+ReadResult CheckId(CSerialComm& port, int mcuType, const uint8_t* id, uint8_t status[2]);
 // Takes the ID flag from status byte 2: bits 3 and 2 both set give 1, 0 or
 // 1 give 0, and 2 leaves the flag as it is.
 void TakeIdFlag(int& idChecked, uint8_t statusByte2);

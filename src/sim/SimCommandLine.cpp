@@ -1,6 +1,7 @@
 #include "sim/SimCommandLine.h"
 
 #include <cctype>
+#include <exception>
 
 namespace pelican::sim {
 namespace {
@@ -13,6 +14,31 @@ bool ParseMs(const std::string& text, uint32_t& value) {
         result = result * 10 + static_cast<uint32_t>(c - '0');
     }
     value = result;
+    return true;
+}
+
+// A chance from 0 to 1: "1.5e-4", "0.001", "0".
+bool ParseRate(const std::string& text, double& value) {
+    if (text.empty() || text.find_first_not_of("0123456789.eE+-") != std::string::npos) return false;
+    size_t used = 0;
+    double result = 0;
+    try {
+        result = std::stod(text, &used);
+    } catch (const std::exception&) {
+        return false;
+    }
+    if (used != text.size() || !(result >= 0.0 && result <= 1.0)) return false;
+    value = result;
+    return true;
+}
+
+bool ParseSeed(const std::string& text, uint64_t& value) {
+    if (text.empty() || text.size() > 20 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    try {
+        value = std::stoull(text);
+    } catch (const std::exception&) {
+        return false;  // past 64 bits
+    }
     return true;
 }
 
@@ -53,6 +79,11 @@ std::string CSimCommandLine::Usage() {
            "                         pressed, like one not started in boot mode\n"
            "  --no-id-check          memory commands and Download need no ID check\n"
            "                         (the Orca/W boot-loader target)\n"
+           "  --noise P              a noisy line: each character, either way, arrives with\n"
+           "                         one data bit flipped with the chance P (0 to 1, e.g.\n"
+           "                         1.5e-4; default 0, a clean line)\n"
+           "  --seed N               where the noise's draws start (default 1): the same seed\n"
+           "                         hits the same characters again\n"
            "  --link PATH            create a symlink PATH to the terminal\n"
            "  --verbose              print every command frame on stderr\n"
            "  --help                 this text\n";
@@ -136,6 +167,18 @@ bool CSimCommandLine::Parse(const std::vector<std::string>& args, SimOptions& op
         } else if (name == "--no-id-check") {
             if (!noValue()) return false;
             options.config.requireId = false;
+        } else if (name == "--noise") {
+            if (!needValue()) return false;
+            if (!ParseRate(value, options.config.faults.noiseRate)) {
+                error = "--noise needs a chance from 0 to 1, e.g. 1.5e-4";
+                return false;
+            }
+        } else if (name == "--seed") {
+            if (!needValue()) return false;
+            if (!ParseSeed(value, options.config.faults.noiseSeed)) {
+                error = "--seed needs a whole number";
+                return false;
+            }
         } else if (name == "--link") {
             if (!needValue()) return false;
             options.linkPath = value;

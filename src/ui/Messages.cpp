@@ -64,6 +64,7 @@ const std::map<int, std::string>& Table() {
         {IDS_STOP_DOWNLOADING, "Stop downloading."},
         {IDS_DOWNLOAD_NOT_COMPLETED, "Download not completed.\nPlease retry Download."},
         {IDS_DOWNLOAD_COMPLETED, "Download Completed."},
+        {IDS_READS_DISAGREE, "No two of %2 reads of the page at %1 agree.\nThe line to the board is not reliable."},
         {IDS_DOWNLOAD_TOO_LARGE, "Too large range to download.\nThe largest is FF00 bytes (255 pages)."},
         {IDS_DATA_OUTSIDE_FLASH, "The file holds data at %1 to %2, outside the flash of %3 (%4 to %5)."},
     };

@@ -82,6 +82,9 @@ enum StringId : int {
     IDS_FLASH_SAVED,                    // followed by the range and the path
     IDS_SAVE_FILTER,                    // the file-save dialog's filter
     IDS_SAVE_FOLDER,                    // preceded by the path, followed by the reason
+
+    // Reads that do not agree.
+    IDS_READS_DISAGREE = 2601,          // %1 the page, %2 how many reads
 };
 
 // The text of an id; empty for an id the table does not hold.

@@ -37,7 +37,7 @@ TEST(CommandLine, OptionsWithoutTheirMeaningAreUsageErrors) {
     for (const auto& lone : std::vector<std::vector<std::string>>{
              {"-i", "40"}, {"--id", "01:02:03:04:05:06:07"}, {"--mcu", "sp"}, {"-t", "flash"}, {"-y"},
              {"-r", "0C0000-0FFFFF"}, {"--ignore-checksums"}, {"-p", "COM1"}, {"-o", "flash.mot"},
-             {"--offset", "C0000"}, {"--json"}, {"--reset", "dtr:0,delay:100,dtr:1"}})
+             {"--offset", "C0000"}, {"--json"}, {"--reset", "dtr:0,delay:100,dtr:1"}, {"--retries", "3"}})
         ExpectUsageError(lone, "options without an action; name the actions to run");
     EXPECT_EQ(Parse({"--simulate"}).kind, CommandLine::Window);
     // A real port would be driven while a simulated board is claimed.
@@ -60,9 +60,16 @@ TEST(CommandLine, RatesAndPausesOutOfRangeSayWhatIsAllowed) {
         EXPECT_EQ(parsed.exitCode, 2) << ms;
         EXPECT_LT(parsed.err.size(), 200u) << parsed.err;
     }
-    const Parsed good = Parse({"-p", "COM1", "-b", "57600", "-i", "0", "status"});
+    for (const std::string retries : {"-1", "101", "three", "1.5"}) {
+        const Parsed parsed = Parse({"-p", "COM1", "--retries", retries, "epr"});
+        EXPECT_EQ(parsed.exitCode, 2) << retries;
+        EXPECT_NE(parsed.err.find("--retries"), std::string::npos) << parsed.err;
+    }
+    const Parsed good = Parse({"-p", "COM1", "-b", "57600", "-i", "0", "--retries", "100", "status"});
     EXPECT_EQ(good.kind, CommandLine::Batch);
     EXPECT_EQ(good.options.baud, 57600u);
+    EXPECT_EQ(good.options.retries, 100u);
+    EXPECT_EQ(Parse({"-p", "COM1", "status"}).options.retries, 0u);
 }
 
 TEST(CommandLine, HelpNamesPortsAndEndingsAsTheSystemsUsersDo) {

@@ -12,44 +12,16 @@
 #include "commands/PreEraseDlg.h"
 #include "commands/PreWriteDlg.h"
 #include "link/SetCommDlg.h"
+#include "support/GappedImage.h"
 
 namespace pelican::test {
 namespace {
 
-constexpr uint32_t kStart = 0x0C0000;
-constexpr size_t kPages = 16;
-constexpr size_t kLength = kPages * 256;
+constexpr uint32_t kStart = GappedFile::kStart;
+constexpr size_t kLength = GappedFile::kLength;
 // About one changed character in every run of 16 pages.
 constexpr double kNoiseRate = 1.5e-4;
 constexpr unsigned kRuns = 64;
-
-// 16 pages from 0C0000: whole pages, half and quarter pages, pages without
-// data, and data bytes of FF among the rest. flash is what the range must
-// hold after a run that says "Program OK.".
-struct GappedFile {
-    std::string records;
-    Bytes flash = Bytes(kLength, 0xFF);
-};
-
-GappedFile MakeGappedFile() {
-    // The part of each page that holds data, as offsets [from, to).
-    const std::pair<size_t, size_t> parts[kPages] = {{0, 256}, {0, 256}, {0, 128}, {0, 0},   {128, 256}, {0, 0},
-                                                     {0, 0},   {0, 256}, {0, 64},  {0, 0},   {0, 0},     {0, 0},
-                                                     {0, 256}, {64, 192}, {0, 0},  {0, 256}};
-    GappedFile file;
-    uint32_t seed = 20240611;
-    for (size_t page = 0; page < kPages; ++page) {
-        for (size_t i = parts[page].first; i < parts[page].second; ++i) {
-            seed = seed * 1103515245u + 12345u;
-            const auto value = static_cast<uint8_t>(seed >> 16);
-            // One data byte in eight is FF, as code and tables have them.
-            file.flash[page * 256 + i] = (seed >> 28) % 8 == 0 ? 0xFF : value;
-        }
-        for (size_t i = parts[page].first; i < parts[page].second; i += 32)
-            file.records += S2Record(kStart + static_cast<uint32_t>(page * 256 + i), &file.flash[page * 256 + i], 32);
-    }
-    return file;
-}
 
 struct Tally {
     unsigned runs = 0;

@@ -63,15 +63,17 @@ grep -q "^License: Expat" "$root/usr/share/doc/pelican/copyright" || fail "copyr
 version=$(dpkg-deb -f "$deb" Version)
 [ "$("$root/usr/bin/pelican" --version)" = "Pelican $version" ] || fail "--version is not Pelican $version"
 for page in pelican pelican-sim; do
-  zcat "$root/usr/share/man/man1/$page.1.gz" | head -1 | grep -q "\"Pelican $version\"" ||
+  [[ "$(zcat "$root/usr/share/man/man1/$page.1.gz")" == *"\"Pelican $version\""* ]] ||
     fail "$page(1) does not name Pelican $version"
 done
-zcat "$root/usr/share/doc/pelican/changelog.gz" | head -1 | grep -q "^pelican ($version) " ||
+[[ "$(zcat "$root/usr/share/doc/pelican/changelog.gz")" == "pelican ($version) "* ]] ||
   fail "changelog does not begin with $version"
 grep -q "<release version=\"$version\"" "$metainfo" || fail "metainfo has no release $version"
 
-"$root/usr/bin/pelican" --help | grep -q "^Usage: pelican" || fail "pelican --help"
-"$root/usr/bin/pelican-sim" --help | grep -q "^Usage: pelican-sim" || fail "pelican-sim --help"
-zcat "$root/usr/share/man/man1/pelican.1.gz" | grep -q "^.SH EXIT STATUS" || fail "pelican(1) has no exit status"
+# Each output is read whole before it is looked at: grep -q and head leave
+# early, and a program still writing would then end with its output closed.
+help=$("$root/usr/bin/pelican" --help) && grep -q "^Usage: pelican" <<<"$help" || fail "pelican --help"
+help=$("$root/usr/bin/pelican-sim" --help) && grep -q "^Usage: pelican-sim" <<<"$help" || fail "pelican-sim --help"
+grep -q "^.SH EXIT STATUS" <<<"$(zcat "$root/usr/share/man/man1/pelican.1.gz")" || fail "pelican(1) has no exit status"
 [ $status -eq 0 ] && echo "package $(basename "$deb") is complete"
 exit $status

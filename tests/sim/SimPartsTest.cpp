@@ -246,5 +246,43 @@ TEST(SimCommandLine, OptionsOfPelicanSim) {
     EXPECT_TRUE(help.help);
 }
 
+TEST(SimCommandLine, TheNoisyLineAsOptions) {
+    SimOptions clean;
+    std::string error;
+    ASSERT_TRUE(CSimCommandLine::Parse({}, clean, error));
+    EXPECT_EQ(clean.config.faults.noiseRate, 0.0);
+    EXPECT_EQ(clean.config.faults.noiseSeed, 1u);
+    const struct {
+        std::vector<std::string> args;
+        double rate;
+        uint64_t seed;
+    } good[] = {
+        {{"--noise", "1.5e-4", "--seed", "42"}, 1.5e-4, 42},
+        {{"--noise=0.001", "--seed=18446744073709551615"}, 0.001, 18446744073709551615u},
+        {{"--noise", "1"}, 1.0, 1},
+        {{"--noise", "0"}, 0.0, 1},
+    };
+    for (const auto& c : good) {
+        SimOptions options;
+        ASSERT_TRUE(CSimCommandLine::Parse(c.args, options, error)) << c.args[0] << ": " << error;
+        EXPECT_EQ(options.config.faults.noiseRate, c.rate);
+        EXPECT_EQ(options.config.faults.noiseSeed, c.seed);
+    }
+    for (const auto& bad : std::vector<std::vector<std::string>>{{"--noise", "1.5"},
+                                                                 {"--noise", "-1e-4"},
+                                                                 {"--noise", "often"},
+                                                                 {"--noise", "1e-4x"},
+                                                                 {"--noise", "nan"},
+                                                                 {"--noise"},
+                                                                 {"--seed", "-3"},
+                                                                 {"--seed", "0x10"},
+                                                                 {"--seed", "99999999999999999999"}}) {
+        SimOptions ignored;
+        error.clear();
+        EXPECT_FALSE(CSimCommandLine::Parse(bad, ignored, error)) << bad.back();
+        EXPECT_FALSE(error.empty());
+    }
+}
+
 }  // namespace
 }  // namespace pelican::sim

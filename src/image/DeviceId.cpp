@@ -1,0 +1,51 @@
+#include "image/DeviceId.h"
+
+#include "protocol/Protocol.h"
+
+namespace pelican {
+
+uint32_t CDeviceId::IdPage(int mcuType) {
+    const uint32_t first = mcuType == 1 ? protocol::kIdAddressW : protocol::kIdAddressSP;
+    return first & ~uint32_t{0xFF};
+}
+
+const std::array<uint8_t, 7>& CDeviceId::Offsets() {
+    // 0FFFDF, 0FFFE3, 0FFFEB, 0FFFEF, 0FFFF3, 0FFFF7, 0FFFFB (FFFFxx on Orca/W).
+    static const std::array<uint8_t, 7> offsets = {0xDF, 0xE3, 0xEB, 0xEF, 0xF3, 0xF7, 0xFB};
+    return offsets;
+}
+
+void CDeviceId::Passed(int mcuType, const Id& id) {
+    m_known = true;
+    m_mcuType = mcuType;
+    m_id = id;
+    m_pending.reset();
+}
+
+void CDeviceId::Erasing() {
+    Id erased;
+    erased.fill(0xFF);
+    m_pending = erased;
+}
+
+void CDeviceId::Sending(uint32_t pageAddress, const uint8_t* page) {
+    m_pending.reset();
+    if (!m_known || pageAddress != IdPage(m_mcuType)) return;
+    // Programming only clears bits: what was there and what is sent.
+    Id after = m_id;
+    for (size_t i = 0; i < after.size(); ++i) after[i] &= page[Offsets()[i]];
+    m_pending = after;
+}
+
+void CDeviceId::Taken() {
+    if (m_pending) m_id = *m_pending;
+    m_pending.reset();
+}
+
+std::vector<CDeviceId::Id> CDeviceId::Candidates() const {
+    std::vector<Id> ids = {m_id};
+    if (m_pending && *m_pending != m_id) ids.push_back(*m_pending);
+    return ids;
+}
+
+}  // namespace pelican

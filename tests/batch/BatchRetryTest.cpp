@@ -1,0 +1,418 @@
+// --retries in batch mode, in process against the simulated board, one fault
+// at a time: what is told (messages on standard output, retries on standard
+// error), which frames went to the board, how the run exits and what the
+// flash (or the dump's file) holds afterwards. The user presses RESET
+// whenever "Push RESET." asks for it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "image/LoaderFixture.h"
+#include "support/BatchBench.h"
+#include "support/SRecordText.h"
+
+namespace pelican::test {
+namespace {
+
+const char* const kIdFile = "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n";
+const char* const kTimeout = "stop: Timeout. Push RESET.\n";
+const char* const kOk = "information: Program OK.\n";
+const char* const kError = "stop: Program error.\n";
+
+// 32 bytes at the start of each of the pages 0C0000, 0C0100 and 0C0200.
+Bytes PageData(uint32_t page) {
+    Bytes data(32);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(0x10 + page * 0x20 + i);
+    return data;
+}
+
+std::string ThreePages() {
+    std::string records;
+    for (uint32_t page = 0; page < 3; ++page) records += S2Record(0x0C0000 + page * 0x100, PageData(page).data(), 32);
+    return records + "S804000000FB\n";
+}
+
+// What the range 0C0000-0C02FF holds once programmed.
+Bytes ThreePagesFlash() {
+    Bytes flash(0x300, 0xFF);
+    for (uint32_t page = 0; page < 3; ++page) std::copy_n(PageData(page).begin(), 32, flash.begin() + page * 0x100);
+    return flash;
+}
+
+std::vector<std::string> WithFile(CBatchBench& bench, std::vector<std::string> args,
+                                  const std::string& records = ThreePages()) {
+    bench.m_dir.Write("prog.mot", records);
+    bench.m_dir.Write("prog.id", kIdFile);
+    args.insert(args.begin(), {"-f", bench.m_dir.File("prog.mot")});
+    return args;
+}
+
+size_t Count(CBatchBench& bench, uint8_t code) {
+    size_t count = 0;
+    for (const auto& frame : bench.m_sim.Board().Frames()) count += frame.bytes.at(0) == code ? 1 : 0;
+    return count;
+}
+
+// The ID check frames the board took, their seven ID bytes each.
+std::vector<Bytes> IdsGiven(CBatchBench& bench) {
+    std::vector<Bytes> ids;
+    for (const auto& frame : bench.m_sim.Board().Frames())
+        if (frame.bytes.at(0) == 0xF5) ids.emplace_back(frame.bytes.begin() + 5, frame.bytes.end());
+    return ids;
+}
+
+const Bytes kBoardId = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07};
+const Bytes kErasedId(7, 0xFF);
+
+// Read status: start-up, the ID Check dialog's two, the main window's
+// probe, the erase's (E.P.R.), then one for each page.
+constexpr unsigned kEprPageStatus = 5;    // + page number, from 1
+constexpr unsigned kProgramPageStatus = 4;
+
+struct RetryCase {
+    const char* name;
+    std::vector<std::string> args;
+    void (*setUp)(sim::BoardConfig&);
+    int status;
+    std::string out;
+    std::vector<std::string> err;  // lines standard error must hold, in order
+    size_t programFrames, eraseFrames;
+};
+
+void CheckRun(const RetryCase& c, CBatchBench& bench) {
+    EXPECT_EQ(bench.m_out, c.out);
+    size_t at = 0;
+    for (const auto& line : c.err) {
+        at = bench.m_err.find(line, at);
+        EXPECT_NE(at, std::string::npos) << line << "\nin:\n" << bench.m_err;
+        if (at == std::string::npos) break;
+    }
+    if (c.err.empty()) {
+        EXPECT_EQ(bench.m_err.find("retry"), std::string::npos) << bench.m_err;
+    }
+    EXPECT_EQ(Count(bench, 0x41), c.programFrames);
+    EXPECT_EQ(Count(bench, 0xA7), c.eraseFrames);
+    EXPECT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
+}
+
+TEST(BatchRetry, EprGoesOnFromThePageThatFailed) {
+    const RetryCase cases[] = {
+        {"the second page's status lost: the page took its data",
+         {"--retries", "1", "-y", "epr"},
+         [](sim::BoardConfig& c) { c.faults.silentFrom = {0x70, kEprPageStatus + 2}; },
+         0,
+         std::string(kTimeout) + kOk,
+         {"retry 1 of 1: page program status at 0C0100: no reply; read the page back",
+          "page 0C0100 read back: as the file; go on"},
+         3, 1},
+        // The board falls silent at the second frame, which it never took.
+        {"the second page's frame lost: programmed again",
+         {"--retries", "1", "-y", "epr"},
+         [](sim::BoardConfig& c) { c.faults.silentFrom = {0x41, 2}; },
+         0,
+         std::string(kTimeout) + kOk,
+         {"retry 1 of 1: page program status at 0C0100: no reply; read the page back",
+          "page 0C0100 read back: blank; program it again"},
+         4, 1},
+        {"a page read of the read-back lost",
+         {"--retries", "1", "-y", "epr"},
+         [](sim::BoardConfig& c) { c.faults.silentFrom = {0xFF, 2}; },
+         0,
+         std::string(kTimeout) + kOk,
+         {"retry 1 of 1: page read at 0C0100: no reply; read it again"},
+         3, 1},
+        {"the erase's status lost: erased again",
+         {"--retries", "1", "-y", "epr"},
+         [](sim::BoardConfig& c) { c.faults.silentFrom = {0x70, kEprPageStatus}; },
+         0,
+         std::string(kTimeout) + kOk,
+         {"retry 1 of 1: erase status: no reply; erase again"},
+         3, 2},
+        // The page the device cannot program fails after the second erase
+        // too: the run ends as without retries, one start over later.
+        {"a page the device reports failed: started over",
+         {"--retries", "1", "-y", "epr"},
+         [](sim::BoardConfig& c) { c.faults.programFailPage = 0x0C0100; },
+         1,
+         kError,
+         {"retry 1 of 1: page program status at 0C0100: the page failed; start over with the erase"},
+         2 + 2, 2},
+        {"without retries, as always",
+         {"-y", "epr"},
+         [](sim::BoardConfig& c) { c.faults.silentFrom = {0x70, kEprPageStatus + 2}; },
+         3,
+         std::string(kTimeout) + kError,
+         {},
+         2, 1},
+        // The lost page's read-back meets a broken character: no retry is
+        // left for it.
+        {"the retries used up",
+         {"--retries", "1", "-y", "epr"},
+         [](sim::BoardConfig& c) {
+             c.faults.silentFrom = {0x70, kEprPageStatus + 2};
+             c.faults.lineError = {0xFF, 1};
+         },
+         3,
+         std::string(kTimeout) + "stop: Communication error. Push RESET.\n" + kError,
+         {"retry 1 of 1: page program status at 0C0100: no reply; read the page back"},
+         2, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::BoardConfig config;
+        c.setUp(config);
+        CBatchBench bench(config);
+        EXPECT_EQ(bench.Run(WithFile(bench, c.args)), c.status) << bench.m_out << bench.m_err;
+        CheckRun(c, bench);
+        if (c.status == 0) {
+            EXPECT_EQ(bench.m_sim.Board().Peek(0x0C0000, 0x300), ThreePagesFlash());
+        }
+        // The erased board holds FF in its ID locations: the board reset by
+        // the recovery is given that, not the ID of the start (which it is
+        // given first only when the erase itself may not have happened).
+        std::vector<Bytes> ids = {kBoardId};
+        if (std::string(c.name).find("erase's status") != std::string::npos) ids.push_back(kBoardId);
+        if (c.status == 0 && c.out.find("Push RESET.") != std::string::npos) ids.push_back(kErasedId);
+        if (c.status != 3) {
+            EXPECT_EQ(IdsGiven(bench), ids);
+        }
+    }
+}
+
+TEST(BatchRetry, APageNeitherAsTheFileNorBlankIsNeverProgrammedAgainWithoutAnErase) {
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        unsigned lostStatus;
+        int status;
+        std::string out;
+        std::vector<std::string> err;
+        size_t programFrames, eraseFrames;
+    } cases[] = {
+        // The restart sends only the pages with data: all three here.
+        {"E.P.R. starts over with its erase",
+         {"--retries", "2", "-y", "epr"},
+         kEprPageStatus + 2,
+         0,
+         std::string(kTimeout) + kOk,
+         {"page 0C0100 read back: neither as the file nor blank; not programmed again without an erase",
+          "retry 2 of 2: page program status at 0C0100: neither as the file nor blank; start over with the erase"},
+         2 + 3, 2},
+        {"E.P.R. without a retry left",
+         {"--retries", "1", "-y", "epr"},
+         kEprPageStatus + 2,
+         1,
+         std::string(kTimeout) + kError,
+         {"page 0C0100 read back: neither as the file nor blank; not programmed again without an erase"},
+         2, 1},
+        {"Program... ends with Program error.",
+         {"--retries", "2", "-y", "program"},
+         kProgramPageStatus + 2,
+         1,
+         std::string(kTimeout) + kError,
+         {"page 0C0100 read back: neither as the file nor blank; not programmed again without an erase"},
+         2, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::BoardConfig config;
+        config.faults.silentFrom = {0x70, c.lostStatus};
+        CBatchBench bench(config);
+        // The page took its data, and something more, before its status
+        // was lost: a byte of it reads 00.
+        bench.m_onReport = [&bench](const std::string& line) {
+            if (line.rfind("retry 1 of", 0) == 0) bench.m_sim.Board().Poke(0x0C0105, {0x00});
+        };
+        EXPECT_EQ(bench.Run(WithFile(bench, c.args)), c.status) << bench.m_out << bench.m_err;
+        CheckRun({c.name, c.args, nullptr, c.status, c.out, c.err, c.programFrames, c.eraseFrames}, bench);
+        if (c.status == 0) {
+            EXPECT_EQ(bench.m_sim.Board().Peek(0x0C0000, 0x300), ThreePagesFlash());
+        }
+        // After the poke the flash was never programmed over it.
+        if (c.status != 0) {
+            EXPECT_EQ(bench.m_sim.Board().Peek(0x0C0105), 0x00);
+        }
+    }
+}
+
+TEST(BatchRetry, TheIdOnceItsPageIsProgrammed) {
+    // The file gives the page with the ID locations (the board's own ID);
+    // that page's status is lost. The reset board has taken the page
+    // before it fell silent: FF, the erased ID, is refused, the file's is
+    // passed.
+    const Bytes id = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07};
+    Bytes top(256, 0xFF);
+    const uint8_t offsets[] = {0xDF, 0xE3, 0xEB, 0xEF, 0xF3, 0xF7, 0xFB};
+    for (size_t i = 0; i < 7; ++i) top[offsets[i]] = id[i];
+    const std::string records = S2Record(0x0C0000, PageData(0).data(), 32) + SRecordText(0x0FFF00, top) +
+                                "S804000000FB\n";
+    sim::BoardConfig config;
+    config.faults.silentFrom = {0x70, kEprPageStatus + 2};
+    CBatchBench bench(config);
+    EXPECT_EQ(bench.Run(WithFile(bench, {"--retries", "1", "--skip-empty-pages", "-y", "epr"}, records)), 0)
+        << bench.m_out << bench.m_err;
+    EXPECT_EQ(bench.m_out, std::string(kTimeout) + kOk);
+    EXPECT_EQ(IdsGiven(bench), (std::vector<Bytes>{kBoardId, kErasedId, kBoardId}));
+    EXPECT_EQ(bench.m_sim.Board().Peek(0x0FFF00, 256), top);
+}
+
+TEST(BatchRetry, ARecoveryWhoseOwnBaudRateChangeFailsGoesOnceMore) {
+    // The first B0 frames the synchronised board takes are the recovery's
+    // change: its two codes and the confirmation, whose echo comes back
+    // wrong. A second recovery follows at once.
+    const struct {
+        const char* name;
+        const char* retries;
+        int status;
+        std::string out;
+        std::vector<std::string> err;
+    } cases[] = {
+        {"with retries left", "2", 0,
+         std::string(kTimeout) + "stop: Communication error. Push RESET.\n" + kOk,
+         {"retry 1 of 2: baud-rate change: wrong reply; recover again",
+          "retry 2 of 2: page program status at 0C0100: no reply; read the page back"}},
+        // The second recovery within one action gives up, as it always has.
+        {"without", "0", 3, std::string(kTimeout) + "stop: Communication error. Push RESET.\n" + kError, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::BoardConfig config;
+        config.faults.silentFrom = {0x70, kEprPageStatus + 2};
+        config.faults.wrongReply = {0xB0, 3};
+        config.faults.wrongValue = 0x00;
+        CBatchBench bench(config);
+        EXPECT_EQ(bench.Run(WithFile(bench, {"--retries", c.retries, "-y", "epr"})), c.status)
+            << bench.m_out << bench.m_err;
+        CheckRun({c.name, {}, nullptr, c.status, c.out, c.err, c.status == 0 ? 3u : 2u, 1}, bench);
+    }
+}
+
+TEST(BatchRetry, ReadsThatDifferAreTakenOnlyWhenTwoAgree) {
+    const RetryCase cases[] = {
+        {"read: a byte changed on its way back",
+         {"--retries", "1", "read", "-r", "C0000-C02FF"},
+         nullptr,
+         0,
+         "",
+         {"page read at 0C0000: not as the file; read 2 of 2", "0C0000-0C02FF matches the file"},
+         0, 0},
+        {"read without retries", {"read", "-r", "C0000-C02FF"}, nullptr, 1, "none: Find not match at address 0C0005\n",
+         {}, 0, 0},
+        {"blank: a byte changed on its way back",
+         {"--retries", "1", "blank", "-r", "C0400-C04FF"},
+         nullptr,
+         0,
+         "",
+         {"page read at 0C0400: not blank; read 2 of 2", "0C0400-0C04FF is blank"},
+         0, 0},
+        {"dump: the third read agrees with the second",
+         {"--retries", "2", "dump", "-r", "C0000-C02FF", "-o", "flash.bin"},
+         nullptr,
+         0,
+         "",
+         {"page read at 0C0000: reads disagree; read 3 of 3", "0C0000-0C02FF saved to "},
+         0, 0},
+        {"dump: two reads that differ, and no third",
+         {"--retries", "1", "dump", "-r", "C0000-C02FF", "-o", "flash.bin"},
+         nullptr,
+         1,
+         "stop: No two of 2 reads of the page at 0C0000 agree. The line to the board is not reliable.\n",
+         {},
+         0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::BoardConfig config;
+        // The first page read's byte 5 comes back as 00 (a blank page's as 7F).
+        config.faults.wrongReply = {0xFF, 1};
+        config.faults.wrongIndex = 5;
+        config.faults.wrongValue = std::string(c.name).rfind("blank", 0) == 0 ? 0x7F : 0x00;
+        CBatchBench bench(config);
+        bench.m_sim.Board().Poke(0x0C0000, ThreePagesFlash());
+        std::vector<std::string> args = c.args;
+        for (auto& arg : args)
+            if (arg == "flash.bin") arg = bench.m_dir.File("flash.bin");
+        EXPECT_EQ(bench.Run(WithFile(bench, args)), c.status) << bench.m_out << bench.m_err;
+        CheckRun(c, bench);
+        const std::string out = bench.m_dir.File("flash.bin");
+        if (std::string(c.name).rfind("dump", 0) == 0) {
+            EXPECT_EQ(std::filesystem::exists(out), c.status == 0);
+            if (c.status == 0) {
+                std::ifstream in(out, std::ios::binary);
+                EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()),
+                          ThreePagesFlash());
+            }
+        }
+    }
+}
+
+TEST(BatchRetry, ADumpGoesOnAfterAFailedRead) {
+    sim::BoardConfig config;
+    config.faults.silentFrom = {0xFF, 3};  // the second page's first read
+    CBatchBench bench(config);
+    bench.m_sim.Board().Poke(0x0C0000, ThreePagesFlash());
+    const std::string out = bench.m_dir.File("flash.bin");
+    EXPECT_EQ(bench.Run(WithFile(bench, {"--retries", "1", "dump", "-r", "C0000-C02FF", "-o", out})), 0)
+        << bench.m_out << bench.m_err;
+    EXPECT_EQ(bench.m_out, kTimeout);
+    EXPECT_NE(bench.m_err.find("retry 1 of 1: page read at 0C0100: no reply; read it again\n"), std::string::npos)
+        << bench.m_err;
+    // Two reads a page, and the one that got no reply.
+    EXPECT_EQ(Count(bench, 0xFF), 2u * 3u + 1u);
+    std::ifstream in(out, std::ios::binary);
+    EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), ThreePagesFlash());
+}
+
+TEST(BatchRetry, ADownloadTheBootLoaderDidNotTakeStartsOverFromItsHeader) {
+    sim::BoardConfig config;
+    config.type = sim::DeviceType::OrcaW;
+    config.requireId = false;
+    config.faults.wrongReply = {0xFA, 1};
+    config.faults.wrongIndex = 1;
+    config.faults.wrongValue = 0x01;  // not completed
+    CBatchBench bench(config);
+    bench.m_dir.Write("boot.btp", Record(1, 0x0000, Seq(32, 1)) + "\n" + Record(1, 0x01E0, Seq(32, 9)) + "\n");
+    EXPECT_EQ(bench.Run({"-t", "boot", "-f", bench.m_dir.File("boot.btp"), "--retries", "1", "-y", "download"}), 0)
+        << bench.m_out << bench.m_err;
+    EXPECT_EQ(bench.m_out, "none: Download Completed.\n");
+    EXPECT_NE(bench.m_err.find("retry 1 of 1: download answer: not completed; start over from the header\n"),
+              std::string::npos)
+        << bench.m_err;
+    EXPECT_EQ(Count(bench, 0xFA), 2u);
+}
+
+TEST(BatchRetry, AStatusProbeThatFailedIsMadeAgain) {
+    sim::BoardConfig config;
+    config.faults.silentFrom = {0x70, 4};  // the main window's probe
+    CBatchBench bench(config);
+    EXPECT_EQ(bench.Run(WithFile(bench, {"--retries", "1", "status"})), 0) << bench.m_out << bench.m_err;
+    EXPECT_EQ(bench.m_out.rfind(kTimeout, 0), 0u) << bench.m_out;
+    EXPECT_NE(bench.m_out.find("Ready: Ready\n"), std::string::npos) << bench.m_out;
+    EXPECT_NE(bench.m_err.find("retry 1 of 1: status: no reply; read the status again\n"), std::string::npos)
+        << bench.m_err;
+}
+
+TEST(BatchRetry, EachRetryIsAJsonEvent) {
+    sim::BoardConfig config;
+    config.faults.silentFrom = {0x41, 2};
+    CBatchBench bench(config);
+    EXPECT_EQ(bench.Run(WithFile(bench, {"--json", "--retries", "3", "-y", "epr"})), 0) << bench.m_out;
+    std::vector<std::string> lines;
+    for (size_t at = 0, next; at < bench.m_out.size(); at = next + 1) {
+        next = bench.m_out.find('\n', at);
+        const std::string line = bench.m_out.substr(at, next - at);
+        if (line.find("\"retry\"") != std::string::npos || line.find("\"read_back\"") != std::string::npos)
+            lines.push_back(line);
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         R"({"event":"retry","retry":1,"of":3,"exchange":"page program status","address":"0C0100",)"
+                         R"("failed":"no reply","next":"read the page back"})",
+                         R"({"event":"read_back","address":"0C0100","found":"blank","next":"program it again"})",
+                     }));
+}
+
+}  // namespace
+}  // namespace pelican::test
