@@ -214,6 +214,7 @@ bool CPelicanApp::InitInstance() {
     ShowImageDialog();
     RunMainWindow();
 
+    if (m_beforeClose) m_beforeClose();
     m_port.Close();
     m_instanceMutex.Release();
     return false;

@@ -55,6 +55,9 @@ public:
     // Called once the port is open at 9600 bps, before the first exchange:
     // batch mode puts the board into boot mode by wire from here.
     std::function<void()> m_onPortOpened;
+    // Called once the main window has closed, before the port is: batch
+    // mode starts the application by wire from here (--run-after).
+    std::function<void()> m_beforeClose;
     // Who decides what becomes of a board that does not answer at
     // start-up (batch mode); none: "Push RESET." and "Set baudrate", as the
     // window program has it. Start-up may then end with Startup::NoAnswer.

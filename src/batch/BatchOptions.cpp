@@ -38,6 +38,27 @@ bool ParseHexAddress(const std::string& text, uint32_t& address) {
 
 namespace {
 
+// Why text is no DTR/RTS sequence; empty when it is one.
+std::string ResetSequenceError(const std::string& text) {
+    CResetSequence sequence;
+    std::string error;
+    return CResetSequence::Parse(text, sequence, error) ? std::string() : error;
+}
+
+// --wait, --loop and --run-after.
+void AddLineOptions(CLI::App& cli, BatchOptions& options) {
+    cli.add_flag("--wait", options.wait,
+                 "wait (quietly, trying every second) for the port to appear and the board to\n"
+                 "answer, then run the actions");
+    cli.add_flag("--loop", options.loop,
+                 "after each board, wait for it to go (port gone or no answer) and for the\n"
+                 "next one, until Ctrl-C, which ends after the board in hand (implies --wait)");
+    cli.add_option("--run-after", options.runAfter,
+                   "DTR/RTS changes (as for --reset) that start the application after a run\n"
+                   "that ended well; not after a failed one")
+        ->check(ResetSequenceError);
+}
+
 // The names a user of each system gives ports and endings.
 #ifdef _WIN32
 constexpr const char* kPortHelp =
@@ -108,7 +129,9 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
         },
         "MS");
     // A malformed usb: or serial: spec is a usage error, told before anything is opened.
-    cli.add_option("-p,--port", options.port, kPortHelp)
+    cli.add_option("-p,--port", options.ports,
+                   std::string(kPortHelp) + ";\ngiven again, each port is one board of a gang, all programmed at once")
+        ->allow_extra_args(false)  // one port each time: the actions follow
         ->check([](const std::string& text) {
             CPortSpec spec;
             std::string error;
@@ -165,11 +188,7 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
         cli.add_option("--reset", options.reset,
                        "DTR/RTS changes that reset the board into boot mode (e.g.\n"
                        "dtr:0,rts:1,delay:100,dtr:1), done at start-up and for every \"Push RESET.\"")
-            ->check([](const std::string& text) {
-                CResetSequence sequence;
-                std::string error;
-                return CResetSequence::Parse(text, sequence, error) ? std::string() : error;
-            });
+            ->check(ResetSequenceError);
     auto* retriesOption =
         cli.add_option("--retries", options.retries,
                        "after a failed exchange in a page loop, recover (Push RESET.), pass the ID\n"
@@ -182,6 +201,7 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
     auto* listOption = cli.add_flag("--list-ports", options.listPorts,
                                     "list the serial ports with what identifies them (USB ids, maker, product,\n"
                                     "serial number) and the programs that have them open; no actions");
+    AddLineOptions(cli, options);
     cli.add_option("actions", options.actions, "buttons to press, in order")
         ->check(CLI::IsMember(BatchActionNames()));
     cli.footer(std::string("Actions: load status version setting erase blank program read epr bpr download dump\n"
@@ -193,7 +213,10 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
                "window program is running already, 5 the lock file\n"
                "could not be made (runtime folder missing or read-only), 6 another run holds the\n") +
                kSignalNames +
-               "\ngiven again in that wait ends the run at once, the board left as it is (status 3).");
+               "\ngiven again in that wait ends the run at once, the board left as it is (status 3).\n"
+               "A gang (-p given again, or --loop) ends with the status every board ended with when\n"
+               "they agree; otherwise 3 when a board was left not at 9600 bps, then 128+N when a\n"
+               "signal ended boards, else 1.");
     try {
         cli.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -201,6 +224,8 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
         if (exitCode != 0) exitCode = kExitUsage;
         return CommandLine::Exit;
     }
+    if (!options.ports.empty()) options.port = options.ports.front();
+    if (options.loop) options.wait = true;
     options.target = target == "boot" ? 1 : 0;
     uint32_t offsetValue = 0;
     if (!offset.empty() && ParseHexAddress(offset, offsetValue)) options.offset = offsetValue;
@@ -216,7 +241,8 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
                            idOption->count() > 0 || mcuOption->count() > 0 || targetOption->count() > 0 ||
                            intervalOption->count() > 0 || rangeOption->count() > 0 || yesOption->count() > 0 ||
                            checksumOption->count() > 0 || outputOption->count() > 0 || offsetOption->count() > 0 ||
-                           resetOption->count() > 0 || skipOption->count() > 0 || retriesOption->count() > 0;
+                           resetOption->count() > 0 || skipOption->count() > 0 || retriesOption->count() > 0 ||
+                           options.wait || options.loop || !options.runAfter.empty();
     if (listOption->count() > 0) {
         // Only --json changes what the list is.
         if (batchOnly || options.simulate || !options.actions.empty())

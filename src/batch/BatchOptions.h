@@ -34,6 +34,17 @@ struct BatchOptions {
     // ends the action there.
     unsigned retries = 0;
     std::vector<std::string> actions;
+
+    // The production line. Every -p names one board of a gang (port is the
+    // first); each is driven by its own thread, link and run.
+    std::vector<std::string> ports;
+    // Wait for the port to appear and the board to answer before the job.
+    bool wait = false;
+    // After each board, wait for it to go and for the next one (implies wait).
+    bool loop = false;
+    // DTR/RTS changes (the syntax of --reset) that start the application
+    // after a run that ended well; empty: none.
+    std::string runAfter;
 };
 
 enum class CommandLine { Window, Batch, ListPorts, Exit };

@@ -67,6 +67,7 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     m_survey = [] { return SurveyPorts(); };
     std::string invalid;  // the command line has checked it already
     if (!m_options.reset.empty()) CResetSequence::Parse(m_options.reset, m_reset, invalid);
+    if (!m_options.runAfter.empty()) CResetSequence::Parse(m_options.runAfter, m_runAfter, invalid);
     m_app.m_image.SetBinaryOffset(BinaryOffset(m_options));
     // The window program's stored choice is not batch mode's: only the
     // command line sets it, and a run leaves the file's as it is.
@@ -98,17 +99,24 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     m_showProgress = IsTerminal(StandardStream::Error);
     m_report = [](const std::string& text) { std::cerr << "pelican: " << EscapeControls(text) << '\n'; };
     m_backend.m_onProgress = [this](const std::string& title, int low, int high, int pos, int moves) {
-        if (!m_showProgress) return;
         const uint64_t elapsed = m_app.m_port.Clock().NowMs() - m_phaseBeganMs;
+        if (m_onStatus) m_onStatus(StatusLine(title, moves, m_phasePages, elapsed), false);
+        if (!m_showProgress) return;
         std::cerr << '\r' << ProgressLine(title, low, high, pos, moves, elapsed, m_phasePages) << std::flush;
         m_barShown = true;
     };
     CCheckMemorryCmd::OnPhaseBegun() = [this](const CCheckMemorryCmd::PhaseRecord& phase) {
         m_phaseBeganMs = m_app.m_port.Clock().NowMs();
         m_phasePages = phase.pages;
+        if (m_onStatus) m_onStatus(StatusLine(phase.title, 0, phase.pages, 0), false);
     };
-    if (m_options.json) {
+    if (m_options.json || m_onStatus) {
         CCheckMemorryCmd::OnPhaseEnded() = [this](const CCheckMemorryCmd::PhaseRecord& phase) {
+            if (m_onStatus)
+                m_onStatus(StatusLine(phase.title, static_cast<int>(phase.pages), phase.pages, phase.milliseconds) +
+                               "  " + OutcomeName(phase.outcome),
+                           true);
+            if (!m_options.json) return;
             Print(CJsonLine("phase")
                       .Add("action", m_action)
                       .Add("title", phase.title)
@@ -130,7 +138,7 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
 
 void CBatchRunner::AtSafePoint() {
     m_signalEnding.AtSafePoint();
-    if (CSignalStop::Interrupts() == 1 && !m_cancelSent) {
+    if (CSignalStop::Interrupts() == 1 && !m_cancelSent && !m_finishOnInterrupt) {
         m_cancelSent = true;
         // The progress window's Cancel, at this pump when called from one.
         // Before the first pump of the run (a Ctrl-C while a dialog is
@@ -145,7 +153,7 @@ void CBatchRunner::InWait() {
 
 CBatchRunner::~CBatchRunner() {
     m_app.m_retries.m_onNote = nullptr;
-    if (m_options.json) CCheckMemorryCmd::OnPhaseEnded() = nullptr;
+    CCheckMemorryCmd::OnPhaseEnded() = nullptr;
     CCheckMemorryCmd::OnPhaseBegun() = nullptr;
     ui::SetBackend(nullptr);
 }
@@ -161,6 +169,12 @@ std::string CBatchRunner::MessageLine(const ui::MessageRecord& message) {
 }
 
 void CBatchRunner::Print(const std::string& line) {
+    // Every event says which board it is about: a gang's boards share the output.
+    if (m_options.json) return PrintLine(CJsonLine::WithField(line, "port", m_options.port));
+    PrintLine(line);
+}
+
+void CBatchRunner::PrintLine(const std::string& line) {
     if (m_print) {
         m_print(line);
     } else if (!m_outputLost) {
@@ -404,7 +418,7 @@ int CBatchRunner::RunAll() {
     ui::SetBackend(nullptr);
     if (!writable) return kExitFailed;
     if (!ResolvePort()) return kExitNoLink;
-    CSignalStop::Install();
+    if (m_ownsSignals) CSignalStop::Install();
     // Every end of a read is a point between exchanges.
     m_app.m_port.SetReadEndHook([this] { AtSafePoint(); });
     m_app.m_endWhenPortFails = true;
@@ -414,6 +428,9 @@ int CBatchRunner::RunAll() {
     m_app.m_lockedPort = m_options.port;
     // A board wired for it is put into boot mode before the first exchange.
     if (!m_reset.Empty()) m_app.m_onPortOpened = [this] { ResetByWire(); };
+    // The application is started while the port is still open: opening it
+    // again would move DTR and RTS on its own.
+    if (!m_runAfter.Empty()) m_app.m_beforeClose = [this] { RunAfter(); };
     // A board that does not answer at start-up is told in one line.
     m_app.m_firstContact = this;
     ui::SetBackend(&m_backend);
@@ -421,7 +438,7 @@ int CBatchRunner::RunAll() {
     m_app.m_firstContact = nullptr;
     m_app.m_port.SetReadEndHook(nullptr);
     ui::SetBackend(nullptr);
-    CSignalStop::Uninstall();
+    if (m_ownsSignals) CSignalStop::Uninstall();
     switch (m_app.m_startup) {
         case CPelicanApp::Startup::AlreadyRunning: return kExitAlreadyRunning;
         case CPelicanApp::Startup::PortHeld: return kExitPortHeld;
@@ -441,19 +458,30 @@ int CBatchRunner::RunAll() {
                          : std::string("link returned to 9600 bps; port closed"));
     // The next run starts at 9600 bps and cannot reach a board left at
     // another rate: whatever the actions did, the link was not recovered.
-    if (notAt9600) {
-        m_closeFailed = true;
-        return kExitNoLink;
-    }
+    if (notAt9600) m_closeFailed = true;
+    return Verdict();
+}
+
+int CBatchRunner::Verdict() const {
+    if (m_app.m_closed == CPelicanApp::Closed::NotConfirmed) return kExitNoLink;
     // A signal that came while the link was already on its way back to
     // 9600 bps (the close step) found nothing left to do, but ends the run.
     if (const int ending = CSignalStop::EndingSignal(); ending != 0) return kExitSignalBase + ending;
-    if (CSignalStop::Interrupts() > 0) return kExitSignalBase + SIGINT;
+    if (CSignalStop::Interrupts() > 0 && !m_finishOnInterrupt) return kExitSignalBase + SIGINT;
     // No link to the board, or an action lost it (the board was reset and
     // has forgotten its ID check even when the link came back).
     if (!m_app.m_linkReady || m_linkLost) return kExitNoLink;
     if (!m_exitPressed) return kExitFailed;  // start-up ended early
-    return m_failed ? kExitFailed : kExitDone;
+    return m_failed || m_outputLost ? kExitFailed : kExitDone;
+}
+
+void CBatchRunner::RunAfter() {
+    // Only a board whose every action ended well is started: a half
+    // programmed one stays in boot mode for the next try.
+    if (Verdict() != kExitDone) return;
+    const std::string failure = m_runAfter.Perform(m_app.m_port);
+    if (!failure.empty()) m_failed = true;
+    Report(failure.empty() ? "run-after by wire: " + m_runAfter.Text() : "run-after by wire failed: " + failure);
 }
 
 }  // namespace pelican

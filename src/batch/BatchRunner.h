@@ -89,8 +89,28 @@ public:
     // Whether standard error is a terminal to draw progress bars on.
     bool m_showProgress = false;
 
+    // The production line. Set by whoever drives several boards or one
+    // board after another (CBoardStation):
+    // The signals are taken (and their notes forgotten) by this run; false
+    // when the caller took them once for every board.
+    bool m_ownsSignals = true;
+    // A first Ctrl-C lets the board in hand finish its actions instead of
+    // cancelling them (--loop: the run ends after this board).
+    bool m_finishOnInterrupt = false;
+    // Told how the board's job is going, in a few words ("Program
+    // 12/120 pages  3.9 KiB/s"); ended: the page loop is over.
+    std::function<void(const std::string& status, bool ended)> m_onStatus;
+    // Whether the board was left perhaps not at 9600 bps.
+    bool LeftNotAt9600() const { return m_closeFailed; }
+    // An exit status in a word ("ok", "port held", "not at 9600 bps").
+    static const char* OutcomeWord(int status, bool notAt9600);
+
 private:
     int RunAll();
+    // How the run stands once the main window has closed.
+    int Verdict() const;
+    // --run-after, on the open port of a run that ended well.
+    void RunAfter();
     // For dump: whether its file can be made; false with the message shown.
     bool OutputWritable();
     void OnIdle(ui::CDialog& dialog);
@@ -146,6 +166,9 @@ private:
     bool Ask(const std::string& question, std::string& answer);
     bool Prompt(const std::string& prompt, std::string& answer);
     void Print(const std::string& line);
+    void PrintLine(const std::string& line);
+    // "Program   12/120 pages    3.9 KiB/s" for m_onStatus.
+    static std::string StatusLine(const std::string& title, int pages, uint32_t totalPages, uint64_t elapsedMs);
 
     CPelicanApp& m_app;
     BatchOptions m_options;
@@ -182,6 +205,7 @@ private:
     CResetSequence m_reset;  // empty without --reset
     bool m_resetFailed = false;  // the last reset by wire did not go through
     bool m_askedReset = false;  // the terminal was asked to reset the board
+    CResetSequence m_runAfter;  // empty without --run-after
 };
 
 }  // namespace pelican

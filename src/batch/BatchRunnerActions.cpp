@@ -45,8 +45,12 @@ size_t ComparedBytes(const CMotFile& image, uint32_t start, uint32_t end) {
     return count;
 }
 
-// The exit status in a word, for --json.
-const char* ExitWord(int status) {
+}  // namespace
+
+const char* CBatchRunner::OutcomeWord(int status, bool notAt9600) {
+    // Status 3 also stands for a board that may be left at another rate:
+    // the next run needs it reset first.
+    if (notAt9600 && status == kExitNoLink) return "not at 9600 bps";
     switch (status) {
         case kExitDone: return "ok";
         case kExitFailed: return "failed";
@@ -59,8 +63,6 @@ const char* ExitWord(int status) {
         default: return status > kExitSignalBase ? "signal" : "failed";
     }
 }
-
-}  // namespace
 
 void CBatchRunner::PrintStatus(ui::CDialog& dialog) {
     static const std::pair<int, const char*> kFields[] = {
@@ -126,7 +128,7 @@ void CBatchRunner::PressNextButton(CPelicanDlg& mainWindow) {
             return;
         }
     }
-    if (CSignalStop::Interrupts() > 0 || m_outputLost) m_nextAction = m_options.actions.size();
+    if ((CSignalStop::Interrupts() > 0 && !m_finishOnInterrupt) || m_outputLost) m_nextAction = m_options.actions.size();
     // A refused file has emptied the image: no action may work on what is
     // left of it, whatever the device's ID state lets through.
     if (m_app.m_image.FileErrorShown() && m_nextAction < m_options.actions.size()) {
@@ -216,9 +218,7 @@ void CBatchRunner::ReportAction(Outcome outcome) {
 
 
 void CBatchRunner::PrintExit(int status) {
-    // Status 3 also stands for a board that may be left at another rate:
-    // the next run needs it reset first.
-    const char* word = m_closeFailed && status == kExitNoLink ? "not at 9600 bps" : ExitWord(status);
+    const char* word = OutcomeWord(status, m_closeFailed);
     if (m_options.json)
         Print(CJsonLine("exit").Add("status", static_cast<int64_t>(status)).Add("outcome", word).Text());
 }

@@ -23,6 +23,16 @@ std::string CBatchRunner::ProgressLine(const std::string& title, int low, int hi
     return title + " [" + bar + tail;
 }
 
+std::string CBatchRunner::StatusLine(const std::string& title, int pages, uint32_t totalPages, uint64_t elapsedMs) {
+    char text[96];
+    const double rate = static_cast<double>(BytesPerSecond(static_cast<uint64_t>(pages > 0 ? pages : 0), elapsedMs)) / 1024.0;
+    if (pages <= 0 || elapsedMs == 0)
+        std::snprintf(text, sizeof text, "%-14s %5d/%-5u pages  %7s KiB/s", title.c_str(), pages, totalPages, "-");
+    else
+        std::snprintf(text, sizeof text, "%-14s %5d/%-5u pages  %7.1f KiB/s", title.c_str(), pages, totalPages, rate);
+    return text;
+}
+
 std::string CBatchRunner::ProgressLine(const std::string& title, int low, int high, int pos, int pages,
                                        uint64_t elapsedMs, uint32_t totalPages) {
     // Fixed widths: the line is drawn over itself with a carriage return.

@@ -105,4 +105,13 @@ std::string CJsonLine::Quote(const std::string& value) {
     return text + "\"";
 }
 
+std::string CJsonLine::WithField(const std::string& line, const std::string& key, const std::string& value) {
+    // An event's name is a word of our own: its closing quote is the next one.
+    static const std::string kEvent = "{\"event\":\"";
+    if (line.compare(0, kEvent.size(), kEvent) != 0) return line;
+    const size_t close = line.find('"', kEvent.size());
+    if (close == std::string::npos) return line;
+    return line.substr(0, close + 1) + "," + Quote(key) + ":" + Quote(value) + line.substr(close + 1);
+}
+
 }  // namespace pelican

@@ -21,6 +21,10 @@ public:
     // The object, closed, without a line break.
     std::string Text() const { return m_text + "}"; }
 
+    // line (a Text()) with key and the string value put in after its
+    // event; a line that is no event is returned as it is.
+    static std::string WithField(const std::string& line, const std::string& key, const std::string& value);
+
     // value as a JSON string literal: quotes, backslashes and control
     // characters escaped; bytes that are not valid UTF-8 become U+FFFD.
     static std::string Quote(const std::string& value);

@@ -260,13 +260,14 @@ std::vector<uint32_t> CCheckMemorryCmd::SelectPages(const CMotFile& image, uint3
     return selected;
 }
 
+// Per thread, as the back end: each board of a gang is watched by its own run.
 CCheckMemorryCmd::PhaseObserver& CCheckMemorryCmd::OnPhaseBegun() {
-    static PhaseObserver observer;
+    thread_local PhaseObserver observer;
     return observer;
 }
 
 CCheckMemorryCmd::PhaseObserver& CCheckMemorryCmd::OnPhaseEnded() {
-    static PhaseObserver observer;
+    thread_local PhaseObserver observer;
     return observer;
 }
 

@@ -11,7 +11,8 @@
 namespace pelican {
 namespace {
 
-int g_rememberedMcuType = 0;
+// Per thread: each board of a gang has its own run.
+thread_local int g_rememberedMcuType = 0;
 
 }  // namespace
 

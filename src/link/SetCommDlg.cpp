@@ -4,7 +4,7 @@
 
 namespace pelican {
 
-int g_programInterval = kDefaultProgramInterval;
+thread_local int g_programInterval = kDefaultProgramInterval;
 
 const ui::DialogTemplate& CSetCommDlg::Template150() {
     using ui::ControlKind;

@@ -8,8 +8,9 @@
 namespace pelican {
 
 // Pause after each page program frame and each download frame, milliseconds.
-// Every run starts at 40; only this dialog changes it.
-extern int g_programInterval;
+// Every run starts at 40; only this dialog changes it. Each thread has its
+// own: the boards of a gang each have their run.
+extern thread_local int g_programInterval;
 constexpr int kDefaultProgramInterval = 40;
 
 class CSetCommDlg : public ui::CDialog {

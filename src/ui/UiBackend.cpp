@@ -22,7 +22,8 @@ public:
     void RepaintWindows() override {}
 };
 
-IBackend* g_backend = nullptr;
+// Per thread: each board of a gang runs its own scripted back end.
+thread_local IBackend* g_backend = nullptr;
 
 IBackend& StandIn() {
     static CStandInBackend standIn;

@@ -25,9 +25,9 @@
 #include "app/PelicanApp.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchRunner.h"
+#include "batch/BoardLink.h"
+#include "batch/GangRunner.h"
 #include "batch/PortListing.h"
-#include "batch/SafePointClock.h"
-#include "batch/SafePointDevice.h"
 #include "batch/WindowSignals.h"
 #include "link/PortNotes.h"
 #include "link/posix/PosixPortList.h"
@@ -70,23 +70,43 @@ std::unique_ptr<CPelicanApp> MakeApplication(CWindowSignals& endings) {
     return app;
 }
 
+// The production line: several ports at once, or boards waited for one
+// after another; each board's run is put together as RunBatch's is.
+int RunGang(const BatchOptions& options, CSimulatedBoard* board) {
+    CGangRunner gang(options, [&options, board](const std::string&) {
+        BoardSetup setup;
+        setup.clock = &RealClock();
+        setup.makeDevice = [board]() -> std::unique_ptr<ISerialDevice> {
+            std::unique_ptr<ISerialDevice> device = std::make_unique<CPosixSerialDevice>();
+            if (board != nullptr) device = std::make_unique<CSimulatedModemLines>(std::move(device), board->Pty());
+            return device;
+        };
+        setup.prepare = [&options, board](CBatchRunner& runner) {
+            runner.m_outputClosed = g_outputClosed;
+            if (board != nullptr && options.reset.empty()) runner.m_onReset = [board] { board->Reset(); };
+        };
+        return setup;
+    });
+    return gang.Run();
+}
+
 int RunBatch(BatchOptions options) {
     std::unique_ptr<CSimulatedBoard> board;
     if (options.simulate) {
         board = CSimulatedBoard::Start();
         if (!board) return kExitNoLink;
         options.port = board->Path();
+        options.ports = {options.port};
     }
+    if (options.ports.size() > 1 || options.wait) return RunGang(options, board.get());
     // Every wait for the board and every pause is also a point where a
     // signal is looked at (the runner acts on it between exchanges).
-    std::function<void()> waitPoint;
-    CSafePointClock clock(RealClock(), waitPoint);
     std::unique_ptr<ISerialDevice> device = std::make_unique<CPosixSerialDevice>();
     if (board) device = std::make_unique<CSimulatedModemLines>(std::move(device), board->Pty());
-    CPelicanApp app(std::make_unique<CSafePointDevice>(std::move(device), clock, waitPoint), clock);
-    CBatchRunner runner(app, options);
+    CBoardLink link(std::move(device), RealClock());
+    CBatchRunner runner(link.m_app, options);
     runner.m_outputClosed = g_outputClosed;
-    waitPoint = [&runner] { runner.InWait(); };
+    link.m_waitPoint = [&runner] { runner.InWait(); };
     // The simulated board's RESET is pressed for the user, unless the wire
     // presses it (--reset).
     if (board && options.reset.empty()) runner.m_onReset = [&board] { board->Reset(); };

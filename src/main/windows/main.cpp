@@ -27,8 +27,8 @@
 #include "batch/BatchOptions.h"
 #include "batch/BatchRunner.h"
 #include "batch/PortListing.h"
-#include "batch/SafePointClock.h"
-#include "batch/SafePointDevice.h"
+#include "batch/BoardLink.h"
+#include "batch/GangRunner.h"
 #include "link/PortNotes.h"
 #include "batch/WindowSignals.h"
 #include "batch/win32/SessionWindow.h"
@@ -62,24 +62,42 @@ std::unique_ptr<ISerialDevice> MakeDevice(SimulatedBoard* simulated) {
     return std::make_unique<CWin32SerialDevice>();
 }
 
+// The production line: several ports at once, or boards waited for one
+// after another, each board's run put together as RunBatch's is. Every
+// board returns to 9600 bps and the run ends normally, so the console is
+// given back on the way out as always.
+int RunGang(const BatchOptions& options, SimulatedBoard* simulated) {
+    CGangRunner gang(options, [&options, simulated](const std::string&) {
+        BoardSetup setup;
+        setup.clock = &RealClock();
+        setup.makeDevice = [simulated] { return MakeDevice(simulated); };
+        setup.prepare = [&options, simulated](CBatchRunner& runner) {
+            if (simulated != nullptr && options.reset.empty())
+                runner.m_onReset = [simulated] { simulated->board.Reset(); };
+        };
+        return setup;
+    });
+    return gang.Run();
+}
+
 int RunBatch(BatchOptions options, CBatchConsole& console) {
     std::unique_ptr<SimulatedBoard> simulated;
     if (options.simulate) {
         simulated = std::make_unique<SimulatedBoard>();
         options.port = kSimulatedPort;
+        options.ports = {options.port};
     }
     // The end of the session reaches a program with windows only as
     // messages to a window: the run has one, hidden, and the whole run
     // counts as the command that runs (the board may be at the high rate).
     CSessionWindow session;
     session.SetBusy(true);
+    if (options.ports.size() > 1 || options.wait) return RunGang(options, simulated.get());
     // Every wait for the board and every pause is also a point where a
     // console event is looked at (the runner acts on it between exchanges).
-    std::function<void()> waitPoint;
-    CSafePointClock clock(RealClock(), waitPoint);
-    CPelicanApp app(std::make_unique<CSafePointDevice>(MakeDevice(simulated.get()), clock, waitPoint), clock);
-    CBatchRunner runner(app, options);
-    waitPoint = [&runner] { runner.InWait(); };
+    CBoardLink link(MakeDevice(simulated.get()), RealClock());
+    CBatchRunner runner(link.m_app, options);
+    link.m_waitPoint = [&runner] { runner.InWait(); };
     // An ending leaves through _Exit: the console is given back first.
     runner.m_signalEnding.m_exit = [&console](int status) {
         std::cout << std::flush;

@@ -1,0 +1,59 @@
+#include "batch/GangRunner.h"
+
+#include <thread>
+
+#include "batch/SignalStop.h"
+#include "sys/Terminal.h"
+
+namespace pelican {
+
+CGangRunner::CGangRunner(const BatchOptions& options, std::function<BoardSetup(const std::string& port)> setupFor)
+    : m_console(options.ports, options.ports.size() > 1, options.ports.size() > 1 && IsTerminal(StandardStream::Error),
+                options.json),
+      m_options(options),
+      m_setupFor(std::move(setupFor)) {}
+
+int CGangRunner::Run() {
+    CSignalStop::Install();
+    const size_t count = m_options.ports.size();
+    std::vector<std::vector<BoardResult>> perPort(count);
+    {
+        std::vector<std::thread> threads;
+        threads.reserve(count);
+        for (size_t board = 0; board < count; ++board) {
+            threads.emplace_back([this, board, &perPort] {
+                BatchOptions options = m_options;
+                options.port = m_options.ports[board];
+                CBoardStation station(options, m_setupFor(options.port), m_console, board);
+                perPort[board] = station.Run();
+            });
+        }
+        for (std::thread& thread : threads) thread.join();
+    }
+    CSignalStop::Uninstall();
+    m_console.Finish();
+    m_results.clear();
+    for (const auto& results : perPort) m_results.insert(m_results.end(), results.begin(), results.end());
+    // The table is for a person; --json has each board's own exit event.
+    if (!m_options.json && (count > 1 || m_options.loop))
+        for (const std::string& line : CGangConsole::Summary(m_results)) m_console.Plain(line);
+    return GangStatus(m_results);
+}
+
+int CGangRunner::GangStatus(const std::vector<BoardResult>& results) {
+    if (results.empty()) return kExitDone;
+    bool agree = true;
+    bool notAt9600 = false;
+    int signalStatus = 0;
+    for (const BoardResult& result : results) {
+        agree = agree && result.status == results.front().status;
+        notAt9600 = notAt9600 || (result.notAt9600 && result.status == kExitNoLink);
+        if (result.status > kExitSignalBase) signalStatus = result.status;
+    }
+    if (agree) return results.front().status;
+    if (notAt9600) return kExitNoLink;
+    if (signalStatus != 0) return signalStatus;
+    return kExitFailed;
+}
+
+}  // namespace pelican
