@@ -89,7 +89,8 @@ TEST(BatchProduction, DumpOverTheTerminalReadsBackThroughSrecCat) {
                                                      "dump", "-r", "C0000-C0FFF", "-o", dir.File("flash.srec")}),
                                             dir);
     EXPECT_EQ(dumped.status, 0) << dumped.out;
-    EXPECT_NE(dumped.out.find("{\"event\":\"report\",\"text\":\"0C0000-0C0FFF saved to " + dir.File("flash.srec") + "\"}\n"),
+    EXPECT_NE(dumped.out.find("{\"event\":\"report\",\"port\":\"" + sim.Path() + "\",\"text\":\"0C0000-0C0FFF saved to " +
+                              dir.File("flash.srec") + "\"}\n"),
               std::string::npos)
         << dumped.out;
     const std::string raw = dir.File("flash.raw");

@@ -63,9 +63,9 @@ TEST(BatchFirstContact, ASilentBoardEndsAtOnceInOneLineWithoutARecovery) {
 
     EXPECT_EQ(bench.Run({"--json", "status"}), 3);
     EXPECT_EQ(bench.m_out,
-              "{\"event\":\"report\",\"text\":\"port COM1\"}\n"
-              "{\"event\":\"report\",\"text\":\"" + kNoAnswer.substr(0, kNoAnswer.size() - 1) + "\"}\n"
-              "{\"event\":\"exit\",\"status\":3,\"outcome\":\"no link\"}\n");
+              "{\"event\":\"report\",\"port\":\"COM1\",\"text\":\"port COM1\"}\n"
+              "{\"event\":\"report\",\"port\":\"COM1\",\"text\":\"" + kNoAnswer.substr(0, kNoAnswer.size() - 1) + "\"}\n"
+              "{\"event\":\"exit\",\"port\":\"COM1\",\"status\":3,\"outcome\":\"no link\"}\n");
 }
 
 TEST(BatchFirstContact, WhatTheLineSaysForEachWayTheSynchronisationFails) {

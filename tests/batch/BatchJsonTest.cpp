@@ -16,7 +16,8 @@ namespace {
 
 // Each line read by the JSON reader and written back as "event key=value
 // ..." with the keys sorted and the time (and the rate it gives) left out; empty, with a failure,
-// when a line is not a JSON object with an event.
+// when a line is not a JSON object with an event. Every event names the
+// board's port, COM1 here: checked, then left out too.
 std::string Parsed(const std::string& lines) {
     std::string parsed;
     std::istringstream in(lines);
@@ -28,9 +29,10 @@ std::string Parsed(const std::string& lines) {
             ADD_FAILURE() << (error.empty() ? "not an event: " + line : error);
             return std::string();
         }
+        EXPECT_EQ(value.fields["port"].Show(), "COM1") << line;
         parsed += value.fields["event"].Show();
         for (const auto& [key, field] : value.fields)
-            if (key != "event" && key != "ms" && key != "bytes_per_s") parsed += " " + key + "=" + field.Show();
+            if (key != "event" && key != "port" && key != "ms" && key != "bytes_per_s") parsed += " " + key + "=" + field.Show();
         parsed += "\n";
     }
     return parsed;
@@ -65,7 +67,7 @@ TEST(BatchJson, PhasesMessagesAndAFailedEnd) {
     EXPECT_EQ(bench.Run({"--json", "-f", bench.m_dir.File("prog.mot"), "blank", "-r", "C0000-C01FF"}), 1);
     const std::string parsed = Parsed(bench.m_out);
     // The message's own line break travels inside the JSON string.
-    EXPECT_NE(bench.m_out.find("{\"event\":\"message\",\"icon\":\"none\",\"text\":\"Find not blank at address"),
+    EXPECT_NE(bench.m_out.find("{\"event\":\"message\",\"port\":\"COM1\",\"icon\":\"none\",\"text\":\"Find not blank at address"),
               std::string::npos);
     EXPECT_NE(parsed.find("0C0105\n"
                           "phase action=blank end=0C01FF outcome=failed pages=2 start=0C0000 title=Blank Check\n"),

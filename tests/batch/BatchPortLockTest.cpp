@@ -25,9 +25,9 @@ TEST(BatchPortLock, ASecondRunOnTheSamePortIsRefused) {
     // With --json the refusal and the exit are events like any other.
     EXPECT_EQ(bench.Run({"--json", "status"}), kExitPortHeld);
     EXPECT_EQ(bench.m_out,
-              "{\"event\":\"report\",\"text\":\"port COM1\"}\n"
-              "{\"event\":\"message\",\"icon\":\"stop\",\"text\":\"Another run of this program is using COM1.\"}\n"
-              "{\"event\":\"exit\",\"status\":6,\"outcome\":\"port held\"}\n");
+              "{\"event\":\"report\",\"port\":\"COM1\",\"text\":\"port COM1\"}\n"
+              "{\"event\":\"message\",\"port\":\"COM1\",\"icon\":\"stop\",\"text\":\"Another run of this program is using COM1.\"}\n"
+              "{\"event\":\"exit\",\"port\":\"COM1\",\"status\":6,\"outcome\":\"port held\"}\n");
 }
 
 TEST(BatchPortLock, RunsOnOtherPortsAndTheWindowLockDoNotBlock) {

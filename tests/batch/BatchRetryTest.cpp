@@ -408,9 +408,9 @@ TEST(BatchRetry, EachRetryIsAJsonEvent) {
             lines.push_back(line);
     }
     EXPECT_EQ(lines, (std::vector<std::string>{
-                         R"({"event":"retry","retry":1,"of":3,"exchange":"page program status","address":"0C0100",)"
+                         R"({"event":"retry","port":"COM1","retry":1,"of":3,"exchange":"page program status","address":"0C0100",)"
                          R"("failed":"no reply","next":"read the page back"})",
-                         R"({"event":"read_back","address":"0C0100","found":"blank","next":"program it again"})",
+                         R"({"event":"read_back","port":"COM1","address":"0C0100","found":"blank","next":"program it again"})",
                      }));
 }
 

@@ -49,7 +49,7 @@ TEST(BatchSignal, AFailedReturnTo9600AtTheCloseStepEndsWithThree) {
 
     CBatchBench json(config);
     EXPECT_EQ(json.Run({"--json", "-b", "115200", "version"}), 3);
-    const std::string last = R"({"event":"exit","status":3,"outcome":"not at 9600 bps"})"
+    const std::string last = R"({"event":"exit","port":"COM1","status":3,"outcome":"not at 9600 bps"})"
                              "\n";
     EXPECT_EQ(json.m_out.substr(json.m_out.size() - last.size()), last) << json.m_out;
 }
