@@ -37,7 +37,8 @@ TEST(CommandLine, OptionsWithoutTheirMeaningAreUsageErrors) {
     for (const auto& lone : std::vector<std::vector<std::string>>{
              {"-i", "40"}, {"--id", "01:02:03:04:05:06:07"}, {"--mcu", "sp"}, {"-t", "flash"}, {"-y"},
              {"-r", "0C0000-0FFFFF"}, {"--ignore-checksums"}, {"-p", "COM1"}, {"-o", "flash.mot"},
-             {"--offset", "C0000"}, {"--json"}, {"--reset", "dtr:0,delay:100,dtr:1"}, {"--retries", "3"}})
+             {"--offset", "C0000"}, {"--json"}, {"--reset", "dtr:0,delay:100,dtr:1"}, {"--retries", "3"},
+             {"--wait"}, {"--loop"}, {"--run-after", "dtr:0,rts:0,delay:100,dtr:1"}})
         ExpectUsageError(lone, "options without an action; name the actions to run");
     EXPECT_EQ(Parse({"--simulate"}).kind, CommandLine::Window);
     // A real port would be driven while a simulated board is claimed.
@@ -87,6 +88,21 @@ TEST(CommandLine, HelpNamesPortsAndEndingsAsTheSystemsUsersDo) {
     EXPECT_NE(help.find("(COM1..COM4 or a device path)"), std::string::npos) << help;
     EXPECT_NE(help.find("143 SIGTERM"), std::string::npos) << help;
 #endif
+}
+
+TEST(CommandLine, TheProductionLine) {
+    // Each -p takes one port; the actions still follow.
+    const Parsed gang = Parse({"-p", "/dev/ttyUSB0", "-p", "/dev/ttyUSB1", "-p", "usb:0403:6001", "status"});
+    EXPECT_EQ(gang.kind, CommandLine::Batch);
+    EXPECT_EQ(gang.options.ports, (std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyUSB1", "usb:0403:6001"}));
+    EXPECT_EQ(gang.options.port, "/dev/ttyUSB0");
+    EXPECT_EQ(gang.options.actions, (std::vector<std::string>{"status"}));
+    const Parsed loop = Parse({"-p", "COM1", "--loop", "--run-after", "dtr:0,rts:0,delay:100,dtr:1", "version"});
+    EXPECT_TRUE(loop.options.wait);  // a loop waits for every board
+    EXPECT_EQ(loop.options.runAfter, "dtr:0,rts:0,delay:100,dtr:1");
+    const Parsed bad = Parse({"-p", "COM1", "--run-after", "dtr:2", "version"});
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_NE(bad.err.find("--run-after"), std::string::npos) << bad.err;
 }
 
 }  // namespace
