@@ -22,7 +22,14 @@ if ((${#missing[@]})); then
   if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
   export DEBIAN_FRONTEND=noninteractive
   if ! dpkg --print-foreign-architectures | grep -qx i386; then $SUDO dpkg --add-architecture i386; fi
-  $SUDO apt-get update -qq
+  # A mirror in the middle of its sync serves an index that does not match
+  # its Release file; a moment later it is whole again. The install below
+  # says plainly what is still missing if it never is.
+  for try in 1 2 3 4 5; do
+    $SUDO apt-get update -qq && break
+    echo "apt-get update failed (try $try of 5); trying again in 30 s" >&2
+    sleep 30
+  done
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null >/dev/null
 fi
 launcher=()
