@@ -385,21 +385,35 @@ TEST(FileSelect, AFileWrittenWhileOkReadsItKeepsTheDialogOpen) {
 }
 
 TEST(FileSelect, UpperCaseAndIntelHexEndingsTakenAndEmptyFileAccepted) {
-    SelectBench bench;
-    bench.m_dir.Write("prog.S", kProgram);
-    bench.m_dir.Write("PROG.HEX", ":0100000055AA\n:00000001FF\n");
-    bench.m_dir.Write("empty.mot", "S0030000FC\n");
-    bench.m_ui.FileOpenAnswer(bench.m_dir.File("prog.S"));
-    bench.m_ui.Press(kSel, CSelectDlg::IDC_REFER);
-    bench.m_ui.FileOpenAnswer(bench.m_dir.File("PROG.HEX"));
-    bench.m_ui.Press(kSel, CSelectDlg::IDC_REFER);
-    bench.m_ui.FileOpenAnswer(bench.m_dir.File("empty.mot"));
-    bench.m_ui.Press(kSel, CSelectDlg::IDC_REFER);
-    bench.m_ui.Press(kSel, ui::IDOK);
-    bench.Run();
-    EXPECT_TRUE(bench.Messages().empty());
-    EXPECT_EQ(bench.m_app->m_idChecked, 1);
-    EXPECT_EQ(bench.m_app->m_image.PageCount(), 0u);
+    // Each file chosen with "Refer..." and taken with OK, each on its own
+    // run: what the image holds afterwards is that file's and nothing else.
+    const struct {
+        const char* name;
+        std::string text;
+        uint32_t address;  // where the file's data begins
+        Bytes data;        // the bytes the image holds from there on
+    } cases[] = {
+        {"prog.S", kProgram, 0x0C0000, {0x11, 0x22, 0x33, 0xFF}},
+        {"PROG.HEX", ":0200100055AAEF\n:00000001FF\n", 0x000010, {0x55, 0xAA, 0xFF}},
+        {"PROG.IHEX", ":02001000A55AEF\n:00000001FF\n", 0x000010, {0xA5, 0x5A, 0xFF}},
+        {"empty.mot", "S0030000FC\n", 0, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SelectBench bench;
+        bench.m_dir.Write(c.name, c.text);
+        bench.m_ui.FileOpenAnswer(bench.m_dir.File(c.name));
+        bench.m_ui.Press(kSel, CSelectDlg::IDC_REFER);
+        bench.m_ui.Press(kSel, ui::IDOK);
+        bench.Run();
+        EXPECT_TRUE(bench.Messages().empty());
+        EXPECT_EQ(bench.m_app->m_idChecked, 1);
+        EXPECT_EQ(bench.m_app->m_image.PageCount(), c.data.empty() ? 0u : 1u);
+        if (c.data.empty()) continue;
+        uint8_t page[256];
+        ASSERT_NE(bench.m_app->m_image.GetPage(page, c.address / 256), nullptr);
+        EXPECT_EQ(Bytes(page + c.address % 256, page + c.address % 256 + c.data.size()), c.data);
+    }
 }
 
 }  // namespace

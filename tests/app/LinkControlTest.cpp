@@ -87,14 +87,28 @@ TEST(LinkControl, IntervalTextsReadTheirLeadingDigits) {
 
 TEST(LinkControl, CancelledSettingChangesNothing) {
     CAppBench bench;
+    bench.StoreRate(38400);
     bench.SelectProgram();
     bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_SETTING);
+    bench.m_ui.SetText(CSetCommDlg::IDD, CSetCommDlg::IDC_BAUDRATE, "115200");
     bench.m_ui.SetText(CSetCommDlg::IDD, CSetCommDlg::IDC_INTERVAL, "5");
     bench.m_ui.Press(CSetCommDlg::IDD, ui::IDCANCEL);
     Bytes bytes;
-    bench.Run([&] { bytes = bench.m_sim.Received(); });
-    EXPECT_EQ(bytes.back(), 0x70);  // only the probe
+    uint32_t boardRate = 0;
+    bench.Run([&] {
+        bytes = bench.m_sim.Received();
+        boardRate = bench.m_sim.Board().BaudRate();
+    });
+    // Start-up's synchronisation, its change to the stored 38400, its status
+    // read and Clear status, then the press's probe; the cancelled dialog
+    // sends nothing after them.
+    EXPECT_EQ(bytes, Cat({SyncBytes(), {0xB0, 0xB2, 0xB2, 0x70, 0x50}, {0x70}}));
+    EXPECT_EQ(boardRate, 38400u);
+    EXPECT_EQ(bench.m_lastOutcome, Outcome::Cancelled);
     EXPECT_EQ(g_programInterval, 40);
+    EXPECT_TRUE(bench.m_ui.m_messages.empty());
+    EXPECT_EQ(bench.m_app->m_linkReady, 1);
+    EXPECT_EQ(bench.Settings(), CAppBench::CleanSection(38400));
 }
 
 TEST(LinkControl, RecoveryStoresNineSixHundredEvenWhenItsDialogIsCancelled) {

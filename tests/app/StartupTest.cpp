@@ -129,7 +129,7 @@ TEST(Startup, SilentStatusReadWithFirstSetCancelled) {
     EXPECT_GE(bench.m_sim.Clock().NowMs() - start, 10000u);
 }
 
-TEST(Startup, SilentStatusReadWithFirstSetAcceptedRunsTheSettingDialog) {
+TEST(Startup, ALineErrorInTheFirstStatusReadWithFirstSetAcceptedRunsTheSettingDialog) {
     sim::BoardConfig config;
     config.faults.lineError = {0x70, 1};
     CAppBench bench(config);
@@ -290,10 +290,26 @@ TEST(Startup, APortWithoutPermissionThenCancelEndsWithoutTouchingTheLine) {
 }
 
 TEST(Startup, TargetAndPortComeFromSelectProgram) {
-    CAppBench bench;
-    bench.SelectProgram("COM1", 1);
-    bench.Run();
-    EXPECT_EQ(bench.m_app->m_target, 1);
+    // The board is on COM3, not the default COM1: only the port chosen
+    // reaches it, and the target chosen decides the file dialog that follows.
+    for (const int target : {0, 1}) {
+        SCOPED_TRACE(target);
+        CAppBench bench;
+        bench.m_app = std::make_unique<CPelicanApp>(bench.m_sim.MakeDevice("COM3"), bench.m_sim.Clock());
+        bench.SelectProgram("COM3", target);
+        bool heldMeanwhile = false;
+        bench.Run([&] {
+            CInstanceLock another;
+            heldMeanwhile = !another.Acquire(PortLockName("COM3")) && another.Why() == CInstanceLock::Failure::Held;
+        });
+        EXPECT_EQ(bench.m_app->m_target, target);
+        EXPECT_EQ(bench.m_app->m_linkReady, 1);
+        EXPECT_TRUE(heldMeanwhile);
+        EXPECT_EQ(bench.Messages(), Messages{});
+        const int fileDialog = target == 1 ? static_cast<int>(CSelectDlg::IDD) : static_cast<int>(CIDCheckDlg::IDD);
+        EXPECT_EQ(bench.m_ui.m_shownDialogs, (std::vector<int>{CS_PrgDlg::IDD, fileDialog, CPelicanDlg::IDD}));
+        EXPECT_EQ(bench.m_sim.Received(), Cat({SyncBytes(), {0x70, 0x50}, kExitAt9600}));
+    }
 }
 
 TEST(Startup, SelectProgramShowsTheAdaptersNamesAndAnEntryOpensItsPort) {

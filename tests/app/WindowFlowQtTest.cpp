@@ -12,7 +12,7 @@
 #include "commands/PreWriteDlg.h"
 #include "commands/SetAddressDlg.h"
 #include "image/IDCheckDlg.h"
-#include "protocol/Protocol.h"
+#include "support/FrameEncoder.h"
 #include "support/SRecordText.h"
 #include "sys/InstanceLock.h"
 #include "ui/ProgressDlg.h"
@@ -82,10 +82,7 @@ struct CWindowBench : CAppBench {
     CWindowUser m_user{m_qt};
 };
 
-Bytes PageRead(uint32_t address) {
-    const auto frame = protocol::PageReadFrame(address);
-    return Bytes(frame.begin(), frame.end());
-}
+using wire::PageRead;
 
 // The close step from 9600 bps.
 const Bytes kCloseStep = {0xB0, 0xB0, 0xB0};
@@ -125,9 +122,7 @@ TEST(WindowFlow, FromSelectProgramToProgramOk) {
     // status read, and Exit's return to 9600 bps.
     Bytes expected = {0x70, 0x50};
     for (const auto& [address, data] : {std::pair{0x0C0000u, kFirst}, std::pair{0x0C0100u, kSecond}}) {
-        Bytes page(256, 0xFF);
-        std::copy(data.begin(), data.end(), page.begin());
-        const auto frame = protocol::PageProgramFrame(address, page.data());
+        const Bytes frame = wire::PageProgram(address, data);
         expected.insert(expected.end(), frame.begin(), frame.end());
         expected.push_back(0x70);
     }

@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <cstdlib>
+#include <tuple>
 #include <memory>
 
 #include "app/AboutDlg.h"
@@ -48,26 +49,47 @@ struct CWindowsApp {
     CPelicanApp app{bench.MakeDevice(), bench.Clock()};
 };
 
-void ExpectAtDialogUnits(ui::CDialog& dialog) {
+// Bases measured once on DejaVu Sans, which replaces the templates' face
+// when the tests render off screen: at 8 pt its 52 letters average a little
+// over 13 pixels a pair, a horizontal base of 7; its line is 13 pixels high
+// (14 in the status window's template).
+struct Bases {
+    int x, y;
+};
+constexpr Bases kBases{7, 13};
+
+// Dialog units to pixels on those bases, rounded to nearest (every value
+// in a template is positive).
+int PixelsX(int units, Bases bases = kBases) {
+    return (units * bases.x * 2 + 4) / 8;
+}
+int PixelsY(int units, Bases bases = kBases) {
+    return (units * bases.y * 2 + 8) / 16;
+}
+
+void ExpectAtDialogUnits(ui::CDialog& dialog, Bases bases, QSize client) {
     ui::CQtDialogHost host(dialog, nullptr);
-    const ui::CDialogUnits& units = host.Units();
     const auto& tmpl = dialog.Template();
     SCOPED_TRACE(tmpl.title);
+    EXPECT_EQ(host.Units().BaseX(), bases.x);
+    EXPECT_EQ(host.Units().BaseY(), bases.y);
     for (size_t i = 0; i < tmpl.controls.size(); ++i) {
         const auto& c = tmpl.controls[i];
         if (c.kind == ControlKind::ComboBox || c.kind == ControlKind::Icon || c.kind == ControlKind::Etched) continue;
         QWidget* widget = host.ControlAt(i);
         ASSERT_NE(widget, nullptr);
-        EXPECT_EQ(widget->geometry(), units.Rect(c.x, c.y, c.cx, c.cy)) << c.caption;
+        EXPECT_EQ(widget->geometry(),
+                  QRect(PixelsX(c.x, bases), PixelsY(c.y, bases), PixelsX(c.cx, bases), PixelsY(c.cy, bases)))
+            << c.caption;
     }
-    EXPECT_EQ(host.Client()->size(), units.Size(tmpl.cx, tmpl.cy));
+    EXPECT_EQ(host.Client()->size(), client);
+    EXPECT_EQ(client, QSize(PixelsX(tmpl.cx, bases), PixelsY(tmpl.cy, bases)));
 }
 
 TEST(PelicanWindows, MainWindowButtonsSitAtTheirPositions) {
     CWindowsApp windows;
     CPelicanDlg dlg(windows.app);
     ui::CQtDialogHost host(dlg, nullptr);
-    const ui::CDialogUnits& units = host.Units();
     const std::pair<int, QPoint> positions[] = {
         {1005, {36, 10}},  {1006, {36, 42}},   {1007, {36, 74}},   {1034, {36, 106}},
         {1010, {36, 138}}, {1008, {35, 172}},  {1009, {130, 10}},  {1000, {130, 42}},
@@ -76,7 +98,7 @@ TEST(PelicanWindows, MainWindowButtonsSitAtTheirPositions) {
     for (const auto& [id, at] : positions) {
         auto* button = qobject_cast<QPushButton*>(host.Control(id));
         ASSERT_NE(button, nullptr) << id;
-        EXPECT_EQ(button->geometry(), units.Rect(at.x(), at.y(), 50, 14)) << id;
+        EXPECT_EQ(button->geometry(), QRect(PixelsX(at.x()), PixelsY(at.y()), PixelsX(50), PixelsY(14))) << id;
         EXPECT_FALSE(button->isDefault()) << id;
     }
     EXPECT_EQ(host.windowTitle(), QStringLiteral("Pelican"));
@@ -117,10 +139,16 @@ TEST(PelicanWindows, EveryTemplateBuildsAtDialogUnits) {
     CSetAddressDlg inputAddress;
     CDownloadDlg download;
     CPreWriteDlg preWrite;
-    for (ui::CDialog* dialog : std::initializer_list<ui::CDialog*>{&main, &states, &version, &setComm, &select,
-                                                                   &firstSet, &idCheck, &fileSelect, &preErase,
-                                                                   &about, &inputAddress, &download, &preWrite})
-        ExpectAtDialogUnits(*dialog);
+    // The client areas in pixels.
+    const Bases status{7, 14};
+    const std::tuple<ui::CDialog*, Bases, QSize> dialogs[] = {
+        {&main, kBases, {389, 379}},        {&states, status, {376, 257}},     {&version, kBases, {208, 106}},
+        {&setComm, kBases, {284, 120}},     {&select, kBases, {326, 179}},     {&firstSet, kBases, {298, 101}},
+        {&idCheck, kBases, {459, 192}},     {&fileSelect, kBases, {459, 101}}, {&preErase, kBases, {235, 88}},
+        {&about, kBases, {380, 109}},       {&inputAddress, kBases, {256, 127}}, {&download, kBases, {235, 88}},
+        {&preWrite, kBases, {298, 120}},
+    };
+    for (const auto& [dialog, bases, client] : dialogs) ExpectAtDialogUnits(*dialog, bases, client);
 }
 
 TEST(PelicanWindows, ThePortListShowsAnAdaptersNamesWhole) {

@@ -9,6 +9,7 @@
 #include "commands/DownloadDlg.h"
 #include "commands/MemoryBench.h"
 #include "image/LoaderFixture.h"
+#include "support/FrameEncoder.h"
 
 namespace pelican::test {
 namespace {
@@ -19,27 +20,34 @@ const Messages kCompleted = {{"Download Completed.", Icon::None}};
 const Messages kNotCompleted = {{"Download not completed.\nPlease retry Download.", Icon::Exclamation}};
 
 // A program of count bytes from address on, one S1 record per 32 bytes.
+uint8_t ProgramByte(uint32_t address) {
+    return static_cast<uint8_t>(address * 7 + 3);
+}
+
 std::string Program(uint32_t address, size_t count) {
     std::string text;
     for (size_t done = 0; done < count; done += 32) {
         Bytes data(32);
-        for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>((address + done + i) * 7 + 3);
+        for (size_t i = 0; i < data.size(); ++i) data[i] = ProgramByte(static_cast<uint32_t>(address + done + i));
         text += Record(2, static_cast<uint32_t>(address + done), data) + "\n";
     }
     return text;
 }
 
-uint8_t Sum(const Bytes& bytes) {
-    return static_cast<uint8_t>(std::accumulate(bytes.begin(), bytes.end(), 0u));
-}
-
-// The pages of the range as they go out: the file's bytes, 00 elsewhere.
-Bytes Pages(CMemoryBench& bench, uint32_t start, uint32_t end) {
+// The pages from start to end as they go out: the programs' bytes (first
+// address and length of each), FF where a page with program bytes has
+// none, 00 over a page without any.
+Bytes Pages(uint32_t start, uint32_t end, std::initializer_list<std::pair<uint32_t, size_t>> programs) {
+    const auto held = [&](uint32_t a) {
+        for (const auto& [first, count] : programs)
+            if (a >= first && a < first + count) return true;
+        return false;
+    };
     Bytes out;
-    for (uint32_t a = start; a < end; a += 256) {
-        Bytes page(256, 0x00);
-        bench.m_app->m_image.GetPage(page.data(), a / 256);
-        out.insert(out.end(), page.begin(), page.end());
+    for (uint32_t page = start - start % 256; page <= end; page += 256) {
+        bool any = false;
+        for (uint32_t a = page; a < page + 256; ++a) any = any || held(a);
+        for (uint32_t a = page; a < page + 256; ++a) out.push_back(held(a) ? ProgramByte(a) : any ? 0xFF : 0x00);
     }
     return out;
 }
@@ -98,9 +106,9 @@ sim::BoardConfig BootBoard() {
 TEST(Download, BootProgramOverTheWholeArea) {
     CMemoryBench bench(BootBoard());
     const Transfer run = Download(bench, 1, Program(0x0000, 0x2A00), "", "");
-    const Bytes pages = Pages(bench, 0x0000, 0x29FF);
+    const Bytes pages = Pages(0x0000, 0x29FF, {{0x0000, 0x2A00}});
     ASSERT_EQ(pages.size(), 0x2A00u);
-    EXPECT_EQ(run.wire, Cat({kProbe, {0xFA, 0x00, 0x2A, Sum(pages)}, pages}));
+    EXPECT_EQ(run.wire, Cat({kProbe, wire::Download(0x2A00, pages)}));
     // 42 frames, each whole on the wire before the bar moves: 260 bytes,
     // then 256 each.
     ASSERT_EQ(run.sentAtPump.size(), 42u);
@@ -224,20 +232,23 @@ TEST(Download, WholePagesWithZerosWhereTheFileHasNone) {
         int target;
         std::string file, start, end;
         uint32_t first, last;
+        size_t after;  // the program's bytes from the third page on
+        Bytes header;  // FA, size low and high, checksum
     } cases[] = {
-        {1, Program(0x0000, 0x100) + Program(0x0200, 0x40), "", "", 0x0000, 0x02FF},
-        {0, Program(0xC0000, 0x100) + Program(0xC0200, 0x40), "", "", 0xC0000, 0xC02FF},
-        {0, Program(0xC0000, 0x100), "C0000", "CFEFF", 0xC0000, 0xCFEFF},  // the largest size, FF00
+        // The pattern over a whole page sums to 7F80, its 0x40 bytes from 0x200
+        // on to 37E0, and the FF after them in their page to BF40.
+        {1, Program(0x0000, 0x100) + Program(0x0200, 0x40), "", "", 0x0000, 0x02FF, 0x40, {0xFA, 0x00, 0x03, 0xA0}},
+        {0, Program(0xC0000, 0x100) + Program(0xC0200, 0x40), "", "", 0xC0000, 0xC02FF, 0x40, {0xFA, 0x00, 0x03, 0xA0}},
+        {0, Program(0xC0000, 0x100), "C0000", "CFEFF", 0xC0000, 0xCFEFF, 0, {0xFA, 0x00, 0xFF, 0x80}},  // the largest size, FF00
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.last);
         CMemoryBench bench(c.target == 1 ? BootBoard() : sim::BoardConfig{});
         const Transfer run = Download(bench, c.target, c.file, c.start, c.end);
-        const Bytes pages = Pages(bench, c.first, c.last);
-        const uint32_t size = c.last - c.first + 1;
+        const Bytes pages = Pages(c.first, c.last, {{c.first, 0x100}, {c.first + 0x200, c.after}});
         EXPECT_EQ(Bytes(pages.begin() + 0x100, pages.begin() + 0x200), Bytes(256, 0x00));
-        EXPECT_EQ(run.wire, Cat({kProbe, {0xFA, static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8), Sum(pages)},
-                                 pages}));
+        EXPECT_EQ(run.wire, Cat({kProbe, c.header, pages}));
+        EXPECT_EQ(run.wire, Cat({kProbe, wire::Download(c.last - c.first + 1, pages)}));
         EXPECT_EQ(bench.Messages(), kCompleted);
         if (c.target == 0) {
             EXPECT_EQ(bench.m_messageTimes.at(0) - run.pumpTimes.back(), 40u);

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QPointer>
 #include <QProgressBar>
@@ -175,15 +177,20 @@ TEST_F(QtModelessTest, RepaintingTakesNoInput) {
     m_qt.m_onModalShown = [&](QWidget&) {
         CQtDialogHost* owner = CQtBackend::HostOf(main);
         ASSERT_NE(owner, nullptr);
-        // A close request that arrives while the program waits for the
-        // device reaches no handler.
+        // A close request from the desktop waiting in the queue while the
+        // program waits for the device: the repaint delivers it, and it
+        // reaches no handler.
+        QCoreApplication::postEvent(owner, new QCloseEvent);
+        m_qt.RepaintWindows();
+        EXPECT_EQ(main.m_cancelCalls, 0);
+        EXPECT_TRUE(owner->isVisible());
+        EXPECT_FALSE(CQtDialogHost::InputBlocked());
+        // Blocked by hand, neither the close box nor Escape reaches it.
         CQtDialogHost::BlockInput(true);
         owner->close();
         QTest::keyClick(owner->Control(CSampleDlg::kId), Qt::Key_Escape);
         CQtDialogHost::BlockInput(false);
-        m_qt.RepaintWindows();
         EXPECT_EQ(main.m_cancelCalls, 0);
-        EXPECT_FALSE(CQtDialogHost::InputBlocked());
         owner->close();
     };
     EXPECT_EQ(main.DoModal(), IDCANCEL);

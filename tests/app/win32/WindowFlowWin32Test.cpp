@@ -9,7 +9,7 @@
 #include "commands/PreWriteDlg.h"
 #include "commands/SetAddressDlg.h"
 #include "image/IDCheckDlg.h"
-#include "protocol/Protocol.h"
+#include "support/FrameEncoder.h"
 #include "support/SRecordText.h"
 // After every header that names ui::IDOK: windows.h makes it a macro.
 #include "Win32TestSupport.h"
@@ -96,9 +96,7 @@ TEST(WindowFlowWin32, FromSelectProgramToProgramOk) {
     // status read, and Exit's return to 9600 bps.
     Bytes expected = {0x70, 0x50};
     for (const auto& [address, data] : {std::pair{0x0C0000u, kFirst}, std::pair{0x0C0100u, kSecond}}) {
-        Bytes page(256, 0xFF);
-        std::copy(data.begin(), data.end(), page.begin());
-        const auto frame = protocol::PageProgramFrame(address, page.data());
+        const Bytes frame = wire::PageProgram(address, data);
         expected.insert(expected.end(), frame.begin(), frame.end());
         expected.push_back(0x70);
     }

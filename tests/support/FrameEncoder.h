@@ -1,0 +1,37 @@
+#pragma once
+// The boot loader's frames as the tests expect them on the wire, built here
+// byte by byte from the command table rather than by the program's own
+// protocol code, so that a fault there shows as a difference.
+//   Page read:    FF, address middle, address high
+//   Page program: 41, address middle, address high, the page's 256 bytes
+//   Download:     FA, size low, size high, checksum (sum of the pages' bytes),
+//                 then the pages, 256 bytes each
+#include <cstdint>
+#include <numeric>
+#include <vector>
+
+namespace pelican::test::wire {
+
+using Bytes = std::vector<uint8_t>;
+
+inline Bytes PageRead(uint32_t address) {
+    return {0xFF, static_cast<uint8_t>((address >> 8) & 0xFF), static_cast<uint8_t>((address >> 16) & 0xFF)};
+}
+
+// The page from its first address: data at the start, FF after it.
+inline Bytes PageProgram(uint32_t address, const Bytes& data) {
+    Bytes frame = {0x41, static_cast<uint8_t>((address >> 8) & 0xFF), static_cast<uint8_t>((address >> 16) & 0xFF)};
+    for (size_t i = 0; i < 256; ++i) frame.push_back(i < data.size() ? data[i] : 0xFF);
+    return frame;
+}
+
+// The whole transfer of pages (a multiple of 256 bytes) for a program of size bytes.
+inline Bytes Download(uint32_t size, const Bytes& pages) {
+    const auto sum = std::accumulate(pages.begin(), pages.end(), 0u);
+    Bytes frames = {0xFA, static_cast<uint8_t>(size & 0xFF), static_cast<uint8_t>((size >> 8) & 0xFF),
+                    static_cast<uint8_t>(sum & 0xFF)};
+    frames.insert(frames.end(), pages.begin(), pages.end());
+    return frames;
+}
+
+}  // namespace pelican::test::wire
