@@ -158,23 +158,20 @@ struct EndCase {
 };
 
 void RunToItsEnd(const EndCase& c) {
-    {
-        SCOPED_TRACE(c.name);
-        CBatchBench bench;
-        bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
-        bench.m_dir.Write("prog.id", kIdFile);
-        bench.m_sim.Board().Poke(0x0C0000, {0x11, 0x22});
-        c.arrange(bench);
-        std::vector<std::string> args = {"--json", "-f", bench.m_dir.File("prog.mot")};
-        args.insert(args.end(), c.args.begin(), c.args.end());
-        EXPECT_EQ(bench.Run(args), c.status) << bench.m_out;
-        const auto fields = ExitEvent(bench.m_out);
-        EXPECT_EQ(fields.count("event") ? fields.at("event") : "", "exit") << bench.m_out;
-        EXPECT_EQ(fields.count("status") ? fields.at("status") : "", std::to_string(c.status));
-        EXPECT_EQ(fields.count("outcome") ? fields.at("outcome") : "", c.outcome);
-    }
+    SCOPED_TRACE(c.name);
+    CBatchBench bench;
+    bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
+    bench.m_dir.Write("prog.id", kIdFile);
+    bench.m_sim.Board().Poke(0x0C0000, {0x11, 0x22});
+    c.arrange(bench);
+    std::vector<std::string> args = {"--json", "-f", bench.m_dir.File("prog.mot")};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    EXPECT_EQ(bench.Run(args), c.status) << bench.m_out;
+    const auto fields = ExitEvent(bench.m_out);
+    EXPECT_EQ(fields.count("event") ? fields.at("event") : "", "exit") << bench.m_out;
+    EXPECT_EQ(fields.count("status") ? fields.at("status") : "", std::to_string(c.status));
+    EXPECT_EQ(fields.count("outcome") ? fields.at("outcome") : "", c.outcome);
 }
-
 
 TEST(BatchSetting, NoLinkAndNoLockAreNamedInTheExitEvent) {
     const EndCase cases[] = {
