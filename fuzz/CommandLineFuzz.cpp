@@ -49,6 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 if (!known) std::abort();
             }
             break;
+        case pelican::CommandLine::ListPorts:
+            if (!options.actions.empty()) std::abort();
+            break;
         case pelican::CommandLine::Window:
             if (!options.actions.empty()) std::abort();
             break;

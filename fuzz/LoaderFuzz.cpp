@@ -15,8 +15,9 @@
 
 namespace {
 
-// The lines as the reader must hand them out: split at "\r" or "\n", each cut
-// to the reader's limit, and a last line only when text follows the last break.
+// The lines as the reader must hand them out: split at "\r\n", "\r" or "\n"
+// (one break each, as editors on the three systems write them), each cut to
+// the reader's limit, and a last line only when text follows the last break.
 std::vector<std::string> ExpectedLines(const uint8_t* data, size_t size) {
     std::vector<std::string> lines;
     std::string line;
@@ -24,6 +25,7 @@ std::vector<std::string> ExpectedLines(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < size; ++i) {
         const char c = static_cast<char>(data[i]);
         if (c == '\n' || c == '\r') {
+            if (c == '\r' && i + 1 < size && data[i + 1] == '\n') ++i;
             lines.push_back(line);
             line.clear();
             open = false;
