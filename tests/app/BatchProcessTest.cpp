@@ -160,6 +160,10 @@ void EndBySignal(int signal) {
     const Child run = Start({"-p", board.Path(), "-b", "115200", "version"}, dir.Path());
     ASSERT_TRUE(WaitFor([&] { return board.Sent(0xFB); }));
     // The first Ctrl-C only cancels a page loop; the second ends the program.
+    // The board has the command once the program's frame is still leaving:
+    // let the program reach the wait for the reply first. A signal taken
+    // while the frame is sent has the time-out told on standard output.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     if (signal == SIGINT) {
         ::kill(run.pid, SIGINT);
         ASSERT_TRUE(WaitFor([&] { return Delivered(run.pid, SIGINT); }));
