@@ -12,6 +12,7 @@
 #include "app/PelicanDlg.h"
 #include "link/SetCommDlg.h"
 #include "sim/MemoryLink.h"
+#include "support/ScopedEnvironment.h"
 #include "support/SimBench.h"
 #include "support/TempDir.h"
 #include "ui/scripted/ScriptedBackend.h"
@@ -21,9 +22,9 @@ namespace pelican::test {
 class CAppBench {
 public:
     explicit CAppBench(sim::BoardConfig config = sim::BoardConfig{}) : m_sim(std::move(config)) {
-        SetEnv("XDG_CONFIG_HOME", m_dir.Path());
-        SetEnv("XDG_RUNTIME_DIR", m_dir.Path());
-        SetEnv("APPDATA", m_dir.Path());  // where Windows keeps the settings
+        m_env.Set("XDG_CONFIG_HOME", m_dir.Path());
+        m_env.Set("XDG_RUNTIME_DIR", m_dir.Path());
+        m_env.Set("APPDATA", m_dir.Path());  // where Windows keeps the settings
         g_programInterval = kDefaultProgramInterval;
         auto device = m_sim.MakeDevice("COM1");
         m_link = static_cast<sim::CMemoryLink*>(device.get());
@@ -79,6 +80,7 @@ public:
         return out;
     }
 
+    CScopedEnv m_env;  // given back last, after everything that reads it
     CTempDir m_dir;
     CSimBench m_sim;
     ui::CScriptedBackend m_ui;

@@ -12,11 +12,13 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <mutex>
 #include <thread>
 
 #include "support/SideBySide.h"
 #include "support/TempDir.h"
+#include "support/WaitFor.h"
 
 namespace pelican::test {
 namespace {
@@ -40,6 +42,7 @@ public:
                 if (::poll(&pfd, 1, 20) <= 0 || ::read(m_master, &byte, 1) != 1) continue;
                 std::lock_guard lock(m_mutex);
                 m_received.push_back(byte);
+                m_times.push_back(Clock::now());
                 const Bytes reply = byte >= 0xB0 && byte <= 0xB4 ? Bytes{byte} : byte == 0x70 ? Bytes{0x80, 0} : Bytes{};
                 if (::write(m_master, reply.data(), reply.size()) < 0) return;
             }
@@ -57,6 +60,15 @@ public:
         const auto at = std::find(m_received.begin(), m_received.end(), byte);
         return at == m_received.end() ? Bytes{} : Bytes(at + 1, m_received.end());
     }
+    // How long the line stayed quiet after the program first sent byte, as
+    // the board took the bytes in (zero while nothing followed).
+    Clock::duration QuietAfter(uint8_t byte) {
+        std::lock_guard lock(m_mutex);
+        const auto at = std::find(m_received.begin(), m_received.end(), byte);
+        if (at == m_received.end() || at + 1 == m_received.end()) return {};
+        const size_t index = static_cast<size_t>(at - m_received.begin());
+        return m_times[index + 1] - m_times[index];
+    }
     bool Sent(uint8_t byte) {
         std::lock_guard lock(m_mutex);
         return std::find(m_received.begin(), m_received.end(), byte) != m_received.end();
@@ -69,24 +81,27 @@ private:
     std::atomic<bool> m_stop{false};
     std::mutex m_mutex;
     Bytes m_received;
+    std::vector<Clock::time_point> m_times;  // when each byte was taken in
 };
 
-// Waits up to limit for condition.
-template <typename F>
-bool Within(std::chrono::milliseconds limit, F condition) {
-    for (const auto until = Clock::now() + limit; Clock::now() < until; std::this_thread::sleep_for(std::chrono::milliseconds(5)))
-        if (condition()) return true;
-    return condition();
+// True once the process has taken in the signal it was sent: no longer
+// pending, so that the next one of its kind is a signal of its own rather
+// than merged into it.
+bool Delivered(pid_t pid, int signal) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("ShdPnd:", 0) == 0) return ((std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1) == 0;
+    return true;  // gone
 }
 
 struct Child {
     pid_t pid = -1;
     int out = -1;  // its standard output, or -1 when closed under it
 
-    // The exit status; -1 when it ended by a signal, -2 when it did not end.
-    int Exit(std::chrono::milliseconds limit) const {
+    // The exit status; -1 when it ended by a signal, -2 when it never ended.
+    int Exit() const {
         int status = 0;
-        if (!Within(limit, [&] { return ::waitpid(pid, &status, WNOHANG) == pid; })) {
+        if (!WaitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; })) {
             ::kill(pid, SIGKILL);
             ::waitpid(pid, nullptr, 0);
             return -2;
@@ -143,23 +158,28 @@ void EndBySignal(int signal) {
     CTempDir dir;
     CPlayedBoard board;
     const Child run = Start({"-p", board.Path(), "-b", "115200", "version"}, dir.Path());
-    ASSERT_TRUE(Within(std::chrono::seconds(15), [&] { return board.Sent(0xFB); }));
-    const auto sent = Clock::now();
+    ASSERT_TRUE(WaitFor([&] { return board.Sent(0xFB); }));
     // The first Ctrl-C only cancels a page loop; the second ends the program.
-    if (signal == SIGINT) ::kill(run.pid, SIGINT);
+    // The board has the command once the program's frame is still leaving:
+    // let the program reach the wait for the reply first. A signal taken
+    // while the frame is sent has the time-out told on standard output.
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    if (signal == SIGINT) {
+        ::kill(run.pid, SIGINT);
+        ASSERT_TRUE(WaitFor([&] { return Delivered(run.pid, SIGINT); }));
+    }
     ::kill(run.pid, signal);
     const std::string name = signal == SIGINT ? "SIGINT" : signal == SIGHUP ? "SIGHUP" : "SIGTERM";
-    EXPECT_TRUE(Within(std::chrono::seconds(2), [&] {
+    EXPECT_TRUE(WaitFor([&] {
         return dir.Read("err").find(name + ": waiting for the version, up to 5 s; Ctrl-C again to leave the board as "
                                            "it is\n") != std::string::npos;
     })) << dir.Read("err");
     // Nothing until the version's own 5 s time-out has run out, then the
     // protocol's two one-second steps.
-    ASSERT_TRUE(Within(std::chrono::seconds(10), [&] { return !board.After(0xFB).empty(); }));
-    EXPECT_GE(Clock::now() - sent, std::chrono::milliseconds(4900));
-    EXPECT_EQ(run.Exit(std::chrono::seconds(8)), 128 + signal);
-    Within(std::chrono::seconds(2), [&] { return board.After(0xFB).size() >= kBackTo9600.size(); });
+    ASSERT_TRUE(WaitFor([&] { return !board.After(0xFB).empty(); }));
+    EXPECT_GE(board.QuietAfter(0xFB), std::chrono::milliseconds(4900));
+    EXPECT_EQ(run.Exit(), 128 + signal);
+    WaitFor([&] { return board.After(0xFB).size() >= kBackTo9600.size(); });
     EXPECT_EQ(board.After(0xFB), kBackTo9600);
     EXPECT_EQ(run.Output(), "");
     EXPECT_NE(dir.Read("err").find(name + ": returning the link to 9600 bps\npelican: link at 9600 bps; port closed\n"),
@@ -176,11 +196,11 @@ void EndTwice() {
     CTempDir dir;
     CPlayedBoard board;
     const Child run = Start({"-p", board.Path(), "-b", "115200", "version"}, dir.Path());
-    ASSERT_TRUE(Within(std::chrono::seconds(15), [&] { return board.Sent(0xFB); }));
+    ASSERT_TRUE(WaitFor([&] { return board.Sent(0xFB); }));
     ::kill(run.pid, SIGTERM);
-    ASSERT_TRUE(Within(std::chrono::seconds(2), [&] { return dir.Read("err").find("waiting for") != std::string::npos; }));
+    ASSERT_TRUE(WaitFor([&] { return dir.Read("err").find("waiting for") != std::string::npos; }));
     ::kill(run.pid, SIGTERM);
-    EXPECT_EQ(run.Exit(std::chrono::milliseconds(1500)), 3);
+    EXPECT_EQ(run.Exit(), 3);
     EXPECT_EQ(board.After(0xFB), Bytes{});
     EXPECT_NE(dir.Read("err").find("pelican: signal given again (after SIGTERM): the board was left as it is; it needs "
                                    "a RESET (in boot mode) before the next run; port closed\n"),
@@ -196,12 +216,12 @@ void EndMidChange() {
     CTempDir dir;
     CPlayedBoard board;
     const Child run = Start({"-p", board.Path(), "-b", "115200", "version"}, dir.Path());
-    ASSERT_TRUE(Within(std::chrono::seconds(15), [&] { return board.Sent(0xB4); }));
+    ASSERT_TRUE(WaitFor([&] { return board.Sent(0xB4); }));
     ::kill(run.pid, SIGTERM);
-    EXPECT_EQ(run.Exit(std::chrono::seconds(10)), 128 + SIGTERM);
+    EXPECT_EQ(run.Exit(), 128 + SIGTERM);
     // The board's reader may take the last byte off the terminal only after
     // the program has gone.
-    Within(std::chrono::seconds(2), [&] { return board.After(0xB4).size() >= 4; });
+    WaitFor([&] { return board.After(0xB4).size() >= 4; });
     const Bytes after = board.After(0xB4);
     ASSERT_GE(after.size(), 4u) << ::testing::PrintToString(after) << dir.Read("err");
     EXPECT_EQ(after.front(), 0xB4);  // confirmed at 115200
@@ -214,8 +234,8 @@ void EndByClosedOutput() {
     CTempDir dir;
     CPlayedBoard board;
     const Child run = Start({"-p", board.Path(), "-b", "115200", "status"}, dir.Path(), true);
-    EXPECT_EQ(run.Exit(std::chrono::seconds(20)), 128 + SIGPIPE);
-    Within(std::chrono::seconds(2), [&] { return board.After(0x70).size() >= kBackTo9600.size(); });
+    EXPECT_EQ(run.Exit(), 128 + SIGPIPE);
+    WaitFor([&] { return board.After(0x70).size() >= kBackTo9600.size(); });
     const Bytes after = board.After(0x70);
     ASSERT_GE(after.size(), kBackTo9600.size());
     EXPECT_EQ(Bytes(after.end() - 3, after.end()), kBackTo9600);
@@ -246,7 +266,7 @@ TEST(BatchProcess, OutputThatCannotBeWrittenEndsWithOneOnceTheLinkIsBack) {
         std::vector<std::string> args = {"-p", board.Path()};
         args.insert(args.end(), c.args.begin(), c.args.end());
         const Child run = Start(args, dir.Path(), false, 0, c.output);
-        EXPECT_EQ(run.Exit(std::chrono::seconds(20)), 1);
+        EXPECT_EQ(run.Exit(), 1);
         const std::string err = dir.Read("err");
         const std::string told = std::string("pelican: standard output could not be written: ") + c.why + "\n";
         ASSERT_GE(err.size(), told.size()) << err;
@@ -267,7 +287,7 @@ TEST(BatchProcess, APortThatCannotBeOpenedIsToldOnceWithItsReason) {
                                        {dir.File("plain"), "not a serial device"},
                                        {held.Path(), "in use by another program"}}) {
         const Child run = Start({"-p", port, "status", "version"}, dir.Path());
-        EXPECT_EQ(run.Exit(std::chrono::seconds(5)), 3) << port;
+        EXPECT_EQ(run.Exit(), 3) << port;
         EXPECT_EQ(run.Output(), "") << port;  // no "Communication error. Push RESET."
         EXPECT_EQ(dir.Read("err"), "pelican: port " + port + "\npelican: cannot open " + port + ": " + reason + "\n");
     }
@@ -284,7 +304,7 @@ TEST(BatchProcess, APortThatCannotBeOpenedIsToldOnceWithItsReason) {
     ASSERT_EQ(::mkdir(own.c_str(), 0777), 0);
     ASSERT_EQ(::chmod(own.c_str(), 0777), 0);
     const Child run = Start({"-p", board.Path(), "status"}, own, false, 65534);
-    EXPECT_EQ(run.Exit(std::chrono::seconds(5)), 3);
+    EXPECT_EQ(run.Exit(), 3);
     EXPECT_EQ(dir.Read("nobody/err"), "pelican: port " + board.Path() + "\npelican: cannot open " + board.Path() +
                                           ": Permission denied; the port belongs to the group dialout: join it (sudo "
                                           "adduser $USER dialout) and log in again\n");

@@ -12,6 +12,7 @@
 #include "support/ChildProcess.h"
 #include "support/SRecordText.h"
 #include "support/TempDir.h"
+#include "support/WaitFor.h"
 
 namespace pelican::test {
 namespace {
@@ -29,22 +30,24 @@ TEST(BatchProduction, RunsOnTwoBoardsGoSideBySideASecondOnOnePortIsRefused) {
     CTempDir dir;
     dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
     dir.Write("prog.id", kIdFile);
-    CSimProcess first(PELICAN_SIM_EXE, {"--erase-ms", "5000"});
+    CSimProcess first(PELICAN_SIM_EXE, {"--erase-ms", "300", "--verbose"}, dir.File("first-board.err"));
     CSimProcess second(PELICAN_SIM_EXE, {"--erase-ms", "300"});
     ASSERT_FALSE(first.Path().empty());
     ASSERT_FALSE(second.Path().empty());
-    // A long erase on the first board...
+    // An erase on the first board, held there (the board stopped) until the
+    // other runs are done: the erase's status wait is long enough for them
+    // on any machine...
     CChildProgram erasing(Pelican({"-p", first.Path(), "-f", dir.File("prog.mot"), "-y", "erase"}), dir, "first");
-    const auto until = std::chrono::steady_clock::now() + 10s;
-    while (erasing.ErrSoFar().find("link up") == std::string::npos && std::chrono::steady_clock::now() < until)
-        std::this_thread::sleep_for(10ms);
-    ASSERT_NE(erasing.ErrSoFar().find("link up"), std::string::npos);
+    ASSERT_TRUE(WaitFor([&] { return dir.Read("first-board.err").find("A7 D0") != std::string::npos; }))
+        << dir.Read("first-board.err") << erasing.ErrSoFar();
+    first.Hold();
     // ...a run on its port is turned away before it sends a byte,
     const ProgramResult refused = RunProgram(Pelican({"-p", first.Path(), "status"}), dir, "third");
     // while a whole run goes through on the second board.
     const ProgramResult beside =
         RunProgram(Pelican({"-p", second.Path(), "-f", dir.File("prog.mot"), "-y", "erase", "status"}), dir, "second");
     const bool overlapped = erasing.ErrSoFar().find("port closed") == std::string::npos;
+    first.LetGo();
     const ProgramResult erased = erasing.Finish();
     EXPECT_TRUE(overlapped);
     EXPECT_EQ(beside.status, 0) << beside.err;

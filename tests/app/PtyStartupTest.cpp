@@ -11,6 +11,7 @@
 #include "link/posix/PosixSerialDevice.h"
 #include "sim/BootLoader.h"
 #include "sim/PtyBoard.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 #include "ui/scripted/ScriptedBackend.h"
 
@@ -19,8 +20,9 @@ namespace {
 
 TEST(PtyStartup, To115200AndBackTo9600) {
     CTempDir dir;
-    ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
-    ::setenv("XDG_RUNTIME_DIR", dir.Path().c_str(), 1);
+    CScopedEnv env;
+    env.Set("XDG_CONFIG_HOME", dir.Path());
+    env.Set("XDG_RUNTIME_DIR", dir.Path());
     dir.Write("pelican.INI", "[Last Comm State]\nBaundrate=115200\nByte=8\nStop Bit=0\nParity=0\n");
 
     sim::CBootLoader board;

@@ -14,6 +14,7 @@
 
 #include "app/AppBench.h"
 #include "app/SaveIni.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
 namespace pelican::test {
@@ -157,9 +158,8 @@ TEST(SettingsFile, SaveKeepsPermissionsLineEndsAndTheLinkToTheFile) {
     CTempDir dir;
     // A file kept elsewhere in the user's home (a dotfiles folder) and
     // linked into the config folder.
-    const char* oldHome = std::getenv("HOME");
-    const std::string keptHome = oldHome != nullptr ? oldHome : "";
-    ::setenv("HOME", dir.Path().c_str(), 1);
+    CScopedEnv env;
+    env.Set("HOME", dir.Path());
     std::filesystem::create_directories(dir.File("dotfiles"));
     std::filesystem::create_directories(dir.File("config"));
     dir.Write("dotfiles/p.INI", "; mine\r\n[Last Comm State]\r\nBaundrate=9600\r\n");
@@ -180,7 +180,6 @@ TEST(SettingsFile, SaveKeepsPermissionsLineEndsAndTheLinkToTheFile) {
     EXPECT_EQ(Save(dir.File("config/new.INI"), 9600), CSaveIni::SaveResult::Saved);
     EXPECT_TRUE(std::filesystem::is_symlink(dir.File("config/new.INI")));
     EXPECT_EQ(dir.Read("dotfiles/new.INI"), CAppBench::CleanSection(9600));
-    ::setenv("HOME", keptHome.c_str(), 1);
 }
 #endif  // POSIX
 
@@ -190,9 +189,8 @@ TEST(SettingsFile, AsTheSuperuserALinkOutOfTheUsersFilesIsNotFollowed) {
     CTempDir elsewhere;  // a system file, as far as this user is concerned
     const std::string home = bench.m_dir.File("home");
     std::filesystem::create_directories(home + "/dotfiles");
-    const char* oldHome = std::getenv("HOME");
-    const std::string keptHome = oldHome != nullptr ? oldHome : "";
-    ::setenv("HOME", home.c_str(), 1);
+    CScopedEnv env;
+    env.Set("HOME", home);
     elsewhere.Write("victim", "root:x:0:0\n");
     const std::string link = bench.m_dir.File("pelican.INI");
     std::filesystem::create_symlink(elsewhere.File("victim"), link);
@@ -214,7 +212,6 @@ TEST(SettingsFile, AsTheSuperuserALinkOutOfTheUsersFilesIsNotFollowed) {
     std::filesystem::create_symlink(home + "/dotfiles/pelican.INI", link);
     EXPECT_EQ(Save(link, 19200), CSaveIni::SaveResult::Saved);
     EXPECT_EQ(bench.m_dir.Read("home/dotfiles/pelican.INI"), CAppBench::CleanSection(19200));
-    ::setenv("HOME", keptHome.c_str(), 1);
     if (::geteuid() != 0) GTEST_SKIP() << "the superuser's rule needs a run as root";
 }
 #endif  // POSIX

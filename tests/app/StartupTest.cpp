@@ -184,7 +184,7 @@ TEST(Startup, SecondCopyIsRefused) {
 TEST(Startup, AnUnusableRuntimeFolderIsNamedNotTakenForASecondCopy) {
     CAppBench bench;
     const std::string missing = bench.m_dir.File("run/user/1000");
-    ::setenv("XDG_RUNTIME_DIR", missing.c_str(), 1);
+    bench.m_env.Set("XDG_RUNTIME_DIR", missing);
     bench.Run();
     EXPECT_EQ(bench.Messages(),
               (Messages{{"Can not make the lock file in " + missing + ": No such file or directory.", Icon::Stop}}));
@@ -200,20 +200,19 @@ TEST(Startup, WithoutARuntimeFolderTheSharedLockCarriesTheUserId) {
     // temporary folder, where a lock of another user's copy (here held on the
     // name without a user id) must not stop this user.
     CAppBench bench;
-    ::setenv("TMPDIR", bench.m_dir.Path().c_str(), 1);
+    bench.m_env.Set("TMPDIR", bench.m_dir.Path());
     const int other = ::open(bench.m_dir.File("PELICAN.exe.lock").c_str(), O_RDWR | O_CREAT, 0600);
     ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
     for (const char* value : {static_cast<const char*>(nullptr), "", "run/user"}) {
         if (value == nullptr)
-            ::unsetenv("XDG_RUNTIME_DIR");
+            bench.m_env.Unset("XDG_RUNTIME_DIR");
         else
-            ::setenv("XDG_RUNTIME_DIR", value, 1);
+            bench.m_env.Set("XDG_RUNTIME_DIR", value);
         CInstanceLock lock;
         EXPECT_TRUE(lock.Acquire("PELICAN.exe")) << (value ? value : "unset");
     }
     EXPECT_EQ(::access(bench.m_dir.File("PELICAN.exe-" + std::to_string(::getuid()) + ".lock").c_str(), F_OK), 0);
     ::close(other);
-    ::unsetenv("TMPDIR");
 }
 #endif  // POSIX
 

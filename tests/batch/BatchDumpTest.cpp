@@ -14,6 +14,7 @@
 #include "image/MotFile.h"
 #include "support/BatchBench.h"
 #include "support/SRecordText.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
 namespace pelican::test {
@@ -186,9 +187,11 @@ TEST(FlashFileWriter, ALinksTargetIsReplacedAndAnExistingFileKeepsItsMode) {
     ASSERT_EQ(::stat(dir.File("real.bin").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
     // A new file gets what the umask leaves, and the umask stays as it was.
-    const mode_t old = ::umask(027);
-    ASSERT_TRUE(CFlashFileWriter::Write(dir.File("new.mot"), 0, {1}, error)) << error;
-    EXPECT_EQ(::umask(old), 027u);
+    {
+        const CScopedUmask mask(027);
+        ASSERT_TRUE(CFlashFileWriter::Write(dir.File("new.mot"), 0, {1}, error)) << error;
+        EXPECT_EQ(::umask(027), 027u);
+    }
     ASSERT_EQ(::stat(dir.File("new.mot").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
     // A dangling link gets its target made.

@@ -79,7 +79,7 @@ TEST(BatchFlow, AHeldPortAndAnUnusableLockFolderHaveTheirOwnStatus) {
     first.Release();
 
 #ifndef _WIN32  // a lock file's folder: Windows names the lock in memory
-    SetEnv("XDG_RUNTIME_DIR", bench.m_dir.File("gone"));
+    bench.m_env.Set("XDG_RUNTIME_DIR", bench.m_dir.File("gone"));
     EXPECT_EQ(bench.Run({"status"}), 5);
     EXPECT_EQ(bench.m_out,
               "stop: Can not make the lock file in " + bench.m_dir.File("gone") + ": No such file or directory.\n");

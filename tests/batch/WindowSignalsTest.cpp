@@ -14,6 +14,7 @@
 #include "commands/PreEraseDlg.h"
 #include "image/IDCheckDlg.h"
 #include "support/SimBench.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 #include "ui/scripted/ScriptedBackend.h"
 
@@ -28,6 +29,7 @@ struct Ended {
 // window runs atMainWindow once, then Exit. The exit status, or -1 when the
 // program ended by Exit.
 struct WindowRun {
+    CScopedEnv env;
     CTempDir dir;
     CSimBench sim;
     ui::CScriptedBackend ui;
@@ -36,8 +38,8 @@ struct WindowRun {
     // atSelect, when given, runs while "Select Program" waits for its answer.
     int Run(const std::function<void(CWindowSignals&)>& atMainWindow,
             const std::function<void(CWindowSignals&)>& atSelect = nullptr) {
-        ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
-        ::setenv("XDG_RUNTIME_DIR", dir.Path().c_str(), 1);
+        env.Set("XDG_CONFIG_HOME", dir.Path());
+        env.Set("XDG_RUNTIME_DIR", dir.Path());
         dir.Write("pelican.INI", "[Last Comm State]\nBaundrate=115200\nByte=8\nStop Bit=0\nParity=0\n");
         sim.PassId();
         CWindowSignals endings(sim.Clock());

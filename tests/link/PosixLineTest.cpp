@@ -9,13 +9,17 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <termios.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <thread>
 
 #include "link/ParityMarkDecoder.h"
 #include "link/posix/PosixSerialDevice.h"
+#include "support/ScopedEnvironment.h"
 #include "support/SimBench.h"
+#include "support/WaitFor.h"
 
 namespace pelican::test {
 namespace {
@@ -88,13 +92,20 @@ TEST(PosixLine, OpenSwitchesFlowControlOffAndSettingsAreReadBack) {
     EXPECT_EQ(line.baudRate, 115200u);
 }
 
-void Interrupted(int) {}
+std::atomic<int> g_interruptions{0};
+void Interrupted(int) { ++g_interruptions; }
+
+// Bytes the terminal holds for the far end to read.
+size_t Waiting(int fd) {
+    int count = 0;
+    return ::ioctl(fd, FIONREAD, &count) == 0 ? static_cast<size_t>(count) : 0;
+}
 
 TEST(PosixLine, SignalsDoNotCutAFrameAndACutFrameIsNotSent) {
     struct sigaction action {};
-    struct sigaction old {};
     action.sa_handler = Interrupted;  // no SA_RESTART: a wait ends in EINTR
-    ASSERT_EQ(::sigaction(SIGUSR2, &action, &old), 0);
+    const CScopedSignal handler(SIGUSR2, action);
+    ASSERT_TRUE(handler.Installed());
     RawPty pty;
     CSerialComm port(std::make_unique<CPosixSerialDevice>(), RealClock());
     ASSERT_EQ(port.Open(pty.path), 1);
@@ -104,24 +115,29 @@ TEST(PosixLine, SignalsDoNotCutAFrameAndACutFrameIsNotSent) {
     const pthread_t writer = ::pthread_self();
     Bytes got(frame.size() + 1);
     size_t length = 0;
+    g_interruptions = 0;
     std::thread farEnd([&] {
-        for (int i = 0; i < 5; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        // The terminal fills while nobody reads it: the writer is then held
+        // in the middle of the frame, where each signal finds it.
+        if (!WaitFor([&] { return Waiting(pty.master) > 0; })) return;
+        for (int i = 1; i <= 5; ++i) {
             ::pthread_kill(writer, SIGUSR2);
+            if (!WaitFor([i] { return g_interruptions >= i; })) break;
         }
         pollfd pfd{pty.master, POLLIN, 0};
-        while (length < frame.size() && ::poll(&pfd, 1, 500) > 0)
+        while (length < frame.size() && ::poll(&pfd, 1, 5000) > 0)
             length += static_cast<size_t>(std::max<ssize_t>(0, ::read(pty.master, &got[length], got.size() - length)));
     });
     EXPECT_EQ(port.Send(frame.data(), frame.size()), 32768);
     farEnd.join();
+    EXPECT_EQ(g_interruptions, 5);
     got.resize(length);
     EXPECT_EQ(got, frame);
-    ::sigaction(SIGUSR2, &old, nullptr);
 
-    // The far end goes away in the middle of the next frame.
+    // The far end goes away in the middle of the next frame, once the
+    // terminal holds the part of it that fits.
     std::thread unplug([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        WaitFor([&] { return Waiting(pty.master) > 0; });
         ::close(pty.master);
         pty.master = -1;
     });

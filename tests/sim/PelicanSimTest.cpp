@@ -2,6 +2,7 @@
 // RESET from Enter and SIGUSR1, and cleans up on SIGTERM.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -17,6 +18,7 @@
 #include "link/SerialComm.h"
 #include "support/SimBench.h"
 #include "support/TempDir.h"
+#include "support/WaitFor.h"
 
 namespace pelican::test {
 namespace {
@@ -27,11 +29,13 @@ struct Child {
     int output = -1;  // its stdout
 };
 
-// memoryLimit: bytes of address space the child may use (0: no limit).
-Child Spawn(const std::vector<std::string>& args, rlim_t memoryLimit = 0) {
+// memoryLimit: bytes of address space the child may use (0: no limit);
+// errPath: the file its standard error goes to (empty: this program's).
+Child Spawn(const std::vector<std::string>& args, rlim_t memoryLimit = 0, const std::string& errPath = "") {
     int in[2];
     int out[2];
     if (::pipe(in) != 0 || ::pipe(out) != 0) return {};
+    const int err = errPath.empty() ? -1 : ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     const pid_t pid = ::fork();
     if (pid == 0) {
 #if !defined(__SANITIZE_ADDRESS__)  // the sanitizer's shadow memory alone is beyond any limit
@@ -44,6 +48,7 @@ Child Spawn(const std::vector<std::string>& args, rlim_t memoryLimit = 0) {
 #endif
         ::dup2(in[0], STDIN_FILENO);
         ::dup2(out[1], STDOUT_FILENO);
+        if (err >= 0) ::dup2(err, STDERR_FILENO);
         ::close(in[1]);
         ::close(out[0]);
         std::vector<char*> argv{const_cast<char*>(PELICAN_SIM_EXE)};
@@ -54,14 +59,15 @@ Child Spawn(const std::vector<std::string>& args, rlim_t memoryLimit = 0) {
     }
     ::close(in[0]);
     ::close(out[1]);
+    if (err >= 0) ::close(err);
     return Child{pid, in[1], out[0]};
 }
 
 // Everything the child writes to stdout until it closes it (or a line, if
-// oneLine), with a time limit.
+// oneLine); the limit only ends the wait on a child that hangs.
 std::string ReadOutput(int fd, bool oneLine) {
     std::string text;
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    const auto until = std::chrono::steady_clock::now() + kFaultLimit;
     while (std::chrono::steady_clock::now() < until) {
         pollfd pfd{fd, POLLIN, 0};
         if (::poll(&pfd, 1, 100) <= 0) continue;
@@ -73,13 +79,11 @@ std::string ReadOutput(int fd, bool oneLine) {
     return text;
 }
 
-// The exit status, or -1 when it did not end within 3 s (then it is killed).
+// The exit status, or -1 when it never ended (then it is killed).
 int WaitExit(pid_t pid) {
-    for (int i = 0; i < 300; ++i) {
-        int status = 0;
-        if (::waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    int status = 0;
+    if (WaitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }))
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
     ::kill(pid, SIGKILL);
     ::waitpid(pid, nullptr, 0);
     return -1;
@@ -121,7 +125,7 @@ TEST(PelicanSim, SrecFileThatIsNoOrdinaryFileEndsItAtOnce) {
 TEST(PelicanSim, ServesItsTerminalTakesResetAndEndsCleanly) {
     CTempDir dir;
     const std::string link = dir.File("orca");
-    Child child = Spawn({"--type", "w", "--version-text", "SIMTEST1", "--link", link});
+    Child child = Spawn({"--type", "w", "--version-text", "SIMTEST1", "--link", link}, 0, dir.File("err"));
     ASSERT_GT(child.pid, 0);
     const std::string path = ReadOutput(child.output, true);
     ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u) << path;
@@ -136,8 +140,17 @@ TEST(PelicanSim, ServesItsTerminalTakesResetAndEndsCleanly) {
     Exchange(port, {0xF5, 0xDF, 0xFF, 0xFF, 0x07, 1, 2, 3, 4, 5, 6, 7}, 0);
     EXPECT_EQ(Exchange(port, {0x70}, 2), (Bytes{0x80, 0x0C}));
 
-    auto expectReset = [&](const char* how) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // The board tells each RESET it took on its standard error.
+    const auto resets = [&] {
+        const std::string err = dir.Read("err");
+        size_t count = 0;
+        for (size_t at = err.find("pelican-sim: RESET\n"); at != std::string::npos;
+             at = err.find("pelican-sim: RESET\n", at + 1))
+            ++count;
+        return count;
+    };
+    auto expectReset = [&](const char* how, size_t count) {
+        ASSERT_TRUE(WaitFor([&] { return resets() >= count; })) << how;
         port.SetReadTimeout(300);
         EXPECT_TRUE(Exchange(port, {0x70}, 2).empty()) << how;
         port.SetReadTimeout(1000);
@@ -145,9 +158,9 @@ TEST(PelicanSim, ServesItsTerminalTakesResetAndEndsCleanly) {
         EXPECT_EQ(Exchange(port, {0x70}, 2), (Bytes{0x80, 0x00})) << how;
     };
     ::kill(child.pid, SIGUSR1);
-    expectReset("SIGUSR1");
+    expectReset("SIGUSR1", 1);
     ASSERT_EQ(::write(child.input, "\n", 1), 1);
-    expectReset("Enter");
+    expectReset("Enter", 2);
 
     ::kill(child.pid, SIGTERM);
     EXPECT_EQ(WaitExit(child.pid), 0);

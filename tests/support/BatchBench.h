@@ -15,6 +15,7 @@
 #include "batch/SafePointDevice.h"
 #include "batch/SignalStop.h"
 #include "link/PortNotes.h"
+#include "support/ScopedEnvironment.h"
 #include "support/SimBench.h"
 #include "support/TempDir.h"
 
@@ -23,9 +24,9 @@ namespace pelican::test {
 class CBatchBench {
 public:
     explicit CBatchBench(sim::BoardConfig config = sim::BoardConfig{}) : m_sim(std::move(config)) {
-        SetEnv("XDG_CONFIG_HOME", m_dir.Path());
-        SetEnv("XDG_RUNTIME_DIR", m_dir.Path());
-        SetEnv("APPDATA", m_dir.Path());  // where Windows keeps the settings
+        m_env.Set("XDG_CONFIG_HOME", m_dir.Path());
+        m_env.Set("XDG_RUNTIME_DIR", m_dir.Path());
+        m_env.Set("APPDATA", m_dir.Path());  // where Windows keeps the settings
     }
 
     // Parses the command line as the executable does (the port is the
@@ -111,6 +112,7 @@ public:
     std::function<void()> m_onAnswer;
     // The machine's ports as the run sees them.
     PortSurvey m_ports;
+    CScopedEnv m_env;  // given back last, after everything that reads it
     CTempDir m_dir;
     CSimBench m_sim;
     std::string m_out;  // standard output

@@ -83,10 +83,13 @@ inline ProgramResult RunProgram(const std::vector<std::string>& args, const CTem
     return CChildProgram(args, dir, tag).Finish();
 }
 
-// pelican-sim in the background; the path it prints is the port.
+// pelican-sim in the background; the path it prints is the port. Its
+// standard error goes to errPath when given (with --verbose: every frame
+// the board took).
 class CSimProcess {
 public:
-    CSimProcess(const std::string& executable, const std::vector<std::string>& options) {
+    CSimProcess(const std::string& executable, const std::vector<std::string>& options,
+                const std::string& errPath = "") {
         std::vector<std::string> args = {executable};
         args.insert(args.end(), options.begin(), options.end());
         std::vector<char*> argv;
@@ -95,16 +98,19 @@ public:
         int pipeFds[2];
         if (::pipe2(pipeFds, O_CLOEXEC) != 0) return;
         const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+        const int err = errPath.empty() ? null
+                                        : ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         m_pid = ::fork();
         if (m_pid == 0) {
             ::dup2(null, 0);
             ::dup2(pipeFds[1], 1);
-            ::dup2(null, 2);
+            ::dup2(err, 2);
             ::execv(argv[0], argv.data());
             ::_exit(127);
         }
         ::close(pipeFds[1]);
         if (null >= 0) ::close(null);
+        if (err >= 0 && err != null) ::close(err);
         char c;
         while (::read(pipeFds[0], &c, 1) == 1 && c != '\n') m_path += c;
         ::close(pipeFds[0]);
@@ -112,12 +118,17 @@ public:
     ~CSimProcess() {
         if (m_pid > 0) {
             ::kill(m_pid, SIGTERM);
+            ::kill(m_pid, SIGCONT);  // a board still held takes its SIGTERM
             ::waitpid(m_pid, nullptr, 0);
         }
     }
     CSimProcess(const CSimProcess&) = delete;
     CSimProcess& operator=(const CSimProcess&) = delete;
     const std::string& Path() const { return m_path; }
+    // The board held still (SIGSTOP) and let go again: while held it takes
+    // nothing in and answers nothing, however long the test needs.
+    void Hold() const { ::kill(m_pid, SIGSTOP); }
+    void LetGo() const { ::kill(m_pid, SIGCONT); }
 
 private:
     pid_t m_pid = -1;

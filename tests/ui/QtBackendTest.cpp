@@ -1,4 +1,4 @@
-// Modal runs of real windows driven from the event loop: typing and clicking,
+// Modal runs of real windows answered once each is up: typing and clicking,
 // Escape, Enter and the close box, nested dialogs, message boxes, the
 // file-open dialog and the wait cursor.
 #include <gtest/gtest.h>
@@ -36,7 +36,7 @@ protected:
 
 TEST_F(QtBackendTest, UserInputReachesTheFieldsOnOk) {
     CSampleDlg dlg;
-    Later([&] {
+    WhenShown([&](QWidget&) {
         CQtDialogHost* host = HostOf(dlg);
         ASSERT_NE(host, nullptr);
         EXPECT_TRUE(host->isVisible());
@@ -45,12 +45,15 @@ TEST_F(QtBackendTest, UserInputReachesTheFieldsOnOk) {
         // The fields were shown when the window opened.
         EXPECT_EQ(Widget<QLineEdit>(dlg, S::kFile)->text(), QStringLiteral("sample.mot"));
         EXPECT_EQ(Widget<QComboBox>(dlg, S::kPort)->currentText(), QStringLiteral("COM1"));
-        Widget<QLineEdit>(dlg, S::kId)->setText(QStringLiteral("C0010"));
-        Widget<QComboBox>(dlg, S::kPort)->setEditText(QStringLiteral("/dev/ttyUSB1"));
-        Widget<QComboBox>(dlg, S::kRate)->setCurrentIndex(4);
-        Widget<QAbstractButton>(dlg, S::kTargetBoot)->click();
-        Widget<QAbstractButton>(dlg, S::kVerify)->click();
-        Widget<QAbstractButton>(dlg, IDOK)->click();
+        TypeInto(Widget<QLineEdit>(dlg, S::kId), QStringLiteral("C0010"));
+        TypeInto(Widget<QComboBox>(dlg, S::kPort)->lineEdit(), QStringLiteral("/dev/ttyUSB1"));
+        auto* rate = Widget<QComboBox>(dlg, S::kRate);
+        rate->setFocus();
+        while (rate->currentIndex() < 4) QTest::keyClick(rate, Qt::Key_Down);
+        while (rate->currentIndex() > 4) QTest::keyClick(rate, Qt::Key_Up);
+        ClickOn(Widget<QAbstractButton>(dlg, S::kTargetBoot));
+        ClickOn(Widget<QAbstractButton>(dlg, S::kVerify));
+        ClickOn(Widget<QAbstractButton>(dlg, IDOK));
     });
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(dlg.m_id, "C0010");
@@ -65,7 +68,7 @@ TEST_F(QtBackendTest, UserInputReachesTheFieldsOnOk) {
 TEST_F(QtBackendTest, EscapeAndCloseBoxGoThroughOnCancel) {
     CSampleDlg dlg;
     dlg.m_refuseCancel = true;
-    Later([&] {
+    WhenShown([&](QWidget&) {
         CQtDialogHost* host = HostOf(dlg);
         ASSERT_NE(host, nullptr);
         // Escape in a field travels up to the window; the dialog refuses.
@@ -85,18 +88,18 @@ TEST_F(QtBackendTest, EscapeAndCloseBoxGoThroughOnCancel) {
 
 TEST_F(QtBackendTest, EnterPressesTheFocusedButtonElseAnEnabledDefaultButton) {
     CSampleDlg plain(S::TemplateWithoutDefault());
-    Later([&] {
-        Widget<QLineEdit>(plain, S::kId)->setText(QStringLiteral("C0010"));
+    WhenShown([&](QWidget&) {
+        TypeInto(Widget<QLineEdit>(plain, S::kId), QStringLiteral("C0010"));
         PressKey(Widget<QLineEdit>(plain, S::kId), Qt::Key_Return);  // no default button: nothing
         EXPECT_EQ(plain.m_okCalls, 0);
         EXPECT_EQ(plain.m_commands, 0);
         // A focused button: Enter is its press, once, whichever the default.
         // "Refer..." opens its own dialog, where Enter on the focused Cancel
         // (not the default OK) closes it.
-        Later([&] {
+        WhenShown([&](QWidget&) {
             CQtDialogHost* inner = HostOf(*m_qt.ActiveDialog());
             ASSERT_NE(inner, nullptr);
-            inner->SetText(CIdEntryDlg::kText, "typed");
+            TypeInto(inner->Control(CIdEntryDlg::kText), QStringLiteral("typed"));
             PressKey(inner->Control(IDCANCEL), Qt::Key_Return);
         });
         PressKey(Widget<QPushButton>(plain, S::kRefer), Qt::Key_Enter);
@@ -110,8 +113,8 @@ TEST_F(QtBackendTest, EnterPressesTheFocusedButtonElseAnEnabledDefaultButton) {
     EXPECT_EQ(plain.m_commands, 1);
 
     CSampleDlg withDefault;
-    Later([&] {
-        Widget<QLineEdit>(withDefault, S::kId)->setText(QStringLiteral("C0010"));
+    WhenShown([&](QWidget&) {
+        TypeInto(Widget<QLineEdit>(withDefault, S::kId), QStringLiteral("C0010"));
         PressKey(Widget<QPushButton>(withDefault, IDCANCEL), Qt::Key_Enter);  // not the default OK
     });
     EXPECT_EQ(withDefault.DoModal(), IDCANCEL);
@@ -120,22 +123,22 @@ TEST_F(QtBackendTest, EnterPressesTheFocusedButtonElseAnEnabledDefaultButton) {
     // With a default button: Enter is its press, refused while the ID is
     // empty (with the dialog's own message), accepted once typed.
     CSampleDlg dlg;
-    Later([&] {
+    WhenShown([&](QWidget&) {
         auto* id = Widget<QLineEdit>(dlg, S::kId);
         HostOf(dlg)->EnableControl(IDOK, false);
         PressKey(id, Qt::Key_Return);
         EXPECT_EQ(dlg.m_okCalls, 0);
         HostOf(dlg)->EnableControl(IDOK, true);
-        Later([&] {
+        WhenShown([&](QWidget&) {
             auto* box = TopModal<QMessageBox>();
             ASSERT_NE(box, nullptr);
             EXPECT_EQ(box->text(), QStringLiteral("Enter the ID."));
-            box->button(QMessageBox::Ok)->click();
+            ClickOn(box->button(QMessageBox::Ok));
         });
         PressKey(id, Qt::Key_Return);
         EXPECT_EQ(dlg.m_okCalls, 1);
         EXPECT_TRUE(HostOf(dlg)->isVisible());
-        id->setText(QStringLiteral("C0010"));
+        TypeInto(id, QStringLiteral("C0010"));
         PressKey(id, Qt::Key_Enter);
     });
     EXPECT_EQ(dlg.DoModal(), IDOK);
@@ -145,20 +148,20 @@ TEST_F(QtBackendTest, EnterPressesTheFocusedButtonElseAnEnabledDefaultButton) {
 
 TEST_F(QtBackendTest, NestedModalDialogIsOwnedByTheOuterOneAndActive) {
     CSampleDlg dlg;
-    Later([&] {
+    WhenShown([&](QWidget&) {
         CQtDialogHost* outer = HostOf(dlg);
-        Later([&, outer] {
+        WhenShown([&, outer](QWidget&) {
             CDialog* inner = m_qt.ActiveDialog();
             ASSERT_NE(inner, nullptr);
             EXPECT_EQ(inner->Template().id, CIdEntryDlg::kTemplateId);
             EXPECT_EQ(HostOf(*inner)->parentWidget(), outer);
             EXPECT_EQ(QApplication::activeModalWidget(), HostOf(*inner));
-            Widget<QLineEdit>(*inner, CIdEntryDlg::kText)->setText(QStringLiteral("ABCDEF"));
-            Widget<QAbstractButton>(*inner, IDOK)->click();
+            TypeInto(Widget<QLineEdit>(*inner, CIdEntryDlg::kText), QStringLiteral("ABCDEF"));
+            ClickOn(Widget<QAbstractButton>(*inner, IDOK));
         });
-        Widget<QAbstractButton>(dlg, S::kRefer)->click();
+        ClickOn(Widget<QAbstractButton>(dlg, S::kRefer));
         EXPECT_EQ(Widget<QLineEdit>(dlg, S::kId)->text(), QStringLiteral("ABCDEF"));
-        Widget<QAbstractButton>(dlg, IDOK)->click();
+        ClickOn(Widget<QAbstractButton>(dlg, IDOK));
     });
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(dlg.m_referResult, IDOK);
@@ -188,7 +191,7 @@ TEST_F(QtBackendTest, MessageBoxShowsCaptionTextIconAndOneOk) {
     };
     m_qt.BeginWaitCursor();
     for (const auto& [icon, expected] : cases) {
-        Later([expected = expected] {
+        WhenShown([expected = expected](QWidget&) {
             auto* box = TopModal<QMessageBox>();
             ASSERT_NE(box, nullptr);
             EXPECT_EQ(box->windowTitle(), QStringLiteral("Pelican"));
@@ -222,7 +225,7 @@ TEST_F(QtBackendTest, FileOpenDialogStartsWhereAskedAndReturnsTheChoice) {
     FileOpenRequest request;
     request.filter = "Name (*.s;*.mot)|*.s;*.mot|All Files (*.*)|*.*|";
     request.initialPath = dir.Path();
-    Later([&] {
+    WhenShown([&](QWidget&) {
         auto* box = TopModal<QFileDialog>();
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(box->nameFilters(), (QStringList{"Name (*.s *.mot)", "All Files (*)"}));
@@ -237,7 +240,7 @@ TEST_F(QtBackendTest, FileOpenDialogStartsWhereAskedAndReturnsTheChoice) {
     EXPECT_EQ(QFileInfo(QString::fromStdString(path)).canonicalFilePath(),
               QFileInfo(QString::fromStdString(dir.File("prog.mot"))).canonicalFilePath());
 
-    Later([] { static_cast<QDialog*>(TopModal<QFileDialog>())->reject(); });
+    WhenShown([](QWidget& box) { static_cast<QDialog&>(box).reject(); });
     std::string untouched = "before";
     EXPECT_FALSE(m_qt.GetOpenFileName(request, untouched));
     EXPECT_EQ(untouched, "before");

@@ -21,7 +21,7 @@ wine=${WINE:-wine}
 failures=0
 fail() { echo "batch-test: FAIL: $*" >&2; failures=$((failures + 1)); }
 
-work=$(mktemp -d /tmp/pelican-wine-batch.XXXXXX)
+work=$(mktemp -d "${TMPDIR:-/tmp}"/pelican-wine-batch.XXXXXX)
 trap 'stop_boards; rm -rf "$work"' EXIT
 trap 'exit 130' INT TERM
 ensure_prefix || exit 2

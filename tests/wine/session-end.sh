@@ -26,7 +26,7 @@ command -v xdotool >/dev/null || { echo "session-end: no xdotool" >&2; exit 77; 
 failures=0
 fail() { echo "session-end: FAIL: $*" >&2; failures=$((failures + 1)); }
 
-work=$(mktemp -d /tmp/pelican-wine-session.XXXXXX)
+work=$(mktemp -d "${TMPDIR:-/tmp}"/pelican-wine-session.XXXXXX)
 trap 'stop_boards; rm -rf "$work"' EXIT
 trap 'exit 130' INT TERM
 ensure_prefix || exit 2

@@ -14,18 +14,17 @@ default_prefix() {
         fi
         dir=$(dirname "$dir")
     done
-    mktemp -d /tmp/pelican-wine.XXXXXX
+    mktemp -d "${TMPDIR:-/tmp}"/pelican-wine.XXXXXX
 }
 
-# wait_for SECONDS COMMAND...: runs COMMAND every 50 ms until it succeeds;
-# false when SECONDS passed first.
+# wait_for SECONDS COMMAND...: runs COMMAND again every 50 ms until it
+# succeeds; false when SECONDS passed first. The limit only ends the wait
+# for something that never comes: keep it well beyond a busy machine's need.
 wait_for() {
-    local limit=$1 tries
+    local until=$((SECONDS + $1))
     shift
-    tries=$((limit * 20))
-    while ! "$@"; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || return 1
+    until "$@"; do
+        [ "$SECONDS" -lt "$until" ] || return 1
         sleep 0.05
     done
 }
@@ -74,10 +73,10 @@ start_board() {
 start_silent() {
     local com=$1 fd
     exec {fd}< <(exec python3 -c '
-import os, pty, sys, time
+import os, pty, signal
 master, slave = pty.openpty()
 print(os.ttyname(slave), flush=True)
-time.sleep(600)' </dev/null)
+signal.pause()' </dev/null)
     board_pids+=($!)
     board_fds+=("$fd")
     link_terminal "$com" "$fd" "the silent board"

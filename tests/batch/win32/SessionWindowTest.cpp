@@ -13,6 +13,7 @@
 #include "commands/PreEraseDlg.h"
 #include "image/IDCheckDlg.h"
 #include "support/SimBench.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 #include "ui/scripted/ScriptedBackend.h"
 
@@ -39,6 +40,7 @@ LRESULT Send(const CSessionWindow& session, UINT message, WPARAM wParam, LPARAM 
 // program's endings attached as main attaches them; the main window runs
 // atMainWindow once, then Exit. The exit status, or -1 for an Exit.
 struct SessionRun {
+    CScopedEnv env;
     CTempDir dir;
     CSimBench sim;
     ui::CScriptedBackend ui;
@@ -47,8 +49,8 @@ struct SessionRun {
     std::vector<bool> running;
 
     int Run(const std::function<void(CWindowSignals&, CSessionWindow&)>& atMainWindow) {
-        SetEnv("APPDATA", dir.Path());
-        SetEnv("XDG_RUNTIME_DIR", dir.Path());
+        env.Set("APPDATA", dir.Path());
+        env.Set("XDG_RUNTIME_DIR", dir.Path());
         dir.Write("pelican.INI", "[Last Comm State]\nBaundrate=115200\nByte=8\nStop Bit=0\nParity=0\n");
         sim.PassId();
         CWindowSignals endings(sim.Clock());
