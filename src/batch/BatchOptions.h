@@ -34,6 +34,10 @@ struct BatchOptions {
     // ends the action there.
     unsigned retries = 0;
     std::vector<std::string> actions;
+    // The record of each board (--log FILE) and its serial number
+    // (--serial-number ADDR:FORMAT:COUNTERFILE); see RecordOptions.h.
+    std::string log;
+    std::string serialNumber;
 };
 
 enum class CommandLine { Window, Batch, ListPorts, Exit };

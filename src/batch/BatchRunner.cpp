@@ -93,6 +93,8 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     m_backend.m_onPump = [this] { AtSafePoint(); };
     m_signalEnding.m_beforeExit = [this](int status) {
         m_closeFailed = status == kExitNoLink;
+        // The board's record is kept however the run ends.
+        WriteRecord(status);
         PrintExit(status);
     };
     m_showProgress = IsTerminal(StandardStream::Error);
@@ -107,8 +109,10 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         m_phaseBeganMs = m_app.m_port.Clock().NowMs();
         m_phasePages = phase.pages;
     };
-    if (m_options.json) {
+    if (m_options.json || !m_options.log.empty()) {
         CCheckMemorryCmd::OnPhaseEnded() = [this](const CCheckMemorryCmd::PhaseRecord& phase) {
+            RecordPhase(phase.title, phase.start, phase.end, phase.pages, phase.outcome);
+            if (!m_options.json) return;
             Print(CJsonLine("phase")
                       .Add("action", m_action)
                       .Add("title", phase.title)
@@ -145,7 +149,7 @@ void CBatchRunner::InWait() {
 
 CBatchRunner::~CBatchRunner() {
     m_app.m_retries.m_onNote = nullptr;
-    if (m_options.json) CCheckMemorryCmd::OnPhaseEnded() = nullptr;
+    if (m_options.json || !m_options.log.empty()) CCheckMemorryCmd::OnPhaseEnded() = nullptr;
     CCheckMemorryCmd::OnPhaseBegun() = nullptr;
     ui::SetBackend(nullptr);
 }
@@ -299,6 +303,11 @@ void CBatchRunner::AnswerInputAddress(ui::CDialog& dialog) {
         m_backend.SetText(CSetAddressDlg::IDD, CSetAddressDlg::IDC_START, m_rangeStart);
         m_backend.SetText(CSetAddressDlg::IDD, CSetAddressDlg::IDC_END, m_rangeEnd);
     }
+    if (!RangeHoldsSerial(m_rangeStart, m_rangeEnd)) {
+        m_failed = true;
+        Answer(dialog, ui::IDCANCEL);
+        return;
+    }
     Answer(dialog, ui::IDOK);
 }
 
@@ -394,6 +403,7 @@ int CBatchRunner::Run() {
         if (m_report) m_report("standard output could not be written: " + m_outputError);
         if (status == kExitDone) status = kExitFailed;
     }
+    status = WriteRecord(status);
     PrintExit(status);
     return status;
 }
@@ -403,6 +413,7 @@ int CBatchRunner::RunAll() {
     const bool writable = OutputWritable();
     ui::SetBackend(nullptr);
     if (!writable) return kExitFailed;
+    if (!OpenRecordFiles()) return kExitUsage;
     if (!ResolvePort()) return kExitNoLink;
     CSignalStop::Install();
     // Every end of a read is a point between exchanges.
