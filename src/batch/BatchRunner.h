@@ -111,7 +111,8 @@ private:
     bool NumberBoard();
     // Before an action that programs: the number put into the image.
     bool MergeSerialNumber();
-    // Whether a range typed into "Input Address" holds the number's place.
+    // Whether a range typed into "Input Address" for program or bpr holds
+    // the number's place; false, told.
     bool RangeHoldsSerial(const std::string& startText, const std::string& endText);
     void RecordAction(Outcome outcome);
     void RecordPhase(const std::string& title, uint32_t start, uint32_t end, uint32_t pages, Outcome outcome);

@@ -60,6 +60,13 @@ bool CBatchRunner::OpenRecordFiles() {
         Report("serial number " + error + ": the counter file " + serial.CounterPath() + " is left as it is");
         return false;
     }
+    // program and bpr work on the range of -r: it must hold the number.
+    const bool ranged = std::any_of(m_options.actions.begin(), m_options.actions.end(),
+                                    [](const std::string& action) { return action == "program" || action == "bpr"; });
+    if (ranged && !m_options.range.empty()) {
+        const size_t dash = m_options.range.find('-');
+        return RangeHoldsSerial(m_options.range.substr(0, dash), m_options.range.substr(dash + 1));
+    }
     return true;
 }
 
@@ -142,7 +149,7 @@ bool CBatchRunner::MergeSerialNumber() {
 }
 
 bool CBatchRunner::RangeHoldsSerial(const std::string& startText, const std::string& endText) {
-    if (!m_serial || !ProgramsFlash(m_action)) return true;
+    if (!m_serial) return true;
     uint32_t start = 0;
     uint32_t end = 0;
     CCheckMemorryCmd::PageRange(startText, endText, start, end);
