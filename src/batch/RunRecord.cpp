@@ -14,7 +14,10 @@ std::string Hex(uint32_t address) {
 
 std::string Array(const std::vector<std::string>& objects) {
     std::string text = "[";
-    for (size_t i = 0; i < objects.size(); ++i) text += (i > 0 ? "," : "") + objects[i];
+    for (size_t i = 0; i < objects.size(); ++i) {
+        if (i > 0) text += ',';
+        text += objects[i];
+    }
     return text + "]";
 }
 
@@ -45,8 +48,14 @@ std::string CRunRecord::Text() const {
                               .Text());
     line.AddJson("actions", Array(objects));
     if (version) line.Add("version", *version);
-    if (status)
-        line.AddJson("status", "[" + std::to_string((*status)[0]) + "," + std::to_string((*status)[1]) + "]");
+    if (status) {
+        std::string bytes = "[";
+        bytes += std::to_string((*status)[0]);
+        bytes += ',';
+        bytes += std::to_string((*status)[1]);
+        bytes += ']';
+        line.AddJson("status", bytes);
+    }
     if (numbered) {
         if (serial) {
             std::string bytes;
