@@ -19,9 +19,9 @@ void AddRecordOptions(CLI::App& cli, BatchOptions& options) {
                    "board is programmed) as FORMAT le16, le32, be16, be32 or asciiN at ADDR\n"
                    "(hexadecimal), over the file's bytes there; program, epr and bpr only")
         ->check([](const std::string& text) {
-            CSerialNumber spec;
+            CSerialNumber number;
             std::string error;
-            return CSerialNumber::Parse(text, spec, error) ? std::string() : error;
+            return CSerialNumber::Parse(text, number, error) ? std::string() : error;
         });
 }
 

@@ -4,7 +4,7 @@
 
 namespace pelican {
 
-bool CSerialNumber::Parse(const std::string& text, CSerialNumber& spec, std::string& error) {
+bool CSerialNumber::Parse(const std::string& text, CSerialNumber& result, std::string& error) {
     const size_t first = text.find(':');
     const size_t second = first == std::string::npos ? std::string::npos : text.find(':', first + 1);
     if (second == std::string::npos) {
@@ -46,7 +46,7 @@ bool CSerialNumber::Parse(const std::string& text, CSerialNumber& spec, std::str
         error = "the number's bytes pass the end of the address space (FFFFFF)";
         return false;
     }
-    spec = parsed;
+    result = parsed;
     return true;
 }
 

@@ -17,7 +17,7 @@ public:
     // reason in error, for an address that is not hexadecimal or whose
     // bytes pass FFFFFF, an unknown format, asciiN outside 1 to 19 digits,
     // or no file.
-    static bool Parse(const std::string& text, CSerialNumber& spec, std::string& error);
+    static bool Parse(const std::string& text, CSerialNumber& result, std::string& error);
 
     uint32_t Address() const { return m_address; }
     // The address of the number's last byte.

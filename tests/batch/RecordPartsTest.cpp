@@ -71,7 +71,7 @@ std::string Hex(const std::vector<uint8_t>& bytes) {
 
 TEST(SerialNumber, BytesOfEachFormat) {
     const struct {
-        const char* spec;
+        const char* option;
         uint64_t value;
         const char* bytes;  // empty: refused
         const char* error;
@@ -94,11 +94,11 @@ TEST(SerialNumber, BytesOfEachFormat) {
     for (const auto& c : cases) {
         CSerialNumber serial;
         std::string error;
-        ASSERT_TRUE(CSerialNumber::Parse(c.spec, serial, error)) << c.spec << ": " << error;
+        ASSERT_TRUE(CSerialNumber::Parse(c.option, serial, error)) << c.option << ": " << error;
         std::vector<uint8_t> bytes;
-        EXPECT_EQ(serial.Encode(c.value, bytes, error), *c.bytes != '\0') << c.spec << " " << c.value;
+        EXPECT_EQ(serial.Encode(c.value, bytes, error), *c.bytes != '\0') << c.option << " " << c.value;
         if (*c.bytes != '\0') {
-            EXPECT_EQ(Hex(bytes), c.bytes) << c.spec << " " << c.value;
+            EXPECT_EQ(Hex(bytes), c.bytes) << c.option << " " << c.value;
         } else {
             EXPECT_EQ(error, c.error);
         }
