@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "app/Version.h"
+#include "batch/RecordOptions.h"
 #include "image/FlashFileWriter.h"
 #include "link/PortSpec.h"
 #include "link/ResetSequence.h"
@@ -202,6 +203,7 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
                                     "list the serial ports with what identifies them (USB ids, maker, product,\n"
                                     "serial number) and the programs that have them open; no actions");
     AddLineOptions(cli, options);
+    AddRecordOptions(cli, options);
     cli.add_option("actions", options.actions, "buttons to press, in order")
         ->check(CLI::IsMember(BatchActionNames()));
     cli.footer(std::string("Actions: load status version setting erase blank program read epr bpr download dump\n"
@@ -243,6 +245,8 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
                            checksumOption->count() > 0 || outputOption->count() > 0 || offsetOption->count() > 0 ||
                            resetOption->count() > 0 || skipOption->count() > 0 || retriesOption->count() > 0 ||
                            options.wait || options.loop || !options.runAfter.empty();
+    if (const std::string error = CheckRecordOptions(options, listOption->count() > 0); !error.empty())
+        return UsageError(error, exitCode);
     if (listOption->count() > 0) {
         // Only --json changes what the list is.
         if (batchOnly || options.simulate || !options.actions.empty())

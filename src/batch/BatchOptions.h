@@ -45,6 +45,10 @@ struct BatchOptions {
     // DTR/RTS changes (the syntax of --reset) that start the application
     // after a run that ended well; empty: none.
     std::string runAfter;
+    // The record of each board (--log FILE) and its serial number
+    // (--serial-number ADDR:FORMAT:COUNTERFILE); see RecordOptions.h.
+    std::string log;
+    std::string serialNumber;
 };
 
 enum class CommandLine { Window, Batch, ListPorts, Exit };

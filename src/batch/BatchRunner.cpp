@@ -94,6 +94,8 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     m_backend.m_onPump = [this] { AtSafePoint(); };
     m_signalEnding.m_beforeExit = [this](int status) {
         m_closeFailed = status == kExitNoLink;
+        // The board's record is kept however the run ends.
+        WriteRecord(status);
         PrintExit(status);
     };
     m_showProgress = IsTerminal(StandardStream::Error);
@@ -110,8 +112,9 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         m_phasePages = phase.pages;
         if (m_onStatus) m_onStatus(StatusLine(phase.title, 0, phase.pages, 0), false);
     };
-    if (m_options.json || m_onStatus) {
+    if (m_options.json || m_onStatus || !m_options.log.empty()) {
         CCheckMemorryCmd::OnPhaseEnded() = [this](const CCheckMemorryCmd::PhaseRecord& phase) {
+            RecordPhase(phase.title, phase.start, phase.end, phase.pages, phase.outcome);
             if (m_onStatus)
                 m_onStatus(StatusLine(phase.title, static_cast<int>(phase.pages), phase.pages, phase.milliseconds) +
                                "  " + OutcomeName(phase.outcome),
@@ -313,6 +316,11 @@ void CBatchRunner::AnswerInputAddress(ui::CDialog& dialog) {
         m_backend.SetText(CSetAddressDlg::IDD, CSetAddressDlg::IDC_START, m_rangeStart);
         m_backend.SetText(CSetAddressDlg::IDD, CSetAddressDlg::IDC_END, m_rangeEnd);
     }
+    if ((m_action == "program" || m_action == "bpr") && !RangeHoldsSerial(m_rangeStart, m_rangeEnd)) {
+        m_failed = true;
+        Answer(dialog, ui::IDCANCEL);
+        return;
+    }
     Answer(dialog, ui::IDOK);
 }
 
@@ -408,6 +416,7 @@ int CBatchRunner::Run() {
         if (m_report) m_report("standard output could not be written: " + m_outputError);
         if (status == kExitDone) status = kExitFailed;
     }
+    status = WriteRecord(status);
     PrintExit(status);
     return status;
 }
@@ -417,6 +426,7 @@ int CBatchRunner::RunAll() {
     const bool writable = OutputWritable();
     ui::SetBackend(nullptr);
     if (!writable) return kExitFailed;
+    if (!OpenRecordFiles()) return kExitUsage;
     if (!ResolvePort()) return kExitNoLink;
     if (m_ownsSignals) CSignalStop::Install();
     // Every end of a read is a point between exchanges.

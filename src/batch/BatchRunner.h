@@ -7,6 +7,7 @@
 #include <functional>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -17,6 +18,9 @@
 #include "commands/Outcome.h"
 #include "link/PortInfo.h"
 #include "image/RetryBudget.h"
+#include "batch/RunRecord.h"
+#include "batch/SerialNumber.h"
+#include "sys/LockedFile.h"
 #include "ui/scripted/ScriptedBackend.h"
 
 namespace pelican {
@@ -88,6 +92,10 @@ public:
     static int64_t BytesPerSecond(uint64_t pages, uint64_t milliseconds);
     // Whether standard error is a terminal to draw progress bars on.
     bool m_showProgress = false;
+    // The time and host the record of the run names (the station's own
+    // unless replaced).
+    std::function<std::string()> m_recordTime;
+    std::function<std::string()> m_recordHost;
 
     // The production line. Set by whoever drives several boards or one
     // board after another (CBoardStation):
@@ -111,6 +119,27 @@ private:
     int Verdict() const;
     // --run-after, on the open port of a run that ended well.
     void RunAfter();
+    // The record of this board's run and its serial number
+    // (BatchRunnerRecord.cpp). Before the port is opened: the log can be
+    // appended to and the counter holds a number that fits; false, told.
+    bool OpenRecordFiles();
+    // The adapter the resolved port belongs to.
+    void NoteAdapter(const PortInfo* port);
+    // Once the main window is up: the file's digest, the board's number
+    // (false, told, when it cannot have one).
+    bool BeginBoard();
+    bool NumberBoard();
+    // Before an action that programs: the number put into the image.
+    bool MergeSerialNumber();
+    // Whether a range typed into "Input Address" for program or bpr holds
+    // the number's place; false, told.
+    bool RangeHoldsSerial(const std::string& startText, const std::string& endText);
+    void RecordAction(Outcome outcome);
+    void RecordPhase(const std::string& title, uint32_t start, uint32_t end, uint32_t pages, Outcome outcome);
+    // Appends the record; the exit status, failed when it could not be.
+    int WriteRecord(int status);
+    // The exit status in a word ("ok", "not at 9600 bps").
+    std::string ExitOutcome(int status) const;
     // For dump: whether its file can be made; false with the message shown.
     bool OutputWritable();
     void OnIdle(ui::CDialog& dialog);
@@ -206,6 +235,13 @@ private:
     bool m_resetFailed = false;  // the last reset by wire did not go through
     bool m_askedReset = false;  // the terminal was asked to reset the board
     CResetSequence m_runAfter;  // empty without --run-after
+    CRunRecord m_record;
+    CLockedFile m_log;  // open with --log
+    bool m_recordWritten = false;
+    bool m_boardBegun = false;
+    uint64_t m_actionBeganMs = 0;
+    std::optional<CSerialNumber> m_serial;  // with --serial-number
+    bool m_serialOverFileTold = false;
 };
 
 }  // namespace pelican

@@ -83,6 +83,8 @@ void CBatchRunner::PrintStatus(ui::CDialog& dialog) {
             Print(std::string(label) + ": " + dialog.GetItemText(control));
     }
     if (m_options.json) Print(json.Text());
+    const auto& states = static_cast<CStatesDlg&>(dialog);
+    m_record.status = {static_cast<uint8_t>(states.m_status1), static_cast<uint8_t>(states.m_status2)};
     Answer(dialog, ui::IDOK);
 }
 
@@ -90,6 +92,7 @@ void CBatchRunner::PrintVersion(ui::CDialog& dialog) {
     // The device's bytes as they came, but never a control character that
     // could clear the terminal or start a line of its own (JSON escapes its own).
     const std::string& version = static_cast<CVersionDlg&>(dialog).m_strVersion;
+    m_record.version = version;
     Print(m_options.json ? CJsonLine("version").Add("text", version).Text() : "Version: " + EscapeForTerminal(version));
     Answer(dialog, ui::IDOK);
 }
@@ -113,10 +116,21 @@ void CBatchRunner::PressNextButton(CPelicanDlg& mainWindow) {
         if (mainWindow.LastOutcome() != Outcome::Done) m_failed = true;
         if (mainWindow.LastOutcome() == Outcome::LinkLost) m_linkLost = true;
         ReportAction(mainWindow.LastOutcome());
+        RecordAction(mainWindow.LastOutcome());
     }
     m_resetsInAction = 0;
     m_messagesInAction = 0;
     ReportLink();
+    // The board is up and has passed its ID check: before its first action
+    // it is given its number, or none of its actions runs.
+    if (!m_boardBegun) {
+        m_boardBegun = true;
+        if (!BeginBoard()) {
+            m_failed = true;
+            m_settingDone = true;
+            m_nextAction = m_options.actions.size();
+        }
+    }
     if (!m_settingDone) {
         m_settingDone = true;
         CSerialCommState state;
@@ -161,9 +175,11 @@ bool CBatchRunner::ImageHoldsData() {
 }
 
 void CBatchRunner::PressAction(CPelicanDlg& mainWindow) {
-    if (!ImageHoldsData()) {
+    m_actionBeganMs = m_app.m_port.Clock().NowMs();
+    if (!ImageHoldsData() || !MergeSerialNumber()) {
         m_actionPressed = false;
         m_failed = true;
+        RecordAction(Outcome::Refused);
         PressNextButton(mainWindow);
         return;
     }
@@ -180,6 +196,7 @@ void CBatchRunner::PressAction(CPelicanDlg& mainWindow) {
     } else {
         m_actionPressed = false;
         m_failed = true;
+        RecordAction(Outcome::Refused);
     }
     // Nothing was pressed: go on at once, as after a button.
     PressNextButton(mainWindow);
@@ -217,10 +234,11 @@ void CBatchRunner::ReportAction(Outcome outcome) {
 }
 
 
+std::string CBatchRunner::ExitOutcome(int status) const { return OutcomeWord(status, m_closeFailed); }
+
 void CBatchRunner::PrintExit(int status) {
-    const char* word = OutcomeWord(status, m_closeFailed);
     if (m_options.json)
-        Print(CJsonLine("exit").Add("status", static_cast<int64_t>(status)).Add("outcome", word).Text());
+        Print(CJsonLine("exit").Add("status", static_cast<int64_t>(status)).Add("outcome", ExitOutcome(status)).Text());
 }
 
 }  // namespace pelican

@@ -48,6 +48,7 @@ bool CBatchRunner::ResolvePort() {
         m_options.port = path;
     }
     Report("port " + m_options.port + (spec.IsName() ? std::string() : " (" + spec.Text() + ")"));
+    NoteAdapter(PortOf(survey, m_options.port));
     // Said once a run, before the first exchange: an adapter setting that
     // slows every page read.
     if (const PortInfo* port = PortOf(survey, m_options.port); port != nullptr)

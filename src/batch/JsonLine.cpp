@@ -41,7 +41,7 @@ size_t Utf8Length(const std::string& text, size_t pos) {
 CJsonLine::CJsonLine(const std::string& event) : m_text("{\"event\":" + Quote(event)) {}
 
 void CJsonLine::Key(const std::string& key) {
-    m_text += ',';
+    if (m_text.size() > 1) m_text += ',';
     m_text += Quote(key);
     m_text += ':';
 }

@@ -10,6 +10,8 @@ namespace pelican {
 class CJsonLine {
 public:
     explicit CJsonLine(const std::string& event);
+    // A plain object, without an event.
+    CJsonLine() : m_text("{") {}
     CJsonLine& Add(const std::string& key, const std::string& value);
     CJsonLine& Add(const std::string& key, const char* value) { return Add(key, std::string(value)); }
     CJsonLine& Add(const std::string& key, int64_t value);

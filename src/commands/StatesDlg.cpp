@@ -44,6 +44,8 @@ CStatesDlg::CStatesDlg() : ui::CDialog(Template140()) {}
 
 void CStatesDlg::SetStatus(unsigned status1, unsigned status2) {
     using namespace protocol;
+    m_status1 = status1;
+    m_status2 = status2;
     const auto word = [](unsigned value, unsigned bit, const char* set, const char* clear) {
         return std::string((value & bit) ? set : clear);
     };

@@ -34,6 +34,9 @@ public:
     std::string m_strIdCheck;
     std::string m_strTimeout;
     std::string m_strOver;
+    // The two bytes as the boot loader sent them.
+    unsigned m_status1 = 0;
+    unsigned m_status2 = 0;
 
 protected:
     void DoDataExchange(ui::CDataExchange& dx) override;

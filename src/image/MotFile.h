@@ -86,6 +86,16 @@ public:
     // 0000FF, so a start of 0 does not by itself mean "no data".
     bool GetUsedRange(uint32_t& start, uint32_t& end, uint32_t limit = kAddressLimit) const;
 
+    // Puts count bytes into the image from address on, over whatever the
+    // file gave there (a page it did not touch is made, FF around them):
+    // what a run adds to the file, such as a board's serial number. False,
+    // with nothing changed, when they do not fit the address space.
+    bool Patch(uint32_t address, const uint8_t* data, size_t count) {
+        if (address >= kAddressLimit || count > kAddressLimit - address) return false;
+        Store(address, data, count);
+        return true;
+    }
+
     // Deletes every page and empties every slot.
     void RemoveAll();
     // The page at index, or nullptr when absent or past the table.

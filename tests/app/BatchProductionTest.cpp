@@ -7,9 +7,12 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <set>
+#include <sstream>
 #include <thread>
 
 #include "support/ChildProcess.h"
+#include "support/JsonReader.h"
 #include "support/SRecordText.h"
 #include "support/TempDir.h"
 #include "support/WaitFor.h"
@@ -104,6 +107,46 @@ TEST(BatchProduction, DumpOverTheTerminalReadsBackThroughSrecCat) {
         const uint8_t expected = i >= 0x200 && i < 0x200 + data.size() ? data[i - 0x200] : 0xFF;
         ASSERT_EQ(static_cast<uint8_t>(bytes[i]), expected) << i;
     }
+}
+
+TEST(BatchProduction, StationsSharingOneLogAndOneCounterGiveEveryNumberOnce) {
+    CTempDir dir;
+    dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
+    dir.Write("prog.id", kIdFile);
+    dir.Write("counter", "500\n");
+    // Four programs at once, each on a simulated board of its own, all
+    // appending to one log and taking from one counter.
+    constexpr int kStations = 4;
+    std::vector<std::unique_ptr<CChildProgram>> stations;
+    for (int i = 0; i < kStations; ++i)
+        stations.push_back(std::make_unique<CChildProgram>(
+            Pelican({"--simulate", "-f", dir.File("prog.mot"), "-y", "--log", dir.File("line.jsonl"),
+                     "--serial-number", "C0100:le32:" + dir.File("counter"), "program"}),
+            dir, "station" + std::to_string(i)));
+    for (auto& station : stations) {
+        const ProgramResult result = station->Finish();
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.out, "information: Program OK.\n");
+    }
+    EXPECT_EQ(dir.Read("counter"), "504\n");
+    std::istringstream in(dir.Read("line.jsonl"));
+    std::set<std::string> numbers;
+    std::set<std::string> ports;
+    int lines = 0;
+    for (std::string line; std::getline(in, line); ++lines) {
+        JsonValue record;
+        std::string error;
+        ASSERT_TRUE(CJsonReader::Parse(line, record, error)) << error;
+        EXPECT_EQ(record.fields["exit"].text, "0") << line;
+        EXPECT_EQ(record.fields["outcome"].text, "ok") << line;
+        EXPECT_EQ(record.fields["sha256"].text, "c27261a1d6bea50e4fa5a23acc5d43bae6cafa610fcffe38a0f02ea9a18904a2");
+        EXPECT_EQ(record.fields["time"].text.size(), 25u) << line;
+        numbers.insert(record.fields["serial"].fields["value"].text);
+        ports.insert(record.fields["port"].text);
+    }
+    EXPECT_EQ(lines, kStations);
+    EXPECT_EQ(numbers, (std::set<std::string>{"500", "501", "502", "503"}));
+    EXPECT_EQ(ports.size(), static_cast<size_t>(kStations));
 }
 
 }  // namespace

@@ -1,0 +1,19 @@
+#pragma once
+// The command line of the production record: --log and --serial-number.
+#include <string>
+
+namespace CLI {
+class App;
+}
+
+namespace pelican {
+
+struct BatchOptions;
+
+// Adds the options to the batch command line.
+void AddRecordOptions(CLI::App& cli, BatchOptions& options);
+// After parsing: the usage error the options make with the rest of the
+// command line, or an empty text.
+std::string CheckRecordOptions(const BatchOptions& options, bool listPorts);
+
+}  // namespace pelican

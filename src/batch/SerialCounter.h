@@ -1,0 +1,32 @@
+#pragma once
+// The counter file of --serial-number: decimal text holding the next number
+// to give. A number is taken under the file's lock, and the file holds the
+// one after it (on the disk) before the board that got it is programmed:
+// a number is never given twice, even to a board that then fails, and
+// several stations may share the file.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace pelican {
+
+class CSerialCounter {
+public:
+    // The counter file's text: decimal digits, then at most a line end and
+    // blanks ("17", "17\n", "17\r\n"). False, with why in error, for an
+    // empty file, anything else, or a number past 18446744073709551614.
+    static bool ParseValue(const std::string& text, uint64_t& value, std::string& error);
+
+    // The number the file holds, without taking it.
+    static bool Peek(const std::string& path, uint64_t& value, std::string& error);
+
+    // Whether a number may be given; false with why in error.
+    using Accept = std::function<bool(uint64_t value, std::string& error)>;
+
+    // Under the lock: reads the number, asks accept, writes the one after
+    // it and flushes it to the disk. The number taken, or false with why
+    // (the file is then as it was, unless only its flush failed).
+    static bool Take(const std::string& path, const Accept& accept, uint64_t& value, std::string& error);
+};
+
+}  // namespace pelican

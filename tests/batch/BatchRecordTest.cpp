@@ -1,0 +1,310 @@
+// The record of each board (--log) and its serial number (--serial-number)
+// in whole runs against the simulated board: the number's bytes in the
+// program frame and in the flash, the counter file after a good and after
+// a failing board, the record's fields read back by a strict JSON reader,
+// and what is refused before anything is sent or erased.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "support/BatchBench.h"
+#include "support/JsonReader.h"
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#endif
+
+namespace pelican::test {
+namespace {
+
+const char* const kIdFile = "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n";
+// 11 22 at 0C0000; its SHA-256 as sha256sum gives it.
+const char* const kImage = "S2060C00001122BA\nS9030000FC\n";
+const char* const kImageDigest = "c27261a1d6bea50e4fa5a23acc5d43bae6cafa610fcffe38a0f02ea9a18904a2";
+
+// A bench with the program file, a counter and a log in a folder shared
+// between boards, and the record's time and host fixed.
+struct Line {
+    CTempDir shared;
+    explicit Line(const std::string& counter = "17\n") {
+        shared.Write("counter", counter);
+        shared.Write("prog.mot", kImage);
+        shared.Write("prog.id", kIdFile);
+    }
+    std::string File() const { return shared.File("prog.mot"); }
+    std::string Log() const { return shared.File("line.jsonl"); }
+    std::string Serial(const std::string& placeAndFormat) const {
+        return placeAndFormat + ":" + shared.File("counter");
+    }
+    int Run(CBatchBench& bench, std::vector<std::string> args) const {
+        bench.m_setup = [](CBatchRunner& runner) {
+            runner.m_recordTime = [] { return std::string("2026-12-09T10:42:07+01:00"); };
+            runner.m_recordHost = [] { return std::string("station-3"); };
+        };
+        return bench.Run(args);
+    }
+    // The log's lines, each read back; a line that is not one JSON object fails.
+    std::vector<JsonValue> Records() const {
+        std::vector<JsonValue> records;
+        std::istringstream in(shared.Read("line.jsonl"));
+        for (std::string line; std::getline(in, line);) {
+            JsonValue value;
+            std::string error;
+            EXPECT_TRUE(CJsonReader::Parse(line, value, error)) << error;
+            EXPECT_EQ(value.kind, JsonValue::Kind::Object) << line;
+            records.push_back(value);
+        }
+        return records;
+    }
+};
+
+std::vector<std::vector<uint8_t>> ProgramFrames(CBatchBench& bench) {
+    std::vector<std::vector<uint8_t>> frames;
+    for (const auto& frame : bench.m_sim.Board().Frames())
+        if (frame.bytes.at(0) == 0x41) frames.push_back(frame.bytes);
+    return frames;
+}
+
+size_t FramesOf(CBatchBench& bench, uint8_t code) {
+    size_t count = 0;
+    for (const auto& frame : bench.m_sim.Board().Frames()) count += frame.bytes.at(0) == code ? 1 : 0;
+    return count;
+}
+
+// "key=value ..." of an object's fields, in key order.
+std::string Fields(const JsonValue& object) {
+    std::string text;
+    for (const auto& [key, value] : object.fields) text += (text.empty() ? "" : " ") + key + "=" + value.Show();
+    return text;
+}
+
+TEST(BatchRecord, ANumberedBoardIsProgrammedReadBackAndRecorded) {
+    Line line;
+    CBatchBench bench;
+    PortInfo adapter;
+    adapter.path = CanonicalPortName("COM1");
+    adapter.usb = true;
+    adapter.serialNumber = "A6008isP";
+    bench.m_ports.ports.push_back(adapter);
+    EXPECT_EQ(line.Run(bench, {"-f", line.File(), "-y", "--log", line.Log(), "--serial-number",
+                               line.Serial("C0100:le32"), "epr", "status", "version"}),
+              0)
+        << bench.m_out << bench.m_err;
+    EXPECT_NE(bench.m_err.find("serial number 17 at 0C0100-0C0103 (le32: 11 00 00 00)\n"), std::string::npos)
+        << bench.m_err;
+    // The number's page went out like the file's own, and is in the flash.
+    const auto frames = ProgramFrames(bench);
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(std::vector<uint8_t>(frames[1].begin(), frames[1].begin() + 8),
+              (std::vector<uint8_t>{0x41, 0x01, 0x0C, 0x11, 0x00, 0x00, 0x00, 0xFF}));
+    EXPECT_EQ(bench.m_sim.Board().Peek(0x0C0100, 5), (std::vector<uint8_t>{0x11, 0x00, 0x00, 0x00, 0xFF}));
+    EXPECT_EQ(bench.m_sim.Board().Peek(0x0C0000, 2), (std::vector<uint8_t>{0x11, 0x22}));
+    EXPECT_EQ(line.shared.Read("counter"), "18\n");
+
+    const auto records = line.Records();
+    ASSERT_EQ(records.size(), 1u);
+    auto record = records[0];
+    EXPECT_EQ(record.fields["time"].text, "2026-12-09T10:42:07+01:00");
+    EXPECT_EQ(record.fields["host"].text, "station-3");
+    EXPECT_EQ(record.fields["port"].text, "COM1");
+    EXPECT_EQ(record.fields["usb_serial"].text, "A6008isP");
+    EXPECT_EQ(record.fields["file"].text, line.File());
+    EXPECT_EQ(record.fields["sha256"].text, kImageDigest);
+    ASSERT_EQ(record.fields["ranges"].items.size(), 2u);
+    EXPECT_EQ(Fields(record.fields["ranges"].items[0]),
+              "action=epr end=0C01FF outcome=done pages=2 start=0C0000 title=Program");
+    EXPECT_EQ(Fields(record.fields["ranges"].items[1]),
+              "action=epr end=0C01FF outcome=done pages=2 start=0C0000 title=Read check.");
+    const auto& actions = record.fields["actions"].items;
+    ASSERT_EQ(actions.size(), 3u);
+    std::string names;
+    for (auto action : actions) {
+        names += action.fields["action"].text + ":" + action.fields["outcome"].text + " ";
+        EXPECT_EQ(action.fields["ms"].kind, JsonValue::Kind::Number);
+    }
+    EXPECT_EQ(names, "epr:done status:done version:done ");
+    // Two 40 ms pauses between pages at least, on the port's clock.
+    EXPECT_GE(std::stoll(actions[0].fields.at("ms").text), 80);
+    EXPECT_EQ(record.fields["version"].text, "VER.1.00");
+    ASSERT_EQ(record.fields["status"].items.size(), 2u);
+    EXPECT_EQ(record.fields["status"].items[0].text, "128");  // ready, no failure bits
+    EXPECT_EQ(Fields(record.fields["serial"]), "address=0C0100 bytes=11000000 format=le32 value=17");
+    EXPECT_EQ(record.fields["outcome"].text, "ok");
+    EXPECT_EQ(record.fields["exit"].text, "0");
+}
+
+TEST(BatchRecord, AFailingBoardUsesItsNumberUpAndTheNextBoardGetsTheNext) {
+    Line line;
+    sim::BoardConfig failing;
+    failing.faults.programFailPage = 0x0C0100;
+    CBatchBench bad(failing);
+    EXPECT_EQ(line.Run(bad, {"-f", line.File(), "-y", "--log", line.Log(), "--serial-number",
+                             line.Serial("C0100:be16"), "epr"}),
+              1);
+    EXPECT_EQ(line.shared.Read("counter"), "18\n");
+    CBatchBench good;
+    EXPECT_EQ(line.Run(good, {"-f", line.File(), "-y", "--log", line.Log(), "--serial-number",
+                              line.Serial("C0100:be16"), "epr"}),
+              0)
+        << good.m_err;
+    EXPECT_EQ(line.shared.Read("counter"), "19\n");
+    EXPECT_EQ(good.m_sim.Board().Peek(0x0C0100, 2), (std::vector<uint8_t>{0x00, 0x12}));
+    auto records = line.Records();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(Fields(records[0].fields["serial"]), "address=0C0100 bytes=0011 format=be16 value=17");
+    EXPECT_EQ(records[0].fields["outcome"].text, "failed");
+    EXPECT_EQ(records[0].fields["exit"].text, "1");
+    EXPECT_EQ(records[0].fields["actions"].items.at(0).fields["outcome"].text, "failed");
+    EXPECT_EQ(Fields(records[1].fields["serial"]), "address=0C0100 bytes=0012 format=be16 value=18");
+    EXPECT_EQ(records[1].fields["outcome"].text, "ok");
+}
+
+TEST(BatchRecord, SkippingEmptyPagesStillProgramsTheNumbersPage) {
+    Line line("42\n");
+    CBatchBench bench;
+    EXPECT_EQ(line.Run(bench, {"-f", line.File(), "-y", "--skip-empty-pages", "--serial-number",
+                               line.Serial("C0180:ascii6"), "bpr", "-r", "C0000-C3FFF"}),
+              0)
+        << bench.m_err;
+    const auto frames = ProgramFrames(bench);
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(std::vector<uint8_t>(frames[1].begin(), frames[1].begin() + 3), (std::vector<uint8_t>{0x41, 0x01, 0x0C}));
+    EXPECT_EQ(std::vector<uint8_t>(frames[1].begin() + 3 + 0x7F, frames[1].begin() + 3 + 0x87),
+              (std::vector<uint8_t>{0xFF, 0x30, 0x30, 0x30, 0x30, 0x34, 0x32, 0xFF}));
+    EXPECT_EQ(bench.m_sim.Board().Peek(0x0C0180, 6), (std::vector<uint8_t>{'0', '0', '0', '0', '4', '2'}));
+    EXPECT_EQ(line.shared.Read("counter"), "43\n");
+}
+
+TEST(BatchRecord, TheNumberReplacesTheFilesBytesAndSaysSo) {
+    Line line("258\n");
+    CBatchBench bench;
+    EXPECT_EQ(line.Run(bench, {"-f", line.File(), "-y", "--serial-number", line.Serial("C0000:le16"), "epr"}), 0)
+        << bench.m_err;
+    EXPECT_NE(bench.m_err.find("the serial number replaces the file's bytes 11 22 at 0C0000-0C0001\n"),
+              std::string::npos)
+        << bench.m_err;
+    EXPECT_EQ(bench.m_sim.Board().Peek(0x0C0000, 3), (std::vector<uint8_t>{0x02, 0x01, 0xFF}));
+}
+
+TEST(BatchRecord, RefusedBeforeAnythingIsErasedAndTheCounterLeftAsItWas) {
+    const struct {
+        const char* name;
+        std::string counter;  // "": no counter file
+        std::string place;
+        std::vector<std::string> actions;
+        int status;
+        std::string told;
+        bool sent;  // whether the port was opened at all
+    } cases[] = {
+        {"value too large", "65536\n", "C0100:le16", {"epr"}, 2,
+         "serial number 65536 does not fit le16 (0 to 65535): the counter file COUNTER is left as it is", false},
+        {"ascii overflow", "1000\n", "C0100:ascii3", {"epr"}, 2,
+         "serial number 1000 does not fit ascii3 (0 to 999): the counter file COUNTER is left as it is", false},
+        {"garbage", "twelve\n", "C0100:le16", {"epr"}, 2, "the counter file COUNTER holds \"twelve?\", not a number",
+         false},
+        {"outside the flash", "17\n", "BFFFE:le32", {"epr"}, 1,
+         "the serial number's place 0BFFFE-0C0001 lies outside the flash of Orca/S P (0C0000 to 0FFFFF)", true},
+        {"over the ID", "17\n", "FFFDE:le16", {"epr"}, 1,
+         "the serial number's place 0FFFDE-0FFFDF covers the ID location 0FFFDF of Orca/S P", true},
+        {"range without it", "17\n", "C1000:le16", {"bpr", "-r", "C0000-C0FFF"}, 2,
+         "the range 0C0000-0C0FFF does not hold the serial number's place 0C1000-0C1001", false},
+    };
+    for (const auto& c : cases) {
+        Line line(c.counter);
+        CBatchBench bench;
+        std::vector<std::string> args = {"-f", line.File(), "-y", "--serial-number", line.Serial(c.place)};
+        args.insert(args.end(), c.actions.begin(), c.actions.end());
+        EXPECT_EQ(line.Run(bench, args), c.status) << c.name << ": " << bench.m_err;
+        std::string told = c.told;
+        if (const size_t at = told.find("COUNTER"); at != std::string::npos) told.replace(at, 7, line.shared.File("counter"));
+        EXPECT_NE(bench.m_err.find(told + "\n"), std::string::npos) << c.name << ": " << bench.m_err;
+        EXPECT_EQ(bench.m_sim.Board().Frames().empty(), !c.sent) << c.name;
+        EXPECT_EQ(FramesOf(bench, 0xA7), 0u) << c.name;  // never erased
+        EXPECT_EQ(FramesOf(bench, 0x41), 0u) << c.name;
+        EXPECT_EQ(line.shared.Read("counter"), c.counter) << c.name;
+    }
+}
+
+TEST(BatchRecord, AMissingCounterOrALogThatCannotBeOpenedStopsTheRunBeforeThePort) {
+    Line line;
+    CBatchBench bench;
+    const std::string missing = line.shared.File("no-counter");
+    EXPECT_EQ(line.Run(bench, {"-f", line.File(), "-y", "--serial-number", "C0100:le16:" + missing, "epr"}), 2);
+    EXPECT_NE(bench.m_err.find("the counter file " + missing + " could not be opened: "), std::string::npos)
+        << bench.m_err;
+    EXPECT_TRUE(bench.m_sim.Board().Frames().empty());
+    EXPECT_EQ(line.Run(bench, {"-y", "--log", line.shared.Path(), "status"}), 2);
+    EXPECT_NE(bench.m_err.find("the log " + line.shared.Path() + " cannot be opened: "), std::string::npos)
+        << bench.m_err;
+    EXPECT_TRUE(bench.m_sim.Board().Frames().empty());
+}
+
+TEST(BatchRecord, ARunWithoutALinkIsRecordedAndUsesNoNumber) {
+    Line line;
+    CBatchBench bench;
+    // The simulated board's device opens only as COM1.
+    EXPECT_EQ(line.Run(bench, {"-p", "COM2", "-f", line.File(), "-y", "--log", line.Log(), "--serial-number",
+                               line.Serial("C0100:le16"), "epr"}),
+              3);
+    EXPECT_EQ(line.shared.Read("counter"), "17\n");
+    auto records = line.Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].fields["port"].text, "COM2");
+    EXPECT_EQ(records[0].fields["serial"].kind, JsonValue::Kind::Null);
+    EXPECT_EQ(records[0].fields["actions"].items.size(), 0u);
+    EXPECT_EQ(records[0].fields["sha256"].text, kImageDigest);
+    EXPECT_EQ(records[0].fields["outcome"].text, "no link");
+    EXPECT_EQ(records[0].fields["exit"].text, "3");
+}
+
+TEST(BatchRecord, OptionsThatCannotGoTogether) {
+    const struct {
+        std::vector<std::string> args;
+        const char* told;
+    } cases[] = {
+        {{"--serial-number", "C0100:le16:c", "-f", "p.mot", "status"},
+         "--serial-number needs an action that programs: program, epr or bpr"},
+        {{"--serial-number", "C0100:le16:c", "-f", "p.mot", "-t", "boot", "program"},
+         "--serial-number needs the internal flash target (-t flash)"},
+        {{"--serial-number", "C0100:le16:c", "epr"}, "--serial-number needs the program file it goes into (-f FILE)"},
+        {{"--log", "l.jsonl"}, "options without an action; name the actions to run"},
+        {{"--serial-number", "C0100:le8:c", "-f", "p.mot", "epr"},
+         "the format must be le16, le32, be16, be32 or asciiN (N digits, 1 to 19)"},
+    };
+    for (const auto& c : cases) {
+        CBatchBench bench;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(bench.Run(c.args), 2) << c.told;
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find(c.told), std::string::npos) << err;
+        EXPECT_TRUE(bench.m_sim.Board().Frames().empty());
+    }
+}
+
+#ifndef _WIN32
+TEST(BatchRecord, ARecordThatCannotBeWrittenIsToldAndFailsTheRun) {
+    Line line;
+    // The log already at the most this process may write: the record
+    // cannot be added (the settings file stays below the limit).
+    line.shared.Write("line.jsonl", std::string(8191, 'x') + "\n");
+    rlimit before{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+    rlimit limit = before;
+    limit.rlim_cur = 8192;
+    ::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    CBatchBench bench;
+    const int status = line.Run(bench, {"-y", "--log", line.Log(), "status"});
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    ::signal(SIGXFSZ, SIG_DFL);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(bench.m_err.find("the record could not be written to " + line.Log() + ": File too large\n"),
+              std::string::npos)
+        << bench.m_err;
+    EXPECT_EQ(bench.m_out.substr(0, 12), "Ready: Ready");
+}
+#endif
+
+}  // namespace
+}  // namespace pelican::test
