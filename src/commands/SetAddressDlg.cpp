@@ -8,8 +8,8 @@ constexpr const char* kFirstEnd = "0FFFFF";
 
 }  // namespace
 
-std::string CSetAddressDlg::s_startText = kFirstStart;
-std::string CSetAddressDlg::s_endText = kFirstEnd;
+thread_local std::string CSetAddressDlg::s_startText = kFirstStart;
+thread_local std::string CSetAddressDlg::s_endText = kFirstEnd;
 
 const ui::DialogTemplate& CSetAddressDlg::Template130() {
     using ui::ControlKind;

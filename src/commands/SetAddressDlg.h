@@ -33,8 +33,9 @@ protected:
     void DoDataExchange(ui::CDataExchange& dx) override;
 
 private:
-    static std::string s_startText;
-    static std::string s_endText;
+    // Per thread: each board of a gang remembers its own range.
+    static thread_local std::string s_startText;
+    static thread_local std::string s_endText;
 };
 
 }  // namespace pelican
