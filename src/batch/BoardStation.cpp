@@ -66,7 +66,13 @@ bool CBoardStation::RunOnce(BoardResult& result) {
     runner.m_ownsSignals = false;
     runner.m_signalEnding.m_exit = [](int status) { throw BoardEnded{status}; };
     runner.m_finishOnInterrupt = m_options.loop;
-    runner.m_print = [this](const std::string& line) { m_console.Out(m_board, line); };
+    runner.m_print = [this, &runner](const std::string& line) {
+        m_console.Out(m_board, line);
+        // What the board says is lost: its run ends after the action in
+        // hand, once its link is back at 9600 bps, and is no success.
+        if (runner.m_outputClosed) return runner.OutputLost("it is closed");
+        if (const std::string why = m_console.OutputError(); !why.empty()) runner.OutputLost(why);
+    };
     runner.m_report = [this](const std::string& text) { m_console.Err(m_board, text); };
     if (m_options.ports.size() > 1) {
         // Nobody can answer a question for one board of several at once,

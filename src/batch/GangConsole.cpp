@@ -1,7 +1,9 @@
 #include "batch/GangConsole.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 
 #include "batch/BatchRunner.h"
@@ -12,7 +14,13 @@ namespace pelican {
 CGangConsole::CGangConsole(std::vector<std::string> ports, bool prefixed, bool live, bool json)
     : m_ports(std::move(ports)), m_status(m_ports.size()), m_prefixed(prefixed), m_json(json), m_live(live) {
     for (const std::string& port : m_ports) m_portWidth = std::max(m_portWidth, port.size());
-    m_out = [](const std::string& line) { std::cout << line << '\n' << std::flush; };
+    m_out = [this](const std::string& line) {
+        errno = 0;
+        std::cout << line << '\n' << std::flush;
+        // A full disk or a closed pipe: every board's account is lost, so
+        // no board's run is a success. Called under m_mutex.
+        if (!std::cout && m_outError.empty()) m_outError = errno != 0 ? std::strerror(errno) : "it is closed";
+    };
     m_err = [](const std::string& line) { std::cerr << line << '\n' << std::flush; };
     m_draw = [](const std::string& text) { std::cerr << text << std::flush; };
 }
@@ -22,6 +30,11 @@ void CGangConsole::Out(size_t board, const std::string& line) {
     Erase();
     m_out(m_prefixed && !m_json ? m_ports[board] + ": " + line : line);
     Draw();
+}
+
+std::string CGangConsole::OutputError() {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_outError;
 }
 
 void CGangConsole::Err(size_t board, const std::string& text) {

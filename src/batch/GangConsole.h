@@ -38,6 +38,9 @@ public:
     void Finish();
     // A line of standard output that is about no board (the summary).
     void Plain(const std::string& line);
+    // Why a line could not be written to standard output; empty while
+    // every line was.
+    std::string OutputError();
 
     // The table a gang ends with: port, outcome and seconds, one row a run.
     static std::vector<std::string> Summary(const std::vector<BoardResult>& results);
@@ -62,6 +65,7 @@ private:
     bool m_json;
     bool m_live;
     bool m_drawn = false;
+    std::string m_outError;
 };
 
 }  // namespace pelican

@@ -1,5 +1,6 @@
 #include "batch/GangRunner.h"
 
+#include <iostream>
 #include <thread>
 
 #include "batch/SignalStop.h"
@@ -37,7 +38,13 @@ int CGangRunner::Run() {
     // The table is for a person; --json has each board's own exit event.
     if (!m_options.json && (count > 1 || m_options.loop))
         for (const std::string& line : CGangConsole::Summary(m_results)) m_console.Plain(line);
-    return GangStatus(m_results);
+    int status = GangStatus(m_results);
+    // The table itself may be what could not be written.
+    if (const std::string why = m_console.OutputError(); !why.empty() && status == kExitDone) {
+        std::cerr << "pelican: standard output could not be written: " << why << std::endl;
+        status = kExitFailed;
+    }
+    return status;
 }
 
 int CGangRunner::GangStatus(const std::vector<BoardResult>& results) {

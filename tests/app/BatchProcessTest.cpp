@@ -277,6 +277,38 @@ TEST(BatchProcess, OutputThatCannotBeWrittenEndsWithOneOnceTheLinkIsBack) {
     }
 }
 
+TEST(BatchProcess, AGangWhoseOutputCannotBeWrittenEndsEveryBoardWithOne) {
+    // The boards of a gang share standard output: when it is lost, each
+    // board's run ends after the action in hand at 9600 bps and says so.
+    const struct {
+        std::vector<std::string> args;
+        const char* output;
+        const char* why;
+    } cases[] = {
+        {{"status", "version"}, "/dev/full", "No space left on device"},
+        {{"--json", "status", "version"}, "/dev/full", "No space left on device"},
+        {{"status", "version"}, "closed", "it is closed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.output + std::string(" ") + c.args[0]);
+        CTempDir dir;
+        CPlayedBoard first;
+        CPlayedBoard second;
+        std::vector<std::string> args = {"-p", first.Path(), "-p", second.Path()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Child run = Start(args, dir.Path(), false, 0, c.output);
+        EXPECT_EQ(run.Exit(), 1);
+        const std::string err = dir.Read("err");
+        for (CPlayedBoard* board : {&first, &second}) {
+            const std::string prefix = "pelican: " + board->Path() + ": ";
+            EXPECT_NE(err.find(prefix + "standard output could not be written: " + c.why + "\n"), std::string::npos)
+                << err;
+            EXPECT_NE(err.find(prefix + "link returned to 9600 bps; port closed\n"), std::string::npos) << err;
+            EXPECT_FALSE(board->Sent(0xFB));  // no version asked for after the loss
+        }
+    }
+}
+
 TEST(BatchProcess, APortThatCannotBeOpenedIsToldOnceWithItsReason) {
     CTempDir dir;
     dir.Write("plain", "not a device");
