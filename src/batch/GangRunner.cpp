@@ -9,7 +9,7 @@
 namespace pelican {
 
 CGangRunner::CGangRunner(const BatchOptions& options, std::function<BoardSetup(const std::string& port)> setupFor)
-    : m_console(options.ports, options.ports.size() > 1, options.ports.size() > 1 && IsTerminal(StandardStream::Error),
+    : m_console(options.ports, options.ports.size() > 1, options.ports.size() > 1 && DrawsEscapes(StandardStream::Error),
                 options.json),
       m_options(options),
       m_setupFor(std::move(setupFor)) {}

@@ -10,4 +10,10 @@ enum class StandardStream { Input, Output, Error };
 
 bool IsTerminal(StandardStream stream);
 
+// Whether the stream is a terminal that takes escape sequences (the cursor
+// moved up, lines cleared), as a gang's lines drawn in place need. A
+// Windows console takes them only once its mode asks for them, which the
+// batch console does where the console can.
+bool DrawsEscapes(StandardStream stream);
+
 }  // namespace pelican

@@ -11,4 +11,8 @@ bool IsTerminal(StandardStream stream) {
     return ::isatty(fd) != 0;
 }
 
+bool DrawsEscapes(StandardStream stream) {
+    return IsTerminal(stream);
+}
+
 }  // namespace pelican

@@ -10,6 +10,16 @@ bool IsConsole(HANDLE handle) {
 
 CBatchConsole::CBatchConsole() : m_outputCodePage(::GetConsoleOutputCP()) {
     if (m_outputCodePage != 0) ::SetConsoleOutputCP(CP_UTF8);
+    const HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
+    DWORD errorMode = 0;
+    if (IsConsole(error) && ::GetConsoleMode(error, &errorMode) &&
+        (errorMode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) == 0) {
+        // Refused by consoles older than Windows 10: the lines are then
+        // printed one after another instead of drawn in place.
+        m_errorModeChanged = ::SetConsoleMode(error, errorMode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != FALSE;
+        m_error = error;
+        m_errorMode = errorMode;
+    }
     const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
     if (!IsConsole(input) || !::GetConsoleMode(input, &mode)) return;
@@ -29,6 +39,8 @@ void CBatchConsole::Restore() {
     m_outputCodePage = 0;
     if (m_inputModeChanged) ::SetConsoleMode(m_input, m_inputMode | ENABLE_EXTENDED_FLAGS);
     m_inputModeChanged = false;
+    if (m_errorModeChanged) ::SetConsoleMode(m_error, m_errorMode);
+    m_errorModeChanged = false;
 }
 
 }  // namespace pelican

@@ -6,11 +6,25 @@
 
 namespace pelican {
 
-bool IsTerminal(StandardStream stream) {
+namespace {
+
+HANDLE Handle(StandardStream stream) {
     const DWORD which = stream == StandardStream::Input ? STD_INPUT_HANDLE
                         : stream == StandardStream::Output ? STD_OUTPUT_HANDLE
                                                            : STD_ERROR_HANDLE;
-    return IsConsole(::GetStdHandle(which));
+    return ::GetStdHandle(which);
+}
+
+}  // namespace
+
+bool IsTerminal(StandardStream stream) {
+    return IsConsole(Handle(stream));
+}
+
+bool DrawsEscapes(StandardStream stream) {
+    const HANDLE handle = Handle(stream);
+    DWORD mode = 0;
+    return IsConsole(handle) && ::GetConsoleMode(handle, &mode) && (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
 
 }  // namespace pelican

@@ -6,6 +6,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include "sys/Terminal.h"
 #include "sys/win32/BatchConsole.h"
 
 namespace pelican::test {
@@ -92,6 +93,31 @@ TEST_F(OwnConsole, QuickEditIsOffForTheRunAndBackAfterIt) {
         EXPECT_EQ(Mode() & ENABLE_QUICK_EDIT_MODE, 0u);
     }
     EXPECT_EQ(Mode() & ENABLE_QUICK_EDIT_MODE, 0u);
+}
+
+TEST_F(OwnConsole, EscapesOnStandardErrorWhereTheConsoleTakesThemAndTheModeGivenBack) {
+    const HANDLE screen = ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(screen, INVALID_HANDLE_VALUE);
+    DWORD before = 0;
+    ASSERT_TRUE(::GetConsoleMode(screen, &before));
+    before &= ~static_cast<DWORD>(ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    ASSERT_TRUE(::SetConsoleMode(screen, before));
+    ::SetStdHandle(STD_ERROR_HANDLE, screen);
+    EXPECT_FALSE(DrawsEscapes(StandardStream::Error));
+    {
+        CBatchConsole console;
+        DWORD during = 0;
+        ASSERT_TRUE(::GetConsoleMode(screen, &during));
+        // Lines are drawn in place only where the console took the mode.
+        EXPECT_EQ(DrawsEscapes(StandardStream::Error), (during & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0);
+        console.Restore();
+    }
+    DWORD after = 0;
+    ASSERT_TRUE(::GetConsoleMode(screen, &after));
+    EXPECT_EQ(after, before);
+    ::SetStdHandle(STD_ERROR_HANDLE, m_error);
+    ::CloseHandle(screen);
 }
 
 }  // namespace
