@@ -6,6 +6,7 @@
 //   Page program: 41, address middle, address high, the page's 256 bytes
 //   Download:     FA, size low, size high, checksum (sum of the pages' bytes),
 //                 then the pages, 256 bytes each
+#include <algorithm>
 #include <cstdint>
 #include <numeric>
 #include <vector>
@@ -28,9 +29,14 @@ inline Bytes PageProgram(uint32_t address, const Bytes& data) {
 // The whole transfer of pages (a multiple of 256 bytes) for a program of size bytes.
 inline Bytes Download(uint32_t size, const Bytes& pages) {
     const auto sum = std::accumulate(pages.begin(), pages.end(), 0u);
-    Bytes frames = {0xFA, static_cast<uint8_t>(size & 0xFF), static_cast<uint8_t>((size >> 8) & 0xFF),
-                    static_cast<uint8_t>(sum & 0xFF)};
-    frames.insert(frames.end(), pages.begin(), pages.end());
+    // Sized once and filled: GCC 12 at -O3 takes an insert after the header
+    // for a write past its end (a false -Wstringop-overflow).
+    Bytes frames(4 + pages.size());
+    frames[0] = 0xFA;
+    frames[1] = static_cast<uint8_t>(size & 0xFF);
+    frames[2] = static_cast<uint8_t>((size >> 8) & 0xFF);
+    frames[3] = static_cast<uint8_t>(sum & 0xFF);
+    std::copy(pages.begin(), pages.end(), frames.begin() + 4);
     return frames;
 }
 
