@@ -7,7 +7,7 @@
 #include "app/Version.h"
 #include "batch/RecordOptions.h"
 #include "image/FlashFileWriter.h"
-#include "link/PortSpec.h"
+#include "link/PortSelector.h"
 #include "link/ResetSequence.h"
 
 namespace pelican {
@@ -129,14 +129,14 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
             return digits ? std::string() : "must be a number of milliseconds (0 to 999999999)";
         },
         "MS");
-    // A malformed usb: or serial: spec is a usage error, told before anything is opened.
+    // A malformed usb: or serial: selector is a usage error, told before anything is opened.
     cli.add_option("-p,--port", options.ports,
                    std::string(kPortHelp) + ";\ngiven again, each port is one board of a gang, all programmed at once")
         ->allow_extra_args(false)  // one port each time: the actions follow
         ->check([](const std::string& text) {
-            CPortSpec spec;
+            CPortSelector selector;
             std::string error;
-            return CPortSpec::Parse(text, spec, error) ? std::string() : error;
+            return CPortSelector::Parse(text, selector, error) ? std::string() : error;
         });
     auto* targetOption = cli.add_option("-t,--target", target, "target of \"Select Program\"")
                              ->check(CLI::IsMember({"flash", "boot"}))

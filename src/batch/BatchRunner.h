@@ -180,7 +180,7 @@ private:
     void PressReset();
     // Asks on the terminal to reset the board; true once it was (Enter).
     bool AskForReset(const std::string& question);
-    // What --port names: the one present port a usb: or serial: spec
+    // What --port names: the one present port a usb: or serial: name
     // stands for (false, told, when there is not exactly one).
     bool ResolvePort();
     // What stands in the way of the port: other programs holding it,

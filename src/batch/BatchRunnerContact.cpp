@@ -7,7 +7,7 @@
 #include "app/PelicanApp.h"
 #include "batch/BatchRunner.h"
 #include "link/PortNotes.h"
-#include "link/PortSpec.h"
+#include "link/PortSelector.h"
 
 namespace pelican {
 namespace {
@@ -33,21 +33,21 @@ const PortInfo* PortOf(const PortSurvey& survey, const std::string& name) {
 }  // namespace
 
 bool CBatchRunner::ResolvePort() {
-    CPortSpec spec;
+    CPortSelector selector;
     std::string error;
-    CPortSpec::Parse(m_options.port, spec, error);  // the command line has checked it
+    CPortSelector::Parse(m_options.port, selector, error);  // the command line has checked it
     const PortSurvey survey = m_survey();
-    if (!spec.IsName()) {
+    if (!selector.IsName()) {
         std::string path;
         std::string why;
-        if (!spec.Resolve(survey, path, why)) {
+        if (!selector.Resolve(survey, path, why)) {
             Report(why);
             for (const std::string& note : PortlessNotes(survey)) Report(note);
             return false;
         }
         m_options.port = path;
     }
-    Report("port " + m_options.port + (spec.IsName() ? std::string() : " (" + spec.Text() + ")"));
+    Report("port " + m_options.port + (selector.IsName() ? std::string() : " (" + selector.Text() + ")"));
     NoteAdapter(PortOf(survey, m_options.port));
     // Said once a run, before the first exchange: an adapter setting that
     // slows every page read.

@@ -9,7 +9,7 @@
 namespace pelican {
 
 // The lines to print, in the survey's order: for each port its path and
-// names, then indented its ids (and the --port spec that finds it again),
+// names, then indented its ids (and the --port name that finds it again),
 // by-id name, driver, holders and notes; last the notes on adapters that
 // have no port. With json, one object per port ("event":"port") and per
 // such note ("event":"note").

@@ -209,7 +209,7 @@ TEST(BatchFirstContact, PortByUsbIdsOrSerialNumber) {
               "no port matches serial:C3; USB serial ports present: COM1 (0403:6001, serial A1), COM7 (0403:6001, "
               "serial B2), COM9 (10c4:ea60)\n");
     EXPECT_TRUE(bench.m_sim.Received().empty());
-    EXPECT_EQ(bench.Run({"-p", "usb:0403", "version"}), 2);  // not a spec: a usage error
+    EXPECT_EQ(bench.Run({"-p", "usb:0403", "version"}), 2);  // no port name: a usage error
 }
 
 TEST(BatchFirstContact, WhatStandsInTheWayOfThePort) {

@@ -4,7 +4,7 @@
 
 #include "link/HardwareId.h"
 #include "link/PortNotes.h"
-#include "link/PortSpec.h"
+#include "link/PortSelector.h"
 
 namespace pelican::test {
 namespace {
@@ -75,7 +75,7 @@ TEST(PortNames, HoldersAndTheLatencyTimer) {
     EXPECT_FALSE(IsBrailleBridge(0x0403, 0x6015));
 }
 
-TEST(PortSpec, WhatPortTakes) {
+TEST(PortSelector, WhatPortTakes) {
     const struct {
         const char* text;
         bool valid;
@@ -95,18 +95,18 @@ TEST(PortSpec, WhatPortTakes) {
         {"usb:xyz:6001", false, false},
     };
     for (const auto& row : rows) {
-        CPortSpec spec;
+        CPortSelector selector;
         std::string error;
-        EXPECT_EQ(CPortSpec::Parse(row.text, spec, error), row.valid) << row.text;
+        EXPECT_EQ(CPortSelector::Parse(row.text, selector, error), row.valid) << row.text;
         if (row.valid) {
-            EXPECT_EQ(spec.IsName(), row.name) << row.text;
+            EXPECT_EQ(selector.IsName(), row.name) << row.text;
         } else {
             EXPECT_FALSE(error.empty()) << row.text;
         }
     }
 }
 
-TEST(PortSpec, ExactlyOnePresentPortOrTheCandidates) {
+TEST(PortSelector, ExactlyOnePresentPortOrTheCandidates) {
     PortSurvey survey;
     survey.ports = {Usb("/dev/ttyACM0", 0x2341, 0x0043, "8573"), Usb("/dev/ttyUSB0", 0x0403, 0x6001, "A1"),
                     Usb("/dev/ttyUSB1", 0x0403, 0x6001, "B2")};
@@ -132,27 +132,27 @@ TEST(PortSpec, ExactlyOnePresentPortOrTheCandidates) {
          "/dev/ttyUSB0 (0403:6001, serial A1), /dev/ttyUSB1 (0403:6001, serial B2)"},
     };
     for (const auto& row : rows) {
-        CPortSpec spec;
+        CPortSelector selector;
         std::string error;
-        ASSERT_TRUE(CPortSpec::Parse(row.text, spec, error)) << row.text;
+        ASSERT_TRUE(CPortSelector::Parse(row.text, selector, error)) << row.text;
         std::string path;
         std::string why;
-        EXPECT_EQ(spec.Resolve(survey, path, why), row.path != nullptr) << row.text;
+        EXPECT_EQ(selector.Resolve(survey, path, why), row.path != nullptr) << row.text;
         EXPECT_EQ(path, row.path != nullptr ? row.path : "") << row.text;
         EXPECT_EQ(why, row.why) << row.text;
     }
     // Two adapters with the same number (clones often carry one) cannot be
     // told apart by it: name the port.
     survey.ports[2].serialNumber = "A1";
-    CPortSpec spec;
+    CPortSelector selector;
     std::string error;
-    ASSERT_TRUE(CPortSpec::Parse("serial:A1", spec, error));
+    ASSERT_TRUE(CPortSelector::Parse("serial:A1", selector, error));
     std::string path;
     std::string why;
-    EXPECT_FALSE(spec.Resolve(survey, path, why));
+    EXPECT_FALSE(selector.Resolve(survey, path, why));
     EXPECT_EQ(why, "2 ports match serial:A1: /dev/ttyUSB0 (0403:6001, serial A1), /dev/ttyUSB1 (0403:6001, serial A1); "
                    "name the one to use by its path");
-    EXPECT_FALSE(spec.Resolve(PortSurvey{}, path, why));
+    EXPECT_FALSE(selector.Resolve(PortSurvey{}, path, why));
     EXPECT_EQ(why, "no port matches serial:A1; no USB serial port is present");
 }
 

@@ -1,4 +1,4 @@
-#include "link/PortSpec.h"
+#include "link/PortSelector.h"
 
 #include <algorithm>
 #include <cctype>
@@ -39,30 +39,30 @@ std::string Listed(const std::vector<PortInfo>& ports) {
 
 }  // namespace
 
-bool CPortSpec::Parse(const std::string& text, CPortSpec& spec, std::string& error) {
-    spec = CPortSpec();
-    spec.m_text = text;
+bool CPortSelector::Parse(const std::string& text, CPortSelector& selector, std::string& error) {
+    selector = CPortSelector();
+    selector.m_text = text;
     if (text.rfind("serial:", 0) == 0) {
-        spec.m_kind = Kind::Serial;
-        spec.m_serial = text.substr(7);
-        if (spec.m_serial.empty()) {
+        selector.m_kind = Kind::Serial;
+        selector.m_serial = text.substr(7);
+        if (selector.m_serial.empty()) {
             error = "serial: needs the adapter's serial number, e.g. serial:A6008isP";
             return false;
         }
         return true;
     }
     if (text.rfind("usb:", 0) != 0) return true;
-    spec.m_kind = Kind::Usb;
+    selector.m_kind = Kind::Usb;
     // usb:VID:PID, then everything after the next colon is the serial number.
     const std::string rest = text.substr(4);
     const size_t first = rest.find(':');
     const size_t second = first == std::string::npos ? std::string::npos : rest.find(':', first + 1);
-    const bool ids = first != std::string::npos && ParseUsbId(rest.substr(0, first), spec.m_vendorId) &&
+    const bool ids = first != std::string::npos && ParseUsbId(rest.substr(0, first), selector.m_vendorId) &&
                      ParseUsbId(rest.substr(first + 1, second == std::string::npos ? std::string::npos
                                                                                  : second - first - 1),
-                                spec.m_productId);
-    if (second != std::string::npos) spec.m_serial = rest.substr(second + 1);
-    if (!ids || (second != std::string::npos && spec.m_serial.empty())) {
+                                selector.m_productId);
+    if (second != std::string::npos) selector.m_serial = rest.substr(second + 1);
+    if (!ids || (second != std::string::npos && selector.m_serial.empty())) {
         error = "usb: needs the adapter's vendor and product id in hexadecimal, and perhaps its serial number: "
                 "usb:VID:PID or usb:VID:PID:SERIAL, e.g. usb:0403:6001";
         return false;
@@ -70,7 +70,7 @@ bool CPortSpec::Parse(const std::string& text, CPortSpec& spec, std::string& err
     return true;
 }
 
-bool CPortSpec::Matches(const PortInfo& port) const {
+bool CPortSelector::Matches(const PortInfo& port) const {
     switch (m_kind) {
         case Kind::Name: return port.path == m_text;
         case Kind::Serial: return !port.serialNumber.empty() && SameNoCase(port.serialNumber, m_serial);
@@ -81,14 +81,14 @@ bool CPortSpec::Matches(const PortInfo& port) const {
     return false;
 }
 
-std::vector<PortInfo> CPortSpec::Matching(const PortSurvey& survey) const {
+std::vector<PortInfo> CPortSelector::Matching(const PortSurvey& survey) const {
     std::vector<PortInfo> found;
     std::copy_if(survey.ports.begin(), survey.ports.end(), std::back_inserter(found),
                  [this](const PortInfo& port) { return Matches(port); });
     return found;
 }
 
-bool CPortSpec::Resolve(const PortSurvey& survey, std::string& path, std::string& why) const {
+bool CPortSelector::Resolve(const PortSurvey& survey, std::string& path, std::string& why) const {
     if (IsName()) {
         path = m_text;
         return true;
