@@ -13,6 +13,7 @@
 #include "image/FlashFileWriter.h"
 #include "image/MotFile.h"
 #include "support/BatchBench.h"
+#include "support/IdFileText.h"
 #include "support/SRecordText.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
@@ -22,7 +23,7 @@ namespace {
 
 std::vector<std::string> WithFile(CBatchBench& bench, std::vector<std::string> args) {
     bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
-    bench.m_dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
+    bench.m_dir.Write("prog.id", kIdFile);
     args.insert(args.begin(), {"-f", bench.m_dir.File("prog.mot")});
     return args;
 }
@@ -138,7 +139,7 @@ TEST(BatchDump, AProgrammedRangeDumpsBackToTheFile) {
     std::vector<uint8_t> data(0x900);
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 13 + 5);
     bench.m_dir.Write("prog.mot", SRecordText(0x0C0100, data));
-    bench.m_dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
+    bench.m_dir.Write("prog.id", kIdFile);
     const std::string back = bench.m_dir.File("back.mot");
     EXPECT_EQ(bench.Run({"-f", bench.m_dir.File("prog.mot"), "-y", "-i", "0", "epr", "dump", "-r", "C0100-C09FF", "-o",
                          back}),

@@ -4,12 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "support/BatchBench.h"
+#include "support/IdFileText.h"
 #include "support/SRecordText.h"
 
 namespace pelican::test {
 namespace {
-
-const char* const kIdFile = "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n";
 
 // prog.mot holds data at 0C0000 (11 22); its ID file the board's ID.
 std::vector<std::string> WithFile(CBatchBench& bench, std::vector<std::string> args,

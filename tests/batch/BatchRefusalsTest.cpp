@@ -7,11 +7,10 @@
 #include <sstream>
 
 #include "support/BatchBench.h"
+#include "support/IdFileText.h"
 
 namespace pelican::test {
 namespace {
-
-const char* kIdFile = "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n";
 
 // Frames of these kinds the board took: Erase all, Page program, the ID check.
 size_t Frames(CBatchBench& bench, uint8_t code) {

@@ -12,12 +12,12 @@
 
 #include "image/LoaderFixture.h"
 #include "support/BatchBench.h"
+#include "support/IdFileText.h"
 #include "support/SRecordText.h"
 
 namespace pelican::test {
 namespace {
 
-const char* const kIdFile = "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n";
 const char* const kTimeout = "stop: Timeout. Push RESET.\n";
 const char* const kOk = "information: Program OK.\n";
 const char* const kError = "stop: Program error.\n";

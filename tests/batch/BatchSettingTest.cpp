@@ -10,12 +10,11 @@
 #include <memory>
 
 #include "support/BatchBench.h"
+#include "support/IdFileText.h"
 #include "support/JsonReader.h"
 
 namespace pelican::test {
 namespace {
-
-const std::string kIdFile = "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n";
 
 Bytes Sync() {
     Bytes bytes{0xB0};

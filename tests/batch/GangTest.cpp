@@ -7,13 +7,12 @@
 #include "batch/GangRunner.h"
 #include "link/PortLock.h"
 #include "support/GangBench.h"
+#include "support/IdFileText.h"
 #include "support/JsonReader.h"
 #include "sys/InstanceLock.h"
 
 namespace pelican::test {
 namespace {
-
-const char* const kIdFile = "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n";
 
 // B0 and sixteen 00: the synchronisation every run begins with.
 Bytes SyncBytes() {

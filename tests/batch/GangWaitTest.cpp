@@ -8,11 +8,10 @@
 
 #include "batch/SignalNotes.h"
 #include "support/GangBench.h"
+#include "support/IdFileText.h"
 
 namespace pelican::test {
 namespace {
-
-const char* const kIdFile = "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n";
 
 Bytes SyncBytes() {
     Bytes sync(17, 0x00);
