@@ -5,7 +5,6 @@
 #include <signal.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -15,6 +14,7 @@
 #include "support/BatchBench.h"
 #include "support/IdFileText.h"
 #include "support/SRecordText.h"
+#include "support/SrecCat.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
@@ -73,9 +73,9 @@ TEST(BatchDump, SRecordFileLoadsBackToTheFlashBytes) {
         EXPECT_TRUE(std::equal(page.begin(), page.end(), flash.begin() + index * 256)) << index;
     }
     // Through srec_cat, which also checks every record's checksum.
-    if (std::system("command -v srec_cat >/dev/null 2>&1") != 0) GTEST_SKIP() << "srec_cat is not installed";
+    if (!SrecCatOrSkip()) return;
     const std::string raw = bench.m_dir.File("flash.raw");
-    ASSERT_EQ(std::system(("srec_cat " + out + " -offset -0xC0000 -o " + raw + " -binary").c_str()), 0);
+    ASSERT_EQ(RunSrecCat(out + " -offset -0xC0000 -o " + raw + " -binary"), 0);
     EXPECT_EQ(ReadAll(raw), flash);
 }
 
