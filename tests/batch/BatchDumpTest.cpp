@@ -13,6 +13,7 @@
 #include "image/MotFile.h"
 #include "support/BatchBench.h"
 #include "support/IdFileText.h"
+#include "support/ProgramFiles.h"
 #include "support/SRecordText.h"
 #include "support/SrecCat.h"
 #include "support/ScopedEnvironment.h"
@@ -20,13 +21,6 @@
 
 namespace pelican::test {
 namespace {
-
-std::vector<std::string> WithFile(CBatchBench& bench, std::vector<std::string> args) {
-    bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
-    bench.m_dir.Write("prog.id", kIdFile);
-    args.insert(args.begin(), {"-f", bench.m_dir.File("prog.mot")});
-    return args;
-}
 
 std::vector<uint8_t> ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

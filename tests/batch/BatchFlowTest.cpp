@@ -7,6 +7,7 @@
 #include "link/PortLock.h"
 #include "support/BatchBench.h"
 #include "support/IdFileText.h"
+#include "support/ProgramFiles.h"
 #include "sys/InstanceLock.h"
 
 namespace pelican::test {
@@ -38,8 +39,7 @@ TEST(BatchFlow, StatusAndVersionThenTheStoredRateNextTime) {
 
 TEST(BatchFlow, LoadPassesTheIdFromTheIdFile) {
     CBatchBench bench;
-    bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
-    bench.m_dir.Write("prog.id", kIdFile);
+    WriteProgramFiles(bench.m_dir);
     EXPECT_EQ(bench.Run({"-f", bench.m_dir.File("prog.mot"), "load", "status"}), 0);
     EXPECT_NE(bench.m_out.find("ID Check: Match\n"), std::string::npos) << bench.m_out;
 }
