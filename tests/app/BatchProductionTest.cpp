@@ -14,6 +14,7 @@
 #include "support/ChildProcess.h"
 #include "support/JsonReader.h"
 #include "support/SRecordText.h"
+#include "support/SrecCat.h"
 #include "support/TempDir.h"
 #include "support/WaitFor.h"
 
@@ -83,7 +84,7 @@ TEST(BatchProduction, ResetByWireOnTheBuiltInBoardAndOnAPlainTerminal) {
 }
 
 TEST(BatchProduction, DumpOverTheTerminalReadsBackThroughSrecCat) {
-    if (std::system("command -v srec_cat >/dev/null 2>&1") != 0) GTEST_SKIP() << "srec_cat is not installed";
+    if (!SrecCatOrSkip()) return;
     CTempDir dir;
     const std::vector<uint8_t> data = PatternBytes(0x0C00);
     dir.Write("board.mot", SRecordText(0x0C0200, data));
@@ -100,7 +101,7 @@ TEST(BatchProduction, DumpOverTheTerminalReadsBackThroughSrecCat) {
               std::string::npos)
         << dumped.out;
     const std::string raw = dir.File("flash.raw");
-    ASSERT_EQ(std::system(("srec_cat " + dir.File("flash.srec") + " -offset -0xC0000 -o " + raw + " -binary").c_str()), 0);
+    ASSERT_EQ(RunSrecCat(dir.File("flash.srec") + " -offset -0xC0000 -o " + raw + " -binary"), 0);
     const std::string bytes = dir.Read("flash.raw");
     ASSERT_EQ(bytes.size(), 0x1000u);
     for (size_t i = 0; i < bytes.size(); ++i) {

@@ -12,6 +12,7 @@
 #include "app/AppBench.h"
 #include "image/IDCheckDlg.h"
 #include "image/SelectDlg.h"
+#include "support/SRecordText.h"
 
 namespace pelican::test {
 namespace {
@@ -20,31 +21,7 @@ using ui::Icon;
 using Messages = std::vector<std::pair<std::string, Icon>>;
 constexpr int kDlg = CIDCheckDlg::IDD;
 
-// One S-record line with its checksum; type 1, 2 or 3.
-std::string Record(int type, uint32_t address, const std::vector<uint8_t>& data) {
-    const int addressBytes = type + 1;
-    const int count = addressBytes + static_cast<int>(data.size()) + 1;
-    std::string line = "S" + std::to_string(type);
-    char hex[3];
-    unsigned sum = static_cast<unsigned>(count);
-    std::snprintf(hex, sizeof hex, "%02X", count);
-    line += hex;
-    for (int i = addressBytes - 1; i >= 0; --i) {
-        const unsigned byte = (address >> (8 * i)) & 0xFF;
-        sum += byte;
-        std::snprintf(hex, sizeof hex, "%02X", byte);
-        line += hex;
-    }
-    for (uint8_t byte : data) {
-        sum += byte;
-        std::snprintf(hex, sizeof hex, "%02X", byte);
-        line += hex;
-    }
-    std::snprintf(hex, sizeof hex, "%02X", ~sum & 0xFF);
-    return line + hex + "\n";
-}
-
-const std::string kProgram = Record(2, 0x0C0000, {0x11, 0x22, 0x33}) + "S9030000FC\n";
+const std::string kProgram = Record(2, 0x0C0000, {0x11, 0x22, 0x33}) + "\nS9030000FC\n";
 const std::string kSpId = "FFFDF:01\nFFFE3:02\nFFFEB:03\nFFFEF:04\nFFFF3:05\nFFFF7:06\nFFFFB:07\n";
 
 struct IdBench : CAppBench {
@@ -121,7 +98,7 @@ TEST(IdCheck, OrcaWLineSwitchesTheTypeAndFillsFromTheLastTwoCharacters) {
 TEST(IdCheck, PartialIdFileAndTopPage) {
     IdBench bench;
     // Data in page FFFF marks an Orca/W part even without an ".id" line.
-    bench.m_dir.Write("top.mot", Record(3, 0xFFFFF0, {0xAA}) + "S70500000000FA\n");
+    bench.m_dir.Write("top.mot", Record(3, 0xFFFFF0, {0xAA}) + "\nS70500000000FA\n");
     bench.m_dir.Write("top.id", "FFFDF 11\n");
     bench.m_dir.Write("sp.mot", kProgram);
     bench.m_dir.Write("sp.id", "FFFDF 11\nFFFE3 22\n");
@@ -139,7 +116,7 @@ TEST(IdCheck, PartialIdFileAndTopPage) {
 
 TEST(IdCheck, TopPageSelectsOrcaW) {
     IdBench bench;
-    bench.m_dir.Write("top.mot", Record(3, 0xFFFFF0, {0xAA}) + "S70500000000FA\n");
+    bench.m_dir.Write("top.mot", Record(3, 0xFFFFF0, {0xAA}) + "\nS70500000000FA\n");
     bench.Refer("top.mot");
     bench.m_ui.Press(kDlg, ui::IDCANCEL);
     bench.Run();
@@ -237,9 +214,9 @@ TEST(IdCheck, ADamagedFileIsRefusedWholeAndABadRecordToldOnce) {
     // record is told once, though "Refer...", OK and the reload after the ID
     // passed each load the file; it ends each step as a checksum does.
     IdBench bench;
-    bench.m_dir.Write("damaged.mot", Record(2, 0x0C0000, {0x11}) + "S2060C0100112296\nS9030000FC\n");
+    bench.m_dir.Write("damaged.mot", Record(2, 0x0C0000, {0x11}) + "\nS2060C0100112296\nS9030000FC\n");
     bench.m_dir.Write("damaged.id", kSpId);
-    bench.m_dir.Write("bad.mot", Record(2, 0x0C0000, {0x11}) + "S2060C01001G22B8\nS9030000FC\n");
+    bench.m_dir.Write("bad.mot", Record(2, 0x0C0000, {0x11}) + "\nS2060C01001G22B8\nS9030000FC\n");
     bench.m_dir.Write("bad.id", kSpId);
     bench.Refer("damaged.mot");
     bench.m_ui.Press(kDlg, ui::IDOK);
@@ -262,7 +239,7 @@ TEST(IdCheck, AStrayLineOrAFileOfNoRecordsIsRefusedBeforeTheIdIsSent) {
     // were saved under an S-record name. "Refer..." and OK each refuse the
     // file, and the board hears nothing of the ID check.
     IdBench bench;
-    bench.m_dir.Write("merged.mot", Record(2, 0x0C0000, {0x11}) + "<<<<<<< HEAD\n" + kProgram);
+    bench.m_dir.Write("merged.mot", Record(2, 0x0C0000, {0x11}) + "\n<<<<<<< HEAD\n" + kProgram);
     bench.m_dir.Write("merged.id", kSpId);
     bench.m_dir.Write("image.mot", std::string("\x7F" "ELF\x02\x01\x01\0\0\0\0\0\0\0\0", 16));
     bench.m_dir.Write("image.id", kSpId);
@@ -303,7 +280,7 @@ TEST(IdCheck, AFileChangedOrGoneBeforeTheReloadKeepsTheDialogOpen) {
             else if (change == Change::Damaged)
                 bench.m_dir.Write("prog.mot", "S2060C00001122BB\nS9030000FC\n");
             else
-                bench.m_dir.Write("prog.mot", Record(2, 0x0C0000, {0x11, 0x22, 0x34, 0x44}) + "S9030000FC\n");
+                bench.m_dir.Write("prog.mot", Record(2, 0x0C0000, {0x11, 0x22, 0x34, 0x44}) + "\nS9030000FC\n");
         });
         bench.Refer("prog.mot");
         bench.m_ui.Press(kDlg, ui::IDOK);
@@ -343,7 +320,7 @@ constexpr int kSel = CSelectDlg::IDD;
 
 TEST(FileSelect, ReferRefusesBootProgramsButATypedPathIsTaken) {
     SelectBench bench;
-    bench.m_dir.Write("boot.btp", Record(1, 0x1000, {0x55}) + "S9030000FC\n");
+    bench.m_dir.Write("boot.btp", Record(1, 0x1000, {0x55}) + "\nS9030000FC\n");
     bench.m_ui.FileOpenAnswer(bench.m_dir.File("boot.btp"));
     bench.m_ui.Press(kSel, CSelectDlg::IDC_REFER);
     bench.m_ui.Press(kSel, ui::IDOK);  // the path was emptied
@@ -366,7 +343,7 @@ TEST(FileSelect, AFileWrittenWhileOkReadsItKeepsTheDialogOpen) {
     // the flag stays clear and the dialog stays for another try.
     SelectBench bench;
     std::string text;
-    for (uint32_t offset = 0; offset < 0x400; offset += 16) text += Record(2, 0x0C0000 + offset, {1, 2, 3, 4});
+    for (uint32_t offset = 0; offset < 0x400; offset += 16) text += Record(2, 0x0C0000 + offset, {1, 2, 3, 4}) + "\n";
     bench.m_dir.Write("prog.mot", text + "S9030000FC\n");
     bool rewritten = false;
     bench.m_app->m_image.SetReadBlock(64, [&] {

@@ -5,7 +5,6 @@
 #include <signal.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -13,19 +12,15 @@
 #include "image/FlashFileWriter.h"
 #include "image/MotFile.h"
 #include "support/BatchBench.h"
+#include "support/IdFileText.h"
+#include "support/ProgramFiles.h"
 #include "support/SRecordText.h"
+#include "support/SrecCat.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
 namespace pelican::test {
 namespace {
-
-std::vector<std::string> WithFile(CBatchBench& bench, std::vector<std::string> args) {
-    bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
-    bench.m_dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
-    args.insert(args.begin(), {"-f", bench.m_dir.File("prog.mot")});
-    return args;
-}
 
 std::vector<uint8_t> ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -72,9 +67,9 @@ TEST(BatchDump, SRecordFileLoadsBackToTheFlashBytes) {
         EXPECT_TRUE(std::equal(page.begin(), page.end(), flash.begin() + index * 256)) << index;
     }
     // Through srec_cat, which also checks every record's checksum.
-    if (std::system("command -v srec_cat >/dev/null 2>&1") != 0) GTEST_SKIP() << "srec_cat is not installed";
+    if (!SrecCatOrSkip()) return;
     const std::string raw = bench.m_dir.File("flash.raw");
-    ASSERT_EQ(std::system(("srec_cat " + out + " -offset -0xC0000 -o " + raw + " -binary").c_str()), 0);
+    ASSERT_EQ(RunSrecCat(out + " -offset -0xC0000 -o " + raw + " -binary"), 0);
     EXPECT_EQ(ReadAll(raw), flash);
 }
 
@@ -138,7 +133,7 @@ TEST(BatchDump, AProgrammedRangeDumpsBackToTheFile) {
     std::vector<uint8_t> data(0x900);
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 13 + 5);
     bench.m_dir.Write("prog.mot", SRecordText(0x0C0100, data));
-    bench.m_dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
+    bench.m_dir.Write("prog.id", kIdFile);
     const std::string back = bench.m_dir.File("back.mot");
     EXPECT_EQ(bench.Run({"-f", bench.m_dir.File("prog.mot"), "-y", "-i", "0", "epr", "dump", "-r", "C0100-C09FF", "-o",
                          back}),

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "support/BatchBench.h"
+#include "support/FrameEncoder.h"
 
 namespace pelican::test {
 namespace {
@@ -15,13 +16,6 @@ const std::string kNoAnswer =
 constexpr const char* kStatus =
     "Ready: Ready\nID Check: Not yet\nErase: Right\nProgram: Right\nAfter block: Right\n"
     "Check sum: Not match\nData receive timeout: Right\nOver number of data: Right\n";
-
-// B0 and sixteen 00: one synchronisation.
-Bytes Sync() {
-    Bytes sync(17, 0x00);
-    sync[0] = 0xB0;
-    return sync;
-}
 
 Bytes Times(const Bytes& bytes, int count) {
     Bytes out;
@@ -54,7 +48,7 @@ TEST(BatchFirstContact, ASilentBoardEndsAtOnceInOneLineWithoutARecovery) {
     EXPECT_EQ(bench.m_err, "port COM1\n" + kNoAnswer);
     // One synchronisation and nothing after it; the stored rate stays, since
     // nothing was learnt about the link.
-    EXPECT_EQ(bench.m_sim.Received(), Sync());
+    EXPECT_EQ(bench.m_sim.Received(), wire::Sync());
     EXPECT_NE(bench.m_dir.Read("pelican.INI").find("Baundrate=19200"), std::string::npos);
     // The pauses after the open and of the synchronisation (50 + 50 + 16 x
     // 20 + 50 ms), the frames' line time and the standing 5000 ms wait for
@@ -119,7 +113,7 @@ TEST(BatchFirstContact, OnATerminalTheBoardIsResetOnceAndTriedAgain) {
                                    "link up at 9600 bps\nlink returned to 9600 bps; port closed\n");
         const Bytes received = bench.m_sim.Received();
         ASSERT_GE(received.size(), 34u);
-        EXPECT_EQ(Bytes(received.begin(), received.begin() + 34), Times(Sync(), 2));
+        EXPECT_EQ(Bytes(received.begin(), received.begin() + 34), Times(wire::Sync(), 2));
     }
     {
         // Still silent after the reset: told again, asked no more.
@@ -129,7 +123,7 @@ TEST(BatchFirstContact, OnATerminalTheBoardIsResetOnceAndTriedAgain) {
         EXPECT_EQ(bench.Run({"status"}), 3);
         EXPECT_EQ(bench.m_asked.size(), 1u);
         EXPECT_EQ(bench.m_err, "port COM1\n" + kNoAnswer + kNoAnswer);
-        EXPECT_EQ(bench.m_sim.Received(), Times(Sync(), 2));
+        EXPECT_EQ(bench.m_sim.Received(), Times(wire::Sync(), 2));
     }
     {
         // Ctrl-D at the question: nothing more is sent.
@@ -137,7 +131,7 @@ TEST(BatchFirstContact, OnATerminalTheBoardIsResetOnceAndTriedAgain) {
         bench.m_interactive = true;
         EXPECT_EQ(bench.Run({"status"}), 3);
         EXPECT_EQ(bench.m_asked.size(), 1u);
-        EXPECT_EQ(bench.m_sim.Received(), Sync());
+        EXPECT_EQ(bench.m_sim.Received(), wire::Sync());
     }
 }
 

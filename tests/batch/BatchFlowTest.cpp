@@ -6,6 +6,8 @@
 
 #include "link/PortLock.h"
 #include "support/BatchBench.h"
+#include "support/IdFileText.h"
+#include "support/ProgramFiles.h"
 #include "sys/InstanceLock.h"
 
 namespace pelican::test {
@@ -37,8 +39,7 @@ TEST(BatchFlow, StatusAndVersionThenTheStoredRateNextTime) {
 
 TEST(BatchFlow, LoadPassesTheIdFromTheIdFile) {
     CBatchBench bench;
-    bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
-    bench.m_dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
+    WriteProgramFiles(bench.m_dir);
     EXPECT_EQ(bench.Run({"-f", bench.m_dir.File("prog.mot"), "load", "status"}), 0);
     EXPECT_NE(bench.m_out.find("ID Check: Match\n"), std::string::npos) << bench.m_out;
 }
@@ -115,7 +116,7 @@ TEST(BatchFlow, ADamagedFileIsToldOnceAndLoadsOnlyWhenChecksumsAreIgnored) {
     CBatchBench bench;
     const std::string path = bench.m_dir.File("prog.mot");
     bench.m_dir.Write("prog.mot", "S2060C00001122BB\nS9030000FC\n");  // one digit off: BA
-    bench.m_dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
+    bench.m_dir.Write("prog.id", kIdFile);
     // A refused file ends the run before its actions.
     EXPECT_EQ(bench.Run({"-f", path, "status"}), 1);
     EXPECT_EQ(bench.m_out, "exclamation: Checksum error in line 1 of " + path + ". Can not accept this file.\n");
@@ -129,7 +130,7 @@ TEST(BatchFlow, ADamagedFileIsToldOnceAndLoadsOnlyWhenChecksumsAreIgnored) {
 TEST(BatchFlow, ABadRecordIsToldOnceForTheFileGiven) {
     CBatchBench bench;
     bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS2060C01001G22B9\nS9030000FC\n");
-    bench.m_dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
+    bench.m_dir.Write("prog.id", kIdFile);
     EXPECT_EQ(bench.Run({"-f", bench.m_dir.File("prog.mot"), "status"}), 1);
     EXPECT_EQ(bench.m_out, "none: Can not accept this file.\n");
 }

@@ -3,11 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "support/BatchBench.h"
+#include "support/IdFileText.h"
 
 namespace pelican::test {
 namespace {
-
-const char* kIdFile = "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n";
 
 TEST(BatchFormats, IntelHexFileIsProgrammedWithTheIdBesideIt) {
     CBatchBench bench;

@@ -10,6 +10,7 @@
 #include "batch/JsonLine.h"
 #include "support/BatchBench.h"
 #include "support/JsonReader.h"
+#include "support/ProgramFiles.h"
 
 namespace pelican::test {
 namespace {
@@ -56,8 +57,7 @@ TEST(BatchJson, StatusVersionReportsAndExit) {
 TEST(BatchJson, PhasesMessagesAndAFailedEnd) {
     CBatchBench bench;
     bench.m_sim.Board().Poke(0x0C0105, {0x7F});
-    bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
-    bench.m_dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
+    WriteProgramFiles(bench.m_dir);
     EXPECT_EQ(bench.Run({"--json", "-f", bench.m_dir.File("prog.mot"), "blank", "-r", "C1000-C11FF"}), 0);
     EXPECT_NE(Parsed(bench.m_out)
                   .find("phase action=blank end=0C11FF outcome=done pages=2 start=0C1000 title=Blank Check\n"
@@ -78,8 +78,7 @@ TEST(BatchJson, PhasesMessagesAndAFailedEnd) {
 
 TEST(BatchJson, TimeOfAPhaseIsOnThePortsClock) {
     CBatchBench bench;
-    bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
-    bench.m_dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
+    WriteProgramFiles(bench.m_dir);
     EXPECT_EQ(bench.Run({"--json", "-f", bench.m_dir.File("prog.mot"), "blank", "-r", "C0000-C0FFF"}), 0);
     const size_t at = bench.m_out.find("\"ms\":");
     ASSERT_NE(at, std::string::npos) << bench.m_out;

@@ -4,18 +4,12 @@
 #include <signal.h>
 
 #include "support/BatchBench.h"
+#include "support/ProgramFiles.h"
 
 namespace pelican::test {
 namespace {
 
 // A program file whose ID file holds the board's ID: start-up passes the ID.
-std::vector<std::string> WithFile(CBatchBench& bench, std::vector<std::string> args) {
-    bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
-    bench.m_dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
-    args.insert(args.begin(), {"-f", bench.m_dir.File("prog.mot")});
-    return args;
-}
-
 // Standard error of a run on COM1 at 9600 bps, with lines between the
 // link coming up and its end.
 std::string Err(const std::string& lines) {

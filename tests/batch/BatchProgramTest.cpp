@@ -4,21 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "support/BatchBench.h"
+#include "support/ProgramFiles.h"
 #include "support/SRecordText.h"
 
 namespace pelican::test {
 namespace {
-
-const char* const kIdFile = "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n";
-
-// prog.mot holds data at 0C0000 (11 22); its ID file the board's ID.
-std::vector<std::string> WithFile(CBatchBench& bench, std::vector<std::string> args,
-                                  const std::string& records = "S2060C00001122BA\nS9030000FC\n") {
-    bench.m_dir.Write("prog.mot", records);
-    bench.m_dir.Write("prog.id", kIdFile);
-    args.insert(args.begin(), {"-f", bench.m_dir.File("prog.mot")});
-    return args;
-}
 
 // Standard error of a run on COM1 at 9600 bps, with lines between the
 // link coming up and its end.

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "support/BatchBench.h"
+#include "support/IdFileText.h"
 #include "support/JsonReader.h"
 
 #ifndef _WIN32
@@ -18,7 +19,6 @@
 namespace pelican::test {
 namespace {
 
-const char* const kIdFile = "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n";
 // 11 22 at 0C0000; its SHA-256 as sha256sum gives it.
 const char* const kImage = "S2060C00001122BA\nS9030000FC\n";
 const char* const kImageDigest = "c27261a1d6bea50e4fa5a23acc5d43bae6cafa610fcffe38a0f02ea9a18904a2";

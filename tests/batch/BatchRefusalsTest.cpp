@@ -7,11 +7,11 @@
 #include <sstream>
 
 #include "support/BatchBench.h"
+#include "support/IdFileText.h"
+#include "support/SRecordText.h"
 
 namespace pelican::test {
 namespace {
-
-const char* kIdFile = "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n";
 
 // Frames of these kinds the board took: Erase all, Page program, the ID check.
 size_t Frames(CBatchBench& bench, uint8_t code) {
@@ -22,19 +22,11 @@ size_t Frames(CBatchBench& bench, uint8_t code) {
 
 // 8 KiB of S2 records from 0C0000 on, 32 bytes each, and the S8 end.
 std::string EightKiB(const std::string& strayAfterLine40 = std::string()) {
-    static const char* kDigits = "0123456789ABCDEF";
     std::string text;
     for (uint32_t offset = 0; offset < 0x2000; offset += 32) {
-        const uint32_t address = 0x0C0000 + offset;
-        std::vector<uint8_t> body = {36, static_cast<uint8_t>(address >> 16), static_cast<uint8_t>(address >> 8),
-                                     static_cast<uint8_t>(address)};
-        for (uint32_t i = 0; i < 32; ++i) body.push_back(static_cast<uint8_t>(offset + i));
-        unsigned sum = 0;
-        for (uint8_t b : body) sum += b;
-        body.push_back(static_cast<uint8_t>(~sum));
-        text += "S2";
-        for (uint8_t b : body) text += std::string{kDigits[b >> 4], kDigits[b & 15]};
-        text += "\n";
+        uint8_t data[32];
+        for (uint32_t i = 0; i < 32; ++i) data[i] = static_cast<uint8_t>(offset + i);
+        text += S2Record(0x0C0000 + offset, data, sizeof data);
         if (offset == 39 * 32 && !strayAfterLine40.empty()) text += strayAfterLine40 + "\n";
     }
     return text + "S804000000FB\n";

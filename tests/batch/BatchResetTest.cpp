@@ -6,6 +6,7 @@
 
 #include "link/ResetSequence.h"
 #include "support/BatchBench.h"
+#include "support/FrameEncoder.h"
 
 namespace pelican::test {
 namespace {
@@ -36,11 +37,7 @@ TEST(BatchReset, AStartUpResetRevivesABoardThatStoppedAnswering) {
     // After the reset the program synchronised afresh: 9600 code, 16 zeros.
     const Bytes received = bench.m_sim.Received();
     ASSERT_GE(received.size(), 17u);
-    EXPECT_EQ(Bytes(received.begin(), received.begin() + 17), [] {
-        Bytes sync(17, 0x00);
-        sync[0] = 0xB0;
-        return sync;
-    }());
+    EXPECT_EQ(Bytes(received.begin(), received.begin() + 17), wire::Sync());
 }
 
 TEST(BatchReset, APushResetInTheMiddleOfARunIsAnsweredByWire) {

@@ -12,12 +12,12 @@
 
 #include "image/LoaderFixture.h"
 #include "support/BatchBench.h"
+#include "support/ProgramFiles.h"
 #include "support/SRecordText.h"
 
 namespace pelican::test {
 namespace {
 
-const char* const kIdFile = "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n";
 const char* const kTimeout = "stop: Timeout. Push RESET.\n";
 const char* const kOk = "information: Program OK.\n";
 const char* const kError = "stop: Program error.\n";
@@ -42,12 +42,9 @@ Bytes ThreePagesFlash() {
     return flash;
 }
 
-std::vector<std::string> WithFile(CBatchBench& bench, std::vector<std::string> args,
-                                  const std::string& records = ThreePages()) {
-    bench.m_dir.Write("prog.mot", records);
-    bench.m_dir.Write("prog.id", kIdFile);
-    args.insert(args.begin(), {"-f", bench.m_dir.File("prog.mot")});
-    return args;
+// The arguments with the three pages' file (and its ID file) in front.
+std::vector<std::string> WithPages(CBatchBench& bench, std::vector<std::string> args) {
+    return WithFile(bench, std::move(args), ThreePages());
 }
 
 size_t Count(CBatchBench& bench, uint8_t code) {
@@ -165,7 +162,7 @@ TEST(BatchRetry, EprGoesOnFromThePageThatFailed) {
         sim::BoardConfig config;
         c.setUp(config);
         CBatchBench bench(config);
-        EXPECT_EQ(bench.Run(WithFile(bench, c.args)), c.status) << bench.m_out << bench.m_err;
+        EXPECT_EQ(bench.Run(WithPages(bench, c.args)), c.status) << bench.m_out << bench.m_err;
         CheckRun(c, bench);
         if (c.status == 0) {
             EXPECT_EQ(bench.m_sim.Board().Peek(0x0C0000, 0x300), ThreePagesFlash());
@@ -226,7 +223,7 @@ TEST(BatchRetry, APageNeitherAsTheFileNorBlankIsNeverProgrammedAgainWithoutAnEra
         bench.m_onReport = [&bench](const std::string& line) {
             if (line.rfind("retry 1 of", 0) == 0) bench.m_sim.Board().Poke(0x0C0105, {0x00});
         };
-        EXPECT_EQ(bench.Run(WithFile(bench, c.args)), c.status) << bench.m_out << bench.m_err;
+        EXPECT_EQ(bench.Run(WithPages(bench, c.args)), c.status) << bench.m_out << bench.m_err;
         CheckRun({c.name, c.args, nullptr, c.status, c.out, c.err, c.programFrames, c.eraseFrames}, bench);
         if (c.status == 0) {
             EXPECT_EQ(bench.m_sim.Board().Peek(0x0C0000, 0x300), ThreePagesFlash());
@@ -284,7 +281,7 @@ TEST(BatchRetry, ARecoveryWhoseOwnBaudRateChangeFailsGoesOnceMore) {
         config.faults.wrongReply = {0xB0, 3};
         config.faults.wrongValue = 0x00;
         CBatchBench bench(config);
-        EXPECT_EQ(bench.Run(WithFile(bench, {"--retries", c.retries, "-y", "epr"})), c.status)
+        EXPECT_EQ(bench.Run(WithPages(bench, {"--retries", c.retries, "-y", "epr"})), c.status)
             << bench.m_out << bench.m_err;
         CheckRun({c.name, {}, nullptr, c.status, c.out, c.err, c.status == 0 ? 3u : 2u, 1}, bench);
     }
@@ -335,7 +332,7 @@ TEST(BatchRetry, ReadsThatDifferAreTakenOnlyWhenTwoAgree) {
         std::vector<std::string> args = c.args;
         for (auto& arg : args)
             if (arg == "flash.bin") arg = bench.m_dir.File("flash.bin");
-        EXPECT_EQ(bench.Run(WithFile(bench, args)), c.status) << bench.m_out << bench.m_err;
+        EXPECT_EQ(bench.Run(WithPages(bench, args)), c.status) << bench.m_out << bench.m_err;
         CheckRun(c, bench);
         const std::string out = bench.m_dir.File("flash.bin");
         if (std::string(c.name).rfind("dump", 0) == 0) {
@@ -355,7 +352,7 @@ TEST(BatchRetry, ADumpGoesOnAfterAFailedRead) {
     CBatchBench bench(config);
     bench.m_sim.Board().Poke(0x0C0000, ThreePagesFlash());
     const std::string out = bench.m_dir.File("flash.bin");
-    EXPECT_EQ(bench.Run(WithFile(bench, {"--retries", "1", "dump", "-r", "C0000-C02FF", "-o", out})), 0)
+    EXPECT_EQ(bench.Run(WithPages(bench, {"--retries", "1", "dump", "-r", "C0000-C02FF", "-o", out})), 0)
         << bench.m_out << bench.m_err;
     EXPECT_EQ(bench.m_out, kTimeout);
     EXPECT_NE(bench.m_err.find("retry 1 of 1: page read at 0C0100: no reply; read it again\n"), std::string::npos)
@@ -388,7 +385,7 @@ TEST(BatchRetry, AStatusProbeThatFailedIsMadeAgain) {
     sim::BoardConfig config;
     config.faults.silentFrom = {0x70, 4};  // the main window's probe
     CBatchBench bench(config);
-    EXPECT_EQ(bench.Run(WithFile(bench, {"--retries", "1", "status"})), 0) << bench.m_out << bench.m_err;
+    EXPECT_EQ(bench.Run(WithPages(bench, {"--retries", "1", "status"})), 0) << bench.m_out << bench.m_err;
     EXPECT_EQ(bench.m_out.rfind(kTimeout, 0), 0u) << bench.m_out;
     EXPECT_NE(bench.m_out.find("Ready: Ready\n"), std::string::npos) << bench.m_out;
     EXPECT_NE(bench.m_err.find("retry 1 of 1: status: no reply; read the status again\n"), std::string::npos)
@@ -399,7 +396,7 @@ TEST(BatchRetry, EachRetryIsAJsonEvent) {
     sim::BoardConfig config;
     config.faults.silentFrom = {0x41, 2};
     CBatchBench bench(config);
-    EXPECT_EQ(bench.Run(WithFile(bench, {"--json", "--retries", "3", "-y", "epr"})), 0) << bench.m_out;
+    EXPECT_EQ(bench.Run(WithPages(bench, {"--json", "--retries", "3", "-y", "epr"})), 0) << bench.m_out;
     std::vector<std::string> lines;
     for (size_t at = 0, next; at < bench.m_out.size(); at = next + 1) {
         next = bench.m_out.find('\n', at);

@@ -11,11 +11,10 @@
 
 #include "support/BatchBench.h"
 #include "support/JsonReader.h"
+#include "support/ProgramFiles.h"
 
 namespace pelican::test {
 namespace {
-
-const std::string kIdFile = "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n";
 
 Bytes Sync() {
     Bytes bytes{0xB0};
@@ -83,8 +82,7 @@ TEST(BatchSetting, TheIntervalIsThePauseAfterEveryProgrammedPage) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pause);
         CBatchBench bench;
-        bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
-        bench.m_dir.Write("prog.id", kIdFile);
+        WriteProgramFiles(bench.m_dir);
         std::vector<std::string> args = {"-f", bench.m_dir.File("prog.mot"), "-y", "program", "-r", "C0000-C02FF"};
         args.insert(args.begin(), c.args.begin(), c.args.end());
         EXPECT_EQ(bench.Run(args), 0);
@@ -160,8 +158,7 @@ struct EndCase {
 void RunToItsEnd(const EndCase& c) {
     SCOPED_TRACE(c.name);
     CBatchBench bench;
-    bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
-    bench.m_dir.Write("prog.id", kIdFile);
+    WriteProgramFiles(bench.m_dir);
     bench.m_sim.Board().Poke(0x0C0000, {0x11, 0x22});
     c.arrange(bench);
     std::vector<std::string> args = {"--json", "-f", bench.m_dir.File("prog.mot")};

@@ -7,16 +7,10 @@
 #include <algorithm>
 
 #include "support/BatchBench.h"
+#include "support/ProgramFiles.h"
 
 namespace pelican::test {
 namespace {
-
-std::vector<std::string> WithFile(CBatchBench& bench, std::vector<std::string> args) {
-    bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
-    bench.m_dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
-    args.insert(args.begin(), {"-f", bench.m_dir.File("prog.mot")});
-    return args;
-}
 
 // Raises signal when the board has taken the n-th frame starting with code.
 void RaiseAt(CBatchBench& bench, uint8_t code, int n, int signal) {

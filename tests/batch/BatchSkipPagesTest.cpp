@@ -6,12 +6,12 @@
 #include <sstream>
 
 #include "support/BatchBench.h"
+#include "support/IdFileText.h"
 #include "support/JsonReader.h"
 
 namespace pelican::test {
 namespace {
 
-const char* const kIdFile = "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n";
 // One byte in page 0C0000 and one in the top page 0FFF00.
 const char* const kImage = "S2050C00001CD2\nS2050FFF005A92\nS9030000FC\n";
 

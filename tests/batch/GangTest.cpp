@@ -6,27 +6,14 @@
 
 #include "batch/GangRunner.h"
 #include "link/PortLock.h"
+#include "support/FrameEncoder.h"
 #include "support/GangBench.h"
 #include "support/JsonReader.h"
+#include "support/ProgramFiles.h"
 #include "sys/InstanceLock.h"
 
 namespace pelican::test {
 namespace {
-
-const char* const kIdFile = "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n";
-
-// B0 and sixteen 00: the synchronisation every run begins with.
-Bytes SyncBytes() {
-    Bytes sync(17, 0x00);
-    sync[0] = 0xB0;
-    return sync;
-}
-
-std::vector<std::string> ProgramJob(CGangBench& bench) {
-    bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
-    bench.m_dir.Write("prog.id", kIdFile);
-    return {"-f", bench.m_dir.File("prog.mot"), "-y", "program"};
-}
 
 TEST(Gang, AFailingBoardAmongGoodOnesEndsAloneAndTheOthersFinish) {
     CGangBench bench(3, [](size_t board) {
@@ -34,7 +21,7 @@ TEST(Gang, AFailingBoardAmongGoodOnesEndsAloneAndTheOthersFinish) {
         if (board == 1) config.faults.programFailPage = 0x0C0000;
         return config;
     });
-    EXPECT_EQ(bench.Run(ProgramJob(bench)), kExitFailed);
+    EXPECT_EQ(bench.Run({"-f", WriteProgramFiles(bench.m_dir), "-y", "program"}), kExitFailed);
     for (size_t board : {0u, 2u}) {
         EXPECT_EQ(bench.Sim(board).Board().Peek(0x0C0000, 2), (Bytes{0x11, 0x22})) << board;
         EXPECT_EQ(CGangBench::Starting(bench.m_out, bench.m_ports[board] + ": "),
@@ -47,7 +34,7 @@ TEST(Gang, AFailingBoardAmongGoodOnesEndsAloneAndTheOthersFinish) {
     for (size_t board = 0; board < 3; ++board) {
         const Bytes received = bench.Sim(board).Received();
         ASSERT_GE(received.size(), 17u);
-        EXPECT_EQ(Bytes(received.begin(), received.begin() + 17), SyncBytes()) << board;
+        EXPECT_EQ(Bytes(received.begin(), received.begin() + 17), wire::Sync()) << board;
         EXPECT_NE(std::find(received.begin(), received.end(), 0x41), received.end()) << board;
     }
     // Every account line names its board; each board returned to 9600 bps.

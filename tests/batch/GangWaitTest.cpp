@@ -7,18 +7,12 @@
 #include <signal.h>
 
 #include "batch/SignalNotes.h"
+#include "support/FrameEncoder.h"
 #include "support/GangBench.h"
+#include "support/ProgramFiles.h"
 
 namespace pelican::test {
 namespace {
-
-const char* const kIdFile = "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n";
-
-Bytes SyncBytes() {
-    Bytes sync(17, 0x00);
-    sync[0] = 0xB0;
-    return sync;
-}
 
 TEST(GangWait, APortThatAppearsLaterAndABoardThatAnswersLater) {
     CGangBench bench(1);
@@ -39,14 +33,13 @@ TEST(GangWait, APortThatAppearsLaterAndABoardThatAnswersLater) {
     // The board heard the look's synchronisation, then the run's own.
     const Bytes received = sim.Received();
     ASSERT_GE(received.size(), 34u);
-    EXPECT_EQ(Bytes(received.begin(), received.begin() + 17), SyncBytes());
-    EXPECT_EQ(Bytes(received.begin() + 17, received.begin() + 34), SyncBytes());
+    EXPECT_EQ(Bytes(received.begin(), received.begin() + 17), wire::Sync());
+    EXPECT_EQ(Bytes(received.begin() + 17, received.begin() + 34), wire::Sync());
 }
 
 TEST(GangWait, ALoopEndsAfterTheBoardInHandOnCtrlC) {
     CGangBench bench(1);
-    bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
-    bench.m_dir.Write("prog.id", kIdFile);
+    const std::string program = WriteProgramFiles(bench.m_dir);
     CSimBench& sim = bench.Sim(0);
     CGatedDevice::Gate& gate = bench.Gate(0);
     // Opens: 1 the look, 2 the first board's run; 3 and 4 find the port gone
@@ -59,7 +52,7 @@ TEST(GangWait, ALoopEndsAfterTheBoardInHandOnCtrlC) {
     gate.onWrite = [&gate](const uint8_t* data, size_t length) {
         if (gate.attempts == 6 && length > 0 && data[0] == 0x41) NoteSignal(SIGINT, true);
     };
-    EXPECT_EQ(bench.Run({"--loop", "-f", bench.m_dir.File("prog.mot"), "-y", "program"}), kExitDone);
+    EXPECT_EQ(bench.Run({"--loop", "-f", program, "-y", "program"}), kExitDone);
     EXPECT_EQ(sim.Board().Peek(0x0C0000, 2), (Bytes{0x11, 0x22}));
     EXPECT_EQ(gate.attempts, 6);  // nothing was looked for after the board in hand
     ASSERT_EQ(bench.m_results.size(), 2u);

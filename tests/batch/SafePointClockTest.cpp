@@ -5,24 +5,13 @@
 #include <functional>
 
 #include "batch/SafePointClock.h"
+#include "support/SteppedClock.h"
 
 namespace pelican::test {
 namespace {
 
-// A real clock as far as its user can tell, moved only by sleeps.
-class CSteppedClock final : public IClock {
-public:
-    uint64_t NowMs() const override { return m_us / 1000; }
-    uint64_t NowUs() const override { return m_us; }
-    void Sleep(uint32_t ms) override { m_us += uint64_t{ms} * 1000; }
-    void SleepUs(uint64_t us) override { m_us += us; }
-
-private:
-    uint64_t m_us = 5000500;
-};
-
 TEST(SafePointClock, MicrosecondsPassThroughAndLongPausesStopAtSafePoints) {
-    CSteppedClock inner;
+    CSteppedClock inner{5000500};
     int safePoints = 0;
     const std::function<void()> count = [&safePoints] { ++safePoints; };
     CSafePointClock clock(inner, count);

@@ -3,19 +3,15 @@
 // were made from, or a refusal that names the line and leaves nothing.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
 
 #include "LoaderFixture.h"
+#include "support/SrecCat.h"
 
 namespace pelican::test {
 namespace {
-
-bool HaveSrecCat() {
-    return std::system("command -v srec_cat >/dev/null 2>&1") == 0;
-}
 
 std::string ReadAll(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -52,9 +48,8 @@ protected:
         char offset[16];
         std::snprintf(offset, sizeof offset, "0x%X", base);
         const std::string out = m_dir.File("out.txt");
-        const std::string command =
-            "srec_cat " + m_dir.File("data.raw") + " -binary -offset " + offset + " -o " + out + " " + options;
-        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        const std::string arguments = m_dir.File("data.raw") + " -binary -offset " + offset + " -o " + out + " " + options;
+        EXPECT_EQ(RunSrecCat(arguments), 0) << arguments;
         return ReadAll(out);
     }
     void ExpectImage(uint32_t base) {
@@ -74,7 +69,7 @@ protected:
 };
 
 TEST_F(ConverterFilesTest, EveryFormatLineEndAndNameLoadsTheSameImage) {
-    if (!HaveSrecCat()) GTEST_SKIP() << "srec_cat is not installed";
+    if (!SrecCatOrSkip()) return;
     m_data.resize(3000);
     std::mt19937 random(11);
     for (auto& b : m_data) b = static_cast<uint8_t>(random());
@@ -106,7 +101,7 @@ TEST_F(ConverterFilesTest, EveryFormatLineEndAndNameLoadsTheSameImage) {
 }
 
 TEST_F(ConverterFilesTest, AFileCutAtAnyRecordBoundaryIsToldOrLoadsAsTheLoaderMeans) {
-    if (!HaveSrecCat()) GTEST_SKIP() << "srec_cat is not installed";
+    if (!SrecCatOrSkip()) return;
     m_data.resize(200);
     for (size_t i = 0; i < m_data.size(); ++i) m_data[i] = static_cast<uint8_t>(i * 7);
     const std::vector<std::string> hex = Lines(Convert(0x0C0000, "-intel -execution-start-address=0xC0000"));

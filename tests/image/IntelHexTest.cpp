@@ -2,12 +2,12 @@
 // kept of a refused file, and the same bytes as srec_cat writes from the data.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <random>
 
 #include "LoaderFixture.h"
 #include "image/IdFile.h"
+#include "support/SrecCat.h"
 #include "ui/Messages.h"
 
 namespace pelican::test {
@@ -193,12 +193,8 @@ TEST(IdFilePath, BesideEveryInputFormat) {
     for (const char* name : {"prog.txt", "prog", "prog.ss", "prog.hexx", "mot"}) EXPECT_FALSE(CIdFile::PathFor(name, id)) << name;
 }
 
-bool HaveSrecCat() {
-    return std::system("command -v srec_cat >/dev/null 2>&1") == 0;
-}
-
 TEST_F(IntelHexTest, SrecCatFilesLoadToTheBytesTheyWereMadeFrom) {
-    if (!HaveSrecCat()) GTEST_SKIP() << "srec_cat is not installed";
+    if (!SrecCatOrSkip()) return;
     struct Case {
         uint32_t base;
         size_t size;
@@ -221,10 +217,9 @@ TEST_F(IntelHexTest, SrecCatFilesLoadToTheBytesTheyWereMadeFrom) {
         const std::string out = m_dir.File("out.hex");
         char offset[16];
         std::snprintf(offset, sizeof offset, "0x%X", c.base);
-        const std::string command =
-            "srec_cat " + binary + " -binary -offset " + offset + " -o " + out + " " + c.options;
-        SCOPED_TRACE(command);
-        ASSERT_EQ(std::system(command.c_str()), 0);
+        const std::string arguments = binary + " -binary -offset " + offset + " -o " + out + " " + c.options;
+        SCOPED_TRACE(arguments);
+        ASSERT_EQ(RunSrecCat(arguments), 0);
         m_ui.ClearRecords();
         EXPECT_EQ(m_image.Load(out), 1);
         EXPECT_TRUE(m_ui.m_messages.empty());

@@ -1,6 +1,6 @@
 #pragma once
 // Shared by the image tests: a temporary folder, the scripted ui that records
-// every message box, one image, and a builder of well-formed S-records.
+// every message box, one image, and the S-record builder of tests/support.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -8,34 +8,13 @@
 #include <vector>
 
 #include "image/MotFile.h"
+#include "support/SRecordText.h"
 #include "support/TempDir.h"
 #include "ui/scripted/ScriptedBackend.h"
 
 namespace pelican::test {
 
 using Bytes = std::vector<uint8_t>;
-
-// A record of the given type with a correct byte count and checksum.
-inline std::string Record(int type, uint32_t address, const Bytes& data = {}) {
-    static const char* kDigits = "0123456789ABCDEF";
-    // Address bytes per type: S0/S1/S5/S9 two, S2/S6/S8 three, S3/S4/S7 four.
-    static const int kAddressBytes[10] = {2, 2, 3, 4, 4, 2, 3, 4, 3, 2};
-    const int addressBytes = kAddressBytes[type];
-    Bytes body;
-    body.push_back(static_cast<uint8_t>(addressBytes + data.size() + 1));
-    for (int i = addressBytes - 1; i >= 0; --i) body.push_back(static_cast<uint8_t>(address >> (8 * i)));
-    body.insert(body.end(), data.begin(), data.end());
-    unsigned sum = 0;
-    for (uint8_t b : body) sum += b;
-    body.push_back(static_cast<uint8_t>(~sum));
-    std::string text = "S";
-    text += static_cast<char>('0' + type);
-    for (uint8_t b : body) {
-        text += kDigits[b >> 4];
-        text += kDigits[b & 15];
-    }
-    return text;
-}
 
 inline Bytes Seq(size_t count, uint8_t first) {
     Bytes data(count);

@@ -236,17 +236,7 @@ TEST_F(LoaderTest, LongestRecordsAndAByteCountThatWraps) {
     EXPECT_TRUE(m_ui.m_messages.empty());
 
     // An S1 count of 02 wraps to 255 data bytes: taken when the line holds them.
-    std::string wrapped = "S1020300";
-    for (uint8_t b : Seq(255, 1)) {
-        static const char* kDigits = "0123456789ABCDEF";
-        wrapped += kDigits[b >> 4];
-        wrapped += kDigits[b & 15];
-    }
-    unsigned sum = 0x02 + 0x03 + 0x00;
-    for (uint8_t b : Seq(255, 1)) sum += b;
-    char checksum[3];
-    std::snprintf(checksum, sizeof checksum, "%02X", ~sum & 0xFF);
-    EXPECT_EQ(LoadText(wrapped + checksum + "\n"), 0);
+    EXPECT_EQ(LoadText(RecordWithCount(1, 0x02, 0x0300, Seq(255, 1)) + "\n"), 0);
     EXPECT_EQ(Page(3), BlankWith(0, Seq(255, 1)));
     EXPECT_TRUE(m_ui.m_messages.empty());
 

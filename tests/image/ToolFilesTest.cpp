@@ -7,6 +7,7 @@
 #include <random>
 
 #include "LoaderFixture.h"
+#include "support/SrecCat.h"
 
 namespace pelican::test {
 namespace {
@@ -36,10 +37,10 @@ protected:
     // Runs the tool, loads what it wrote and compares the whole address space.
     // srec_cat writes no termination record unless told an execution
     // address, objcopy always does: only that ends the load with 1.
-    void LoadAndCompare(const std::string& command, const std::string& out, uint32_t base, const char* expectType,
-                        int expectResult) {
+    void LoadAndCompare(const std::string& command, int status, const std::string& out, uint32_t base,
+                        const char* expectType, int expectResult) {
         SCOPED_TRACE(command);
-        ASSERT_EQ(std::system(command.c_str()), 0);
+        ASSERT_EQ(status, 0);
         std::ifstream file(out);
         std::string first, line;
         while (std::getline(file, line) && first.empty())
@@ -69,7 +70,7 @@ protected:
 };
 
 TEST_F(ToolFilesTest, SrecCatFilesOfEveryAddressWidthAndRecordLength) {
-    if (!HaveTool("srec_cat")) GTEST_SKIP() << "srec_cat is not installed";
+    if (!SrecCatOrSkip()) return;
     struct Case {
         int addressLength;
         uint32_t base;
@@ -86,10 +87,10 @@ TEST_F(ToolFilesTest, SrecCatFilesOfEveryAddressWidthAndRecordLength) {
     for (const Case& c : cases) {
         const std::string in = MakeBinary(c.size, seed++);
         const std::string out = m_dir.File("cat.s");
-        LoadAndCompare("srec_cat " + in + " -binary -offset " + Hex(c.base) + " -o " + out +
-                           " -motorola -address-length=" + std::to_string(c.addressLength) +
-                           " -obs=" + std::to_string(c.blockSize),
-                       out, c.base, c.type, 0);
+        const std::string arguments = in + " -binary -offset " + Hex(c.base) + " -o " + out +
+                                      " -motorola -address-length=" + std::to_string(c.addressLength) +
+                                      " -obs=" + std::to_string(c.blockSize);
+        LoadAndCompare(arguments, RunSrecCat(arguments), out, c.base, c.type, 0);
     }
 }
 
@@ -112,9 +113,9 @@ TEST_F(ToolFilesTest, ObjcopyFiles) {
     for (const Case& c : cases) {
         const std::string in = MakeBinary(c.size, seed++);
         const std::string out = m_dir.File("objcopy.mot");
-        LoadAndCompare("objcopy -I binary -O srec --change-addresses " + Hex(c.base) + " " + c.options + " " + in +
-                           " " + out,
-                       out, c.base, c.type, 1);
+        const std::string command =
+            "objcopy -I binary -O srec --change-addresses " + Hex(c.base) + " " + c.options + " " + in + " " + out;
+        LoadAndCompare(command, std::system(command.c_str()), out, c.base, c.type, 1);
     }
 }
 

@@ -11,23 +11,10 @@
 #include <vector>
 
 #include "link/SerialComm.h"
+#include "support/SteppedClock.h"
 
 namespace pelican::test {
 namespace {
-
-// A real clock as far as the port can tell (it paces reads by line time),
-// whose time moves only by the port's own sleeps and waits.
-class CSteppedClock final : public IClock {
-public:
-    uint64_t NowMs() const override { return m_us / 1000; }
-    uint64_t NowUs() const override { return m_us; }
-    void Sleep(uint32_t ms) override { m_us += uint64_t{ms} * 1000; }
-    void SleepUs(uint64_t us) override { m_us += us; }
-    void MoveTo(uint64_t us) { m_us = std::max(m_us, us); }
-
-private:
-    uint64_t m_us = 1000000;
-};
 
 // A device at 9600 bps whose input arrives in scripted bursts: `count`
 // bytes handed on at `atUs`. Waits jump to the next burst or the deadline.
@@ -100,7 +87,7 @@ struct Rig {
         port->Open("ttyS0");
         port->SetReadTimeout(5000);
     }
-    CSteppedClock clock;
+    CSteppedClock clock{1000000};
     CBurstDevice* device = nullptr;
     std::unique_ptr<CSerialComm> port;
 };

@@ -15,6 +15,13 @@ namespace pelican::test::wire {
 
 using Bytes = std::vector<uint8_t>;
 
+// One synchronisation, as every run begins: B0 and sixteen 00.
+inline Bytes Sync() {
+    Bytes sync(17, 0x00);
+    sync[0] = 0xB0;
+    return sync;
+}
+
 inline Bytes PageRead(uint32_t address) {
     return {0xFF, static_cast<uint8_t>((address >> 8) & 0xFF), static_cast<uint8_t>((address >> 16) & 0xFF)};
 }
