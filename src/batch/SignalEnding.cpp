@@ -49,10 +49,12 @@ void CSignalEnding::InWait() {
     }
     const CSerialComm& port = m_app.m_port;
     const CSerialComm::Activity activity = port.CurrentActivity();
-    // Told once, and once more when a pause follows the frame told of (a
-    // page's program interval): the wait is longer than the frame's.
+    // Told once, and once more when a pause or the wait for the reply
+    // follows the frame told of (a page's program interval; the version a
+    // signal caught leaving the port): that wait is longer than the
+    // frame's, and the user is owed how long the exchange may yet take.
     if (activity == CSerialComm::Activity::Idle) return;
-    if (m_told && !(m_toldSending && activity == CSerialComm::Activity::Pausing)) return;
+    if (m_told && !(m_toldSending && activity != CSerialComm::Activity::Sending)) return;
     m_told = true;
     m_toldSending = activity == CSerialComm::Activity::Sending;
     const uint64_t until = port.ActivityUntilMs();

@@ -11,8 +11,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -29,9 +31,14 @@ using Bytes = std::vector<uint8_t>;
 // As little of the boot loader as these runs need: baud-rate codes are
 // echoed, Read status answers "ready", Version is never answered (the
 // program waits up to 5 s for it), anything else is taken in silence.
+// beforeReply, when given, is called before each byte of a reply goes out,
+// with the command and the byte's index (once with index 0 for a command
+// left unanswered): a test holds the board there.
 class CPlayedBoard {
 public:
-    CPlayedBoard() : m_master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC)) {
+    using Hook = std::function<void(uint8_t command, size_t index)>;
+    explicit CPlayedBoard(Hook beforeReply = {})
+        : m_master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC)), m_beforeReply(std::move(beforeReply)) {
         if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) return;
         char name[128] = {};
         if (::ptsname_r(m_master, name, sizeof name) != 0) return;
@@ -40,11 +47,16 @@ public:
             for (uint8_t byte = 0; !m_stop;) {
                 pollfd pfd{m_master, POLLIN, 0};
                 if (::poll(&pfd, 1, 20) <= 0 || ::read(m_master, &byte, 1) != 1) continue;
-                std::lock_guard lock(m_mutex);
-                m_received.push_back(byte);
-                m_times.push_back(Clock::now());
+                {
+                    std::lock_guard lock(m_mutex);
+                    m_received.push_back(byte);
+                    m_times.push_back(Clock::now());
+                }
                 const Bytes reply = byte >= 0xB0 && byte <= 0xB4 ? Bytes{byte} : byte == 0x70 ? Bytes{0x80, 0} : Bytes{};
-                if (::write(m_master, reply.data(), reply.size()) < 0) return;
+                for (size_t i = 0; i < std::max<size_t>(reply.size(), 1); ++i) {
+                    if (m_beforeReply) m_beforeReply(byte, i);
+                    if (i < reply.size() && ::write(m_master, &reply[i], 1) < 0) return;
+                }
             }
         });
     }
@@ -76,6 +88,7 @@ public:
 
 private:
     int m_master;
+    Hook m_beforeReply;
     std::string m_path;
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
@@ -151,40 +164,70 @@ Child Start(const std::vector<std::string>& args, const std::string& dir, bool c
 // asked for (B0) and confirmed at 9600 (B0).
 const Bytes kBackTo9600 = {0xB4, 0xB0, 0xB0};
 
-// One signal while the version's reply is awaited: the exchange is let run
-// to its time-out, then the link goes back to 9600 bps.
-void EndBySignal(int signal) {
-    SCOPED_TRACE(::strsignal(signal));
-    CTempDir dir;
-    CPlayedBoard board;
-    const Child run = Start({"-p", board.Path(), "-b", "115200", "version"}, dir.Path());
-    ASSERT_TRUE(WaitFor([&] { return board.Sent(0xFB); }));
-    // The first Ctrl-C only cancels a page loop; the second ends the program.
-    // The board has the command once the program's frame is still leaving:
-    // let the program reach the wait for the reply first. A signal taken
-    // while the frame is sent has the time-out told on standard output.
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    if (signal == SIGINT) {
-        ::kill(run.pid, SIGINT);
-        ASSERT_TRUE(WaitFor([&] { return Delivered(run.pid, SIGINT); }));
-    }
-    ::kill(run.pid, signal);
+// Where in the first exchanges at 115200 bps the signal comes: the board
+// holds the reply's byte index to command (the first time it is sent) until
+// the program has taken the signal in. The exchange in flight is let finish
+// (the version's reply never comes: its 5 s time-out runs out), then the
+// link goes back to 9600 bps; no later exchange starts.
+struct SignalPoint {
+    const char* where;
+    uint8_t command;
+    size_t index;
+    const char* waitedFor;
+};
+const SignalPoint kSignalPoints[] = {
+    {"the status awaited", 0x70, 0, "the status"},
+    {"between the status reply's two bytes", 0x70, 1, "the status"},
+    {"the version leaving and awaited", 0xFB, 0, "the version"},
+};
+
+void EndBySignal(int signal, const SignalPoint& point) {
     const std::string name = signal == SIGINT ? "SIGINT" : signal == SIGHUP ? "SIGHUP" : "SIGTERM";
-    EXPECT_TRUE(WaitFor([&] {
-        return dir.Read("err").find(name + ": waiting for the version, up to 5 s; Ctrl-C again to leave the board as "
-                                           "it is\n") != std::string::npos;
-    })) << dir.Read("err");
-    // Nothing until the version's own 5 s time-out has run out, then the
-    // protocol's two one-second steps.
-    ASSERT_TRUE(WaitFor([&] { return !board.After(0xFB).empty(); }));
-    EXPECT_GE(board.QuietAfter(0xFB), std::chrono::milliseconds(4900));
+    SCOPED_TRACE(name + " at " + point.where);
+    CTempDir dir;
+    std::atomic<pid_t> pid{-1};
+    std::atomic<bool> sent{false};
+    CPlayedBoard board([&](uint8_t command, size_t index) {
+        if (command != point.command || index != point.index || sent.exchange(true)) return;
+        WaitFor([&] { return pid.load() > 0; });
+        // The first Ctrl-C only cancels a page loop; the second ends the
+        // program. Each is taken in before the next one, and before the
+        // board goes on.
+        for (int i = signal == SIGINT ? 2 : 1; i > 0; --i) {
+            ::kill(pid, signal);
+            WaitFor([&] { return Delivered(pid, signal); });
+        }
+    });
+    const Child run = Start({"-p", board.Path(), "-b", "115200", "version"}, dir.Path());
+    pid = run.pid;
     EXPECT_EQ(run.Exit(), 128 + signal);
-    WaitFor([&] { return board.After(0xFB).size() >= kBackTo9600.size(); });
-    EXPECT_EQ(board.After(0xFB), kBackTo9600);
-    EXPECT_EQ(run.Output(), "");
-    EXPECT_NE(dir.Read("err").find(name + ": returning the link to 9600 bps\npelican: link at 9600 bps; port closed\n"),
+    ASSERT_TRUE(sent);
+    // Told what is waited for, however far the frame had gone when the
+    // signal came (a frame still leaving is told, then its reply's wait).
+    const std::string err = dir.Read("err");
+    EXPECT_NE(err.find(name + ": waiting for "), std::string::npos) << err;
+    if (point.command == 0xFB) {
+        EXPECT_NE(err.find(name + ": waiting for the version, up to "), std::string::npos) << err;
+    }
+    EXPECT_NE(err.find(name + ": returning the link to 9600 bps\npelican: link at 9600 bps; port closed\n"),
               std::string::npos)
-        << dir.Read("err");
+        << err;
+    EXPECT_EQ(run.Output(), "");
+    // The board's reader may take the last byte off the terminal only after
+    // the program has gone.
+    // The status is read at 9600 bps or at 115200 (the rate the run asks
+    // for), depending on how start-up went: a link that never left 9600 bps
+    // needs no exchange to return to it.
+    const Bytes expected = board.Sent(0xB4) ? kBackTo9600 : Bytes{};
+    WaitFor([&] { return board.After(point.command).size() >= expected.size(); });
+    EXPECT_EQ(board.After(point.command), expected) << err;
+    if (point.command != 0xFB) {
+        EXPECT_FALSE(board.Sent(0xFB));  // no later exchange
+    }
+    // Nothing until the version's own 5 s time-out has run out.
+    if (point.command == 0xFB) {
+        EXPECT_GE(board.QuietAfter(0xFB), std::chrono::milliseconds(4900));
+    }
     const int again = ::open(board.Path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);  // released
     EXPECT_EQ(::flock(again, LOCK_EX | LOCK_NB), 0);
     ::close(again);
@@ -243,8 +286,10 @@ void EndByClosedOutput() {
 }
 
 TEST(BatchProcess, SignalsReturnTheLinkTo9600AfterTheExchangeAndReleaseThePort) {
-    SideBySide({[] { EndBySignal(SIGTERM); }, [] { EndBySignal(SIGHUP); }, [] { EndBySignal(SIGINT); },
-                EndTwice, EndMidChange, EndByClosedOutput});
+    std::vector<std::function<void()>> runs = {EndTwice, EndMidChange, EndByClosedOutput};
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT})
+        for (const SignalPoint& point : kSignalPoints) runs.push_back([signal, &point] { EndBySignal(signal, point); });
+    SideBySide(runs);
 }
 
 TEST(BatchProcess, OutputThatCannotBeWrittenEndsWithOneOnceTheLinkIsBack) {
