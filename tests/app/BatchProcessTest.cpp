@@ -107,57 +107,36 @@ bool Delivered(pid_t pid, int signal) {
     return true;  // gone
 }
 
-struct Child {
-    pid_t pid = -1;
-    int out = -1;  // its standard output, or -1 when closed under it
-
-    // The exit status; -1 when it ended by a signal, -2 when it never ended.
-    int Exit() const {
-        int status = 0;
-        if (!WaitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; })) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-            return -2;
-        }
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    std::string Output() const {
-        std::string text;
-        char buffer[4096];
-        for (ssize_t n; out >= 0 && (n = ::read(out, buffer, sizeof buffer)) > 0;) text.append(buffer, size_t(n));
-        return text;
-    }
-};
-
 // pelican with its settings, lock and standard error (file "err") in dir,
 // no standard input; as another user when user is not 0. output, when
 // given, is the file standard output goes to instead of the pipe, or
 // "closed" for none at all.
+class Child {
+public:
+    explicit Child(CProcess process) : pid(process.Pid()), m_process(std::move(process)) {}
+    const pid_t pid;
+    // The exit status; -1 when it ended by a signal, -2 when it never ended.
+    int Exit() const { return m_process.Wait(); }
+    std::string Output() const { return m_process.ReadOut(); }
+
+private:
+    mutable CProcess m_process;
+};
+
 Child Start(const std::vector<std::string>& args, const std::string& dir, bool closeOutput = false, uid_t user = 0,
             const char* output = nullptr) {
-    int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) return {};
-    const CChildEnvironment environment(dir);
-    const std::string err = dir + "/err";
-    std::vector<char*> argv{const_cast<char*>(PELICAN_EXE)};
-    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(::open("/dev/null", O_RDONLY), 0);
-        ::dup2(out[1], 1);
-        ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666), 2);
-        if (output != nullptr && std::string(output) == "closed")
-            ::close(1);
-        else if (output != nullptr)
-            ::dup2(::open(output, O_WRONLY), 1);
-        if (user != 0 && (::setgid(user) != 0 || ::setuid(user) != 0)) ::_exit(126);
-        ::execve(PELICAN_EXE, argv.data(), environment.Get());
-        ::_exit(127);
-    }
-    ::close(out[1]);
-    if (closeOutput) ::close(out[0]);
-    return {pid, closeOutput ? -1 : out[0]};
+    std::vector<std::string> argv{PELICAN_EXE};
+    argv.insert(argv.end(), args.begin(), args.end());
+    CProcess::Options options;
+    options.environment = ProgramEnvironment(dir);
+    options.out = output == nullptr                   ? CProcess::Stream::Pipe()
+                  : std::string(output) == "closed" ? CProcess::Stream::Closed()
+                                                    : CProcess::Stream::File(output);
+    options.err = CProcess::Stream::File(dir + "/err");
+    options.user = user;
+    CProcess process(argv, options);
+    if (closeOutput) process.CloseOut();
+    return Child(std::move(process));
 }
 
 // Back to 9600 bps from 115200: the rate in force confirmed (B4), the new one

@@ -54,9 +54,7 @@ TEST(Blank, RangesAndHowTheyEnd) {
         if (!bench.m_bar.empty()) {
             EXPECT_EQ(bench.m_bar.back(), c.lastMove);
         }
-        EXPECT_EQ(bench.m_ui.ModelessCount(), 0u);
-        EXPECT_TRUE(bench.m_mainEnabledAtExit);
-        EXPECT_EQ(bench.m_app->m_port.ReadTimeout(), 5000);
+        EXPECT_TRUE(AtRest(bench));
         EXPECT_TRUE(bench.m_ui.m_problems.empty());
     }
 }
@@ -82,12 +80,10 @@ TEST(Blank, TheHandSetPageReadTimeOut) {
         });
         // Without the reply the recovery has run, and the check ends there.
         EXPECT_EQ(bench.m_lastOutcome, waited ? Outcome::Done : Outcome::LinkLost);
-        EXPECT_EQ(bench.m_ui.ModelessCount(), 0u);
-        EXPECT_TRUE(bench.m_mainEnabledAtExit);
         if (!waited) {
             EXPECT_EQ(bench.m_messageTimes.at(0) - bench.m_pressedAt, timedOutAt);
         }
-        EXPECT_EQ(bench.m_app->m_port.ReadTimeout(), 5000);
+        EXPECT_TRUE(AtRest(bench));
     }
 }
 

@@ -36,9 +36,7 @@ void Check(CMemoryBench& bench, const RunCase& c) {
     EXPECT_EQ(bench.m_titles, c.titles);
     EXPECT_EQ(bench.Messages(), c.messages);
     EXPECT_EQ(bench.m_lastOutcome, c.outcome);
-    EXPECT_EQ(bench.m_ui.ModelessCount(), 0u);
-    EXPECT_TRUE(bench.m_mainEnabledAtExit);
-    EXPECT_EQ(bench.m_app->m_port.ReadTimeout(), 5000);
+    EXPECT_TRUE(AtRest(bench));
     EXPECT_TRUE(bench.m_ui.m_problems.empty());
 }
 

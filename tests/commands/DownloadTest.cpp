@@ -89,9 +89,7 @@ Transfer Download(CMemoryBench& bench, int target, const std::string& file, cons
     // Exit's return to 9600 bps ends every run.
     EXPECT_GE(run.wire.size(), kCloseStep.size());
     run.wire.resize(run.wire.size() - std::min(run.wire.size(), kCloseStep.size()));
-    EXPECT_EQ(bench.m_ui.ModelessCount(), 0u);
-    EXPECT_TRUE(bench.m_mainEnabledAtExit);
-    EXPECT_EQ(bench.m_app->m_port.ReadTimeout(), 5000);
+    EXPECT_TRUE(AtRest(bench));
     EXPECT_TRUE(bench.m_ui.m_problems.empty());
     return run;
 }

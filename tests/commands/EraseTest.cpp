@@ -60,7 +60,7 @@ TEST(Erase, OkDeviceFailureAndNoReply) {
         EXPECT_GE(bench.m_ui.m_waitCursorShown, 1);
         EXPECT_EQ(bench.m_ui.m_waitCursorDepth, 0);
         EXPECT_GE(bench.m_ui.m_repaints, static_cast<int>(c.waitFrom / 100));
-        EXPECT_EQ(bench.m_app->m_port.ReadTimeout(), 5000);
+        EXPECT_TRUE(AtRest(bench));
     }
 }
 

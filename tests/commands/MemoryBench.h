@@ -8,6 +8,7 @@
 
 #include "app/AppBench.h"
 #include "commands/SetAddressDlg.h"
+#include "support/AtRest.h"
 #include "support/SRecordText.h"
 #include "ui/Messages.h"
 

@@ -84,9 +84,7 @@ TEST(Program, RangesFailuresAndCancel) {
             EXPECT_EQ(shown[CPreWriteDlg::IDC_START], c.confirmed.first);
             EXPECT_EQ(shown[CPreWriteDlg::IDC_END], c.confirmed.second);
         }
-        EXPECT_EQ(bench.m_ui.ModelessCount(), 0u);
-        EXPECT_TRUE(bench.m_mainEnabledAtExit);
-        EXPECT_EQ(bench.m_app->m_port.ReadTimeout(), 5000);
+        EXPECT_TRUE(AtRest(bench));
         EXPECT_TRUE(bench.m_ui.m_problems.empty());
     }
 }
@@ -134,7 +132,7 @@ TEST(Program, AStatusThatNeverComesIsAnErrorEvenWhenTheResetBoardReadsClear) {
     // The page's status was waited for 150 ms, not the standing 5 s.
     const uint64_t waited = bench.m_messageTimes.at(0) - bench.m_pressedAt;
     EXPECT_LT(waited, 2 * (50 + 270 + 40) + 150 + 10);  // Clear status, two pages at 9600 bps
-    EXPECT_EQ(bench.m_app->m_port.ReadTimeout(), 5000);
+    EXPECT_TRUE(AtRest(bench));
 }
 
 TEST(Read, DifferencesSkippedBytesAndCancel) {
@@ -172,8 +170,7 @@ TEST(Read, DifferencesSkippedBytesAndCancel) {
         if (c.outcome != Outcome::Failed) {
             EXPECT_EQ(bench.m_titles, std::vector<std::string>{"Read check."});
         }
-        EXPECT_EQ(bench.m_ui.ModelessCount(), 0u);
-        EXPECT_EQ(bench.m_app->m_port.ReadTimeout(), 5000);
+        EXPECT_TRUE(AtRest(bench));
     }
 }
 

@@ -72,7 +72,7 @@ TEST(SkipEmptyPages, EPRSendsAndReadsEveryPageWithoutItAndOnlyTheDataPagesWithIt
         EXPECT_EQ(FrameAt(bench, 0x0C0300).empty(), skip);
         EXPECT_EQ(bench.Messages(), kOk);
         EXPECT_EQ(bench.m_lastOutcome, Outcome::Done);
-        EXPECT_EQ(bench.m_app->m_port.ReadTimeout(), 5000);
+        EXPECT_TRUE(AtRest(bench));
         // The erase left the pages not sent as the file has them: FF.
         const Bytes flash = bench.m_sim.Board().Peek(0x0C0000, 0x40000);
         Bytes file(0x40000, 0xFF);
@@ -138,7 +138,7 @@ TEST(SkipEmptyPages, ProgramAndReadVisitOnlyTheDataPagesOfTheRangeTyped) {
     EXPECT_TRUE(Sent(empty, 0xFF).empty());
     EXPECT_TRUE(empty.Messages().empty());
     EXPECT_EQ(empty.m_lastOutcome, Outcome::Done);
-    EXPECT_EQ(empty.m_ui.ModelessCount(), 0u);
+    EXPECT_TRUE(AtRest(empty));
 }
 
 TEST(SkipEmptyPages, PageSelection) {

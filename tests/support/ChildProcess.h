@@ -2,14 +2,12 @@
 // The programs themselves as child processes, for the few end-to-end runs
 // over pseudo-terminals in real time: pelican with its settings and lock
 // folders in a test's temporary folder, and pelican-sim in the background.
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
 
+#include "support/Process.h"
 #include "support/SideBySide.h"
 #include "support/TempDir.h"
 
@@ -26,56 +24,29 @@ struct ProgramResult {
 class CChildProgram {
 public:
     CChildProgram(const std::vector<std::string>& args, const CTempDir& dir, const std::string& tag)
-        : m_dir(dir), m_tag(tag) {
-        // Everything the child needs is made before fork: tests run these
-        // side by side on threads, and a child of a process with threads may
-        // only make async-signal-safe calls until it executes the program.
-        const CChildEnvironment environment(dir.Path());
-        std::vector<char*> argv;
-        for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-        const int out = ::open(dir.File(tag + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        const int err = ::open(dir.File(tag + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::dup2(null, 0);
-            ::dup2(out, 1);
-            ::dup2(err, 2);
-            ::execve(argv[0], argv.data(), environment.Get());
-            ::_exit(127);
-        }
-        for (int fd : {null, out, err})
-            if (fd >= 0) ::close(fd);
-    }
-    ~CChildProgram() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-    }
-    CChildProgram(const CChildProgram&) = delete;
-    CChildProgram& operator=(const CChildProgram&) = delete;
+        : m_dir(dir), m_tag(tag), m_process(args, Options(dir, tag)) {}
 
     // What it wrote on standard error so far.
     std::string ErrSoFar() const { return m_dir.Read(m_tag + ".err"); }
 
     // Waits for the end; the status and everything it wrote.
     ProgramResult Finish() {
-        ProgramResult result;
-        int status = 0;
-        if (m_pid > 0 && ::waitpid(m_pid, &status, 0) == m_pid)
-            result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        m_pid = -1;
-        result.out = m_dir.Read(m_tag + ".out");
-        result.err = m_dir.Read(m_tag + ".err");
-        return result;
+        const int status = m_process.Wait(CProcess::kNoLimit);
+        return {status >= 0 ? status : -1, m_dir.Read(m_tag + ".out"), m_dir.Read(m_tag + ".err")};
     }
 
 private:
+    static CProcess::Options Options(const CTempDir& dir, const std::string& tag) {
+        CProcess::Options options;
+        options.environment = ProgramEnvironment(dir.Path());
+        options.out = CProcess::Stream::File(dir.File(tag + ".out"));
+        options.err = CProcess::Stream::File(dir.File(tag + ".err"));
+        return options;
+    }
+
     const CTempDir& m_dir;
     std::string m_tag;
-    pid_t m_pid = -1;
+    CProcess m_process;
 };
 
 inline ProgramResult RunProgram(const std::vector<std::string>& args, const CTempDir& dir,
@@ -89,49 +60,37 @@ inline ProgramResult RunProgram(const std::vector<std::string>& args, const CTem
 class CSimProcess {
 public:
     CSimProcess(const std::string& executable, const std::vector<std::string>& options,
-                const std::string& errPath = "") {
-        std::vector<std::string> args = {executable};
-        args.insert(args.end(), options.begin(), options.end());
-        std::vector<char*> argv;
-        for (auto& arg : args) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        int pipeFds[2];
-        if (::pipe2(pipeFds, O_CLOEXEC) != 0) return;
-        const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-        const int err = errPath.empty() ? null
-                                        : ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::dup2(null, 0);
-            ::dup2(pipeFds[1], 1);
-            ::dup2(err, 2);
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        ::close(pipeFds[1]);
-        if (null >= 0) ::close(null);
-        if (err >= 0 && err != null) ::close(err);
-        char c;
-        while (::read(pipeFds[0], &c, 1) == 1 && c != '\n') m_path += c;
-        ::close(pipeFds[0]);
+                const std::string& errPath = "")
+        : m_process(Args(executable, options), Options(errPath)), m_path(m_process.ReadOut(true)) {
+        m_process.CloseOut();
     }
     ~CSimProcess() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            ::kill(m_pid, SIGCONT);  // a board still held takes its SIGTERM
-            ::waitpid(m_pid, nullptr, 0);
-        }
+        m_process.Signal(SIGTERM);
+        m_process.Signal(SIGCONT);  // a board still held takes its SIGTERM
+        m_process.Wait();
     }
     CSimProcess(const CSimProcess&) = delete;
     CSimProcess& operator=(const CSimProcess&) = delete;
     const std::string& Path() const { return m_path; }
     // The board held still (SIGSTOP) and let go again: while held it takes
     // nothing in and answers nothing, however long the test needs.
-    void Hold() const { ::kill(m_pid, SIGSTOP); }
-    void LetGo() const { ::kill(m_pid, SIGCONT); }
+    void Hold() const { m_process.Signal(SIGSTOP); }
+    void LetGo() const { m_process.Signal(SIGCONT); }
 
 private:
-    pid_t m_pid = -1;
+    static std::vector<std::string> Args(const std::string& executable, const std::vector<std::string>& options) {
+        std::vector<std::string> args = {executable};
+        args.insert(args.end(), options.begin(), options.end());
+        return args;
+    }
+    static CProcess::Options Options(const std::string& errPath) {
+        CProcess::Options options;
+        options.out = CProcess::Stream::Pipe();
+        if (!errPath.empty()) options.err = CProcess::Stream::File(errPath);
+        return options;
+    }
+
+    CProcess m_process;
     std::string m_path;
 };
 

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/Process.h"
+
 namespace pelican::test {
 
 inline void SideBySide(const std::vector<std::function<void()>>& runs) {
@@ -21,19 +23,17 @@ inline void SideBySide(const std::vector<std::function<void()>>& runs) {
     for (auto& thread : threads) thread.join();
 }
 
-// This process's environment with the settings and the lock in dir, built
-// before fork: a child of a process with several threads may only call
-// async-signal-safe functions until it executes the program.
+// This process's environment with the settings and the lock in dir.
+inline std::vector<std::string> ProgramEnvironment(const std::string& dir) {
+    return EnvironmentWith({{"XDG_CONFIG_HOME", dir}, {"XDG_RUNTIME_DIR", dir}});
+}
+
+// The same as execve takes it, made before fork: a child of a process with
+// several threads may only call async-signal-safe functions until it
+// executes the program.
 class CChildEnvironment {
 public:
-    explicit CChildEnvironment(const std::string& dir) {
-        for (char** entry = environ; *entry != nullptr; ++entry) {
-            const std::string text = *entry;
-            if (text.rfind("XDG_CONFIG_HOME=", 0) != 0 && text.rfind("XDG_RUNTIME_DIR=", 0) != 0)
-                m_entries.push_back(text);
-        }
-        m_entries.push_back("XDG_CONFIG_HOME=" + dir);
-        m_entries.push_back("XDG_RUNTIME_DIR=" + dir);
+    explicit CChildEnvironment(const std::string& dir) : m_entries(ProgramEnvironment(dir)) {
         for (auto& entry : m_entries) m_pointers.push_back(entry.data());
         m_pointers.push_back(nullptr);
     }

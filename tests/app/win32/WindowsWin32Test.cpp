@@ -97,10 +97,8 @@ void ExpectEveryControl(HWND window, const ui::DialogTemplate& tmpl) {
     EXPECT_EQ(child, nullptr);
 }
 
-class WindowsWin32Test : public ::testing::Test {
+class WindowsWin32Test : public CWin32WindowTest {
 protected:
-    WindowsWin32Test() { ui::SetBackend(&m_backend); }
-    ~WindowsWin32Test() override { ui::SetBackend(nullptr); }
 
     // Opens the dialog, lets check look at it, captures it when asked to,
     // and closes it.
@@ -118,7 +116,6 @@ protected:
         EXPECT_EQ(script.Shown(), 1u) << picture;
     }
 
-    ui::CWin32Backend m_backend;
     CWindowsApp m_windows;
 };
 

@@ -12,11 +12,8 @@ namespace {
 using namespace pelican::ui;
 using namespace pelican::test::win32;
 
-class Win32FileDialogTest : public ::testing::Test {
+class Win32FileDialogTest : public CWin32WindowTest {
 protected:
-    Win32FileDialogTest() { SetBackend(&m_backend); }
-    ~Win32FileDialogTest() override { SetBackend(nullptr); }
-    CWin32Backend m_backend;
     CTempDir m_dir;
 };
 

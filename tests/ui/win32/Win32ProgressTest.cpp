@@ -15,12 +15,7 @@ namespace {
 using namespace pelican::ui;
 using namespace pelican::test::win32;
 
-class Win32ProgressTest : public ::testing::Test {
-protected:
-    Win32ProgressTest() { SetBackend(&m_backend); }
-    ~Win32ProgressTest() override { SetBackend(nullptr); }
-    CWin32Backend m_backend;
-};
+class Win32ProgressTest : public CWin32WindowTest {};
 
 TEST_F(Win32ProgressTest, BarTextsAndCancelOverADisabledOwner) {
     CSampleDlg dlg;

@@ -2,6 +2,8 @@
 // Real input for the Windows back end's windows: keys and clicks posted to
 // the actual controls, which go through the windows' own message loops,
 // and the answers to the modal windows in the order they come.
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -44,6 +46,15 @@ private:
     ui::CWin32Backend& m_backend;
     std::vector<std::function<void(HWND)>> m_steps;
     size_t m_next = 0;
+};
+
+// A test of real windows: the Windows back end is the one the layer's
+// windows use for the test's length, and none is left behind for the next.
+class CWin32WindowTest : public ::testing::Test {
+protected:
+    CWin32WindowTest() { ui::SetBackend(&m_backend); }
+    ~CWin32WindowTest() override { ui::SetBackend(nullptr); }
+    ui::CWin32Backend m_backend;
 };
 
 }  // namespace pelican::test::win32

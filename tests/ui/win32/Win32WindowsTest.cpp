@@ -17,12 +17,7 @@ using namespace pelican::ui;
 using namespace pelican::test::win32;
 using S = CSampleDlg;
 
-class Win32WindowsTest : public ::testing::Test {
-protected:
-    Win32WindowsTest() { SetBackend(&m_backend); }
-    ~Win32WindowsTest() override { SetBackend(nullptr); }
-    CWin32Backend m_backend;
-};
+class Win32WindowsTest : public CWin32WindowTest {};
 
 LONG_PTR StyleOf(HWND hwnd) {
     return GetWindowLongPtrW(hwnd, GWL_STYLE);
