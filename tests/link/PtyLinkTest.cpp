@@ -203,7 +203,7 @@ TEST_F(PtyLink, ResetFromAnotherThreadUnsynchronisesTheBoard) {
         m_board.SetFaults(faults);
         std::atomic<bool> reading{false};
         m_port.SetWaitHook([&reading] { reading = true; }, 20);
-        m_port.SetReadTimeout(2000);
+        m_port.SetReadTimeout(1000);
         std::thread button([&] {
             if (!WaitFor([&reading] { return reading.load(); })) return;
             if (direct)
