@@ -22,6 +22,11 @@ public:
     static Result Replace(const std::string& path, const std::string& text);
     // The same; with Failed, why holds the system's reason.
     static Result Replace(const std::string& path, const std::string& text, std::string& why);
+    // Called, when set, once the new text is whole in the temporary file and
+    // before it is renamed over the file: where a second save or a crash
+    // would hurt most. A seam for the tests; the program leaves it null.
+    using BeforeRename = void (*)(const std::string& temporary, const std::string& target);
+    static inline BeforeRename s_beforeRename = nullptr;
 
     // Whether a save to path may follow its symbolic links. As the
     // superuser a link could lead to any file of the system (a settings

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 #include "link/SetCommDlg.h"
 #include "commands/PreEraseDlg.h"
@@ -158,28 +159,54 @@ TEST(MainWindow, SaveFlashFromTheFileMenuWritesWhatTheBoardHolds) {
     }
 }
 
+// The names in the bench's folder.
+std::set<std::string> FilesIn(const CTempDir& dir) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
 // Cancelling the file-save dialog reads nothing and writes nothing; without
-// the ID check the entry is refused like the memory buttons.
+// the ID check the entry is refused like the memory buttons. Either way no
+// file is made, and a file of the name a save would take stays as it was.
 TEST(MainWindow, SaveFlashCancelledOrWithoutIdLeavesNoFile) {
+    const std::string earlier = "S00600004844521B\nS2080C000001020304E1\nS804000000FB\n";
     CAppBench bench;
     bench.m_sim.PassId();
+    bench.m_dir.Write("flash.mot", earlier);
     bench.m_ui.FileOpenCancel();
+    std::set<std::string> before;
     const Bytes during = AtMainWindow(bench, 1, 1, [&] {
+        before = FilesIn(bench.m_dir);
         bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDM_SAVEFLASH);
         bench.m_ui.Press(CSetAddressDlg::IDD, ui::IDOK);
     });
     EXPECT_EQ(bench.m_lastOutcome, Outcome::Cancelled);
     EXPECT_TRUE(bench.m_ui.m_messages.empty());
     EXPECT_EQ(during, (Bytes{0x70}));
+    before.insert("pelican.INI");  // Exit keeps the link settings
+    EXPECT_EQ(FilesIn(bench.m_dir), before);
+    EXPECT_EQ(bench.m_dir.Read("flash.mot"), earlier);
 
+    // Refused before the dialog: were it asked, it would name the file there.
     CAppBench withoutId;
-    const Bytes refused =
-        AtMainWindow(withoutId, 1, 0, [&] { withoutId.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDM_SAVEFLASH); });
+    withoutId.m_sim.PassId();
+    withoutId.m_dir.Write("flash.mot", earlier);
+    withoutId.m_ui.FileOpenAnswer(withoutId.m_dir.File("flash.mot"));
+    const Bytes refused = AtMainWindow(withoutId, 1, 0, [&] {
+        before = FilesIn(withoutId.m_dir);
+        withoutId.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDM_SAVEFLASH);
+        withoutId.m_ui.Press(CSetAddressDlg::IDD, ui::IDOK);
+    });
     EXPECT_TRUE(withoutId.m_ui.m_fileRequests.empty());
     EXPECT_EQ(withoutId.m_ui.m_shownDialogs, (std::vector<int>{}));
     EXPECT_EQ(refused, Bytes{});
     ASSERT_EQ(withoutId.Messages().size(), 1u);
     EXPECT_EQ(withoutId.Messages()[0].first, ui::LoadString(ui::IDS_DID_NOT_PASS_ID));
+    before.insert("pelican.INI");
+    EXPECT_EQ(FilesIn(withoutId.m_dir), before);
+    EXPECT_EQ(withoutId.m_dir.Read("flash.mot"), earlier);
 }
 
 // Escape and the close box are pressed on the real window in the Qt tests.

@@ -11,9 +11,11 @@
 #include <csignal>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 
 #include "app/AppBench.h"
 #include "app/SaveIni.h"
+#include "sys/FileReplacer.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
@@ -239,55 +241,92 @@ TEST(SettingsFile, ReadOnlyFileIsLeftAloneAndToldOnce) {
 }
 
 #ifndef _WIN32  // permissions, links, pipes or processes of POSIX
-TEST(SettingsFile, WritersInSeveralProcessesNeverLeaveABrokenFile) {
+// What a save does once its new file is whole beside the old one and before
+// it takes the old one's place: the moment the tests below aim at.
+std::function<void(const std::string& temporary)> g_inTheWindow;
+
+void InTheWindow(const std::string& temporary, const std::string&) {
+    const auto what = std::move(g_inTheWindow);
+    CFileReplacer::s_beforeRename = nullptr;  // a save made from here has no window of its own to stop in
+    what(temporary);
+}
+
+// Saves with what at the moment before the rename.
+CSaveIni::SaveResult SaveStoppingInTheWindow(const std::string& path, int32_t baud,
+                                             std::function<void(const std::string&)> what) {
+    g_inTheWindow = std::move(what);
+    CFileReplacer::s_beforeRename = &InTheWindow;
+    const CSaveIni::SaveResult result = Save(path, baud);
+    CFileReplacer::s_beforeRename = nullptr;
+    return result;
+}
+
+long FilesIn(const CTempDir& dir) {
+    return std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator());
+}
+
+const char* const kForeign = "; mine\n[Other]\nkey = value\n";
+
+std::string WithForeign(int32_t baud) {
+    return kForeign + CAppBench::CleanSection(baud);
+}
+
+TEST(SettingsFile, ASaveBetweenAnothersWriteAndRenameLeavesOneWholeFile) {
     // Batch runs on several ports save their link settings at the same
-    // moments: every reader in between finds one writer's whole file.
+    // moments: a second save made while the first one's file waits to be
+    // renamed. Whoever reads the file meanwhile finds one save's whole file,
+    // and what the user put in it stays.
     CTempDir dir;
     const std::string path = dir.File("p.INI");
-    ASSERT_EQ(Save(path, 9600), CSaveIni::SaveResult::Saved);
-    std::vector<pid_t> writers;
-    for (int32_t writer = 1; writer <= 3; ++writer) {
+    dir.Write("p.INI", WithForeign(9600));
+    std::string inWindow, afterSecond, waiting;
+    CSaveIni::SaveResult second = CSaveIni::SaveResult::Failed;
+    EXPECT_EQ(SaveStoppingInTheWindow(path, 19200,
+                                      [&](const std::string& temporary) {
+                                          inWindow = dir.Read("p.INI");
+                                          waiting = dir.Read(std::filesystem::path(temporary).filename().string());
+                                          second = Save(path, 38400);
+                                          afterSecond = dir.Read("p.INI");
+                                      }),
+              CSaveIni::SaveResult::Saved);
+    EXPECT_EQ(inWindow, WithForeign(9600));
+    EXPECT_EQ(waiting, WithForeign(19200));
+    EXPECT_EQ(second, CSaveIni::SaveResult::Saved);
+    EXPECT_EQ(afterSecond, WithForeign(38400));
+    // The first save ends last and stands whole.
+    EXPECT_EQ(dir.Read("p.INI"), WithForeign(19200));
+    EXPECT_EQ(FilesIn(dir), 1);
+}
+
+TEST(SettingsFile, NoTemporaryFileOutlivesASave) {
+    // A save told to end (SIGTERM, SIGHUP) as its file waits to be renamed
+    // finishes first: the file is the new one, whole, with nothing beside
+    // it. Killed there (SIGKILL, a power loss), the old file stays whole.
+    CTempDir dir;
+    for (const int sig : {SIGTERM, SIGHUP, SIGKILL}) {
+        SCOPED_TRACE(sig);
+        dir.Write("p.INI", WithForeign(9600));
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            for (int round = 0; round < 300; ++round)
-                if (Save(path, writer * 1000 + round) != CSaveIni::SaveResult::Saved) ::_exit(1);
+            SaveStoppingInTheWindow(dir.File("p.INI"), 57600, [sig](const std::string&) { ::kill(::getpid(), sig); });
             ::_exit(0);
         }
-        writers.push_back(child);
-    }
-    int reads = 0;
-    bool whole = true;
-    for (bool running = true; running; ++reads) {
-        CSaveIni ini(path);
-        whole = whole && ini.LoadCommState() && ini.m_baudRate >= 1000 && ini.m_byteSize == 8;
-        running = false;
-        for (const pid_t writer : writers) running = running || ::waitpid(writer, nullptr, WNOHANG) == 0;
-    }
-    EXPECT_TRUE(whole) << "after " << reads << " reads";
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()), 1);
-    CSaveIni last(path);
-    ASSERT_TRUE(last.LoadCommState());
-    EXPECT_EQ(last.m_baudRate % 1000, 299);  // one writer's last save stands
-}
-#endif  // POSIX
-
-#ifndef _WIN32  // permissions, links, pipes or processes of POSIX
-TEST(SettingsFile, NoTemporaryFileOutlivesASave) {
-    // A save told to end (SIGTERM, SIGHUP) finishes first: the file is whole
-    // and nothing lies beside it.
-    CTempDir dir;
-    for (int round = 0; round < 10; ++round) {
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0)
-            for (int32_t baud = 0;; ++baud) Save(dir.File("p.INI"), baud);
-        for (int wait = 0; wait < 500 && !std::filesystem::exists(dir.File("p.INI")); ++wait) ::usleep(10000);
-        ::usleep(5000 + 3000 * round);  // somewhere in a later save
-        ::kill(child, round % 2 == 0 ? SIGTERM : SIGHUP);
-        ASSERT_EQ(::waitpid(child, nullptr, 0), child);
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()), 1);
-        EXPECT_NE(dir.Read("p.INI").find("Parity=0\n"), std::string::npos);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+        if (sig == SIGKILL) {
+            EXPECT_EQ(dir.Read("p.INI"), WithForeign(9600));
+            // Its temporary file, whole, stays until a later save finds it old.
+            ASSERT_EQ(FilesIn(dir), 2);
+            for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+                if (entry.path().filename() == "p.INI") continue;
+                EXPECT_EQ(dir.Read(entry.path().filename().string()), WithForeign(57600));
+            }
+        } else {
+            EXPECT_EQ(dir.Read("p.INI"), WithForeign(57600));
+            EXPECT_EQ(FilesIn(dir), 1);
+        }
     }
     // One that a power loss or SIGKILL left behind goes with the next save
     // once it is old; a recent one (another save's) and the user's files stay.

@@ -7,7 +7,10 @@
 #endif
 #include <unistd.h>
 
+#include <algorithm>
+#include <map>
 #include <random>
+#include <set>
 
 #include "LoaderFixture.h"
 #include "image/TextLineReader.h"
@@ -268,20 +271,86 @@ TEST_F(LoadFileTest, LinesCrossingTinyReadBlocksComeOutWhole) {
     }
 }
 
+// Binary garbage among records aimed at the edges of the pages and of the
+// 24-bit address space, just inside and just outside. A file is refused
+// whole, leaving no page, or taken with exactly the bytes its records give:
+// nothing beside them, no page the table does not hold, no record from
+// outside the address space.
 TEST_F(LoadFileTest, BinaryGarbageNeverWritesOutsideTheImage) {
+    struct Aimed {
+        int type;
+        uint32_t address;
+        uint32_t length;
+    };
+    // Across pages 0-1, FF-100 and C00-C01, up to the last address, and a
+    // page of its own below it.
+    const Aimed inside[] = {{1, 0x00F8, 16}, {1, 0xFFF8, 16}, {2, 0x0C00F0, 32}, {2, 0xFFFFF0, 16}, {3, 0xFFFF00, 8}};
+    // One byte past the end, wholly past it, and wrapping the 32-bit address to page 0.
+    const Aimed outside[] = {{2, 0xFFFFF8, 16}, {3, 0x01000000, 1}, {3, 0xFFFFFFF8, 16}};
     std::mt19937 random(1234);
-    for (int round = 0; round < 200; ++round) {
-        std::string text(static_cast<size_t>(random() % 4096), '\0');
-        for (char& c : text) c = static_cast<char>(random());
-        // Most lines of random bytes end the load at once; make them look like records.
-        for (size_t i = 0; i + 1 < text.size(); ++i)
-            if (text[i] == '\n' && random() % 2 == 0) text[i + 1] = 'S';
-        text.insert(text.begin(), {'S', static_cast<char>('0' + random() % 4)});
-        const size_t before = m_ui.m_messages.size();
-        LoadText(text);
-        EXPECT_LE(m_ui.m_messages.size() - before, 1u);
+    int taken = 0;
+    for (int round = 0; round < 300; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        std::vector<std::string> lines;
+        std::map<uint32_t, uint8_t> given;
+        for (const Aimed& aim : inside) {
+            if (random() % 2 == 0) continue;
+            Bytes data(aim.length);
+            for (uint32_t i = 0; i < aim.length; ++i) given[aim.address + i] = data[i] = static_cast<uint8_t>(random());
+            lines.push_back(Record(aim.type, aim.address, data));
+        }
+        const bool past = random() % 3 == 0;
+        if (past) {
+            const Aimed& aim = outside[random() % 3];
+            lines.push_back(Record(aim.type, aim.address, Bytes(aim.length, 0x5A)));
+        }
+        // Random bytes on lines that begin like records other than an end
+        // record, none in every third round. (A line that does not begin
+        // with S is refused at once; one that begins with Ctrl-Z or an end
+        // record, or a line end, would end the file early.)
+        for (int garbage = round % 3 == 0 ? 0 : static_cast<int>(random() % 3) + 1; garbage > 0; --garbage) {
+            std::string text(random() % 600, '\0');
+            for (char& c : text) {
+                do c = static_cast<char>(random());
+                while (c == '\n' || c == '\r' || c == '\x1A');
+            }
+            text.insert(text.begin(), {'S', static_cast<char>('0' + random() % 7)});
+            lines.push_back(text);
+        }
+        std::shuffle(lines.begin(), lines.end(), random);
+        std::string file;
+        for (const std::string& line : lines) file += line + "\n";
+        m_ui.ClearRecords();
+        LoadText(file + Record(8, 0) + "\n");
+        ASSERT_LE(m_ui.m_messages.size(), 1u);
+
+        // What the table holds, page by page; a page made outside it is
+        // counted but not found.
+        size_t found = 0;
+        for (uint32_t index = 0; index < CMotFile::kPageCount; ++index) {
+            const CLineImage* page = m_image.LookupPage(index);
+            if (page == nullptr) continue;
+            ++found;
+            if (m_ui.m_messages.empty()) {
+                for (uint32_t offset = 0; offset < 256; ++offset) {
+                    const auto byte = given.find(index * 256 + offset);
+                    ASSERT_EQ(page->Bytes()[offset], byte != given.end() ? byte->second : 0xFF)
+                        << std::hex << index * 256 + offset;
+                }
+            }
+        }
+        EXPECT_EQ(m_image.PageCount(), found);
+        if (!m_ui.m_messages.empty()) {
+            EXPECT_EQ(found, 0u);
+            continue;
+        }
+        ++taken;
+        EXPECT_FALSE(past) << "a record from outside the address space was taken";
+        std::set<uint32_t> pages;
+        for (const auto& [address, byte] : given) pages.insert(address / 256);
+        EXPECT_EQ(found, pages.size());
     }
-    EXPECT_LE(m_image.PageCount(), CMotFile::kPageCount);
+    EXPECT_GT(taken, 20);  // enough files were taken to look at their bytes
 }
 
 }  // namespace

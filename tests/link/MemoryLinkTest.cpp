@@ -7,11 +7,15 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
+#include <memory>
 #include <mutex>
 #include <utility>
 
+#include "link/DeviceWrapper.h"
 #include "sim/MemoryLink.h"
 #include "support/SimBench.h"
+#include "support/WaitFor.h"
 
 namespace pelican::test {
 namespace {
@@ -147,7 +151,9 @@ TEST(MemoryLink, OnTheRealClockAWaitSleepsUntilTheReplyIsDue) {
     CSerialComm port(std::make_unique<sim::CMemoryLink>(board, RealClock()), RealClock());
     ASSERT_EQ(port.Open("COM1"), 1);
     port.SetState(CSerialCommState(9600, 8, 0, 0));
-    port.SetReadTimeout(1000);
+    // A limit only a fault reaches: a wait that slept through the reply's
+    // arrival ends there instead.
+    port.SetReadTimeout(static_cast<int32_t>(kFaultLimit.count()));
     ASSERT_EQ(Exchange(port, Bytes(16, 0x00), 1), Bytes{0xB0});
     const Bytes id{0xF5, 0xDF, 0xFF, 0x0F, 0x07, 1, 2, 3, 4, 5, 6, 7};
     Exchange(port, id, 0);
@@ -162,7 +168,8 @@ TEST(MemoryLink, OnTheRealClockAWaitSleepsUntilTheReplyIsDue) {
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu1);
     const double cpu = static_cast<double>(cpu1.tv_sec - cpu0.tv_sec) + static_cast<double>(cpu1.tv_nsec - cpu0.tv_nsec) / 1e9;
     EXPECT_GE(waited, std::chrono::milliseconds(190));
-    EXPECT_LT(waited, std::chrono::milliseconds(3000));  // generous: the machine may be busy
+    EXPECT_LT(waited, kFaultLimit);
+    EXPECT_EQ(port.m_timedOut, 0);
     EXPECT_LT(cpu, 0.05);
 }
 
@@ -181,7 +188,7 @@ struct Notifications {
     }
     bool WaitForCall() {
         std::unique_lock lock(mutex);
-        return changed.wait_for(lock, std::chrono::seconds(2), [this] { return calls > 0; });
+        return changed.wait_for(lock, kFaultLimit, [this] { return calls > 0; });
     }
     void Clear() {
         std::lock_guard lock(mutex);
@@ -190,10 +197,40 @@ struct Notifications {
     }
 };
 
+// The memory link as the reader thread sees it: how many of its looks at the
+// port found at least `count` bytes queued.
+class CWatchedLink final : public CDeviceWrapper {
+public:
+    explicit CWatchedLink(std::unique_ptr<ISerialDevice> inner) : CDeviceWrapper(std::move(inner)) {}
+    bool QueryInput(uint32_t& errors, size_t& queued) override {
+        const bool ok = CDeviceWrapper::QueryInput(errors, queued);
+        std::lock_guard lock(m_mutex);
+        if (ok && queued >= m_count) ++m_looks;
+        m_looked.notify_all();
+        return ok;
+    }
+    // Waits until the port has been looked at `looks` times with count bytes queued.
+    bool WaitForLooks(size_t count, int looks) {
+        std::unique_lock lock(m_mutex);
+        m_count = count;
+        m_looks = 0;
+        return m_looked.wait_for(lock, kFaultLimit, [&] { return m_looks >= looks; });
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_looked;
+    size_t m_count = SIZE_MAX;
+    int m_looks = 0;
+};
+
 TEST(MemoryLink, ReaderThreadNotifiesAndRestarts) {
     CSimBench bench;
     bench.Synchronise();
-    auto port = bench.OpenPort();
+    auto* watched = new CWatchedLink(bench.MakeDevice());
+    auto port = std::make_unique<CSerialComm>(std::unique_ptr<ISerialDevice>(watched), bench.Clock());
+    ASSERT_EQ(port->Open("COM1"), 1);
+    port->SetState(CSerialCommState(9600, 8, 0, 0));
     Notifications seen;
     // The reader only queries the board; the virtual clock stands still while
     // it runs, so the test moves it on until the replies have come in.
@@ -202,7 +239,10 @@ TEST(MemoryLink, ReaderThreadNotifiesAndRestarts) {
     EXPECT_EQ(port->StartReader(&Notifications::Callback, &seen, 8), 0);
     const uint8_t status = 0x70;
     port->Send(&status, 1);  // 2 bytes: under the threshold
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    bench.Clock().Sleep(20);     // both queued now
+    // Looked at twice with both there: what the reader made of the first
+    // look is over once the second comes.
+    ASSERT_TRUE(watched->WaitForLooks(2, 2));
     {
         std::lock_guard lock(seen.mutex);
         EXPECT_EQ(seen.calls, 0);

@@ -191,14 +191,39 @@ TEST_F(PtyLink, BaudRateChangeFollowsTheHostsLineSettings) {
 }
 
 TEST_F(PtyLink, ResetFromAnotherThreadUnsynchronisesTheBoard) {
-    std::thread button([this] { m_pty.Reset(); });
-    button.join();
-    m_port.SetReadTimeout(200);
-    EXPECT_TRUE(Exchange(m_port, {0x70}, 2).empty());
-    m_pty.RequestReset();  // the signal-handler way
-    m_port.SetReadTimeout(1000);
-    EXPECT_EQ(Exchange(m_port, Bytes(16, 0x00), 1), Bytes{0xB0});
-    EXPECT_EQ(Exchange(m_port, {0x70}, 2), (Bytes{0x80, 0x00}));
+    // RESET pressed by another thread while the host waits for a reply the
+    // board holds back: the reply is dropped, the read gets nothing and the
+    // board wants synchronising again. Pressed directly, and the
+    // signal-handler way (the serving thread presses it when woken).
+    for (const bool direct : {true, false}) {
+        SCOPED_TRACE(direct ? "Reset" : "RequestReset");
+        sim::SimFaults faults;
+        faults.lateReply = sim::SimTrigger{0x70, 0};
+        faults.lateMs = 600000;
+        m_board.SetFaults(faults);
+        std::atomic<bool> reading{false};
+        m_port.SetWaitHook([&reading] { reading = true; }, 20);
+        m_port.SetReadTimeout(1000);
+        std::thread button([&] {
+            if (!WaitFor([&reading] { return reading.load(); })) return;
+            if (direct)
+                m_pty.Reset();
+            else
+                m_pty.RequestReset();
+        });
+        EXPECT_TRUE(Exchange(m_port, {0x70}, 2).empty());
+        button.join();
+        m_port.SetWaitHook(nullptr, 20);
+        EXPECT_TRUE(reading);
+        EXPECT_TRUE(WaitFor([this] { return !m_board.Synchronised(); }));
+        EXPECT_FALSE(m_board.NextDueUs().has_value());  // the held reply is gone
+        EXPECT_EQ(m_board.BaudRate(), 9600u);
+
+        m_board.SetFaults(sim::SimFaults{});
+        m_port.SetReadTimeout(1000);
+        EXPECT_EQ(Exchange(m_port, Bytes(16, 0x00), 1), Bytes{0xB0});
+        EXPECT_EQ(Exchange(m_port, {0x70}, 2), (Bytes{0x80, 0x00}));
+    }
 }
 
 }  // namespace

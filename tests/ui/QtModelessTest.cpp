@@ -1,6 +1,8 @@
 // The progress window on real windows: shown without blocking, closed by
 // the user in three ways while Enter does nothing, harmless once gone,
-// usable while its owner is disabled, and giving the owner back its state.
+// usable while its owner is disabled, and giving the owner back its state;
+// and the main window, which takes no input while an erase waits for the
+// board.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -13,6 +15,8 @@
 
 #include "QtTestSupport.h"
 #include "SampleDlg.h"
+#include "app/AppBench.h"
+#include "app/WindowUser.h"
 #include "ui/qt/QtBackend.h"
 #include "ui/ProgressDlg.h"
 #include "ui/qt/QtDialogHost.h"
@@ -196,6 +200,73 @@ TEST_F(QtModelessTest, RepaintingTakesNoInput) {
     EXPECT_EQ(main.DoModal(), IDCANCEL);
     m_qt.m_onModalShown = nullptr;
     EXPECT_EQ(main.m_cancelCalls, 1);
+}
+
+// Exit, Escape and the close box of the main window while the erase waits
+// for the board's status (the windows repaint meanwhile): the button is
+// greyed and none of them does anything, so the close step cannot take the
+// port from under the erase. The erase ends as the board says, and Exit
+// afterwards ends the program.
+TEST(QtMainWindow, ExitDuringAnEraseDoesNothing) {
+    CAppBench bench;
+    ui::CQtBackend qt;
+    ui::SetBackend(&qt);
+    CWindowUser user(qt);
+    using U = CWindowUser;
+    bool busy = false, greyed = false, shownAfter = false;
+    Bytes atTheClicks;
+    user.Then("Select Program", [](QWidget& window) {
+        CQtDialogHost& select = U::Host(window);
+        U::Click(select.Control(CS_PrgDlg::IDC_FLASH));
+        U::Click(select.Control(IDOK));
+    });
+    user.Then("ID Check", [](QWidget& window) { U::Click(U::Host(window).Control(IDCANCEL)); });
+    user.Then("Pelican", [&](QWidget& window) {
+        CQtDialogHost& main = U::Host(window);
+        QPointer<CQtDialogHost> host = &main;
+        bench.m_sim.PassId();
+        bench.m_app->m_idChecked = 1;
+        bench.m_sim.ClearReceived();
+        // Once the board has taken Erase all, the user's hand: it comes in
+        // while the program waits for the status, through the repaint.
+        bench.m_sim.Board().SetFrameObserver([&](const sim::SimFrame& frame) {
+            if (frame.bytes != Bytes{0xA7, 0xD0}) return;
+            QMetaObject::invokeMethod(
+                &main,
+                [&, host] {
+                    ASSERT_FALSE(host.isNull());
+                    busy = bench.m_sim.Board().BusyUntilUs() > bench.m_sim.Clock().NowUs();
+                    greyed = !host->Control(IDCANCEL)->isEnabled();
+                    QTest::mouseClick(host->Control(IDCANCEL), Qt::LeftButton);
+                    QTest::keyClick(host.data(), Qt::Key_Escape);
+                    host->close();
+                    atTheClicks = bench.m_sim.Received();
+                },
+                Qt::QueuedConnection);
+        });
+        U::Click(main.Control(CPelicanDlg::IDC_ERASE));
+        bench.m_sim.Board().SetFrameObserver(nullptr);
+        shownAfter = !host.isNull() && host->isVisible() && host->IsWindowEnabled();
+        EXPECT_EQ(bench.m_sim.Received(), (Bytes{0x70, 0x50, 0x75, 0xA7, 0xD0, 0x70}));
+        U::Click(main.Control(IDCANCEL));
+    });
+    user.Then("Erase", [](QWidget& window) { U::Click(U::Host(window).Control(IDOK)); });
+    user.ThenMessage("Erase OK.", QMessageBox::Information);
+    bench.m_app->InitInstance();
+    ui::SetBackend(nullptr);
+    FlushDeferredDeletes();
+
+    EXPECT_TRUE(user.Done());
+    EXPECT_TRUE(busy);
+    EXPECT_TRUE(greyed);
+    // The probe, Clear status, Pre-erase, Erase all and the status read it waits on.
+    EXPECT_EQ(atTheClicks, (Bytes{0x70, 0x50, 0x75, 0xA7, 0xD0, 0x70}));
+    EXPECT_TRUE(shownAfter);
+    EXPECT_EQ(user.m_shown, (std::vector<std::string>{"Select Program", "ID Check", "Pelican", "Erase",
+                                                      "message Erase OK."}));
+    // Exit's close step from 9600 bps, once.
+    EXPECT_EQ(bench.m_sim.Received(), (Bytes{0x70, 0x50, 0x75, 0xA7, 0xD0, 0x70, 0xB0, 0xB0, 0xB0}));
+    EXPECT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
 }
 
 }  // namespace

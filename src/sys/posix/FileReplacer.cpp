@@ -190,6 +190,7 @@ CFileReplacer::Result CFileReplacer::Replace(const std::string& path, const std:
     }
     ok = ok && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
+    if (ok && s_beforeRename != nullptr) s_beforeRename(temp, target);
     ok = ok && std::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) {
         why = std::strerror(errno);

@@ -155,6 +155,7 @@ CFileReplacer::Result CFileReplacer::Replace(const std::string& path, const std:
     }
     ok = ok && ::FlushFileBuffers(file) != 0;
     ok = ::CloseHandle(file) != 0 && ok;
+    if (ok && s_beforeRename != nullptr) s_beforeRename(Narrow(temp), Narrow(target));
     if (ok) {
         const DWORD placed = PutInPlace(temp, target);
         ok = placed == ERROR_SUCCESS;
