@@ -153,6 +153,16 @@ protected:
         args.insert(args.end(), keys.begin(), keys.end());
         XDo(args);
     }
+    // OK pressed on a box until its process has ended (a key that comes
+    // before the box takes its focus is lost); the exit status.
+    int AnswerAndReap(pid_t pid, const std::string& box) const {
+        int status = 0;
+        const bool ended = WaitFor([&] {
+            Keys(box, {"Return"});
+            return ::waitpid(pid, &status, WNOHANG) == pid;
+        });
+        return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
     // The port typed into "Select Program" and OK pressed.
     void SelectPort(pid_t pid, const std::string& port) const {
         const std::string select = Window(pid, "Select Program");
@@ -173,16 +183,15 @@ TEST_F(WindowProcess, ASecondCopyEndsWithFour) {
     const pid_t first = Pelican("first", m_dir.File("run"));
     ASSERT_FALSE(Window(first, "Select Program").empty());
     const int lock = ::open(m_dir.File("run/PELICAN.exe.lock").c_str(), O_RDONLY | O_CLOEXEC);
-    EXPECT_TRUE(lock >= 0 && ::flock(lock, LOCK_EX | LOCK_NB) != 0);
+    EXPECT_TRUE(lock >= 0 && ::flock(lock, LOCK_EX | LOCK_NB) != 0) << "the first copy holds no lock";
     if (lock >= 0) ::close(lock);
 
     const pid_t second = Pelican("second", m_dir.File("run"));
     const std::string box = Window(second, "Pelican");
     ASSERT_FALSE(box.empty());
-    Keys(box, {"Return"});
-    EXPECT_EQ(Reap(second), 4);
+    EXPECT_EQ(AnswerAndReap(second, box), 4) << m_dir.Read("second.err");
 
-    EXPECT_FALSE(Window(first, "Select Program").empty());
+    EXPECT_FALSE(Window(first, "Select Program").empty()) << m_dir.Read("first.err");
     ::kill(first, SIGTERM);
     EXPECT_EQ(Reap(first), 128 + SIGTERM);
     EXPECT_EQ(m_dir.Read("first.err"), "pelican: SIGTERM: ending; no port is open\n");
@@ -199,8 +208,7 @@ TEST_F(WindowProcess, NoLockFileEndsWithFive) {
         const pid_t pid = Pelican("nolock", runtime);
         const std::string box = Window(pid, "Pelican");
         ASSERT_FALSE(box.empty());
-        Keys(box, {"Return"});
-        EXPECT_EQ(Reap(pid), 5);
+        EXPECT_EQ(AnswerAndReap(pid, box), 5) << m_dir.Read("nolock.err");
         struct stat info {};
         EXPECT_NE(::stat(runtime.c_str(), &info), 0) << "the folder was made";
     }
@@ -244,6 +252,34 @@ TEST_F(WindowProcess, ASignalReturnsTheLinkTo9600AndEnds) {
                                                                ": returning the link to 9600 bps\n"
                                                                "pelican: link at 9600 bps; port closed\n");
     }
+}
+
+// A signal that comes while the link is being moved to 115200 bps at
+// start-up (the board held still after the first code, so that the change
+// cannot end before it) is let finish the change: the rates agree again,
+// and only then is the board brought back to 9600 bps.
+TEST_F(WindowProcess, ASignalInTheRateChangeWaitsForIt) {
+    m_dir.Write("pelican.INI", "[Last Comm State]\nBaundrate=115200\nByte=8\nStop Bit=0\nParity=0\n");
+    const std::string boardLog = m_dir.File("board.err");
+    CSimProcess board(PELICAN_SIM_EXE, {"--verbose"}, boardLog);
+    ASSERT_FALSE(board.Path().empty());
+    const pid_t pid = Pelican("change", m_dir.File("run"));
+    SelectPort(pid, board.Path());
+    const auto frames = [&] { return BoardFrames(m_dir.Read("board.err")); };
+    ASSERT_TRUE(WaitFor([&] { return frames().size() >= 3; }));
+    board.Hold();
+    ::kill(pid, SIGTERM);
+    EXPECT_TRUE(WaitFor([&] { return m_dir.Read("change.err").find("SIGTERM: waiting for ") != std::string::npos; }));
+    board.LetGo();
+    EXPECT_EQ(Reap(pid), 128 + SIGTERM);
+    const std::vector<std::string> seen = frames();
+    ASSERT_GE(seen.size(), 7u);
+    EXPECT_EQ(std::vector<std::string>(seen.begin() + 1, seen.begin() + 4),
+              (std::vector<std::string>{"B0 (1 bytes)", "B4 (1 bytes)", "B4 (1 bytes)"}));
+    EXPECT_EQ(std::vector<std::string>(seen.end() - 3, seen.end()),
+              (std::vector<std::string>{"B4 (1 bytes)", "B0 (1 bytes)", "B0 (1 bytes)"}));
+    EXPECT_NE(m_dir.Read("change.err").find("pelican: link at 9600 bps; port closed\n"), std::string::npos)
+        << m_dir.Read("change.err");
 }
 
 }  // namespace
