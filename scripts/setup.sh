@@ -12,6 +12,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev          # tests
   libcli11-dev                       # command line of the batch mode
   fonts-dejavu-core                  # real glyphs when windows render off screen
+  xvfb xdotool                       # the window program as a process, answered on an X server of its own
   srecord binutils                   # reference S-record tools used by tests and the benchmark
   dpkg-dev file                      # the Debian package: its dependencies are computed
   lintian appstream man-db           # ... and checked as a distribution checks it
