@@ -1,0 +1,152 @@
+// Batch mode with a person at the terminal: the pelican executable with its
+// standard input, output and error on a pseudo-terminal of its own (its
+// controlling terminal), against pelican-sim on another, in real time. The
+// keys are typed on the terminal: y, n, Enter, and Ctrl-D and Ctrl-C as the
+// line discipline makes them (end of input, SIGINT). Each board's frames
+// are the lines pelican-sim --verbose writes on its terminal. Runs on
+// boards of their own go side by side.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <fstream>
+#include <functional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "support/PtyProcess.h"
+#include "support/SRecordText.h"
+#include "support/SideBySide.h"
+#include "support/TempDir.h"
+#include "support/WaitFor.h"
+
+namespace pelican::test {
+namespace {
+
+constexpr const char* kIdText = "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n";
+constexpr const char* kClosed = "pelican: link returned to 9600 bps; port closed\n";
+constexpr const char* kCtrlC = "\x03";
+constexpr const char* kCtrlD = "\x04";
+
+// A program file of the given size (from 0C0000, or a boot program from
+// 0000) with its ID beside it.
+std::string ProgramFile(const CTempDir& dir, size_t bytes, uint32_t start = 0x0C0000) {
+    dir.Write("prog.mot", SRecordText(start, PatternBytes(bytes)));
+    dir.Write("prog.id", kIdText);
+    return dir.File("prog.mot");
+}
+
+// pelican-sim on a terminal of its own, every frame it takes written there;
+// Enter typed on it presses the board's RESET.
+class CBoard {
+public:
+    CBoard(const CTempDir& dir, std::vector<std::string> options) : m_sim(WithVerbose(std::move(options)), dir.Path()) {
+        if (m_sim.WaitFor("\n")) m_path = m_sim.Terminal().substr(0, m_sim.Terminal().find('\n'));
+    }
+    const std::string& Path() const { return m_path; }
+    // The frames the board took so far (pelican-sim's lines without its
+    // name), from the given one on.
+    std::vector<std::string> Frames(size_t from = 0) {
+        std::vector<std::string> frames;
+        const std::string text = m_sim.Terminal();
+        for (size_t at = text.find("pelican-sim: "); at != std::string::npos; at = text.find("pelican-sim: ", at)) {
+            at += 13;
+            frames.push_back(text.substr(at, text.find('\n', at) - at));
+        }
+        return from < frames.size() ? std::vector<std::string>(frames.begin() + long(from), frames.end())
+                                    : std::vector<std::string>{};
+    }
+    bool Took(const std::string& prefix, size_t from = 0) {
+        for (const auto& frame : Frames(from))
+            if (frame.rfind(prefix, 0) == 0) return true;
+        return false;
+    }
+    // RESET pressed on its terminal; true once the board says it was.
+    bool PressReset() {
+        m_sim.Type("\n");
+        return m_sim.WaitFor("pelican-sim: RESET\n");
+    }
+    pid_t Pid() const { return m_sim.Pid(); }
+
+private:
+    static std::vector<std::string> WithVerbose(std::vector<std::string> options) {
+        options.insert(options.begin(), {PELICAN_SIM_EXE, "--verbose"});
+        return options;
+    }
+    CPtyProcess m_sim;
+    std::string m_path;
+};
+
+CPtyProcess Pelican(const CTempDir& dir, std::vector<std::string> args,
+                    CPtyProcess::Error error = CPtyProcess::Error::OnTerminal) {
+    args.insert(args.begin(), PELICAN_EXE);
+    return CPtyProcess(args, dir.Path(), error);
+}
+
+// What the terminal shows from text on (text included); empty without it.
+std::string From(const std::string& terminal, const std::string& text) {
+    const size_t at = terminal.find(text);
+    return at == std::string::npos ? std::string() : terminal.substr(at);
+}
+
+// ---- "[y/N]": y goes on, anything else refuses and sends nothing ----
+
+struct PromptCase {
+    const char* what;
+    std::vector<std::string> options;  // for pelican-sim
+    std::vector<std::string> args;     // after -p PORT -f FILE
+    const char* question;
+    const char* keys;
+    std::string shown;  // the terminal from the question on, the keys' echo included
+    int status;
+    const char* frame;  // the frame the answer decides on
+    bool sent;
+};
+
+const std::vector<PromptCase>& Prompts() {
+    static const std::vector<PromptCase> rows = {
+    {"y to Erase?", {"--erase-ms", "100"}, {"erase"}, "Erase? [y/N] ", "y\n",
+     "Erase? [y/N] y\ninformation: Erase OK.\n" + std::string(kClosed), 0, "A7 D0", true},
+    {"n to Erase?", {}, {"erase"}, "Erase? [y/N] ", "n\n", "Erase? [y/N] n\n" + std::string(kClosed), 1, "A7", false},
+    {"Enter to Erase?", {}, {"erase"}, "Erase? [y/N] ", "\n", "Erase? [y/N] \n" + std::string(kClosed), 1, "A7", false},
+    // No echo of Ctrl-D: the line end is the program's own.
+    {"Ctrl-D to Erase?", {}, {"erase"}, "Erase? [y/N] ", kCtrlD, "Erase? [y/N] \n" + std::string(kClosed), 1, "A7",
+     false},
+    {"Ctrl-C to Erase?", {}, {"erase"}, "Erase? [y/N] ", kCtrlC, "Erase? [y/N] ^C\n" + std::string(kClosed), 130, "A7",
+     false},
+    {"n to Program next area.", {}, {"program"}, "Program next area. 0C0000 to 0C01FF? [y/N] ", "n\n",
+     "Program next area. 0C0000 to 0C01FF? [y/N] n\nnone: Stop programming.\n" + std::string(kClosed), 1, "41",
+     false},
+    {"Ctrl-D to Download?", {"--type", "w", "--no-id-check"}, {"-t", "boot", "download"}, "Download? [y/N] ", kCtrlD,
+     "Download? [y/N] \nnone: Stop downloading.\n" + std::string(kClosed), 1, "FA", false},
+    };
+    return rows;
+}
+
+void AnswerThePrompt(const PromptCase& row) {
+    SCOPED_TRACE(row.what);
+    CTempDir dir;
+    const bool boot = row.args[0] == "-t";
+    const std::string file = ProgramFile(dir, 0x200, boot ? 0 : 0x0C0000);
+    CBoard board(dir, row.options);
+    ASSERT_FALSE(board.Path().empty());
+    std::vector<std::string> args = {"-p", board.Path(), "-f", file};
+    args.insert(args.end(), row.args.begin(), row.args.end());
+    CPtyProcess pelican = Pelican(dir, args);
+    ASSERT_TRUE(pelican.WaitFor(row.question)) << pelican.Terminal();
+    // Asked before anything of the action went out.
+    EXPECT_FALSE(board.Took(row.frame));
+    pelican.Type(row.keys);
+    EXPECT_EQ(pelican.Exit(), row.status);
+    EXPECT_EQ(From(pelican.Terminal(), row.question), row.shown) << pelican.Terminal();
+    EXPECT_EQ(board.Took(row.frame), row.sent);
+}
+
+TEST(BatchTerminal, YesGoesOnAnythingElseRefusesAndSendsNothing) {
+    std::vector<std::function<void()>> runs;
+    for (const auto& row : Prompts()) runs.push_back([&row] { AnswerThePrompt(row); });
+    SideBySide(runs);
+}
+
+}  // namespace
+}  // namespace pelican::test
