@@ -207,5 +207,101 @@ TEST(BatchTerminal, ResetPromptWaitsForEnterAndCtrlDOrCtrlCGivesUp) {
     SideBySide(runs);
 }
 
+
+// ---- The progress bar: drawn over itself on a terminal, never into a pipe ----
+
+// One drawing of the bar: the title, 30 marks, the share done, the pages
+// done, the rate and the time left (the last two of the real clock).
+const std::regex kBar(R"(\r(Program|Read check\.) \[([#.]{30})\] +([0-9]+)%  ([0-9]+) pages?  +(-|[0-9]+\.[0-9]) KiB/s  +(-:--|[0-9]+:[0-9]{2}) left)");
+
+void BarOnTheTerminal() {
+    SCOPED_TRACE("standard error on the terminal");
+    CTempDir dir;
+    CPtyProcess pelican = Pelican(dir, {"--simulate", "-f", ProgramFile(dir, 0x1000), "-y", "epr"});
+    EXPECT_EQ(pelican.Exit(), 0);
+    const std::string terminal = pelican.Terminal();
+    const size_t begin = terminal.find("pelican: link up at 9600 bps\n") + 29;
+    const size_t end = terminal.find("information: Program OK.\n" + std::string(kClosed));
+    ASSERT_NE(end, std::string::npos) << terminal;
+    const std::string loops = terminal.substr(begin, end - begin);
+    std::vector<std::string> titles;
+    std::vector<int> pages;
+    std::string rest;  // what is not a drawing of the bar
+    auto at = loops.cbegin();
+    for (std::sregex_iterator it(loops.begin(), loops.end(), kBar), none; it != none; ++it) {
+        const std::smatch& bar = *it;
+        rest.append(at, bar[0].first);
+        at = bar[0].second;
+        titles.push_back(bar[1]);
+        pages.push_back(std::stoi(bar[4]));
+        const int percent = std::stoi(bar[3]);
+        EXPECT_EQ(std::string(bar[2]), std::string(size_t(percent * 30 / 100), '#') + std::string(30 - size_t(percent * 30 / 100), '.'));
+    }
+    rest.append(at, loops.cend());
+    // Each loop: its 16 pages counted one by one, full at the end, and its
+    // line ended once the loop is over.
+    std::vector<int> expectedPages;
+    std::vector<std::string> expectedTitles;
+    for (const char* title : {"Program", "Read check."})
+        for (int page = 1; page <= 16; ++page) {
+            expectedTitles.push_back(title);
+            expectedPages.push_back(page);
+        }
+    EXPECT_EQ(titles, expectedTitles);
+    EXPECT_EQ(pages, expectedPages);
+    EXPECT_EQ(rest, "\n\n") << loops;
+    EXPECT_NE(loops.find("[##############################] 100%  16 pages"), std::string::npos);
+}
+
+void NoBarInAPipe() {
+    SCOPED_TRACE("standard error into a pipe");
+    CTempDir dir;
+    CPtyProcess pelican =
+        Pelican(dir, {"--simulate", "-f", ProgramFile(dir, 0x1000), "-y", "epr"}, CPtyProcess::Error::ToPipe);
+    EXPECT_EQ(pelican.Exit(), 0);
+    EXPECT_EQ(pelican.Terminal(), "information: Program OK.\n");
+    const std::string piped = pelican.Pipe();
+    EXPECT_EQ(piped.find('\r'), std::string::npos) << piped;
+    EXPECT_EQ(piped.find(" ["), std::string::npos) << piped;
+    EXPECT_EQ(From(piped, "pelican: link up"), "pelican: link up at 9600 bps\n" + std::string(kClosed));
+}
+
+TEST(BatchTerminal, ProgressBarDrawnOnTheTerminalNotIntoAPipe) {
+    SideBySide({BarOnTheTerminal, NoBarInAPipe});
+}
+
+// ---- Ctrl-C typed during a page loop ----
+
+TEST(BatchTerminal, CtrlCDuringProgramStopsItAndReturnsTheLinkTo9600) {
+    CTempDir dir;
+    CBoard board(dir, {});
+    ASSERT_FALSE(board.Path().empty());
+    // Five seconds between pages: the loop is still running when the key
+    // comes, whenever the bar of the first page is seen.
+    CPtyProcess pelican =
+        Pelican(dir, {"-p", board.Path(), "-f", ProgramFile(dir, 0x400), "-b", "115200", "-i", "5000", "-y", "program"});
+    ASSERT_TRUE(pelican.WaitFor("\rProgram [")) << pelican.Terminal();
+    pelican.Type(kCtrlC);
+    EXPECT_EQ(pelican.Exit(), 130);
+    EXPECT_EQ(From(pelican.Terminal(), "information: Stop programming."),
+              "information: Stop programming.\n" + std::string(kClosed));
+    // Fewer pages than the file's four; the link back at 9600 bps after the
+    // last one: 115200 was asked for at the start, 9600 at the end.
+    std::vector<std::string> frames = board.Frames();
+    size_t pagesSent = 0;
+    size_t lastPage = 0;
+    for (size_t i = 0; i < frames.size(); ++i)
+        if (frames[i].rfind("41 ", 0) == 0) {
+            ++pagesSent;
+            lastPage = i;
+        }
+    EXPECT_GE(pagesSent, 1u);
+    EXPECT_LT(pagesSent, 4u);
+    EXPECT_TRUE(board.Took("B4"));
+    EXPECT_TRUE(board.Took("B0 (1 bytes)", lastPage));
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(frames.back(), "B0 (1 bytes)");
+}
+
 }  // namespace
 }  // namespace pelican::test
