@@ -133,10 +133,15 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         };
     }
     // The bar's line ends when its window goes, however the loop ended.
-    m_backend.m_onModelessClosed = [this] {
-        if (m_barShown) std::cerr << '\n' << std::flush;
-        m_barShown = false;
-    };
+    m_backend.m_onModelessClosed = [this] { EndBarLine(); };
+}
+
+void CBatchRunner::EndBarLine() {
+    // The bar is drawn over itself without a line end: whatever comes next
+    // on the terminal (a message, a report, a question) starts a line of its
+    // own instead of being written onto the bar's end.
+    if (m_barShown) std::cerr << '\n' << std::flush;
+    m_barShown = false;
 }
 
 void CBatchRunner::AtSafePoint() {
@@ -209,6 +214,7 @@ bool CBatchRunner::Ask(const std::string& question, std::string& answer) {
 }
 
 bool CBatchRunner::Prompt(const std::string& prompt, std::string& answer) {
+    EndBarLine();
     *m_promptOut << prompt << std::flush;
     const bool answered = static_cast<bool>(std::getline(*m_input, answer));
     // The terminal echoes the Enter that ends the answer; standard error
@@ -218,6 +224,7 @@ bool CBatchRunner::Prompt(const std::string& prompt, std::string& answer) {
 }
 
 void CBatchRunner::OnMessage(const ui::MessageRecord& message) {
+    EndBarLine();
     Print(m_options.json
               ? CJsonLine("message").Add("icon", ui::IconWord(message.icon)).Add("text", message.text).Text()
               : MessageLine(message));
@@ -231,7 +238,13 @@ void CBatchRunner::OnMessage(const ui::MessageRecord& message) {
         }
         if (m_interactive) {
             std::string ignored;
-            Ask("Reset the board, then press Enter.", ignored);
+            // Ctrl-D or Ctrl-C there gives up, as at start-up: nobody reset
+            // the board, and trying again would only wait out its time-outs
+            // and ask again.
+            if (m_resetDeclined || !Ask("Reset the board, then press Enter.", ignored)) {
+                m_resetDeclined = true;
+                return;
+            }
         }
         if (m_onReset) m_onReset();
     }
@@ -281,7 +294,7 @@ void CBatchRunner::AnswerSetBaudrate(ui::CDialog& dialog) {
     const int id = dialog.Template().id;
     // A second recovery within one action (or since its last retry) means
     // the board does not come back: give up instead of looping.
-    if (m_resetsInAction >= 2 && !RecoverAgain()) {
+    if (m_resetDeclined || (m_resetsInAction >= 2 && !RecoverAgain())) {
         Answer(dialog, ui::IDCANCEL);
         return;
     }
@@ -386,6 +399,7 @@ void CBatchRunner::PressIdCheckOk(int id) {
 }
 
 void CBatchRunner::Report(const std::string& text) {
+    EndBarLine();
     // Once standard output is lost the account goes where it can be read.
     if (m_options.json && !m_outputLost)
         Print(CJsonLine("report").Add("text", text).Text());

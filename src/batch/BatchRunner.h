@@ -168,6 +168,7 @@ private:
     // What the action that just ended leaves to tell on standard error.
     void ReportAction(Outcome outcome);
     void Report(const std::string& text);
+    void EndBarLine();
     // Tells a retry (standard error, or --json); a retry begins a new
     // attempt, whose recovery may run again.
     void TellRetry(const RetryNote& note);
@@ -234,6 +235,7 @@ private:
     CResetSequence m_reset;  // empty without --reset
     bool m_resetFailed = false;  // the last reset by wire did not go through
     bool m_askedReset = false;  // the terminal was asked to reset the board
+    bool m_resetDeclined = false;  // "Reset the board, then press Enter." got Ctrl-D or Ctrl-C
     CResetSequence m_runAfter;  // empty without --run-after
     CRunRecord m_record;
     CLockedFile m_log;  // open with --log
