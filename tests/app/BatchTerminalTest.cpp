@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "support/PtyProcess.h"
+#include "support/IdFileText.h"
 #include "support/SRecordText.h"
 #include "support/SideBySide.h"
 #include "support/TempDir.h"
@@ -23,7 +24,6 @@
 namespace pelican::test {
 namespace {
 
-constexpr const char* kIdText = "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n";
 constexpr const char* kClosed = "pelican: link returned to 9600 bps; port closed\n";
 constexpr const char* kCtrlC = "\x03";
 constexpr const char* kCtrlD = "\x04";
@@ -32,7 +32,7 @@ constexpr const char* kCtrlD = "\x04";
 // 0000) with its ID beside it.
 std::string ProgramFile(const CTempDir& dir, size_t bytes, uint32_t start = 0x0C0000) {
     dir.Write("prog.mot", SRecordText(start, PatternBytes(bytes)));
-    dir.Write("prog.id", kIdText);
+    dir.Write("prog.id", kIdFile);
     return dir.File("prog.mot");
 }
 
