@@ -17,7 +17,8 @@ fi
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DPELICAN_SANITIZE=ON -DPELICAN_BENCH=OFF \
       -DPELICAN_WERROR=ON "${LAUNCHER[@]}" >/dev/null
 cmake --build build-asan -j2
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+LSAN_OPTIONS=suppressions=$PWD/tests/sanitizers/lsan.supp \
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan -j2 --output-on-failure --timeout 600 </dev/null
 
 # ThreadSanitizer: everything that starts a second thread against the port.
