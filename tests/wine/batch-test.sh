@@ -57,11 +57,13 @@ status=$?
 stop_boards
 
 echo "== a port another run holds: exit 6"
-start_board com7 "$sim" --erase-ms 8000 || exit 2
-timeout 120 "$wine" "$exe" -p COM7 -f "$file" -y erase > "$work/first.out" 2>&1 </dev/null &
+# The first run holds the port from its start-up to the end of its erase:
+# the erase lasts 30 s (the program waits 40 s for it), time enough for a
+# second Wine program to start on a loaded machine.
+start_board com7 "$sim" --erase-ms 30000 || exit 2
+timeout 180 "$wine" "$exe" -p COM7 -f "$file" -y erase > "$work/first.out" 2>&1 </dev/null &
 first=$!
-# The first run holds the port from its start-up; wait until it erases.
-wait_for 30 grep -qs 'link up' "$work/first.out" || fail "the first run never got the link up"
+wait_for 120 grep -qs 'link up' "$work/first.out" || fail "the first run never got the link up"
 timeout 60 "$wine" "$exe" -p com7 status > "$work/second.out" 2>&1 </dev/null
 status=$?
 [ "$status" = 6 ] || fail "held port: exit $status, not 6: $(tr -d '\r' < "$work/second.out")"

@@ -30,7 +30,9 @@ work=$(mktemp -d "${TMPDIR:-/tmp}"/pelican-wine-session.XXXXXX)
 trap 'stop_boards; rm -rf "$work"' EXIT
 trap 'exit 130' INT TERM
 ensure_prefix || exit 2
-srec_cat -generate 0xC0000 0xC4000 -repeat-string "Pelican ends with the session" -o "$work/prog.mot" \
+# 768 pages: some 20 s of pages at 115200 bps, time enough for the end of
+# the session to come on a loaded machine while each exchange stays short.
+srec_cat -generate 0xC0000 0xF0000 -repeat-string "Pelican ends with the session" -o "$work/prog.mot" \
     -address-length=3 || exit 2
 printf 'FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n' > "$work/prog.id"
 file=$(winepath_w "$work/prog.mot")

@@ -21,6 +21,8 @@ wine=${WINE:-wine}
 command -v xdotool >/dev/null || { echo "window-flow: no xdotool" >&2; exit 77; }
 ensure_prefix || exit 2
 mkdir -p "$out"
+# The captures of an earlier run would pass for this one's.
+rm -f "$out"/*.png
 # Typed as the Linux path: under Wine a path from the root of the current
 # drive (Z:, the Linux root) names the same file, and it needs no shifted
 # keys, which xdotool cannot always type on a bare X server.
@@ -34,19 +36,29 @@ fail() {
     exit 1
 }
 
-# The newest visible window of pelican.exe with this title, waited for (30 s).
+# The newest visible window of pelican.exe with this title: its id in $found.
+titled() {
+    found=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | tail -1)
+    [ -n "$found" ]
+}
 window() {
-    local id
-    for _ in $(seq 1 300); do
-        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | tail -1)
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 0.1
-    done
-    return 1
+    wait_for 60 titled "$1" || return 1
+    echo "$found"
+}
+
+# The keyboard focus, given to window $1 as a click would give it, and
+# waited for until the X server reports it there. No window manager runs on
+# the display, so nobody else gives it (and "windowactivate" has nobody to
+# ask); with the focus the keys are typed as on the keyboard, not sent as
+# made-up events. Wine itself routes them to the window it has active, which
+# is the one it showed last: the window found is already that one.
+focus() {
+    timeout 30 xdotool windowfocus --sync "$1" 2>/dev/null
+    [ "$(xdotool getwindowfocus -f 2>/dev/null)" = "$1" ]
 }
 
 # Captures window $1 into $2 once its drawing has settled: two captures in
-# a row alike (looked at every 50 ms, for up to 10 s).
+# a row alike (looked at every 50 ms, for up to 30 s).
 capture() {
     local earlier=$2.earlier.png
     import -window "$1" "$earlier" 2>/dev/null
@@ -58,7 +70,7 @@ capture() {
         mv "$2" "$earlier"
         return 1
     }
-    wait_for 10 same "$1" "$2"
+    wait_for 30 same "$1" "$2"
     rm -f "$earlier"
 }
 
@@ -69,6 +81,7 @@ at() {
     last=$(window "$title") || fail "no window \"$title\" (step $((step + 1)))"
     step=$((step + 1))
     capture "$last" "$out/$(printf %02d $step)-${title// /-}.png"
+    focus "$last" || fail "window \"$title\" never took the keyboard focus (step $step)"
     if [ $# -gt 0 ]; then xdotool key --window "$last" --delay 30 "$@"; fi
 }
 
@@ -101,13 +114,11 @@ at "Input Address" Return
 # "Program next area." confirms the range; after the pages "Program OK."
 # comes as a message box captioned "Pelican" over the main window.
 at "Program" Return
-box=""
-for _ in $(seq 1 600); do
+message_box() {
     box=$(xdotool search --onlyvisible --name '^Pelican$' 2>/dev/null | grep -vx "$main" | tail -1)
-    [ -n "$box" ] && break
-    sleep 0.1
-done
-[ -n "$box" ] || fail "no message box after the pages"
+    [ -n "$box" ]
+}
+wait_for 120 message_box || fail "no message box after the pages"
 step=$((step + 1))
 shot="$out/$(printf %02d $step)-program-ok.png"
 capture "$box" "$shot"
@@ -116,12 +127,15 @@ capture "$box" "$shot"
 # in its text and its icon).
 differ=$(compare -metric AE -fuzz 10% "$shot" "$here/reference/program-ok.png" null: 2>&1)
 [ "${differ%% *}" = 0 ] || fail "the message after the pages is not \"Program OK.\" ($differ pixels differ; see $shot)"
+focus "$box" || fail "the message box never took the keyboard focus"
 xdotool key --window "$box" Return
-for _ in $(seq 1 100); do xdotool search --onlyvisible --name '^Pelican$' 2>/dev/null | grep -qx "$box" || break; sleep 0.1; done
+box_gone() { ! xdotool search --onlyvisible --name '^Pelican$' 2>/dev/null | grep -qx "$box"; }
+wait_for 60 box_gone || fail "the message box stayed after Enter"
 # Exit: the close step brings the board back to 9600 bps and the program ends.
+focus "$main" || fail "the main window never took the keyboard focus back"
 xdotool key --window "$main" Escape
-for _ in $(seq 1 300); do kill -0 $run 2>/dev/null || break; sleep 0.1; done
-kill -0 $run 2>/dev/null && fail "the program did not end after Exit"
+ended() { ! kill -0 "$run" 2>/dev/null; }
+wait_for 120 ended || fail "the program did not end after Exit"
 wait $run
 status=$?
 [ "$status" = 0 ] || fail "the program ended with $status"
