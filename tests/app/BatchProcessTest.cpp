@@ -18,6 +18,7 @@
 #include <mutex>
 #include <thread>
 
+#include "sim/PtyBoard.h"
 #include "support/SideBySide.h"
 #include "support/TempDir.h"
 #include "support/WaitFor.h"
@@ -44,6 +45,8 @@ public:
         if (::ptsname_r(m_master, name, sizeof name) != 0) return;
         m_path = name;
         m_thread = std::thread([this] {
+            // Its time stamps and answers are the board's, not the load's.
+            sim::CPtyBoard::AnswerInRealTime();
             for (uint8_t byte = 0; !m_stop;) {
                 pollfd pfd{m_master, POLLIN, 0};
                 if (::poll(&pfd, 1, 20) <= 0 || ::read(m_master, &byte, 1) != 1) continue;
