@@ -1,6 +1,9 @@
 #include "app/SaveIni.h"
 
 #include "app/IniFile.h"
+#include "sys/Clock.h"
+#include "sys/FileReplacer.h"
+#include "sys/LockedFile.h"
 #include "sys/Paths.h"
 
 namespace pelican {
@@ -25,11 +28,47 @@ CSaveIni::SaveResult ResultOf(CIniFile::SaveResult result) {
     return CSaveIni::SaveResult::Failed;
 }
 
+// How often a waiting save looks at the lock again.
+constexpr uint32_t kLockPollMs = 10;
+
+// Takes the lock for a save of the file at path, waiting for another save
+// at most CSaveIni::kLockWaitMs. A save that will not write the file (read-
+// only, a folder in its place, a link the superuser may not follow) makes
+// no lock file; where the lock file cannot be made (a read-only folder) the
+// save goes on as it would without one, and the file tells the user why.
+void LockForSave(CLockedFile& lock, const std::string& path, IClock& clock) {
+    std::string why;
+    if (!CFileReplacer::MayFollow(path, why) || !CFileReplacer::MayReplace(path)) return;
+    const std::string target = CFileReplacer::FollowLinks(path);
+    CFileReplacer::MakeParentFolders(target);
+    if (!lock.Open(CSaveIni::LockPath(target), CLockedFile::Mode::Append, why)) return;
+    const uint64_t start = clock.NowMs();
+    for (bool told = false;;) {
+        const CLockedFile::Attempt attempt = lock.TryLock(why);
+        if (attempt != CLockedFile::Attempt::Busy) return;
+        if (!told && CSaveIni::s_lockBusy != nullptr) CSaveIni::s_lockBusy();
+        told = true;
+        if (clock.NowMs() - start >= CSaveIni::kLockWaitMs) return;
+        clock.Sleep(kLockPollMs);
+    }
+}
+
 }  // namespace
 
-CSaveIni::CSaveIni() : m_path(SettingsFilePath()) {}
+CSaveIni::CSaveIni() : CSaveIni(SettingsFilePath()) {}
 
-CSaveIni::CSaveIni(std::string path) : m_path(std::move(path)) {}
+CSaveIni::CSaveIni(std::string path) : CSaveIni(std::move(path), RealClock()) {}
+
+CSaveIni::CSaveIni(std::string path, IClock& clock) : m_path(std::move(path)), m_clock(&clock) {}
+
+CSaveIni::SaveResult CSaveIni::Change(const std::function<void(CIniFile&)>& change, std::string* why) const {
+    CLockedFile lock;  // given back as the save ends, its file renamed into place
+    LockForSave(lock, m_path, *m_clock);
+    CIniFile file(m_path);
+    file.Load();
+    change(file);
+    return ResultOf(file.Save(why));
+}
 
 void CSaveIni::SetValues(int32_t baud, uint8_t byteSize, uint8_t parity, uint8_t stopBits) {
     m_baudRate = baud;
@@ -68,13 +107,14 @@ bool CSaveIni::TooLarge() const {
 }
 
 CSaveIni::SaveResult CSaveIni::SaveCommState(std::string* why) {
-    CIniFile file(m_path);
-    file.Load();
-    file.SetInt(kCommSection, kBaudKey, m_baudRate);
-    file.SetInt(kCommSection, kByteKey, m_byteSize);
-    file.SetInt(kCommSection, kParityKey, m_parity);
-    file.SetInt(kCommSection, kStopBitsKey, m_stopBits);
-    return ResultOf(file.Save(why));
+    return Change(
+        [this](CIniFile& file) {
+            file.SetInt(kCommSection, kBaudKey, m_baudRate);
+            file.SetInt(kCommSection, kByteKey, m_byteSize);
+            file.SetInt(kCommSection, kParityKey, m_parity);
+            file.SetInt(kCommSection, kStopBitsKey, m_stopBits);
+        },
+        why);
 }
 
 std::string CSaveIni::TargetPath() const {
@@ -94,10 +134,7 @@ bool CSaveIni::LoadSkipEmptyPages() const {
 }
 
 CSaveIni::SaveResult CSaveIni::SaveSkipEmptyPages(bool skip, std::string* why) const {
-    CIniFile file(m_path);
-    file.Load();
-    file.SetInt(kPagesSection, kSkipEmptyKey, skip ? 1 : 0);
-    return ResultOf(file.Save(why));
+    return Change([skip](CIniFile& file) { file.SetInt(kPagesSection, kSkipEmptyKey, skip ? 1 : 0); }, why);
 }
 
 }  // namespace pelican

@@ -22,6 +22,10 @@ public:
     static Result Replace(const std::string& path, const std::string& text);
     // The same; with Failed, why holds the system's reason.
     static Result Replace(const std::string& path, const std::string& text, std::string& why);
+    // Whether Replace would write the file at path at all: false for a
+    // folder, a device, or a file the user made read-only or may not write
+    // (Replace tells why); a missing file may be made.
+    static bool MayReplace(const std::string& path);
     // Called, when set, once the new text is whole in the temporary file and
     // before it is renamed over the file: where a second save or a crash
     // would hurt most. A seam for the tests; the program leaves it null.

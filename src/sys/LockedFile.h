@@ -30,6 +30,10 @@ public:
     bool IsOpen() const { return m_handle != -1; }
     // Waits for the exclusive lock. Unlock (or Close) gives it back.
     bool Lock(std::string& error);
+    // Takes the exclusive lock only when no one holds it: Busy while another
+    // object has it, Failed (with the reason in error) when it cannot be had.
+    enum class Attempt { Locked, Busy, Failed };
+    Attempt TryLock(std::string& error);
     void Unlock();
 
     // Under the lock: the whole file.

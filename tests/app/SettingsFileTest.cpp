@@ -8,14 +8,20 @@
 #endif
 #include <unistd.h>
 
+#include <condition_variable>
 #include <csignal>
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <mutex>
+#include <set>
+#include <thread>
 
 #include "app/AppBench.h"
 #include "app/SaveIni.h"
+#include "sys/Clock.h"
 #include "sys/FileReplacer.h"
+#include "sys/LockedFile.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
@@ -33,6 +39,13 @@ Loaded Load(const CTempDir& dir, const std::string& text) {
     CSaveIni ini(dir.File("p.INI"));
     const bool ok = ini.LoadCommState();
     return {ok, ini.m_baudRate, ini.m_byteSize, ini.m_parity, ini.m_stopBits};
+}
+
+// The names in a folder.
+std::set<std::string> NamesIn(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename().string());
+    return names;
 }
 
 TEST(SettingsFile, LoadRules) {
@@ -93,9 +106,8 @@ TEST(SettingsFile, SaveCreatesTheFolderAndLeavesNoTemporaryFile) {
     ini.SetValues(9600, 8, 0, 0);
     ini.SaveCommState();
     ASSERT_TRUE(std::filesystem::exists(path));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path() + "/config/sub"),
-                            std::filesystem::directory_iterator()),
-              1);
+    // The lock file that orders the saves stays beside it.
+    EXPECT_EQ(NamesIn(dir.Path() + "/config/sub"), (std::set<std::string>{"p.INI", "p.INI.lock"}));
     EXPECT_EQ(ini.PageReadTimeout(5000), 5000);
 }
 
@@ -173,9 +185,9 @@ TEST(SettingsFile, SaveKeepsPermissionsLineEndsAndTheLinkToTheFile) {
     EXPECT_EQ(dir.Read("dotfiles/p.INI"),
               "; mine\r\n[Last Comm State]\r\nBaundrate=57600\r\nByte=8\r\nStop Bit=0\r\nParity=0\r\n");
     EXPECT_EQ(ModeOf(dir.File("dotfiles/p.INI")), 0640u);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("dotfiles")),
-                            std::filesystem::directory_iterator()),
-              1);
+    // The lock beside the file itself, where every link to it leads.
+    EXPECT_EQ(NamesIn(dir.File("dotfiles")), (std::set<std::string>{"p.INI", "p.INI.lock"}));
+    EXPECT_EQ(NamesIn(dir.File("config")), (std::set<std::string>{"p.INI"}));
 
     // A link to a file not made yet: the file is made where the link points.
     std::filesystem::create_symlink("../dotfiles/new.INI", dir.File("config/new.INI"));
@@ -207,6 +219,7 @@ TEST(SettingsFile, AsTheSuperuserALinkOutOfTheUsersFilesIsNotFollowed) {
                                " leads there through a symbolic link, outside your own files, and this run is the "
                                "superuser's\n");
             EXPECT_EQ(elsewhere.Read("victim"), "root:x:0:0\n");
+            EXPECT_FALSE(std::filesystem::exists(elsewhere.File("victim.lock")));  // nor a lock made beside it
         }
     }
     // Into the home folder (a dotfiles folder) the link is followed, root or not.
@@ -238,9 +251,9 @@ TEST(SettingsFile, ReadOnlyFileIsLeftAloneAndToldOnce) {
     EXPECT_EQ(bench.Messages().at(0), std::make_pair(told, ui::Icon::Information));
     EXPECT_EQ(bench.Settings(), CAppBench::CleanSection(38400));
     EXPECT_EQ(ModeOf(path), 0444u);
+    EXPECT_FALSE(std::filesystem::exists(path + ".lock"));
 }
 
-#ifndef _WIN32  // permissions, links, pipes or processes of POSIX
 // What a save does once its new file is whole beside the old one and before
 // it takes the old one's place: the moment the tests below aim at.
 std::function<void(const std::string& temporary)> g_inTheWindow;
@@ -261,41 +274,111 @@ CSaveIni::SaveResult SaveStoppingInTheWindow(const std::string& path, int32_t ba
     return result;
 }
 
-long FilesIn(const CTempDir& dir) {
-    return std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator());
-}
-
 const char* const kForeign = "; mine\n[Other]\nkey = value\n";
 
 std::string WithForeign(int32_t baud) {
     return kForeign + CAppBench::CleanSection(baud);
 }
 
-TEST(SettingsFile, ASaveBetweenAnothersWriteAndRenameLeavesOneWholeFile) {
-    // Batch runs on several ports save their link settings at the same
-    // moments: a second save made while the first one's file waits to be
-    // renamed. Whoever reads the file meanwhile finds one save's whole file,
-    // and what the user put in it stays.
+// A second save, on a thread of its own as a second program's would be:
+// it tells once it waits for the lock, or once it is over.
+struct SecondSave {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int waits = 0;
+    bool over = false;
+    void Tell(bool done) {
+        const std::lock_guard<std::mutex> hold(mutex);
+        if (done) over = true;
+        else ++waits;
+        changed.notify_all();
+    }
+};
+SecondSave* g_second = nullptr;
+
+// Sets the lock's seam to tell g_second, and clears it.
+struct WaitsTold {
+    explicit WaitsTold(SecondSave& second) {
+        g_second = &second;
+        CSaveIni::s_lockBusy = [] { g_second->Tell(false); };
+    }
+    ~WaitsTold() {
+        CSaveIni::s_lockBusy = nullptr;
+        g_second = nullptr;
+    }
+};
+
+TEST(SettingsFile, TwoProgramsSavingAtOnceKeepEachOthersKeys) {
+    // Two stations of a line share the settings folder: one saves its link
+    // settings while the other saves its page choice, which begins as the
+    // first one's new file waits to be renamed. The second waits for the
+    // first and reads what it left, so the file ends with both. Whoever
+    // reads the file meanwhile finds one save's whole file, and what the
+    // user put in it stays.
     CTempDir dir;
     const std::string path = dir.File("p.INI");
     dir.Write("p.INI", WithForeign(9600));
-    std::string inWindow, afterSecond, waiting;
-    CSaveIni::SaveResult second = CSaveIni::SaveResult::Failed;
+    SecondSave second;
+    const WaitsTold told(second);
+    std::string inWindow, waiting;
+    CSaveIni::SaveResult secondResult = CSaveIni::SaveResult::Failed;
+    std::thread other;
     EXPECT_EQ(SaveStoppingInTheWindow(path, 19200,
                                       [&](const std::string& temporary) {
+                                          other = std::thread([&] {
+                                              secondResult = CSaveIni(path).SaveSkipEmptyPages(true);
+                                              second.Tell(true);
+                                          });
+                                          std::unique_lock<std::mutex> hold(second.mutex);
+                                          second.changed.wait(hold, [&] { return second.waits > 0 || second.over; });
                                           inWindow = dir.Read("p.INI");
                                           waiting = dir.Read(std::filesystem::path(temporary).filename().string());
-                                          second = Save(path, 38400);
-                                          afterSecond = dir.Read("p.INI");
                                       }),
               CSaveIni::SaveResult::Saved);
+    other.join();
+    EXPECT_EQ(second.waits, 1);
     EXPECT_EQ(inWindow, WithForeign(9600));
     EXPECT_EQ(waiting, WithForeign(19200));
-    EXPECT_EQ(second, CSaveIni::SaveResult::Saved);
-    EXPECT_EQ(afterSecond, WithForeign(38400));
-    // The first save ends last and stands whole.
-    EXPECT_EQ(dir.Read("p.INI"), WithForeign(19200));
-    EXPECT_EQ(FilesIn(dir), 1);
+    EXPECT_EQ(secondResult, CSaveIni::SaveResult::Saved);
+    EXPECT_EQ(dir.Read("p.INI"), WithForeign(19200) + "\n[Pages]\nSkipEmpty=1\n");
+    EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string>{"p.INI", "p.INI.lock"}));
+}
+
+TEST(SettingsFile, ALockHeldTooLongIsWaitedOutAndReadingNeverWaits) {
+    // A program stopped in the middle of a save (a debugger, a hung network
+    // folder) keeps the lock: a save waits five seconds for it, then goes
+    // on as if there were no lock. Reading does not wait at all.
+    CTempDir dir;
+    dir.Write("p.INI", WithForeign(9600));
+    CLockedFile held;
+    std::string error;
+    ASSERT_TRUE(held.Open(dir.File("p.INI.lock"), CLockedFile::Mode::Append, error)) << error;
+    ASSERT_TRUE(held.Lock(error)) << error;
+    CVirtualClock clock;
+    CSaveIni ini(dir.File("p.INI"), clock);
+    SecondSave second;
+    const WaitsTold told(second);
+    EXPECT_TRUE(ini.LoadCommState());
+    EXPECT_EQ(ini.m_baudRate, 9600);
+    EXPECT_FALSE(ini.LoadSkipEmptyPages());
+    EXPECT_EQ(clock.Elapsed(), 0u);
+
+    ini.SetValues(57600, 8, 0, 0);
+    EXPECT_EQ(ini.SaveCommState(), CSaveIni::SaveResult::Saved);
+    EXPECT_EQ(clock.Elapsed(), 5000u);
+    EXPECT_EQ(second.waits, 1);
+    EXPECT_EQ(dir.Read("p.INI"), WithForeign(57600));
+    // Given back, the lock is taken at once.
+    held.Close();
+    EXPECT_EQ(ini.SaveSkipEmptyPages(true), CSaveIni::SaveResult::Saved);
+    EXPECT_EQ(clock.Elapsed(), 5000u);
+    EXPECT_EQ(second.waits, 1);
+    EXPECT_TRUE(ini.LoadSkipEmptyPages());
+}
+
+#ifndef _WIN32  // permissions, links, pipes or processes of POSIX
+long FilesIn(const CTempDir& dir) {
+    return std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator());
 }
 
 TEST(SettingsFile, NoTemporaryFileOutlivesASave) {
@@ -318,14 +401,14 @@ TEST(SettingsFile, NoTemporaryFileOutlivesASave) {
         if (sig == SIGKILL) {
             EXPECT_EQ(dir.Read("p.INI"), WithForeign(9600));
             // Its temporary file, whole, stays until a later save finds it old.
-            ASSERT_EQ(FilesIn(dir), 2);
+            ASSERT_EQ(FilesIn(dir), 3);
             for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
-                if (entry.path().filename() == "p.INI") continue;
+                if (entry.path().filename() == "p.INI" || entry.path().filename() == "p.INI.lock") continue;
                 EXPECT_EQ(dir.Read(entry.path().filename().string()), WithForeign(57600));
             }
         } else {
             EXPECT_EQ(dir.Read("p.INI"), WithForeign(57600));
-            EXPECT_EQ(FilesIn(dir), 1);
+            EXPECT_EQ(FilesIn(dir), 2);
         }
     }
     // One that a power loss or SIGKILL left behind goes with the next save

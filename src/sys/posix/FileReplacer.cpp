@@ -150,23 +150,43 @@ bool CFileReplacer::MayFollow(const std::string& path, std::string& why) {
     return false;
 }
 
+namespace {
+
+// Replaced when a replacement may go on: the target is missing (exists
+// false) or a regular file this user may write, described by info.
+CFileReplacer::Result Examine(const std::string& target, struct stat& info, bool& exists, std::string& why) {
+    using Result = CFileReplacer::Result;
+    exists = ::stat(target.c_str(), &info) == 0;
+    if (!exists) return Result::Replaced;
+    if (!S_ISREG(info.st_mode)) {
+        why = "it is not a regular file";
+        return Result::Failed;
+    }
+    // Permission bits do not stop the superuser, but a file without any
+    // write bit was made read-only on purpose.
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return Result::ReadOnly;
+    if (::access(target.c_str(), W_OK) != 0) {
+        why = std::strerror(errno);
+        return errno == EACCES || errno == EROFS ? Result::ReadOnly : Result::Failed;
+    }
+    return Result::Replaced;
+}
+
+}  // namespace
+
+bool CFileReplacer::MayReplace(const std::string& path) {
+    struct stat info {};
+    bool exists = false;
+    std::string why;
+    return Examine(FollowLinks(path), info, exists, why) == Result::Replaced;
+}
+
 CFileReplacer::Result CFileReplacer::Replace(const std::string& path, const std::string& text, std::string& why) {
     const std::string target = FollowLinks(path);
     struct stat info {};
-    const bool exists = ::stat(target.c_str(), &info) == 0;
-    if (exists) {
-        if (!S_ISREG(info.st_mode)) {
-            why = "it is not a regular file";
-            return Result::Failed;
-        }
-        // Permission bits do not stop the superuser, but a file without any
-        // write bit was made read-only on purpose.
-        if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return Result::ReadOnly;
-        if (::access(target.c_str(), W_OK) != 0) {
-            why = std::strerror(errno);
-            return errno == EACCES || errno == EROFS ? Result::ReadOnly : Result::Failed;
-        }
-    }
+    bool exists = false;
+    const Result examined = Examine(target, info, exists, why);
+    if (examined != Result::Replaced) return examined;
 
     RemoveStale(target);
     CSignalsHeld held;

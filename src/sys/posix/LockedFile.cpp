@@ -74,6 +74,27 @@ bool CLockedFile::Lock(std::string& error) {
     return true;
 }
 
+CLockedFile::Attempt CLockedFile::TryLock(std::string& error) {
+    const int fd = static_cast<int>(m_handle);
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    int result = 0;
+    while ((result = ::fcntl(fd, F_OFD_SETLK, &whole)) != 0 && errno == EINTR) {
+    }
+    if (result != 0 && errno == EINVAL) {
+        while ((result = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+        }
+    }
+    if (result == 0) {
+        m_locked = true;
+        return Attempt::Locked;
+    }
+    if (errno == EAGAIN || errno == EACCES || errno == EWOULDBLOCK) return Attempt::Busy;
+    Fail(error);
+    return Attempt::Failed;
+}
+
 void CLockedFile::Unlock() {
     if (!m_locked) return;
     const int fd = static_cast<int>(m_handle);

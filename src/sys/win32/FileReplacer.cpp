@@ -96,31 +96,47 @@ bool CFileReplacer::MayFollow(const std::string&, std::string&) {
     return true;
 }
 
+namespace {
+
+// Replaced when a replacement may go on: the target is missing or a file
+// this user may write.
+CFileReplacer::Result Examine(const std::wstring& target, std::string& why) {
+    using Result = CFileReplacer::Result;
+    const DWORD attributes = ::GetFileAttributesW(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return Result::Replaced;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        why = "it is a folder";
+        return Result::Failed;
+    }
+    // The read-only attribute is the user's way of keeping a file as it is.
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return Result::ReadOnly;
+    HANDLE probe = ::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Held for a moment by someone else (a scanner, the indexer): the
+    // replacement waits it out.
+    if (probe == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) {
+            why = SystemErrorText(error);
+            return error == ERROR_ACCESS_DENIED ? Result::ReadOnly : Result::Failed;
+        }
+    } else {
+        ::CloseHandle(probe);
+    }
+    return Result::Replaced;
+}
+
+}  // namespace
+
+bool CFileReplacer::MayReplace(const std::string& path) {
+    std::string why;
+    return Examine(Widen(FollowLinks(path)), why) == Result::Replaced;
+}
+
 CFileReplacer::Result CFileReplacer::Replace(const std::string& path, const std::string& text, std::string& why) {
     const std::wstring target = Widen(FollowLinks(path));
-    const DWORD attributes = ::GetFileAttributesW(target.c_str());
-    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
-    if (exists) {
-        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            why = "it is a folder";
-            return Result::Failed;
-        }
-        // The read-only attribute is the user's way of keeping a file as it is.
-        if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return Result::ReadOnly;
-        HANDLE probe = ::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        // Held for a moment by someone else (a scanner, the indexer): the
-        // replacement waits it out.
-        if (probe == INVALID_HANDLE_VALUE) {
-            const DWORD error = ::GetLastError();
-            if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) {
-                why = SystemErrorText(error);
-                return error == ERROR_ACCESS_DENIED ? Result::ReadOnly : Result::Failed;
-            }
-        } else {
-            ::CloseHandle(probe);
-        }
-    }
+    const Result examined = Examine(target, why);
+    if (examined != Result::Replaced) return examined;
     RemoveStale(Narrow(target));
     // mkstemp's pattern: six letters and digits after the mark.
     static const wchar_t kLetters[] = L"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";

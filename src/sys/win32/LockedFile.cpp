@@ -91,6 +91,18 @@ bool CLockedFile::Lock(std::string& error) {
     return true;
 }
 
+CLockedFile::Attempt CLockedFile::TryLock(std::string& error) {
+    OVERLAPPED place = LockPlace();
+    if (::LockFileEx(Native(m_handle), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &place)) {
+        m_locked = true;
+        return Attempt::Locked;
+    }
+    const DWORD why = ::GetLastError();
+    if (why == ERROR_LOCK_VIOLATION || why == ERROR_IO_PENDING) return Attempt::Busy;
+    error = SystemErrorText(why);
+    return Attempt::Failed;
+}
+
 void CLockedFile::Unlock() {
     if (!m_locked) return;
     OVERLAPPED place = LockPlace();
