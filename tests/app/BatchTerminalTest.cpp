@@ -150,6 +150,61 @@ TEST(BatchTerminal, YesGoesOnAnythingElseRefusesAndSendsNothing) {
 }
 
 
+// ---- A board silent at start-up: reset it and press Enter, asked once ----
+
+constexpr const char* kStartupPrompt =
+    "Reset the board in boot mode, then press Enter to try once more (Ctrl-D gives up). ";
+constexpr const char* kNoAnswer =
+    " at 9600 bps: is it powered, wired TX to RX, and started in boot mode?\n";
+
+struct StartupCase {
+    const char* what;
+    bool reset;  // RESET pressed on the board before the keys
+    const char* keys;
+    std::string shown;  // after the first "no answer" line; PORT stands for the board's terminal
+    int status;
+};
+
+void AnswerTheStartupPrompt(const StartupCase& row) {
+    SCOPED_TRACE(row.what);
+    CTempDir dir;
+    CBoard board(dir, {"--silent"});
+    ASSERT_FALSE(board.Path().empty());
+    CPtyProcess pelican = Pelican(dir, {"-p", board.Path(), "version"});
+    ASSERT_TRUE(pelican.WaitFor(kStartupPrompt)) << pelican.Terminal();
+    // A silent board takes no frame; the one reset takes them from then
+    // on, and nothing comes before the answer.
+    const size_t framesBefore = board.Frames().size();
+    if (row.reset) {
+        ASSERT_TRUE(board.PressReset());
+    }
+    EXPECT_EQ(board.Frames(framesBefore), std::vector<std::string>{});
+    pelican.Type(row.keys);
+    EXPECT_EQ(pelican.Exit(), row.status);
+    std::string shown = row.shown;
+    for (size_t at = shown.find("PORT"); at != std::string::npos; at = shown.find("PORT", at))
+        shown.replace(at, 4, board.Path());
+    const std::string told = "pelican: no answer from the board on " + board.Path() + kNoAnswer;
+    EXPECT_EQ(From(pelican.Terminal(), told), told + shown) << pelican.Terminal();
+    // The board reset takes frames again: the synchronisation came after Enter.
+    if (row.reset) {
+        EXPECT_TRUE(board.Took("B0", framesBefore));
+    }
+}
+
+TEST(BatchTerminal, StartupPromptTriesOnceMoreOnEnterAndCtrlDGivesUp) {
+    const std::string prompt = kStartupPrompt;
+    const std::vector<StartupCase> rows = {
+        {"RESET, then Enter", true, "\n", prompt + "\npelican: link up at 9600 bps\nVersion: VER.1.00\n" + kClosed, 0},
+        // Still silent: told once more, and not asked again.
+        {"Enter without RESET", false, "\n", prompt + "\npelican: no answer from the board on PORT" + kNoAnswer, 3},
+        {"Ctrl-D", false, kCtrlD, prompt + "\n", 3},
+    };
+    std::vector<std::function<void()>> runs;
+    for (const auto& row : rows) runs.push_back([&row] { AnswerTheStartupPrompt(row); });
+    SideBySide(runs);
+}
+
 // ---- "Reset the board, then press Enter." after a page without answer ----
 
 constexpr const char* kResetPrompt = "Reset the board, then press Enter.";
