@@ -156,6 +156,9 @@ void CBatchRunner::AtSafePoint() {
 }
 
 void CBatchRunner::InWait() {
+    // The first Ctrl-C cancels the page loop at its next point between
+    // pages: the program interval it came in is cut short to get there.
+    if (CSignalStop::Interrupts() == 1 && !m_finishOnInterrupt) m_app.m_port.CutPause();
     m_signalEnding.InWait();
 }
 
