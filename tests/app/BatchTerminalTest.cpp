@@ -272,7 +272,7 @@ const std::regex kBar(R"(\r(Program|Read check\.) \[([#.]{30})\] +([0-9]+)%  ([0
 void BarOnTheTerminal() {
     SCOPED_TRACE("standard error on the terminal");
     CTempDir dir;
-    CPtyProcess pelican = Pelican(dir, {"--simulate", "-f", ProgramFile(dir, 0x1000), "-y", "epr"});
+    CPtyProcess pelican = Pelican(dir, {"--simulate", "-f", ProgramFile(dir, 0x1100), "-y", "epr"});
     EXPECT_EQ(pelican.Exit(), 0);
     const std::string terminal = pelican.Terminal();
     const size_t begin = terminal.find("pelican: link up at 9600 bps\n") + 29;
@@ -281,6 +281,7 @@ void BarOnTheTerminal() {
     const std::string loops = terminal.substr(begin, end - begin);
     std::vector<std::string> titles;
     std::vector<int> pages;
+    std::vector<int> percents;
     std::string rest;  // what is not a drawing of the bar
     auto at = loops.cbegin();
     for (std::sregex_iterator it(loops.begin(), loops.end(), kBar), none; it != none; ++it) {
@@ -290,29 +291,34 @@ void BarOnTheTerminal() {
         titles.push_back(bar[1]);
         pages.push_back(std::stoi(bar[4]));
         const int percent = std::stoi(bar[3]);
+        percents.push_back(percent);
         EXPECT_EQ(std::string(bar[2]), std::string(size_t(percent * 30 / 100), '#') + std::string(30 - size_t(percent * 30 / 100), '.'));
     }
     rest.append(at, loops.cend());
-    // Each loop: its 16 pages counted one by one, full at the end, and its
-    // line ended once the loop is over.
+    // Each loop: its 17 pages counted one by one, each moving the share
+    // done, full with the last page, and its line ended once the loop is over.
     std::vector<int> expectedPages;
     std::vector<std::string> expectedTitles;
     for (const char* title : {"Program", "Read check."})
-        for (int page = 1; page <= 16; ++page) {
+        for (int page = 1; page <= 17; ++page) {
             expectedTitles.push_back(title);
             expectedPages.push_back(page);
         }
     EXPECT_EQ(titles, expectedTitles);
     EXPECT_EQ(pages, expectedPages);
+    const std::vector<int> loop = {5, 11, 17, 23, 29, 35, 41, 47, 52, 58, 64, 70, 76, 82, 88, 94, 100};
+    std::vector<int> expectedPercents = loop;
+    expectedPercents.insert(expectedPercents.end(), loop.begin(), loop.end());
+    EXPECT_EQ(percents, expectedPercents);
     EXPECT_EQ(rest, "\n\n") << loops;
-    EXPECT_NE(loops.find("[##############################] 100%  16 pages"), std::string::npos);
+    EXPECT_NE(loops.find("[##############################] 100%  17 pages"), std::string::npos);
 }
 
 void NoBarInAPipe() {
     SCOPED_TRACE("standard error into a pipe");
     CTempDir dir;
     CPtyProcess pelican =
-        Pelican(dir, {"--simulate", "-f", ProgramFile(dir, 0x1000), "-y", "epr"}, CPtyProcess::Error::ToPipe);
+        Pelican(dir, {"--simulate", "-f", ProgramFile(dir, 0x1100), "-y", "epr"}, CPtyProcess::Error::ToPipe);
     EXPECT_EQ(pelican.Exit(), 0);
     EXPECT_EQ(pelican.Terminal(), "information: Program OK.\n");
     const std::string piped = pelican.Pipe();
