@@ -100,11 +100,11 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     };
     m_showProgress = IsTerminal(StandardStream::Error);
     m_report = [](const std::string& text) { std::cerr << "pelican: " << EscapeControls(text) << '\n'; };
-    m_backend.m_onProgress = [this](const std::string& title, int low, int high, int pos, int moves) {
+    m_backend.m_onProgress = [this](const std::string& title, int, int, int, int moves) {
         const uint64_t elapsed = m_app.m_port.Clock().NowMs() - m_phaseBeganMs;
         if (m_onStatus) m_onStatus(StatusLine(title, moves, m_phasePages, elapsed), false);
         if (!m_showProgress) return;
-        std::cerr << '\r' << ProgressLine(title, low, high, pos, moves, elapsed, m_phasePages) << std::flush;
+        std::cerr << '\r' << ProgressLine(title, moves, elapsed, m_phasePages) << std::flush;
         m_barShown = true;
     };
     CCheckMemorryCmd::OnPhaseBegun() = [this](const CCheckMemorryCmd::PhaseRecord& phase) {
@@ -156,6 +156,9 @@ void CBatchRunner::AtSafePoint() {
 }
 
 void CBatchRunner::InWait() {
+    // The first Ctrl-C cancels the page loop at its next point between
+    // pages: the program interval it came in is cut short to get there.
+    if (CSignalStop::Interrupts() == 1 && !m_finishOnInterrupt) m_app.m_port.CutPause();
     m_signalEnding.InWait();
 }
 

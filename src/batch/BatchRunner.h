@@ -81,12 +81,12 @@ public:
     bool StoredRateLost(uint32_t rate, bool taken) override;
 
     static std::string MessageLine(const ui::MessageRecord& message);
-    // "Program [#########...........]  45%  12 pages" for a terminal.
-    static std::string ProgressLine(const std::string& title, int low, int high, int pos, int pages);
-    // The same with the rate and the time left, after pages of totalPages
-    // in elapsedMs: "...  12 pages    3.9 KiB/s  0:14 left".
-    static std::string ProgressLine(const std::string& title, int low, int high, int pos, int pages,
-                                    uint64_t elapsedMs, uint32_t totalPages);
+    // "Program [#########...........]  45%  12 pages" for a terminal, after
+    // pages of totalPages.
+    static std::string ProgressLine(const std::string& title, int pages, uint32_t totalPages);
+    // The same with the rate and the time left, after pages in elapsedMs:
+    // "...  12 pages    3.9 KiB/s  0:14 left".
+    static std::string ProgressLine(const std::string& title, int pages, uint64_t elapsedMs, uint32_t totalPages);
     // The flash bytes of pages (256 each) per second over milliseconds; 0
     // when no time could be measured.
     static int64_t BytesPerSecond(uint64_t pages, uint64_t milliseconds);

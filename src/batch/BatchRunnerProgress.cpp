@@ -1,4 +1,5 @@
 // The terminal progress bar of batch mode, and the rate of a page loop.
+#include <algorithm>
 #include <cstdio>
 
 #include "batch/BatchRunner.h"
@@ -10,11 +11,13 @@ int64_t CBatchRunner::BytesPerSecond(uint64_t pages, uint64_t milliseconds) {
     return milliseconds == 0 ? 0 : static_cast<int64_t>(pages * CCheckMemorryCmd::kPageSize * 1000 / milliseconds);
 }
 
-std::string CBatchRunner::ProgressLine(const std::string& title, int low, int high, int pos, int pages) {
+std::string CBatchRunner::ProgressLine(const std::string& title, int pages, uint32_t totalPages) {
     constexpr int kWidth = 30;
-    const int span = high > low ? high - low : 0;
-    int percent = span == 0 ? 100 : (pos - low) * 100 / span;
-    percent = percent < 0 ? 0 : (percent > 100 ? 100 : percent);
+    // Counted in pages, not in the window's bar steps (500 bytes each, and
+    // the range's first page left out): each page moves it, and it is full
+    // with the last one.
+    const int64_t done = pages < 0 ? 0 : std::min<int64_t>(pages, totalPages);
+    const int percent = totalPages == 0 ? 100 : static_cast<int>(done * 100 / totalPages);
     const int filled = percent * kWidth / 100;
     std::string bar(static_cast<size_t>(filled), '#');
     bar.append(static_cast<size_t>(kWidth - filled), '.');
@@ -33,8 +36,7 @@ std::string CBatchRunner::StatusLine(const std::string& title, int pages, uint32
     return text;
 }
 
-std::string CBatchRunner::ProgressLine(const std::string& title, int low, int high, int pos, int pages,
-                                       uint64_t elapsedMs, uint32_t totalPages) {
+std::string CBatchRunner::ProgressLine(const std::string& title, int pages, uint64_t elapsedMs, uint32_t totalPages) {
     // Fixed widths: the line is drawn over itself with a carriage return.
     char tail[64];
     if (pages <= 0 || elapsedMs == 0) {
@@ -48,7 +50,7 @@ std::string CBatchRunner::ProgressLine(const std::string& title, int low, int hi
         std::snprintf(tail, sizeof tail, "  %7.1f KiB/s  %2u:%02u left", rate, static_cast<unsigned>(seconds / 60),
                       static_cast<unsigned>(seconds % 60));
     }
-    return ProgressLine(title, low, high, pos, pages) + tail;
+    return ProgressLine(title, pages, totalPages) + tail;
 }
 
 }  // namespace pelican

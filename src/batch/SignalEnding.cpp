@@ -47,8 +47,14 @@ void CSignalEnding::InWait() {
         LeaveAsItIs(signal);
         return;
     }
-    const CSerialComm& port = m_app.m_port;
+    CSerialComm& port = m_app.m_port;
     const CSerialComm::Activity activity = port.CurrentActivity();
+    // A page's program interval is the board's only while it programs the
+    // page: the rest of a long one is not waited out.
+    if (activity == CSerialComm::Activity::Pausing) {
+        port.CutPause();
+        return;
+    }
     // Told once, and once more when a pause or the wait for the reply
     // follows the frame told of (a page's program interval; the version a
     // signal caught leaving the port): that wait is longer than the

@@ -1,5 +1,9 @@
 #include "link/Exchange.h"
 
+#include <algorithm>
+
+#include "link/SetCommDlg.h"
+
 namespace pelican {
 
 void Pause(CSerialComm& port, uint32_t ms) {
@@ -7,10 +11,17 @@ void Pause(CSerialComm& port, uint32_t ms) {
 }
 
 void PauseForBoard(CSerialComm& port, uint32_t ms) {
-    // Part of the exchange in flight: a signal in it waits for its end and
-    // is told how long that is.
+    // Part of the exchange in flight. A signal in it cuts it short (a long
+    // interval asked for pacing is not waited out), but only at the end of
+    // a slice as long as the usual interval: the board always has that long
+    // to program the page before its status is read.
+    IClock& clock = port.Clock();
     port.BeginPause(ms);
-    port.Clock().Sleep(ms);
+    const uint64_t end = clock.NowMs() + ms;
+    for (uint64_t now = clock.NowMs(); now < end; now = clock.NowMs()) {
+        clock.Sleep(static_cast<uint32_t>(std::min<uint64_t>(end - now, kDefaultProgramInterval)));
+        if (port.PauseCut()) break;
+    }
     port.EndPause();
 }
 

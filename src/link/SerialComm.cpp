@@ -46,12 +46,14 @@ void CSerialComm::BeginPause(uint32_t ms) {
     if (m_activity != Activity::Idle) return;
     m_activity = Activity::Pausing;
     m_activityUntilMs = m_clock.NowMs() + ms;
+    m_pauseCut = false;
 }
 
 void CSerialComm::EndPause() {
     if (m_activity != Activity::Pausing) return;
     m_activity = Activity::Idle;
     m_activityUntilMs = 0;
+    m_pauseCut = false;
 }
 
 int CSerialComm::Send(const uint8_t* buffer, size_t length) {

@@ -67,6 +67,10 @@ public:
     // its end.
     void BeginPause(uint32_t ms);
     void EndPause();
+    // Asks the pause under way to end as soon as the board allows: a signal
+    // that ends the run or the page loop came in it.
+    void CutPause() { m_pauseCut = m_activity == Activity::Pausing; }
+    bool PauseCut() const { return m_pauseCut; }
     // When the current send or read gives up, on the port's clock; 0 when
     // it waits without limit or the port is idle.
     uint64_t ActivityUntilMs() const { return m_activityUntilMs; }
@@ -102,6 +106,7 @@ private:
     std::function<void()> m_readEndHook;
     Activity m_activity = Activity::Idle;
     uint64_t m_activityUntilMs = 0;
+    bool m_pauseCut = false;
     std::vector<uint8_t> m_framesSinceRead;
     std::atomic<int> m_readerStopped{1};
 };

@@ -150,6 +150,61 @@ TEST(BatchTerminal, YesGoesOnAnythingElseRefusesAndSendsNothing) {
 }
 
 
+// ---- A board silent at start-up: reset it and press Enter, asked once ----
+
+constexpr const char* kStartupPrompt =
+    "Reset the board in boot mode, then press Enter to try once more (Ctrl-D gives up). ";
+constexpr const char* kNoAnswer =
+    " at 9600 bps: is it powered, wired TX to RX, and started in boot mode?\n";
+
+struct StartupCase {
+    const char* what;
+    bool reset;  // RESET pressed on the board before the keys
+    const char* keys;
+    std::string shown;  // after the first "no answer" line; PORT stands for the board's terminal
+    int status;
+};
+
+void AnswerTheStartupPrompt(const StartupCase& row) {
+    SCOPED_TRACE(row.what);
+    CTempDir dir;
+    CBoard board(dir, {"--silent"});
+    ASSERT_FALSE(board.Path().empty());
+    CPtyProcess pelican = Pelican(dir, {"-p", board.Path(), "version"});
+    ASSERT_TRUE(pelican.WaitFor(kStartupPrompt)) << pelican.Terminal();
+    // A silent board takes no frame; the one reset takes them from then
+    // on, and nothing comes before the answer.
+    const size_t framesBefore = board.Frames().size();
+    if (row.reset) {
+        ASSERT_TRUE(board.PressReset());
+    }
+    EXPECT_EQ(board.Frames(framesBefore), std::vector<std::string>{});
+    pelican.Type(row.keys);
+    EXPECT_EQ(pelican.Exit(), row.status);
+    std::string shown = row.shown;
+    for (size_t at = shown.find("PORT"); at != std::string::npos; at = shown.find("PORT", at))
+        shown.replace(at, 4, board.Path());
+    const std::string told = "pelican: no answer from the board on " + board.Path() + kNoAnswer;
+    EXPECT_EQ(From(pelican.Terminal(), told), told + shown) << pelican.Terminal();
+    // The board reset takes frames again: the synchronisation came after Enter.
+    if (row.reset) {
+        EXPECT_TRUE(board.Took("B0", framesBefore));
+    }
+}
+
+TEST(BatchTerminal, StartupPromptTriesOnceMoreOnEnterAndCtrlDGivesUp) {
+    const std::string prompt = kStartupPrompt;
+    const std::vector<StartupCase> rows = {
+        {"RESET, then Enter", true, "\n", prompt + "\npelican: link up at 9600 bps\nVersion: VER.1.00\n" + kClosed, 0},
+        // Still silent: told once more, and not asked again.
+        {"Enter without RESET", false, "\n", prompt + "\npelican: no answer from the board on PORT" + kNoAnswer, 3},
+        {"Ctrl-D", false, kCtrlD, prompt + "\n", 3},
+    };
+    std::vector<std::function<void()>> runs;
+    for (const auto& row : rows) runs.push_back([&row] { AnswerTheStartupPrompt(row); });
+    SideBySide(runs);
+}
+
 // ---- "Reset the board, then press Enter." after a page without answer ----
 
 constexpr const char* kResetPrompt = "Reset the board, then press Enter.";
@@ -217,7 +272,7 @@ const std::regex kBar(R"(\r(Program|Read check\.) \[([#.]{30})\] +([0-9]+)%  ([0
 void BarOnTheTerminal() {
     SCOPED_TRACE("standard error on the terminal");
     CTempDir dir;
-    CPtyProcess pelican = Pelican(dir, {"--simulate", "-f", ProgramFile(dir, 0x1000), "-y", "epr"});
+    CPtyProcess pelican = Pelican(dir, {"--simulate", "-f", ProgramFile(dir, 0x1100), "-y", "epr"});
     EXPECT_EQ(pelican.Exit(), 0);
     const std::string terminal = pelican.Terminal();
     const size_t begin = terminal.find("pelican: link up at 9600 bps\n") + 29;
@@ -226,6 +281,7 @@ void BarOnTheTerminal() {
     const std::string loops = terminal.substr(begin, end - begin);
     std::vector<std::string> titles;
     std::vector<int> pages;
+    std::vector<int> percents;
     std::string rest;  // what is not a drawing of the bar
     auto at = loops.cbegin();
     for (std::sregex_iterator it(loops.begin(), loops.end(), kBar), none; it != none; ++it) {
@@ -235,29 +291,34 @@ void BarOnTheTerminal() {
         titles.push_back(bar[1]);
         pages.push_back(std::stoi(bar[4]));
         const int percent = std::stoi(bar[3]);
+        percents.push_back(percent);
         EXPECT_EQ(std::string(bar[2]), std::string(size_t(percent * 30 / 100), '#') + std::string(30 - size_t(percent * 30 / 100), '.'));
     }
     rest.append(at, loops.cend());
-    // Each loop: its 16 pages counted one by one, full at the end, and its
-    // line ended once the loop is over.
+    // Each loop: its 17 pages counted one by one, each moving the share
+    // done, full with the last page, and its line ended once the loop is over.
     std::vector<int> expectedPages;
     std::vector<std::string> expectedTitles;
     for (const char* title : {"Program", "Read check."})
-        for (int page = 1; page <= 16; ++page) {
+        for (int page = 1; page <= 17; ++page) {
             expectedTitles.push_back(title);
             expectedPages.push_back(page);
         }
     EXPECT_EQ(titles, expectedTitles);
     EXPECT_EQ(pages, expectedPages);
+    const std::vector<int> loop = {5, 11, 17, 23, 29, 35, 41, 47, 52, 58, 64, 70, 76, 82, 88, 94, 100};
+    std::vector<int> expectedPercents = loop;
+    expectedPercents.insert(expectedPercents.end(), loop.begin(), loop.end());
+    EXPECT_EQ(percents, expectedPercents);
     EXPECT_EQ(rest, "\n\n") << loops;
-    EXPECT_NE(loops.find("[##############################] 100%  16 pages"), std::string::npos);
+    EXPECT_NE(loops.find("[##############################] 100%  17 pages"), std::string::npos);
 }
 
 void NoBarInAPipe() {
     SCOPED_TRACE("standard error into a pipe");
     CTempDir dir;
     CPtyProcess pelican =
-        Pelican(dir, {"--simulate", "-f", ProgramFile(dir, 0x1000), "-y", "epr"}, CPtyProcess::Error::ToPipe);
+        Pelican(dir, {"--simulate", "-f", ProgramFile(dir, 0x1100), "-y", "epr"}, CPtyProcess::Error::ToPipe);
     EXPECT_EQ(pelican.Exit(), 0);
     EXPECT_EQ(pelican.Terminal(), "information: Program OK.\n");
     const std::string piped = pelican.Pipe();
