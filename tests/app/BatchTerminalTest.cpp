@@ -235,6 +235,12 @@ void AnswerTheResetPrompt(const ResetCase& row) {
     // The bar's line is ended before the message; the question has its own.
     EXPECT_NE(pelican.Terminal().find(" left\nstop: Timeout. Push RESET.\nReset the board"), std::string::npos)
         << pelican.Terminal();
+    // The board's log reaches us on a path of its own: the page's status
+    // request, the last frame before the question, may be told after it.
+    ASSERT_TRUE(WaitFor([&] {
+        const std::vector<std::string> frames = board.Frames();
+        return !frames.empty() && frames.back().rfind("70 ", 0) == 0;
+    })) << ::testing::PrintToString(board.Frames());
     const size_t framesBefore = board.Frames().size();
     if (row.reset) {
         ASSERT_TRUE(board.PressReset());
