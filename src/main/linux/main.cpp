@@ -34,6 +34,7 @@
 #include "link/posix/PosixSerialDevice.h"
 #include "sys/Clock.h"
 #include "sys/Paths.h"
+#include "ui/Messages.h"
 #include "ui/qt/QtBackend.h"
 #include "ui/scripted/ScriptedBackend.h"
 
@@ -142,9 +143,16 @@ int RunWindows(int argc, char** argv, bool simulate) {
     }
     app->InitInstance();
     ui::SetBackend(nullptr);
+    // A refusal is told on standard error as well: whoever started the
+    // program from a terminal still reads why once the box is gone.
     switch (app->m_startup) {
-        case CPelicanApp::Startup::AlreadyRunning: return kExitAlreadyRunning;
-        case CPelicanApp::Startup::LockFolderUnusable: return kExitNoLock;
+        case CPelicanApp::Startup::AlreadyRunning:
+            std::cerr << "pelican: " << ui::LoadString(ui::IDS_ALREADY_RUNNING) << '\n';
+            return kExitAlreadyRunning;
+        case CPelicanApp::Startup::LockFolderUnusable:
+            std::cerr << "pelican: " << ui::LoadString(ui::IDS_LOCK_FOLDER) << app->m_instanceMutex.Folder() << ": "
+                      << app->m_instanceMutex.ErrorText() << ".\n";
+            return kExitNoLock;
         default: return kExitDone;
     }
 }
