@@ -7,6 +7,7 @@
 
 #include "support/BatchBench.h"
 #include "support/FrameEncoder.h"
+#include "support/UsbPort.h"
 
 namespace pelican::test {
 namespace {
@@ -27,16 +28,6 @@ sim::BoardConfig Silent(unsigned occurrence) {
     sim::BoardConfig config;
     config.faults.silentFrom = {0x00, occurrence};
     return config;
-}
-
-PortInfo Adapter(const std::string& path, uint16_t vendor, uint16_t product, const std::string& serial) {
-    PortInfo port;
-    port.path = path;
-    port.usb = true;
-    port.vendorId = vendor;
-    port.productId = product;
-    port.serialNumber = serial;
-    return port;
 }
 
 TEST(BatchFirstContact, ASilentBoardEndsAtOnceInOneLineWithoutARecovery) {
@@ -185,8 +176,8 @@ TEST(BatchFirstContact, ABoardLostAtTheStoredRate) {
 
 TEST(BatchFirstContact, PortByUsbIdsOrSerialNumber) {
     CBatchBench bench;
-    bench.m_ports.ports = {Adapter("COM1", 0x0403, 0x6001, "A1"), Adapter("COM7", 0x0403, 0x6001, "B2"),
-                           Adapter("COM9", 0x10c4, 0xea60, "")};
+    bench.m_ports.ports = {UsbPort("COM1", 0x0403, 0x6001, "A1"), UsbPort("COM7", 0x0403, 0x6001, "B2"),
+                           UsbPort("COM9", 0x10c4, 0xea60, "")};
     EXPECT_EQ(bench.Run({"-p", "usb:0403:6001:a1", "version"}), 0) << bench.m_err;
     EXPECT_EQ(bench.m_err.substr(0, 29), "port COM1 (usb:0403:6001:a1)\n");
     EXPECT_EQ(bench.m_out, "Version: VER.1.00\n");
@@ -208,13 +199,13 @@ TEST(BatchFirstContact, PortByUsbIdsOrSerialNumber) {
 
 TEST(BatchFirstContact, WhatStandsInTheWayOfThePort) {
     CBatchBench bench(Silent(0));
-    PortInfo held = Adapter("COM1", 0x2341, 0x0043, "8573");
+    PortInfo held = UsbPort("COM1", 0x2341, 0x0043, "8573");
     held.driver = "cdc_acm";
     held.holders = {{"minicom", 4242}};
     bench.m_ports.ports = {held};
     bench.m_ports.modemManagerRunning = true;
     bench.m_ports.brlttyRunning = true;
-    bench.m_ports.portless = {Adapter("", 0x1a86, 0x7523, "")};
+    bench.m_ports.portless = {UsbPort("", 0x1a86, 0x7523, "")};
     EXPECT_EQ(bench.Run({"status"}), 3);
     const std::string mm = ModemManagerNote(held, bench.m_ports) + "\n";
     const std::string brltty = PortlessNotes(bench.m_ports).at(0) + "\n";
@@ -230,7 +221,7 @@ TEST(BatchFirstContact, WhatStandsInTheWayOfThePort) {
 TEST(BatchFirstContact, AnFtdiAdapterWithItsLatencyTimerAt16MsIsToldOnce) {
     // As Windows reports it: the timer in the driver's key.
     CBatchBench bench;
-    PortInfo ftdi = Adapter("COM1", 0x0403, 0x6001, "A1");
+    PortInfo ftdi = UsbPort("COM1", 0x0403, 0x6001, "A1");
     ftdi.friendlyName = "USB Serial Port (COM1)";
     ftdi.latencyTimerMs = 16;
     bench.m_ports.ports = {ftdi};

@@ -4,20 +4,16 @@
 #include <gtest/gtest.h>
 
 #include "batch/PortListing.h"
+#include "support/UsbPort.h"
 
 namespace pelican::test {
 namespace {
 
 PortInfo Usb(const std::string& path, uint16_t vid, uint16_t pid, const std::string& maker, const std::string& product,
              const std::string& serial, const std::string& driver) {
-    PortInfo port;
-    port.path = path;
-    port.usb = true;
-    port.vendorId = vid;
-    port.productId = pid;
+    PortInfo port = UsbPort(path, vid, pid, serial);
     port.manufacturer = maker;
     port.product = product;
-    port.serialNumber = serial;
     port.driver = driver;
     return port;
 }

@@ -5,30 +5,21 @@
 #include "link/HardwareId.h"
 #include "link/PortNotes.h"
 #include "link/PortSelector.h"
+#include "support/UsbPort.h"
 
 namespace pelican::test {
 namespace {
 
-PortInfo Usb(const std::string& path, uint16_t vendor, uint16_t product, const std::string& serial) {
-    PortInfo port;
-    port.path = path;
-    port.usb = true;
-    port.vendorId = vendor;
-    port.productId = product;
-    port.serialNumber = serial;
-    return port;
-}
-
 TEST(PortNames, TheNamesBesideAPort) {
-    PortInfo ftdi = Usb("/dev/ttyUSB0", 0x0403, 0x6001, "A6008isP");
+    PortInfo ftdi = UsbPort("/dev/ttyUSB0", 0x0403, 0x6001, "A6008isP");
     ftdi.manufacturer = "FTDI";
     ftdi.product = "FT232R USB UART";
-    PortInfo silabs = Usb("/dev/ttyUSB1", 0x10c4, 0xea60, "");
+    PortInfo silabs = UsbPort("/dev/ttyUSB1", 0x10c4, 0xea60, "");
     silabs.manufacturer = "Silicon Labs";
     silabs.product = "CP2102 USB to UART Bridge Controller";
-    PortInfo maker = Usb("/dev/ttyACM0", 0x2341, 0x0043, "8573");
+    PortInfo maker = UsbPort("/dev/ttyACM0", 0x2341, 0x0043, "8573");
     maker.manufacturer = "Arduino (www.arduino.cc)";
-    PortInfo windows = Usb("COM5", 0x0403, 0x6001, "A6008ISP");
+    PortInfo windows = UsbPort("COM5", 0x0403, 0x6001, "A6008ISP");
     windows.friendlyName = "USB Serial Port (COM5)";
     windows.manufacturer = "FTDI";
     PortInfo uart;
@@ -53,7 +44,7 @@ TEST(PortNames, TheNamesBesideAPort) {
 }
 
 TEST(PortNames, HoldersAndTheLatencyTimer) {
-    PortInfo port = Usb("COM5", 0x0403, 0x6001, "A6008ISP");
+    PortInfo port = UsbPort("COM5", 0x0403, 0x6001, "A6008ISP");
     port.friendlyName = "USB Serial Port (COM5)";
     EXPECT_EQ(HoldersNote(port), "");
     port.holders = {{"minicom", 4242}, {"screen", 4300}, {"cat", 5001}};
@@ -108,8 +99,8 @@ TEST(PortSelector, WhatPortTakes) {
 
 TEST(PortSelector, ExactlyOnePresentPortOrTheCandidates) {
     PortSurvey survey;
-    survey.ports = {Usb("/dev/ttyACM0", 0x2341, 0x0043, "8573"), Usb("/dev/ttyUSB0", 0x0403, 0x6001, "A1"),
-                    Usb("/dev/ttyUSB1", 0x0403, 0x6001, "B2")};
+    survey.ports = {UsbPort("/dev/ttyACM0", 0x2341, 0x0043, "8573"), UsbPort("/dev/ttyUSB0", 0x0403, 0x6001, "A1"),
+                    UsbPort("/dev/ttyUSB1", 0x0403, 0x6001, "B2")};
     survey.ports.push_back(PortInfo{});
     survey.ports.back().path = "/dev/ttyS0";
     const struct {
