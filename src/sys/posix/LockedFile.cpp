@@ -31,6 +31,25 @@ bool WriteWhole(int fd, const std::string& text, std::string& error) {
     return true;
 }
 
+// Takes the exclusive lock of the whole file, waiting for it or not; 0, or
+// -1 with errno. A lock of the open file description: it excludes the other
+// threads of this process as well as other processes, and reaches over NFS.
+// A system without such locks: flock, which also belongs to the open file
+// description.
+int Take(int fd, bool wait) {
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    int result = 0;
+    while ((result = ::fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &whole)) != 0 && errno == EINTR) {
+    }
+    if (result != 0 && errno == EINVAL) {
+        while ((result = ::flock(fd, wait ? LOCK_EX : LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+        }
+    }
+    return result;
+}
+
 }  // namespace
 
 CLockedFile::~CLockedFile() {
@@ -54,39 +73,13 @@ bool CLockedFile::Open(const std::string& path, Mode mode, std::string& error) {
 }
 
 bool CLockedFile::Lock(std::string& error) {
-    const int fd = static_cast<int>(m_handle);
-    // A lock of the open file description: it excludes the other threads of
-    // this process as well as other processes, and reaches over NFS.
-    struct flock whole {};
-    whole.l_type = F_WRLCK;
-    whole.l_whence = SEEK_SET;
-    int result = 0;
-    while ((result = ::fcntl(fd, F_OFD_SETLKW, &whole)) != 0 && errno == EINTR) {
-    }
-    // A system without such locks: flock, which also belongs to the open
-    // file description.
-    if (result != 0 && errno == EINVAL) {
-        while ((result = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
-        }
-    }
-    if (result != 0) return Fail(error);
+    if (Take(static_cast<int>(m_handle), true) != 0) return Fail(error);
     m_locked = true;
     return true;
 }
 
 CLockedFile::Attempt CLockedFile::TryLock(std::string& error) {
-    const int fd = static_cast<int>(m_handle);
-    struct flock whole {};
-    whole.l_type = F_WRLCK;
-    whole.l_whence = SEEK_SET;
-    int result = 0;
-    while ((result = ::fcntl(fd, F_OFD_SETLK, &whole)) != 0 && errno == EINTR) {
-    }
-    if (result != 0 && errno == EINVAL) {
-        while ((result = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
-        }
-    }
-    if (result == 0) {
+    if (Take(static_cast<int>(m_handle), false) == 0) {
         m_locked = true;
         return Attempt::Locked;
     }
