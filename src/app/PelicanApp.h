@@ -62,6 +62,11 @@ public:
     // start-up (batch mode); none: "Push RESET." and "Set baudrate", as the
     // window program has it. Start-up may then end with Startup::NoAnswer.
     IFirstContact* m_firstContact = nullptr;
+    // Called once "Push RESET." has been shown by the recovery: whoever can
+    // reset the board does (by wire, a person at a terminal, the simulated
+    // board); true when the board is known to have been reset. Unset: the
+    // person who closed the message did (the window program).
+    std::function<bool()> m_resetBoard;
     // Told when a command of the main window starts (true) and when it has
     // ended: Windows is asked not to end the session under it.
     std::function<void(bool running)> m_onCommandRunning;
@@ -80,6 +85,7 @@ public:
     // (batch mode defers a signal's return to 9600 bps until it is over).
     bool RateChanging() const { return m_rateChanges > 0; }
     uint32_t RecoverLink() override;
+    bool BoardReset() const override { return m_boardReset; }
     // How many recoveries have started in this run: a command that saw it
     // move lost the link on the way, whatever it returned.
     unsigned Recoveries() const { return m_recoveries; }
@@ -160,6 +166,7 @@ private:
 
     CDeviceId m_deviceId;
     bool m_inRecovery = false;
+    bool m_boardReset = true;
     bool m_recoverAgain = false;
     bool m_readOnlySettingsTold = false;
     bool m_settingsNotSavedTold = false;

@@ -137,6 +137,7 @@ uint32_t CPelicanApp::RecoverLink() {
         m_recoverAgain = false;
         m_port.PurgeInput();
         ui::MessageBox(m_port.m_timedOut ? ui::IDS_TIMEOUT_PUSH_RESET : ui::IDS_COMM_ERROR_PUSH_RESET, ui::Icon::Stop);
+        m_boardReset = m_resetBoard ? m_resetBoard() : true;
         m_linkReady = 0;
         m_idChecked = 0;
         SaveCommState(CSerialCommState(9600, 8, 0, 0));

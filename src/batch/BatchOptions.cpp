@@ -194,6 +194,7 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
         cli.add_option("--retries", options.retries,
                        "after a failed exchange in a page loop, recover (Push RESET.), pass the ID\n"
                        "again and go on from the page that failed, up to N times a run (default 0);\n"
+                       "only after a reset that happened (--reset, Enter on a terminal, --simulate);\n"
                        "dump reads each page until two reads agree, up to N+1 reads")
             ->check(CLI::Range(0u, 100u));
     auto* jsonOption =

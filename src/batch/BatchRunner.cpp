@@ -75,6 +75,7 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     m_app.m_skipEmptyPages = m_options.skipEmptyPages;
     m_app.m_retries.SetLimit(m_options.retries);
     m_app.m_retries.m_onNote = [this](const RetryNote& note) { TellRetry(note); };
+    m_app.m_resetBoard = [this] { return ResetForRecovery(); };
     m_answers = {
         {CS_PrgDlg::IDD, [this](ui::CDialog& d) { AnswerSelectProgram(d); }},
         {CFirstSetDlg::IDD, [this](ui::CDialog& d) { Answer(d, ui::IDOK); }},
@@ -164,6 +165,7 @@ void CBatchRunner::InWait() {
 
 CBatchRunner::~CBatchRunner() {
     m_app.m_retries.m_onNote = nullptr;
+    m_app.m_resetBoard = nullptr;
     CCheckMemorryCmd::OnPhaseEnded() = nullptr;
     CCheckMemorryCmd::OnPhaseBegun() = nullptr;
     ui::SetBackend(nullptr);
@@ -232,25 +234,6 @@ void CBatchRunner::OnMessage(const ui::MessageRecord& message) {
               ? CJsonLine("message").Add("icon", ui::IconWord(message.icon)).Add("text", message.text).Text()
               : MessageLine(message));
     ++m_messagesInAction;
-    if (ui::IsPushResetText(message.text)) {
-        ++m_resetsInAction;
-        // The wire presses RESET while the message stands, as a person would.
-        if (!m_reset.Empty()) {
-            ResetByWire();
-            return;
-        }
-        if (m_interactive) {
-            std::string ignored;
-            // Ctrl-D or Ctrl-C there gives up, as at start-up: nobody reset
-            // the board, and trying again would only wait out its time-outs
-            // and ask again.
-            if (m_resetDeclined || !Ask("Reset the board, then press Enter.", ignored)) {
-                m_resetDeclined = true;
-                return;
-            }
-        }
-        if (m_onReset) m_onReset();
-    }
 }
 
 void CBatchRunner::ResetByWire() {
@@ -445,6 +428,7 @@ int CBatchRunner::RunAll() {
     if (!writable) return kExitFailed;
     if (!OpenRecordFiles()) return kExitUsage;
     if (!ResolvePort()) return kExitNoLink;
+    TellRetriesWithoutReset();
     if (m_ownsSignals) CSignalStop::Install();
     // Every end of a read is a point between exchanges.
     m_app.m_port.SetReadEndHook([this] { AtSafePoint(); });

@@ -173,8 +173,18 @@ private:
     // attempt, whose recovery may run again.
     void TellRetry(const RetryNote& note);
     // A recovery whose own baud-rate change failed goes once more while a
-    // retry is left; false when none is.
+    // retry is left; false when none is, or nobody reset the board.
     bool RecoverAgain();
+    // After "Push RESET.": resets the board by wire, asks a person at the
+    // terminal, or presses the simulated board's RESET; true when the board
+    // is known to have been reset.
+    bool ResetForRecovery();
+    // Whether anything here can reset the board (--reset, a person at the
+    // terminal, the simulated board).
+    bool CanResetBoard() const;
+    // Says once, at the start, that --retries cannot resume after a failure
+    // that needs a reset when nothing can reset the board.
+    void TellRetriesWithoutReset();
     // Performs --reset and says so on standard error.
     void ResetByWire();
     // --reset, or the simulated board's RESET pressed for the user.

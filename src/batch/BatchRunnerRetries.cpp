@@ -16,7 +16,45 @@ void CBatchRunner::TellRetry(const RetryNote& note) {
         m_report(CRetryReport::Text(note));
 }
 
+bool CBatchRunner::CanResetBoard() const {
+    return !m_reset.Empty() || m_interactive || m_onReset;
+}
+
+void CBatchRunner::TellRetriesWithoutReset() {
+    if (m_options.retries == 0 || CanResetBoard()) return;
+    Report("--retries: nothing resets the board here (no --reset, no terminal to press RESET on), so a failure "
+           "that needs a reset ends the run; pages read again and an E.P.R. started over still go on");
+}
+
+bool CBatchRunner::ResetForRecovery() {
+    ++m_resetsInAction;
+    // The wire presses RESET while the message stands, as a person would.
+    if (!m_reset.Empty()) {
+        ResetByWire();
+        return !m_resetFailed;
+    }
+    bool reset = false;
+    if (m_interactive) {
+        std::string ignored;
+        // Ctrl-D or Ctrl-C there gives up, as at start-up: nobody reset
+        // the board, and trying again would only wait out its time-outs
+        // and ask again.
+        if (m_resetDeclined || !Ask("Reset the board, then press Enter.", ignored)) {
+            m_resetDeclined = true;
+            return false;
+        }
+        reset = true;
+    }
+    if (m_onReset) {
+        m_onReset();
+        reset = true;
+    }
+    return reset;
+}
+
 bool CBatchRunner::RecoverAgain() {
+    // A board nobody reset is no better for a second recovery.
+    if (!m_app.BoardReset()) return false;
     RetryNote note;
     note.exchange = "baud-rate change";
     note.failed = m_app.m_port.m_timedOut ? "no reply" : "wrong reply";

@@ -22,6 +22,7 @@ std::string CRetryReport::Text(const RetryNote& note) {
         case RetryNote::Kind::ReadBack:
             return "page " + CCheckMemorryCmd::AddressToHex(note.address) + " read back: " + note.failed + "; " +
                    note.next;
+        case RetryNote::Kind::Found: return note.exchange + ": " + note.failed + "; " + note.next;
     }
     return note.exchange;
 }
@@ -47,6 +48,8 @@ std::string CRetryReport::Json(const RetryNote& note) {
                 .Text();
         case RetryNote::Kind::ReadBack:
             return CJsonLine("read_back").Add("address", address).Add("found", note.failed).Add("next", note.next).Text();
+        case RetryNote::Kind::Found:
+            return CJsonLine("found").Add("exchange", note.exchange).Add("found", note.failed).Add("next", note.next).Text();
     }
     return CJsonLine("retry").Text();
 }

@@ -1,6 +1,7 @@
 #include "commands/BPRCmd.h"
 
 #include "commands/BlankCmd.h"
+#include "commands/PageRetry.h"
 #include "commands/ProgramCmd.h"
 #include "commands/ReadCmd.h"
 #include "ui/Messages.h"
@@ -23,6 +24,11 @@ Outcome CBPRCmd::Run() {
     // byte for byte when it is read back.
     CProgramCmd::PageRules rules;
     rules.compare = CReadCmd::Compare::EveryByte;
+    // The blank check proved every byte of the range FF: a page the file
+    // leaves all FF can change nothing, but on a line bad enough to need
+    // retries its frame may arrive spoilt, and a page spoilt without an
+    // erase can never be redone. The read-back still reads every page.
+    rules.onlyNotBlankPages = CPageRetry(Host()).Enabled();
     const Outcome programmed = program.ProgramPages(start, end, interval, rules);
     if (programmed == Outcome::Cancelled) {
         ui::MessageBox(ui::IDS_STOP_PROGRAMMING, ui::Icon::Information);

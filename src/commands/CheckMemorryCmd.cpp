@@ -1,5 +1,7 @@
 #include "commands/CheckMemorryCmd.h"
 
+#include <algorithm>
+
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -254,7 +256,11 @@ std::vector<uint32_t> CCheckMemorryCmd::SelectPages(const CMotFile& image, uint3
     // Counted wider than an address, so that no end can make it wrap.
     for (uint64_t page = start; page < end; page += kPageSize) {
         const auto address = static_cast<uint32_t>(page);
-        if (pages == Pages::WithData && image.LookupPage(address / kPageSize) == nullptr) continue;
+        const CLineImage* data = pages == Pages::Every ? nullptr : image.LookupPage(address / kPageSize);
+        if (pages != Pages::Every && data == nullptr) continue;
+        if (pages == Pages::NotBlank &&
+            std::all_of(data->Bytes(), data->Bytes() + kPageSize, [](uint8_t b) { return b == CLineImage::kBlank; }))
+            continue;
         selected.push_back(address);
     }
     return selected;

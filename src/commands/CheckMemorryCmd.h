@@ -58,6 +58,7 @@ public:
     enum class Pages {
         Every,     // every page from the start page to the end page
         WithData,  // only those for which the image gives at least one byte
+        NotBlank,  // only those for which the image gives a byte other than FF
     };
     // The pages of start to end that a phase visits, in address order.
     static std::vector<uint32_t> SelectPages(const CMotFile& image, uint32_t start, uint32_t end, Pages pages);

@@ -8,6 +8,13 @@
 
 namespace pelican {
 
+bool CEPRCmd::StartOverAfterStrayWrite(CPageRetry& retry, const char* exchange, std::optional<uint32_t> address) {
+    // Whatever the board wrote since the failure, inside the range or
+    // outside it, only an erase undoes.
+    return retry.StrayWrite() &&
+           retry.Take(CPageRetry::Note(exchange, address, "the board wrote what was not sent", "start over with the erase"));
+}
+
 Outcome CEPRCmd::Run() {
     // Data the chip has no flash for would be found only at their page,
     // after the whole flash was erased.
@@ -21,7 +28,8 @@ Outcome CEPRCmd::Run() {
         ReadResult why = ReadResult::Ok;
         const Outcome erased = CEraseCmd(Host()).EraseAll(&why);
         if (erased == Outcome::LinkLost &&
-            retry.Resume(CPageRetry::Note("erase status", std::nullopt, CPageRetry::Failure(why), "erase again")))
+            (retry.Resume(CPageRetry::Note("erase status", std::nullopt, CPageRetry::Failure(why), "erase again")) ||
+             StartOverAfterStrayWrite(retry, "erase status", std::nullopt)))
             continue;
         if (erased != Outcome::Done) {
             ui::MessageBox(ui::IDS_ERASE_ERROR, ui::Icon::Stop);
@@ -61,6 +69,10 @@ Outcome CEPRCmd::Run() {
         rules.onSpoilt = [&](uint32_t address) {
             return startOver("page program status", address, "neither as the file nor blank");
         };
+        rules.onStrayWrite = [&](uint32_t address) {
+            again = StartOverAfterStrayWrite(retry, "page program status", address);
+            return again;
+        };
         // A start over comes from a line that spoilt a page: every page
         // sent is one more chance for it to spoil another. A page the file
         // gives nothing for is as the file once erased, so it is not sent
@@ -86,6 +98,7 @@ Outcome CEPRCmd::Run() {
             start, end, CReadCmd::Compare::EveryByte,
             [&](uint32_t address) { return startOver("read-back", address, "not as the file"); });
         if (again) continue;
+        if (verified == Outcome::LinkLost && StartOverAfterStrayWrite(retry, "read-back", std::nullopt)) continue;
         if (verified == Outcome::Failed || verified == Outcome::LinkLost) return verified;
         // A stopped read-back still tells how the programming went.
         return program.ReportFinalStatus(verified);

@@ -2,6 +2,8 @@
 // "E. P. R...": erase the flash, program the image's range and read it back,
 // in one run. Asked for with "Erase?" by the main window; the range is the
 // image's own, without a dialog.
+#include <optional>
+
 #include "commands/CheckMemorryCmd.h"
 
 namespace pelican {
@@ -13,6 +15,12 @@ public:
     // after "Stop programming.", or after "Program OK." when the read-back
     // was stopped; Failed or LinkLost after an error or a difference.
     Outcome Run();
+
+private:
+    // After a resume refused because the board wrote flash nobody sent it:
+    // true when a retry is left to start over with the erase (told).
+    static bool StartOverAfterStrayWrite(class CPageRetry& retry, const char* exchange,
+                                         std::optional<uint32_t> address);
 };
 
 }  // namespace pelican

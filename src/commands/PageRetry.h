@@ -24,10 +24,16 @@ public:
     unsigned ReadLimit(unsigned atLeast);
 
     // After a failed exchange whose recovery has run: takes a retry for
-    // note (told), and passes the ID check again where the target has one.
-    // True when the job may go on; false when the link did not come back,
-    // no retry is left or the device refused the ID ("Not match ID.").
+    // note (told), reads the status and passes the ID check again where the
+    // target has one and the board forgot it. True when the job may go on;
+    // false when nobody reset the board, the link did not come back, no
+    // retry is left, the status shows a program or erase failure
+    // (StrayWrite) or the device refused the ID ("Not match ID.").
     bool Resume(RetryNote note);
+    // Whether the last Resume stopped at a program or erase failure bit in
+    // the status after the recovery: the board wrote flash that was not
+    // asked of it since the failure, inside the range or outside it.
+    bool StrayWrite();
     // Takes a retry for note where no recovery is needed (a start over);
     // false when none is left.
     bool Take(RetryNote note);
@@ -46,8 +52,9 @@ public:
     static const char* Failure(ReadResult why);
 
 private:
-    enum class IdAgain { Passed, Lost, Refused };
-    IdAgain PassIdAgain(ReadResult& why);
+    enum class After { Passed, Lost, Refused };
+    After LookAfterRecovery(ReadResult& why);
+    After PassIdAgain(ReadResult& why);
 
     IAppHost& m_host;
 };

@@ -63,7 +63,9 @@ Outcome CProgramCmd::ProgramPages(uint32_t start, uint32_t end, uint32_t interva
     phase.readTimeout = protocol::kTimeoutPageProgram;
     // Flash bits only go from 1 to 0: a page of FF changes nothing on an
     // erased device, so the user may have such pages left out.
-    phase.pages = rules.onlyDataPages ? Pages::WithData : FileDataPages();
+    phase.pages = rules.onlyNotBlankPages ? Pages::NotBlank
+                  : rules.onlyDataPages       ? Pages::WithData
+                                              : FileDataPages();
     phase.work = [&](uint32_t address) -> PageStep {
         // Where the file gives nothing in a page that goes out, the page is
         // sent erased.
@@ -92,6 +94,9 @@ Outcome CProgramCmd::ProgramPages(uint32_t start, uint32_t end, uint32_t interva
                         status = Outcome::Failed;
                         break;
                     case LostPage::Unreadable: status = Outcome::Failed; break;
+                    case LostPage::StrayWrite:
+                        if (rules.onStrayWrite && rules.onStrayWrite(address)) return Outcome::Failed;
+                        break;
                     case LostPage::NoRetry: break;
                 }
             }
@@ -110,7 +115,7 @@ CProgramCmd::LostPage CProgramCmd::ReadBackLostPage(uint32_t address, const uint
                                                     ReadResult why) {
     CPageRetry retry(Host());
     if (!retry.Resume(CPageRetry::Note("page program status", address, CPageRetry::Failure(why), "read the page back")))
-        return LostPage::NoRetry;
+        return retry.StrayWrite() ? LostPage::StrayWrite : LostPage::NoRetry;
     CSerialComm& port = Host().Port();
     // The board reset by the recovery starts with its status clear; clear
     // it all the same, so that the next check sees the next page alone.
@@ -122,10 +127,14 @@ CProgramCmd::LostPage CProgramCmd::ReadBackLostPage(uint32_t address, const uint
     const auto asTheFile = [&](const uint8_t* flash) {
         return CReadCmd::FirstDifference(flash, page, compare) == kPageSize;
     };
+    // A page found blank is sent again, and a second frame on a page that
+    // took the first spoils it: blank must be what two reads agree on. One
+    // read whose address bytes were changed on the line reads another page,
+    // and most pages of a flash are blank.
     TrustedRead how;
-    how.limit = retry.ReadLimit(1);
-    how.accept = [&](const uint8_t* flash) { return asTheFile(flash) || CBlankCmd::FirstNotBlank(flash) == kPageSize; };
-    how.notAccepted = "neither as the file nor blank";
+    how.limit = retry.ReadLimit(2);
+    how.accept = asTheFile;
+    how.notAccepted = "not as the file";
     uint8_t flash[kPageSize];
     const Outcome read = ReadTrusted(port, flash, address, how);
     if (read == Outcome::LinkLost) return LostPage::NoRetry;

@@ -39,9 +39,18 @@ public:
         // starts over with its erase), and the phase ends Failed without a
         // word; otherwise the page counts as failed.
         std::function<bool(uint32_t address)> onSpoilt;
+        // A page whose status never came, when the status after the
+        // recovery shows that the board wrote flash nobody sent it: true
+        // when the caller takes it over (E.P.R. starts over with its
+        // erase), and the phase ends Failed without a word; otherwise the
+        // phase ends as with the link lost.
+        std::function<bool(uint32_t address)> onStrayWrite;
         // Send only the pages for which the file gives data, whatever the
         // user chose (an E.P.R. that starts over: see there).
         bool onlyDataPages = false;
+        // Send only the pages for which the file gives a byte other than FF
+        // (a range found blank, on a line that may spoil what it carries).
+        bool onlyNotBlankPages = false;
     };
 
     // The program phase over a settled range: Clear status, then for every
@@ -72,6 +81,7 @@ private:
         Spoilt,      // neither: it cannot be programmed again without an erase
         Unreadable,  // no two reads agreed (told)
         NoRetry,     // no retry left, or the link did not come back
+        StrayWrite,  // the board wrote what was not sent since the failure
     };
     // One Page program frame.
     void Send(uint32_t address, const uint8_t* page);

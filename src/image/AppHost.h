@@ -34,6 +34,11 @@ public:
     // Tells the user to reset the device and rebuilds the link; the rate in
     // force afterwards, or 0.
     virtual uint32_t RecoverLink() = 0;
+    // Whether the board is known to have been reset in the last recovery.
+    // Only then may a job go on after it: a board that was not reset may
+    // still be inside a frame that the failure cut, and read what follows
+    // (the recovery's own bytes included) as commands and page data.
+    virtual bool BoardReset() const { return true; }
 
     // The settings file: the last link settings that worked, and the
     // hand-set time-out of a page read.

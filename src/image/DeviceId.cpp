@@ -17,6 +17,15 @@ const std::array<uint8_t, 7>& CDeviceId::Offsets() {
 
 void CDeviceId::Passed(int mcuType, const Id& id) {
     m_known = true;
+    m_guessed = false;
+    m_mcuType = mcuType;
+    m_id = id;
+    m_pending.reset();
+}
+
+void CDeviceId::Offered(int mcuType, const Id& id) {
+    if (m_known) return;
+    m_guessed = true;
     m_mcuType = mcuType;
     m_id = id;
     m_pending.reset();
@@ -30,7 +39,7 @@ void CDeviceId::Erasing() {
 
 void CDeviceId::Sending(uint32_t pageAddress, const uint8_t* page) {
     m_pending.reset();
-    if (!m_known || pageAddress != IdPage(m_mcuType)) return;
+    if (!Known() || pageAddress != IdPage(m_mcuType)) return;
     // Programming only clears bits: what was there and what is sent.
     Id after = m_id;
     for (size_t i = 0; i < after.size(); ++i) after[i] &= page[Offsets()[i]];
@@ -43,9 +52,11 @@ void CDeviceId::Taken() {
 }
 
 std::vector<CDeviceId::Id> CDeviceId::Candidates() const {
-    std::vector<Id> ids = {m_id};
-    if (m_pending && *m_pending != m_id) ids.push_back(*m_pending);
-    return ids;
+    // An erase or a page that went out before the failure most likely
+    // reached the flash: the frame was whole on the wire, only its status
+    // was lost. Every refused ID is one more the boot loader counts.
+    if (!m_pending || *m_pending == m_id) return {m_id};
+    return {*m_pending, m_id};
 }
 
 }  // namespace pelican

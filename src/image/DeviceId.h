@@ -20,6 +20,10 @@ public:
     // The device of MCU type mcuType (0 Orca/S P, 1 Orca/W) passed the ID
     // check with id.
     void Passed(int mcuType, const Id& id);
+    // The user gave id for a board that had passed its ID check already, so
+    // it did not go out: it is a guess, tried when the board must be given
+    // its ID again, and taken as the board's only once it passed.
+    void Offered(int mcuType, const Id& id);
     // An erase goes out: once it is done the ID locations hold FF.
     void Erasing();
     // A page goes out to be programmed. What the ID becomes (erase) or the
@@ -29,10 +33,14 @@ public:
     // page reads back as sent).
     void Taken();
 
-    bool Known() const { return m_known; }
+    // Whether there is an ID to give the board: one it took, or a guess.
+    bool Known() const { return m_known || m_guessed; }
+    // Whether the board is known to have taken the ID the run holds.
+    bool Confirmed() const { return m_known; }
     int McuType() const { return m_mcuType; }
-    // The IDs to give the device, likeliest first: the one it holds, and
-    // the one the page sent last leaves, if it may have been taken.
+    // The IDs to give the device, likeliest first: the one the erase or
+    // page sent last leaves, if it may have been taken, then the one it
+    // held before.
     std::vector<Id> Candidates() const;
 
     // The page holding the ID locations of an MCU type, and their offsets.
@@ -41,6 +49,7 @@ public:
 
 private:
     bool m_known = false;
+    bool m_guessed = false;
     int m_mcuType = 0;
     Id m_id{};
     std::optional<Id> m_pending;

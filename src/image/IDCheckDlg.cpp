@@ -166,8 +166,15 @@ void CIDCheckDlg::OnOK() {
     const bool idTyped = ParseId(id);
     if (protocol::IdStateOf(status[1]) == protocol::IdState::Passed) {
         m_host.IdChecked() = 1;
-        // The device took this ID before; a board reset later is given it.
-        if (idTyped) NotePassed(id);
+        // No ID went out: what was typed is only a guess at the board's,
+        // tried if a board reset later must be given its ID again.
+        if (idTyped) {
+            if (CDeviceId* device = m_host.DeviceId()) {
+                CDeviceId::Id guess{};
+                std::copy(id, id + guess.size(), guess.begin());
+                device->Offered(m_mcuType, guess);
+            }
+        }
         FinishWithLoad();
         return;
     }

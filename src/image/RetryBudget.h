@@ -15,6 +15,7 @@ struct RetryNote {
         Retry,     // counted: the job goes on after a failure
         Reread,    // a page read once more, because its reads disagreed
         ReadBack,  // what the page whose status never came holds
+        Found,     // what the status after a recovery shows
     };
     Kind kind = Kind::Retry;
     std::string exchange;  // "page read", "page program status", ...
@@ -38,6 +39,9 @@ public:
     void Tell(const RetryNote& note) const;
 
     std::function<void(const RetryNote&)> m_onNote;
+    // The status after the last recovery showed a program or erase failure:
+    // the board wrote flash nobody sent it.
+    bool m_strayWrite = false;
 
 private:
     unsigned m_limit = 0;
