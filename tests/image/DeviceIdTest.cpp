@@ -1,6 +1,7 @@
 // What the device's ID locations hold as a run goes: the ID passed, FF once
 // an erase is taken, the bytes of the page with the ID locations once that
-// page is taken, and both candidates while it is not known whether it was.
+// page is taken, and both candidates while it is not known whether it was,
+// what the frame sent last leaves first.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -33,7 +34,7 @@ TEST(DeviceId, FollowsEraseAndTheIdPage) {
     } cases[] = {
         {"as passed", 0, [](CDeviceId&, const std::vector<uint8_t>&) {}, {kPassed}},
         {"an erase sent, not known to be done", 0,
-         [](CDeviceId& d, const std::vector<uint8_t>&) { d.Erasing(); }, {kPassed, kErased}},
+         [](CDeviceId& d, const std::vector<uint8_t>&) { d.Erasing(); }, {kErased, kPassed}},
         {"an erase done", 0,
          [](CDeviceId& d, const std::vector<uint8_t>&) {
              d.Erasing();
@@ -46,7 +47,7 @@ TEST(DeviceId, FollowsEraseAndTheIdPage) {
              d.Taken();
              d.Sending(0x0FFF00, page.data());
          },
-         {kErased, {0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6, 0x07}}},
+         {{0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6, 0x07}, kErased}},
         {"the ID page taken", 0,
          [](CDeviceId& d, const std::vector<uint8_t>& page) {
              d.Erasing();
@@ -109,6 +110,19 @@ TEST(DeviceId, NothingKnownBeforeAnIdPassed) {
     device.Sending(0x0FFF00, page.data());
     device.Taken();
     EXPECT_FALSE(device.Known());
+}
+
+TEST(DeviceId, AnIdTypedButNotSentIsAGuessUntilItPasses) {
+    CDeviceId device;
+    device.Offered(0, kErased);
+    EXPECT_TRUE(device.Known());
+    EXPECT_FALSE(device.Confirmed());
+    EXPECT_EQ(device.Candidates(), std::vector<Id>{kErased});
+    device.Passed(0, kPassed);
+    EXPECT_TRUE(device.Confirmed());
+    // Once one passed, a later guess changes nothing.
+    device.Offered(0, kErased);
+    EXPECT_EQ(device.Candidates(), std::vector<Id>{kPassed});
 }
 
 }  // namespace
