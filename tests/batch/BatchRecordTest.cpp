@@ -326,11 +326,18 @@ TEST(BatchRecord, ARecordThatCannotBeWrittenIsToldAndTheLogLeftWhole) {
     const struct {
         const char* name;
         size_t before;  // the log's bytes, up to the most this process may write
+        bool numbered;  // with --serial-number and epr; otherwise status
+        std::string told;
     } cases[] = {
-        {"nothing fits", 8192},
+        {"nothing fits", 8192, false, "the record could not be written to LOG: File too large"},
         // Part of the record would fit: what was written is cut back, or
         // the next station's record would carry on the torn line.
-        {"part fits", 8100},
+        {"part fits", 8100, false, "the record could not be written to LOG: File too large"},
+        // The number's trace cannot be written: the number is used up, and
+        // the board is not touched.
+        {"no room for the number's trace", 8150, true,
+         "serial number 17 was taken, but the log LOG could not be written: File too large; the board is left as "
+         "it is"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -340,18 +347,23 @@ TEST(BatchRecord, ARecordThatCannotBeWrittenIsToldAndTheLogLeftWhole) {
         rlimit was{};
         ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &was), 0);
         rlimit limit = was;
-        limit.rlim_cur = 8192;  // the settings file stays below it
+        limit.rlim_cur = 8192;  // the settings file and the counter stay below it
         ::signal(SIGXFSZ, SIG_IGN);
         ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
         CBatchBench bench;
-        const int status = line.Run(bench, {"-y", "--log", line.Log(), "status"});
+        const int status =
+            line.Run(bench, c.numbered ? std::vector<std::string>{"-f", line.File(), "-y", "--log", line.Log(),
+                                                                  "--serial-number", line.Serial("C0100:le16"), "epr"}
+                                       : std::vector<std::string>{"-y", "--log", line.Log(), "status"});
         ::setrlimit(RLIMIT_FSIZE, &was);
         ::signal(SIGXFSZ, SIG_DFL);
         EXPECT_EQ(status, 7);
-        EXPECT_NE(bench.m_err.find("the record could not be written to " + line.Log() + ": File too large\n"),
-                  std::string::npos)
-            << bench.m_err;
-        EXPECT_EQ(bench.m_out.substr(0, 12), "Ready: Ready");
+        std::string told = c.told;
+        told.replace(told.find("LOG"), 3, line.Log());
+        EXPECT_NE(bench.m_err.find(told + "\n"), std::string::npos) << bench.m_err;
+        EXPECT_EQ(bench.m_out.substr(0, 12), c.numbered ? "" : "Ready: Ready");
+        EXPECT_EQ(FramesOf(bench, 0xA7), 0u);
+        EXPECT_EQ(line.shared.Read("counter"), c.numbered ? "18\n" : "17\n");
         EXPECT_TRUE(line.shared.Read("line.jsonl") == before) << line.shared.Read("line.jsonl").substr(c.before);
     }
 }
