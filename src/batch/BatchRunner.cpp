@@ -102,6 +102,7 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     m_showProgress = IsTerminal(StandardStream::Error);
     m_report = [](const std::string& text) { std::cerr << "pelican: " << EscapeControls(text) << '\n'; };
     m_backend.m_onProgress = [this](const std::string& title, int, int, int, int moves) {
+        if (m_phaseInHand) m_phaseInHand->pages = static_cast<uint32_t>(moves);
         const uint64_t elapsed = m_app.m_port.Clock().NowMs() - m_phaseBeganMs;
         if (m_onStatus) m_onStatus(StatusLine(title, moves, m_phasePages, elapsed), false);
         if (!m_showProgress) return;
@@ -111,11 +112,13 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     CCheckMemorryCmd::OnPhaseBegun() = [this](const CCheckMemorryCmd::PhaseRecord& phase) {
         m_phaseBeganMs = m_app.m_port.Clock().NowMs();
         m_phasePages = phase.pages;
+        m_phaseInHand = CRunRecord::Range{m_action, phase.title, phase.start, phase.end, 0, phase.pages, ""};
         if (m_onStatus) m_onStatus(StatusLine(phase.title, 0, phase.pages, 0), false);
     };
     if (m_options.json || m_onStatus || !m_options.log.empty()) {
         CCheckMemorryCmd::OnPhaseEnded() = [this](const CCheckMemorryCmd::PhaseRecord& phase) {
             RecordPhase(phase.title, phase.start, phase.end, phase.pages, phase.outcome);
+            m_phaseInHand.reset();
             if (m_onStatus)
                 m_onStatus(StatusLine(phase.title, static_cast<int>(phase.pages), phase.pages, phase.milliseconds) +
                                "  " + OutcomeName(phase.outcome),
@@ -426,7 +429,7 @@ int CBatchRunner::RunAll() {
     const bool writable = OutputWritable();
     ui::SetBackend(nullptr);
     if (!writable) return kExitFailed;
-    if (!OpenRecordFiles()) return kExitUsage;
+    if (const int refused = OpenRecordFiles(); refused != kExitDone) return refused;
     if (!ResolvePort()) return kExitNoLink;
     TellRetriesWithoutReset();
     if (m_ownsSignals) CSignalStop::Install();

@@ -121,8 +121,9 @@ private:
     void RunAfter();
     // The record of this board's run and its serial number
     // (BatchRunnerRecord.cpp). Before the port is opened: the log can be
-    // appended to and the counter holds a number that fits; false, told.
-    bool OpenRecordFiles();
+    // appended to and the counter holds a number that fits; kExitDone, or
+    // the run's status once told.
+    int OpenRecordFiles();
     // The adapter the resolved port belongs to.
     void NoteAdapter(const PortInfo* port);
     // Once the main window is up: the file's digest, the board's number
@@ -136,7 +137,9 @@ private:
     bool RangeHoldsSerial(const std::string& startText, const std::string& endText);
     void RecordAction(Outcome outcome);
     void RecordPhase(const std::string& title, uint32_t start, uint32_t end, uint32_t pages, Outcome outcome);
-    // Appends the record; the exit status, failed when it could not be.
+    // Appends the record, naming the action and page loop still in hand
+    // as interrupted; the exit status, kExitRecordFiles when the record or
+    // the board's number could not be had and nothing else went wrong.
     int WriteRecord(int status);
     // The exit status in a word ("ok", "not at 9600 bps").
     std::string ExitOutcome(int status) const;
@@ -250,6 +253,9 @@ private:
     CRunRecord m_record;
     CLockedFile m_log;  // open with --log
     bool m_recordWritten = false;
+    // The page loop running now, with the pages it has finished.
+    std::optional<CRunRecord::Range> m_phaseInHand;
+    bool m_recordFilesFailed = false;  // the counter or the log failed mid-run
     bool m_boardBegun = false;
     uint64_t m_actionBeganMs = 0;
     std::optional<CSerialNumber> m_serial;  // with --serial-number

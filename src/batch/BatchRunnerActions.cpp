@@ -59,6 +59,7 @@ const char* CBatchRunner::OutcomeWord(int status, bool notAt9600) {
         case kExitAlreadyRunning: return "already running";
         case kExitNoLock: return "no lock";
         case kExitPortHeld: return "port held";
+        case kExitRecordFiles: return "log or counter unusable";
         case kExitSignalBase + SIGINT: return "interrupted";
         default: return status > kExitSignalBase ? "signal" : "failed";
     }

@@ -36,16 +36,18 @@ std::string HexBytes(const std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
-bool CBatchRunner::OpenRecordFiles() {
+int CBatchRunner::OpenRecordFiles() {
     m_record.time = m_recordTime ? m_recordTime() : CStation::LocalTime();
+    m_record.host = m_recordHost ? m_recordHost() : CStation::HostName();
     std::string error;
     // Told before the port is opened: a run whose record cannot be kept, or
-    // whose board cannot be given a number, must not touch the board.
+    // whose board cannot be given a number, must not touch the board. The
+    // command line was right: the files are not.
     if (!m_options.log.empty() && !m_log.Open(m_options.log, CLockedFile::Mode::Append, error)) {
         Report("the log " + m_options.log + " cannot be opened: " + error);
-        return false;
+        return kExitRecordFiles;
     }
-    if (m_options.serialNumber.empty()) return true;
+    if (m_options.serialNumber.empty()) return kExitDone;
     CSerialNumber serial;
     CSerialNumber::Parse(m_options.serialNumber, serial, error);  // the command line has checked it
     m_serial = serial;
@@ -54,20 +56,20 @@ bool CBatchRunner::OpenRecordFiles() {
     std::vector<uint8_t> bytes;
     if (!CSerialCounter::Peek(serial.CounterPath(), next, error)) {
         Report(error);
-        return false;
+        return kExitRecordFiles;
     }
     if (!serial.Encode(next, bytes, error)) {
         Report("serial number " + error + ": the counter file " + serial.CounterPath() + " is left as it is");
-        return false;
+        return kExitRecordFiles;
     }
     // program and bpr work on the range of -r: it must hold the number.
     const bool ranged = std::any_of(m_options.actions.begin(), m_options.actions.end(),
                                     [](const std::string& action) { return action == "program" || action == "bpr"; });
     if (ranged && !m_options.range.empty()) {
         const size_t dash = m_options.range.find('-');
-        return RangeHoldsSerial(m_options.range.substr(0, dash), m_options.range.substr(dash + 1));
+        if (!RangeHoldsSerial(m_options.range.substr(0, dash), m_options.range.substr(dash + 1))) return kExitUsage;
     }
-    return true;
+    return kExitDone;
 }
 
 void CBatchRunner::NoteAdapter(const PortInfo* port) {
@@ -115,7 +117,23 @@ bool CBatchRunner::NumberBoard() {
         why = "serial number " + why + ": the counter file " + serial.CounterPath() + " is left as it is";
         return false;
     };
-    if (!CSerialCounter::Take(serial.CounterPath(), fits, value, error)) {
+    // The number's trace: the board that gets it is named in the log before
+    // anything is sent to it, so that the counter and the log tell together
+    // who got which number even when the process is killed part way.
+    const auto trace = [this, &serial, &bytes](uint64_t taken, std::string& why) {
+        if (!m_log.IsOpen()) return true;
+        const CRunRecord::Serial number{taken, serial.Address(), serial.FormatText(), bytes};
+        if (m_log.Lock(why) && m_log.Append(m_record.TakenText(number) + "\n", why) && m_log.Sync(why)) {
+            m_log.Unlock();
+            return true;
+        }
+        m_log.Unlock();
+        why = "serial number " + std::to_string(taken) + " was taken, but the log " + m_options.log +
+              " could not be written: " + why + "; the board is left as it is";
+        return false;
+    };
+    if (!CSerialCounter::Take(serial.CounterPath(), fits, value, error, trace)) {
+        m_recordFilesFailed = true;
         Report(error);
         return false;
     }
@@ -168,13 +186,29 @@ void CBatchRunner::RecordAction(Outcome outcome) {
 
 void CBatchRunner::RecordPhase(const std::string& title, uint32_t start, uint32_t end, uint32_t pages,
                                Outcome outcome) {
-    m_record.ranges.push_back({m_action, title, start, end, pages, OutcomeName(outcome)});
+    const uint32_t due = m_phaseInHand ? m_phaseInHand->due : pages;
+    m_record.ranges.push_back({m_action, title, start, end, pages, due, OutcomeName(outcome)});
 }
 
 int CBatchRunner::WriteRecord(int status) {
+    // A board that failed for nothing but its number: the counter is what
+    // needs mending.
+    if (m_recordFilesFailed && status == kExitFailed) status = kExitRecordFiles;
     if (!m_log.IsOpen() || m_recordWritten) return status;
     m_recordWritten = true;
-    m_record.host = m_recordHost ? m_recordHost() : CStation::HostName();
+    // A signal ends the run inside an action: what it did to the board so
+    // far is recorded as a finished one is, its outcome "interrupted".
+    static const char* const kInterrupted = "interrupted";
+    if (m_phaseInHand) {
+        m_phaseInHand->outcome = kInterrupted;
+        m_record.ranges.push_back(*m_phaseInHand);
+        m_phaseInHand.reset();
+    }
+    if (m_actionPressed) {
+        const uint64_t now = m_app.m_port.Clock().NowMs();
+        m_record.actions.push_back({m_action, kInterrupted, now - std::min(now, m_actionBeganMs)});
+    }
+    if (m_record.host.empty()) m_record.host = m_recordHost ? m_recordHost() : CStation::HostName();
     if (m_record.port.empty()) m_record.port = m_options.port;
     m_record.file = m_options.file;
     std::string error;
@@ -187,7 +221,7 @@ int CBatchRunner::WriteRecord(int status) {
     // On standard error whatever --json says: a record lost is a run that
     // cannot be accounted for, so it does not end well.
     if (m_report) m_report("the record could not be written to " + m_options.log + ": " + error);
-    return status == kExitDone ? kExitFailed : status;
+    return status == kExitDone ? kExitRecordFiles : status;
 }
 
 }  // namespace pelican

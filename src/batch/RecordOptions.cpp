@@ -12,7 +12,8 @@ void AddRecordOptions(CLI::App& cli, BatchOptions& options) {
     cli.add_option("--log", options.log,
                    "append one JSON line per board and run to FILE (under a lock, so that\n"
                    "several runs and stations may share it): time, host, port, adapter, file\n"
-                   "and its SHA-256, ranges, actions, version, status, serial number, outcome");
+                   "and its SHA-256, ranges, actions, version, status, serial number, outcome;\n"
+                   "with --serial-number also a \"taken\" line as each number is taken");
     cli.add_option("--serial-number", options.serialNumber,
                    "ADDR:FORMAT:COUNTERFILE: give the board the next number from COUNTERFILE\n"
                    "(decimal text, taken under a lock, the next one written back before the\n"

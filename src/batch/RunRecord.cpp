@@ -12,6 +12,21 @@ std::string Hex(uint32_t address) {
     return CCheckMemorryCmd::AddressToHex(address);
 }
 
+std::string SerialText(const CRunRecord::Serial& serial) {
+    std::string bytes;
+    for (const uint8_t byte : serial.bytes) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%02X", byte);
+        bytes += hex;
+    }
+    return CJsonLine()
+        .AddJson("value", std::to_string(serial.value))
+        .Add("address", Hex(serial.address))
+        .Add("format", serial.format)
+        .Add("bytes", bytes)
+        .Text();
+}
+
 std::string Array(const std::vector<std::string>& objects) {
     std::string text = "[";
     for (size_t i = 0; i < objects.size(); ++i) {
@@ -36,6 +51,7 @@ std::string CRunRecord::Text() const {
                               .Add("start", Hex(range.start))
                               .Add("end", Hex(range.end))
                               .Add("pages", static_cast<int64_t>(range.pages))
+                              .Add("due", static_cast<int64_t>(range.due))
                               .Add("outcome", range.outcome)
                               .Text());
     line.AddJson("ranges", Array(objects));
@@ -57,25 +73,17 @@ std::string CRunRecord::Text() const {
         line.AddJson("status", bytes);
     }
     if (numbered) {
-        if (serial) {
-            std::string bytes;
-            for (const uint8_t byte : serial->bytes) {
-                char hex[4];
-                std::snprintf(hex, sizeof hex, "%02X", byte);
-                bytes += hex;
-            }
-            line.AddJson("serial", CJsonLine()
-                                       .AddJson("value", std::to_string(serial->value))
-                                       .Add("address", Hex(serial->address))
-                                       .Add("format", serial->format)
-                                       .Add("bytes", bytes)
-                                       .Text());
-        } else {
-            line.AddJson("serial", "null");
-        }
+        line.AddJson("serial", serial ? SerialText(*serial) : std::string("null"));
     }
     line.Add("outcome", outcome).Add("exit", static_cast<int64_t>(exit));
     return line.Text();
+}
+
+std::string CRunRecord::TakenText(const Serial& taken) const {
+    CJsonLine line;
+    line.Add("time", time).Add("host", host).Add("port", port);
+    if (!usbSerial.empty()) line.Add("usb_serial", usbSerial);
+    return line.AddJson("taken", SerialText(taken)).Text();
 }
 
 }  // namespace pelican

@@ -14,18 +14,20 @@ namespace pelican {
 
 class CRunRecord {
 public:
-    // A page loop of an action: its title and range.
+    // A page loop of an action: its title and range, the pages it went
+    // through of those it was to visit.
     struct Range {
         std::string action;
         std::string title;  // "Program", "Read Check", ...
         uint32_t start = 0;
         uint32_t end = 0;
         uint32_t pages = 0;
+        uint32_t due = 0;
         std::string outcome;
     };
     struct Action {
         std::string name;
-        std::string outcome;  // "done", "failed", ...
+        std::string outcome;  // "done", "failed", ..., "interrupted"
         uint64_t milliseconds = 0;
     };
     struct Serial {
@@ -53,6 +55,10 @@ public:
 
     // The object on one line, without its line end.
     std::string Text() const;
+    // The line that says a number was taken for the board, written under
+    // the counter's lock before the board is touched: time, host, port,
+    // adapter and the number, without its line end.
+    std::string TakenText(const Serial& taken) const;
 };
 
 }  // namespace pelican

@@ -78,7 +78,8 @@ bool CSerialCounter::Peek(const std::string& path, uint64_t& value, std::string&
     return Read(file, path, value, error);
 }
 
-bool CSerialCounter::Take(const std::string& path, const Accept& accept, uint64_t& value, std::string& error) {
+bool CSerialCounter::Take(const std::string& path, const Accept& accept, uint64_t& value, std::string& error,
+                          const Accept& trace) {
     CLockedFile file;
     std::string why;
     if (!OpenCounter(file, path, error)) return false;
@@ -93,6 +94,12 @@ bool CSerialCounter::Take(const std::string& path, const Accept& accept, uint64_
         error = "the counter file " + path + " could not be written: " + why;
         return false;
     }
+    // The counter moves first: a process killed between the two writes
+    // leaves a number past which the counter has gone with no trace, and
+    // such a number reached no board. The other order would leave a trace
+    // of a number the counter still holds, which the next board would get
+    // as well.
+    if (trace && !trace(next, error)) return false;
     value = next;
     return true;
 }

@@ -24,9 +24,13 @@ public:
     using Accept = std::function<bool(uint64_t value, std::string& error)>;
 
     // Under the lock: reads the number, asks accept, writes the one after
-    // it and flushes it to the disk. The number taken, or false with why
-    // (the file is then as it was, unless only its flush failed).
-    static bool Take(const std::string& path, const Accept& accept, uint64_t& value, std::string& error);
+    // it and flushes it to the disk, then, still under the lock, has trace
+    // leave the number's trace elsewhere (the log's "taken" line). The
+    // number taken, or false with why: the file is then as it was, unless
+    // its flush or the trace failed (the number is then used up, given to
+    // no board).
+    static bool Take(const std::string& path, const Accept& accept, uint64_t& value, std::string& error,
+                     const Accept& trace = nullptr);
 };
 
 }  // namespace pelican

@@ -40,7 +40,9 @@ public:
     bool ReadAll(std::string& text, std::string& error);
     // Under the lock: text added at the end. A file that a writer killed
     // part way left without its last line end gets one first, so that text
-    // starts a line of its own.
+    // starts a line of its own. An append that fails part way (a full
+    // disk) is cut back to the file's length before it: the file never
+    // ends in a torn line of its own making.
     bool Append(const std::string& text, std::string& error);
     // Under the lock: the file becomes text.
     bool Overwrite(const std::string& text, std::string& error);

@@ -132,12 +132,19 @@ TEST(BatchProduction, StationsSharingOneLogAndOneCounterGiveEveryNumberOnce) {
     EXPECT_EQ(dir.Read("counter"), "504\n");
     std::istringstream in(dir.Read("line.jsonl"));
     std::set<std::string> numbers;
+    std::set<std::string> taken;
     std::set<std::string> ports;
     int lines = 0;
-    for (std::string line; std::getline(in, line); ++lines) {
+    for (std::string line; std::getline(in, line);) {
         JsonValue record;
         std::string error;
         ASSERT_TRUE(CJsonReader::Parse(line, record, error)) << error;
+        // Each number's trace, written as it was taken.
+        if (record.fields.count("taken") != 0) {
+            taken.insert(record.fields["taken"].fields["value"].text);
+            continue;
+        }
+        ++lines;
         EXPECT_EQ(record.fields["exit"].text, "0") << line;
         EXPECT_EQ(record.fields["outcome"].text, "ok") << line;
         EXPECT_EQ(record.fields["sha256"].text, "c27261a1d6bea50e4fa5a23acc5d43bae6cafa610fcffe38a0f02ea9a18904a2");
@@ -147,6 +154,7 @@ TEST(BatchProduction, StationsSharingOneLogAndOneCounterGiveEveryNumberOnce) {
     }
     EXPECT_EQ(lines, kStations);
     EXPECT_EQ(numbers, (std::set<std::string>{"500", "501", "502", "503"}));
+    EXPECT_EQ(taken, numbers);
     EXPECT_EQ(ports.size(), static_cast<size_t>(kStations));
 }
 

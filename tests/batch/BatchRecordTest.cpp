@@ -44,8 +44,9 @@ struct Line {
         };
         return bench.Run(args);
     }
-    // The log's lines, each read back; a line that is not one JSON object fails.
-    std::vector<JsonValue> Records() const {
+    // The log's lines, each read back (a line that is not one JSON object
+    // fails): the runs' records, or the lines that say a number was taken.
+    std::vector<JsonValue> Records(bool taken = false) const {
         std::vector<JsonValue> records;
         std::istringstream in(shared.Read("line.jsonl"));
         for (std::string line; std::getline(in, line);) {
@@ -53,10 +54,11 @@ struct Line {
             std::string error;
             EXPECT_TRUE(CJsonReader::Parse(line, value, error)) << error;
             EXPECT_EQ(value.kind, JsonValue::Kind::Object) << line;
-            records.push_back(value);
+            if ((value.fields.count("taken") != 0) == taken) records.push_back(value);
         }
         return records;
     }
+    std::vector<JsonValue> Taken() const { return Records(true); }
 };
 
 std::vector<std::vector<uint8_t>> ProgramFrames(CBatchBench& bench) {
@@ -102,6 +104,13 @@ TEST(BatchRecord, ANumberedBoardIsProgrammedReadBackAndRecorded) {
     EXPECT_EQ(bench.m_sim.Board().Peek(0x0C0000, 2), (std::vector<uint8_t>{0x11, 0x22}));
     EXPECT_EQ(line.shared.Read("counter"), "18\n");
 
+    // The number's trace came first, before anything was erased.
+    EXPECT_EQ(line.shared.Read("line.jsonl").rfind(
+                  R"({"time":"2026-12-09T10:42:07+01:00","host":"station-3","port":"COM1","usb_serial":"A6008isP",)"
+                  R"("taken":{"value":17,"address":"0C0100","format":"le32","bytes":"11000000"}})"
+                  "\n",
+                  0),
+              0u);
     const auto records = line.Records();
     ASSERT_EQ(records.size(), 1u);
     auto record = records[0];
@@ -113,9 +122,9 @@ TEST(BatchRecord, ANumberedBoardIsProgrammedReadBackAndRecorded) {
     EXPECT_EQ(record.fields["sha256"].text, kImageDigest);
     ASSERT_EQ(record.fields["ranges"].items.size(), 2u);
     EXPECT_EQ(Fields(record.fields["ranges"].items[0]),
-              "action=epr end=0C01FF outcome=done pages=2 start=0C0000 title=Program");
+              "action=epr due=2 end=0C01FF outcome=done pages=2 start=0C0000 title=Program");
     EXPECT_EQ(Fields(record.fields["ranges"].items[1]),
-              "action=epr end=0C01FF outcome=done pages=2 start=0C0000 title=Read check.");
+              "action=epr due=2 end=0C01FF outcome=done pages=2 start=0C0000 title=Read check.");
     const auto& actions = record.fields["actions"].items;
     ASSERT_EQ(actions.size(), 3u);
     std::string names;
@@ -158,6 +167,10 @@ TEST(BatchRecord, AFailingBoardUsesItsNumberUpAndTheNextBoardGetsTheNext) {
     EXPECT_EQ(records[0].fields["actions"].items.at(0).fields["outcome"].text, "failed");
     EXPECT_EQ(Fields(records[1].fields["serial"]), "address=0C0100 bytes=0012 format=be16 value=18");
     EXPECT_EQ(records[1].fields["outcome"].text, "ok");
+    auto taken = line.Taken();
+    ASSERT_EQ(taken.size(), 2u);
+    EXPECT_EQ(taken[0].fields["taken"].fields["value"].text, "17");
+    EXPECT_EQ(taken[1].fields["taken"].fields["value"].text, "18");
 }
 
 TEST(BatchRecord, SkippingEmptyPagesStillProgramsTheNumbersPage) {
@@ -197,11 +210,11 @@ TEST(BatchRecord, RefusedBeforeAnythingIsErasedAndTheCounterLeftAsItWas) {
         std::string told;
         bool sent;  // whether the port was opened at all
     } cases[] = {
-        {"value too large", "65536\n", "C0100:le16", {"epr"}, 2,
+        {"value too large", "65536\n", "C0100:le16", {"epr"}, 7,
          "serial number 65536 does not fit le16 (0 to 65535): the counter file COUNTER is left as it is", false},
-        {"ascii overflow", "1000\n", "C0100:ascii3", {"epr"}, 2,
+        {"ascii overflow", "1000\n", "C0100:ascii3", {"epr"}, 7,
          "serial number 1000 does not fit ascii3 (0 to 999): the counter file COUNTER is left as it is", false},
-        {"garbage", "twelve\n", "C0100:le16", {"epr"}, 2, "the counter file COUNTER holds \"twelve?\", not a number",
+        {"garbage", "twelve\n", "C0100:le16", {"epr"}, 7, "the counter file COUNTER holds \"twelve?\", not a number",
          false},
         {"outside the flash", "17\n", "BFFFE:le32", {"epr"}, 1,
          "the serial number's place 0BFFFE-0C0001 lies outside the flash of Orca/S P (0C0000 to 0FFFFF)", true},
@@ -228,16 +241,33 @@ TEST(BatchRecord, RefusedBeforeAnythingIsErasedAndTheCounterLeftAsItWas) {
 
 TEST(BatchRecord, AMissingCounterOrALogThatCannotBeOpenedStopsTheRunBeforeThePort) {
     Line line;
-    CBatchBench bench;
     const std::string missing = line.shared.File("no-counter");
-    EXPECT_EQ(line.Run(bench, {"-f", line.File(), "-y", "--serial-number", "C0100:le16:" + missing, "epr"}), 2);
-    EXPECT_NE(bench.m_err.find("the counter file " + missing + " could not be opened: "), std::string::npos)
-        << bench.m_err;
-    EXPECT_TRUE(bench.m_sim.Board().Frames().empty());
-    EXPECT_EQ(line.Run(bench, {"-y", "--log", line.shared.Path(), "status"}), 2);
-    EXPECT_NE(bench.m_err.find("the log " + line.shared.Path() + " cannot be opened: "), std::string::npos)
-        << bench.m_err;
-    EXPECT_TRUE(bench.m_sim.Board().Frames().empty());
+    const struct {
+        std::vector<std::string> args;
+        std::string told;  // the start of the line that says why
+    } cases[] = {
+        {{"-f", line.File(), "-y", "--serial-number", "C0100:le16:" + missing, "epr"},
+         "the counter file " + missing + " could not be opened: "},
+        {{"-y", "--log", line.shared.Path(), "status"}, "the log " + line.shared.Path() + " cannot be opened: "},
+    };
+    for (const auto& c : cases) {
+        // Not the command line's fault: a status of its own, which the
+        // JSON exit event names.
+        CBatchBench bench;
+        EXPECT_EQ(line.Run(bench, c.args), 7);
+        EXPECT_EQ(bench.m_err.rfind(c.told, 0), 0u) << bench.m_err;
+        EXPECT_TRUE(bench.m_sim.Board().Frames().empty());
+        std::vector<std::string> json = c.args;
+        json.insert(json.begin(), "--json");
+        EXPECT_EQ(line.Run(bench, json), 7);
+        JsonValue report;
+        std::string error;
+        const size_t end = bench.m_out.find('\n') + 1;
+        ASSERT_TRUE(CJsonReader::Parse(bench.m_out.substr(0, end - 1), report, error)) << bench.m_out;
+        EXPECT_EQ(report.fields["text"].text.rfind(c.told, 0), 0u) << bench.m_out;
+        EXPECT_EQ(bench.m_out.substr(end),
+                  "{\"event\":\"exit\",\"port\":\"COM1\",\"status\":7,\"outcome\":\"log or counter unusable\"}\n");
+    }
 }
 
 TEST(BatchRecord, ARunWithoutALinkIsRecordedAndUsesNoNumber) {
@@ -283,26 +313,109 @@ TEST(BatchRecord, OptionsThatCannotGoTogether) {
 }
 
 #ifndef _WIN32
-TEST(BatchRecord, ARecordThatCannotBeWrittenIsToldAndFailsTheRun) {
-    Line line;
-    // The log already at the most this process may write: the record
-    // cannot be added (the settings file stays below the limit).
-    line.shared.Write("line.jsonl", std::string(8191, 'x') + "\n");
-    rlimit before{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
-    rlimit limit = before;
-    limit.rlim_cur = 8192;
-    ::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-    CBatchBench bench;
-    const int status = line.Run(bench, {"-y", "--log", line.Log(), "status"});
-    ::setrlimit(RLIMIT_FSIZE, &before);
-    ::signal(SIGXFSZ, SIG_DFL);
-    EXPECT_EQ(status, 1);
-    EXPECT_NE(bench.m_err.find("the record could not be written to " + line.Log() + ": File too large\n"),
-              std::string::npos)
-        << bench.m_err;
-    EXPECT_EQ(bench.m_out.substr(0, 12), "Ready: Ready");
+TEST(BatchRecord, ARecordThatCannotBeWrittenIsToldAndTheLogLeftWhole) {
+    const struct {
+        const char* name;
+        size_t before;  // the log's bytes, up to the most this process may write
+        bool numbered;  // with --serial-number and epr; otherwise status
+        std::string told;
+    } cases[] = {
+        {"nothing fits", 8192, false, "the record could not be written to LOG: File too large"},
+        // Part of the record would fit: what was written is cut back, or
+        // the next station's record would carry on the torn line.
+        {"part fits", 8100, false, "the record could not be written to LOG: File too large"},
+        // The number's trace cannot be written: the number is used up, and
+        // the board is not touched.
+        {"no room for the number's trace", 8150, true,
+         "serial number 17 was taken, but the log LOG could not be written: File too large; the board is left as "
+         "it is"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Line line;
+        const std::string before = std::string(c.before - 1, 'x') + "\n";
+        line.shared.Write("line.jsonl", before);
+        rlimit was{};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &was), 0);
+        rlimit limit = was;
+        limit.rlim_cur = 8192;  // the settings file and the counter stay below it
+        ::signal(SIGXFSZ, SIG_IGN);
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+        CBatchBench bench;
+        const int status =
+            line.Run(bench, c.numbered ? std::vector<std::string>{"-f", line.File(), "-y", "--log", line.Log(),
+                                                                  "--serial-number", line.Serial("C0100:le16"), "epr"}
+                                       : std::vector<std::string>{"-y", "--log", line.Log(), "status"});
+        ::setrlimit(RLIMIT_FSIZE, &was);
+        ::signal(SIGXFSZ, SIG_DFL);
+        EXPECT_EQ(status, 7);
+        std::string told = c.told;
+        told.replace(told.find("LOG"), 3, line.Log());
+        EXPECT_NE(bench.m_err.find(told + "\n"), std::string::npos) << bench.m_err;
+        EXPECT_EQ(bench.m_out.substr(0, 12), c.numbered ? "" : "Ready: Ready");
+        EXPECT_EQ(FramesOf(bench, 0xA7), 0u);
+        EXPECT_EQ(line.shared.Read("counter"), c.numbered ? "18\n" : "17\n");
+        EXPECT_TRUE(line.shared.Read("line.jsonl") == before) << line.shared.Read("line.jsonl").substr(c.before);
+    }
+}
+
+// The frame that takes a run away as SIGKILL would: nothing after it is
+// written, and the run's own end never comes.
+struct Killed {};
+
+TEST(BatchRecord, ARunEndedPartWayLeavesTheNumbersTraceAndWhatItDid) {
+    const struct {
+        const char* name;
+        uint8_t code;  // the frame the run ends with
+        int n;
+        bool killed;  // SIGKILL; otherwise SIGTERM
+        size_t pages;  // page frames sent
+        std::vector<std::string> records;  // "ranges; actions; outcome exit"
+    } cases[] = {
+        // Killed as the board is erased: the number's trace is all there is.
+        {"SIGKILL in the erase", 0xA7, 1, true, 0, {}},
+        // The signal came with the second page, whose status read ends its
+        // exchange: the loop ends there with two of its four pages done.
+        {"SIGTERM in the second page", 0x41, 2, false, 2,
+         {"action=epr due=4 end=0C03FF outcome=interrupted pages=2 start=0C0000 title=Program; epr:interrupted; "
+          "signal 143"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Line line;
+        CBatchBench bench;
+        auto seen = std::make_shared<int>(0);
+        bench.m_sim.Board().SetFrameObserver([&c, seen](const sim::SimFrame& frame) {
+            if (frame.bytes[0] != c.code || ++*seen != c.n) return;
+            if (c.killed) throw Killed{};
+            ::raise(SIGTERM);
+        });
+        // The number's page C0300 makes the range four pages long.
+        const std::vector<std::string> args = {"-f", line.File(), "-y", "--log", line.Log(), "--serial-number",
+                                               line.Serial("C0300:le16"), "epr"};
+        try {
+            EXPECT_EQ(line.Run(bench, args), 143);
+        } catch (const Killed&) {
+            CSignalStop::Uninstall();
+            EXPECT_TRUE(c.killed);
+        }
+        EXPECT_EQ(FramesOf(bench, 0x41), c.pages);
+        EXPECT_EQ(line.shared.Read("counter"), "18\n");
+        auto taken = line.Taken();
+        ASSERT_EQ(taken.size(), 1u);
+        EXPECT_EQ(Fields(taken[0].fields["taken"]), "address=0C0300 bytes=1100 format=le16 value=17");
+        EXPECT_EQ(taken[0].fields["port"].text, "COM1");
+        std::vector<std::string> records;
+        for (auto record : line.Records()) {
+            std::string text;
+            for (const auto& range : record.fields["ranges"].items) text += Fields(range) + "; ";
+            for (auto action : record.fields["actions"].items)
+                text += action.fields["action"].text + ":" + action.fields["outcome"].text + "; ";
+            records.push_back(text + record.fields["outcome"].text + " " + record.fields["exit"].text);
+            EXPECT_EQ(Fields(record.fields["serial"]), "address=0C0300 bytes=1100 format=le16 value=17");
+        }
+        EXPECT_EQ(records, c.records);
+    }
 }
 #endif
 

@@ -311,7 +311,7 @@ TEST(RunRecord, TheLineWithAndWithoutItsOptionalFields) {
               "\"file\":\"prog \\\"1\\\".mot\",\"sha256\":\"ab\",\"ranges\":[],\"actions\":[],"
               "\"outcome\":\"no link\",\"exit\":3}");
     record.usbSerial = "A6008isP";
-    record.ranges.push_back({"epr", "Program", 0x0C0000, 0x0C00FF, 1, "done"});
+    record.ranges.push_back({"epr", "Program", 0x0C0000, 0x0C03FF, 1, 4, "interrupted"});
     record.actions.push_back({"epr", "done", 1234});
     record.version = "VER.1.00";
     record.status = std::array<uint8_t, 2>{0x80, 0x00};
@@ -320,10 +320,15 @@ TEST(RunRecord, TheLineWithAndWithoutItsOptionalFields) {
     EXPECT_EQ(record.Text(),
               "{\"time\":\"2026-12-09T10:42:07+00:00\",\"host\":\"station-1\",\"port\":\"/dev/ttyUSB0\","
               "\"usb_serial\":\"A6008isP\",\"file\":\"prog \\\"1\\\".mot\",\"sha256\":\"ab\","
-              "\"ranges\":[{\"action\":\"epr\",\"title\":\"Program\",\"start\":\"0C0000\",\"end\":\"0C00FF\","
-              "\"pages\":1,\"outcome\":\"done\"}],\"actions\":[{\"action\":\"epr\",\"outcome\":\"done\",\"ms\":1234}],"
+              "\"ranges\":[{\"action\":\"epr\",\"title\":\"Program\",\"start\":\"0C0000\",\"end\":\"0C03FF\","
+              "\"pages\":1,\"due\":4,\"outcome\":\"interrupted\"}],\"actions\":[{\"action\":\"epr\",\"outcome\":\"done\",\"ms\":1234}],"
               "\"version\":\"VER.1.00\",\"status\":[128,0],\"serial\":{\"value\":9999999999999999999,"
               "\"address\":\"0FFF00\",\"format\":\"ascii19\",\"bytes\":\"390A\"},\"outcome\":\"no link\",\"exit\":3}");
+    // The number's trace names the board without waiting for the run's end.
+    EXPECT_EQ(record.TakenText(*record.serial),
+              "{\"time\":\"2026-12-09T10:42:07+00:00\",\"host\":\"station-1\",\"port\":\"/dev/ttyUSB0\","
+              "\"usb_serial\":\"A6008isP\",\"taken\":{\"value\":9999999999999999999,\"address\":\"0FFF00\","
+              "\"format\":\"ascii19\",\"bytes\":\"390A\"}}");
     record.serial.reset();
     EXPECT_NE(record.Text().find(",\"serial\":null,"), std::string::npos);
 }

@@ -118,7 +118,11 @@ bool CLockedFile::Append(const std::string& text, std::string& error) {
     if (::fstat(fd, &info) != 0) return Fail(error);
     char last = '\n';
     if (info.st_size > 0 && ::pread(fd, &last, 1, info.st_size - 1) != 1) return Fail(error);
-    return WriteWhole(fd, last == '\n' ? text : "\n" + text, error);
+    if (WriteWhole(fd, last == '\n' ? text : "\n" + text, error)) return true;
+    // A full disk or a size limit takes part of the text: cut back to where
+    // it began, or the next station's line would be glued to the torn one.
+    if (::ftruncate(fd, info.st_size) != 0) error += std::string("; not cut back: ") + std::strerror(errno);
+    return false;
 }
 
 bool CLockedFile::Overwrite(const std::string& text, std::string& error) {

@@ -134,7 +134,15 @@ bool CLockedFile::Append(const std::string& text, std::string& error) {
         if (!::ReadFile(file, &last, 1, &got, nullptr)) return Fail(error);
     }
     if (!MoveTo(file, 0, FILE_END, error)) return false;
-    return WriteWhole(file, last == '\n' ? text : "\n" + text, error);
+    if (WriteWhole(file, last == '\n' ? text : "\n" + text, error)) return true;
+    // A full disk takes part of the text: cut back to where it began, or
+    // the next station's line would be glued to the torn one.
+    std::string why;
+    if (!MoveTo(file, size.QuadPart, FILE_BEGIN, why) || !::SetEndOfFile(file)) {
+        if (why.empty()) Fail(why);
+        error += "; not cut back: " + why;
+    }
+    return false;
 }
 
 bool CLockedFile::Overwrite(const std::string& text, std::string& error) {
