@@ -213,7 +213,11 @@ bool CBatchRunner::AskOnTerminal(const std::string& question) {
 }
 
 bool CBatchRunner::Ask(const std::string& question, std::string& answer) {
-    return m_ask ? m_ask(question, answer) : Prompt(question, answer);
+    const bool answered = m_ask ? m_ask(question, answer) : Prompt(question, answer);
+    // Ctrl-C typed at a question is its answer: the run stops there, as a
+    // single run does, even where a first Ctrl-C would let the board finish.
+    if (!answered && CSignalStop::Interrupts() > 0) m_finishOnInterrupt = false;
+    return answered;
 }
 
 bool CBatchRunner::Prompt(const std::string& prompt, std::string& answer) {

@@ -88,7 +88,7 @@ bool CBatchRunner::NoAnswer(const SyncResult& result) {
     Report(NoAnswerText(result));
     if (m_askedReset) return false;
     ReportPortNotes();
-    if (!m_interactive) return false;
+    if (!m_interactive || m_looksAgainOnNoAnswer) return false;
     m_askedReset = true;
     return AskForReset("Reset the board in boot mode, then press Enter to try once more (Ctrl-D gives up). ");
 }
