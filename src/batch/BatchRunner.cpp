@@ -484,7 +484,10 @@ int CBatchRunner::RunAll() {
         case CPelicanApp::Startup::MainWindow: break;
     }
     const bool notAt9600 = m_app.m_closed == CPelicanApp::Closed::NotConfirmed;
-    if (m_app.m_closed != CPelicanApp::Closed::NotYet)
+    // A port that failed under the run is no rate the board did not take.
+    if (notAt9600 && m_app.m_port.DeviceFailed())
+        Report(PortWentAwayText());
+    else if (m_app.m_closed != CPelicanApp::Closed::NotYet)
         Report(notAt9600 ? std::string("the board did not confirm 9600 bps: ") + CSignalEnding::kNeedsReset
                          : std::string("link returned to 9600 bps; port closed"));
     // The next run starts at 9600 bps and cannot reach a board left at

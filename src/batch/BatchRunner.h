@@ -191,6 +191,9 @@ private:
     // ModemManager, brltty.
     void ReportPortNotes();
     std::string NoAnswerText(const SyncResult& result) const;
+    // The port failed under the run (an adapter pulled out): said so with
+    // the system's reason, as an open of the port finds it now.
+    std::string PortWentAwayText();
     void ReportLink();
     void Answer(ui::CDialog& dialog, int button);
     bool AskOnTerminal(const std::string& question);
