@@ -218,7 +218,11 @@ bool CBatchRunner::AskOnTerminal(const std::string& question) {
 }
 
 bool CBatchRunner::Ask(const std::string& question, std::string& answer) {
-    return m_ask ? m_ask(question, answer) : Prompt(question, answer);
+    const bool answered = m_ask ? m_ask(question, answer) : Prompt(question, answer);
+    // Ctrl-C typed at a question is its answer: the run stops there, as a
+    // single run does, even where a first Ctrl-C would let the board finish.
+    if (!answered && CSignalStop::Interrupts() > 0) m_finishOnInterrupt = false;
+    return answered;
 }
 
 bool CBatchRunner::Prompt(const std::string& prompt, std::string& answer) {
@@ -467,7 +471,10 @@ int CBatchRunner::RunAll() {
         case CPelicanApp::Startup::MainWindow: break;
     }
     const bool notAt9600 = m_app.m_closed == CPelicanApp::Closed::NotConfirmed;
-    if (m_app.m_closed != CPelicanApp::Closed::NotYet)
+    // A port that failed under the run is no rate the board did not take.
+    if (notAt9600 && m_app.m_port.DeviceFailed())
+        Report(PortWentAwayText());
+    else if (m_app.m_closed != CPelicanApp::Closed::NotYet)
         Report(notAt9600 ? std::string("the board did not confirm 9600 bps: ") + CSignalEnding::kNeedsReset
                          : std::string("link returned to 9600 bps; port closed"));
     // The next run starts at 9600 bps and cannot reach a board left at

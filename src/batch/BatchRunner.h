@@ -105,6 +105,9 @@ public:
     // A first Ctrl-C lets the board in hand finish its actions instead of
     // cancelling them (--loop: the run ends after this board).
     bool m_finishOnInterrupt = false;
+    // A board that does not answer the first synchronisation is looked for
+    // again by the caller (--wait): nobody is asked to reset it.
+    bool m_looksAgainOnNoAnswer = false;
     // Told how the board's job is going, in a few words ("Program
     // 12/120 pages  3.9 KiB/s"); ended: the page loop is over.
     std::function<void(const std::string& status, bool ended)> m_onStatus;
@@ -201,6 +204,9 @@ private:
     // ModemManager, brltty.
     void ReportPortNotes();
     std::string NoAnswerText(const SyncResult& result) const;
+    // The port failed under the run (an adapter pulled out): said so with
+    // the system's reason, as an open of the port finds it now.
+    std::string PortWentAwayText();
     void ReportLink();
     void Answer(ui::CDialog& dialog, int button);
     bool AskOnTerminal(const std::string& question);

@@ -3,6 +3,7 @@
 // what to check. Nobody is there to press RESET unless standard input is a
 // terminal: then the board is reset once, and tried once more.
 #include <cstdio>
+#include <cstring>
 
 #include "app/PelicanApp.h"
 #include "batch/BatchRunner.h"
@@ -88,9 +89,20 @@ bool CBatchRunner::NoAnswer(const SyncResult& result) {
     Report(NoAnswerText(result));
     if (m_askedReset) return false;
     ReportPortNotes();
-    if (!m_interactive) return false;
+    if (!m_interactive || m_looksAgainOnNoAnswer) return false;
     m_askedReset = true;
     return AskForReset("Reset the board in boot mode, then press Enter to try once more (Ctrl-D gives up). ");
+}
+
+std::string CBatchRunner::PortWentAwayText() {
+    std::string why = "its calls failed";
+    if (m_app.m_port.Open(m_options.port))
+        m_app.m_port.Close();
+    else if (m_app.m_port.OpenError() != 0)
+        why = std::strerror(m_app.m_port.OpenError());
+    // Whatever rate the board was at when its port went, it still is.
+    return "the port " + m_options.port + " went away (" + why + "): the board was left as it was; " +
+           CSignalEnding::kNeedsReset;
 }
 
 void CBatchRunner::StoredRateRefused(uint32_t rate) {

@@ -2,12 +2,15 @@
 
 #include <signal.h>
 
+#include <cerrno>
+
 #include "app/PelicanApp.h"
 #include "batch/BatchRunner.h"
 #include "batch/BoardLink.h"
 #include "batch/SignalStop.h"
 #include "link/Exchange.h"
 #include "link/IoState.h"
+#include "link/PortOpenError.h"
 
 namespace pelican {
 namespace {
@@ -19,13 +22,20 @@ struct BoardEnded {
 };
 
 // A look waits this long for the board's answer: a board in boot mode
-// answers at once, and the next look follows within the second.
+// answers at once; one that does not is looked at again.
 constexpr int32_t kLookTimeoutMs = 200;
+
+// No board or RESET can change these: the user may not open the port, or
+// it is no serial device at all.
+bool CanNeverOpen(int error) {
+    return IsPortPermissionError(error) || error == ENOTTY || error == EISDIR;
+}
 
 }  // namespace
 
-CBoardStation::CBoardStation(const BatchOptions& options, BoardSetup setup, CGangConsole& console, size_t board)
-    : m_options(options), m_setup(std::move(setup)), m_console(console), m_board(board) {
+CBoardStation::CBoardStation(const BatchOptions& options, BoardSetup setup, CGangConsole& console, size_t board,
+                             std::atomic<bool>* interruptTold)
+    : m_options(options), m_setup(std::move(setup)), m_console(console), m_board(board), m_interruptTold(interruptTold) {
     std::string invalid;  // the command line has checked it
     if (!m_options.reset.empty()) CResetSequence::Parse(m_options.reset, m_reset, invalid);
 }
@@ -41,31 +51,47 @@ bool CBoardStation::Stopping() {
 
 std::vector<BoardResult> CBoardStation::Run() {
     std::vector<BoardResult> results;
+    const BoardResult unusable{m_options.port, kExitNoLink, false, 0};
     for (;;) {
-        if (m_options.wait && !WaitForBoard()) {
+        if (m_options.wait) {
+            const WaitEnd end = WaitForBoard();
+            if (end == WaitEnd::Unusable) results.push_back(unusable);
             // The job asked of this port was not done: the signal ended it.
             // A loop's wait for its next board asked for nothing yet.
-            if (!m_options.loop) results.push_back({m_options.port, SignalStatus(), false, 0});
-            break;
+            if (end == WaitEnd::Signal && !m_options.loop) results.push_back({m_options.port, SignalStatus(), false, 0});
+            if (end != WaitEnd::Done) break;
         }
         BoardResult result;
         if (!RunOnce(result)) continue;
         results.push_back(result);
         if (!m_options.loop || Stopping()) break;
-        if (!WaitUntilGone()) break;
+        const WaitEnd end = WaitUntilGone();
+        if (end == WaitEnd::Unusable) results.push_back(unusable);
+        if (end != WaitEnd::Done) break;
     }
     return results;
+}
+
+void CBoardStation::NoteInterrupt() {
+    if (!m_options.loop || CSignalStop::Interrupts() == 0 || CSignalStop::EndingSignal() != 0) return;
+    if (m_interruptTold != nullptr && m_interruptTold->exchange(true)) return;
+    m_console.Err(m_board, "SIGINT: the boards in work finish their job, then the line stops; Ctrl-C again stops them");
 }
 
 bool CBoardStation::RunOnce(BoardResult& result) {
     CBoardLink link(m_setup.makeDevice(), *m_setup.clock);
     CBatchRunner runner(link.m_app, m_options);
-    link.m_waitPoint = [&runner] { runner.InWait(); };
+    link.m_waitPoint = [this, &runner] {
+        NoteInterrupt();
+        runner.InWait();
+    };
     // The signals were taken once for every board; one that ends the
     // program ends this board's run, once its link is back at 9600 bps.
     runner.m_ownsSignals = false;
     runner.m_signalEnding.m_exit = [](int status) { throw BoardEnded{status}; };
     runner.m_finishOnInterrupt = m_options.loop;
+    // The station itself looks for the board again: nobody is asked to reset it.
+    runner.m_looksAgainOnNoAnswer = m_options.wait;
     runner.m_print = [this, &runner](const std::string& line) {
         m_console.Out(m_board, line);
         // What the board says is lost: its run ends after the action in
@@ -106,40 +132,71 @@ bool CBoardStation::RunOnce(BoardResult& result) {
     return true;
 }
 
-bool CBoardStation::WaitForBoard() {
+CBoardStation::WaitEnd CBoardStation::WaitForBoard() {
     m_console.Status(m_board, "waiting for a board", false);
     m_console.Err(m_board, "waiting for a board on " + m_options.port);
-    return LookUntil(true);
-}
-
-bool CBoardStation::WaitUntilGone() {
-    m_console.Status(m_board, "waiting for the board to go", false);
-    return LookUntil(false);
-}
-
-bool CBoardStation::LookUntil(bool answering) {
     for (;;) {
-        if (Stopping()) return false;
-        const uint64_t began = m_setup.clock->NowMs();
-        const bool wasPresent = m_present;
-        if (Look(m_present, answering && !wasPresent) == answering) return true;
-        const uint64_t spent = m_setup.clock->NowMs() - began;
-        if (spent < kLookEveryMs) m_setup.clock->Sleep(static_cast<uint32_t>(kLookEveryMs - spent));
+        if (Stopping()) return WaitEnd::Signal;
+        const Sight sight = Look(!m_present);
+        if (sight == Sight::Answered) return WaitEnd::Done;
+        if (sight == Sight::Unusable) return TellUnusable();
+        m_setup.clock->Sleep(kPortFreeMs);
     }
 }
 
-bool CBoardStation::Look(bool& present, bool resetIfNew) {
+CBoardStation::WaitEnd CBoardStation::WaitUntilGone() {
+    m_console.Status(m_board, "waiting for the board to go", false);
+    int silentLooks = 0;
+    uint64_t silentSince = 0;
+    for (;;) {
+        if (Stopping()) return WaitEnd::Signal;
+        const uint64_t began = m_setup.clock->NowMs();
+        const Sight sight = Look(false);
+        if (sight == Sight::Absent) return WaitEnd::Done;
+        if (sight == Sight::Unusable) return TellUnusable();
+        // A port another program holds tells nothing about the board: the
+        // silence counts again from the next look.
+        if (sight != Sight::Silent) {
+            silentLooks = 0;
+        } else {
+            if (silentLooks++ == 0) silentSince = began;
+            if (silentLooks >= kGoneAfterSilentLooks && m_setup.clock->NowMs() - silentSince >= kGoneAfterSilenceMs)
+                return WaitEnd::Done;
+        }
+        m_setup.clock->Sleep(kPortFreeMs);
+    }
+}
+
+CBoardStation::WaitEnd CBoardStation::TellUnusable() {
+    m_console.Err(m_board, DescribePortOpenError(m_options.port, m_openError));
+    m_console.Status(m_board, CBatchRunner::OutcomeWord(kExitNoLink, false), false);
+    return WaitEnd::Unusable;
+}
+
+CBoardStation::Sight CBoardStation::Look(bool resetIfNew) {
     CSerialComm port(m_setup.makeDevice(), *m_setup.clock);
-    present = port.Open(m_options.port) != 0;
-    if (!present) return false;
+    if (port.Open(m_options.port) == 0) {
+        m_openError = port.OpenError();
+        m_present = m_openError == EBUSY;
+        if (m_present) return Sight::Busy;
+        return CanNeverOpen(m_openError) ? Sight::Unusable : Sight::Absent;
+    }
+    m_present = true;
     port.SetState(CSerialCommState(9600, 8, 0, 0));
     port.SetReadTimeout(kLookTimeoutMs);
     if (resetIfNew && !m_reset.Empty()) m_reset.Perform(port);
     Pause(port, protocol::kPauseShort);
     port.PurgeInput();
-    const bool answered = Synchronise(port).Answered();
+    const SyncResult result = Synchronise(port);
     port.Close();
-    return answered;
+    switch (result.read) {
+        case ReadResult::Ok: return result.Answered() ? Sight::Answered : Sight::Heard;
+        case ReadResult::LineError: return Sight::Heard;
+        case ReadResult::TimedOut: return Sight::Silent;
+        case ReadResult::PortGone: break;
+    }
+    m_present = false;
+    return Sight::Absent;
 }
 
 }  // namespace pelican

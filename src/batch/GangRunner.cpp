@@ -1,5 +1,6 @@
 #include "batch/GangRunner.h"
 
+#include <atomic>
 #include <iostream>
 #include <thread>
 
@@ -18,19 +19,27 @@ int CGangRunner::Run() {
     CSignalStop::Install();
     const size_t count = m_options.ports.size();
     std::vector<std::vector<BoardResult>> perPort(count);
-    {
+    std::atomic<bool> interruptTold{false};
+    const auto runStation = [this, &perPort, &interruptTold](size_t board) {
+        BatchOptions options = m_options;
+        options.port = m_options.ports[board];
+        CBoardStation station(options, m_setupFor(options.port), m_console, board, &interruptTold);
+        perPort[board] = station.Run();
+    };
+    if (count == 1) {
+        // One board runs on this thread, the one a signal is delivered to:
+        // a question waiting for its answer on the terminal ends on Ctrl-C
+        // as in a single run, instead of a thread that waits for the others.
+        runStation(0);
+    } else {
         std::vector<std::thread> threads;
         threads.reserve(count);
-        for (size_t board = 0; board < count; ++board) {
-            threads.emplace_back([this, board, &perPort] {
-                BatchOptions options = m_options;
-                options.port = m_options.ports[board];
-                CBoardStation station(options, m_setupFor(options.port), m_console, board);
-                perPort[board] = station.Run();
-            });
-        }
+        for (size_t board = 0; board < count; ++board) threads.emplace_back(runStation, board);
         for (std::thread& thread : threads) thread.join();
     }
+    // A signal that ended a loop while it waited for its next board ends
+    // the program with its status, whatever the boards before it did.
+    const int ending = CSignalStop::EndingSignal();
     CSignalStop::Uninstall();
     m_console.Finish();
     m_results.clear();
@@ -39,6 +48,7 @@ int CGangRunner::Run() {
     if (!m_options.json && (count > 1 || m_options.loop))
         for (const std::string& line : CGangConsole::Summary(m_results)) m_console.Plain(line);
     int status = GangStatus(m_results);
+    if (m_options.loop && ending != 0 && status != kExitNoLink) status = kExitSignalBase + ending;
     // The table itself may be what could not be written.
     if (const std::string why = m_console.OutputError(); !why.empty() && status == kExitDone) {
         std::cerr << "pelican: standard output could not be written: " << why << std::endl;

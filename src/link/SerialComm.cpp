@@ -28,6 +28,7 @@ CSerialComm::~CSerialComm() {
 
 int CSerialComm::Open(const std::string& name) {
     if (!CIoController::Open(name)) return 0;
+    m_deviceFailed = false;
     Device().RaiseDtr();
     return 1;
 }
@@ -69,6 +70,7 @@ int CSerialComm::Send(const uint8_t* buffer, size_t length) {
     const long written = Device().Write(buffer, length);
     // A frame cut short is not a frame: the board would take the next
     // command's bytes as the rest of it.
+    if (written < 0) m_deviceFailed = true;
     const bool sent = written >= 0 && static_cast<size_t>(written) == length && WaitFrameSent(start, length);
     m_activity = Activity::Idle;
     m_activityUntilMs = 0;
@@ -83,7 +85,9 @@ bool CSerialComm::WaitFrameSent(uint64_t startUs, size_t length) {
     // adapter, with the whole frame still to go out at the line's rate.
     // A frame that has not left within the bound is a failed send: the
     // board cannot have taken it whole.
-    if (Device().Drain(m_activityUntilMs) != DrainResult::Drained) return false;
+    const DrainResult drained = Device().Drain(m_activityUntilMs);
+    if (drained == DrainResult::Failed) m_deviceFailed = true;
+    if (drained != DrainResult::Drained) return false;
     LineSettings line;
     if (!Device().GetLine(line) || line.baudRate == 0) return true;
     // Counted in microseconds: a one-byte command is 87 us on the line at
@@ -103,6 +107,7 @@ ReadResult CSerialComm::Read(uint8_t* buffer, size_t length) {
     m_activity = Activity::Awaiting;
     m_activityUntilMs = m_readTimeout != 0 ? m_clock.NowMs() + static_cast<uint32_t>(m_readTimeout) : 0;
     const ReadResult result = ReadReply(buffer, length);
+    if (result == ReadResult::PortGone && IsOpen()) m_deviceFailed = true;
     m_activity = Activity::Idle;
     m_activityUntilMs = 0;
     m_framesSinceRead.clear();

@@ -81,6 +81,10 @@ public:
     // exchange it belonged to is over. An empty hook ends this.
     void SetReadEndHook(std::function<void()> hook) { m_readEndHook = std::move(hook); }
 
+    // Whether a call to the device failed since the port was opened (an
+    // adapter pulled out, its device gone): not the board's silence.
+    bool DeviceFailed() const { return m_deviceFailed; }
+
     int32_t ReadTimeout() const { return m_readTimeout; }
     int TimedOut() const { return m_timedOut; }
     IClock& Clock() { return m_clock; }
@@ -107,6 +111,7 @@ private:
     Activity m_activity = Activity::Idle;
     uint64_t m_activityUntilMs = 0;
     bool m_pauseCut = false;
+    bool m_deviceFailed = false;
     std::vector<uint8_t> m_framesSinceRead;
     std::atomic<int> m_readerStopped{1};
 };

@@ -28,7 +28,8 @@ LineFormat CMemoryLink::FormatOf(const LineSettings& line) {
 
 bool CMemoryLink::Open(const std::string& name) {
     std::lock_guard lock(m_mutex);
-    if (m_refuseOpen != 0 || name != m_portName) {
+    // A pulled-out adapter's device is gone until it is plugged in again.
+    if (m_refuseOpen != 0 || name != m_portName || m_board.Unplugged()) {
         m_openError = m_refuseOpen != 0 ? m_refuseOpen : ENOENT;
         return false;
     }

@@ -115,6 +115,9 @@ const std::vector<PromptCase>& Prompts() {
      false},
     {"Ctrl-C to Erase?", {}, {"erase"}, "Erase? [y/N] ", kCtrlC, "Erase? [y/N] ^C\n" + std::string(kClosed), 130, "A7",
      false},
+    // A station of one board asks on the terminal too, and Ctrl-C ends its question.
+    {"Ctrl-C to Erase? under --wait", {}, {"--wait", "erase"}, "Erase? [y/N] ", kCtrlC,
+     "Erase? [y/N] ^C\n" + std::string(kClosed), 130, "A7", false},
     {"n to Program next area.", {}, {"program"}, "Program next area. 0C0000 to 0C01FF? [y/N] ", "n\n",
      "Program next area. 0C0000 to 0C01FF? [y/N] n\nnone: Stop programming.\n" + std::string(kClosed), 1, "41",
      false},

@@ -55,6 +55,20 @@ TEST(Gang, AFailingBoardAmongGoodOnesEndsAloneAndTheOthersFinish) {
     }
 }
 
+TEST(Gang, ABoardWhosePortWentAwayIsToldSo) {
+    // COM1's adapter is pulled out as its first page goes out.
+    CGangBench bench(2, [](size_t board) {
+        sim::BoardConfig config;
+        if (board == 0) config.faults.unplug = {0x41, 1};
+        return config;
+    });
+    EXPECT_EQ(bench.Run({"-f", WriteProgramFiles(bench.m_dir), "-y", "program"}), kExitNoLink);
+    EXPECT_EQ(CGangBench::Starting(bench.m_err, "pelican: COM1: the "),
+              (std::vector<std::string>{"port COM1 went away (No such file or directory): the board was left as it "
+                                        "was; it needs a RESET (in boot mode) before the next run; port closed"}));
+    EXPECT_EQ(CGangBench::Starting(bench.m_out, "COM2: "), (std::vector<std::string>{"information: Program OK."}));
+}
+
 TEST(Gang, AHeldPortFailsItsBoardOnly) {
     CGangBench bench(2);
     CInstanceLock other;

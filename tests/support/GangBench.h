@@ -4,6 +4,7 @@
 // "COM2", ...), each board's device behind a gate that can keep the port
 // away or the board deaf, and that writes down the modem-line changes.
 #include <atomic>
+#include <cerrno>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -24,6 +25,9 @@ class CGatedDevice final : public CDeviceWrapper {
 public:
     struct Gate {
         std::function<bool(int attempt)> present;  // the port opens at its attempt-th open (from 1)
+        // Why the attempt-th open fails (EBUSY: another program holds the
+        // port, EACCES, ENOTTY), 0 when it is not refused.
+        std::function<int(int attempt)> refused;
         std::function<void(const uint8_t*, size_t)> onWrite;  // each write that reaches the board
         std::function<bool()> listening;  // what is written reaches the board
         std::mutex mutex;
@@ -35,9 +39,11 @@ public:
 
     bool Open(const std::string& name) override {
         const int attempt = ++m_gate.attempts;
-        if (m_gate.present && !m_gate.present(attempt)) return false;
-        return CDeviceWrapper::Open(name);
+        m_refused = m_gate.refused ? m_gate.refused(attempt) : 0;
+        if (m_refused == 0 && m_gate.present && !m_gate.present(attempt)) m_refused = ENOENT;
+        return m_refused == 0 && CDeviceWrapper::Open(name);
     }
+    int OpenError() const override { return m_refused != 0 ? m_refused : CDeviceWrapper::OpenError(); }
     long Write(const uint8_t* data, size_t length) override {
         if (m_gate.listening && !m_gate.listening()) return static_cast<long>(length);  // lost on the way
         if (m_gate.onWrite) m_gate.onWrite(data, length);
@@ -53,6 +59,7 @@ public:
 
 private:
     Gate& m_gate;
+    int m_refused = 0;
 };
 
 class CGangBench {
