@@ -261,6 +261,10 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
     for (const auto& action : options.actions) {
         if (action == "dump" && options.output.empty())
             return UsageError("dump needs the file to write (-o PATH)", exitCode);
+        // Board after board on one port: only a number tells their files apart.
+        if (action == "dump" && options.loop && options.serialNumber.empty())
+            return UsageError("dump under --loop needs --serial-number: each board's file is named by its number",
+                              exitCode);
         if (action == "load" && options.file.empty())
             return UsageError("load needs the program file (-f FILE)", exitCode);
     }

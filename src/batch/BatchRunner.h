@@ -248,6 +248,7 @@ private:
     bool m_boardBegun = false;
     uint64_t m_actionBeganMs = 0;
     std::optional<CSerialNumber> m_serial;  // with --serial-number
+    std::string m_dumpFile;  // the file this board's dump writes
     bool m_serialOverFileTold = false;
 };
 

@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
 
 #include "batch/GangRunner.h"
 #include "link/PortLock.h"
@@ -95,6 +98,31 @@ TEST(Gang, EveryJsonEventNamesItsPort) {
     EXPECT_EQ(events["COM1"], expected);
     EXPECT_EQ(events["COM2"], expected);
     EXPECT_EQ(events.size(), 2u);
+}
+
+TEST(Gang, EveryBoardDumpsToAFileOfItsOwn) {
+    // Each board gets its own serial number in its flash, then dumps it.
+    CGangBench bench(2);
+    const std::string program = WriteProgramFiles(bench.m_dir);
+    bench.m_dir.Write("counter", "17\n");
+    const std::string out = bench.m_dir.File("flash.bin");
+    EXPECT_EQ(bench.Run({"-f", program, "-y", "--serial-number", "0C0100:le16:" + bench.m_dir.File("counter"), "epr",
+                         "dump", "-r", "C0000-C01FF", "-o", out}),
+              kExitDone);
+    std::set<uint64_t> numbers;
+    for (size_t board = 0; board < 2; ++board) {
+        const Bytes flash = bench.Sim(board).Board().Peek(0x0C0000, 0x200);
+        const uint64_t number = flash[0x100] | flash[0x101] << 8;
+        numbers.insert(number);
+        const std::string file =
+            bench.m_dir.File("flash-" + bench.m_ports[board] + "-" + std::to_string(number) + ".bin");
+        std::ifstream in(file, std::ios::binary);
+        EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(in), {}), flash) << file;
+        EXPECT_EQ(CGangBench::Starting(bench.m_err, "pelican: " + bench.m_ports[board] + ": 0C0000-0C01FF saved to "),
+                  std::vector<std::string>{file});
+    }
+    EXPECT_EQ(numbers, (std::set<uint64_t>{17, 18}));
+    EXPECT_FALSE(std::filesystem::exists(out));
 }
 
 TEST(Gang, OnePortGivenTwiceIsAUsageErrorBeforeAnyBoardStarts) {
