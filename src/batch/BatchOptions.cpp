@@ -158,7 +158,9 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
             });
     auto* outputOption =
         cli.add_option("-o,--output", options.output,
-                       "file the dump action writes: .mot, .s, .srec (S-records) or .bin")
+                       "file the dump action writes: .mot, .s, .srec (S-records) or .bin; with several\n"
+                       "-p or --loop one per board, the port and serial number in its name\n"
+                       "(flash-ttyUSB0.mot, flash-ttyUSB0-1042.mot)")
             ->check([](const std::string& path) {
                 return CFlashFileWriter::FormatOf(path) == CFlashFileWriter::Format::None
                            ? std::string("the name must end in .mot, .s, .srec or .bin")
