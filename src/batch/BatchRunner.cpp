@@ -103,7 +103,8 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     m_backend.m_onProgress = [this](const std::string& title, int, int, int, int moves) {
         const uint64_t elapsed = m_app.m_port.Clock().NowMs() - m_phaseBeganMs;
         if (m_onStatus)
-            m_onStatus({StatusLine(title, moves, m_phasePages, elapsed), StatusCell(title, moves, m_phasePages)}, false);
+            m_onStatus({StatusLine(title, moves, m_phasePages, elapsed), StatusCell(title, moves, m_phasePages)},
+                       false);
         if (!m_showProgress) return;
         std::cerr << '\r' << ProgressLine(title, moves, elapsed, m_phasePages) << std::flush;
         m_barShown = true;
@@ -111,7 +112,8 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     CCheckMemorryCmd::OnPhaseBegun() = [this](const CCheckMemorryCmd::PhaseRecord& phase) {
         m_phaseBeganMs = m_app.m_port.Clock().NowMs();
         m_phasePages = phase.pages;
-        if (m_onStatus) m_onStatus({StatusLine(phase.title, 0, phase.pages, 0), StatusCell(phase.title, 0, phase.pages)}, false);
+        if (m_onStatus)
+            m_onStatus({StatusLine(phase.title, 0, phase.pages, 0), StatusCell(phase.title, 0, phase.pages)}, false);
     };
     // Always heard: m_onStatus is given after the runner is made (a gang's
     // board), and the record keeps every phase.

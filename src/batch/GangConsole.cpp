@@ -107,7 +107,8 @@ std::string CGangConsole::Row(size_t board) const {
 }
 
 std::string CGangConsole::Cell(size_t board) const {
-    return Pad(EscapeControls(m_ports[board]), m_portWidth) + " " + Fit(EscapeControls(m_status[board].cell), kCellWidth);
+    return Pad(EscapeControls(m_ports[board]), m_portWidth) + " " +
+           Fit(EscapeControls(m_status[board].cell), kCellWidth);
 }
 
 std::vector<std::string> CGangConsole::Block(TerminalSize size) const {

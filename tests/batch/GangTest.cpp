@@ -134,7 +134,8 @@ TEST(Gang, OnePortGivenTwiceIsAUsageErrorBeforeAnyBoardStarts) {
 #endif
     bench.m_survey = [] {
         PortSurvey survey;
-        survey.ports = {UsbPort("/dev/ttyUSB0", 0x0403, 0x6001, "FX01"), UsbPort("/dev/ttyUSB1", 0x0403, 0x6001, "FX02")};
+        survey.ports = {UsbPort("/dev/ttyUSB0", 0x0403, 0x6001, "FX01"),
+                        UsbPort("/dev/ttyUSB1", 0x0403, 0x6001, "FX02")};
         return survey;
     };
     const struct {
@@ -146,7 +147,8 @@ TEST(Gang, OnePortGivenTwiceIsAUsageErrorBeforeAnyBoardStarts) {
         {{"com2"}, "COM2 and com2 are the same port"},
 #else
         {{"/dev/ttyS1"}, "COM2 and /dev/ttyS1 are the same port"},
-        {{device, bench.m_dir.File("fixture0")}, device + " and " + bench.m_dir.File("fixture0") + " are the same port"},
+        {{device, bench.m_dir.File("fixture0")},
+         device + " and " + bench.m_dir.File("fixture0") + " are the same port"},
 #endif
         {{"usb:0403:6001:FX02", "serial:fx02"},
          "usb:0403:6001:FX02 (/dev/ttyUSB1) and serial:fx02 (/dev/ttyUSB1) are the same port"},
@@ -184,7 +186,8 @@ TEST(Gang, EveryPageLoopThatEndsCountsItsPagesDoneOfThoseDue) {
     const auto loops = [&bench](const std::string& port) {
         std::vector<std::string> told;
         for (const std::string& line : CGangBench::Starting(bench.m_err, "pelican: " + port + ": "))
-            if (line.find(" KiB/s  ") != std::string::npos) told.push_back(line.substr(0, 32) + line.substr(line.find(" KiB/s  ") + 6));
+            if (const size_t rate = line.find(" KiB/s  "); rate != std::string::npos)
+                told.push_back(line.substr(0, 32) + line.substr(rate + 6));
         return told;
     };
     EXPECT_EQ(loops("COM1"), (std::vector<std::string>{"Program           16/16    pages  done",

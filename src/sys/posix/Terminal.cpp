@@ -8,7 +8,9 @@ namespace pelican {
 namespace {
 
 int Descriptor(StandardStream stream) {
-    return stream == StandardStream::Input ? STDIN_FILENO : stream == StandardStream::Output ? STDOUT_FILENO : STDERR_FILENO;
+    return stream == StandardStream::Input    ? STDIN_FILENO
+           : stream == StandardStream::Output ? STDOUT_FILENO
+                                              : STDERR_FILENO;
 }
 
 }  // namespace
