@@ -160,7 +160,9 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
             });
     auto* outputOption =
         cli.add_option("-o,--output", options.output,
-                       "file the dump action writes: .mot, .s, .srec (S-records) or .bin")
+                       "file the dump action writes: .mot, .s, .srec (S-records) or .bin; with several\n"
+                       "-p or --loop one per board, the port and serial number in its name\n"
+                       "(flash-ttyUSB0.mot, flash-ttyUSB0-1042.mot)")
             ->check([](const std::string& path) {
                 return CFlashFileWriter::FormatOf(path) == CFlashFileWriter::Format::None
                            ? std::string("the name must end in .mot, .s, .srec or .bin")
@@ -264,6 +266,10 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
     for (const auto& action : options.actions) {
         if (action == "dump" && options.output.empty())
             return UsageError("dump needs the file to write (-o PATH)", exitCode);
+        // Board after board on one port: only a number tells their files apart.
+        if (action == "dump" && options.loop && options.serialNumber.empty())
+            return UsageError("dump under --loop needs --serial-number: each board's file is named by its number",
+                              exitCode);
         if (action == "load" && options.file.empty())
             return UsageError("load needs the program file (-f FILE)", exitCode);
     }

@@ -104,7 +104,9 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     m_backend.m_onProgress = [this](const std::string& title, int, int, int, int moves) {
         if (m_phaseInHand) m_phaseInHand->pages = static_cast<uint32_t>(moves);
         const uint64_t elapsed = m_app.m_port.Clock().NowMs() - m_phaseBeganMs;
-        if (m_onStatus) m_onStatus(StatusLine(title, moves, m_phasePages, elapsed), false);
+        if (m_onStatus)
+            m_onStatus({StatusLine(title, moves, m_phasePages, elapsed), StatusCell(title, moves, m_phasePages)},
+                       false);
         if (!m_showProgress) return;
         std::cerr << '\r' << ProgressLine(title, moves, elapsed, m_phasePages) << std::flush;
         m_barShown = true;
@@ -113,29 +115,34 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         m_phaseBeganMs = m_app.m_port.Clock().NowMs();
         m_phasePages = phase.pages;
         m_phaseInHand = CRunRecord::Range{m_action, phase.title, phase.start, phase.end, 0, phase.pages, ""};
-        if (m_onStatus) m_onStatus(StatusLine(phase.title, 0, phase.pages, 0), false);
+        if (m_onStatus)
+            m_onStatus({StatusLine(phase.title, 0, phase.pages, 0), StatusCell(phase.title, 0, phase.pages)}, false);
     };
-    if (m_options.json || m_onStatus || !m_options.log.empty()) {
-        CCheckMemorryCmd::OnPhaseEnded() = [this](const CCheckMemorryCmd::PhaseRecord& phase) {
-            RecordPhase(phase.title, phase.start, phase.end, phase.pages, phase.outcome);
-            m_phaseInHand.reset();
-            if (m_onStatus)
-                m_onStatus(StatusLine(phase.title, static_cast<int>(phase.pages), phase.pages, phase.milliseconds) +
-                               "  " + OutcomeName(phase.outcome),
-                           true);
-            if (!m_options.json) return;
-            Print(CJsonLine("phase")
-                      .Add("action", m_action)
-                      .Add("title", phase.title)
-                      .Add("start", CCheckMemorryCmd::AddressToHex(phase.start))
-                      .Add("end", CCheckMemorryCmd::AddressToHex(phase.end))
-                      .Add("outcome", OutcomeName(phase.outcome))
-                      .Add("ms", static_cast<int64_t>(phase.milliseconds))
-                      .Add("pages", static_cast<int64_t>(phase.pages))
-                      .Add("bytes_per_s", BytesPerSecond(phase.pages, phase.milliseconds))
-                      .Text());
-        };
-    }
+    // Always heard: m_onStatus is given after the runner is made (a gang's
+    // board), and the record keeps every phase.
+    CCheckMemorryCmd::OnPhaseEnded() = [this](const CCheckMemorryCmd::PhaseRecord& phase) {
+        RecordPhase(phase.title, phase.start, phase.end, phase.pages, phase.outcome);
+        m_phaseInHand.reset();
+        // The pages it visited of those it was to visit: a phase that
+        // stopped early did not do them all.
+        const auto done = static_cast<int>(phase.pages);
+        if (m_onStatus)
+            m_onStatus({StatusLine(phase.title, done, m_phasePages, phase.milliseconds) + "  " +
+                            OutcomeName(phase.outcome),
+                        StatusCell(phase.title, done, m_phasePages)},
+                       true);
+        if (!m_options.json) return;
+        Print(CJsonLine("phase")
+                  .Add("action", m_action)
+                  .Add("title", phase.title)
+                  .Add("start", CCheckMemorryCmd::AddressToHex(phase.start))
+                  .Add("end", CCheckMemorryCmd::AddressToHex(phase.end))
+                  .Add("outcome", OutcomeName(phase.outcome))
+                  .Add("ms", static_cast<int64_t>(phase.milliseconds))
+                  .Add("pages", static_cast<int64_t>(phase.pages))
+                  .Add("bytes_per_s", BytesPerSecond(phase.pages, phase.milliseconds))
+                  .Text());
+    };
     // The bar's line ends when its window goes, however the loop ended.
     m_backend.m_onModelessClosed = [this] { EndBarLine(); };
 }

@@ -13,6 +13,7 @@
 
 #include "app/FirstContact.h"
 #include "batch/BatchOptions.h"
+#include "batch/BoardStatus.h"
 #include "batch/SignalEnding.h"
 #include "link/ResetSequence.h"
 #include "commands/Outcome.h"
@@ -109,8 +110,9 @@ public:
     // again by the caller (--wait): nobody is asked to reset it.
     bool m_looksAgainOnNoAnswer = false;
     // Told how the board's job is going, in a few words ("Program
-    // 12/120 pages  3.9 KiB/s"); ended: the page loop is over.
-    std::function<void(const std::string& status, bool ended)> m_onStatus;
+    // 12/120 pages  3.9 KiB/s", and in its cell "P 12/120"); ended: the page
+    // loop is over.
+    std::function<void(const BoardStatus& status, bool ended)> m_onStatus;
     // Whether the board was left perhaps not at 9600 bps.
     bool LeftNotAt9600() const { return m_closeFailed; }
     // An exit status in a word ("ok", "port held", "not at 9600 bps").
@@ -216,8 +218,11 @@ private:
     bool Prompt(const std::string& prompt, std::string& answer);
     void Print(const std::string& line);
     void PrintLine(const std::string& line);
-    // "Program   12/120 pages    3.9 KiB/s" for m_onStatus.
+    // "Program   12/120 pages    3.9 KiB/s" for m_onStatus: the pages done of
+    // the pages the phase visits.
     static std::string StatusLine(const std::string& title, int pages, uint32_t totalPages, uint64_t elapsedMs);
+    // The same in a cell: "P 12/120".
+    static std::string StatusCell(const std::string& title, int pages, uint32_t totalPages);
 
     CPelicanApp& m_app;
     BatchOptions m_options;
@@ -265,6 +270,7 @@ private:
     bool m_boardBegun = false;
     uint64_t m_actionBeganMs = 0;
     std::optional<CSerialNumber> m_serial;  // with --serial-number
+    std::string m_dumpFile;  // the file this board's dump writes
     bool m_serialOverFileTold = false;
 };
 

@@ -193,7 +193,9 @@ void CBatchRunner::PressAction(CPelicanDlg& mainWindow) {
     uint32_t start = 0;
     uint32_t end = 0;
     if (CDumpAction::Range(m_options, start, end)) {
-        mainWindow.SaveFlash(start, end, m_options.output);
+        m_dumpFile = CDumpAction::FileFor(m_options, m_record.serial ? std::optional<uint64_t>(m_record.serial->value)
+                                                                      : std::nullopt);
+        mainWindow.SaveFlash(start, end, m_dumpFile);
     } else {
         m_actionPressed = false;
         m_failed = true;
@@ -209,7 +211,7 @@ void CBatchRunner::ReportAction(Outcome outcome) {
         uint32_t end = 0;
         CDumpAction::Range(m_options, start, end);
         Report(CCheckMemorryCmd::AddressToHex(start) + "-" + CCheckMemorryCmd::AddressToHex(end) + " saved to " +
-               m_options.output);
+               m_dumpFile);
     }
     // A blank range shows no message at all: say which range was checked.
     if (m_action == "blank" && outcome == Outcome::Done) {

@@ -36,6 +36,13 @@ std::string CBatchRunner::StatusLine(const std::string& title, int pages, uint32
     return text;
 }
 
+std::string CBatchRunner::StatusCell(const std::string& title, int pages, uint32_t totalPages) {
+    // The title's first letter tells the phases of one action apart
+    // (Program, Read check.).
+    return (title.empty() ? std::string() : title.substr(0, 1) + " ") + std::to_string(pages < 0 ? 0 : pages) + "/" +
+           std::to_string(totalPages);
+}
+
 std::string CBatchRunner::ProgressLine(const std::string& title, int pages, uint64_t elapsedMs, uint32_t totalPages) {
     // Fixed widths: the line is drawn over itself with a carriage return.
     char tail[64];

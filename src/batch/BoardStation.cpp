@@ -105,7 +105,7 @@ bool CBoardStation::RunOnce(BoardResult& result) {
         // and the boards' lines take the place of the bar.
         runner.m_interactive = false;
         runner.m_showProgress = false;
-        runner.m_onStatus = [this](const std::string& status, bool ended) {
+        runner.m_onStatus = [this](const BoardStatus& status, bool ended) {
             m_console.Status(m_board, status, ended);
         };
     }

@@ -1,5 +1,7 @@
 #include "batch/DumpAction.h"
 
+#include <cctype>
+
 #include "commands/CheckMemorryCmd.h"
 #include "image/IDCheckDlg.h"
 #include "ui/Messages.h"
@@ -22,6 +24,22 @@ bool CDumpAction::Range(const BatchOptions& options, uint32_t& start, uint32_t& 
     }
     CCheckMemorryCmd::PageRange(first, last, start, end);
     return true;
+}
+
+std::string CDumpAction::FileFor(const BatchOptions& options, const std::optional<uint64_t>& serial) {
+    if (options.ports.size() <= 1 && !options.loop) return options.output;
+    // The port's own name without its folder (/dev/ttyUSB0, \\.\COM5), in
+    // characters that every file system takes.
+    std::string port = options.port.substr(options.port.find_last_of("/\\") + 1);
+    for (char& c : port)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '_' && c != '-') c = '_';
+    std::string tag = "-" + port;
+    if (serial) tag += "-" + std::to_string(*serial);
+    const std::string& output = options.output;
+    const size_t name = output.find_last_of("/\\") + 1;  // 0 without a folder
+    const size_t dot = output.rfind('.');
+    if (dot == std::string::npos || dot <= name) return output + tag;
+    return output.substr(0, dot) + tag + output.substr(dot);
 }
 
 }  // namespace pelican

@@ -1,6 +1,7 @@
 #pragma once
 // The batch action "dump": the flash range to save and where.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "batch/BatchOptions.h"
@@ -14,6 +15,13 @@ public:
     // else Orca/S P), in whole pages. False, with the message shown, when
     // -r reaches past the address space.
     static bool Range(const BatchOptions& options, uint32_t& start, uint32_t& end);
+
+    // The file one board's dump writes. A single board writes -o itself;
+    // several ports, or --loop, would all write the one file, so each
+    // board's gets its port's name before its ending (flash.mot:
+    // flash-ttyUSB0.mot, flash-COM5.mot) and, for a board that has a serial
+    // number, the number after it (flash-ttyUSB0-1042.mot).
+    static std::string FileFor(const BatchOptions& options, const std::optional<uint64_t>& serial);
 };
 
 }  // namespace pelican

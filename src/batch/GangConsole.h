@@ -4,11 +4,21 @@
 // board at the bottom, drawn over in place, with its port, what it is doing,
 // its pages and its rate. Every board's thread writes through here, one
 // line at a time.
+//
+// The block is drawn over by moving the cursor up as many lines as it
+// drew: a line wider than the terminal would wrap into two and a block
+// taller than the window would scroll its top into the history, where no
+// cursor move reaches, so lines are cut to the width and a gang of more
+// boards than the window has lines is drawn as short cells, several to a
+// line.
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include "batch/BoardStatus.h"
+#include "sys/Terminal.h"
 
 namespace pelican {
 
@@ -32,9 +42,12 @@ public:
     void Out(size_t board, const std::string& line);
     void Err(size_t board, const std::string& text);
     // What the board is doing now. Without a live display a status is
-    // printed only as it ends (a page loop that is over).
+    // printed only as it ends (a page loop that is over). A status in a few
+    // words is its own cell.
+    void Status(size_t board, const BoardStatus& status, bool ended);
     void Status(size_t board, const std::string& status, bool ended);
-    // The live lines stay as they were last drawn; what follows goes below.
+    // The live lines stay as they were last drawn and are not drawn again;
+    // what follows goes below.
     void Finish();
     // A line of standard output that is about no board (the summary).
     void Plain(const std::string& line);
@@ -51,20 +64,30 @@ public:
     // Where the live lines are drawn, escape sequences and all (standard
     // error unless replaced).
     std::function<void(const std::string&)> m_draw;
+    // The size of the terminal they are drawn on, asked at every drawing
+    // (standard error's unless replaced): it may change while boards run.
+    std::function<TerminalSize()> m_terminal;
+
+    // Characters a cell of the compact view gives a board's status.
+    static constexpr size_t kCellWidth = 12;
 
 private:
     std::string Row(size_t board) const;
+    std::string Cell(size_t board) const;
+    // The lines of the block for a terminal of that size.
+    std::vector<std::string> Block(TerminalSize size) const;
     void Erase();
     void Draw();
 
     std::mutex m_mutex;
     std::vector<std::string> m_ports;
-    std::vector<std::string> m_status;
+    std::vector<BoardStatus> m_status;
     size_t m_portWidth = 0;
     bool m_prefixed;
     bool m_json;
     bool m_live;
-    bool m_drawn = false;
+    // The lines of the block on the screen; 0: none to draw over.
+    size_t m_drawnLines = 0;
     std::string m_outError;
 };
 

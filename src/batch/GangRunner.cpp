@@ -1,10 +1,13 @@
 #include "batch/GangRunner.h"
 
+#include <algorithm>
 #include <atomic>
 #include <iostream>
 #include <thread>
 
+#include "batch/SamePort.h"
 #include "batch/SignalStop.h"
+#include "link/PortSelector.h"
 #include "sys/Terminal.h"
 
 namespace pelican {
@@ -13,9 +16,20 @@ CGangRunner::CGangRunner(const BatchOptions& options, std::function<BoardSetup(c
     : m_console(options.ports, options.ports.size() > 1, options.ports.size() > 1 && DrawsEscapes(StandardStream::Error),
                 options.json),
       m_options(options),
-      m_setupFor(std::move(setupFor)) {}
+      m_setupFor(std::move(setupFor)) {
+    m_survey = [] { return SurveyPorts(); };
+}
 
 int CGangRunner::Run() {
+    const bool named = std::all_of(m_options.ports.begin(), m_options.ports.end(), [](const std::string& port) {
+        CPortSelector selector;
+        std::string error;
+        return CPortSelector::Parse(port, selector, error) && selector.IsName();
+    });
+    if (const std::string error = SamePortError(m_options.ports, named ? PortSurvey{} : m_survey()); !error.empty()) {
+        m_console.m_err("pelican: " + error + " (see --help)");
+        return kExitUsage;
+    }
     CSignalStop::Install();
     const size_t count = m_options.ports.size();
     std::vector<std::vector<BoardResult>> perPort(count);

@@ -12,6 +12,7 @@
 #include "batch/BatchOptions.h"
 #include "batch/BoardStation.h"
 #include "batch/GangConsole.h"
+#include "link/PortInfo.h"
 
 namespace pelican {
 
@@ -20,7 +21,9 @@ public:
     // setupFor: what the composition gives the port.
     CGangRunner(const BatchOptions& options, std::function<BoardSetup(const std::string& port)> setupFor);
 
-    // Runs every board; the exit status of the whole (GangStatus).
+    // Runs every board; the exit status of the whole (GangStatus). Two
+    // ports that are one device are a usage error (2), told before any
+    // board starts.
     int Run();
 
     // One status for many boards: the one every board ended with when they
@@ -35,6 +38,9 @@ public:
     CGangConsole m_console;
     // The results, in the order of the ports, each port's runs in turn.
     std::vector<BoardResult> m_results;
+    // This machine's ports, asked when a usb: or serial: name is among the
+    // ports (the system's survey unless replaced).
+    std::function<PortSurvey()> m_survey;
 
 private:
     BatchOptions m_options;

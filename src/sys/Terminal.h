@@ -16,4 +16,12 @@ bool IsTerminal(StandardStream stream);
 // batch console does where the console can.
 bool DrawsEscapes(StandardStream stream);
 
+// The size of the window a terminal shows, in characters; 0 and 0 when the
+// stream is no terminal or the system does not tell.
+struct TerminalSize {
+    int columns = 0;
+    int rows = 0;
+};
+TerminalSize SizeOf(StandardStream stream);
+
 }  // namespace pelican

@@ -100,6 +100,10 @@ TEST(CommandLine, TheProductionLine) {
     const Parsed loop = Parse({"-p", "COM1", "--loop", "--run-after", "dtr:0,rts:0,delay:100,dtr:1", "version"});
     EXPECT_TRUE(loop.options.wait);  // a loop waits for every board
     EXPECT_EQ(loop.options.runAfter, "dtr:0,rts:0,delay:100,dtr:1");
+    // Boards one after another on one port would write the same dump file.
+    ExpectUsageError({"-p", "COM1", "--loop", "-o", "flash.mot", "dump"},
+                     "dump under --loop needs --serial-number: each board's file is named by its number");
+    EXPECT_EQ(Parse({"-p", "COM1", "-p", "COM2", "-o", "flash.mot", "dump"}).kind, CommandLine::Batch);
     const Parsed bad = Parse({"-p", "COM1", "--run-after", "dtr:2", "version"});
     EXPECT_EQ(bad.exitCode, 2);
     EXPECT_NE(bad.err.find("--run-after"), std::string::npos) << bad.err;

@@ -1,15 +1,23 @@
 // Several boards from one run: each port its own board, thread and link; a
 // failing board among good ones ends as it would alone while the others
 // finish; the exit status of the whole; every --json event names its port;
-// the table the run ends with.
+// the table the run ends with; one port given twice; the boards' lines
+// drawn in place.
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
 
 #include "batch/GangRunner.h"
 #include "link/PortLock.h"
 #include "support/FrameEncoder.h"
 #include "support/GangBench.h"
+#include "support/GappedImage.h"
 #include "support/JsonReader.h"
 #include "support/ProgramFiles.h"
+#include "support/UsbPort.h"
 #include "sys/InstanceLock.h"
 
 namespace pelican::test {
@@ -104,6 +112,168 @@ TEST(Gang, EveryJsonEventNamesItsPort) {
     EXPECT_EQ(events["COM1"], expected);
     EXPECT_EQ(events["COM2"], expected);
     EXPECT_EQ(events.size(), 2u);
+}
+
+TEST(Gang, EveryBoardDumpsToAFileOfItsOwn) {
+    // Each board gets its own serial number in its flash, then dumps it.
+    CGangBench bench(2);
+    const std::string program = WriteProgramFiles(bench.m_dir);
+    bench.m_dir.Write("counter", "17\n");
+    const std::string out = bench.m_dir.File("flash.bin");
+    EXPECT_EQ(bench.Run({"-f", program, "-y", "--serial-number", "0C0100:le16:" + bench.m_dir.File("counter"), "epr",
+                         "dump", "-r", "C0000-C01FF", "-o", out}),
+              kExitDone);
+    std::set<uint64_t> numbers;
+    for (size_t board = 0; board < 2; ++board) {
+        const Bytes flash = bench.Sim(board).Board().Peek(0x0C0000, 0x200);
+        const uint64_t number = flash[0x100] | flash[0x101] << 8;
+        numbers.insert(number);
+        const std::string file =
+            bench.m_dir.File("flash-" + bench.m_ports[board] + "-" + std::to_string(number) + ".bin");
+        std::ifstream in(file, std::ios::binary);
+        EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(in), {}), flash) << file;
+        EXPECT_EQ(CGangBench::Starting(bench.m_err, "pelican: " + bench.m_ports[board] + ": 0C0000-0C01FF saved to "),
+                  std::vector<std::string>{file});
+    }
+    EXPECT_EQ(numbers, (std::set<uint64_t>{17, 18}));
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+TEST(Gang, OnePortGivenTwiceIsAUsageErrorBeforeAnyBoardStarts) {
+    CGangBench bench(2);  // COM1 and COM2, then the -p of each case
+    const std::string device = bench.m_dir.File("ttyFX0");
+    bench.m_dir.Write("ttyFX0", "");
+#ifndef _WIN32  // a link to the device
+    std::filesystem::create_symlink(device, bench.m_dir.File("fixture0"));
+#endif
+    bench.m_survey = [] {
+        PortSurvey survey;
+        survey.ports = {UsbPort("/dev/ttyUSB0", 0x0403, 0x6001, "FX01"),
+                        UsbPort("/dev/ttyUSB1", 0x0403, 0x6001, "FX02")};
+        return survey;
+    };
+    const struct {
+        std::vector<std::string> ports;
+        std::string told;
+    } cases[] = {
+        {{"COM1"}, "the port COM1 is given twice"},
+#ifdef _WIN32
+        {{"com2"}, "COM2 and com2 are the same port"},
+#else
+        {{"/dev/ttyS1"}, "COM2 and /dev/ttyS1 are the same port"},
+        {{device, bench.m_dir.File("fixture0")},
+         device + " and " + bench.m_dir.File("fixture0") + " are the same port"},
+#endif
+        {{"usb:0403:6001:FX02", "serial:fx02"},
+         "usb:0403:6001:FX02 (/dev/ttyUSB1) and serial:fx02 (/dev/ttyUSB1) are the same port"},
+        {{"serial:FX01", "serial:FX01"}, "the port serial:FX01 is given twice"},
+    };
+    for (const auto& c : cases) {
+        bench.m_err.clear();
+        std::vector<std::string> args;
+        for (const std::string& port : c.ports) args.insert(args.end(), {"-p", port});
+        args.push_back("status");
+        EXPECT_EQ(bench.Run(args), kExitUsage) << c.told;
+        EXPECT_EQ(bench.m_err,
+                  std::vector<std::string>{"pelican: " + c.told + ": each board needs a port of its own (see --help)"});
+        EXPECT_TRUE(bench.m_out.empty()) << c.told;
+        EXPECT_TRUE(bench.m_results.empty()) << c.told;
+        for (size_t board = 0; board < 2; ++board) {
+            EXPECT_TRUE(bench.Sim(board).Received().empty()) << c.told;
+            EXPECT_EQ(bench.Gate(board).attempts, 0) << c.told;  // not even opened
+        }
+    }
+}
+
+TEST(Gang, EveryPageLoopThatEndsCountsItsPagesDoneOfThoseDue) {
+    // COM2's page 0C0700 never takes its data: E.P.R. starts over twice,
+    // then sending only the pages with data, and gives up at the same page.
+    CGangBench bench(2, [](size_t board) {
+        sim::BoardConfig config;
+        if (board == 1) config.faults.programFailPage = 0x0C0700;
+        return config;
+    });
+    const std::string file = WriteProgramFiles(bench.m_dir, MakeGappedFile().records + "S804000000FB\n");
+    EXPECT_EQ(bench.Run({"-f", file, "-y", "-i", "0", "--retries", "2", "epr"}), kExitFailed);
+    // Told as each ends, without a live display: title, pages, outcome
+    // (the rate between them is the clock's).
+    const auto loops = [&bench](const std::string& port) {
+        std::vector<std::string> told;
+        for (const std::string& line : CGangBench::Starting(bench.m_err, "pelican: " + port + ": "))
+            if (const size_t rate = line.find(" KiB/s  "); rate != std::string::npos)
+                told.push_back(line.substr(0, 32) + line.substr(rate + 6));
+        return told;
+    };
+    EXPECT_EQ(loops("COM1"), (std::vector<std::string>{"Program           16/16    pages  done",
+                                                       "Read check.       16/16    pages  done"}));
+    EXPECT_EQ(loops("COM2"), (std::vector<std::string>{"Program            8/16    pages  failed",
+                                                       "Program            5/9     pages  failed",
+                                                       "Program            5/9     pages  failed"}));
+}
+
+// A console drawing in place on a terminal of the given size; everything
+// it writes in one text, as the terminal receives it.
+struct Screen {
+    Screen(std::vector<std::string> ports, TerminalSize size) : console(std::move(ports), true, true, false) {
+        console.m_out = [this](const std::string& line) { text += line + "\n"; };
+        console.m_err = [this](const std::string& line) { text += line + "\n"; };
+        console.m_draw = [this](const std::string& drawn) { text += drawn; };
+        console.m_terminal = [size] { return size; };
+    }
+    CGangConsole console;
+    std::string text;
+};
+
+TEST(GangConsole, LinesAreCutToTheTerminalAndTheBlockStaysAboveTheSummary) {
+    Screen screen({"COM1", "/dev/ttyUSB10", "COM3"}, {30, 10});
+    screen.console.Status(1, BoardStatus{"Program           12/120   pages      3.9 KiB/s", "P 12/120"}, false);
+    screen.console.Out(0, "information: Program OK.");
+    screen.console.Finish();
+    screen.console.Plain("port           outcome");
+    screen.console.Plain("COM1           ok");
+    const std::string block = "COM1           \x1b[K\n"
+                              "/dev/ttyUSB10  Program       \x1b[K\n"
+                              "COM3           \x1b[K\n";
+    EXPECT_EQ(screen.text, block + "\x1b[3F\x1b[J" + "COM1: information: Program OK.\n" + block +
+                               "port           outcome\nCOM1           ok\n");
+}
+
+TEST(GangConsole, MoreBoardsThanLinesAreDrawnAsCells) {
+    const struct {
+        TerminalSize size;
+        size_t before;  // the lines drawn before the last status
+        std::string block;
+    } cases[] = {
+        {{40, 4}, 3,
+         "COM1 P 12/120      COM2 waiting for \x1b[K\n"
+         "COM3 R 120/120     COM4 ok\x1b[K\n"
+         "COM5 failed\x1b[K\n"},
+        {{40, 3}, 2,
+         "COM1 P 12/120      COM2 waiting for \x1b[K\n"
+         "and 3 more\x1b[K\n"},
+        {{20, 4}, 3,  // a cell to a line, and not all of them
+         "COM1 P 12/120\x1b[K\n"
+         "COM2 waiting for \x1b[K\n"
+         "and 3 more\x1b[K\n"},
+        {{40, 1}, 1, "5 boards\x1b[K\n"},
+        {{40, 6}, 5,  // one line each, once they fit, cut at 39 characters
+         "COM1  Program           12/120   pages \x1b[K\n"
+         "COM2  waiting for a board\x1b[K\n"
+         "COM3  Read check.      120/120   pages \x1b[K\n"
+         "COM4  ok\x1b[K\n"
+         "COM5  failed\x1b[K\n"},
+    };
+    for (const auto& c : cases) {
+        Screen screen({"COM1", "COM2", "COM3", "COM4", "COM5"}, c.size);
+        screen.console.Status(0, BoardStatus{"Program           12/120   pages      3.9 KiB/s", "P 12/120"}, false);
+        screen.console.Status(1, "waiting for a board", false);
+        screen.console.Status(2, BoardStatus{"Read check.      120/120   pages      7.5 KiB/s", "R 120/120"}, false);
+        screen.console.Status(3, "ok", false);
+        screen.text.clear();
+        screen.console.Status(4, "failed", false);
+        EXPECT_EQ(screen.text, "\x1b[" + std::to_string(c.before) + "F\x1b[J" + c.block) << c.size.columns << "x"
+                                                                                       << c.size.rows;
+    }
 }
 
 TEST(Gang, TheExitStatusOfTheWhole) {

@@ -96,7 +96,7 @@ public:
                 return std::make_unique<CGatedDevice>(m_sims[i]->MakeDevice(m_ports[i]), *m_gates[i]);
             };
             setup.prepare = [this, i](CBatchRunner& runner) {
-                runner.m_survey = [] { return PortSurvey{}; };
+                runner.m_survey = m_survey;
                 runner.m_interactive = false;
                 runner.m_showProgress = false;
                 runner.m_onReset = [this, i] { m_sims[i]->Board().Reset(); };
@@ -104,6 +104,7 @@ public:
             };
             return setup;
         });
+        gang.m_survey = m_survey;
         gang.m_console.m_out = [this](const std::string& line) { m_out.push_back(line); };
         gang.m_console.m_err = [this](const std::string& line) { m_err.push_back(line); };
         gang.m_console.m_draw = [](const std::string&) {};
@@ -135,6 +136,8 @@ public:
     std::vector<std::string> m_out;  // standard output, line by line (the console's lines are whole)
     std::vector<std::string> m_err;
     std::vector<BoardResult> m_results;
+    // The ports the system reports (none unless given).
+    std::function<PortSurvey()> m_survey = [] { return PortSurvey{}; };
 
 private:
     std::vector<std::unique_ptr<CSimBench>> m_sims;

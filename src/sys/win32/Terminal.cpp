@@ -27,4 +27,11 @@ bool DrawsEscapes(StandardStream stream) {
     return IsConsole(handle) && ::GetConsoleMode(handle, &mode) && (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
 
+TerminalSize SizeOf(StandardStream stream) {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!::GetConsoleScreenBufferInfo(Handle(stream), &info)) return {};
+    // The window onto the buffer, not the buffer with its history.
+    return {info.srWindow.Right - info.srWindow.Left + 1, info.srWindow.Bottom - info.srWindow.Top + 1};
+}
+
 }  // namespace pelican
