@@ -479,7 +479,8 @@ int CBatchRunner::RunAll() {
     }
     const bool notAt9600 = m_app.m_closed == CPelicanApp::Closed::NotConfirmed;
     // A port that failed under the run is no rate the board did not take.
-    if (notAt9600 && m_app.m_port.DeviceFailed())
+    m_portWentAway = notAt9600 && m_app.m_port.DeviceFailed();
+    if (m_portWentAway)
         Report(PortWentAwayText());
     else if (m_app.m_closed != CPelicanApp::Closed::NotYet)
         Report(notAt9600 ? std::string("the board did not confirm 9600 bps: ") + CSignalEnding::kNeedsReset

@@ -115,8 +115,11 @@ public:
     std::function<void(const BoardStatus& status, bool ended)> m_onStatus;
     // Whether the board was left perhaps not at 9600 bps.
     bool LeftNotAt9600() const { return m_closeFailed; }
-    // An exit status in a word ("ok", "port held", "not at 9600 bps").
-    static const char* OutcomeWord(int status, bool notAt9600);
+    // Whether the board's port failed under the run (an adapter pulled out).
+    bool PortWentAway() const { return m_closeFailed && m_portWentAway; }
+    // An exit status in a word ("ok", "port held", "not at 9600 bps",
+    // "port went away").
+    static const char* OutcomeWord(int status, bool notAt9600, bool portWentAway = false);
 
 private:
     int RunAll();
@@ -252,6 +255,7 @@ private:
     // The run ends with the board perhaps not at 9600 bps (the close step
     // or a signal's return failed, or the board was left as it was).
     bool m_closeFailed = false;
+    bool m_portWentAway = false;  // ... because its port failed under the run
     int m_resetsInAction = 0;
     int m_messagesInAction = 0;  // message boxes the running action showed
     std::set<int> m_answered;  // showings already given their answer

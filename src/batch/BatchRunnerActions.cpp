@@ -47,9 +47,11 @@ size_t ComparedBytes(const CMotFile& image, uint32_t start, uint32_t end) {
 
 }  // namespace
 
-const char* CBatchRunner::OutcomeWord(int status, bool notAt9600) {
+const char* CBatchRunner::OutcomeWord(int status, bool notAt9600, bool portWentAway) {
     // Status 3 also stands for a board that may be left at another rate:
-    // the next run needs it reset first.
+    // the next run needs it reset first. A port that failed under the run
+    // is no rate the board refused: its cable or adapter is the matter.
+    if (portWentAway && notAt9600 && status == kExitNoLink) return "port went away";
     if (notAt9600 && status == kExitNoLink) return "not at 9600 bps";
     switch (status) {
         case kExitDone: return "ok";
@@ -237,7 +239,7 @@ void CBatchRunner::ReportAction(Outcome outcome) {
 }
 
 
-std::string CBatchRunner::ExitOutcome(int status) const { return OutcomeWord(status, m_closeFailed); }
+std::string CBatchRunner::ExitOutcome(int status) const { return OutcomeWord(status, m_closeFailed, PortWentAway()); }
 
 void CBatchRunner::PrintExit(int status) {
     if (m_options.json)

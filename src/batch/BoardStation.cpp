@@ -127,8 +127,9 @@ bool CBoardStation::RunOnce(BoardResult& result) {
     }
     result.port = m_options.port;
     result.notAt9600 = runner.LeftNotAt9600();
+    result.portWentAway = runner.PortWentAway();
     result.ms = m_setup.clock->NowMs() - began;
-    m_console.Status(m_board, CBatchRunner::OutcomeWord(result.status, result.notAt9600), false);
+    m_console.Status(m_board, CBatchRunner::OutcomeWord(result.status, result.notAt9600, result.portWentAway), false);
     return true;
 }
 

@@ -159,11 +159,19 @@ void CGangConsole::Draw() {
 }
 
 std::vector<std::string> CGangConsole::Summary(const std::vector<BoardResult>& results) {
+    const auto word = [](const BoardResult& result) {
+        return std::string(CBatchRunner::OutcomeWord(result.status, result.notAt9600, result.portWentAway));
+    };
     size_t portWidth = 4;
-    for (const BoardResult& result : results) portWidth = std::max(portWidth, result.port.size());
-    const auto row = [portWidth](const std::string& port, const std::string& outcome, const std::string& seconds) {
-        char text[64];
-        std::snprintf(text, sizeof text, "  %-16s %8s", outcome.c_str(), seconds.c_str());
+    int outcomeWidth = 16;
+    for (const BoardResult& result : results) {
+        portWidth = std::max(portWidth, result.port.size());
+        outcomeWidth = std::max(outcomeWidth, static_cast<int>(word(result).size()));
+    }
+    const auto row = [portWidth, outcomeWidth](const std::string& port, const std::string& outcome,
+                                               const std::string& seconds) {
+        char text[96];
+        std::snprintf(text, sizeof text, "  %-*s %8s", outcomeWidth, outcome.c_str(), seconds.c_str());
         std::string padded = port;
         padded.resize(portWidth, ' ');
         return padded + text;
@@ -172,8 +180,7 @@ std::vector<std::string> CGangConsole::Summary(const std::vector<BoardResult>& r
     for (const BoardResult& result : results) {
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.1f", static_cast<double>(result.ms) / 1000.0);
-        lines.push_back(row(EscapeControls(result.port), CBatchRunner::OutcomeWord(result.status, result.notAt9600),
-                            seconds));
+        lines.push_back(row(EscapeControls(result.port), word(result), seconds));
     }
     return lines;
 }

@@ -28,6 +28,7 @@ struct BoardResult {
     int status = 0;
     bool notAt9600 = false;  // the board was perhaps left at another rate
     uint64_t ms = 0;         // from the start of its run to its end
+    bool portWentAway = false;  // left so because its port failed under the run
 };
 
 class CGangConsole {

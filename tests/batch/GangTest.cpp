@@ -75,6 +75,7 @@ TEST(Gang, ABoardWhosePortWentAwayIsToldSo) {
               (std::vector<std::string>{"port COM1 went away (No such file or directory): the board was left as it "
                                         "was; it needs a RESET (in boot mode) before the next run; port closed"}));
     EXPECT_EQ(CGangBench::Starting(bench.m_out, "COM2: "), (std::vector<std::string>{"information: Program OK."}));
+    EXPECT_EQ(bench.m_out[bench.m_out.size() - 2], "COM1  port went away        3.1");
 }
 
 TEST(Gang, AHeldPortFailsItsBoardOnly) {
@@ -307,6 +308,11 @@ TEST(Gang, TheSummaryTable) {
                                         "/dev/ttyUSB0   ok                   12.3",
                                         "/dev/ttyUSB1   not at 9600 bps       0.8",
                                         "/dev/ttyUSB10  interrupted          60.0"}));
+    // A longer word widens its column instead of pushing the seconds out.
+    EXPECT_EQ(CGangConsole::Summary({{"COM1", 7, false, 100}, {"COM2", 3, true, 800, true}}),
+              (std::vector<std::string>{"port  outcome                  seconds",
+                                        "COM1  log or counter unusable      0.1",
+                                        "COM2  port went away               0.8"}));
 }
 
 }  // namespace
