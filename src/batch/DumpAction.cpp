@@ -33,13 +33,22 @@ std::string CDumpAction::FileFor(const BatchOptions& options, const std::optiona
     std::string port = options.port.substr(options.port.find_last_of("/\\") + 1);
     for (char& c : port)
         if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '_' && c != '-') c = '_';
-    std::string tag = "-" + port;
-    if (serial) tag += "-" + std::to_string(*serial);
+    // Appended piece by piece: MinGW's GCC 12 at -O3 sees an overlapping
+    // copy in a chain of string sums that is not there.
+    std::string tag = "-";
+    tag += port;
+    if (serial) {
+        tag += '-';
+        tag += std::to_string(*serial);
+    }
     const std::string& output = options.output;
     const size_t name = output.find_last_of("/\\") + 1;  // 0 without a folder
     const size_t dot = output.rfind('.');
-    if (dot == std::string::npos || dot <= name) return output + tag;
-    return output.substr(0, dot) + tag + output.substr(dot);
+    const size_t cut = dot == std::string::npos || dot <= name ? output.size() : dot;
+    std::string file = output.substr(0, cut);
+    file += tag;
+    file.append(output, cut, std::string::npos);
+    return file;
 }
 
 }  // namespace pelican
