@@ -66,9 +66,9 @@ constexpr const char* kPortHelp =
     "serial port for \"Select Program\" (COM1, COM5, COM12...), or the one present\n"
     "adapter that usb:VID:PID, usb:VID:PID:SERIAL or serial:SERIAL names";
 constexpr const char* kSignalNames =
-    "port, 7 the --log file or --serial-number counter could not be used, 129 the\n"
-    "console closed or the session ended, 130 Ctrl-C, 141 closed output, 143\n"
-    "Ctrl-Break, each once the board confirmed 9600 bps. An ending lets the exchange\n"
+    "port, 7 the --log file or --serial-number counter could not be used,\n"
+    "129 the console closed or the session ended, 130 Ctrl-C, 141 closed output,\n"
+    "143 Ctrl-Break, each once the board confirmed 9600 bps. An ending lets the exchange\n"
     "in flight finish (an erase runs to its end) before the link returns to 9600 bps; Ctrl-C";
 #else
 constexpr const char* kPortHelp =
