@@ -3,9 +3,6 @@
 // receive-notification thread.
 #include <gtest/gtest.h>
 
-#include <time.h>
-
-#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -144,9 +141,10 @@ TEST(MemoryLink, AHostThatDoesNotWaitForItsFrameTimesOut) {
     EXPECT_EQ(port.Receive(reply, 2), 2);
 }
 
-TEST(MemoryLink, OnTheRealClockAWaitSleepsUntilTheReplyIsDue) {
+// What the wait costs in time and CPU is measured by pelican-bench-wait-cost.
+TEST(MemoryLink, OnTheRealClockAWaitEndsWithTheReplyWithoutATimeOut) {
     sim::BoardConfig config;
-    config.eraseMs = 200;
+    config.eraseMs = 5;
     sim::CBootLoader board(config);
     CSerialComm port(std::make_unique<sim::CMemoryLink>(board, RealClock()), RealClock());
     ASSERT_EQ(port.Open("COM1"), 1);
@@ -159,18 +157,8 @@ TEST(MemoryLink, OnTheRealClockAWaitSleepsUntilTheReplyIsDue) {
     Exchange(port, id, 0);
     Exchange(port, {0x75}, 0);
     Exchange(port, {0xA7, 0xD0}, 0);
-    timespec cpu0{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu0);
-    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Exchange(port, {0x70}, 2), (Bytes{0x80, 0x0C}));
-    const auto waited = std::chrono::steady_clock::now() - start;
-    timespec cpu1{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu1);
-    const double cpu = static_cast<double>(cpu1.tv_sec - cpu0.tv_sec) + static_cast<double>(cpu1.tv_nsec - cpu0.tv_nsec) / 1e9;
-    EXPECT_GE(waited, std::chrono::milliseconds(190));
-    EXPECT_LT(waited, kFaultLimit);
     EXPECT_EQ(port.m_timedOut, 0);
-    EXPECT_LT(cpu, 0.05);
 }
 
 struct Notifications {
