@@ -3,6 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh build
+cmake --build build --target pelican_screenshots
 mkdir -p docs
-PELICAN_SNAPSHOT_DIR="$PWD/docs" QT_QPA_PLATFORM=offscreen build/tests/app/app_windows_test --gtest_filter='*Snapshots*'
+QT_QPA_PLATFORM=offscreen build/tests/app/pelican_screenshots "$PWD/docs"
 ls docs/*.png

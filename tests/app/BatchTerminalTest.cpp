@@ -291,6 +291,7 @@ void BarOnTheTerminal() {
     std::vector<std::string> titles;
     std::vector<int> pages;
     std::vector<int> percents;
+    std::vector<std::string> bars;
     std::string rest;  // what is not a drawing of the bar
     auto at = loops.cbegin();
     for (std::sregex_iterator it(loops.begin(), loops.end(), kBar), none; it != none; ++it) {
@@ -299,9 +300,8 @@ void BarOnTheTerminal() {
         at = bar[0].second;
         titles.push_back(bar[1]);
         pages.push_back(std::stoi(bar[4]));
-        const int percent = std::stoi(bar[3]);
-        percents.push_back(percent);
-        EXPECT_EQ(std::string(bar[2]), std::string(size_t(percent * 30 / 100), '#') + std::string(30 - size_t(percent * 30 / 100), '.'));
+        percents.push_back(std::stoi(bar[3]));
+        bars.push_back(bar[2]);
     }
     rest.append(at, loops.cend());
     // Each loop: its 17 pages counted one by one, each moving the share
@@ -319,6 +319,12 @@ void BarOnTheTerminal() {
     std::vector<int> expectedPercents = loop;
     expectedPercents.insert(expectedPercents.end(), loop.begin(), loop.end());
     EXPECT_EQ(percents, expectedPercents);
+    // The bar's 30 cells filled for each of those shares, whole cells only.
+    std::vector<std::string> expectedBars;
+    for (int loopRun = 0; loopRun < 2; ++loopRun)
+        for (const int filled : {1, 3, 5, 6, 8, 10, 12, 14, 15, 17, 19, 21, 22, 24, 26, 28, 30})
+            expectedBars.push_back(std::string(size_t(filled), '#') + std::string(size_t(30 - filled), '.'));
+    EXPECT_EQ(bars, expectedBars);
     EXPECT_EQ(rest, "\n\n") << loops;
     EXPECT_NE(loops.find("[##############################] 100%  17 pages"), std::string::npos);
 }

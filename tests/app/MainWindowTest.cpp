@@ -203,7 +203,7 @@ TEST(MainWindow, SaveFlashCancelledOrWithoutIdLeavesNoFile) {
     EXPECT_EQ(withoutId.m_ui.m_shownDialogs, (std::vector<int>{}));
     EXPECT_EQ(refused, Bytes{});
     ASSERT_EQ(withoutId.Messages().size(), 1u);
-    EXPECT_EQ(withoutId.Messages()[0].first, ui::LoadString(ui::IDS_DID_NOT_PASS_ID));
+    EXPECT_EQ(withoutId.Messages()[0], std::make_pair(std::string("Did not pass ID."), Icon::Information));
     before.insert("pelican.INI");
     EXPECT_EQ(FilesIn(withoutId.m_dir), before);
     EXPECT_EQ(withoutId.m_dir.Read("flash.mot"), earlier);

@@ -10,23 +10,9 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-TEST(ProtocolFrames, SingleByteCommands) {
-    EXPECT_EQ(ReadStatusFrame(), Bytes{0x70});
-    EXPECT_EQ(ClearStatusFrame(), Bytes{0x50});
-    EXPECT_EQ(PreEraseFrame(), Bytes{0x75});
-    EXPECT_EQ(EraseAllFrame(), (Bytes{0xA7, 0xD0}));
-    EXPECT_EQ(VersionReadFrame(), Bytes{0xFB});
-}
-
-TEST(ProtocolFrames, BaudRateCodesAndUnknownRates) {
-    EXPECT_EQ(BaudRateFrame(9600), Bytes{0xB0});
-    EXPECT_EQ(BaudRateFrame(19200), Bytes{0xB1});
-    EXPECT_EQ(BaudRateFrame(38400), Bytes{0xB2});
-    EXPECT_EQ(BaudRateFrame(57600), Bytes{0xB3});
-    EXPECT_EQ(BaudRateFrame(115200), Bytes{0xB4});
-    // A rate outside the table goes out as 00, which no device echoes.
+TEST(ProtocolFrames, ARateOutsideTheTableGoesOutAs00) {
+    // No device echoes 00, so the change fails instead of moving the board.
     for (uint32_t odd : {0u, 4800u, 14400u, 230400u, 0xFFFFFFFFu}) EXPECT_EQ(BaudRateFrame(odd), Bytes{0x00});
-    for (uint32_t rate : kBaudRates) EXPECT_EQ(BaudRateOfCode(BaudRateCode(rate)), rate);
     EXPECT_EQ(BaudRateOfCode(0x00), 0u);
     EXPECT_EQ(BaudRateOfCode(0xB5), 0u);
 }
