@@ -48,6 +48,11 @@ TEST(BatchAnswers, WhatIsTypedAtAYesNoQuestion) {
          0x41, 0, 130, kStopped},
     };
     for (const auto& c : cases) {
+#ifdef _WIN32
+        // Windows tells Ctrl-C as a console event, played to the program
+        // under Wine; a raised SIGINT ends the process there.
+        if (c.typed == Typed::CtrlC) continue;
+#endif
         SCOPED_TRACE(c.name);
         CBatchBench bench;
         bench.m_interactive = true;
