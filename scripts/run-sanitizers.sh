@@ -18,18 +18,19 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DPELICAN_SANITIZE=ON -DPELICA
       -DPELICAN_WERROR=ON "${LAUNCHER[@]}" >/dev/null
 cmake --build build-asan -j2
 # The suppressions' summary would end up in what a program said on standard
-# error, which the tests compare line by line.
+# error, which the tests compare line by line. The real processes in real
+# time (label slow), the packages and the build checks are the plain run's.
 LSAN_OPTIONS=suppressions=$PWD/tests/sanitizers/lsan.supp:print_suppressions=0 \
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build-asan -j2 --output-on-failure --timeout 600 </dev/null
+  ctest --test-dir build-asan -j2 -LE 'slow|package|build' --output-on-failure --timeout 600 </dev/null
 
 # ThreadSanitizer: everything that starts a second thread against the port.
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DPELICAN_WITH_QT=OFF -DPELICAN_BENCH=OFF -DPELICAN_WERROR=ON \
       -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" \
       -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" "${LAUNCHER[@]}" >/dev/null
-TSAN_TESTS=$(ctest --test-dir build-tsan -N -L thread | sed -n 's/^ *Test *#[0-9]*: //p')
+TSAN_TESTS=$(ctest --test-dir build-tsan -N -L thread -LE slow | sed -n 's/^ *Test *#[0-9]*: //p')
 if [ -n "$TSAN_TESTS" ]; then
   # shellcheck disable=SC2086
   cmake --build build-tsan -j2 --target $TSAN_TESTS
-  TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan -j2 -L thread --output-on-failure --timeout 600 </dev/null
+  TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan -j2 -L thread -LE slow --output-on-failure --timeout 600 </dev/null
 fi

@@ -1,11 +1,10 @@
 // The Linux window program as a process on an X server of its own (Xvfb,
-// answered with xdotool): why it does not start (4, 5) and how SIGTERM,
-// SIGHUP and Ctrl-C end it through its event loop, the link back at
-// 9600 bps first. Each run has its own settings and runtime folders.
-#include <fcntl.h>
+// answered with xdotool), in real time, once: a signal ends it through its
+// event loop, the link back at 9600 bps first. What the windows and the
+// signals decide is tested in process; here it is the real X connection,
+// the real signal and the termios rates.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -118,13 +117,6 @@ protected:
         args.insert(args.end(), keys.begin(), keys.end());
         XDo(args);
     }
-    // OK pressed on the program's box (captioned "Pelican"); the exit status.
-    int AnswerAndReap(CProcess& program, const std::string& tag) const {
-        if (Window(program, "Pelican", true).empty())
-            ADD_FAILURE() << "no box\n" << Titles(program) << m_dir.Read(tag + ".err");
-        Keys({"Return"});
-        return program.Wait();
-    }
     // The port typed into "Select Program" and OK pressed.
     void SelectPort(const CProcess& program, const std::string& port) const {
         ASSERT_FALSE(Window(program, "Select Program", true).empty()) << Titles(program);
@@ -140,60 +132,6 @@ protected:
     std::list<CProcess> m_programs;
 };
 
-// The first copy holds the lock; the second shows "This program is
-// already running." in a box captioned "Pelican" and on standard error,
-// ends with 4 once OK is pressed, and leaves the first as it was.
-TEST_F(WindowProcess, ASecondCopyEndsWithFour) {
-    CProcess& first = Pelican("first", m_dir.File("run"));
-    ASSERT_FALSE(Window(first, "Select Program").empty()) << m_dir.Read("first.err");
-    const int lock = ::open(m_dir.File("run/PELICAN.exe.lock").c_str(), O_RDONLY | O_CLOEXEC);
-    EXPECT_TRUE(lock >= 0 && ::flock(lock, LOCK_EX | LOCK_NB) != 0) << "the first copy holds no lock";
-    if (lock >= 0) ::close(lock);
-
-    CProcess& second = Pelican("second", m_dir.File("run"));
-    EXPECT_EQ(AnswerAndReap(second, "second"), 4);
-    EXPECT_EQ(m_dir.Read("second.err"), "pelican: This program is already running.\n");
-
-    EXPECT_FALSE(Window(first, "Select Program").empty()) << m_dir.Read("first.err");
-    first.Signal(SIGTERM);
-    EXPECT_EQ(first.Wait(), 128 + SIGTERM);
-    EXPECT_EQ(m_dir.Read("first.err"), "pelican: SIGTERM: ending; no port is open\n");
-}
-
-// No lock file can be made: the runtime folder's path runs through a
-// regular file, which the box and standard error name. (A missing folder is made by Qt itself, 0700, as the
-// window system starts, so the lock is then taken; a read-only folder does
-// not stop root, whom the suite may run as.)
-TEST_F(WindowProcess, NoLockFileEndsWithFive) {
-    m_dir.Write("plain", "");
-    for (const std::string& runtime : std::vector<std::string>{m_dir.File("plain/run"), m_dir.File("plain/run/deeper")}) {
-        SCOPED_TRACE(runtime);
-        CProcess& program = Pelican("nolock", runtime);
-        EXPECT_EQ(AnswerAndReap(program, "nolock"), 5);
-        // After Qt's own line on the folder it could not make.
-        const std::string line = "\npelican: Can not make the lock file in " + runtime + ": Not a directory.\n";
-        EXPECT_NE(m_dir.Read("nolock.err").find(line), std::string::npos) << m_dir.Read("nolock.err");
-        struct stat info {};
-        EXPECT_NE(::stat(runtime.c_str(), &info), 0) << "the folder was made";
-    }
-}
-
-// pelican-sim's --verbose lines: one per command frame the board took.
-std::vector<std::string> BoardFrames(const std::string& text) {
-    std::vector<std::string> frames;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);)
-        if (line.rfind("pelican-sim: ", 0) == 0) frames.push_back(line.substr(13));
-    return frames;
-}
-
-// The frames at the end of the board's log. The board is another process
-// that writes its log as it goes: its last lines may come a little after
-// the program's window or its end, so they are waited for.
-bool LogEndsWith(const std::vector<std::string>& frames, const std::vector<std::string>& last) {
-    return frames.size() >= last.size() && std::equal(last.begin(), last.end(), frames.end() - static_cast<long>(last.size()));
-}
-
 // The stored rate moves the link to 115200 bps at start-up; a signal while
 // the ID Check waits for the user ends the program through its event loop,
 // the board brought back to 9600 bps first: its current rate's code and
@@ -205,53 +143,20 @@ TEST_F(WindowProcess, ASignalReturnsTheLinkTo9600AndEnds) {
                                                 "B4 (1 bytes)", "70 (1 bytes)", "50 (1 bytes)"};
     std::vector<std::string> all = toIdCheck;
     for (const char* frame : {"B4 (1 bytes)", "B0 (1 bytes)", "B0 (1 bytes)"}) all.emplace_back(frame);
-    for (const auto& [signal, name] : {std::pair{SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}, {SIGINT, "SIGINT"}}) {
-        SCOPED_TRACE(name);
-        const std::string boardLog = m_dir.File(std::string(name) + "-board.err");
-        CSimProcess board(PELICAN_SIM_EXE, {"--verbose"}, boardLog);
-        ASSERT_FALSE(board.Path().empty());
-        const auto frames = [&] { return BoardFrames(m_dir.Read(std::string(name) + "-board.err")); };
-        CProcess& program = Pelican(name, m_dir.File("run"));
-        SelectPort(program, board.Path());
-        ASSERT_FALSE(Window(program, "ID Check").empty()) << m_dir.Read(std::string(name) + ".err") << Titles(program);
-        WaitFor([&] { return LogEndsWith(frames(), toIdCheck); });
-        EXPECT_EQ(frames(), toIdCheck);
-        program.Signal(signal);
-        EXPECT_EQ(program.Wait(), 128 + signal);
-        WaitFor([&] { return LogEndsWith(frames(), all); });
-        EXPECT_EQ(frames(), all);
-        EXPECT_EQ(m_dir.Read(std::string(name) + ".err"), std::string("pelican: ") + name +
-                                                               ": returning the link to 9600 bps\n"
-                                                               "pelican: link at 9600 bps; port closed\n");
-    }
-}
-
-// A signal that comes while the link is being moved to 115200 bps at
-// start-up (the board held still after the first code, so that the change
-// cannot end before it) is let finish the change: the rates agree again,
-// and only then is the board brought back to 9600 bps.
-TEST_F(WindowProcess, ASignalInTheRateChangeWaitsForIt) {
-    m_dir.Write("pelican.INI", "[Last Comm State]\nBaundrate=115200\nByte=8\nStop Bit=0\nParity=0\n");
-    const std::string boardLog = m_dir.File("board.err");
-    CSimProcess board(PELICAN_SIM_EXE, {"--verbose"}, boardLog);
+    CSimProcess board(PELICAN_SIM_EXE, {"--verbose"}, m_dir.File("board.err"));
     ASSERT_FALSE(board.Path().empty());
-    CProcess& program = Pelican("change", m_dir.File("run"));
-    SelectPort(program, board.Path());
     const auto frames = [&] { return BoardFrames(m_dir.Read("board.err")); };
-    ASSERT_TRUE(WaitFor([&] { return frames().size() >= 3; }));
-    board.Hold();
+    CProcess& program = Pelican("pelican", m_dir.File("run"));
+    SelectPort(program, board.Path());
+    ASSERT_FALSE(Window(program, "ID Check").empty()) << m_dir.Read("pelican.err") << Titles(program);
+    WaitFor([&] { return LogEndsWith(frames(), toIdCheck); });
+    EXPECT_EQ(frames(), toIdCheck);
     program.Signal(SIGTERM);
-    EXPECT_TRUE(WaitFor([&] { return m_dir.Read("change.err").find("SIGTERM: waiting for ") != std::string::npos; }));
-    board.LetGo();
     EXPECT_EQ(program.Wait(), 128 + SIGTERM);
-    const std::vector<std::string> back = {"B4 (1 bytes)", "B0 (1 bytes)", "B0 (1 bytes)"};
-    EXPECT_TRUE(WaitFor([&] { return LogEndsWith(frames(), back); })) << ::testing::PrintToString(frames());
-    const std::vector<std::string> seen = frames();
-    ASSERT_GE(seen.size(), 7u);
-    EXPECT_EQ(std::vector<std::string>(seen.begin() + 1, seen.begin() + 4),
-              (std::vector<std::string>{"B0 (1 bytes)", "B4 (1 bytes)", "B4 (1 bytes)"}));
-    EXPECT_NE(m_dir.Read("change.err").find("pelican: link at 9600 bps; port closed\n"), std::string::npos)
-        << m_dir.Read("change.err");
+    WaitFor([&] { return LogEndsWith(frames(), all); });
+    EXPECT_EQ(frames(), all);
+    EXPECT_EQ(m_dir.Read("pelican.err"),
+              "pelican: SIGTERM: returning the link to 9600 bps\npelican: link at 9600 bps; port closed\n");
 }
 
 }  // namespace

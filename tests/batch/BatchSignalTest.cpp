@@ -64,6 +64,9 @@ TEST(BatchSignal, ASignalLetsTheExchangeInFlightFinishThenReturnsTo9600) {
         // The board reads nothing while it erases (40 s allowed).
         {"SIGTERM during the erase", {"-y", "-b", "115200", "erase"}, 0xA7, 1, SIGTERM, "SIGTERM", 143, 115200,
          "SIGTERM: waiting for the erase to finish, up to 40 s", {0xB4, 0xB0, 0xB0}},
+        // Standard output closed under it (pelican ... | head -1).
+        {"SIGPIPE during the erase", {"-y", "-b", "115200", "erase"}, 0xA7, 1, SIGPIPE, "SIGPIPE", 141, 115200,
+         "SIGPIPE: waiting for the erase to finish, up to 40 s", {0xB4, 0xB0, 0xB0}},
         // A page takes 133 ms to come at 19200 bps.
         {"SIGHUP during a page read", {"-b", "19200", "read", "-r", "C0000-C0FFF"}, 0xFF, 2, SIGHUP, "SIGHUP", 129, 19200,
          "SIGHUP: waiting for the page being read, up to 5 s", {0xB1, 0xB0, 0xB0}},

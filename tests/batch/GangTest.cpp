@@ -5,8 +5,10 @@
 // drawn in place.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <set>
 
@@ -60,6 +62,26 @@ TEST(Gang, AFailingBoardAmongGoodOnesEndsAloneAndTheOthersFinish) {
         std::snprintf(seconds, sizeof seconds, "%8.1f", static_cast<double>(bench.m_results[board].ms) / 1000.0);
         EXPECT_EQ(table[board + 1].substr(23), seconds);
         EXPECT_GT(bench.m_results[board].ms, 1000u);  // the second after the synchronisation at least
+    }
+}
+
+TEST(Gang, OutputThatCannotBeWrittenEndsEveryBoardWithOne) {
+    // The boards share standard output: when it is lost, each board's run
+    // ends after the action in hand, back at 9600 bps, and says so.
+    CGangBench bench(2);
+    bench.m_standardOutput = true;
+    std::cout.setstate(std::ios::badbit);
+    const int status = bench.Run({"status", "version"});
+    std::cout.clear();
+    EXPECT_EQ(status, 1);
+    for (size_t board = 0; board < 2; ++board) {
+        const std::vector<std::string> told = CGangBench::Starting(bench.m_err, "pelican: " + bench.m_ports[board] + ": ");
+        for (const char* line : {"standard output could not be written: it is closed",
+                                 "link returned to 9600 bps; port closed"})
+            EXPECT_NE(std::find(told.begin(), told.end(), line), told.end()) << line;
+        const Bytes received = bench.Sim(board).Received();
+        EXPECT_EQ(std::count(received.begin(), received.end(), 0xFB), 0) << board;  // no version asked for
+        EXPECT_EQ(bench.Sim(board).Board().BaudRate(), 9600u);
     }
 }
 

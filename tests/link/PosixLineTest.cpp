@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <termios.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -16,9 +18,11 @@
 #include <thread>
 
 #include "link/ParityMarkDecoder.h"
+#include "link/PortOpenError.h"
 #include "link/posix/PosixSerialDevice.h"
 #include "support/ScopedEnvironment.h"
 #include "support/SimBench.h"
+#include "support/TempDir.h"
 #include "support/WaitFor.h"
 
 namespace pelican::test {
@@ -90,6 +94,41 @@ TEST(PosixLine, OpenSwitchesFlowControlOffAndSettingsAreReadBack) {
     LineSettings line;
     ASSERT_TRUE(device.GetLine(line));
     EXPECT_EQ(line.baudRate, 115200u);
+}
+
+// Why a port does not open, as the system says it and as the user is told:
+// no such device, a file that is no terminal, a port another program holds,
+// and a device of a group the user may join.
+TEST(PosixLine, APortThatCannotBeOpenedIsToldWithItsReason) {
+    CTempDir dir;
+    dir.Write("plain", "not a device");
+    RawPty held;
+    const int holder = ::open(held.path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    const struct {
+        std::string port;
+        std::string told;
+    } rows[] = {
+        {dir.File("ttyUSB9"), "cannot open " + dir.File("ttyUSB9") + ": No such file or directory"},
+        {dir.File("plain"), "cannot open " + dir.File("plain") + ": not a serial device"},
+        {held.path, "cannot open " + held.path + ": in use by another program"},
+    };
+    for (const auto& row : rows) {
+        CPosixSerialDevice device;
+        EXPECT_FALSE(device.Open(row.port)) << row.port;
+        EXPECT_EQ(DescribePortOpenError(row.port, device.OpenError()), row.told);
+    }
+    ::close(holder);
+    // Opening it is refused only to a user outside the group, which root is
+    // not: the advice comes from the device's group alone.
+    const group* dialout = ::getgrnam("dialout");
+    if (::getuid() != 0 || dialout == nullptr) GTEST_SKIP() << "needs root and a dialout group to give the device";
+    RawPty board;
+    ASSERT_EQ(::chown(board.path.c_str(), 0, dialout->gr_gid), 0);
+    EXPECT_EQ(DescribePortOpenError(board.path, EACCES),
+              "cannot open " + board.path +
+                  ": Permission denied; the port belongs to the group dialout: join it (sudo adduser $USER "
+                  "dialout) and log in again");
 }
 
 std::atomic<int> g_interruptions{0};

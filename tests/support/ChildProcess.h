@@ -4,6 +4,8 @@
 // folders in a test's temporary folder, and pelican-sim in the background.
 #include <signal.h>
 
+#include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -93,5 +95,23 @@ private:
     CProcess m_process;
     std::string m_path;
 };
+
+// The frames a board took, from pelican-sim's --verbose lines ("pelican-sim:
+// B0 (1 bytes)"), without its RESET lines.
+inline std::vector<std::string> BoardFrames(const std::string& log) {
+    std::vector<std::string> frames;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("pelican-sim: ", 0) == 0 && line.find(" bytes)") != std::string::npos)
+            frames.push_back(line.substr(13));
+    return frames;
+}
+
+// Whether frames end with last. pelican-sim writes its log as it goes: its
+// last lines may come a little after the program's end.
+inline bool LogEndsWith(const std::vector<std::string>& frames, const std::vector<std::string>& last) {
+    return frames.size() >= last.size() &&
+           std::equal(last.begin(), last.end(), frames.end() - static_cast<long>(last.size()));
+}
 
 }  // namespace pelican::test

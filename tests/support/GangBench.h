@@ -105,7 +105,7 @@ public:
             return setup;
         });
         gang.m_survey = m_survey;
-        gang.m_console.m_out = [this](const std::string& line) { m_out.push_back(line); };
+        if (!m_standardOutput) gang.m_console.m_out = [this](const std::string& line) { m_out.push_back(line); };
         gang.m_console.m_err = [this](const std::string& line) { m_err.push_back(line); };
         gang.m_console.m_draw = [](const std::string&) {};
         const int status = gang.Run();
@@ -134,6 +134,7 @@ public:
     CTempDir m_dir;
     std::vector<std::string> m_ports;
     std::vector<std::string> m_out;  // standard output, line by line (the console's lines are whole)
+    bool m_standardOutput = false;   // std::cout itself instead of m_out
     std::vector<std::string> m_err;
     std::vector<BoardResult> m_results;
     // The ports the system reports (none unless given).
