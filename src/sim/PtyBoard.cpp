@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
-#include <sched.h>
 #include <sys/prctl.h>
 #include <stdlib.h>
 #include <termios.h>
@@ -224,24 +223,11 @@ void CPtyBoard::Flush() {
     }
 }
 
-bool CPtyBoard::AnswerInRealTime() {
-    // On a loaded machine an ordinary thread may wait half a second and more
-    // for a core after its wake-up, longer than the 150 ms a host gives a
-    // page program: the host would time out on a reply a real board had sent
-    // long before. The serving thread sleeps in ppoll between characters and
-    // its work per character is small, so the real-time class costs the
-    // others nothing measurable.
-    sched_param param{};
-    param.sched_priority = ::sched_get_priority_min(SCHED_FIFO);
-    return ::pthread_setschedparam(::pthread_self(), SCHED_FIFO, &param) == 0;
-}
-
 void CPtyBoard::Serve() {
     // The board's own pacing is what the host is measured against: ask the
     // kernel to wake this thread when its time-outs end, not up to 50 us
     // later.
     ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-    AnswerInRealTime();
     uint8_t buffer[4096];
     while (!m_stop) {
         if (m_resetRequested.exchange(false)) m_board.Reset();

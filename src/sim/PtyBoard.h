@@ -62,12 +62,6 @@ public:
     void SetModemLine(ModemLine line, bool on);
     unsigned RestartsByWire() const;
 
-    // A board is hardware: it answers when its UART is due to, however busy
-    // the host is. The calling thread is moved to the lowest real-time
-    // priority where the system allows it (root, or an RLIMIT_RTPRIO); else
-    // it stays as it is. True when it moved.
-    static bool AnswerInRealTime();
-
 private:
     void Serve();
     LineFormat HostFormat() const;
