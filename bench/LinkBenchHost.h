@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "image/AppHost.h"
+#include "commands/AppHost.h"
 #include "image/MotFile.h"
 #include "link/SerialComm.h"
 

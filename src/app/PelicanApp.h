@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/FirstContact.h"
-#include "image/AppHost.h"
+#include "commands/AppHost.h"
 #include "image/MotFile.h"
 #include "link/SerialComm.h"
 #include "sys/Clock.h"

@@ -18,7 +18,7 @@
 #include "link/ResetSequence.h"
 #include "commands/Outcome.h"
 #include "link/PortInfo.h"
-#include "image/RetryBudget.h"
+#include "commands/RetryBudget.h"
 #include "batch/RunRecord.h"
 #include "batch/SerialNumber.h"
 #include "sys/LockedFile.h"

@@ -14,7 +14,7 @@
 #include "commands/CheckMemorryCmd.h"
 #include "commands/StatesDlg.h"
 #include "commands/VersionDlg.h"
-#include "link/SetCommDlg.h"
+#include "commands/SetCommDlg.h"
 #include "sys/Text.h"
 #include "ui/Messages.h"
 

@@ -7,8 +7,8 @@
 #include "batch/BatchRunner.h"
 #include "batch/SerialCounter.h"
 #include "commands/CheckMemorryCmd.h"
-#include "image/DeviceId.h"
-#include "image/IDCheckDlg.h"
+#include "commands/DeviceId.h"
+#include "commands/IDCheckDlg.h"
 #include "sys/Sha256.h"
 #include "sys/Station.h"
 

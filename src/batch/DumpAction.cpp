@@ -3,7 +3,7 @@
 #include <cctype>
 
 #include "commands/CheckMemorryCmd.h"
-#include "image/IDCheckDlg.h"
+#include "commands/IDCheckDlg.h"
 #include "ui/Messages.h"
 
 namespace pelican {

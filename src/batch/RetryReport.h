@@ -4,7 +4,7 @@
 // JSON object with --json.
 #include <string>
 
-#include "image/RetryBudget.h"
+#include "commands/RetryBudget.h"
 
 namespace pelican {
 

@@ -8,10 +8,10 @@
 
 #include "commands/PageRetry.h"
 #include "commands/SetAddressDlg.h"
-#include "image/IDCheckDlg.h"
+#include "commands/IDCheckDlg.h"
 #include "link/Exchange.h"
 #include "link/ReadTimeoutGuard.h"
-#include "link/SetCommDlg.h"
+#include "commands/SetCommDlg.h"
 #include "ui/Messages.h"
 #include "ui/ProgressDlg.h"
 

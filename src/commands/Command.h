@@ -3,7 +3,7 @@
 // press; its Run carries the operation out, reports to the user itself and
 // tells its caller how it ended.
 #include "commands/Outcome.h"
-#include "image/AppHost.h"
+#include "commands/AppHost.h"
 
 namespace pelican {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "commands/Outcome.h"
-#include "image/AppHost.h"
+#include "commands/AppHost.h"
 
 namespace pelican {
 

@@ -1,7 +1,7 @@
 #include "commands/SettingCmd.h"
 
 #include "link/Exchange.h"
-#include "link/SetCommDlg.h"
+#include "commands/SetCommDlg.h"
 #include "ui/Messages.h"
 
 namespace pelican {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "link/SetCommDlg.h"
 
 namespace pelican {
 
@@ -19,7 +18,7 @@ void PauseForBoard(CSerialComm& port, uint32_t ms) {
     port.BeginPause(ms);
     const uint64_t end = clock.NowMs() + ms;
     for (uint64_t now = clock.NowMs(); now < end; now = clock.NowMs()) {
-        clock.Sleep(static_cast<uint32_t>(std::min<uint64_t>(end - now, kDefaultProgramInterval)));
+        clock.Sleep(static_cast<uint32_t>(std::min<uint64_t>(end - now, protocol::kDefaultProgramInterval)));
         if (port.PauseCut()) break;
     }
     port.EndPause();

@@ -62,6 +62,9 @@ constexpr uint32_t kPauseAfterSync = 1000;
 constexpr int32_t kTimeoutStanding = 5000;
 constexpr int32_t kTimeoutEraseAll = 40000;
 constexpr int32_t kTimeoutPageProgram = 150;
+// The pause after each page program frame and each download frame that
+// every run starts with; "Set baudrate" may change it for the run.
+constexpr int kDefaultProgramInterval = 40;
 
 // Frames. A page is named by its middle and high address bytes.
 uint8_t AddressMiddle(uint32_t address);

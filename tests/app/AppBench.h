@@ -5,12 +5,12 @@
 #include <functional>
 #include <memory>
 
-#include "image/SelectDlg.h"
-#include "image/IDCheckDlg.h"
+#include "commands/SelectDlg.h"
+#include "commands/IDCheckDlg.h"
 #include "app/S_PrgDlg.h"
 #include "app/PelicanApp.h"
 #include "app/PelicanDlg.h"
-#include "link/SetCommDlg.h"
+#include "commands/SetCommDlg.h"
 #include "sim/MemoryLink.h"
 #include "support/ScopedEnvironment.h"
 #include "support/SimBench.h"
@@ -25,7 +25,7 @@ public:
         m_env.Set("XDG_CONFIG_HOME", m_dir.Path());
         m_env.Set("XDG_RUNTIME_DIR", m_dir.Path());
         m_env.Set("APPDATA", m_dir.Path());  // where Windows keeps the settings
-        g_programInterval = kDefaultProgramInterval;
+        g_programInterval = protocol::kDefaultProgramInterval;
         auto device = m_sim.MakeDevice("COM1");
         m_link = static_cast<sim::CMemoryLink*>(device.get());
         m_app = std::make_unique<CPelicanApp>(std::move(device), m_sim.Clock());

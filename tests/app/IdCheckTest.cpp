@@ -10,8 +10,8 @@
 
 #include "app/PelicanDlg.h"
 #include "app/AppBench.h"
-#include "image/IDCheckDlg.h"
-#include "image/SelectDlg.h"
+#include "commands/IDCheckDlg.h"
+#include "commands/SelectDlg.h"
 #include "support/SRecordText.h"
 
 namespace pelican::test {

@@ -5,7 +5,7 @@
 
 #include "app/AppBench.h"
 #include "link/DeviceWrapper.h"
-#include "link/SetCommDlg.h"
+#include "commands/SetCommDlg.h"
 
 namespace pelican::test {
 namespace {

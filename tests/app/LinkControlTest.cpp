@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "link/SetCommDlg.h"
+#include "commands/SetCommDlg.h"
 #include "commands/StatesDlg.h"
 #include "app/PelicanDlg.h"
 #include "app/FirstSetDlg.h"
@@ -82,7 +82,7 @@ TEST(LinkControl, IntervalTextsReadTheirLeadingDigits) {
         // An empty baud text keeps the stored rate.
         EXPECT_EQ(bench.m_app->m_linkReady, 1) << text;
     }
-    g_programInterval = kDefaultProgramInterval;
+    g_programInterval = protocol::kDefaultProgramInterval;
 }
 
 TEST(LinkControl, CancelledSettingChangesNothing) {

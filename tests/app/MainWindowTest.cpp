@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <set>
 
-#include "link/SetCommDlg.h"
+#include "commands/SetCommDlg.h"
 #include "commands/PreEraseDlg.h"
 #include "commands/SetAddressDlg.h"
 #include "image/MotFile.h"

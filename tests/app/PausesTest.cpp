@@ -12,7 +12,7 @@
 #include "app/AppBench.h"
 #include "app/FirstSetDlg.h"
 #include "link/DeviceWrapper.h"
-#include "link/SetCommDlg.h"
+#include "commands/SetCommDlg.h"
 
 namespace pelican::test {
 namespace {

@@ -13,7 +13,7 @@
 #include <cerrno>
 #include <csignal>
 
-#include "link/SetCommDlg.h"
+#include "commands/SetCommDlg.h"
 #include "app/S_PrgDlg.h"
 #include "app/PelicanDlg.h"
 #include "app/FirstSetDlg.h"

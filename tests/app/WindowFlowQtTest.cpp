@@ -11,7 +11,7 @@
 #include "app/WindowUser.h"
 #include "commands/PreWriteDlg.h"
 #include "commands/SetAddressDlg.h"
-#include "image/IDCheckDlg.h"
+#include "commands/IDCheckDlg.h"
 #include "support/FrameEncoder.h"
 #include "support/SRecordText.h"
 #include "sys/InstanceLock.h"

@@ -12,7 +12,7 @@
 #include "app/S_PrgDlg.h"
 #include "batch/WindowSignals.h"
 #include "commands/PreEraseDlg.h"
-#include "image/IDCheckDlg.h"
+#include "commands/IDCheckDlg.h"
 #include "support/SimBench.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"

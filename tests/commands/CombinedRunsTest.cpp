@@ -6,8 +6,8 @@
 #include "commands/MemoryBench.h"
 #include "commands/PreEraseDlg.h"
 #include "commands/PreWriteDlg.h"
-#include "image/IDCheckDlg.h"
-#include "link/SetCommDlg.h"
+#include "commands/IDCheckDlg.h"
+#include "commands/SetCommDlg.h"
 
 namespace pelican::test {
 namespace {

@@ -8,8 +8,8 @@
 #include "commands/PreWriteDlg.h"
 #include "commands/StatesDlg.h"
 #include "commands/VersionDlg.h"
-#include "image/IDCheckDlg.h"
-#include "link/SetCommDlg.h"
+#include "commands/IDCheckDlg.h"
+#include "commands/SetCommDlg.h"
 #include "protocol/Protocol.h"
 
 namespace pelican::test {

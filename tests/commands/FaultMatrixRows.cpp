@@ -2,7 +2,7 @@
 // fault and what the user must see when that reply fails.
 #include "app/FirstSetDlg.h"
 #include "commands/FaultMatrix.h"
-#include "link/SetCommDlg.h"
+#include "commands/SetCommDlg.h"
 
 namespace pelican::test {
 namespace {

@@ -11,7 +11,7 @@
 #include "commands/MemoryBench.h"
 #include "commands/PreEraseDlg.h"
 #include "commands/PreWriteDlg.h"
-#include "link/SetCommDlg.h"
+#include "commands/SetCommDlg.h"
 #include "support/GappedImage.h"
 
 namespace pelican::test {

@@ -1,7 +1,6 @@
-// Built only by the layering test, which expects this to fail: the commands
-// layer cannot see the application's headers.
-#include "app/PelicanApp.h"
-#include "commands/Command.h"
+// Built only by the layering tests, which expect this to fail: a layer
+// cannot see the headers of a layer it does not stand on.
+#include PELICAN_FORBIDDEN_HEADER
 
 int main() {
     return 0;

@@ -8,7 +8,7 @@
 #include "app/AppBench.h"
 #include "commands/PreWriteDlg.h"
 #include "commands/SetAddressDlg.h"
-#include "image/IDCheckDlg.h"
+#include "commands/IDCheckDlg.h"
 #include "support/FrameEncoder.h"
 #include "support/SRecordText.h"
 // After every header that names ui::IDOK: windows.h makes it a macro.

@@ -21,9 +21,9 @@
 #include "commands/SetAddressDlg.h"
 #include "commands/StatesDlg.h"
 #include "commands/VersionDlg.h"
-#include "image/IDCheckDlg.h"
-#include "image/SelectDlg.h"
-#include "link/SetCommDlg.h"
+#include "commands/IDCheckDlg.h"
+#include "commands/SelectDlg.h"
+#include "commands/SetCommDlg.h"
 #include "support/SimBench.h"
 #include "ui/ProgressDlg.h"
 

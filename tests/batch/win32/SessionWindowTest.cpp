@@ -11,7 +11,7 @@
 #include "batch/WindowSignals.h"
 #include "batch/win32/SessionWindow.h"
 #include "commands/PreEraseDlg.h"
-#include "image/IDCheckDlg.h"
+#include "commands/IDCheckDlg.h"
 #include "support/SimBench.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"

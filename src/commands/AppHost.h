@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "image/DeviceId.h"
+#include "commands/DeviceId.h"
 #include "image/MotFile.h"
-#include "image/RetryBudget.h"
+#include "commands/RetryBudget.h"
 #include "link/IoState.h"
 #include "link/SerialComm.h"
 

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "image/DeviceId.h"
+#include "commands/DeviceId.h"
 
 namespace pelican {
 namespace {

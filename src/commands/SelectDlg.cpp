@@ -1,6 +1,6 @@
-#include "image/SelectDlg.h"
+#include "commands/SelectDlg.h"
 
-#include "image/IDCheckDlg.h"
+#include "commands/IDCheckDlg.h"
 #include "sys/Text.h"
 #include "ui/Messages.h"
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "protocol/Protocol.h"
 #include "ui/Dialog.h"
 
 namespace pelican {
@@ -11,7 +12,6 @@ namespace pelican {
 // Every run starts at 40; only this dialog changes it. Each thread has its
 // own: the boards of a gang each have their run.
 extern thread_local int g_programInterval;
-constexpr int kDefaultProgramInterval = 40;
 
 class CSetCommDlg : public ui::CDialog {
 public:

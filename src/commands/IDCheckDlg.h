@@ -4,7 +4,7 @@
 #include <array>
 #include <string>
 
-#include "image/AppHost.h"
+#include "commands/AppHost.h"
 #include "image/FileError.h"
 #include "image/LoadNotice.h"
 #include "ui/Dialog.h"

@@ -1,10 +1,10 @@
-#include "link/SetCommDlg.h"
+#include "commands/SetCommDlg.h"
 
 #include "sys/Text.h"
 
 namespace pelican {
 
-thread_local int g_programInterval = kDefaultProgramInterval;
+thread_local int g_programInterval = protocol::kDefaultProgramInterval;
 
 const ui::DialogTemplate& CSetCommDlg::Template150() {
     using ui::ControlKind;

@@ -1,4 +1,4 @@
-#include "image/DeviceId.h"
+#include "commands/DeviceId.h"
 
 #include "protocol/Protocol.h"
 

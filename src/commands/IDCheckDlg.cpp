@@ -1,4 +1,4 @@
-#include "image/IDCheckDlg.h"
+#include "commands/IDCheckDlg.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "image/RetryBudget.h"
+#include "commands/RetryBudget.h"
 
 namespace pelican {
 

@@ -3,7 +3,7 @@
 // where no ID is exchanged with the device.
 #include <string>
 
-#include "image/AppHost.h"
+#include "commands/AppHost.h"
 #include "image/LoadNotice.h"
 #include "ui/Dialog.h"
 
