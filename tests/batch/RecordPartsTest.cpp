@@ -12,7 +12,7 @@
 #include "batch/RunRecord.h"
 #include "batch/SerialCounter.h"
 #include "batch/SerialNumber.h"
-#include "support/JsonReader.h"
+#include "support/StrictJson.h"
 #include "support/TempDir.h"
 #include "sys/LockedFile.h"
 #include "sys/Sha256.h"
@@ -264,10 +264,10 @@ TEST(LockedFile, AppendsStayWholeLinesAcrossThreadsAndAfterATornOne) {
     EXPECT_EQ(lines[0], "{\"torn\":");
     std::set<std::string> seen;
     for (size_t i = 1; i < lines.size(); ++i) {
-        JsonValue value;
+        nlohmann::json value;
         std::string error;
-        ASSERT_TRUE(CJsonReader::Parse(lines[i], value, error)) << error.substr(0, 80);
-        seen.insert(value.fields["thread"].text + "/" + value.fields["line"].text);
+        ASSERT_TRUE(ParseJson(lines[i], value, error)) << error.substr(0, 80);
+        seen.insert(Show(value["thread"]) + "/" + Show(value["line"]));
     }
     EXPECT_EQ(seen.size(), static_cast<size_t>(kThreads * kEach));
 }
