@@ -282,7 +282,7 @@ TEST(BatchRecord, ARunWithoutALinkIsRecordedAndUsesNoNumber) {
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0]["port"], "COM2");
     EXPECT_TRUE(records[0]["serial"].is_null());
-    EXPECT_EQ(records[0]["actions"].size(), 0u);
+    EXPECT_EQ(records[0]["actions"], nlohmann::json::array());
     EXPECT_EQ(records[0]["sha256"], kImageDigest);
     EXPECT_EQ(records[0]["outcome"], "no link");
     EXPECT_EQ(records[0]["exit"], 3);
