@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build-win}
-packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest libcli11-dev cmake ninja-build
+packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest nlohmann-json3-dev libcli11-dev cmake ninja-build
           wine wine64 fonts-wine nsis zip xvfb xauth xdotool imagemagick srecord python3 groff-base)
 # Debian's NSIS makes a 32-bit installer: the tests run it under the 32-bit
 # half of Wine, which comes from the i386 architecture.

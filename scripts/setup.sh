@@ -10,6 +10,7 @@ PACKAGES=(
   qt6-base-dev libqt6svg6            # windows and the SVG application icon
   libqt6test6                        # window tests click and type on the real windows
   libgtest-dev libgmock-dev          # tests
+  nlohmann-json3-dev                 # ... which read back the program's JSON with a parser of their own
   libcli11-dev                       # command line of the batch mode
   fonts-dejavu-core                  # real glyphs when windows render off screen
   xvfb xdotool                       # the window program as a process, answered on an X server of its own

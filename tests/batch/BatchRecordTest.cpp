@@ -9,7 +9,7 @@
 
 #include "support/BatchBench.h"
 #include "support/IdFileText.h"
-#include "support/JsonReader.h"
+#include "support/StrictJson.h"
 
 #ifndef _WIN32
 #include <signal.h>
@@ -46,19 +46,19 @@ struct Line {
     }
     // The log's lines, each read back (a line that is not one JSON object
     // fails): the runs' records, or the lines that say a number was taken.
-    std::vector<JsonValue> Records(bool taken = false) const {
-        std::vector<JsonValue> records;
+    std::vector<nlohmann::json> Records(bool taken = false) const {
+        std::vector<nlohmann::json> records;
         std::istringstream in(shared.Read("line.jsonl"));
         for (std::string line; std::getline(in, line);) {
-            JsonValue value;
+            nlohmann::json value;
             std::string error;
-            EXPECT_TRUE(CJsonReader::Parse(line, value, error)) << error;
-            EXPECT_EQ(value.kind, JsonValue::Kind::Object) << line;
-            if ((value.fields.count("taken") != 0) == taken) records.push_back(value);
+            EXPECT_TRUE(ParseJson(line, value, error)) << error;
+            EXPECT_TRUE(value.is_object()) << line;
+            if (value.contains("taken") == taken) records.push_back(value);
         }
         return records;
     }
-    std::vector<JsonValue> Taken() const { return Records(true); }
+    std::vector<nlohmann::json> Taken() const { return Records(true); }
 };
 
 std::vector<std::vector<uint8_t>> ProgramFrames(CBatchBench& bench) {
@@ -75,9 +75,9 @@ size_t FramesOf(CBatchBench& bench, uint8_t code) {
 }
 
 // "key=value ..." of an object's fields, in key order.
-std::string Fields(const JsonValue& object) {
+std::string Fields(const nlohmann::json& object) {
     std::string text;
-    for (const auto& [key, value] : object.fields) text += (text.empty() ? "" : " ") + key + "=" + value.Show();
+    for (const auto& [key, value] : object.items()) text += (text.empty() ? "" : " ") + key + "=" + Show(value);
     return text;
 }
 
@@ -114,33 +114,33 @@ TEST(BatchRecord, ANumberedBoardIsProgrammedReadBackAndRecorded) {
     const auto records = line.Records();
     ASSERT_EQ(records.size(), 1u);
     auto record = records[0];
-    EXPECT_EQ(record.fields["time"].text, "2026-12-09T10:42:07+01:00");
-    EXPECT_EQ(record.fields["host"].text, "station-3");
-    EXPECT_EQ(record.fields["port"].text, "COM1");
-    EXPECT_EQ(record.fields["usb_serial"].text, "A6008isP");
-    EXPECT_EQ(record.fields["file"].text, line.File());
-    EXPECT_EQ(record.fields["sha256"].text, kImageDigest);
-    ASSERT_EQ(record.fields["ranges"].items.size(), 2u);
-    EXPECT_EQ(Fields(record.fields["ranges"].items[0]),
+    EXPECT_EQ(record["time"], "2026-12-09T10:42:07+01:00");
+    EXPECT_EQ(record["host"], "station-3");
+    EXPECT_EQ(record["port"], "COM1");
+    EXPECT_EQ(record["usb_serial"], "A6008isP");
+    EXPECT_EQ(record["file"], line.File());
+    EXPECT_EQ(record["sha256"], kImageDigest);
+    ASSERT_EQ(record["ranges"].size(), 2u);
+    EXPECT_EQ(Fields(record["ranges"][0]),
               "action=epr due=2 end=0C01FF outcome=done pages=2 start=0C0000 title=Program");
-    EXPECT_EQ(Fields(record.fields["ranges"].items[1]),
+    EXPECT_EQ(Fields(record["ranges"][1]),
               "action=epr due=2 end=0C01FF outcome=done pages=2 start=0C0000 title=Read check.");
-    const auto& actions = record.fields["actions"].items;
+    const auto& actions = record["actions"];
     ASSERT_EQ(actions.size(), 3u);
     std::string names;
     for (auto action : actions) {
-        names += action.fields["action"].text + ":" + action.fields["outcome"].text + " ";
-        EXPECT_EQ(action.fields["ms"].kind, JsonValue::Kind::Number);
+        names += Show(action["action"]) + ":" + Show(action["outcome"]) + " ";
+        EXPECT_TRUE(action["ms"].is_number());
     }
     EXPECT_EQ(names, "epr:done status:done version:done ");
     // Two 40 ms pauses between pages at least, on the port's clock.
-    EXPECT_GE(std::stoll(actions[0].fields.at("ms").text), 80);
-    EXPECT_EQ(record.fields["version"].text, "VER.1.00");
-    ASSERT_EQ(record.fields["status"].items.size(), 2u);
-    EXPECT_EQ(record.fields["status"].items[0].text, "128");  // ready, no failure bits
-    EXPECT_EQ(Fields(record.fields["serial"]), "address=0C0100 bytes=11000000 format=le32 value=17");
-    EXPECT_EQ(record.fields["outcome"].text, "ok");
-    EXPECT_EQ(record.fields["exit"].text, "0");
+    EXPECT_GE(actions[0].at("ms"), 80);
+    EXPECT_EQ(record["version"], "VER.1.00");
+    ASSERT_EQ(record["status"].size(), 2u);
+    EXPECT_EQ(record["status"][0], 128);  // ready, no failure bits
+    EXPECT_EQ(Fields(record["serial"]), "address=0C0100 bytes=11000000 format=le32 value=17");
+    EXPECT_EQ(record["outcome"], "ok");
+    EXPECT_EQ(record["exit"], 0);
 }
 
 TEST(BatchRecord, AFailingBoardUsesItsNumberUpAndTheNextBoardGetsTheNext) {
@@ -161,16 +161,16 @@ TEST(BatchRecord, AFailingBoardUsesItsNumberUpAndTheNextBoardGetsTheNext) {
     EXPECT_EQ(good.m_sim.Board().Peek(0x0C0100, 2), (std::vector<uint8_t>{0x00, 0x12}));
     auto records = line.Records();
     ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(Fields(records[0].fields["serial"]), "address=0C0100 bytes=0011 format=be16 value=17");
-    EXPECT_EQ(records[0].fields["outcome"].text, "failed");
-    EXPECT_EQ(records[0].fields["exit"].text, "1");
-    EXPECT_EQ(records[0].fields["actions"].items.at(0).fields["outcome"].text, "failed");
-    EXPECT_EQ(Fields(records[1].fields["serial"]), "address=0C0100 bytes=0012 format=be16 value=18");
-    EXPECT_EQ(records[1].fields["outcome"].text, "ok");
+    EXPECT_EQ(Fields(records[0]["serial"]), "address=0C0100 bytes=0011 format=be16 value=17");
+    EXPECT_EQ(records[0]["outcome"], "failed");
+    EXPECT_EQ(records[0]["exit"], 1);
+    EXPECT_EQ(records[0]["actions"].at(0)["outcome"], "failed");
+    EXPECT_EQ(Fields(records[1]["serial"]), "address=0C0100 bytes=0012 format=be16 value=18");
+    EXPECT_EQ(records[1]["outcome"], "ok");
     auto taken = line.Taken();
     ASSERT_EQ(taken.size(), 2u);
-    EXPECT_EQ(taken[0].fields["taken"].fields["value"].text, "17");
-    EXPECT_EQ(taken[1].fields["taken"].fields["value"].text, "18");
+    EXPECT_EQ(taken[0]["taken"]["value"], 17);
+    EXPECT_EQ(taken[1]["taken"]["value"], 18);
 }
 
 TEST(BatchRecord, SkippingEmptyPagesStillProgramsTheNumbersPage) {
@@ -260,11 +260,11 @@ TEST(BatchRecord, AMissingCounterOrALogThatCannotBeOpenedStopsTheRunBeforeThePor
         std::vector<std::string> json = c.args;
         json.insert(json.begin(), "--json");
         EXPECT_EQ(line.Run(bench, json), 7);
-        JsonValue report;
+        nlohmann::json report;
         std::string error;
         const size_t end = bench.m_out.find('\n') + 1;
-        ASSERT_TRUE(CJsonReader::Parse(bench.m_out.substr(0, end - 1), report, error)) << bench.m_out;
-        EXPECT_EQ(report.fields["text"].text.rfind(c.told, 0), 0u) << bench.m_out;
+        ASSERT_TRUE(ParseJson(bench.m_out.substr(0, end - 1), report, error)) << bench.m_out;
+        EXPECT_EQ(Show(report["text"]).rfind(c.told, 0), 0u) << bench.m_out;
         EXPECT_EQ(bench.m_out.substr(end),
                   "{\"event\":\"exit\",\"port\":\"COM1\",\"status\":7,\"outcome\":\"log or counter unusable\"}\n");
     }
@@ -280,12 +280,12 @@ TEST(BatchRecord, ARunWithoutALinkIsRecordedAndUsesNoNumber) {
     EXPECT_EQ(line.shared.Read("counter"), "17\n");
     auto records = line.Records();
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].fields["port"].text, "COM2");
-    EXPECT_EQ(records[0].fields["serial"].kind, JsonValue::Kind::Null);
-    EXPECT_EQ(records[0].fields["actions"].items.size(), 0u);
-    EXPECT_EQ(records[0].fields["sha256"].text, kImageDigest);
-    EXPECT_EQ(records[0].fields["outcome"].text, "no link");
-    EXPECT_EQ(records[0].fields["exit"].text, "3");
+    EXPECT_EQ(records[0]["port"], "COM2");
+    EXPECT_TRUE(records[0]["serial"].is_null());
+    EXPECT_EQ(records[0]["actions"], nlohmann::json::array());
+    EXPECT_EQ(records[0]["sha256"], kImageDigest);
+    EXPECT_EQ(records[0]["outcome"], "no link");
+    EXPECT_EQ(records[0]["exit"], 3);
 }
 
 TEST(BatchRecord, OptionsThatCannotGoTogether) {
@@ -403,16 +403,16 @@ TEST(BatchRecord, ARunEndedPartWayLeavesTheNumbersTraceAndWhatItDid) {
         EXPECT_EQ(line.shared.Read("counter"), "18\n");
         auto taken = line.Taken();
         ASSERT_EQ(taken.size(), 1u);
-        EXPECT_EQ(Fields(taken[0].fields["taken"]), "address=0C0300 bytes=1100 format=le16 value=17");
-        EXPECT_EQ(taken[0].fields["port"].text, "COM1");
+        EXPECT_EQ(Fields(taken[0]["taken"]), "address=0C0300 bytes=1100 format=le16 value=17");
+        EXPECT_EQ(taken[0]["port"], "COM1");
         std::vector<std::string> records;
         for (auto record : line.Records()) {
             std::string text;
-            for (const auto& range : record.fields["ranges"].items) text += Fields(range) + "; ";
-            for (auto action : record.fields["actions"].items)
-                text += action.fields["action"].text + ":" + action.fields["outcome"].text + "; ";
-            records.push_back(text + record.fields["outcome"].text + " " + record.fields["exit"].text);
-            EXPECT_EQ(Fields(record.fields["serial"]), "address=0C0300 bytes=1100 format=le16 value=17");
+            for (const auto& range : record["ranges"]) text += Fields(range) + "; ";
+            for (auto action : record["actions"])
+                text += Show(action["action"]) + ":" + Show(action["outcome"]) + "; ";
+            records.push_back(text + Show(record["outcome"]) + " " + Show(record["exit"]));
+            EXPECT_EQ(Fields(record["serial"]), "address=0C0300 bytes=1100 format=le16 value=17");
         }
         EXPECT_EQ(records, c.records);
     }

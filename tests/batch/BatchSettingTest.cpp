@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "support/BatchBench.h"
-#include "support/JsonReader.h"
+#include "support/StrictJson.h"
 #include "support/ProgramFiles.h"
 
 namespace pelican::test {
@@ -128,13 +128,13 @@ std::map<std::string, std::string> ExitEvent(const std::string& out) {
     if (end == std::string::npos) return fields;
     const size_t begin = out.rfind('\n', end);
     const std::string line = out.substr(begin == std::string::npos ? 0 : begin + 1, end + 1 - (begin == std::string::npos ? 0 : begin + 1));
-    JsonValue value;
+    nlohmann::json value;
     std::string error;
-    if (!CJsonReader::Parse(line, value, error)) {
+    if (!ParseJson(line, value, error)) {
         ADD_FAILURE() << error;
         return fields;
     }
-    for (const auto& [key, field] : value.fields) fields[key] = field.Show();
+    for (const auto& [key, field] : value.items()) fields[key] = Show(field);
     return fields;
 }
 

@@ -7,7 +7,7 @@
 
 #include "support/BatchBench.h"
 #include "support/IdFileText.h"
-#include "support/JsonReader.h"
+#include "support/StrictJson.h"
 
 namespace pelican::test {
 namespace {
@@ -53,12 +53,12 @@ TEST(BatchSkipPages, JsonPhasesCarryThePagesSentAndTheirRate) {
     std::istringstream in(bench.m_out);
     std::vector<std::string> phases;
     for (std::string line; std::getline(in, line);) {
-        JsonValue value;
+        nlohmann::json value;
         std::string error;
-        ASSERT_TRUE(CJsonReader::Parse(line, value, error)) << error;
-        if (value.fields["event"].text != "phase") continue;
-        phases.push_back(value.fields["title"].text + " " + value.fields["pages"].text + " pages in " +
-                         value.fields["ms"].text + " ms: " + value.fields["bytes_per_s"].text + " B/s");
+        ASSERT_TRUE(ParseJson(line, value, error)) << error;
+        if (value["event"] != "phase") continue;
+        phases.push_back(Show(value["title"]) + " " + Show(value["pages"]) + " pages in " + Show(value["ms"]) +
+                         " ms: " + Show(value["bytes_per_s"]) + " B/s");
     }
     // The rate is that of the pages sent (512 bytes), not of the range.
     EXPECT_EQ(phases, (std::vector<std::string>{"Program 2 pages in 628 ms: 815 B/s",

@@ -17,7 +17,7 @@
 #include "support/FrameEncoder.h"
 #include "support/GangBench.h"
 #include "support/GappedImage.h"
-#include "support/JsonReader.h"
+#include "support/StrictJson.h"
 #include "support/ProgramFiles.h"
 #include "support/UsbPort.h"
 #include "sys/InstanceLock.h"
@@ -124,11 +124,11 @@ TEST(Gang, EveryJsonEventNamesItsPort) {
     EXPECT_EQ(bench.Run({"--json", "status", "version"}), kExitDone);
     std::map<std::string, std::vector<std::string>> events;
     for (const std::string& line : bench.m_out) {
-        JsonValue value;
+        nlohmann::json value;
         std::string error;
-        ASSERT_TRUE(CJsonReader::Parse(line, value, error)) << line << ": " << error;
-        ASSERT_EQ(value.fields.count("port"), 1u) << line;
-        events[value.fields["port"].Show()].push_back(value.fields["event"].Show());
+        ASSERT_TRUE(ParseJson(line, value, error)) << line << ": " << error;
+        ASSERT_TRUE(value.contains("port")) << line;
+        events[Show(value["port"])].push_back(Show(value["event"]));
     }
     EXPECT_TRUE(bench.m_err.empty());  // the account comes as events too, and no table
     const std::vector<std::string> expected = {"report", "report", "status", "version", "report", "exit"};

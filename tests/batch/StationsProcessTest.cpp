@@ -11,7 +11,7 @@
 
 #include "support/ChildProcess.h"
 #include "support/IdFileText.h"
-#include "support/JsonReader.h"
+#include "support/StrictJson.h"
 #include "support/TempDir.h"
 
 namespace pelican::test {
@@ -42,20 +42,20 @@ TEST(Stations, SharingOneLogAndOneCounterGiveEveryNumberOnce) {
     std::set<std::string> ports;
     int records = 0;
     for (std::string line; std::getline(in, line);) {
-        JsonValue record;
+        nlohmann::json record;
         std::string error;
-        ASSERT_TRUE(CJsonReader::Parse(line, record, error)) << error;
+        ASSERT_TRUE(ParseJson(line, record, error)) << error;
         // Each number's trace, written as it was taken.
-        if (record.fields.count("taken") != 0) {
-            taken.insert(record.fields["taken"].fields["value"].text);
+        if (record.contains("taken")) {
+            taken.insert(Show(record["taken"]["value"]));
             continue;
         }
         ++records;
-        EXPECT_EQ(record.fields["exit"].text, "0") << line;
-        EXPECT_EQ(record.fields["outcome"].text, "ok") << line;
-        EXPECT_EQ(record.fields["sha256"].text, "c27261a1d6bea50e4fa5a23acc5d43bae6cafa610fcffe38a0f02ea9a18904a2");
-        numbers.insert(record.fields["serial"].fields["value"].text);
-        ports.insert(record.fields["port"].text);
+        EXPECT_EQ(record["exit"], 0) << line;
+        EXPECT_EQ(record["outcome"], "ok") << line;
+        EXPECT_EQ(record["sha256"], "c27261a1d6bea50e4fa5a23acc5d43bae6cafa610fcffe38a0f02ea9a18904a2");
+        numbers.insert(Show(record["serial"]["value"]));
+        ports.insert(Show(record["port"]));
     }
     EXPECT_EQ(records, kStations);
     EXPECT_EQ(numbers, (std::set<std::string>{"500", "501", "502"}));
