@@ -43,12 +43,11 @@ namespace {
 // Where a raw binary file starts without --offset: the flash start of the
 // MCU type that --mcu names, or that the ".id" file beside it names.
 uint32_t BinaryOffset(const BatchOptions& options) {
-    constexpr uint32_t kOrcaWFlashStart = 0xF00000;
     if (options.offset >= 0) return static_cast<uint32_t>(options.offset);
     bool orcaW = options.mcu == "w";
     std::string idPath;
     if (options.mcu.empty() && CIdFile::PathFor(options.file, idPath)) CIdFile::NamesOrcaW(idPath, orcaW);
-    return orcaW ? kOrcaWFlashStart : CMotFile::kDefaultBinaryOffset;
+    return protocol::McuMapOf(orcaW ? 1 : 0).flashStart;
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "commands/IDCheckDlg.h"
 #include "sys/Sha256.h"
 #include "sys/Station.h"
+#include "protocol/Protocol.h"
 
 namespace pelican {
 namespace {
@@ -91,7 +92,7 @@ bool CBatchRunner::NumberBoard() {
     if (!m_app.m_linkReady || !m_app.m_idChecked) return true;
     const CSerialNumber& serial = *m_serial;
     const int mcuType = CIDCheckDlg::RememberedMcuType();
-    const char* mcuName = mcuType == 1 ? "Orca/W" : "Orca/S P";
+    const char* mcuName = protocol::McuMapOf(mcuType).name;
     uint32_t flashStart = 0;
     uint32_t flashEnd = 0;
     CCheckMemorryCmd::FlashOf(mcuType, flashStart, flashEnd);
@@ -101,8 +102,7 @@ bool CBatchRunner::NumberBoard() {
         return false;
     }
     // The number must not change the ID the board is checked with next time.
-    for (const uint8_t offset : CDeviceId::Offsets()) {
-        const uint32_t idAddress = CDeviceId::IdPage(mcuType) + offset;
+    for (const uint32_t idAddress : protocol::McuMapOf(mcuType).idAddresses) {
         if (idAddress >= serial.Address() && idAddress <= serial.LastAddress()) {
             Report("the serial number's place " + Place(serial) + " covers the ID location " +
                    CCheckMemorryCmd::AddressToHex(idAddress) + " of " + mcuName);

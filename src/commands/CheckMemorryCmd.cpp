@@ -14,15 +14,15 @@
 #include "commands/SetCommDlg.h"
 #include "ui/Messages.h"
 #include "ui/ProgressDlg.h"
+#include "protocol/Protocol.h"
 
 namespace pelican {
 namespace {
 
-// The boot loader's download area ends below this address.
-constexpr uint32_t kDownloadLimit = 0x2C00;
-// Proposed when the image holds no data.
-constexpr uint32_t kDefaultStart = 0x0C0000;
-constexpr uint32_t kDefaultEnd = 0x0FFFFF;
+using protocol::kDownloadLimit;
+// Proposed when the image holds no data: the flash of Orca/S P.
+constexpr uint32_t kDefaultStart = protocol::kMcuMaps[0].flashStart;
+constexpr uint32_t kDefaultEnd = protocol::kMcuMaps[0].flashEnd;
 
 uint32_t FirstOfPage(uint32_t address) {
     return address - address % CCheckMemorryCmd::kPageSize;
@@ -117,9 +117,8 @@ Outcome CCheckMemorryCmd::AskRange(uint32_t& start, uint32_t& end, uint32_t limi
 }
 
 void CCheckMemorryCmd::FlashOf(int mcuType, uint32_t& start, uint32_t& end) {
-    // The ID locations sit at the top of each type's flash.
-    start = mcuType == 1 ? 0xF00000 : 0x0C0000;
-    end = mcuType == 1 ? 0xFFFFFF : 0x0FFFFF;
+    start = protocol::McuMapOf(mcuType).flashStart;
+    end = protocol::McuMapOf(mcuType).flashEnd;
 }
 
 bool CCheckMemorryCmd::CheckImageInFlash(uint32_t start, uint32_t end) {

@@ -5,13 +5,17 @@
 namespace pelican {
 
 uint32_t CDeviceId::IdPage(int mcuType) {
-    const uint32_t first = mcuType == 1 ? protocol::kIdAddressW : protocol::kIdAddressSP;
-    return first & ~uint32_t{0xFF};
+    return protocol::McuMapOf(mcuType).idAddresses[0] & ~uint32_t{0xFF};
 }
 
 const std::array<uint8_t, 7>& CDeviceId::Offsets() {
-    // 0FFFDF, 0FFFE3, 0FFFEB, 0FFFEF, 0FFFF3, 0FFFF7, 0FFFFB (FFFFxx on Orca/W).
-    static const std::array<uint8_t, 7> offsets = {0xDF, 0xE3, 0xEB, 0xEF, 0xF3, 0xF7, 0xFB};
+    // The locations' places in the ID page, the same in every map.
+    static const std::array<uint8_t, 7> offsets = [] {
+        std::array<uint8_t, 7> places{};
+        for (size_t i = 0; i < places.size(); ++i)
+            places[i] = static_cast<uint8_t>(protocol::kMcuMaps[0].idAddresses[i] & 0xFF);
+        return places;
+    }();
     return offsets;
 }
 

@@ -85,7 +85,7 @@ void CIDCheckDlg::OnRefer() {
         m_host.Image().GetUsedRange(start, end);
         // Data in the top page means the part's flash reaches the top of
         // the address space: an Orca/W.
-        if (end == 0xFFFFFF) SetMcuType(1);
+        if (end == protocol::McuMapOf(1).flashEnd) SetMcuType(1);
         UpdateData(false);
     }
 

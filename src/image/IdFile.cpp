@@ -1,8 +1,11 @@
 #include "image/IdFile.h"
 
+#include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "image/TextLineReader.h"
+#include "protocol/Protocol.h"
 #include "sys/Text.h"
 
 namespace pelican {
@@ -21,12 +24,15 @@ bool CIdFile::PathFor(const std::string& programPath, std::string& idPath) {
     return false;
 }
 
-const std::array<const char*, 7>& CIdFile::Addresses(int mcuType) {
-    static const std::array<const char*, 7> kOrcaSP = {"FFFDF", "FFFE3", "FFFEB", "FFFEF",
-                                                       "FFFF3", "FFFF7", "FFFFB"};
-    static const std::array<const char*, 7> kOrcaW = {"FFFFDF", "FFFFE3", "FFFFEB", "FFFFEF",
-                                                      "FFFFF3", "FFFFF7", "FFFFFB"};
-    return mcuType == 1 ? kOrcaW : kOrcaSP;
+std::array<std::string, 7> CIdFile::Addresses(int mcuType) {
+    std::array<std::string, 7> texts;
+    const auto& addresses = protocol::McuMapOf(mcuType).idAddresses;
+    for (size_t i = 0; i < texts.size(); ++i) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(addresses[i]));
+        texts[i] = text;
+    }
+    return texts;
 }
 
 FileError CIdFile::NamesOrcaW(const std::string& idPath, bool& orcaW) {
@@ -64,24 +70,25 @@ void CIdFile::FillText(std::string_view text, int mcuType, Fields& fields) {
 }
 
 bool CIdFile::NamesOrcaW(CTextLineReader& reader) {
+    const std::string orcaW = Addresses(1)[0];
     bool found = false;
     const char* text = nullptr;
     size_t length = 0;
     while (reader.Next(text, length)) {
-        if (length >= 6 && std::memcmp(text, "FFFFDF", 6) == 0) found = true;
+        if (std::string_view(text, length).substr(0, orcaW.size()) == orcaW) found = true;
     }
     return found;
 }
 
 void CIdFile::Fill(CTextLineReader& reader, int mcuType, Fields& fields) {
-    const auto& addresses = Addresses(mcuType);
-    const size_t width = mcuType == 1 ? 6 : 5;
+    const auto addresses = Addresses(mcuType);
+    const size_t width = addresses[0].size();
     const char* text = nullptr;
     size_t length = 0;
     while (reader.Next(text, length)) {
         if (length < width) continue;
         for (size_t i = 0; i < addresses.size(); ++i) {
-            if (std::memcmp(text, addresses[i], width) == 0) fields[i].assign(text + length - 2, 2);
+            if (std::memcmp(text, addresses[i].data(), width) == 0) fields[i].assign(text + length - 2, 2);
         }
     }
 }

@@ -24,9 +24,9 @@ public:
     // replaced by ".id". False for any other ending.
     static bool PathFor(const std::string& programPath, std::string& idPath);
 
-    // The ID addresses as the file writes them: 5 characters for Orca/S P
-    // (type 0), 6 for Orca/W (type 1).
-    static const std::array<const char*, 7>& Addresses(int mcuType);
+    // The ID addresses as the file writes them, in hexadecimal without
+    // leading zeros: 5 characters for Orca/S P (type 0), 6 for Orca/W (type 1).
+    static std::array<std::string, 7> Addresses(int mcuType);
 
     // orcaW: whether any line begins "FFFFDF" (a file for Orca/W). The file
     // is read like a program file: a regular file only, of bounded size,

@@ -13,6 +13,7 @@
 #include "image/LineImage.h"
 #include "image/LoadOutcome.h"
 #include "image/TextLineReader.h"
+#include "protocol/Protocol.h"
 
 namespace pelican {
 
@@ -54,7 +55,7 @@ public:
     static bool IsBinaryName(const std::string& path);
 
     // Where a raw binary file's first byte goes; 0C0000 unless set.
-    static constexpr uint32_t kDefaultBinaryOffset = 0x0C0000;
+    static constexpr uint32_t kDefaultBinaryOffset = protocol::kMcuMaps[0].flashStart;
     void SetBinaryOffset(uint32_t offset) { m_binaryOffset = offset; }
     uint32_t BinaryOffset() const { return m_binaryOffset; }
 

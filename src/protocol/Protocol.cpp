@@ -50,7 +50,7 @@ Frame PageProgramFrame(uint32_t address, const uint8_t* page) {
 }
 
 Frame IdCheckFrame(int mcuType, const uint8_t* id) {
-    const uint32_t area = mcuType == 1 ? kIdAddressW : kIdAddressSP;
+    const uint32_t area = McuMapOf(mcuType).idAddresses[0];
     Frame frame(kIdCheckFrameLength);
     frame[0] = kIdCheck;
     frame[1] = static_cast<uint8_t>(area & 0xFF);

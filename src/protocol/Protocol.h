@@ -49,9 +49,25 @@ constexpr size_t kPageProgramFrameLength = 3 + kPageSize;
 constexpr size_t kIdCheckFrameLength = 5 + kIdLength;
 constexpr size_t kDownloadHeaderLength = 4;
 
-// ID areas of the two device families.
-constexpr uint32_t kIdAddressSP = 0x0FFFDF;  // Orca/S P
-constexpr uint32_t kIdAddressW = 0xFFFFDF;   // Orca/W
+// The memory map of each MCU type: its flash, and the seven ID locations
+// at the flash's top (each checked byte sits at its own address). mcuType 0
+// is Orca/S P, 1 Orca/W.
+struct McuMap {
+    const char* name;
+    uint32_t flashStart;
+    uint32_t flashEnd;
+    std::array<uint32_t, kIdLength> idAddresses;
+};
+inline constexpr std::array<McuMap, 2> kMcuMaps = {{
+    {"Orca/S P", 0x0C0000, 0x0FFFFF, {0x0FFFDF, 0x0FFFE3, 0x0FFFEB, 0x0FFFEF, 0x0FFFF3, 0x0FFFF7, 0x0FFFFB}},
+    {"Orca/W", 0xF00000, 0xFFFFFF, {0xFFFFDF, 0xFFFFE3, 0xFFFFEB, 0xFFFFEF, 0xFFFFF3, 0xFFFFF7, 0xFFFFFB}},
+}};
+// The map of mcuType; anything but 1 is Orca/S P.
+constexpr const McuMap& McuMapOf(int mcuType) {
+    return kMcuMaps[mcuType == 1 ? 1 : 0];
+}
+// The boot loader's download area (RAM) ends below this address.
+constexpr uint32_t kDownloadLimit = 0x2C00;
 
 // Pauses (milliseconds) and read time-outs.
 constexpr uint32_t kPauseShort = 50;
@@ -78,7 +94,7 @@ Frame BaudRateFrame(uint32_t baud);
 Frame PageReadFrame(uint32_t address);
 // page: 256 bytes, lowest address first.
 Frame PageProgramFrame(uint32_t address, const uint8_t* page);
-// mcuType 0 = Orca/S P (ID area 0FFFDF), 1 = Orca/W (FFFFDF).
+// The ID area of mcuType's map, its first location.
 Frame IdCheckFrame(int mcuType, const uint8_t* id);
 // The first download frame: header and first page; later frames are pages.
 Frame DownloadFirstFrame(uint32_t size, uint8_t checksum, const uint8_t* page);
