@@ -68,12 +68,6 @@ std::vector<std::vector<uint8_t>> ProgramFrames(CBatchBench& bench) {
     return frames;
 }
 
-size_t FramesOf(CBatchBench& bench, uint8_t code) {
-    size_t count = 0;
-    for (const auto& frame : bench.m_sim.Board().Frames()) count += frame.bytes.at(0) == code ? 1 : 0;
-    return count;
-}
-
 // "key=value ..." of an object's fields, in key order.
 std::string Fields(const JsonValue& object) {
     std::string text;
@@ -233,8 +227,8 @@ TEST(BatchRecord, RefusedBeforeAnythingIsErasedAndTheCounterLeftAsItWas) {
         if (const size_t at = told.find("COUNTER"); at != std::string::npos) told.replace(at, 7, line.shared.File("counter"));
         EXPECT_NE(bench.m_err.find(told + "\n"), std::string::npos) << c.name << ": " << bench.m_err;
         EXPECT_EQ(bench.m_sim.Board().Frames().empty(), !c.sent) << c.name;
-        EXPECT_EQ(FramesOf(bench, 0xA7), 0u) << c.name;  // never erased
-        EXPECT_EQ(FramesOf(bench, 0x41), 0u) << c.name;
+        EXPECT_EQ(bench.m_sim.FramesOf(0xA7), 0u) << c.name;  // never erased
+        EXPECT_EQ(bench.m_sim.FramesOf(0x41), 0u) << c.name;
         EXPECT_EQ(line.shared.Read("counter"), c.counter) << c.name;
     }
 }
@@ -353,7 +347,7 @@ TEST(BatchRecord, ARecordThatCannotBeWrittenIsToldAndTheLogLeftWhole) {
         told.replace(told.find("LOG"), 3, line.Log());
         EXPECT_NE(bench.m_err.find(told + "\n"), std::string::npos) << bench.m_err;
         EXPECT_EQ(bench.m_out.substr(0, 12), c.numbered ? "" : "Ready: Ready");
-        EXPECT_EQ(FramesOf(bench, 0xA7), 0u);
+        EXPECT_EQ(bench.m_sim.FramesOf(0xA7), 0u);
         EXPECT_EQ(line.shared.Read("counter"), c.numbered ? "18\n" : "17\n");
         EXPECT_TRUE(line.shared.Read("line.jsonl") == before) << line.shared.Read("line.jsonl").substr(c.before);
     }
@@ -399,7 +393,7 @@ TEST(BatchRecord, ARunEndedPartWayLeavesTheNumbersTraceAndWhatItDid) {
             CSignalStop::Uninstall();
             EXPECT_TRUE(c.killed);
         }
-        EXPECT_EQ(FramesOf(bench, 0x41), c.pages);
+        EXPECT_EQ(bench.m_sim.FramesOf(0x41), c.pages);
         EXPECT_EQ(line.shared.Read("counter"), "18\n");
         auto taken = line.Taken();
         ASSERT_EQ(taken.size(), 1u);

@@ -42,8 +42,8 @@ TEST(BatchRefusals, AStrayLineRefusesTheFileBeforeTheFlashIsErased) {
         bench.m_dir.Write("prog.id", kIdFile);
         EXPECT_EQ(bench.Run({"-f", path, "-y", "-i", "0", "epr"}), 1);
         EXPECT_EQ(bench.m_out, "exclamation: Not an S-record in line 41 of " + path + ". Can not accept this file.\n");
-        EXPECT_EQ(Frames(bench, 0xA7), 0u);
-        EXPECT_EQ(Frames(bench, 0xF5), 0u);
+        EXPECT_EQ(bench.m_sim.FramesOf(0xA7), 0u);
+        EXPECT_EQ(bench.m_sim.FramesOf(0xF5), 0u);
     }
     // Whole, the same file programs all its 8192 bytes.
     CBatchBench bench;
@@ -66,8 +66,8 @@ TEST(BatchRefusals, BinaryBytesNamedMotAreNoSRecordFileAndNothingIsSent) {
         if (typedId) args.insert(args.end(), {"--id", "01:02:03:04:05:06:07"});
         EXPECT_EQ(bench.Run(args), 1);
         EXPECT_EQ(bench.m_out, "exclamation: " + path + " is not an S-record file. Can not accept this file.\n");
-        EXPECT_EQ(Frames(bench, 0xF5), 0u);
-        EXPECT_EQ(Frames(bench, 0xA7), 0u);
+        EXPECT_EQ(bench.m_sim.FramesOf(0xF5), 0u);
+        EXPECT_EQ(bench.m_sim.FramesOf(0xA7), 0u);
     }
 }
 
@@ -99,8 +99,8 @@ TEST(BatchRefusals, DataOutsideTheFlashAreNamedBeforeTheErase) {
         args.insert(args.end(), c.args.begin(), c.args.end());
         EXPECT_EQ(bench.Run(args), 1);
         EXPECT_EQ(bench.m_out, "exclamation: " + c.told + "\n");
-        EXPECT_EQ(Frames(bench, 0xA7), 0u);
-        EXPECT_EQ(Frames(bench, 0x41), 0u);
+        EXPECT_EQ(bench.m_sim.FramesOf(0xA7), 0u);
+        EXPECT_EQ(bench.m_sim.FramesOf(0x41), 0u);
     }
 }
 
@@ -116,7 +116,7 @@ TEST(BatchRefusals, MissingPiecesAreNamedInsteadOfAQuietFailure) {
                                    "--yes answers OK\n"),
                   std::string::npos)
             << bench.m_err;
-        EXPECT_EQ(Frames(bench, 0xA7), 0u);
+        EXPECT_EQ(bench.m_sim.FramesOf(0xA7), 0u);
     }
     // What the command line lacks is a usage error before anything is opened.
     const struct {
@@ -145,7 +145,7 @@ TEST(BatchRefusals, ARangeMustBeHexadecimalOnBothSides) {
                   std::string::npos)
             << range;
     }
-    EXPECT_EQ(Frames(bench, 0xFF), 0u);
+    EXPECT_EQ(bench.m_sim.FramesOf(0xFF), 0u);
     // Digits of either case stand; a value past FFFFFF is the dialog's to refuse.
     EXPECT_EQ(bench.Run({"-f", "x.mot", "blank", "-r", "c0000-C00ff"}), 1);
     EXPECT_NE(bench.m_out.find("x.mot was not found."), std::string::npos) << bench.m_out;
@@ -237,7 +237,7 @@ TEST(BatchRefusals, QuestionsOnTheTerminalEndTheirLine) {
     erase.m_sim.PassId();
     EXPECT_EQ(erase.Run({"erase"}), 1);
     EXPECT_EQ(question.str(), "Erase? [y/N] \n");
-    EXPECT_EQ(Frames(erase, 0xA7), 0u);
+    EXPECT_EQ(erase.m_sim.FramesOf(0xA7), 0u);
 }
 
 }  // namespace

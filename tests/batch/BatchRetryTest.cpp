@@ -45,8 +45,8 @@ void CheckRun(const RetryCase& c, CBatchBench& bench) {
     if (c.err.empty()) {
         EXPECT_EQ(bench.m_err.find("retry"), std::string::npos) << bench.m_err;
     }
-    EXPECT_EQ(Count(bench, 0x41), c.programFrames);
-    EXPECT_EQ(Count(bench, 0xA7), c.eraseFrames);
+    EXPECT_EQ(bench.m_sim.FramesOf(0x41), c.programFrames);
+    EXPECT_EQ(bench.m_sim.FramesOf(0xA7), c.eraseFrames);
     EXPECT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
 }
 
@@ -305,7 +305,7 @@ TEST(BatchRetry, ADumpGoesOnAfterAFailedRead) {
     EXPECT_NE(bench.m_err.find("retry 1 of 1: page read at 0C0100: no reply; read it again\n"), std::string::npos)
         << bench.m_err;
     // Two reads a page, and the one that got no reply.
-    EXPECT_EQ(Count(bench, 0xFF), 2u * 3u + 1u);
+    EXPECT_EQ(bench.m_sim.FramesOf(0xFF), 2u * 3u + 1u);
     std::ifstream in(out, std::ios::binary);
     EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), ThreePagesFlash());
 }
@@ -325,7 +325,7 @@ TEST(BatchRetry, ADownloadTheBootLoaderDidNotTakeStartsOverFromItsHeader) {
     EXPECT_NE(bench.m_err.find("retry 1 of 1: download answer: not completed; start over from the header\n"),
               std::string::npos)
         << bench.m_err;
-    EXPECT_EQ(Count(bench, 0xFA), 2u);
+    EXPECT_EQ(bench.m_sim.FramesOf(0xFA), 2u);
 }
 
 TEST(BatchRetry, AStatusProbeThatFailedIsMadeAgain) {

@@ -130,9 +130,7 @@ TEST(BatchSignal, ASignalInALongPageIntervalEndsTheRunWithoutWaitingItOut) {
         ASSERT_GE(bench.m_err.size(), c.end.size());
         EXPECT_EQ(bench.m_err.substr(bench.m_err.size() - c.end.size()), c.end) << bench.m_err;
         const auto frames = bench.m_sim.Board().Frames();
-        EXPECT_EQ(std::count_if(frames.begin(), frames.end(),
-                                [](const sim::SimFrame& frame) { return frame.bytes[0] == 0x41; }),
-                  c.pages);
+        EXPECT_EQ(bench.m_sim.FramesOf(0x41), c.pages);
         ASSERT_FALSE(frames.empty());
         EXPECT_EQ(frames.back().bytes, c.last);
         // The first page's status: never before the usual interval is over.

@@ -30,16 +30,16 @@ TEST(BatchSkipPages, EPRSendsOnlyTheDataPagesAndLeavesTheStoredChoiceAlone) {
                                  "[Pages]\nSkipEmpty=1\n";
     bench.m_dir.Write("pelican.INI", settings);
     EXPECT_EQ(bench.Run({"-f", bench.m_dir.File("prog.mot"), "-y", "epr"}), 0) << bench.m_out << bench.m_err;
-    EXPECT_EQ(Frames(bench, 0x41), 1024u);
-    EXPECT_EQ(Frames(bench, 0xFF), 1024u);
+    EXPECT_EQ(bench.m_sim.FramesOf(0x41), 1024u);
+    EXPECT_EQ(bench.m_sim.FramesOf(0xFF), 1024u);
 
     bench.m_dir.Write("pelican.INI", "");
     bench.m_sim.Board().ClearLog();
     EXPECT_EQ(bench.Run({"-f", bench.m_dir.File("prog.mot"), "--skip-empty-pages", "-y", "epr"}), 0)
         << bench.m_out << bench.m_err;
     EXPECT_EQ(bench.m_out, "information: Program OK.\n");
-    EXPECT_EQ(Frames(bench, 0x41), 2u);
-    EXPECT_EQ(Frames(bench, 0xFF), 2u);
+    EXPECT_EQ(bench.m_sim.FramesOf(0x41), 2u);
+    EXPECT_EQ(bench.m_sim.FramesOf(0xFF), 2u);
     EXPECT_EQ(bench.m_sim.Board().Peek(0x0C0000), 0x1C);
     EXPECT_EQ(bench.m_sim.Board().Peek(0x0FFF00), 0x5A);
     EXPECT_EQ(bench.m_dir.Read("pelican.INI").find("[Pages]"), std::string::npos);

@@ -71,13 +71,6 @@ public:
         });
     }
 
-    // The frames the board took with this first byte since the press.
-    size_t Count(uint8_t code) {
-        size_t count = 0;
-        for (const auto& frame : m_sim.Board().Frames()) count += frame.bytes.at(0) == code ? 1 : 0;
-        return count;
-    }
-
     Bytes Press(const std::function<void()>& presses) {
         m_sim.PassId();
         SelectProgram("COM1", m_target);

@@ -43,6 +43,11 @@ public:
     // Every byte the board took in since the last clear.
     Bytes Received() const { return m_board.ReceivedBytes(); }
     void ClearReceived() { m_board.ClearLog(); }
+    // The frames the board took since the last clear that start with code.
+    size_t FramesOf(uint8_t code) const;
+    // Raises signal as the board takes the n-th frame starting with code,
+    // and again at each of the next times - 1 such frames (a second signal).
+    void RaiseAt(uint8_t code, unsigned n, int signal, unsigned times = 1);
 
     // Short cuts past the wire: they feed the board directly at its own rate,
     // drop its answers and clear its log. Set the host port to the same rate.
