@@ -74,10 +74,7 @@ TEST(BatchDownload, CtrlCCutsTheTransferAndTheBoardLeftMidTransferEndsWithThree)
     CBatchBench bench(BootBoard());
     // Ctrl-C arrives with the main window's probe before the download: the
     // first page goes out, then the transfer stops.
-    size_t statusReads = 0;
-    bench.m_sim.Board().SetFrameObserver([&](const sim::SimFrame& frame) {
-        if (frame.bytes[0] == 0x70 && ++statusReads == 2) ::raise(SIGINT);
-    });
+    bench.m_sim.RaiseAt(0x70, 2, SIGINT);
     // What follows depends on the board: this one still takes the return
     // to 9600 bps as program bytes, so the run cannot end as interrupted
     // "after the link was back at 9600 bps".

@@ -98,10 +98,7 @@ TEST(BatchDump, NoFileUnlessEveryPageWasRead) {
 #ifndef _WIN32  // permissions, links, pipes or processes of POSIX
 TEST(BatchDump, CtrlCLeavesNoFile) {
     CBatchBench bench;
-    size_t reads = 0;
-    bench.m_sim.Board().SetFrameObserver([&](const sim::SimFrame& frame) {
-        if (frame.bytes[0] == 0xFF && ++reads == 2) ::raise(SIGINT);
-    });
+    bench.m_sim.RaiseAt(0xFF, 2, SIGINT);
     const std::string out = bench.m_dir.File("flash.bin");
     EXPECT_EQ(bench.Run(WithFile(bench, {"dump", "-r", "C0000-C0FFF", "-o", out})), 130);
     EXPECT_TRUE(Leftovers(bench.m_dir).empty());

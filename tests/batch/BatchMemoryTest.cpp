@@ -55,10 +55,7 @@ TEST(BatchMemory, CtrlCCancelsTheCheckAndEndsWith130AtTheStandingRate) {
     CBatchBench bench;
     bench.StoreRate(38400);
     // Ctrl-C arrives while the second page is being read.
-    size_t reads = 0;
-    bench.m_sim.Board().SetFrameObserver([&](const sim::SimFrame& frame) {
-        if (frame.bytes[0] == 0xFF && ++reads == 2) ::raise(SIGINT);
-    });
+    bench.m_sim.RaiseAt(0xFF, 2, SIGINT);
     EXPECT_EQ(bench.Run(WithFile(bench, {"blank", "-r", "C0000-C0FFF"})), 130);
     EXPECT_EQ(bench.m_sim.FramesOf(0xFF), 2u);
     EXPECT_EQ(bench.m_out, "");

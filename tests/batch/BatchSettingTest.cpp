@@ -138,15 +138,6 @@ std::map<std::string, std::string> ExitEvent(const std::string& out) {
     return fields;
 }
 
-// Raises signal each time the board takes the n-th frame starting with code,
-// and at every later one too (a second signal).
-void RaiseAt(CBatchBench& bench, uint8_t code, int n, int signal, int times) {
-    auto seen = std::make_shared<int>(0);
-    bench.m_sim.Board().SetFrameObserver([=](const sim::SimFrame& frame) {
-        if (frame.bytes[0] == code && ++*seen >= n && *seen < n + times) ::raise(signal);
-    });
-}
-
 struct EndCase {
     const char* name;
     std::function<void(CBatchBench&)> arrange;
@@ -188,12 +179,12 @@ TEST(BatchSetting, NoLinkAndNoLockAreNamedInTheExitEvent) {
 // A signal's run, each in a test of its own: ctest runs each in its own
 // process, as the program's runs are.
 TEST(BatchSettingInterrupted, CtrlCTwiceIsNamedInTheExitEvent) {
-    RunToItsEnd({"Ctrl-C twice in a page loop", [](CBatchBench& bench) { RaiseAt(bench, 0xFF, 2, SIGINT, 2); },
+    RunToItsEnd({"Ctrl-C twice in a page loop", [](CBatchBench& bench) { bench.m_sim.RaiseAt(0xFF, 2, SIGINT, 2); },
                  {"read", "-r", "C0000-C0FFF"}, 130, "interrupted"});
 }
 
 TEST(BatchSettingSignal, SigtermIsNamedInTheExitEvent) {
-    RunToItsEnd({"SIGTERM in a page loop", [](CBatchBench& bench) { RaiseAt(bench, 0xFF, 2, SIGTERM, 1); },
+    RunToItsEnd({"SIGTERM in a page loop", [](CBatchBench& bench) { bench.m_sim.RaiseAt(0xFF, 2, SIGTERM); },
                  {"read", "-r", "C0000-C0FFF"}, 143, "signal"});
 }
 

@@ -1,5 +1,8 @@
 #include "support/SimBench.h"
 
+#include <csignal>
+#include <memory>
+
 #include "sim/MemoryLink.h"
 #include "sim/SimMemory.h"
 
@@ -45,6 +48,9 @@ void CSimBench::RaiseAt(uint8_t code, unsigned n, int signal, unsigned times) {
     auto seen = std::make_shared<unsigned>(0);
     m_board.SetFrameObserver([=](const sim::SimFrame& frame) {
         if (frame.bytes.at(0) == code && ++*seen >= n && *seen < n + times) std::raise(signal);
+void CSimBench::Synchronise(uint32_t baud) {
+    if (!m_board.Synchronised()) {
+        const Bytes zeros(sim::CBootLoader::kSyncZeros, 0x00);
     });
 }
 
