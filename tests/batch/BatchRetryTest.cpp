@@ -10,7 +10,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "image/LoaderFixture.h"
 #include "batch/RetryBench.h"
 #include "support/BatchBench.h"
 #include "support/ProgramFiles.h"
@@ -311,15 +310,12 @@ TEST(BatchRetry, ADumpGoesOnAfterAFailedRead) {
 }
 
 TEST(BatchRetry, ADownloadTheBootLoaderDidNotTakeStartsOverFromItsHeader) {
-    sim::BoardConfig config;
-    config.type = sim::DeviceType::OrcaW;
-    config.requireId = false;
+    sim::BoardConfig config = BootBoard();
     config.faults.wrongReply = {0xFA, 1};
     config.faults.wrongIndex = 1;
     config.faults.wrongValue = 0x01;  // not completed
     CBatchBench bench(config);
-    bench.m_dir.Write("boot.btp", Record(1, 0x0000, Seq(32, 1)) + "\n" + Record(1, 0x01E0, Seq(32, 9)) + "\n");
-    EXPECT_EQ(bench.Run({"-t", "boot", "-f", bench.m_dir.File("boot.btp"), "--retries", "1", "-y", "download"}), 0)
+    EXPECT_EQ(bench.Run(WithBootProgram(bench, {"--retries", "1", "-y", "download"})), 0)
         << bench.m_out << bench.m_err;
     EXPECT_EQ(bench.m_out, "none: Download Completed.\n");
     EXPECT_NE(bench.m_err.find("retry 1 of 1: download answer: not completed; start over from the header\n"),

@@ -71,6 +71,13 @@ void CSimBench::PassId(uint32_t baud) {
     for (uint8_t b : m_board.StoredId()) frame.push_back(b);
     m_board.Inject(frame.data(), frame.size(), m_clock.NowUs());
     m_board.DiscardReplies();
+sim::BoardConfig BootBoard() {
+    sim::BoardConfig config;
+    config.type = sim::DeviceType::OrcaW;
+    config.requireId = false;
+    return config;
+}
+
     m_board.ClearLog();
 }
 

@@ -61,6 +61,10 @@ private:
     sim::CBootLoader m_board;
 };
 
+// An Orca/W board that takes a boot program without an ID check, as the
+// boot-loader target's download finds it.
+sim::BoardConfig BootBoard();
+
 // One exchange as the protocol does it: send the frame in one write, then
 // read exactly replyLength bytes. The reply, or an empty vector when the read
 // failed (see port.m_timedOut for why). replyLength 0: send only.
