@@ -10,23 +10,15 @@
 #include <memory>
 
 #include "support/BatchBench.h"
+#include "support/FrameEncoder.h"
 #include "support/JsonReader.h"
 #include "support/ProgramFiles.h"
 
 namespace pelican::test {
 namespace {
 
-Bytes Sync() {
-    Bytes bytes{0xB0};
-    bytes.insert(bytes.end(), 16, 0x00);
-    return bytes;
-}
-
-Bytes Cat(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
-    return out;
-}
+using wire::Cat;
+using wire::Sync;
 
 TEST(BatchSetting, TheActionPressesSettingAndAnswersSetBaudrateFromTheOptions) {
     CBatchBench bench;

@@ -35,9 +35,6 @@ std::unique_ptr<CSerialComm> CSimBench::OpenPort(uint32_t baud) {
     return port;
 }
 
-void CSimBench::Synchronise(uint32_t baud) {
-    if (!m_board.Synchronised()) {
-        const Bytes zeros(sim::CBootLoader::kSyncZeros, 0x00);
 size_t CSimBench::FramesOf(uint8_t code) const {
     size_t count = 0;
     for (const auto& frame : m_board.Frames()) count += frame.bytes.at(0) == code ? 1 : 0;
@@ -48,6 +45,9 @@ void CSimBench::RaiseAt(uint8_t code, unsigned n, int signal, unsigned times) {
     auto seen = std::make_shared<unsigned>(0);
     m_board.SetFrameObserver([=](const sim::SimFrame& frame) {
         if (frame.bytes.at(0) == code && ++*seen >= n && *seen < n + times) std::raise(signal);
+void CSimBench::Synchronise(uint32_t baud) {
+    if (!m_board.Synchronised()) {
+        const Bytes zeros(sim::CBootLoader::kSyncZeros, 0x00);
 void CSimBench::Synchronise(uint32_t baud) {
     if (!m_board.Synchronised()) {
         const Bytes zeros(sim::CBootLoader::kSyncZeros, 0x00);
