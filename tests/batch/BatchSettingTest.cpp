@@ -163,7 +163,7 @@ TEST(BatchSetting, NoLinkAndNoLockAreNamedInTheExitEvent) {
          },
          {"status"}, 3, "no link"},
         {"a runtime folder that is not there",
-         [](CBatchBench& bench) { SetEnv("XDG_RUNTIME_DIR", bench.m_dir.File("gone")); }, {"status"}, 5, "no lock"},
+         [](CBatchBench& bench) { bench.m_env.Set("XDG_RUNTIME_DIR", bench.m_dir.File("gone")); }, {"status"}, 5, "no lock"},
     };
     for (const auto& c : cases) RunToItsEnd(c);
 }

@@ -6,6 +6,14 @@
 
 namespace pelican::test {
 
+void SetEnv(const char* name, const std::string& value) {
+#ifdef _WIN32
+    ::_putenv_s(name, value.c_str());
+#else
+    ::setenv(name, value.c_str(), 1);
+#endif
+}
+
 namespace {
 
 void Remove(const char* name) {
