@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "support/BatchBench.h"
+#include "support/ProgramFiles.h"
 
 namespace pelican::test {
 namespace {

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "support/BatchBench.h"
-#include "support/IdFileText.h"
+#include "support/ProgramFiles.h"
 #include "support/JsonReader.h"
 
 #ifndef _WIN32
@@ -19,8 +19,7 @@
 namespace pelican::test {
 namespace {
 
-// 11 22 at 0C0000; its SHA-256 as sha256sum gives it.
-const char* const kImage = "S2060C00001122BA\nS9030000FC\n";
+// The program records' SHA-256 as sha256sum gives it.
 const char* const kImageDigest = "c27261a1d6bea50e4fa5a23acc5d43bae6cafa610fcffe38a0f02ea9a18904a2";
 
 // A bench with the program file, a counter and a log in a folder shared
@@ -29,8 +28,7 @@ struct Line {
     CTempDir shared;
     explicit Line(const std::string& counter = "17\n") {
         shared.Write("counter", counter);
-        shared.Write("prog.mot", kImage);
-        shared.Write("prog.id", kIdFile);
+        WriteProgramFiles(shared);
     }
     std::string File() const { return shared.File("prog.mot"); }
     std::string Log() const { return shared.File("line.jsonl"); }

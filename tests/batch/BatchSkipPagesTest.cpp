@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "support/BatchBench.h"
-#include "support/IdFileText.h"
+#include "support/ProgramFiles.h"
 #include "support/JsonReader.h"
 
 namespace pelican::test {
@@ -15,16 +15,9 @@ namespace {
 // One byte in page 0C0000 and one in the top page 0FFF00.
 const char* const kImage = "S2050C00001CD2\nS2050FFF005A92\nS9030000FC\n";
 
-size_t Frames(CBatchBench& bench, uint8_t code) {
-    size_t count = 0;
-    for (const auto& frame : bench.m_sim.Board().Frames()) count += frame.bytes.at(0) == code ? 1 : 0;
-    return count;
-}
-
 TEST(BatchSkipPages, EPRSendsOnlyTheDataPagesAndLeavesTheStoredChoiceAlone) {
     CBatchBench bench;
-    bench.m_dir.Write("prog.mot", kImage);
-    bench.m_dir.Write("prog.id", kIdFile);
+    WriteProgramFiles(bench.m_dir, kImage);
     // The window program's choice is not batch mode's.
     const std::string settings = "[Last Comm State]\nBaundrate=9600\nByte=8\nStop Bit=0\nParity=0\n"
                                  "[Pages]\nSkipEmpty=1\n";
@@ -47,8 +40,7 @@ TEST(BatchSkipPages, EPRSendsOnlyTheDataPagesAndLeavesTheStoredChoiceAlone) {
 
 TEST(BatchSkipPages, JsonPhasesCarryThePagesSentAndTheirRate) {
     CBatchBench bench;
-    bench.m_dir.Write("prog.mot", kImage);
-    bench.m_dir.Write("prog.id", kIdFile);
+    WriteProgramFiles(bench.m_dir, kImage);
     EXPECT_EQ(bench.Run({"--json", "-f", bench.m_dir.File("prog.mot"), "--skip-empty-pages", "-y", "epr"}), 0);
     std::istringstream in(bench.m_out);
     std::vector<std::string> phases;

@@ -2,9 +2,9 @@
 
 #include <cstdlib>
 
-#include "support/TempDir.h"
-
 namespace pelican::test {
+
+namespace {
 
 void SetEnv(const char* name, const std::string& value) {
 #ifdef _WIN32
@@ -13,8 +13,6 @@ void SetEnv(const char* name, const std::string& value) {
     ::setenv(name, value.c_str(), 1);
 #endif
 }
-
-namespace {
 
 void Remove(const char* name) {
 #ifdef _WIN32

@@ -45,15 +45,12 @@ void CSimBench::RaiseAt(uint8_t code, unsigned n, int signal, unsigned times) {
     auto seen = std::make_shared<unsigned>(0);
     m_board.SetFrameObserver([=](const sim::SimFrame& frame) {
         if (frame.bytes.at(0) == code && ++*seen >= n && *seen < n + times) std::raise(signal);
-void CSimBench::Synchronise(uint32_t baud) {
-    if (!m_board.Synchronised()) {
-        const Bytes zeros(sim::CBootLoader::kSyncZeros, 0x00);
-void CSimBench::Synchronise(uint32_t baud) {
-    if (!m_board.Synchronised()) {
-        const Bytes zeros(sim::CBootLoader::kSyncZeros, 0x00);
     });
 }
 
+void CSimBench::Synchronise(uint32_t baud) {
+    if (!m_board.Synchronised()) {
+        const Bytes zeros(sim::CBootLoader::kSyncZeros, 0x00);
         m_board.Inject(zeros.data(), zeros.size(), m_clock.NowUs());
     }
     const uint8_t code = CodeOf(baud);
@@ -71,14 +68,14 @@ void CSimBench::PassId(uint32_t baud) {
     for (uint8_t b : m_board.StoredId()) frame.push_back(b);
     m_board.Inject(frame.data(), frame.size(), m_clock.NowUs());
     m_board.DiscardReplies();
+    m_board.ClearLog();
+}
+
 sim::BoardConfig BootBoard() {
     sim::BoardConfig config;
     config.type = sim::DeviceType::OrcaW;
     config.requireId = false;
     return config;
-}
-
-    m_board.ClearLog();
 }
 
 Bytes Exchange(CSerialComm& port, const Bytes& frame, size_t replyLength) {
