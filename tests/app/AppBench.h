@@ -98,17 +98,4 @@ public:
     Bytes m_receivedBeforeExit;
 };
 
-// The bytes of a start-up synchronisation: B0 and sixteen 00.
-inline Bytes SyncBytes() {
-    Bytes bytes{0xB0};
-    bytes.insert(bytes.end(), 16, 0x00);
-    return bytes;
-}
-
-inline Bytes Cat(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
-    return out;
-}
-
 }  // namespace pelican::test

@@ -12,6 +12,7 @@
 #include "app/AppBench.h"
 #include "commands/IDCheckDlg.h"
 #include "commands/SelectDlg.h"
+#include "support/IdFileText.h"
 #include "support/SRecordText.h"
 
 namespace pelican::test {
@@ -22,7 +23,6 @@ using Messages = std::vector<std::pair<std::string, Icon>>;
 constexpr int kDlg = CIDCheckDlg::IDD;
 
 const std::string kProgram = Record(2, 0x0C0000, {0x11, 0x22, 0x33}) + "\nS9030000FC\n";
-const std::string kSpId = "FFFDF:01\nFFFE3:02\nFFFEB:03\nFFFEF:04\nFFFF3:05\nFFFF7:06\nFFFFB:07\n";
 
 struct IdBench : CAppBench {
     explicit IdBench(sim::BoardConfig config = {}) : CAppBench(std::move(config)) {
@@ -41,7 +41,7 @@ TEST(IdCheck, ReferReadsTheIdFileAndOkPassesTheCheck) {
     for (const std::string name : {"prog.mot", "prog.s", "prog.btp"}) {
         IdBench bench;
         bench.m_dir.Write(name, kProgram);
-        bench.m_dir.Write("prog.id", kSpId);
+        bench.m_dir.Write("prog.id", kIdFile);
         bench.Refer(name);
         bench.m_ui.Press(kDlg, ui::IDOK);
         Bytes wire;
@@ -66,7 +66,7 @@ TEST(IdCheck, UpperCaseAndDumpEndingsFindTheirIdFile) {
         SCOPED_TRACE(name);
         IdBench bench;
         bench.m_dir.Write(name, kProgram);  // S-records whatever the name says
-        bench.m_dir.Write("prog.id", kSpId);
+        bench.m_dir.Write("prog.id", kIdFile);
         bench.Refer(name);
         bench.m_ui.Press(kDlg, ui::IDCANCEL);
         bench.Run();
@@ -186,12 +186,12 @@ TEST(IdCheck, FilesThatCannotBeReadEndReferAtTheirOwnMessage) {
     IdBench bench;
     const auto path = [&](const std::string& name) { return bench.m_dir.File(name); };
     ASSERT_EQ(::mkfifo(path("pipe.mot").c_str(), 0600), 0);
-    bench.m_dir.Write("pipe.id", kSpId);
+    bench.m_dir.Write("pipe.id", kIdFile);
     for (const char* name : {"fifo", "zero", "folder", "huge"}) bench.m_dir.Write(name + std::string(".mot"), kProgram);
     ASSERT_EQ(::mkfifo(path("fifo.id").c_str(), 0600), 0);
     std::filesystem::create_symlink("/dev/zero", path("zero.id"));
     std::filesystem::create_directory(path("folder.id"));
-    bench.m_dir.Write("huge.id", kSpId);
+    bench.m_dir.Write("huge.id", kIdFile);
     std::filesystem::resize_file(path("huge.id"), 8u << 20);  // sparse: costs no disk
     bench.m_ui.SetText(kDlg, CIDCheckDlg::IDC_ID1, "AA");
     for (const char* name : {"gone.mot", "pipe.mot", "fifo.mot", "zero.mot", "folder.mot", "huge.mot"}) bench.Refer(name);
@@ -215,9 +215,9 @@ TEST(IdCheck, ADamagedFileIsRefusedWholeAndABadRecordToldOnce) {
     // passed each load the file; it ends each step as a checksum does.
     IdBench bench;
     bench.m_dir.Write("damaged.mot", Record(2, 0x0C0000, {0x11}) + "\nS2060C0100112296\nS9030000FC\n");
-    bench.m_dir.Write("damaged.id", kSpId);
+    bench.m_dir.Write("damaged.id", kIdFile);
     bench.m_dir.Write("bad.mot", Record(2, 0x0C0000, {0x11}) + "\nS2060C01001G22B8\nS9030000FC\n");
-    bench.m_dir.Write("bad.id", kSpId);
+    bench.m_dir.Write("bad.id", kIdFile);
     bench.Refer("damaged.mot");
     bench.m_ui.Press(kDlg, ui::IDOK);
     bench.Refer("bad.mot");
@@ -240,9 +240,9 @@ TEST(IdCheck, AStrayLineOrAFileOfNoRecordsIsRefusedBeforeTheIdIsSent) {
     // file, and the board hears nothing of the ID check.
     IdBench bench;
     bench.m_dir.Write("merged.mot", Record(2, 0x0C0000, {0x11}) + "\n<<<<<<< HEAD\n" + kProgram);
-    bench.m_dir.Write("merged.id", kSpId);
+    bench.m_dir.Write("merged.id", kIdFile);
     bench.m_dir.Write("image.mot", std::string("\x7F" "ELF\x02\x01\x01\0\0\0\0\0\0\0\0", 16));
-    bench.m_dir.Write("image.id", kSpId);
+    bench.m_dir.Write("image.id", kIdFile);
     bench.Refer("merged.mot");
     bench.m_ui.Press(kDlg, ui::IDOK);
     bench.Refer("image.mot");
@@ -271,7 +271,7 @@ TEST(IdCheck, AFileChangedOrGoneBeforeTheReloadKeepsTheDialogOpen) {
         SCOPED_TRACE(static_cast<int>(change));
         IdBench bench;
         bench.m_dir.Write("prog.mot", kProgram);
-        bench.m_dir.Write("prog.id", kSpId);
+        bench.m_dir.Write("prog.id", kIdFile);
         const std::string path = bench.m_dir.File("prog.mot");
         bench.m_sim.Board().SetFrameObserver([&](const sim::SimFrame& frame) {
             if (frame.bytes.at(0) != 0xF5) return;

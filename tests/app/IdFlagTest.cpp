@@ -6,6 +6,7 @@
 #include "app/AppBench.h"
 #include "link/DeviceWrapper.h"
 #include "commands/SetCommDlg.h"
+#include "support/FrameEncoder.h"
 
 namespace pelican::test {
 namespace {
@@ -89,10 +90,7 @@ TEST(IdFlag, LoadInBootLoaderModeOpensFileSelectAndTakesTheFileWithoutAnExchange
     EXPECT_EQ(page[1], 0x22);
     // Start-up's synchronisation, status read and Clear status, the
     // button's probe; no ID check goes to the board.
-    Bytes startUp{0xB0};
-    startUp.insert(startUp.end(), 16, 0x00);
-    startUp.insert(startUp.end(), {0x70, 0x50, 0x70});
-    EXPECT_EQ(bench.m_receivedBeforeExit, startUp);
+    EXPECT_EQ(bench.m_receivedBeforeExit, wire::Cat({wire::Sync(), {0x70, 0x50, 0x70}}));
 }
 
 }  // namespace

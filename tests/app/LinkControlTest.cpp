@@ -9,6 +9,7 @@
 #include "app/PelicanDlg.h"
 #include "app/FirstSetDlg.h"
 #include "app/AppBench.h"
+#include "support/FrameEncoder.h"
 #include "ui/Messages.h"
 
 namespace pelican::test {
@@ -102,7 +103,7 @@ TEST(LinkControl, CancelledSettingChangesNothing) {
     // Start-up's synchronisation, its change to the stored 38400, its status
     // read and Clear status, then the press's probe; the cancelled dialog
     // sends nothing after them.
-    EXPECT_EQ(bytes, Cat({SyncBytes(), {0xB0, 0xB2, 0xB2, 0x70, 0x50}, {0x70}}));
+    EXPECT_EQ(bytes, wire::Cat({wire::Sync(), {0xB0, 0xB2, 0xB2, 0x70, 0x50}, {0x70}}));
     EXPECT_EQ(boardRate, 38400u);
     EXPECT_EQ(bench.m_lastOutcome, Outcome::Cancelled);
     EXPECT_EQ(g_programInterval, 40);

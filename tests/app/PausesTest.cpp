@@ -13,6 +13,7 @@
 #include "app/FirstSetDlg.h"
 #include "link/DeviceWrapper.h"
 #include "commands/SetCommDlg.h"
+#include "support/ProgramFiles.h"
 
 namespace pelican::test {
 namespace {
@@ -107,7 +108,7 @@ struct PausesBench : CAppBench {
 TEST(Pauses, StartUpIdCheckAndExitKeepTheProtocolsPauses) {
     PausesBench bench;
     bench.StoreRate(38400);
-    bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
+    bench.m_dir.Write("prog.mot", kProgramRecords);
     bench.SelectProgram();
     bench.m_ui.SetText(CIDCheckDlg::IDD, CIDCheckDlg::IDC_FILEPATH, bench.m_dir.File("prog.mot"));
     for (int i = 0; i < 7; ++i)

@@ -45,8 +45,8 @@ TEST(SkipPagesMenu, AStoredChoiceHoldsAtTheNextStartAndTurnsOffAgain) {
         bench.LoadImage(kImage);
         bench.Press([&] { PressEPR(bench); });
         EXPECT_EQ(MenuCheck(bench), stored ? 1 : 0);
-        EXPECT_EQ(bench.Count(0x41), stored ? 2u : 1024u);
-        EXPECT_EQ(bench.Count(0xFF), stored ? 2u : 1024u);
+        EXPECT_EQ(bench.m_sim.FramesOf(0x41), stored ? 2u : 1024u);
+        EXPECT_EQ(bench.m_sim.FramesOf(0xFF), stored ? 2u : 1024u);
         EXPECT_EQ(bench.Messages(), (Messages{{"Program OK.", ui::Icon::Information}}));
     }
     CMemoryBench bench;

@@ -20,6 +20,7 @@
 #include "app/AppBench.h"
 #include "link/PortLock.h"
 #include "sys/InstanceLock.h"
+#include "support/FrameEncoder.h"
 
 namespace pelican::test {
 namespace {
@@ -35,7 +36,7 @@ TEST(Startup, FreshStartStaysAt9600AndWritesTheSection) {
     bench.Run([&] { linkAtMainWindow = bench.m_app->m_linkReady == 1; });
 
     EXPECT_TRUE(linkAtMainWindow);
-    EXPECT_EQ(bench.m_sim.Received(), Cat({SyncBytes(), {0x70, 0x50}, kExitAt9600}));
+    EXPECT_EQ(bench.m_sim.Received(), wire::Cat({wire::Sync(), {0x70, 0x50}, kExitAt9600}));
     EXPECT_TRUE(bench.m_ui.m_messages.empty());
     EXPECT_EQ(bench.Settings(), CAppBench::CleanSection(9600));
     EXPECT_EQ(bench.m_app->m_idChecked, 0);
@@ -55,7 +56,7 @@ TEST(Startup, StoredRateIsRestoredAndExitReturnsTo9600) {
     // B0 confirms 9600, B2 asks for 38400 at 9600, B2 again at 38400; at exit
     // B2 confirms 38400, B0 asks for 9600, B0 again at 9600.
     EXPECT_EQ(bench.m_sim.Received(),
-              Cat({SyncBytes(), {0xB0, 0xB2, 0xB2, 0x70, 0x50}, {0xB2, 0xB0, 0xB0}}));
+              wire::Cat({wire::Sync(), {0xB0, 0xB2, 0xB2, 0x70, 0x50}, {0xB2, 0xB0, 0xB0}}));
     EXPECT_TRUE(bench.m_ui.m_messages.empty());
     EXPECT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
     EXPECT_EQ(bench.Settings(), CAppBench::CleanSection(38400));
@@ -70,7 +71,7 @@ TEST(Startup, SettingsThatDoNotLoadKeepTheLinkAt9600) {
         bench.WriteSettings(file);
         bench.SelectProgram();
         bench.Run();
-        EXPECT_EQ(bench.m_sim.Received(), Cat({SyncBytes(), {0x70, 0x50}, kExitAt9600})) << file;
+        EXPECT_EQ(bench.m_sim.Received(), wire::Cat({wire::Sync(), {0x70, 0x50}, kExitAt9600})) << file;
         EXPECT_NE(bench.Settings().find(CAppBench::CleanSection(9600)), std::string::npos) << file;
     }
 }
@@ -92,7 +93,7 @@ TEST(Startup, StoredRateTheBoardRefusesWarnsAndStaysAt9600) {
     bench.Run();
     EXPECT_EQ(bench.Messages(),
               (Messages{{"Can not set last baudrate.\nBaudrate is 9600bps now.", Icon::Warning}}));
-    EXPECT_EQ(bench.m_sim.Received(), Cat({SyncBytes(), {0xB0, 0x00, 0xB0, 0x70, 0x50}, kExitAt9600}));
+    EXPECT_EQ(bench.m_sim.Received(), wire::Cat({wire::Sync(), {0xB0, 0x00, 0xB0, 0x70, 0x50}, kExitAt9600}));
     EXPECT_EQ(bench.Settings(), CAppBench::CleanSection(9600));
     EXPECT_EQ(bench.m_app->m_linkReady, 1);
 }
@@ -265,8 +266,8 @@ TEST(Startup, APortWithoutPermissionNamesWhatToDoAndOffersThePortsAgain) {
     EXPECT_EQ(bench.m_ui.m_messages.size(), 1u);
     EXPECT_EQ(bench.m_app->m_linkReady, 1);
     const Bytes received = bench.m_sim.Received();
-    ASSERT_GE(received.size(), SyncBytes().size());
-    EXPECT_EQ(Bytes(received.begin(), received.begin() + SyncBytes().size()), SyncBytes());
+    ASSERT_GE(received.size(), wire::Sync().size());
+    EXPECT_EQ(Bytes(received.begin(), received.begin() + wire::Sync().size()), wire::Sync());
 }
 #endif  // POSIX
 
@@ -301,7 +302,7 @@ TEST(Startup, TargetAndPortComeFromSelectProgram) {
         EXPECT_EQ(bench.Messages(), Messages{});
         const int fileDialog = target == 1 ? static_cast<int>(CSelectDlg::IDD) : static_cast<int>(CIDCheckDlg::IDD);
         EXPECT_EQ(bench.m_ui.m_shownDialogs, (std::vector<int>{CS_PrgDlg::IDD, fileDialog, CPelicanDlg::IDD}));
-        EXPECT_EQ(bench.m_sim.Received(), Cat({SyncBytes(), {0x70, 0x50}, kExitAt9600}));
+        EXPECT_EQ(bench.m_sim.Received(), wire::Cat({wire::Sync(), {0x70, 0x50}, kExitAt9600}));
     }
 }
 

@@ -5,31 +5,11 @@
 
 #include <algorithm>
 
-#include "image/LoaderFixture.h"
 #include "support/BatchBench.h"
+#include "support/ProgramFiles.h"
 
 namespace pelican::test {
 namespace {
-
-sim::BoardConfig BootBoard() {
-    sim::BoardConfig config;
-    config.type = sim::DeviceType::OrcaW;
-    config.requireId = false;
-    return config;
-}
-
-// The boot-loader target with a two-page boot program from 0000.
-std::vector<std::string> WithBootProgram(CBatchBench& bench, std::vector<std::string> args) {
-    bench.m_dir.Write("boot.btp", Record(1, 0x0000, Seq(32, 1)) + "\n" + Record(1, 0x01E0, Seq(32, 9)) + "\n");
-    args.insert(args.begin(), {"-t", "boot", "-f", bench.m_dir.File("boot.btp")});
-    return args;
-}
-
-// Standard error of a run on COM1 at 9600 bps, with lines between the
-// link coming up and its end.
-std::string Err(const std::string& lines) {
-    return "port COM1\nlink up at 9600 bps\n" + lines + "link returned to 9600 bps; port closed\n";
-}
 
 TEST(BatchDownload, ActionsOutputAndExitStatus) {
     const struct {
@@ -74,10 +54,7 @@ TEST(BatchDownload, CtrlCCutsTheTransferAndTheBoardLeftMidTransferEndsWithThree)
     CBatchBench bench(BootBoard());
     // Ctrl-C arrives with the main window's probe before the download: the
     // first page goes out, then the transfer stops.
-    size_t statusReads = 0;
-    bench.m_sim.Board().SetFrameObserver([&](const sim::SimFrame& frame) {
-        if (frame.bytes[0] == 0x70 && ++statusReads == 2) ::raise(SIGINT);
-    });
+    bench.m_sim.RaiseAt(0x70, 2, SIGINT);
     // What follows depends on the board: this one still takes the return
     // to 9600 bps as program bytes, so the run cannot end as interrupted
     // "after the link was back at 9600 bps".

@@ -12,7 +12,6 @@
 #include "image/FlashFileWriter.h"
 #include "image/MotFile.h"
 #include "support/BatchBench.h"
-#include "support/IdFileText.h"
 #include "support/ProgramFiles.h"
 #include "support/SRecordText.h"
 #include "support/SrecCat.h"
@@ -98,10 +97,7 @@ TEST(BatchDump, NoFileUnlessEveryPageWasRead) {
 #ifndef _WIN32  // permissions, links, pipes or processes of POSIX
 TEST(BatchDump, CtrlCLeavesNoFile) {
     CBatchBench bench;
-    size_t reads = 0;
-    bench.m_sim.Board().SetFrameObserver([&](const sim::SimFrame& frame) {
-        if (frame.bytes[0] == 0xFF && ++reads == 2) ::raise(SIGINT);
-    });
+    bench.m_sim.RaiseAt(0xFF, 2, SIGINT);
     const std::string out = bench.m_dir.File("flash.bin");
     EXPECT_EQ(bench.Run(WithFile(bench, {"dump", "-r", "C0000-C0FFF", "-o", out})), 130);
     EXPECT_TRUE(Leftovers(bench.m_dir).empty());
@@ -132,8 +128,7 @@ TEST(BatchDump, AProgrammedRangeDumpsBackToTheFile) {
     CBatchBench bench;
     std::vector<uint8_t> data(0x900);
     for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 13 + 5);
-    bench.m_dir.Write("prog.mot", SRecordText(0x0C0100, data));
-    bench.m_dir.Write("prog.id", kIdFile);
+    WriteProgramFiles(bench.m_dir, SRecordText(0x0C0100, data));
     const std::string back = bench.m_dir.File("back.mot");
     EXPECT_EQ(bench.Run({"-f", bench.m_dir.File("prog.mot"), "-y", "-i", "0", "epr", "dump", "-r", "C0100-C09FF", "-o",
                          back}),

@@ -4,6 +4,7 @@
 
 #include "support/BatchBench.h"
 #include "support/IdFileText.h"
+#include "support/ProgramFiles.h"
 
 namespace pelican::test {
 namespace {
@@ -44,8 +45,7 @@ TEST(BatchFormats, BadIntelHexFileIsRefusedAndNothingIsProgrammed) {
 
 TEST(BatchFormats, ARefusedOrEmptyFileSendsNoEraseAndNoPage) {
     CBatchBench bench;
-    bench.m_dir.Write("prog.id", kIdFile);
-    bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
+    WriteProgramFiles(bench.m_dir);
     // The board passes the ID check and keeps it: start-up takes the ID
     // flag from its status, so only the file can stop what follows.
     ASSERT_EQ(bench.Run({"-f", bench.m_dir.File("prog.mot"), "status"}), 0) << bench.m_out;

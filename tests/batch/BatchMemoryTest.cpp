@@ -10,12 +10,6 @@ namespace pelican::test {
 namespace {
 
 // A program file whose ID file holds the board's ID: start-up passes the ID.
-// Standard error of a run on COM1 at 9600 bps, with lines between the
-// link coming up and its end.
-std::string Err(const std::string& lines) {
-    return "port COM1\nlink up at 9600 bps\n" + lines + "link returned to 9600 bps; port closed\n";
-}
-
 TEST(BatchMemory, ActionsOutputAndExitStatus) {
     const struct {
         const char* name;
@@ -55,12 +49,9 @@ TEST(BatchMemory, CtrlCCancelsTheCheckAndEndsWith130AtTheStandingRate) {
     CBatchBench bench;
     bench.StoreRate(38400);
     // Ctrl-C arrives while the second page is being read.
-    size_t reads = 0;
-    bench.m_sim.Board().SetFrameObserver([&](const sim::SimFrame& frame) {
-        if (frame.bytes[0] == 0xFF && ++reads == 2) ::raise(SIGINT);
-    });
+    bench.m_sim.RaiseAt(0xFF, 2, SIGINT);
     EXPECT_EQ(bench.Run(WithFile(bench, {"blank", "-r", "C0000-C0FFF"})), 130);
-    EXPECT_EQ(reads, 2u);
+    EXPECT_EQ(bench.m_sim.FramesOf(0xFF), 2u);
     EXPECT_EQ(bench.m_out, "");
     EXPECT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
     EXPECT_NE(bench.m_err.find("link returned to 9600 bps"), std::string::npos) << bench.m_err;

@@ -10,12 +10,6 @@
 namespace pelican::test {
 namespace {
 
-// Standard error of a run on COM1 at 9600 bps, with lines between the
-// link coming up and its end.
-std::string Err(const std::string& lines) {
-    return "port COM1\nlink up at 9600 bps\n" + lines + "link returned to 9600 bps; port closed\n";
-}
-
 TEST(BatchProgram, ActionsOutputAndExitStatus) {
     const struct {
         const char* name;

@@ -9,6 +9,7 @@
 
 #include "support/BatchBench.h"
 #include "support/IdFileText.h"
+#include "support/ProgramFiles.h"
 #include "support/StrictJson.h"
 
 #ifndef _WIN32
@@ -19,8 +20,7 @@
 namespace pelican::test {
 namespace {
 
-// 11 22 at 0C0000; its SHA-256 as sha256sum gives it.
-const char* const kImage = "S2060C00001122BA\nS9030000FC\n";
+// The program records' SHA-256 as sha256sum gives it.
 const char* const kImageDigest = "c27261a1d6bea50e4fa5a23acc5d43bae6cafa610fcffe38a0f02ea9a18904a2";
 
 // A bench with the program file, a counter and a log in a folder shared
@@ -29,8 +29,7 @@ struct Line {
     CTempDir shared;
     explicit Line(const std::string& counter = "17\n") {
         shared.Write("counter", counter);
-        shared.Write("prog.mot", kImage);
-        shared.Write("prog.id", kIdFile);
+        WriteProgramFiles(shared);
     }
     std::string File() const { return shared.File("prog.mot"); }
     std::string Log() const { return shared.File("line.jsonl"); }
@@ -66,12 +65,6 @@ std::vector<std::vector<uint8_t>> ProgramFrames(CBatchBench& bench) {
     for (const auto& frame : bench.m_sim.Board().Frames())
         if (frame.bytes.at(0) == 0x41) frames.push_back(frame.bytes);
     return frames;
-}
-
-size_t FramesOf(CBatchBench& bench, uint8_t code) {
-    size_t count = 0;
-    for (const auto& frame : bench.m_sim.Board().Frames()) count += frame.bytes.at(0) == code ? 1 : 0;
-    return count;
 }
 
 // "key=value ..." of an object's fields, in key order.
@@ -233,8 +226,8 @@ TEST(BatchRecord, RefusedBeforeAnythingIsErasedAndTheCounterLeftAsItWas) {
         if (const size_t at = told.find("COUNTER"); at != std::string::npos) told.replace(at, 7, line.shared.File("counter"));
         EXPECT_NE(bench.m_err.find(told + "\n"), std::string::npos) << c.name << ": " << bench.m_err;
         EXPECT_EQ(bench.m_sim.Board().Frames().empty(), !c.sent) << c.name;
-        EXPECT_EQ(FramesOf(bench, 0xA7), 0u) << c.name;  // never erased
-        EXPECT_EQ(FramesOf(bench, 0x41), 0u) << c.name;
+        EXPECT_EQ(bench.m_sim.FramesOf(0xA7), 0u) << c.name;  // never erased
+        EXPECT_EQ(bench.m_sim.FramesOf(0x41), 0u) << c.name;
         EXPECT_EQ(line.shared.Read("counter"), c.counter) << c.name;
     }
 }
@@ -353,7 +346,7 @@ TEST(BatchRecord, ARecordThatCannotBeWrittenIsToldAndTheLogLeftWhole) {
         told.replace(told.find("LOG"), 3, line.Log());
         EXPECT_NE(bench.m_err.find(told + "\n"), std::string::npos) << bench.m_err;
         EXPECT_EQ(bench.m_out.substr(0, 12), c.numbered ? "" : "Ready: Ready");
-        EXPECT_EQ(FramesOf(bench, 0xA7), 0u);
+        EXPECT_EQ(bench.m_sim.FramesOf(0xA7), 0u);
         EXPECT_EQ(line.shared.Read("counter"), c.numbered ? "18\n" : "17\n");
         EXPECT_TRUE(line.shared.Read("line.jsonl") == before) << line.shared.Read("line.jsonl").substr(c.before);
     }
@@ -399,7 +392,7 @@ TEST(BatchRecord, ARunEndedPartWayLeavesTheNumbersTraceAndWhatItDid) {
             CSignalStop::Uninstall();
             EXPECT_TRUE(c.killed);
         }
-        EXPECT_EQ(FramesOf(bench, 0x41), c.pages);
+        EXPECT_EQ(bench.m_sim.FramesOf(0x41), c.pages);
         EXPECT_EQ(line.shared.Read("counter"), "18\n");
         auto taken = line.Taken();
         ASSERT_EQ(taken.size(), 1u);

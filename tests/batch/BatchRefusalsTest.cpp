@@ -8,17 +8,11 @@
 
 #include "support/BatchBench.h"
 #include "support/IdFileText.h"
+#include "support/ProgramFiles.h"
 #include "support/SRecordText.h"
 
 namespace pelican::test {
 namespace {
-
-// Frames of these kinds the board took: Erase all, Page program, the ID check.
-size_t Frames(CBatchBench& bench, uint8_t code) {
-    size_t count = 0;
-    for (const auto& frame : bench.m_sim.Board().Frames()) count += frame.bytes.at(0) == code ? 1 : 0;
-    return count;
-}
 
 // 8 KiB of S2 records from 0C0000 on, 32 bytes each, and the S8 end.
 std::string EightKiB(const std::string& strayAfterLine40 = std::string()) {
@@ -37,18 +31,15 @@ TEST(BatchRefusals, AStrayLineRefusesTheFileBeforeTheFlashIsErased) {
     // OK." over a flash that held 5024 of the 8192 bytes wrong.
     for (const std::string& stray : {std::string(" S2240C05000102"), std::string(24, '\0'), std::string("<<<<<<< HEAD")}) {
         CBatchBench bench;
-        const std::string path = bench.m_dir.File("prog.mot");
-        bench.m_dir.Write("prog.mot", EightKiB(stray));
-        bench.m_dir.Write("prog.id", kIdFile);
+        const std::string path = WriteProgramFiles(bench.m_dir, EightKiB(stray));
         EXPECT_EQ(bench.Run({"-f", path, "-y", "-i", "0", "epr"}), 1);
         EXPECT_EQ(bench.m_out, "exclamation: Not an S-record in line 41 of " + path + ". Can not accept this file.\n");
-        EXPECT_EQ(Frames(bench, 0xA7), 0u);
-        EXPECT_EQ(Frames(bench, 0xF5), 0u);
+        EXPECT_EQ(bench.m_sim.FramesOf(0xA7), 0u);
+        EXPECT_EQ(bench.m_sim.FramesOf(0xF5), 0u);
     }
     // Whole, the same file programs all its 8192 bytes.
     CBatchBench bench;
-    bench.m_dir.Write("prog.mot", EightKiB());
-    bench.m_dir.Write("prog.id", kIdFile);
+    WriteProgramFiles(bench.m_dir, EightKiB());
     EXPECT_EQ(bench.Run({"-f", bench.m_dir.File("prog.mot"), "-y", "-i", "0", "epr"}), 0) << bench.m_out;
     EXPECT_EQ(bench.m_sim.Board().Peek(0x0C1FFE), 0xFE);
 }
@@ -58,16 +49,15 @@ TEST(BatchRefusals, BinaryBytesNamedMotAreNoSRecordFileAndNothingIsSent) {
     const std::string path = bench.m_dir.File("prog.mot");
     std::string bytes;
     for (int i = 0; i < 4096; ++i) bytes += static_cast<char>((i * 37 + 11) & 0xFF);
-    bench.m_dir.Write("prog.mot", bytes);
-    bench.m_dir.Write("prog.id", kIdFile);
+    WriteProgramFiles(bench.m_dir, bytes);
     for (const bool typedId : {false, true}) {
         SCOPED_TRACE(typedId);
         std::vector<std::string> args = {"-f", path, "-y", "epr"};
         if (typedId) args.insert(args.end(), {"--id", "01:02:03:04:05:06:07"});
         EXPECT_EQ(bench.Run(args), 1);
         EXPECT_EQ(bench.m_out, "exclamation: " + path + " is not an S-record file. Can not accept this file.\n");
-        EXPECT_EQ(Frames(bench, 0xF5), 0u);
-        EXPECT_EQ(Frames(bench, 0xA7), 0u);
+        EXPECT_EQ(bench.m_sim.FramesOf(0xF5), 0u);
+        EXPECT_EQ(bench.m_sim.FramesOf(0xA7), 0u);
     }
 }
 
@@ -99,15 +89,14 @@ TEST(BatchRefusals, DataOutsideTheFlashAreNamedBeforeTheErase) {
         args.insert(args.end(), c.args.begin(), c.args.end());
         EXPECT_EQ(bench.Run(args), 1);
         EXPECT_EQ(bench.m_out, "exclamation: " + c.told + "\n");
-        EXPECT_EQ(Frames(bench, 0xA7), 0u);
-        EXPECT_EQ(Frames(bench, 0x41), 0u);
+        EXPECT_EQ(bench.m_sim.FramesOf(0xA7), 0u);
+        EXPECT_EQ(bench.m_sim.FramesOf(0x41), 0u);
     }
 }
 
 TEST(BatchRefusals, MissingPiecesAreNamedInsteadOfAQuietFailure) {
     CBatchBench bench;
-    bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS804000000FB\n");
-    bench.m_dir.Write("prog.id", kIdFile);
+    WriteProgramFiles(bench.m_dir, "S2060C00001122BA\nS804000000FB\n");
     const std::string path = bench.m_dir.File("prog.mot");
     // Standard input is no terminal: the question is answered Cancel, and said so.
     for (const char* action : {"erase", "epr"}) {
@@ -116,7 +105,7 @@ TEST(BatchRefusals, MissingPiecesAreNamedInsteadOfAQuietFailure) {
                                    "--yes answers OK\n"),
                   std::string::npos)
             << bench.m_err;
-        EXPECT_EQ(Frames(bench, 0xA7), 0u);
+        EXPECT_EQ(bench.m_sim.FramesOf(0xA7), 0u);
     }
     // What the command line lacks is a usage error before anything is opened.
     const struct {
@@ -145,7 +134,7 @@ TEST(BatchRefusals, ARangeMustBeHexadecimalOnBothSides) {
                   std::string::npos)
             << range;
     }
-    EXPECT_EQ(Frames(bench, 0xFF), 0u);
+    EXPECT_EQ(bench.m_sim.FramesOf(0xFF), 0u);
     // Digits of either case stand; a value past FFFFFF is the dialog's to refuse.
     EXPECT_EQ(bench.Run({"-f", "x.mot", "blank", "-r", "c0000-C00ff"}), 1);
     EXPECT_NE(bench.m_out.find("x.mot was not found."), std::string::npos) << bench.m_out;
@@ -153,8 +142,7 @@ TEST(BatchRefusals, ARangeMustBeHexadecimalOnBothSides) {
 
 TEST(BatchRefusals, DumpToAFolderIsToldBeforeThePortIsOpenedAndEndingsTakeAnyCase) {
     CBatchBench bench;
-    bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS804000000FB\n");
-    bench.m_dir.Write("prog.id", kIdFile);
+    WriteProgramFiles(bench.m_dir, "S2060C00001122BA\nS804000000FB\n");
     const std::string folder = bench.m_dir.File("folder.bin");
     std::filesystem::create_directory(folder);
     EXPECT_EQ(bench.Run({"-f", bench.m_dir.File("prog.mot"), "dump", "-r", "C0000-C01FF", "-o", folder}), 1);
@@ -176,8 +164,7 @@ TEST(BatchRefusals, McuSpOverridesAnOrcaWTypeTakenFromTheFile) {
     // Data in the top page make "Refer..." choose Orca/W; the part is an
     // Orca/S P and its ".id" file says so by its addresses.
     CBatchBench bench;
-    bench.m_dir.Write("prog.mot", "S2060C00001122BA\nS206FFFF00AABB96\nS804000000FB\n");
-    bench.m_dir.Write("prog.id", kIdFile);
+    WriteProgramFiles(bench.m_dir, "S2060C00001122BA\nS206FFFF00AABB96\nS804000000FB\n");
     EXPECT_EQ(bench.Run({"-f", bench.m_dir.File("prog.mot"), "--mcu", "sp", "load", "status"}), 0) << bench.m_out;
     EXPECT_EQ(bench.m_out.find("Do not match ID style."), std::string::npos) << bench.m_out;
     EXPECT_NE(bench.m_out.find("ID Check: Match\n"), std::string::npos) << bench.m_out;
@@ -237,7 +224,7 @@ TEST(BatchRefusals, QuestionsOnTheTerminalEndTheirLine) {
     erase.m_sim.PassId();
     EXPECT_EQ(erase.Run({"erase"}), 1);
     EXPECT_EQ(question.str(), "Erase? [y/N] \n");
-    EXPECT_EQ(Frames(erase, 0xA7), 0u);
+    EXPECT_EQ(erase.m_sim.FramesOf(0xA7), 0u);
 }
 
 }  // namespace

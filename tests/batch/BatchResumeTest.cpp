@@ -58,7 +58,7 @@ TEST(BatchResume, OnlyAfterAResetThatHappened) {
         EXPECT_EQ(bench.m_out, c.out);
         EXPECT_EQ(Holds(bench.m_err, std::string(kNoReset) + "\n"), c.toldOnce) << bench.m_err;
         EXPECT_EQ(Holds(bench.m_err, "retry 1 of"), c.status == 0) << bench.m_err;
-        EXPECT_EQ(Count(bench, 0x41), c.programFrames);
+        EXPECT_EQ(bench.m_sim.FramesOf(0x41), c.programFrames);
         EXPECT_EQ(IdsGiven(bench).size(), c.idFrames);
         if (c.status == 0) {
             EXPECT_EQ(bench.m_sim.Board().Peek(0x0C0000, 0x300), ThreePagesFlash());
@@ -126,8 +126,8 @@ TEST(BatchResume, AFailureBitAfterTheRecoveryIsFlashNobodySent) {
             ASSERT_NE(at, std::string::npos) << line << "\nin:\n" << bench.m_err;
         }
         EXPECT_FALSE(Holds(bench.m_err, "read back:")) << bench.m_err;
-        EXPECT_EQ(Count(bench, 0x41), c.programFrames);
-        EXPECT_EQ(Count(bench, 0xA7), c.eraseFrames);
+        EXPECT_EQ(bench.m_sim.FramesOf(0x41), c.programFrames);
+        EXPECT_EQ(bench.m_sim.FramesOf(0xA7), c.eraseFrames);
         if (c.status == 0) {
             EXPECT_EQ(bench.m_sim.Board().Peek(0x0C0000, 0x300), ThreePagesFlash());
         }
@@ -153,7 +153,7 @@ TEST(BatchResume, APageIsProgrammedAgainOnlyWhenTwoReadsFindItBlank) {
     EXPECT_EQ(bench.Run(WithPages(bench, {"--retries", "2", "-y", "epr"})), 0) << bench.m_out << bench.m_err;
     EXPECT_TRUE(Holds(bench.m_err, "page 0C0100 read back: as the file; go on\n")) << bench.m_err;
     // Three pages, each sent once.
-    EXPECT_EQ(Count(bench, 0x41), 3u);
+    EXPECT_EQ(bench.m_sim.FramesOf(0x41), 3u);
     EXPECT_EQ(bench.m_sim.Board().Peek(0x0C0000, 0x300), ThreePagesFlash());
 }
 
@@ -173,7 +173,7 @@ TEST(BatchResume, BprWithRetriesSendsNoPageTheFileLeavesBlank) {
         CBatchBench bench;
         EXPECT_EQ(bench.Run(WithFile(bench, c.args, records)), 0) << bench.m_out << bench.m_err;
         EXPECT_EQ(bench.m_out, kOk);
-        EXPECT_EQ(Count(bench, 0x41), c.programFrames);
+        EXPECT_EQ(bench.m_sim.FramesOf(0x41), c.programFrames);
         Bytes flash(0x500, 0xFF);
         const Bytes three = ThreePagesFlash();
         std::copy(three.begin(), three.end(), flash.begin());

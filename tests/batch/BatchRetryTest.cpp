@@ -10,7 +10,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "image/LoaderFixture.h"
 #include "batch/RetryBench.h"
 #include "support/BatchBench.h"
 #include "support/ProgramFiles.h"
@@ -45,8 +44,8 @@ void CheckRun(const RetryCase& c, CBatchBench& bench) {
     if (c.err.empty()) {
         EXPECT_EQ(bench.m_err.find("retry"), std::string::npos) << bench.m_err;
     }
-    EXPECT_EQ(Count(bench, 0x41), c.programFrames);
-    EXPECT_EQ(Count(bench, 0xA7), c.eraseFrames);
+    EXPECT_EQ(bench.m_sim.FramesOf(0x41), c.programFrames);
+    EXPECT_EQ(bench.m_sim.FramesOf(0xA7), c.eraseFrames);
     EXPECT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
 }
 
@@ -305,27 +304,24 @@ TEST(BatchRetry, ADumpGoesOnAfterAFailedRead) {
     EXPECT_NE(bench.m_err.find("retry 1 of 1: page read at 0C0100: no reply; read it again\n"), std::string::npos)
         << bench.m_err;
     // Two reads a page, and the one that got no reply.
-    EXPECT_EQ(Count(bench, 0xFF), 2u * 3u + 1u);
+    EXPECT_EQ(bench.m_sim.FramesOf(0xFF), 2u * 3u + 1u);
     std::ifstream in(out, std::ios::binary);
     EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), ThreePagesFlash());
 }
 
 TEST(BatchRetry, ADownloadTheBootLoaderDidNotTakeStartsOverFromItsHeader) {
-    sim::BoardConfig config;
-    config.type = sim::DeviceType::OrcaW;
-    config.requireId = false;
+    sim::BoardConfig config = BootBoard();
     config.faults.wrongReply = {0xFA, 1};
     config.faults.wrongIndex = 1;
     config.faults.wrongValue = 0x01;  // not completed
     CBatchBench bench(config);
-    bench.m_dir.Write("boot.btp", Record(1, 0x0000, Seq(32, 1)) + "\n" + Record(1, 0x01E0, Seq(32, 9)) + "\n");
-    EXPECT_EQ(bench.Run({"-t", "boot", "-f", bench.m_dir.File("boot.btp"), "--retries", "1", "-y", "download"}), 0)
+    EXPECT_EQ(bench.Run(WithBootProgram(bench, {"--retries", "1", "-y", "download"})), 0)
         << bench.m_out << bench.m_err;
     EXPECT_EQ(bench.m_out, "none: Download Completed.\n");
     EXPECT_NE(bench.m_err.find("retry 1 of 1: download answer: not completed; start over from the header\n"),
               std::string::npos)
         << bench.m_err;
-    EXPECT_EQ(Count(bench, 0xFA), 2u);
+    EXPECT_EQ(bench.m_sim.FramesOf(0xFA), 2u);
 }
 
 TEST(BatchRetry, AStatusProbeThatFailedIsMadeAgain) {

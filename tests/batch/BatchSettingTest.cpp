@@ -10,23 +10,15 @@
 #include <memory>
 
 #include "support/BatchBench.h"
+#include "support/FrameEncoder.h"
 #include "support/StrictJson.h"
 #include "support/ProgramFiles.h"
 
 namespace pelican::test {
 namespace {
 
-Bytes Sync() {
-    Bytes bytes{0xB0};
-    bytes.insert(bytes.end(), 16, 0x00);
-    return bytes;
-}
-
-Bytes Cat(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const auto& part : parts) out.insert(out.end(), part.begin(), part.end());
-    return out;
-}
+using wire::Cat;
+using wire::Sync;
 
 TEST(BatchSetting, TheActionPressesSettingAndAnswersSetBaudrateFromTheOptions) {
     CBatchBench bench;
@@ -138,15 +130,6 @@ std::map<std::string, std::string> ExitEvent(const std::string& out) {
     return fields;
 }
 
-// Raises signal each time the board takes the n-th frame starting with code,
-// and at every later one too (a second signal).
-void RaiseAt(CBatchBench& bench, uint8_t code, int n, int signal, int times) {
-    auto seen = std::make_shared<int>(0);
-    bench.m_sim.Board().SetFrameObserver([=](const sim::SimFrame& frame) {
-        if (frame.bytes[0] == code && ++*seen >= n && *seen < n + times) ::raise(signal);
-    });
-}
-
 struct EndCase {
     const char* name;
     std::function<void(CBatchBench&)> arrange;
@@ -180,7 +163,7 @@ TEST(BatchSetting, NoLinkAndNoLockAreNamedInTheExitEvent) {
          },
          {"status"}, 3, "no link"},
         {"a runtime folder that is not there",
-         [](CBatchBench& bench) { SetEnv("XDG_RUNTIME_DIR", bench.m_dir.File("gone")); }, {"status"}, 5, "no lock"},
+         [](CBatchBench& bench) { bench.m_env.Set("XDG_RUNTIME_DIR", bench.m_dir.File("gone")); }, {"status"}, 5, "no lock"},
     };
     for (const auto& c : cases) RunToItsEnd(c);
 }
@@ -188,12 +171,12 @@ TEST(BatchSetting, NoLinkAndNoLockAreNamedInTheExitEvent) {
 // A signal's run, each in a test of its own: ctest runs each in its own
 // process, as the program's runs are.
 TEST(BatchSettingInterrupted, CtrlCTwiceIsNamedInTheExitEvent) {
-    RunToItsEnd({"Ctrl-C twice in a page loop", [](CBatchBench& bench) { RaiseAt(bench, 0xFF, 2, SIGINT, 2); },
+    RunToItsEnd({"Ctrl-C twice in a page loop", [](CBatchBench& bench) { bench.m_sim.RaiseAt(0xFF, 2, SIGINT, 2); },
                  {"read", "-r", "C0000-C0FFF"}, 130, "interrupted"});
 }
 
 TEST(BatchSettingSignal, SigtermIsNamedInTheExitEvent) {
-    RunToItsEnd({"SIGTERM in a page loop", [](CBatchBench& bench) { RaiseAt(bench, 0xFF, 2, SIGTERM, 1); },
+    RunToItsEnd({"SIGTERM in a page loop", [](CBatchBench& bench) { bench.m_sim.RaiseAt(0xFF, 2, SIGTERM); },
                  {"read", "-r", "C0000-C0FFF"}, 143, "signal"});
 }
 

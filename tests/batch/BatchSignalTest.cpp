@@ -12,14 +12,6 @@
 namespace pelican::test {
 namespace {
 
-// Raises signal when the board has taken the n-th frame starting with code.
-void RaiseAt(CBatchBench& bench, uint8_t code, int n, int signal) {
-    auto seen = std::make_shared<int>(0);
-    bench.m_sim.Board().SetFrameObserver([=](const sim::SimFrame& frame) {
-        if (frame.bytes[0] == code && ++*seen == n) ::raise(signal);
-    });
-}
-
 // What the board took after the n-th frame starting with code.
 Bytes After(CBatchBench& bench, uint8_t code) {
     const Bytes all = bench.m_sim.Received();
@@ -75,7 +67,7 @@ TEST(BatchSignal, ASignalLetsTheExchangeInFlightFinishThenReturnsTo9600) {
         SCOPED_TRACE(c.name);
         CBatchBench bench;
         bench.m_sim.Board().Poke(0x0C0000, {0x11, 0x22});  // the file's bytes
-        RaiseAt(bench, c.code, c.n, c.signal);
+        bench.m_sim.RaiseAt(c.code, c.n, c.signal);
         EXPECT_EQ(bench.Run(WithFile(bench, c.args)), c.status);
         EXPECT_EQ(bench.m_out, "");  // no "Can not set baudrate to 9600bps."
         EXPECT_NE(bench.m_err.find(c.waiting + "; Ctrl-C again to leave the board as it is\n" + c.signalName +
@@ -133,9 +125,7 @@ TEST(BatchSignal, ASignalInALongPageIntervalEndsTheRunWithoutWaitingItOut) {
         ASSERT_GE(bench.m_err.size(), c.end.size());
         EXPECT_EQ(bench.m_err.substr(bench.m_err.size() - c.end.size()), c.end) << bench.m_err;
         const auto frames = bench.m_sim.Board().Frames();
-        EXPECT_EQ(std::count_if(frames.begin(), frames.end(),
-                                [](const sim::SimFrame& frame) { return frame.bytes[0] == 0x41; }),
-                  c.pages);
+        EXPECT_EQ(bench.m_sim.FramesOf(0x41), c.pages);
         ASSERT_FALSE(frames.empty());
         EXPECT_EQ(frames.back().bytes, c.last);
         // The first page's status: never before the usual interval is over.
@@ -156,7 +146,7 @@ TEST(BatchSignal, ASecondSignalInTheWaitLeavesTheBoardAsItIs) {
     sim::BoardConfig config;
     config.eraseMs = 30000;
     CBatchBench bench(config);
-    RaiseAt(bench, 0xA7, 1, SIGTERM);
+    bench.m_sim.RaiseAt(0xA7, 1, SIGTERM);
     bench.m_onReport = [](const std::string& line) {
         if (line.find("waiting for") != std::string::npos) ::raise(SIGINT);
     };

@@ -7,6 +7,7 @@
 
 #include "support/BatchBench.h"
 #include "support/IdFileText.h"
+#include "support/ProgramFiles.h"
 #include "support/StrictJson.h"
 
 namespace pelican::test {
@@ -15,31 +16,24 @@ namespace {
 // One byte in page 0C0000 and one in the top page 0FFF00.
 const char* const kImage = "S2050C00001CD2\nS2050FFF005A92\nS9030000FC\n";
 
-size_t Frames(CBatchBench& bench, uint8_t code) {
-    size_t count = 0;
-    for (const auto& frame : bench.m_sim.Board().Frames()) count += frame.bytes.at(0) == code ? 1 : 0;
-    return count;
-}
-
 TEST(BatchSkipPages, EPRSendsOnlyTheDataPagesAndLeavesTheStoredChoiceAlone) {
     CBatchBench bench;
-    bench.m_dir.Write("prog.mot", kImage);
-    bench.m_dir.Write("prog.id", kIdFile);
+    WriteProgramFiles(bench.m_dir, kImage);
     // The window program's choice is not batch mode's.
     const std::string settings = "[Last Comm State]\nBaundrate=9600\nByte=8\nStop Bit=0\nParity=0\n"
                                  "[Pages]\nSkipEmpty=1\n";
     bench.m_dir.Write("pelican.INI", settings);
     EXPECT_EQ(bench.Run({"-f", bench.m_dir.File("prog.mot"), "-y", "epr"}), 0) << bench.m_out << bench.m_err;
-    EXPECT_EQ(Frames(bench, 0x41), 1024u);
-    EXPECT_EQ(Frames(bench, 0xFF), 1024u);
+    EXPECT_EQ(bench.m_sim.FramesOf(0x41), 1024u);
+    EXPECT_EQ(bench.m_sim.FramesOf(0xFF), 1024u);
 
     bench.m_dir.Write("pelican.INI", "");
     bench.m_sim.Board().ClearLog();
     EXPECT_EQ(bench.Run({"-f", bench.m_dir.File("prog.mot"), "--skip-empty-pages", "-y", "epr"}), 0)
         << bench.m_out << bench.m_err;
     EXPECT_EQ(bench.m_out, "information: Program OK.\n");
-    EXPECT_EQ(Frames(bench, 0x41), 2u);
-    EXPECT_EQ(Frames(bench, 0xFF), 2u);
+    EXPECT_EQ(bench.m_sim.FramesOf(0x41), 2u);
+    EXPECT_EQ(bench.m_sim.FramesOf(0xFF), 2u);
     EXPECT_EQ(bench.m_sim.Board().Peek(0x0C0000), 0x1C);
     EXPECT_EQ(bench.m_sim.Board().Peek(0x0FFF00), 0x5A);
     EXPECT_EQ(bench.m_dir.Read("pelican.INI").find("[Pages]"), std::string::npos);
@@ -47,8 +41,7 @@ TEST(BatchSkipPages, EPRSendsOnlyTheDataPagesAndLeavesTheStoredChoiceAlone) {
 
 TEST(BatchSkipPages, JsonPhasesCarryThePagesSentAndTheirRate) {
     CBatchBench bench;
-    bench.m_dir.Write("prog.mot", kImage);
-    bench.m_dir.Write("prog.id", kIdFile);
+    WriteProgramFiles(bench.m_dir, kImage);
     EXPECT_EQ(bench.Run({"--json", "-f", bench.m_dir.File("prog.mot"), "--skip-empty-pages", "-y", "epr"}), 0);
     std::istringstream in(bench.m_out);
     std::vector<std::string> phases;

@@ -41,12 +41,6 @@ inline std::vector<std::string> WithPages(CBatchBench& bench, std::vector<std::s
     return WithFile(bench, std::move(args), ThreePages());
 }
 
-inline size_t Count(CBatchBench& bench, uint8_t code) {
-    size_t count = 0;
-    for (const auto& frame : bench.m_sim.Board().Frames()) count += frame.bytes.at(0) == code ? 1 : 0;
-    return count;
-}
-
 // The ID check frames the board took, their seven ID bytes each.
 inline std::vector<Bytes> IdsGiven(CBatchBench& bench) {
     std::vector<Bytes> ids;

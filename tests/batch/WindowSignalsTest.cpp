@@ -105,9 +105,7 @@ TEST(WindowSignals, ASignalEndsTheWindowProgramAt9600OutsideAnExchange) {
     {
         SCOPED_TRACE("Ctrl-C during an erase: it ends when the erase has");
         WindowRun run;
-        run.sim.Board().SetFrameObserver([](const sim::SimFrame& frame) {
-            if (frame.bytes[0] == 0xA7) ::raise(SIGINT);
-        });
+        run.sim.RaiseAt(0xA7, 1, SIGINT);
         EXPECT_EQ(run.Run([&run](CWindowSignals&) {
             run.ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_ERASE).Press(CPreEraseDlg::IDD, ui::IDOK);
         }),

@@ -31,8 +31,8 @@ struct RunCase {
 };
 
 void Check(CMemoryBench& bench, const RunCase& c) {
-    EXPECT_EQ(bench.Count(0x41), c.frames);
-    EXPECT_EQ(bench.Count(0xFF), c.reads);
+    EXPECT_EQ(bench.m_sim.FramesOf(0x41), c.frames);
+    EXPECT_EQ(bench.m_sim.FramesOf(0xFF), c.reads);
     EXPECT_EQ(bench.m_titles, c.titles);
     EXPECT_EQ(bench.Messages(), c.messages);
     EXPECT_EQ(bench.m_lastOutcome, c.outcome);
@@ -143,7 +143,7 @@ TEST(CombinedRuns, DataOutsideTheFlashAreRefusedBeforeAnythingIsErasedOrWritten)
     bench.LoadImage(S2(0x0C0000, {1}) + S2(0x010000, {2}));
     bench.Ranged(CPelicanDlg::IDC_BPR, "C0000", "C00FF", [&] { bench.m_ui.Press(CPreWriteDlg::IDD, ui::IDOK); });
     EXPECT_EQ(bench.Messages(), kOk);
-    EXPECT_EQ(bench.Count(0x41), 1u);
+    EXPECT_EQ(bench.m_sim.FramesOf(0x41), 1u);
 }
 
 TEST(CombinedRuns, AStatusThatNeverCameEndsWithProgramErrorAndNoReadPhase) {

@@ -94,13 +94,6 @@ Transfer Download(CMemoryBench& bench, int target, const std::string& file, cons
     return run;
 }
 
-sim::BoardConfig BootBoard() {
-    sim::BoardConfig config;
-    config.type = sim::DeviceType::OrcaW;
-    config.requireId = false;
-    return config;
-}
-
 TEST(Download, BootProgramOverTheWholeArea) {
     CMemoryBench bench(BootBoard());
     const Transfer run = Download(bench, 1, Program(0x0000, 0x2A00), "", "");

@@ -3,6 +3,7 @@
 #include "app/FirstSetDlg.h"
 #include "commands/FaultMatrix.h"
 #include "commands/SetCommDlg.h"
+#include "support/ProgramFiles.h"
 
 namespace pelican::test {
 namespace {
@@ -25,8 +26,7 @@ std::vector<MatrixRow> MatrixRows() {
     // A page of program data, and its ".id" file for "Load (ID)...".
     const auto image = [](CMemoryBench& bench) { bench.LoadImage(S2(0x0C0000, {0x11, 0x22, 0x33})); };
     const auto idFiles = [](CMemoryBench& bench) {
-        bench.m_dir.Write("prog.mot", S2(0x0C0000, {0x11}) + "S804000000FB\n");
-        bench.m_dir.Write("prog.id", "FFFDF:01\nFFFE3:02\nFFFEB:03\nFFFEF:04\nFFFF3:05\nFFFF7:06\nFFFFB:07\n");
+        WriteProgramFiles(bench.m_dir, S2(0x0C0000, {0x11}) + "S804000000FB\n");
     };
     const auto imageOnBoard = [image](CMemoryBench& bench) {
         image(bench);

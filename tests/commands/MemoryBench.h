@@ -9,6 +9,7 @@
 #include "app/AppBench.h"
 #include "commands/SetAddressDlg.h"
 #include "support/AtRest.h"
+#include "support/FrameEncoder.h"
 #include "support/SRecordText.h"
 #include "ui/Messages.h"
 
@@ -19,19 +20,9 @@ using Messages = std::vector<std::pair<std::string, ui::Icon>>;
 // The main window's probe, and the close step's return to 9600 bps.
 inline const Bytes kProbe = {0x70};
 inline const Bytes kCloseStep = {0xB0, 0xB0, 0xB0};
-
-inline Bytes PageRead(uint32_t address) {
-    return {0xFF, static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address >> 16)};
-}
-
-// A Page program frame: 41, middle and high address bytes, the page (FF
-// where bytes gives nothing; bytes start at the page's first address).
-inline Bytes PageProgram(uint32_t address, const Bytes& bytes = {}) {
-    Bytes frame = {0x41, static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address >> 16)};
-    frame.resize(3 + 256, 0xFF);
-    std::copy(bytes.begin(), bytes.end(), frame.begin() + 3);
-    return frame;
-}
+using wire::Cat;
+using wire::PageProgram;
+using wire::PageRead;
 
 inline std::string S2(uint32_t address, const Bytes& data) {
     return S2Record(address, data.data(), data.size());
@@ -69,13 +60,6 @@ public:
             m_ui.Press(CSetAddressDlg::IDD, ui::IDOK);
             more();
         });
-    }
-
-    // The frames the board took with this first byte since the press.
-    size_t Count(uint8_t code) {
-        size_t count = 0;
-        for (const auto& frame : m_sim.Board().Frames()) count += frame.bytes.at(0) == code ? 1 : 0;
-        return count;
     }
 
     Bytes Press(const std::function<void()>& presses) {

@@ -14,6 +14,7 @@
 
 #include "support/BatchBench.h"
 #include "support/GappedImage.h"
+#include "support/ProgramFiles.h"
 
 namespace pelican::test {
 namespace {
@@ -41,8 +42,7 @@ std::vector<uint8_t> ReadAll(const std::string& path) {
 
 void SoakRun(Action action, const GappedFile& file, double rate, uint64_t seed, Tally& tally) {
     CBatchBench bench;
-    bench.m_dir.Write("prog.mot", file.records + "S804000000FB\n");
-    bench.m_dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
+    const std::string program = WriteProgramFiles(bench.m_dir, file.records + "S804000000FB\n");
     // A dump reads a flash programmed before, with the file.
     if (action == Action::Dump) bench.m_sim.Board().Poke(kStart, file.flash);
     sim::SimFaults noisy;
@@ -50,7 +50,7 @@ void SoakRun(Action action, const GappedFile& file, double rate, uint64_t seed, 
     noisy.noiseSeed = seed;
     bench.m_sim.Board().SetFaults(noisy);
     const std::string out = bench.m_dir.File("flash.bin");
-    std::vector<std::string> args = {"-f", bench.m_dir.File("prog.mot"), "-b", "115200", "--retries", "3", "-y"};
+    std::vector<std::string> args = {"-f", program, "-b", "115200", "--retries", "3", "-y"};
     switch (action) {
         case Action::Epr: args.push_back("epr"); break;
         case Action::Bpr: args.insert(args.end(), {"bpr", "-r", "C0000-C0FFF"}); break;

@@ -128,7 +128,7 @@ TEST(Program, AStatusThatNeverComesIsAnErrorEvenWhenTheResetBoardReadsClear) {
     });
     EXPECT_EQ(bench.Messages(), (Messages{{"Timeout.\nPush RESET.", Icon::Stop}, {"Program error.", Icon::Stop}}));
     EXPECT_EQ(bench.m_lastOutcome, Outcome::LinkLost);
-    EXPECT_EQ(bench.Count(0x41), 2u);
+    EXPECT_EQ(bench.m_sim.FramesOf(0x41), 2u);
     // The page's status was waited for 150 ms, not the standing 5 s.
     const uint64_t waited = bench.m_messageTimes.at(0) - bench.m_pressedAt;
     EXPECT_LT(waited, 2 * (50 + 270 + 40) + 150 + 10);  // Clear status, two pages at 9600 bps

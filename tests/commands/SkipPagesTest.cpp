@@ -66,7 +66,7 @@ TEST(SkipEmptyPages, EPRSendsAndReadsEveryPageWithoutItAndOnlyTheDataPagesWithIt
         EXPECT_EQ(Sent(bench, 0x41), expected);
         EXPECT_EQ(Sent(bench, 0xFF), expected);
         // One status read per page sent, and the last one.
-        EXPECT_EQ(bench.Count(0x70), 1 + 1 + expected.size() + 1);
+        EXPECT_EQ(bench.m_sim.FramesOf(0x70), 1 + 1 + expected.size() + 1);
         EXPECT_EQ(FrameAt(bench, 0x0C0000), PageProgram(0x0C0000, {0x11, 0x22}));
         EXPECT_EQ(FrameAt(bench, 0x0FFF00), PageProgram(0x0FFF00, {0x5A}));
         EXPECT_EQ(FrameAt(bench, 0x0C0300).empty(), skip);

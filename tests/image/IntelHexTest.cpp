@@ -7,6 +7,7 @@
 
 #include "LoaderFixture.h"
 #include "image/IdFile.h"
+#include "support/ProgramFiles.h"
 #include "support/SrecCat.h"
 #include "ui/Messages.h"
 
@@ -148,7 +149,7 @@ TEST_F(IntelHexTest, OverlappingRecordsAreRefused) {
 }
 
 TEST_F(IntelHexTest, ARefusedFileLeavesNoEarlierImage) {
-    EXPECT_EQ(LoadText("S2060C00001122BA\nS9030000FC\n"), 1);
+    EXPECT_EQ(LoadText(kProgramRecords), 1);
     EXPECT_EQ(m_image.PageCount(), 1u);
     ExpectRefused(HexRecord(0, 0, {1}) + HexRecord(6, 0), "Unknown record type 06 in " + Of(2) + ".");
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "BoardRig.h"
+#include "support/FrameEncoder.h"
 
 namespace pelican::test {
 namespace {
@@ -47,9 +48,7 @@ TEST(BoardSync, StartUpSequenceGetsOneB0WhetherOrNotTheBoardWasSynchronised) {
         EXPECT_EQ(rig.Ask({}, 1), Bytes{0xB0}) << "already synchronised: " << already;
         rig.port->SetReadTimeout(100);
         EXPECT_TRUE(rig.Ask({}, 1).empty()) << "exactly one answer";
-        Bytes expected{0xB0};
-        expected.insert(expected.end(), 16, 0x00);
-        EXPECT_EQ(rig.bench.Received(), expected);
+        EXPECT_EQ(rig.bench.Received(), wire::Sync());
     }
 }
 

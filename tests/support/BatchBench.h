@@ -119,4 +119,10 @@ public:
     std::string m_err;  // the "pelican:" lines of standard error
 };
 
+// Standard error of a run on COM1 at 9600 bps, with lines between the
+// link coming up and its end.
+inline std::string Err(const std::string& lines = "") {
+    return "port COM1\nlink up at 9600 bps\n" + lines + "link returned to 9600 bps; port closed\n";
+}
+
 }  // namespace pelican::test

@@ -8,6 +8,7 @@
 //                 then the pages, 256 bytes each
 #include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <numeric>
 #include <vector>
 
@@ -22,12 +23,19 @@ inline Bytes Sync() {
     return sync;
 }
 
+// The parts one after the other, as they follow on the wire.
+inline Bytes Cat(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
 inline Bytes PageRead(uint32_t address) {
     return {0xFF, static_cast<uint8_t>((address >> 8) & 0xFF), static_cast<uint8_t>((address >> 16) & 0xFF)};
 }
 
 // The page from its first address: data at the start, FF after it.
-inline Bytes PageProgram(uint32_t address, const Bytes& data) {
+inline Bytes PageProgram(uint32_t address, const Bytes& data = {}) {
     Bytes frame = {0x41, static_cast<uint8_t>((address >> 8) & 0xFF), static_cast<uint8_t>((address >> 16) & 0xFF)};
     for (size_t i = 0; i < 256; ++i) frame.push_back(i < data.size() ? data[i] : 0xFF);
     return frame;

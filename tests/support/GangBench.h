@@ -15,6 +15,7 @@
 #include "batch/BatchRunner.h"
 #include "batch/GangRunner.h"
 #include "link/DeviceWrapper.h"
+#include "support/ScopedEnvironment.h"
 #include "support/SimBench.h"
 #include "support/TempDir.h"
 
@@ -65,9 +66,9 @@ private:
 class CGangBench {
 public:
     explicit CGangBench(size_t boards, std::function<sim::BoardConfig(size_t)> config = nullptr) {
-        SetEnv("XDG_CONFIG_HOME", m_dir.Path());
-        SetEnv("XDG_RUNTIME_DIR", m_dir.Path());
-        SetEnv("APPDATA", m_dir.Path());
+        m_env.Set("XDG_CONFIG_HOME", m_dir.Path());
+        m_env.Set("XDG_RUNTIME_DIR", m_dir.Path());
+        m_env.Set("APPDATA", m_dir.Path());  // where Windows keeps the settings
         for (size_t i = 0; i < boards; ++i) {
             m_ports.push_back("COM" + std::to_string(i + 1));
             m_sims.push_back(std::make_unique<CSimBench>(config ? config(i) : sim::BoardConfig{}));
@@ -131,6 +132,7 @@ public:
 
     // Called with each run's runner (board index) before it runs.
     std::function<void(size_t, CBatchRunner&)> m_prepare;
+    CScopedEnv m_env;  // given back last, after everything that reads it
     CTempDir m_dir;
     std::vector<std::string> m_ports;
     std::vector<std::string> m_out;  // standard output, line by line (the console's lines are whole)

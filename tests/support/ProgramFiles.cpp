@@ -17,4 +17,10 @@ std::vector<std::string> WithFile(CBatchBench& bench, std::vector<std::string> a
     return args;
 }
 
+std::vector<std::string> WithBootProgram(CBatchBench& bench, std::vector<std::string> args) {
+    bench.m_dir.Write("boot.btp", kBootRecords);
+    args.insert(args.begin(), {"-t", "boot", "-f", bench.m_dir.File("boot.btp")});
+    return args;
+}
+
 }  // namespace pelican::test

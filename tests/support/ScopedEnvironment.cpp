@@ -2,11 +2,17 @@
 
 #include <cstdlib>
 
-#include "support/TempDir.h"
-
 namespace pelican::test {
 
 namespace {
+
+void SetEnv(const char* name, const std::string& value) {
+#ifdef _WIN32
+    ::_putenv_s(name, value.c_str());
+#else
+    ::setenv(name, value.c_str(), 1);
+#endif
+}
 
 void Remove(const char* name) {
 #ifdef _WIN32

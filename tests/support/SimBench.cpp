@@ -1,5 +1,8 @@
 #include "support/SimBench.h"
 
+#include <csignal>
+#include <memory>
+
 #include "sim/MemoryLink.h"
 #include "sim/SimMemory.h"
 
@@ -32,6 +35,19 @@ std::unique_ptr<CSerialComm> CSimBench::OpenPort(uint32_t baud) {
     return port;
 }
 
+size_t CSimBench::FramesOf(uint8_t code) const {
+    size_t count = 0;
+    for (const auto& frame : m_board.Frames()) count += frame.bytes.at(0) == code ? 1 : 0;
+    return count;
+}
+
+void CSimBench::RaiseAt(uint8_t code, unsigned n, int signal, unsigned times) {
+    auto seen = std::make_shared<unsigned>(0);
+    m_board.SetFrameObserver([=](const sim::SimFrame& frame) {
+        if (frame.bytes.at(0) == code && ++*seen >= n && *seen < n + times) std::raise(signal);
+    });
+}
+
 void CSimBench::Synchronise(uint32_t baud) {
     if (!m_board.Synchronised()) {
         const Bytes zeros(sim::CBootLoader::kSyncZeros, 0x00);
@@ -53,6 +69,13 @@ void CSimBench::PassId(uint32_t baud) {
     m_board.Inject(frame.data(), frame.size(), m_clock.NowUs());
     m_board.DiscardReplies();
     m_board.ClearLog();
+}
+
+sim::BoardConfig BootBoard() {
+    sim::BoardConfig config;
+    config.type = sim::DeviceType::OrcaW;
+    config.requireId = false;
+    return config;
 }
 
 Bytes Exchange(CSerialComm& port, const Bytes& frame, size_t replyLength) {

@@ -43,6 +43,11 @@ public:
     // Every byte the board took in since the last clear.
     Bytes Received() const { return m_board.ReceivedBytes(); }
     void ClearReceived() { m_board.ClearLog(); }
+    // The frames the board took since the last clear that start with code.
+    size_t FramesOf(uint8_t code) const;
+    // Raises signal as the board takes the n-th frame starting with code,
+    // and again at each of the next times - 1 such frames (a second signal).
+    void RaiseAt(uint8_t code, unsigned n, int signal, unsigned times = 1);
 
     // Short cuts past the wire: they feed the board directly at its own rate,
     // drop its answers and clear its log. Set the host port to the same rate.
@@ -55,6 +60,10 @@ private:
     CVirtualClock m_clock;
     sim::CBootLoader m_board;
 };
+
+// An Orca/W board that takes a boot program without an ID check, as the
+// boot-loader target's download finds it.
+sim::BoardConfig BootBoard();
 
 // One exchange as the protocol does it: send the frame in one write, then
 // read exactly replyLength bytes. The reply, or an empty vector when the read

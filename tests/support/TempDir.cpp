@@ -11,14 +11,6 @@
 
 namespace pelican::test {
 
-void SetEnv(const char* name, const std::string& value) {
-#ifdef _WIN32
-    ::_putenv_s(name, value.c_str());
-#else
-    ::setenv(name, value.c_str(), 1);
-#endif
-}
-
 CTempDir::CTempDir() {
 #ifdef _WIN32
     // A name of the process and a counter, made with create_directory,

@@ -4,9 +4,6 @@
 
 namespace pelican::test {
 
-// Sets an environment variable for this process (setenv; _putenv_s on Windows).
-void SetEnv(const char* name, const std::string& value);
-
 class CTempDir {
 public:
     CTempDir();
