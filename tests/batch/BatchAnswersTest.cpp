@@ -86,8 +86,10 @@ TEST(BatchAnswers, WhatFollowsAQuestionStartsALineOfItsOwn) {
         int status;
         std::string around;  // standard output and error around the question
     } cases[] = {
+        // Asked once: the recovery that follows finds the board as it was.
         {"the end of the input after a bar", true, "", 3,
-         "left\nstop: Timeout. Push RESET.\nReset the board, then press Enter.\nstop: Timeout. Push RESET.\n"},
+         "left\nstop: Timeout. Push RESET.\nReset the board, then press Enter.\nstop: Timeout. Push RESET.\nstop: "
+         "Program error.\n"},
         {"Enter after a bar: its echo ends the line", true, "\n", 0,
          "left\nstop: Timeout. Push RESET.\nReset the board, then press Enter.pelican: retry 1 of 1: "},
         {"Enter, standard error a log: no echo there, no bar", false, "\n", 0,
