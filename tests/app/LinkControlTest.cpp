@@ -115,8 +115,11 @@ TEST(LinkControl, CancelledSettingChangesNothing) {
 TEST(LinkControl, RecoveryStoresNineSixHundredEvenWhenItsDialogIsCancelled) {
     CAppBench bench;
     bench.StoreRate(38400);
+    bench.m_sim.PassId();  // the ID flag the recovery must not keep
     bench.SelectProgram();
+    int idBefore = -1;
     bench.Run([&] {
+        idBefore = bench.m_app->m_idChecked;
         sim::SimFaults faults;
         faults.silentFrom = {0x70, 0};
         bench.m_sim.Board().SetFaults(faults);
@@ -126,6 +129,7 @@ TEST(LinkControl, RecoveryStoresNineSixHundredEvenWhenItsDialogIsCancelled) {
     });
     EXPECT_EQ(bench.Messages()[0], std::make_pair(std::string("Timeout.\nPush RESET."), Icon::Stop));
     EXPECT_EQ(bench.m_app->m_linkReady, 0);
+    EXPECT_EQ(idBefore, 1);
     EXPECT_EQ(bench.m_app->m_idChecked, 0);
     EXPECT_EQ(bench.Settings(), CAppBench::CleanSection(9600));
     // The Status command itself never ran.

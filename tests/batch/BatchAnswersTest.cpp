@@ -1,10 +1,11 @@
-// What a person types at a [y/N] question, output that cannot be written,
-// and E.P.R. started over on a file with gaps: in process against the
-// simulated board on the virtual clock.
+// What a person types at a question and the line end it leaves, output that
+// cannot be written, and E.P.R. started over on a file with gaps: in process
+// against the simulated board on the virtual clock.
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <iostream>
+#include <sstream>
 
 #include "batch/RetryBench.h"
 #include "support/GappedImage.h"
@@ -71,6 +72,54 @@ TEST(BatchAnswers, WhatIsTypedAtAYesNoQuestion) {
         EXPECT_EQ(bench.m_sim.FramesOf(c.frame), c.frames);
         EXPECT_EQ(bench.m_out, c.out);
         EXPECT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
+    }
+}
+
+TEST(BatchAnswers, WhatFollowsAQuestionStartsALineOfItsOwn) {
+    // On a terminal the Enter typed is echoed and ends the question's line;
+    // standard error elsewhere (a log), or no answer at all, needs a line
+    // end of the program's own.
+    const struct {
+        const char* name;
+        bool terminal;  // standard error: progress bars are drawn
+        std::string typed;
+        int status;
+        std::string around;  // standard output and error around the question
+    } cases[] = {
+        // Asked once: the recovery that follows finds the board as it was.
+        {"the end of the input after a bar", true, "", 3,
+         "left\nstop: Timeout. Push RESET.\nReset the board, then press Enter.\nstop: Timeout. Push RESET.\nstop: "
+         "Program error.\n"},
+        {"Enter after a bar: its echo ends the line", true, "\n", 0,
+         "left\nstop: Timeout. Push RESET.\nReset the board, then press Enter.pelican: retry 1 of 1: "},
+        {"Enter, standard error a log: no echo there, no bar", false, "\n", 0,
+         "pelican: link up at 9600 bps\nstop: Timeout. Push RESET.\nReset the board, then press Enter.\npelican: "
+         "retry 1 of 1: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The second page's status is lost: "Timeout. Push RESET.", then the
+        // question with the first page's bar on the screen.
+        sim::BoardConfig config;
+        config.faults.silentFrom = {0x70, kProgramPageStatus + 2};
+        CBatchBench bench(config);
+        bench.m_interactive = true;
+        std::istringstream typed(c.typed);
+        bench.m_setup = [&](CBatchRunner& runner) {
+            runner.m_print = nullptr;
+            runner.m_report = [](const std::string& line) { std::cerr << "pelican: " << line << '\n'; };
+            runner.m_ask = nullptr;
+            runner.m_input = &typed;
+            runner.m_showProgress = c.terminal;
+        };
+        std::ostringstream screen;
+        std::streambuf* const out = std::cout.rdbuf(screen.rdbuf());
+        std::streambuf* const err = std::cerr.rdbuf(screen.rdbuf());
+        const int status = bench.Run(WithPages(bench, {"--retries", "1", "-y", "program"}));
+        std::cout.rdbuf(out);
+        std::cerr.rdbuf(err);
+        EXPECT_EQ(status, c.status);
+        EXPECT_NE(screen.str().find(c.around), std::string::npos) << screen.str();
     }
 }
 

@@ -62,6 +62,10 @@ TEST(BatchSignal, ASignalLetsTheExchangeInFlightFinishThenReturnsTo9600) {
         // A page takes 133 ms to come at 19200 bps.
         {"SIGHUP during a page read", {"-b", "19200", "read", "-r", "C0000-C0FFF"}, 0xFF, 2, SIGHUP, "SIGHUP", 129, 19200,
          "SIGHUP: waiting for the page being read, up to 5 s", {0xB1, 0xB0, 0xB0}},
+        // Taken at 9600 bps, echoed, and the board then moves: the change
+        // ends with the echo at the new rate before the way back starts.
+        {"SIGTERM as the board takes the new rate's code", {"-b", "115200", "version"}, 0xB4, 1, SIGTERM, "SIGTERM",
+         143, 115200, "SIGTERM: waiting for the board's answer, up to 5 s", {0xB4, 0xB0, 0xB0}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -251,13 +251,15 @@ TEST(GangConsole, LinesAreCutToTheTerminalAndTheBlockStaysAboveTheSummary) {
     Screen screen({"COM1", "/dev/ttyUSB10", "COM3"}, {30, 10});
     screen.console.Status(1, BoardStatus{"Program           12/120   pages      3.9 KiB/s", "P 12/120"}, false);
     screen.console.Out(0, "information: Program OK.");
+    screen.console.Err(2, "link up at 115200 bps");
     screen.console.Finish();
     screen.console.Plain("port           outcome");
     screen.console.Plain("COM1           ok");
     const std::string block = "COM1           \x1b[K\n"
                               "/dev/ttyUSB10  Program       \x1b[K\n"
                               "COM3           \x1b[K\n";
-    EXPECT_EQ(screen.text, block + "\x1b[3F\x1b[J" + "COM1: information: Program OK.\n" + block +
+    EXPECT_EQ(screen.text, block + "\x1b[3F\x1b[J" + "COM1: information: Program OK.\n" + block + "\x1b[3F\x1b[J" +
+                               "pelican: COM3: link up at 115200 bps\n" + block +
                                "port           outcome\nCOM1           ok\n");
 }
 

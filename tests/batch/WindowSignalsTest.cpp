@@ -116,6 +116,26 @@ TEST(WindowSignals, ASignalEndsTheWindowProgramAt9600OutsideAnExchange) {
         EXPECT_TRUE(run.ui.m_messages.empty());  // no "Erase OK." over an ending program
         EXPECT_EQ(run.sim.Board().BaudRate(), 9600u);
     }
+    {
+        SCOPED_TRACE("SIGTERM as the board takes 115200 bps: the change ends before the way back");
+        WindowRun run;
+        bool raised = false;  // once: the way back sends B4 again
+        run.sim.Board().SetFrameObserver([&raised](const sim::SimFrame& frame) {
+            if (frame.bytes == Bytes{0xB4} && !raised) raised = ::raise(SIGTERM) == 0;
+        });
+        EXPECT_EQ(run.Run([](CWindowSignals&) {}), 128 + SIGTERM);
+        EXPECT_EQ(run.err,
+                  "SIGTERM: waiting for the board's answer, up to 5 s; Ctrl-C again to leave the board as it is\n"
+                  "SIGTERM: returning the link to 9600 bps\nlink at 9600 bps; port closed\n");
+        // After the synchronisation (B0 and sixteen 00): the codes of 9600
+        // and 115200 at 9600 bps, 115200's at 115200 bps, the start-up's
+        // status read, then the way back: 115200's code, 9600's, and 9600's
+        // again at 9600 bps.
+        EXPECT_EQ(run.sim.Board().BaudRate(), 9600u);
+        const Bytes wire = run.sim.Received();
+        ASSERT_EQ(wire.size(), 24u);
+        EXPECT_EQ(Bytes(wire.begin() + 17, wire.end()), (Bytes{0xB0, 0xB4, 0xB4, 0x70, 0xB4, 0xB0, 0xB0}));
+    }
 }
 
 }  // namespace
