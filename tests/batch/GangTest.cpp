@@ -92,12 +92,15 @@ TEST(Gang, ABoardWhosePortWentAwayIsToldSo) {
         if (board == 0) config.faults.unplug = {0x41, 1};
         return config;
     });
+    // The boards share the settings file: one written before they start
+    // keeps either from finding the other's.
+    bench.m_dir.Write("pelican.INI", "[Last Comm State]\nBaundrate=9600\nByte=8\nStop Bit=0\nParity=0\n");
     EXPECT_EQ(bench.Run({"-f", WriteProgramFiles(bench.m_dir), "-y", "program"}), kExitNoLink);
     EXPECT_EQ(CGangBench::Starting(bench.m_err, "pelican: COM1: the "),
               (std::vector<std::string>{"port COM1 went away (No such file or directory): the board was left as it "
                                         "was; it needs a RESET (in boot mode) before the next run; port closed"}));
     EXPECT_EQ(CGangBench::Starting(bench.m_out, "COM2: "), (std::vector<std::string>{"information: Program OK."}));
-    EXPECT_EQ(bench.m_out[bench.m_out.size() - 2], "COM1  port went away        3.1");
+    EXPECT_EQ(bench.m_out[bench.m_out.size() - 2], "COM1  port went away        5.2");
 }
 
 TEST(Gang, AHeldPortFailsItsBoardOnly) {
