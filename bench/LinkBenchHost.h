@@ -18,6 +18,7 @@ public:
 
     CSerialComm& Port() override { return m_port; }
     CMotFile& Image() override { return m_image; }
+    BoardSession& Session() override { return m_session; }
     int Target() const override { return m_target; }
     int& LinkReady() override { return m_linkReady; }
     int& IdChecked() override { return m_idChecked; }
@@ -39,6 +40,7 @@ public:
 private:
     CSerialComm m_port;
     CMotFile m_image;
+    BoardSession m_session;
     int m_target = 0;
     int m_linkReady = 1;
     int m_idChecked = 1;

@@ -93,6 +93,7 @@ public:
     // What commands and dialogs reach.
     CSerialComm& Port() override { return m_port; }
     CMotFile& Image() override { return m_image; }
+    BoardSession& Session() override { return m_session; }
     int Target() const override { return m_target; }
     int& LinkReady() override { return m_linkReady; }
     int& IdChecked() override { return m_idChecked; }
@@ -165,6 +166,7 @@ private:
     void TellSettingsNotSaved(const std::string& path, const std::string& why);
 
     CDeviceId m_deviceId;
+    BoardSession m_session;
     bool m_inRecovery = false;
     bool m_boardReset = true;
     bool m_recoverAgain = false;

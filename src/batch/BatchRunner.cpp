@@ -110,7 +110,7 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         std::cerr << '\r' << ProgressLine(title, moves, elapsed, m_phasePages) << std::flush;
         m_barShown = true;
     };
-    CCheckMemorryCmd::OnPhaseBegun() = [this](const CCheckMemorryCmd::PhaseRecord& phase) {
+    m_app.Session().onPhaseBegun = [this](const PhaseRecord& phase) {
         m_phaseBeganMs = m_app.m_port.Clock().NowMs();
         m_phasePages = phase.pages;
         m_phaseInHand = CRunRecord::Range{m_action, phase.title, phase.start, phase.end, 0, phase.pages, ""};
@@ -119,7 +119,7 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     };
     // Always heard: m_onStatus is given after the runner is made (a gang's
     // board), and the record keeps every phase.
-    CCheckMemorryCmd::OnPhaseEnded() = [this](const CCheckMemorryCmd::PhaseRecord& phase) {
+    m_app.Session().onPhaseEnded = [this](const PhaseRecord& phase) {
         RecordPhase(phase.title, phase.start, phase.end, phase.pages, phase.outcome);
         m_phaseInHand.reset();
         // The pages it visited of those it was to visit: a phase that
@@ -175,8 +175,8 @@ void CBatchRunner::InWait() {
 CBatchRunner::~CBatchRunner() {
     m_app.m_retries.m_onNote = nullptr;
     m_app.m_resetBoard = nullptr;
-    CCheckMemorryCmd::OnPhaseEnded() = nullptr;
-    CCheckMemorryCmd::OnPhaseBegun() = nullptr;
+    m_app.Session().onPhaseEnded = nullptr;
+    m_app.Session().onPhaseBegun = nullptr;
     ui::SetBackend(nullptr);
 }
 

@@ -139,7 +139,7 @@ void CBatchRunner::PressNextButton(CPelicanDlg& mainWindow) {
         CSerialCommState state;
         m_app.m_port.GetState(state);
         const bool otherRate = m_options.baud != 0 && state.m_baudRate != m_options.baud;
-        const bool otherInterval = m_options.interval >= 0 && m_options.interval != g_programInterval;
+        const bool otherInterval = m_options.interval >= 0 && m_options.interval != m_app.Session().programInterval;
         if (m_app.m_linkReady && (otherRate || otherInterval)) {
             m_backend.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_SETTING);
             return;
@@ -194,7 +194,7 @@ void CBatchRunner::PressAction(CPelicanDlg& mainWindow) {
     // outcome is taken like a button's.
     uint32_t start = 0;
     uint32_t end = 0;
-    if (CDumpAction::Range(m_options, start, end)) {
+    if (CDumpAction::Range(m_options, m_app.Session().mcuType, start, end)) {
         m_dumpFile = CDumpAction::FileFor(m_options, m_record.serial ? std::optional<uint64_t>(m_record.serial->value)
                                                                       : std::nullopt);
         mainWindow.SaveFlash(start, end, m_dumpFile);
@@ -211,7 +211,7 @@ void CBatchRunner::ReportAction(Outcome outcome) {
     if (m_action == "dump" && outcome == Outcome::Done) {
         uint32_t start = 0;
         uint32_t end = 0;
-        CDumpAction::Range(m_options, start, end);
+        CDumpAction::Range(m_options, m_app.Session().mcuType, start, end);
         Report(CCheckMemorryCmd::AddressToHex(start) + "-" + CCheckMemorryCmd::AddressToHex(end) + " saved to " +
                m_dumpFile);
     }

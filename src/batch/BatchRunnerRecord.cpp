@@ -91,7 +91,7 @@ bool CBatchRunner::NumberBoard() {
     // number is used up for it.
     if (!m_app.m_linkReady || !m_app.m_idChecked) return true;
     const CSerialNumber& serial = *m_serial;
-    const int mcuType = CIDCheckDlg::RememberedMcuType();
+    const int mcuType = m_app.Session().mcuType;
     const char* mcuName = protocol::McuMapOf(mcuType).name;
     uint32_t flashStart = 0;
     uint32_t flashEnd = 0;

@@ -3,16 +3,15 @@
 #include <cctype>
 
 #include "commands/CheckMemorryCmd.h"
-#include "commands/IDCheckDlg.h"
 #include "ui/Messages.h"
 
 namespace pelican {
 
-bool CDumpAction::Range(const BatchOptions& options, uint32_t& start, uint32_t& end) {
+bool CDumpAction::Range(const BatchOptions& options, int mcuType, uint32_t& start, uint32_t& end) {
     if (options.range.empty()) {
         // The type the ID Check dialog settled on: --mcu, or what the file
         // and its ".id" file said.
-        CCheckMemorryCmd::FlashOf(CIDCheckDlg::RememberedMcuType(), start, end);
+        CCheckMemorryCmd::FlashOf(mcuType, start, end);
         return true;
     }
     const size_t dash = options.range.find('-');

@@ -10,11 +10,11 @@ namespace pelican {
 
 class CDumpAction {
 public:
-    // The range of -r, or the flash of the MCU type chosen in the ID Check
-    // dialog (--mcu, else what the file and the ".id" file beside it name,
-    // else Orca/S P), in whole pages. False, with the message shown, when
-    // -r reaches past the address space.
-    static bool Range(const BatchOptions& options, uint32_t& start, uint32_t& end);
+    // The range of -r, or the flash of mcuType, the type the ID Check dialog
+    // settled on (--mcu, else what the file and the ".id" file beside it
+    // name, else Orca/S P), in whole pages. False, with the message shown,
+    // when -r reaches past the address space.
+    static bool Range(const BatchOptions& options, int mcuType, uint32_t& start, uint32_t& end);
 
     // The file one board's dump writes. A single board writes -o itself;
     // several ports, or --loop, would all write the one file, so each

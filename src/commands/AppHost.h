@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "commands/BoardSession.h"
 #include "commands/DeviceId.h"
 #include "image/MotFile.h"
 #include "commands/RetryBudget.h"
@@ -19,6 +20,8 @@ public:
 
     // The one serial port and the loaded program image.
     virtual CSerialComm& Port() = 0;
+    // What the board's dialogs remember, and who hears of its page loops.
+    virtual BoardSession& Session() = 0;
     virtual CMotFile& Image() = 0;
     // 0 internal flash memory, 1 Orca/W boot loader.
     virtual int Target() const = 0;

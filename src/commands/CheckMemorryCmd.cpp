@@ -125,7 +125,7 @@ bool CCheckMemorryCmd::CheckImageInFlash(uint32_t start, uint32_t end) {
     // Only the ID Check dialog settles the type; the boot loader's target
     // knows its own memory.
     if (Host().Target() != 0) return true;
-    const int mcuType = CIDCheckDlg::RememberedMcuType();
+    const int mcuType = Host().Session().mcuType;
     uint32_t flashStart = 0;
     uint32_t flashEnd = 0;
     FlashOf(mcuType, flashStart, flashEnd);
@@ -164,7 +164,7 @@ void CCheckMemorryCmd::GetImageRange(uint32_t& start, uint32_t& end) {
 }
 
 Outcome CCheckMemorryCmd::InputAddressRange(uint32_t& start, uint32_t& end) {
-    CSetAddressDlg dlg;
+    CSetAddressDlg dlg(Host().Session());
     // A loaded image proposes its own range; without one the texts the user
     // confirmed last stand. The end of a range with data is never 0, even
     // when the data lie in page 0 only.
@@ -242,7 +242,7 @@ Outcome CCheckMemorryCmd::ReadTrusted(CSerialComm& port, uint8_t* buffer, uint32
 }
 
 bool CCheckMemorryCmd::GetProgramInterval(uint32_t& interval) {
-    const CSetCommDlg dlg;
+    const CSetCommDlg dlg(Host().Session());
     int value = 0;
     if (!dlg.GetInterval(value)) return false;
     interval = value > 0 ? static_cast<uint32_t>(value) : 0;
@@ -265,26 +265,16 @@ std::vector<uint32_t> CCheckMemorryCmd::SelectPages(const CMotFile& image, uint3
     return selected;
 }
 
-// Per thread, as the back end: each board of a gang is watched by its own run.
-CCheckMemorryCmd::PhaseObserver& CCheckMemorryCmd::OnPhaseBegun() {
-    thread_local PhaseObserver observer;
-    return observer;
-}
-
-CCheckMemorryCmd::PhaseObserver& CCheckMemorryCmd::OnPhaseEnded() {
-    thread_local PhaseObserver observer;
-    return observer;
-}
-
 Outcome CCheckMemorryCmd::RunPageLoop(uint32_t start, uint32_t end, const PagePhase& phase) {
     const std::vector<uint32_t> pages = SelectPages(Host().Image(), start, end, phase.pages);
     const auto count = static_cast<uint32_t>(pages.size());
     const uint64_t began = Host().Port().Clock().NowMs();
-    if (OnPhaseBegun()) OnPhaseBegun()({phase.title, start, end, Outcome::Done, 0, count});
+    const BoardSession& session = Host().Session();
+    if (session.onPhaseBegun) session.onPhaseBegun({phase.title, start, end, Outcome::Done, 0, count});
     uint32_t visited = 0;
     const Outcome outcome = RunPages(pages, phase, visited);
-    if (OnPhaseEnded())
-        OnPhaseEnded()({phase.title, start, end, outcome, Host().Port().Clock().NowMs() - began, visited});
+    if (session.onPhaseEnded)
+        session.onPhaseEnded({phase.title, start, end, outcome, Host().Port().Clock().NowMs() - began, visited});
     return outcome;
 }
 

@@ -63,20 +63,8 @@ public:
     // The pages of start to end that a phase visits, in address order.
     static std::vector<uint32_t> SelectPages(const CMotFile& image, uint32_t start, uint32_t end, Pages pages);
 
-    // A page loop: its title, range, the pages it visits (when it begins)
-    // or visited (when it ends), its outcome and duration on the port's
-    // clock. Whoever sets an observer hears of every one.
-    struct PhaseRecord {
-        std::string title;
-        uint32_t start = 0;
-        uint32_t end = 0;
-        Outcome outcome = Outcome::Done;
-        uint64_t milliseconds = 0;
-        uint32_t pages = 0;
-    };
-    using PhaseObserver = std::function<void(const PhaseRecord&)>;
-    static PhaseObserver& OnPhaseBegun();
-    static PhaseObserver& OnPhaseEnded();
+    // Each page loop is told to the board's session (onPhaseBegun, onPhaseEnded).
+    using PhaseRecord = pelican::PhaseRecord;
 
 protected:
     // The range for the command: the image's range (or the texts confirmed
@@ -127,7 +115,7 @@ protected:
 
     // The pause after each programmed or downloaded page, as the "Set
     // baudrate" dialog reads it back; false when it gives none.
-    static bool GetProgramInterval(uint32_t& interval);
+    bool GetProgramInterval(uint32_t& interval);
 
     // One page's work in a phase: nothing to go on with the next page, or
     // the outcome that ends the phase there.

@@ -9,13 +9,6 @@
 #include "ui/Messages.h"
 
 namespace pelican {
-namespace {
-
-// Per thread: each board of a gang has its own run.
-thread_local int g_rememberedMcuType = 0;
-
-}  // namespace
-
 const ui::DialogTemplate& CIDCheckDlg::Template129() {
     using ui::ControlKind;
     static const ui::DialogTemplate tmpl = [] {
@@ -38,19 +31,11 @@ const ui::DialogTemplate& CIDCheckDlg::Template129() {
 }
 
 CIDCheckDlg::CIDCheckDlg(IAppHost& host)
-    : ui::CDialog(Template129()), m_mcuType(g_rememberedMcuType), m_host(host) {}
-
-int CIDCheckDlg::RememberedMcuType() {
-    return g_rememberedMcuType;
-}
-
-void CIDCheckDlg::ResetRememberedMcuType() {
-    g_rememberedMcuType = 0;
-}
+    : ui::CDialog(Template129()), m_mcuType(host.Session().mcuType), m_host(host) {}
 
 void CIDCheckDlg::SetMcuType(int type) {
     m_mcuType = type;
-    g_rememberedMcuType = type;
+    m_host.Session().mcuType = type;
 }
 
 void CIDCheckDlg::DoDataExchange(ui::CDataExchange& dx) {

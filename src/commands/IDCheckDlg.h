@@ -30,17 +30,13 @@ public:
     explicit CIDCheckDlg(IAppHost& host);
     static const ui::DialogTemplate& Template129();
 
-    // The device type carried from one showing to the next (0 at start).
-    static int RememberedMcuType();
-    static void ResetRememberedMcuType();
-
     void OnOK() override;
     void OnCommand(int id) override;
     void OnRefer();
 
     std::string m_filePath;
     std::array<std::string, 7> m_id;
-    int m_mcuType = 0;  // 0 Orca/S P, 1 Orca/W
+    int m_mcuType = 0;  // 0 Orca/S P, 1 Orca/W; the session's carries it to the next showing
 
 protected:
     void DoDataExchange(ui::CDataExchange& dx) override;

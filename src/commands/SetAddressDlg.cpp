@@ -1,16 +1,6 @@
 #include "commands/SetAddressDlg.h"
 
 namespace pelican {
-namespace {
-
-constexpr const char* kFirstStart = "0C0000";
-constexpr const char* kFirstEnd = "0FFFFF";
-
-}  // namespace
-
-thread_local std::string CSetAddressDlg::s_startText = kFirstStart;
-thread_local std::string CSetAddressDlg::s_endText = kFirstEnd;
-
 const ui::DialogTemplate& CSetAddressDlg::Template130() {
     using ui::ControlKind;
     static const ui::DialogTemplate tmpl{
@@ -33,18 +23,14 @@ const ui::DialogTemplate& CSetAddressDlg::Template130() {
     return tmpl;
 }
 
-CSetAddressDlg::CSetAddressDlg() : ui::CDialog(Template130()), m_startText(s_startText), m_endText(s_endText) {}
+CSetAddressDlg::CSetAddressDlg(BoardSession& session)
+    : ui::CDialog(Template130()), m_startText(session.rangeStart), m_endText(session.rangeEnd), m_session(session) {}
 
 void CSetAddressDlg::OnOK() {
     if (!UpdateData(true)) return;
-    s_startText = m_startText;
-    s_endText = m_endText;
+    m_session.rangeStart = m_startText;
+    m_session.rangeEnd = m_endText;
     EndDialog(ui::IDOK);
-}
-
-void CSetAddressDlg::ForgetTexts() {
-    s_startText = kFirstStart;
-    s_endText = kFirstEnd;
 }
 
 void CSetAddressDlg::DoDataExchange(ui::CDataExchange& dx) {

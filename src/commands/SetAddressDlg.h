@@ -1,9 +1,10 @@
 #pragma once
 // "Input Address": the start and end of the range a memory command works
-// on, as hexadecimal texts. The texts confirmed last are proposed again
-// for as long as the program runs.
+// on, as hexadecimal texts. The texts the board's session confirmed last
+// are proposed again.
 #include <string>
 
+#include "commands/BoardSession.h"
 #include "ui/Dialog.h"
 
 namespace pelican {
@@ -12,30 +13,21 @@ class CSetAddressDlg : public ui::CDialog {
 public:
     enum { IDD = 130, IDC_START = 1012, IDC_END = 1013 };
 
-    // Both texts from the remembered ones.
-    CSetAddressDlg();
+    // Both texts from the ones the session remembers.
+    explicit CSetAddressDlg(BoardSession& session);
     static const ui::DialogTemplate& Template130();
 
-    // Takes both texts, remembers them (empty ones too) and closes.
+    // Takes both texts, leaves them to the session (empty ones too) and closes.
     void OnOK() override;
 
     std::string m_startText;
     std::string m_endText;
 
-    // The texts the next dialog starts with: "0C0000" and "0FFFFF" until
-    // the user confirms others.
-    static const std::string& RememberedStart() { return s_startText; }
-    static const std::string& RememberedEnd() { return s_endText; }
-    // Back to the texts of a fresh start (a new run of the program).
-    static void ForgetTexts();
-
 protected:
     void DoDataExchange(ui::CDataExchange& dx) override;
 
 private:
-    // Per thread: each board of a gang remembers its own range.
-    static thread_local std::string s_startText;
-    static thread_local std::string s_endText;
+    BoardSession& m_session;
 };
 
 }  // namespace pelican

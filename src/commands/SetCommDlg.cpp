@@ -4,8 +4,6 @@
 
 namespace pelican {
 
-thread_local int g_programInterval = protocol::kDefaultProgramInterval;
-
 const ui::DialogTemplate& CSetCommDlg::Template150() {
     using ui::ControlKind;
     static const ui::DialogTemplate tmpl{
@@ -30,8 +28,8 @@ const ui::DialogTemplate& CSetCommDlg::Template150() {
     return tmpl;
 }
 
-CSetCommDlg::CSetCommDlg() : ui::CDialog(Template150()) {
-    m_intervalText = std::to_string(g_programInterval);
+CSetCommDlg::CSetCommDlg(BoardSession& session) : ui::CDialog(Template150()), m_session(session) {
+    m_intervalText = std::to_string(m_session.programInterval);
 }
 
 void CSetCommDlg::SetBaudText(uint32_t baud) {
@@ -52,7 +50,7 @@ int CSetCommDlg::GetInterval(int& interval) const {
 
 void CSetCommDlg::OnOK() {
     if (!UpdateData(true)) return;
-    if (!m_intervalText.empty()) g_programInterval = ParseDigits(m_intervalText);
+    if (!m_intervalText.empty()) m_session.programInterval = ParseDigits(m_intervalText);
     EndDialog(ui::IDOK);
 }
 

@@ -3,21 +3,19 @@
 #include <cstdint>
 #include <string>
 
-#include "protocol/Protocol.h"
+#include "commands/BoardSession.h"
 #include "ui/Dialog.h"
 
 namespace pelican {
 
-// Pause after each page program frame and each download frame, milliseconds.
-// Every run starts at 40; only this dialog changes it. Each thread has its
-// own: the boards of a gang each have their run.
-extern thread_local int g_programInterval;
 
 class CSetCommDlg : public ui::CDialog {
 public:
     enum { IDD = 150, IDC_BAUDRATE = 1020, IDC_INTERVAL = 1044 };
 
-    CSetCommDlg();
+    // The interval from the session's; OK leaves the one chosen there (the
+    // pause after each page program and download frame, in milliseconds).
+    explicit CSetCommDlg(BoardSession& session);
     static const ui::DialogTemplate& Template150();
 
     void SetBaudText(uint32_t baud);
@@ -31,6 +29,9 @@ public:
 
 protected:
     void DoDataExchange(ui::CDataExchange& dx) override;
+
+private:
+    BoardSession& m_session;
 };
 
 }  // namespace pelican

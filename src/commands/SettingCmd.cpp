@@ -8,7 +8,7 @@ namespace pelican {
 
 uint32_t CSettingCmd::Run() {
     IAppHost& host = Host();
-    CSetCommDlg dlg;
+    CSetCommDlg dlg(Host().Session());
     CSerialCommState stored(9600, 8, 0, 0);
     if (!host.LoadCommState(stored)) stored = CSerialCommState(9600, 8, 0, 0);
     uint32_t baud = stored.m_baudRate;

@@ -25,7 +25,6 @@ public:
         m_env.Set("XDG_CONFIG_HOME", m_dir.Path());
         m_env.Set("XDG_RUNTIME_DIR", m_dir.Path());
         m_env.Set("APPDATA", m_dir.Path());  // where Windows keeps the settings
-        g_programInterval = protocol::kDefaultProgramInterval;
         auto device = m_sim.MakeDevice("COM1");
         m_link = static_cast<sim::CMemoryLink*>(device.get());
         m_app = std::make_unique<CPelicanApp>(std::move(device), m_sim.Clock());

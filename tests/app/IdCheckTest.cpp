@@ -26,7 +26,6 @@ const std::string kProgram = Record(2, 0x0C0000, {0x11, 0x22, 0x33}) + "\nS90300
 
 struct IdBench : CAppBench {
     explicit IdBench(sim::BoardConfig config = {}) : CAppBench(std::move(config)) {
-        CIDCheckDlg::ResetRememberedMcuType();
         SelectProgram();
     }
     void Refer(const std::string& name) {
@@ -87,7 +86,7 @@ TEST(IdCheck, OrcaWLineSwitchesTheTypeAndFillsFromTheLastTwoCharacters) {
     bench.m_ui.Press(kDlg, ui::IDOK);
     Bytes wire;
     bench.Run([&] { wire = bench.m_sim.Received(); });
-    EXPECT_EQ(CIDCheckDlg::RememberedMcuType(), 1);
+    EXPECT_EQ(bench.m_app->Session().mcuType, 1);
     EXPECT_EQ(bench.Id(0), "01");
     EXPECT_EQ(bench.Id(6), "07");  // the last line naming an address wins
     EXPECT_EQ(bench.m_app->m_idChecked, 1);
@@ -121,7 +120,7 @@ TEST(IdCheck, TopPageSelectsOrcaW) {
     bench.m_ui.Press(kDlg, ui::IDCANCEL);
     bench.Run();
     EXPECT_EQ(bench.Messages(), (Messages{{"Can not found the ID file.", Icon::Exclamation}}));
-    EXPECT_EQ(CIDCheckDlg::RememberedMcuType(), 1);
+    EXPECT_EQ(bench.m_app->Session().mcuType, 1);
 }
 
 TEST(IdCheck, RefusalsKeepTheDialogOpen) {
@@ -304,13 +303,13 @@ TEST(IdCheck, RememberedTypeFollowsReferAndOkButNotCancel) {
     bench.m_ui.SetCheck(kDlg, CIDCheckDlg::IDC_ORCA_W);
     bench.m_ui.Press(kDlg, ui::IDCANCEL);
     bench.Run([&] {
-        EXPECT_EQ(CIDCheckDlg::RememberedMcuType(), 0);
+        EXPECT_EQ(bench.m_app->Session().mcuType, 0);
         bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_LOAD);
         bench.m_ui.SetCheck(kDlg, CIDCheckDlg::IDC_ORCA_W);
         bench.m_ui.Press(kDlg, ui::IDOK);  // refused: no file, but the type is taken
         bench.m_ui.Press(kDlg, ui::IDCANCEL);
     });
-    EXPECT_EQ(CIDCheckDlg::RememberedMcuType(), 1);
+    EXPECT_EQ(bench.m_app->Session().mcuType, 1);
 }
 
 struct SelectBench : CAppBench {

@@ -38,7 +38,7 @@ TEST(LinkControl, ChangeTo115200AndBack) {
         settingBytes = bench.m_sim.Received();
     });
     EXPECT_EQ(boardRate, 115200u);
-    EXPECT_EQ(g_programInterval, 7);
+    EXPECT_EQ(bench.m_app->Session().programInterval, 7);
     // Probe, B0 at 9600, B4 at 9600, B4 at 115200, then the status read.
     EXPECT_EQ(Bytes(settingBytes.end() - 5, settingBytes.end()), (Bytes{0x70, 0xB0, 0xB4, 0xB4, 0x70}));
     EXPECT_EQ(bench.Settings(), CAppBench::CleanSection(115200));
@@ -69,7 +69,7 @@ TEST(LinkControl, RateOutsideTheFiveFailsAndKeepsTheLink) {
     EXPECT_EQ(bench.m_app->m_linkReady, 1);
     EXPECT_EQ(bench.m_sim.Board().BaudRate(), 9600u);
     // An empty interval text keeps the interval in force.
-    EXPECT_EQ(g_programInterval, 40);
+    EXPECT_EQ(bench.m_app->Session().programInterval, 40);
     EXPECT_EQ(bench.Settings(), CAppBench::CleanSection(9600));
 }
 
@@ -79,11 +79,10 @@ TEST(LinkControl, IntervalTextsReadTheirLeadingDigits) {
         CAppBench bench;
         PressSetting(bench, "", text);
         bench.Run();
-        EXPECT_EQ(g_programInterval, expected) << text;
+        EXPECT_EQ(bench.m_app->Session().programInterval, expected) << text;
         // An empty baud text keeps the stored rate.
         EXPECT_EQ(bench.m_app->m_linkReady, 1) << text;
     }
-    g_programInterval = protocol::kDefaultProgramInterval;
 }
 
 TEST(LinkControl, CancelledSettingChangesNothing) {
@@ -106,7 +105,7 @@ TEST(LinkControl, CancelledSettingChangesNothing) {
     EXPECT_EQ(bytes, wire::Cat({wire::Sync(), {0xB0, 0xB2, 0xB2, 0x70, 0x50}, {0x70}}));
     EXPECT_EQ(boardRate, 38400u);
     EXPECT_EQ(bench.m_lastOutcome, Outcome::Cancelled);
-    EXPECT_EQ(g_programInterval, 40);
+    EXPECT_EQ(bench.m_app->Session().programInterval, 40);
     EXPECT_TRUE(bench.m_ui.m_messages.empty());
     EXPECT_EQ(bench.m_app->m_linkReady, 1);
     EXPECT_EQ(bench.Settings(), CAppBench::CleanSection(38400));

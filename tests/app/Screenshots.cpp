@@ -46,7 +46,8 @@ int Render(const std::string& out) {
     CVersionDlg version;
     version.SetVersion("VER.1.00");
     check(ui::RenderDialogToPng(version, out + "/version.png"), "version.png");
-    CSetCommDlg setComm;
+    BoardSession session;
+    CSetCommDlg setComm(session);
     setComm.SetBaudText(115200);
     check(ui::RenderDialogToPng(setComm, out + "/set-baudrate.png"), "set-baudrate.png");
     CS_PrgDlg select({"COM1", "COM2", "COM3", "COM4", "/dev/ttyACM0", "/dev/ttyUSB0"},
@@ -75,7 +76,7 @@ int Render(const std::string& out) {
     check(ui::RenderDialogToPng(idCheck, out + "/id-check.png"), "id-check.png");
     CAboutDlg about;
     check(ui::RenderDialogToPng(about, out + "/about.png"), "about.png");
-    CSetAddressDlg inputAddress;
+    CSetAddressDlg inputAddress(session);
     check(ui::RenderDialogToPng(inputAddress, out + "/input-address.png"), "input-address.png");
     CDownloadDlg download;
     check(ui::RenderDialogToPng(download, out + "/download.png"), "download.png");

@@ -102,14 +102,14 @@ TEST(PelicanWindows, EveryTemplateBuildsAtDialogUnits) {
     CPelicanDlg main(windows.app);
     CStatesDlg states;
     CVersionDlg version;
-    CSetCommDlg setComm;
+    CSetCommDlg setComm(windows.app.Session());
     CS_PrgDlg select(PosixPortList());
     CFirstSetDlg firstSet;
     CIDCheckDlg idCheck(windows.app);
     CSelectDlg fileSelect(windows.app);
     CPreEraseDlg preErase;
     CAboutDlg about;
-    CSetAddressDlg inputAddress;
+    CSetAddressDlg inputAddress(windows.app.Session());
     CDownloadDlg download;
     CPreWriteDlg preWrite;
     // The client areas in pixels.

@@ -50,7 +50,7 @@ TEST(InputAddress, RemembersTheTextsConfirmedLastAsTyped) {
     // The first run read 0C1000 to 0C1FFF, sixteen pages.
     EXPECT_EQ(bytes.size(), 1 + 16 * 3 + 1 + kCloseStep.size());
     EXPECT_EQ(Bytes(bytes.begin() + 1, bytes.begin() + 4), PageRead(0x0C1000));
-    const CSetAddressDlg next;  // Cancel kept them
+    const CSetAddressDlg next(bench.m_app->Session());  // Cancel kept them
     EXPECT_EQ(Texts(next.m_startText, next.m_endText), Texts("C1000", "c1fff"));
 }
 

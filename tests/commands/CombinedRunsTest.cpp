@@ -120,7 +120,6 @@ TEST(CombinedRuns, DataOutsideTheFlashAreRefusedBeforeAnythingIsErasedOrWritten)
         const Messages told = {{std::string("The file holds data at ") + c.outside +
                                     ", outside the flash of Orca/S P (0C0000 to 0FFFFF).",
                                 Icon::Exclamation}};
-        CIDCheckDlg::ResetRememberedMcuType();
         CMemoryBench epr;
         epr.LoadImage(c.records);
         const Bytes erased = epr.Press([&] {

@@ -31,7 +31,6 @@ inline std::string S2(uint32_t address, const Bytes& data) {
 class CMemoryBench : public CAppBench {
 public:
     explicit CMemoryBench(sim::BoardConfig config = sim::BoardConfig{}) : CAppBench(std::move(config)) {
-        CSetAddressDlg::ForgetTexts();
         m_ui.m_onMessage = [this](const ui::MessageRecord& message) {
             m_messageTimes.push_back(m_sim.Clock().NowMs());
             // The user resets the board as told.

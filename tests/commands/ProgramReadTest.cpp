@@ -93,7 +93,7 @@ TEST(Program, TheIntervalAfterEachPageStartsWhenTheFrameHasLeft) {
     for (const int interval : {40, 5}) {
         SCOPED_TRACE(interval);
         CMemoryBench bench;
-        g_programInterval = interval;
+        bench.m_app->Session().programInterval = interval;
         bench.Ranged(CPelicanDlg::IDC_PROGRAM, "C0000", "C02FF", [&] { bench.m_ui.Press(CPreWriteDlg::IDD, ui::IDOK); });
         const auto frames = bench.m_sim.Board().Frames();
         size_t pages = 0;

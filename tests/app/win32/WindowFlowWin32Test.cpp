@@ -26,8 +26,6 @@ const Bytes kCloseStep = {0xB0, 0xB0, 0xB0};
 
 struct CWin32WindowBench : CAppBench {
     CWin32WindowBench() {
-        CIDCheckDlg::ResetRememberedMcuType();
-        CSetAddressDlg::ForgetTexts();
         ui::SetBackend(&m_win32);
         m_dir.Write("prog.mot", S2Record(0x0C0000, kFirst.data(), kFirst.size()) +
                                     S2Record(0x0C0100, kSecond.data(), kSecond.size()) + "S804000000FB\n");

@@ -144,7 +144,8 @@ TEST_F(WindowsWin32Test, EveryOtherTemplate) {
         // The device's bytes show as single-byte characters.
         EXPECT_EQ(TextOf(GetDlgItem(w, CVersionDlg::IDC_VERSION)), "V\xC3\xA9R.1.00");
     });
-    CSetCommDlg setComm;
+    BoardSession session;
+    CSetCommDlg setComm(session);
     setComm.SetBaudText(115200);
     Open(setComm, "set-baudrate");
     CS_PrgDlg select({"COM1", "COM2", "COM3", "COM4", "COM7"},
@@ -172,7 +173,7 @@ TEST_F(WindowsWin32Test, EveryOtherTemplate) {
     Open(preErase, "erase");
     CAboutDlg about;
     Open(about, "about");
-    CSetAddressDlg inputAddress;
+    CSetAddressDlg inputAddress(session);
     Open(inputAddress, "input-address");
     CDownloadDlg download;
     Open(download, "download");
