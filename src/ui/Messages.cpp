@@ -96,10 +96,6 @@ std::string FormatString(StringId id, std::initializer_list<std::string> argumen
     return text;
 }
 
-bool IsPushResetText(const std::string& text) {
-    return text == LoadString(IDS_TIMEOUT_PUSH_RESET) || text == LoadString(IDS_COMM_ERROR_PUSH_RESET);
-}
-
 int MessageBox(StringId id, Icon icon) {
     return Backend().MessageBox(LoadString(IDS_CAPTION), LoadString(id), icon);
 }

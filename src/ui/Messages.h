@@ -97,8 +97,4 @@ std::string FormatString(StringId id, std::initializer_list<std::string> argumen
 int MessageBox(StringId id, Icon icon);
 int MessageBox(StringId id, const std::string& tail, Icon icon);
 
-// Whether a message shown asks the user to press the board's RESET (the
-// recovery's two texts).
-bool IsPushResetText(const std::string& text);
-
 }  // namespace pelican::ui

@@ -145,7 +145,7 @@ TEST(LinkControl, RecoveryRepeatsUntilTheBoardAnswersWithoutNesting) {
     // time round.
     std::vector<int> depths;
     bench.m_ui.m_onMessage = [&](const ui::MessageRecord& message) {
-        if (ui::IsPushResetText(message.text)) depths.push_back(bench.m_ui.m_waitCursorDepth);
+        if (message.text == "Timeout.\nPush RESET.") depths.push_back(bench.m_ui.m_waitCursorDepth);
     };
     bench.SelectProgram();
     bench.Run([&] {

@@ -172,10 +172,11 @@ CellResult RunCell(const MatrixRow& exchange, std::optional<Fault> fault, unsign
     bench.m_resetOnPushReset = true;
     auto& board = bench.m_sim.Board();
     // The user told to push RESET also plugs the cable back in.
-    auto told = bench.m_ui.m_onMessage;
-    bench.m_ui.m_onMessage = [&](const ui::MessageRecord& message) {
-        told(message);
-        if (ui::IsPushResetText(message.text)) board.Replug();
+    const auto reset = bench.m_app->m_resetBoard;
+    bench.m_app->m_resetBoard = [&board, reset] {
+        const bool done = reset();
+        board.Replug();
+        return done;
     };
     bool gaveUp = false;
     AnswerDialogs(bench, gaveUp);
@@ -224,6 +225,11 @@ CellResult RunCell(const MatrixRow& exchange, std::optional<Fault> fault, unsign
     }
     bench.m_app.reset();
     bench.m_app = std::make_unique<CPelicanApp>(bench.m_sim.MakeDevice("COM1"), bench.m_sim.Clock());
+    bench.m_app->m_resetBoard = [&board] {  // the user, as in the run before
+        board.Reset();
+        board.Replug();
+        return true;
+    };
     bench.m_started = bench.m_exited = false;
     bench.m_ui.ClearRecords();
     bench.SelectProgram("COM1", bench.m_target);

@@ -31,10 +31,11 @@ inline std::string S2(uint32_t address, const Bytes& data) {
 class CMemoryBench : public CAppBench {
 public:
     explicit CMemoryBench(sim::BoardConfig config = sim::BoardConfig{}) : CAppBench(std::move(config)) {
-        m_ui.m_onMessage = [this](const ui::MessageRecord& message) {
-            m_messageTimes.push_back(m_sim.Clock().NowMs());
-            // The user resets the board as told.
-            if (m_resetOnPushReset && ui::IsPushResetText(message.text)) m_sim.Board().Reset();
+        m_ui.m_onMessage = [this](const ui::MessageRecord&) { m_messageTimes.push_back(m_sim.Clock().NowMs()); };
+        // The user told to push RESET does, when the test says so.
+        m_app->m_resetBoard = [this] {
+            if (m_resetOnPushReset) m_sim.Board().Reset();
+            return true;
         };
         m_ui.m_onProgress = [this](const std::string& title, int, int high, int pos, int) {
             m_bar.push_back({high, pos});

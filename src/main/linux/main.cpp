@@ -21,7 +21,6 @@
 
 #include "SimulatedBoard.h"
 #include "SimulatedModemLines.h"
-#include "SimulatedResetBackend.h"
 #include "app/PelicanApp.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchRunner.h"
@@ -120,7 +119,6 @@ int RunWindows(int argc, char** argv, bool simulate) {
     QApplication::setWindowIcon(QIcon(":/pelican.svg"));
     ui::CQtBackend windows;
     std::unique_ptr<CSimulatedBoard> board;
-    std::unique_ptr<CSimulatedResetBackend> resetOnMessage;
     // SIGTERM, SIGHUP and Ctrl-C bring the link back to 9600 bps before the
     // program ends; the event loop hears of them through a pipe.
     CWindowSignals endings(RealClock());
@@ -136,11 +134,14 @@ int RunWindows(int argc, char** argv, bool simulate) {
         board = CSimulatedBoard::Start();
         if (!board) return kExitNoLink;
         app->m_defaultPort = board->Path();
-        resetOnMessage = std::make_unique<CSimulatedResetBackend>(windows, [&board] { board->Reset(); });
-        ui::SetBackend(resetOnMessage.get());
-    } else {
-        ui::SetBackend(&windows);
+        // The user closing "Push RESET." presses the simulated board's RESET,
+        // as a person at the bench would.
+        app->m_resetBoard = [&board] {
+            board->Reset();
+            return true;
+        };
     }
+    ui::SetBackend(&windows);
     app->InitInstance();
     ui::SetBackend(nullptr);
     // A refusal is told on standard error as well: whoever started the

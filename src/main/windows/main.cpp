@@ -22,7 +22,6 @@
 #include <vector>
 
 #include "Console.h"
-#include "SimulatedResetBackend.h"
 #include "app/PelicanApp.h"
 #include "batch/BatchOptions.h"
 #include "batch/BatchRunner.h"
@@ -131,15 +130,16 @@ int RunWindows(bool simulate) {
     SetEndingWake([&windows] { windows.Wake(); });
     CSessionWindow session;
     app.m_onCommandRunning = [&session](bool running) { session.SetBusy(running); };
-    std::unique_ptr<CSimulatedResetBackend> resetOnMessage;
     if (simulated) {
         app.m_defaultPort = kSimulatedPort;
-        resetOnMessage =
-            std::make_unique<CSimulatedResetBackend>(windows, [&simulated] { simulated->board.Reset(); });
-        ui::SetBackend(resetOnMessage.get());
-    } else {
-        ui::SetBackend(&windows);
+        // The user closing "Push RESET." presses the simulated board's RESET,
+        // as a person at the bench would.
+        app.m_resetBoard = [&simulated] {
+            simulated->board.Reset();
+            return true;
+        };
     }
+    ui::SetBackend(&windows);
     app.InitInstance();
     ui::SetBackend(nullptr);
     SetEndingWake(nullptr);
