@@ -59,8 +59,15 @@ void CPelicanApp::TellSettingsNotSaved(const std::string& path, const std::strin
     // folder or file, and the link itself works.
     if (m_settingsNotSavedTold) return;
     m_settingsNotSavedTold = true;
-    std::cerr << "pelican: the link settings are not saved in " << EscapeControls(path) << ": " << EscapeControls(why)
-              << '\n' << std::flush;
+    Note("the link settings are not saved in " + path + ": " + why);
+}
+
+void CPelicanApp::Note(const std::string& text) {
+    if (m_note) {
+        m_note(text);
+        return;
+    }
+    std::cerr << "pelican: " << EscapeControls(text) << '\n' << std::flush;
 }
 
 void CPelicanApp::TellReadOnlySettings(const std::string& path) {
@@ -68,7 +75,7 @@ void CPelicanApp::TellReadOnlySettings(const std::string& path) {
     if (m_readOnlySettingsTold) return;
     m_readOnlySettingsTold = true;
     const std::string& text = ui::LoadString(ui::IDS_SETTINGS_READ_ONLY);
-    std::cerr << "pelican: " << text.substr(0, text.size() - 2) << ": " << EscapeControls(path) << '\n';
+    Note(text.substr(0, text.size() - 2) + ": " + path);
     if (m_tellReadOnlySettings) ui::MessageBox(ui::IDS_SETTINGS_READ_ONLY, path, ui::Icon::Information);
 }
 

@@ -75,6 +75,7 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     m_app.m_retries.SetLimit(m_options.retries);
     m_app.m_retries.m_onNote = [this](const RetryNote& note) { TellRetry(note); };
     m_app.m_resetBoard = [this] { return ResetForRecovery(); };
+    m_app.m_note = [this](const std::string& text) { Report(text); };
     m_answers = {
         {CS_PrgDlg::IDD, [this](ui::CDialog& d) { AnswerSelectProgram(d); }},
         {CFirstSetDlg::IDD, [this](ui::CDialog& d) { Answer(d, ui::IDOK); }},
@@ -175,6 +176,7 @@ void CBatchRunner::InWait() {
 CBatchRunner::~CBatchRunner() {
     m_app.m_retries.m_onNote = nullptr;
     m_app.m_resetBoard = nullptr;
+    m_app.m_note = nullptr;
     m_app.Session().onPhaseEnded = nullptr;
     m_app.Session().onPhaseBegun = nullptr;
     ui::SetBackend(nullptr);

@@ -85,6 +85,17 @@ TEST(Gang, OutputThatCannotBeWrittenEndsEveryBoardWithOne) {
     }
 }
 
+TEST(Gang, ASettingsFileThatCannotBeWrittenIsToldInEachBoardsAccount) {
+    CGangBench bench(2);
+    const std::string path = bench.m_dir.File("pelican.INI");
+    std::filesystem::create_directory(path);  // every save fails
+    EXPECT_EQ(bench.Run({"-b", "19200", "status"}), 0);
+    for (const std::string& port : bench.m_ports)
+        EXPECT_EQ(CGangBench::Starting(bench.m_err, "pelican: " + port + ": the link settings"),
+                  std::vector<std::string>{" are not saved in " + path + ": it is a folder"})
+            << port;
+}
+
 TEST(Gang, ABoardWhosePortWentAwayIsToldSo) {
     // COM1's adapter is pulled out as its first page goes out.
     CGangBench bench(2, [](size_t board) {
