@@ -120,7 +120,7 @@ int main() {
     int result = 0;
     for (int run = 0; run < 5; ++run) {
         const auto start = Clock::now();
-        result = image.Load(file);
+        result = image.Load(pelican::ui::StandInBackend(), file);
         const double elapsed = Seconds(start);
         std::printf("Load run %d: %.3f s\n", run + 1, elapsed);
         if (elapsed < best) best = elapsed;

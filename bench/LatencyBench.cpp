@@ -87,9 +87,9 @@ Result Run(const std::filesystem::path& dir, const char* name, uint32_t latencyM
         return result;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    ui::SetBackend(&ui);
+    host.m_ui = &ui;
     const uint32_t end = kStart + kPages * 256 - 1;
-    bool ended = host.Image().Load(WriteImage(dir));
+    bool ended = host.Image().Load(ui, WriteImage(dir));
     ui.Answer(kStart, end);
     ended = ended && CProgramCmd(host).Run() == Outcome::Done;
     result.programMs = static_cast<double>(ui.m_closeUs - ui.m_openUs) / 1000.0;
@@ -103,7 +103,6 @@ Result Run(const std::filesystem::path& dir, const char* name, uint32_t latencyM
     }
     result.statusMs = static_cast<double>(WallUs() - began) / 1000.0 / kStatusReads;
     result.ended = ended && host.Recoveries() == 0 && ui.m_messages.size() == 1;  // "Program OK."; a read check without a difference says nothing
-    ui::SetBackend(nullptr);
     host.Port().Close();
     pty.Stop();
     return result;

@@ -119,10 +119,9 @@ struct Rig {
         // Let the board's rate change settle before the first frame.
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         ui.m_haveOther = ok && ::pthread_getcpuclockid(pty.ServingThread(), &ui.m_otherThread) == 0;
-        ui::SetBackend(&ui);
+        host.m_ui = &ui;
     }
     ~Rig() {
-        ui::SetBackend(nullptr);
         host.Port().Close();
         pty.Stop();
     }
@@ -163,7 +162,7 @@ void ProgramAndRead(const std::filesystem::path& dir, uint32_t baud, std::vector
     program.minimumMs = kProgramPages * (LineMs(259 + 1 + 2, baud) + kProgramInterval);
     read.minimumMs = kProgramPages * LineMs(3 + 256, baud);
     dump.minimumMs = 2 * read.minimumMs;
-    if (rig.ok && rig.host.Image().Load(WriteImage(dir, "program.mot", kProgramStart, kProgramPages))) {
+    if (rig.ok && rig.host.Image().Load(rig.ui, WriteImage(dir, "program.mot", kProgramStart, kProgramPages))) {
         const uint32_t end = kProgramStart + kProgramPages * 256 - 1;
         rig.ui.Answer(kProgramStart, end);
         program.ended = CProgramCmd(rig.host).Run() == Outcome::Done;
@@ -186,7 +185,7 @@ void Download(const std::filesystem::path& dir, uint32_t baud, std::vector<Row>&
     Rig rig(Board(sim::DeviceType::OrcaW), baud, 1);
     Row download{baud, "download", kDownloadPages};
     download.minimumMs = kDownloadPages * (LineMs(256, baud) + kProgramInterval) + LineMs(4, baud);
-    if (rig.ok && rig.host.Image().Load(WriteImage(dir, "boot.btp", 0, kDownloadPages))) {
+    if (rig.ok && rig.host.Image().Load(rig.ui, WriteImage(dir, "boot.btp", 0, kDownloadPages))) {
         rig.ui.Answer(0, kDownloadPages * 256 - 1);
         download.ended = CDownloadCmd(rig.host).Run() == Outcome::Done;
         rig.Take(download);
@@ -207,7 +206,7 @@ void EraseProgramRead(const std::filesystem::path& dir, bool skip, std::vector<R
     Row program{115200, skip ? "epr skip prog" : "epr prog", 0};
     Row read{115200, skip ? "epr skip read" : "epr read", 0};
     const std::vector<Block> blocks = {{kProgramStart, kEprCodePages}, {kVectorPage, 1}};
-    if (rig.ok && rig.host.Image().Load(WriteImage(dir, "epr.mot", blocks))) {
+    if (rig.ok && rig.host.Image().Load(rig.ui, WriteImage(dir, "epr.mot", blocks))) {
         const bool done = CEPRCmd(rig.host).Run() == Outcome::Done;
         for (const auto& frame : rig.board.Frames()) {
             program.pages += frame.bytes.at(0) == 0x41 ? 1 : 0;

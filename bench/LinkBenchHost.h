@@ -28,8 +28,11 @@ public:
     bool LoadCommState(CSerialCommState& state) override;
     void SaveCommState(const CSerialCommState& state) override;
     int32_t PageReadTimeout(int32_t fallback) override { return fallback; }
+    ui::IBackend& Ui() override { return m_ui != nullptr ? *m_ui : ui::StandInBackend(); }
     bool SkipEmptyPages() const override { return m_skipEmptyPages; }
 
+    // The benchmark's own back end, which times the progress windows.
+    ui::IBackend* m_ui = nullptr;
     // Whether the runs leave out the pages without file data.
     bool m_skipEmptyPages = false;
 

@@ -18,7 +18,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static pelican::ui::CScriptedBackend backend;
     static pelican::CMotFile image;
-    pelican::ui::SetBackend(&backend);
     const char* text = reinterpret_cast<const char*>(data);
 
     // By content: a first non-blank line starting with ':' is Intel HEX,
@@ -56,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (outcome.refusal != pelican::LoadRefusal::None && (image.PageCount() != 0 || noLine)) std::abort();
     // Only an end record makes a text whole.
     if (outcome.refusal == pelican::LoadRefusal::None && outcome.result != 1) std::abort();
-    outcome.ShowRefusal("fuzz.hex");
+    outcome.ShowRefusal(backend, "fuzz.hex");
     if (backend.m_messages.size() > 1) std::abort();
 
     // The reader's runs are exactly what the image holds, and the same text

@@ -43,7 +43,6 @@ std::vector<std::string> ExpectedLines(const uint8_t* data, size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static pelican::ui::CScriptedBackend backend;
     static pelican::CMotFile image;
-    pelican::ui::SetBackend(&backend);
     const char* text = reinterpret_cast<const char*>(data);
 
     backend.m_messages.clear();
@@ -54,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (outcome.refusal == pelican::LoadRefusal::BadChecksum && image.PageCount() != 0) std::abort();
     if (image.PageCount() > pelican::CMotFile::kPageCount) std::abort();
     // A refusal is told in one message.
-    outcome.ShowRefusal("fuzz.mot");
+    outcome.ShowRefusal(backend, "fuzz.mot");
     if (backend.m_messages.size() > 1) std::abort();
 
     // The same bytes through tiny read blocks give the same lines.

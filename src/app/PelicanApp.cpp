@@ -76,7 +76,7 @@ void CPelicanApp::TellReadOnlySettings(const std::string& path) {
     m_readOnlySettingsTold = true;
     const std::string& text = ui::LoadString(ui::IDS_SETTINGS_READ_ONLY);
     Note(text.substr(0, text.size() - 2) + ": " + path);
-    if (m_tellReadOnlySettings) ui::MessageBox(ui::IDS_SETTINGS_READ_ONLY, path, ui::Icon::Information);
+    if (m_tellReadOnlySettings) ui::MessageBox(Ui(), ui::IDS_SETTINGS_READ_ONLY, path, ui::Icon::Information);
 }
 
 int32_t CPelicanApp::PageReadTimeout(int32_t fallback) {
@@ -107,15 +107,15 @@ bool CPelicanApp::InitInstance() {
         if (m_instanceMutex.Why() == CInstanceLock::Failure::Held && perPort) {
             // Two runs on one port would mix their frames on the wire.
             m_startup = Startup::PortHeld;
-            ui::MessageBox(ui::IDS_PORT_IN_USE, m_lockedPort + ".", ui::Icon::Stop);
+            ui::MessageBox(Ui(), ui::IDS_PORT_IN_USE, m_lockedPort + ".", ui::Icon::Stop);
         } else if (m_instanceMutex.Why() == CInstanceLock::Failure::Held) {
             m_startup = Startup::AlreadyRunning;
-            ui::MessageBox(ui::IDS_ALREADY_RUNNING, ui::Icon::Stop);
+            ui::MessageBox(Ui(), ui::IDS_ALREADY_RUNNING, ui::Icon::Stop);
         } else {
             // Not another copy: the folder that holds the lock is missing
             // or cannot be written, and the user can mend that.
             m_startup = Startup::LockFolderUnusable;
-            ui::MessageBox(ui::IDS_LOCK_FOLDER,
+            ui::MessageBox(Ui(), ui::IDS_LOCK_FOLDER,
                            m_instanceMutex.Folder() + ": " + m_instanceMutex.ErrorText() + ".",
                            ui::Icon::Stop);
         }
@@ -128,7 +128,7 @@ bool CPelicanApp::InitInstance() {
     select.m_target = 0;
     select.m_port = m_defaultPort;
     for (;;) {
-        if (select.DoModal() != ui::IDOK) {
+        if (select.DoModal(Ui()) != ui::IDOK) {
             m_startup = Startup::Cancelled;
             m_portMutex.Release();
             m_instanceMutex.Release();
@@ -138,7 +138,7 @@ bool CPelicanApp::InitInstance() {
         if (!perPort && !m_portMutex.Acquire(PortLockName(select.m_port)) &&
             m_portMutex.Why() == CInstanceLock::Failure::Held) {
             // A batch run is programming a board on this port.
-            ui::MessageBox(ui::IDS_PORT_IN_USE, select.m_port + ".", ui::Icon::Stop);
+            ui::MessageBox(Ui(), ui::IDS_PORT_IN_USE, select.m_port + ".", ui::Icon::Stop);
             continue;
         }
         if (m_port.Open(select.m_port)) break;
@@ -151,7 +151,7 @@ bool CPelicanApp::InitInstance() {
         // A port this user may not open will not open after a RESET either:
         // say what to do about it and offer the choice of port again.
         if (!IsPortPermissionError(m_port.OpenError())) break;
-        ui::MessageBox(ui::IDS_PORT_NO_PERMISSION, PortPermissionAdvice(select.m_port), ui::Icon::Stop);
+        ui::MessageBox(Ui(), ui::IDS_PORT_NO_PERMISSION, PortPermissionAdvice(select.m_port), ui::Icon::Stop);
     }
     // Any other port that does not open shows up as the failed
     // synchronisation and its recovery.
@@ -209,10 +209,10 @@ bool CPelicanApp::InitInstance() {
         m_linkReady = 0;
         m_port.PurgeInput();
         CFirstSetDlg first;
-        if (first.DoModal() == ui::IDOK)
+        if (first.DoModal(Ui()) == ui::IDOK)
             CSettingCmd(*this).Run();
         else
-            ui::MessageBox(ui::IDS_CAN_NOT_COMMUNICATE_OUTSIDE, ui::Icon::Stop);
+            ui::MessageBox(Ui(), ui::IDS_CAN_NOT_COMMUNICATE_OUTSIDE, ui::Icon::Stop);
     }
 
     SendFrame(m_port, protocol::ClearStatusFrame());
@@ -235,15 +235,15 @@ void CPelicanApp::CloseStep() {
 int CPelicanApp::ShowImageDialog() {
     if (m_target == 1) {
         CSelectDlg select(*this);
-        return select.DoModal();
+        return select.DoModal(Ui());
     }
     CIDCheckDlg check(*this);
-    return check.DoModal();
+    return check.DoModal(Ui());
 }
 
 void CPelicanApp::RunMainWindow() {
     CPelicanDlg dlg(*this);
-    dlg.DoModal();
+    dlg.DoModal(Ui());
 }
 
 }  // namespace pelican

@@ -99,6 +99,10 @@ public:
     CSerialComm& Port() override { return m_port; }
     CMotFile& Image() override { return m_image; }
     BoardSession& Session() override { return m_session; }
+    ui::IBackend& Ui() override { return m_ui != nullptr ? *m_ui : ui::StandInBackend(); }
+    // The back end of this board's windows or script (not owned); nullptr:
+    // the stand-in that cancels every dialog.
+    void SetUi(ui::IBackend* ui) { m_ui = ui; }
     int Target() const override { return m_target; }
     int& LinkReady() override { return m_linkReady; }
     int& IdChecked() override { return m_idChecked; }
@@ -173,6 +177,7 @@ private:
 
     CDeviceId m_deviceId;
     BoardSession m_session;
+    ui::IBackend* m_ui = nullptr;
     bool m_inRecovery = false;
     bool m_boardReset = true;
     bool m_recoverAgain = false;

@@ -59,7 +59,7 @@ uint32_t CPelicanApp::SetLinkBaudRate(CSerialComm& port, uint32_t baud, uint8_t,
         CSerialCommState state;
         port.GetState(state);
         if (!ChangeBaudRate(state.m_baudRate, baud)) {
-            ui::MessageBox(message, ui::Icon::Warning);
+            ui::MessageBox(Ui(), message, ui::Icon::Warning);
             port.GetState(state);
             baud = state.m_baudRate;
         }
@@ -110,14 +110,14 @@ bool CPelicanApp::SetLink9600(CSerialComm& port) {
     CSerialCommState state;
     port.GetState(state);
     if (!ChangeBaudRate(state.m_baudRate, 9600)) {
-        ui::MessageBox(ui::IDS_CAN_NOT_SET_9600, ui::Icon::Warning);
+        ui::MessageBox(Ui(), ui::IDS_CAN_NOT_SET_9600, ui::Icon::Warning);
         return false;
     }
     ApplyPortState(port, 9600, 8, 0, 0);
     uint8_t echo = 0;
     SendFrame(m_port, {protocol::kBaud9600});
     if (port.Receive(&echo, 1) == 0 || echo != protocol::kBaud9600) {
-        ui::MessageBox(ui::IDS_CAN_NOT_SET_9600, ui::Icon::Stop);
+        ui::MessageBox(Ui(), ui::IDS_CAN_NOT_SET_9600, ui::Icon::Stop);
         return false;
     }
     return true;
@@ -136,7 +136,7 @@ uint32_t CPelicanApp::RecoverLink() {
     do {
         m_recoverAgain = false;
         m_port.PurgeInput();
-        ui::MessageBox(m_port.m_timedOut ? ui::IDS_TIMEOUT_PUSH_RESET : ui::IDS_COMM_ERROR_PUSH_RESET, ui::Icon::Stop);
+        ui::MessageBox(Ui(), m_port.m_timedOut ? ui::IDS_TIMEOUT_PUSH_RESET : ui::IDS_COMM_ERROR_PUSH_RESET, ui::Icon::Stop);
         m_boardReset = m_resetBoard ? m_resetBoard() : true;
         m_linkReady = 0;
         m_idChecked = 0;

@@ -54,6 +54,10 @@ const ui::DialogTemplate& CPelicanDlg::Template102() {
 
 CPelicanDlg::CPelicanDlg(CPelicanApp& app) : ui::CDialog(Template102()), m_app(app) {}
 
+ui::IBackend& CPelicanDlg::Ui() const {
+    return m_app.Ui();
+}
+
 // A command lets window events through between its pages, and a progress
 // window that closes gives its owner back the state it had: a click that
 // waited in the queue (say, just after Cancel) would otherwise reach a
@@ -87,14 +91,14 @@ private:
 
 int CPelicanDlg::CheckLink() {
     if (App().m_linkReady) return 1;
-    ui::MessageBox(ui::IDS_CAN_NOT_COMMUNICATE, ui::Icon::Information);
+    ui::MessageBox(Ui(), ui::IDS_CAN_NOT_COMMUNICATE, ui::Icon::Information);
     return 0;
 }
 
 int CPelicanDlg::CheckLinkAndId() {
     if (!CheckLink()) return 0;
     if (App().m_idChecked) return 1;
-    ui::MessageBox(ui::IDS_DID_NOT_PASS_ID, ui::Icon::Information);
+    ui::MessageBox(Ui(), ui::IDS_DID_NOT_PASS_ID, ui::Icon::Information);
     return 0;
 }
 
@@ -170,7 +174,7 @@ void CPelicanDlg::Dispatch(int id) {
     switch (id) {
         case IDM_ABOUTBOX: {
             CAboutDlg about;
-            about.DoModal();
+            about.DoModal(Ui());
             return;
         }
         case IDM_SAVEFLASH:
@@ -194,7 +198,7 @@ void CPelicanDlg::Dispatch(int id) {
         case IDC_EPR: {
             if (!MayRun(true)) return;
             CPreEraseDlg confirm;
-            if (confirm.DoModal() != ui::IDOK) {
+            if (confirm.DoModal(Ui()) != ui::IDOK) {
                 m_lastOutcome = Outcome::Cancelled;
                 return;
             }

@@ -34,6 +34,7 @@ public:
 
     explicit CPelicanDlg(CPelicanApp& app);
     static const ui::DialogTemplate& Template102();
+    ui::IBackend& Ui() const override;
 
     // The File menu's check item shows the choice in force.
     bool OnInitDialog() override;

@@ -90,6 +90,8 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         {CSelectDlg::IDD, [this](ui::CDialog& d) { AnswerFileSelect(d); }},
         {CPelicanDlg::IDD, [this](ui::CDialog& d) { PressNextButton(static_cast<CPelicanDlg&>(d)); }},
     };
+    // The board's dialogs and messages are answered by this run's script.
+    m_app.SetUi(&m_backend);
     m_backend.m_onIdle = [this](ui::CDialog& dialog) { OnIdle(dialog); };
     m_backend.m_onMessage = [this](const ui::MessageRecord& message) { OnMessage(message); };
     m_backend.m_onPump = [this] { AtSafePoint(); };
@@ -179,7 +181,7 @@ CBatchRunner::~CBatchRunner() {
     m_app.m_note = nullptr;
     m_app.Session().onPhaseEnded = nullptr;
     m_app.Session().onPhaseBegun = nullptr;
-    ui::SetBackend(nullptr);
+    m_app.SetUi(nullptr);
 }
 
 std::string CBatchRunner::MessageLine(const ui::MessageRecord& message) {
@@ -272,7 +274,7 @@ bool CBatchRunner::OutputWritable() {
     const bool dumps = std::find(m_options.actions.begin(), m_options.actions.end(), "dump") != m_options.actions.end();
     std::string error;
     if (!dumps || CFlashFileWriter::CheckFolder(m_options.output, error)) return true;
-    ui::MessageBox(m_options.output + ui::LoadString(ui::IDS_SAVE_FOLDER) + error + ".", ui::Icon::Exclamation);
+    ui::MessageBox(m_backend, m_options.output + ui::LoadString(ui::IDS_SAVE_FOLDER) + error + ".", ui::Icon::Exclamation);
     return false;
 }
 
@@ -295,10 +297,7 @@ int CBatchRunner::Run() {
 }
 
 int CBatchRunner::RunAll() {
-    ui::SetBackend(&m_backend);
-    const bool writable = OutputWritable();
-    ui::SetBackend(nullptr);
-    if (!writable) return kExitFailed;
+    if (!OutputWritable()) return kExitFailed;
     if (const int refused = OpenRecordFiles(); refused != kExitDone) return refused;
     if (!ResolvePort()) return kExitNoLink;
     TellRetriesWithoutReset();
@@ -317,11 +316,9 @@ int CBatchRunner::RunAll() {
     if (!m_runAfter.Empty()) m_app.m_beforeClose = [this] { RunAfter(); };
     // A board that does not answer at start-up is told in one line.
     m_app.m_firstContact = this;
-    ui::SetBackend(&m_backend);
     m_app.InitInstance();
     m_app.m_firstContact = nullptr;
     m_app.m_port.SetReadEndHook(nullptr);
-    ui::SetBackend(nullptr);
     if (m_ownsSignals) CSignalStop::Uninstall();
     switch (m_app.m_startup) {
         case CPelicanApp::Startup::AlreadyRunning: return kExitAlreadyRunning;

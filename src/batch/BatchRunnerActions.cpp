@@ -171,9 +171,9 @@ bool CBatchRunner::ImageHoldsData() {
     // nothing or send an empty boot program and call it done: a script
     // that named the wrong file is told instead.
     if (m_options.file.empty())
-        ui::MessageBox(ui::IDS_NO_FILE_LOADED, ui::Icon::Exclamation);
+        ui::MessageBox(m_backend, ui::IDS_NO_FILE_LOADED, ui::Icon::Exclamation);
     else
-        ui::MessageBox(ui::FormatString(ui::IDS_FILE_HOLDS_NO_DATA, {m_options.file}), ui::Icon::Exclamation);
+        ui::MessageBox(m_backend, ui::FormatString(ui::IDS_FILE_HOLDS_NO_DATA, {m_options.file}), ui::Icon::Exclamation);
     return false;
 }
 
@@ -194,7 +194,7 @@ void CBatchRunner::PressAction(CPelicanDlg& mainWindow) {
     // outcome is taken like a button's.
     uint32_t start = 0;
     uint32_t end = 0;
-    if (CDumpAction::Range(m_options, m_app.Session().mcuType, start, end)) {
+    if (CDumpAction::Range(m_backend, m_options, m_app.Session().mcuType, start, end)) {
         m_dumpFile = CDumpAction::FileFor(m_options, m_record.serial ? std::optional<uint64_t>(m_record.serial->value)
                                                                       : std::nullopt);
         mainWindow.SaveFlash(start, end, m_dumpFile);
@@ -211,7 +211,7 @@ void CBatchRunner::ReportAction(Outcome outcome) {
     if (m_action == "dump" && outcome == Outcome::Done) {
         uint32_t start = 0;
         uint32_t end = 0;
-        CDumpAction::Range(m_options, m_app.Session().mcuType, start, end);
+        CDumpAction::Range(m_backend, m_options, m_app.Session().mcuType, start, end);
         Report(CCheckMemorryCmd::AddressToHex(start) + "-" + CCheckMemorryCmd::AddressToHex(end) + " saved to " +
                m_dumpFile);
     }

@@ -7,7 +7,7 @@
 
 namespace pelican {
 
-bool CDumpAction::Range(const BatchOptions& options, int mcuType, uint32_t& start, uint32_t& end) {
+bool CDumpAction::Range(ui::IBackend& ui, const BatchOptions& options, int mcuType, uint32_t& start, uint32_t& end) {
     if (options.range.empty()) {
         // The type the ID Check dialog settled on: --mcu, or what the file
         // and its ".id" file said.
@@ -18,7 +18,7 @@ bool CDumpAction::Range(const BatchOptions& options, int mcuType, uint32_t& star
     const std::string first = options.range.substr(0, dash);
     const std::string last = dash == std::string::npos ? std::string() : options.range.substr(dash + 1);
     if (!CCheckMemorryCmd::IsInAddressSpace(first) || !CCheckMemorryCmd::IsInAddressSpace(last)) {
-        ui::MessageBox(ui::IDS_ADDRESS_TOO_LARGE, ui::Icon::Exclamation);
+        ui::MessageBox(ui, ui::IDS_ADDRESS_TOO_LARGE, ui::Icon::Exclamation);
         return false;
     }
     CCheckMemorryCmd::PageRange(first, last, start, end);

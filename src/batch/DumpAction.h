@@ -5,6 +5,7 @@
 #include <string>
 
 #include "batch/BatchOptions.h"
+#include "ui/UiBackend.h"
 
 namespace pelican {
 
@@ -14,7 +15,7 @@ public:
     // settled on (--mcu, else what the file and the ".id" file beside it
     // name, else Orca/S P), in whole pages. False, with the message shown,
     // when -r reaches past the address space.
-    static bool Range(const BatchOptions& options, int mcuType, uint32_t& start, uint32_t& end);
+    static bool Range(ui::IBackend& ui, const BatchOptions& options, int mcuType, uint32_t& start, uint32_t& end);
 
     // The file one board's dump writes. A single board writes -o itself;
     // several ports, or --loop, would all write the one file, so each

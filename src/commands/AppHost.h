@@ -11,6 +11,7 @@
 #include "commands/RetryBudget.h"
 #include "link/IoState.h"
 #include "link/SerialComm.h"
+#include "ui/UiBackend.h"
 
 namespace pelican {
 
@@ -22,6 +23,9 @@ public:
     virtual CSerialComm& Port() = 0;
     // What the board's dialogs remember, and who hears of its page loops.
     virtual BoardSession& Session() = 0;
+    // Where the board's dialogs, messages and waits are shown: its windows,
+    // or the script that answers them.
+    virtual ui::IBackend& Ui() = 0;
     virtual CMotFile& Image() = 0;
     // 0 internal flash memory, 1 Orca/W boot loader.
     virtual int Target() const = 0;

@@ -31,14 +31,14 @@ Outcome CBPRCmd::Run() {
     rules.onlyNotBlankPages = CPageRetry(Host()).Enabled();
     const Outcome programmed = program.ProgramPages(start, end, interval, rules);
     if (programmed == Outcome::Cancelled) {
-        ui::MessageBox(ui::IDS_STOP_PROGRAMMING, ui::Icon::Information);
+        ui::MessageBox(Ui(), ui::IDS_STOP_PROGRAMMING, ui::Icon::Information);
         return Outcome::Cancelled;
     }
     // A status that never came has cost the link: the recovery had the board
     // reset, which forgets its ID check and its failure bits, so neither a
     // read-back nor a last status read could tell anything true.
     if (programmed == Outcome::LinkLost) {
-        ui::MessageBox(ui::IDS_PROGRAM_ERROR, ui::Icon::Stop);
+        ui::MessageBox(Ui(), ui::IDS_PROGRAM_ERROR, ui::Icon::Stop);
         return programmed;
     }
     // A failed page ends only the program phase: the read-back shows where

@@ -28,7 +28,7 @@ Outcome CBlankCmd::CheckBlank(uint32_t start, uint32_t end) {
         if (const Outcome read = ReadTrusted(port, device, address, how); read != Outcome::Done) return read;
         const uint32_t i = FirstNotBlank(device);
         if (i == kPageSize) return kNextPage;
-        ui::MessageBox(ui::IDS_NOT_BLANK_AT, AddressToHex(address + i), ui::Icon::None);
+        ui::MessageBox(Ui(), ui::IDS_NOT_BLANK_AT, AddressToHex(address + i), ui::Icon::None);
         return Outcome::Failed;
     };
     return RunPageLoop(start, end, phase);

@@ -73,7 +73,7 @@ int CCheckMemorryCmd::IsRangeValid(uint32_t start, uint32_t end) {
 
 bool CCheckMemorryCmd::CheckRangeValid(uint32_t start, uint32_t end) {
     if (IsRangeValid(start, end)) return true;
-    ui::MessageBox(ui::IDS_TOO_SMALL_START, ui::Icon::Exclamation);
+    ui::MessageBox(Ui(), ui::IDS_TOO_SMALL_START, ui::Icon::Exclamation);
     return false;
 }
 
@@ -147,7 +147,7 @@ bool CCheckMemorryCmd::CheckImageInFlash(uint32_t start, uint32_t end) {
         }
     }
     if (!found) return true;
-    ui::MessageBox(ui::FormatString(ui::IDS_DATA_OUTSIDE_FLASH,
+    ui::MessageBox(Ui(), ui::FormatString(ui::IDS_DATA_OUTSIDE_FLASH,
                                     {AddressToHex(first), AddressToHex(last), mcuType == 1 ? "Orca/W" : "Orca/S P",
                                      AddressToHex(flashStart), AddressToHex(flashEnd)}),
                    ui::Icon::Exclamation);
@@ -172,13 +172,13 @@ Outcome CCheckMemorryCmd::InputAddressRange(uint32_t& start, uint32_t& end) {
         dlg.m_startText = AddressToHex(start);
         dlg.m_endText = AddressToHex(end);
     }
-    if (dlg.DoModal() != ui::IDOK) return Outcome::Cancelled;
+    if (dlg.DoModal(Ui()) != ui::IDOK) return Outcome::Cancelled;
     if (dlg.m_startText.empty() || dlg.m_endText.empty()) return Outcome::Cancelled;
     // Only bits 8 to 23 of a page address reach the device: a larger address
     // would name a lower page, and an end near the top of 32 bits would
     // never let the page count end.
     if (!IsInAddressSpace(dlg.m_startText) || !IsInAddressSpace(dlg.m_endText)) {
-        ui::MessageBox(ui::IDS_ADDRESS_TOO_LARGE, ui::Icon::Exclamation);
+        ui::MessageBox(Ui(), ui::IDS_ADDRESS_TOO_LARGE, ui::Icon::Exclamation);
         return Outcome::Refused;
     }
     PageRange(dlg.m_startText, dlg.m_endText, start, end);
@@ -236,7 +236,7 @@ Outcome CCheckMemorryCmd::ReadTrusted(CSerialComm& port, uint8_t* buffer, uint32
         }
         reads.push_back(page);
     }
-    ui::MessageBox(ui::FormatString(ui::IDS_READS_DISAGREE, {AddressToHex(address), std::to_string(how.limit)}),
+    ui::MessageBox(Ui(), ui::FormatString(ui::IDS_READS_DISAGREE, {AddressToHex(address), std::to_string(how.limit)}),
                    ui::Icon::Stop);
     return Outcome::Failed;
 }
@@ -281,7 +281,7 @@ Outcome CCheckMemorryCmd::RunPageLoop(uint32_t start, uint32_t end, const PagePh
 Outcome CCheckMemorryCmd::RunPages(const std::vector<uint32_t>& pages, const PagePhase& phase, uint32_t& visited) {
     int cancel = 0;
     // Declared after the flag: the window writes it as it closes.
-    const auto progress = ui::CProgressDlg::OpenProgress(&cancel);
+    const auto progress = ui::CProgressDlg::OpenProgress(Ui(), &cancel);
     if (!progress) return Outcome::Failed;
     // The bar goes over the pages visited as if they lay side by side: with
     // every page of the range that is the range itself.
@@ -294,7 +294,7 @@ Outcome CCheckMemorryCmd::RunPages(const std::vector<uint32_t>& pages, const Pag
         ++visited;
         if (const PageStep step = phase.work(address)) return *step;
         progress->SetProgressPos(ProgressPos(static_cast<uint32_t>(i) * kPageSize, 0));
-        ui::CProgressDlg::PumpMessages();
+        progress->PumpMessages();
         if (cancel != 0) return Outcome::Cancelled;
         if (phase.tail) {
             if (const PageStep step = phase.tail(address)) return *step;

@@ -41,7 +41,7 @@ public:
     // 1 when start lies below end.
     static int IsRangeValid(uint32_t start, uint32_t end);
     // The same, showing "Too small start address." when it does not.
-    static bool CheckRangeValid(uint32_t start, uint32_t end);
+    bool CheckRangeValid(uint32_t start, uint32_t end);
 
     // The flash of an MCU type (0 Orca/S P, 1 Orca/W).
     static void FlashOf(int mcuType, uint32_t& start, uint32_t& end);

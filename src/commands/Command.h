@@ -29,6 +29,7 @@ public:
 
 protected:
     IAppHost& Host() { return m_host; }
+    ui::IBackend& Ui() { return m_host.Ui(); }
 
 private:
     IAppHost& m_host;

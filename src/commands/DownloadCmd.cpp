@@ -25,8 +25,8 @@ Outcome CDownloadCmd::Run() {
     if (!GetProgramInterval(interval)) return Outcome::Refused;
     if (!CheckRange(start, end, bootLoader)) return Outcome::Refused;
     CDownloadDlg confirm;
-    if (confirm.DoModal() != ui::IDOK) {
-        ui::MessageBox(ui::IDS_STOP_DOWNLOADING, ui::Icon::None);
+    if (confirm.DoModal(Ui()) != ui::IDOK) {
+        ui::MessageBox(Ui(), ui::IDS_STOP_DOWNLOADING, ui::Icon::None);
         return Outcome::Cancelled;
     }
 
@@ -57,16 +57,16 @@ Outcome CDownloadCmd::Run() {
         const Outcome sent = RunPageLoop(start, end, phase);
         if (sent == Outcome::Cancelled) {
             // The transfer is cut short: no answer is coming.
-            ui::MessageBox(ui::IDS_STOP_DOWNLOADING, ui::Icon::Information);
+            ui::MessageBox(Ui(), ui::IDS_STOP_DOWNLOADING, ui::Icon::Information);
             return Outcome::Cancelled;
         }
         if (sent != Outcome::Done) {
-            ui::MessageBox(ui::IDS_DOWNLOAD_NOT_COMPLETED, ui::Icon::Exclamation);
+            ui::MessageBox(Ui(), ui::IDS_DOWNLOAD_NOT_COMPLETED, ui::Icon::Exclamation);
             return Outcome::Failed;
         }
         if (!bootLoader) {
             // The internal-flash target answers nothing to a download.
-            ui::MessageBox(ui::IDS_DOWNLOAD_COMPLETED, ui::Icon::None);
+            ui::MessageBox(Ui(), ui::IDS_DOWNLOAD_COMPLETED, ui::Icon::None);
             return Outcome::Done;
         }
         bool again = false;
@@ -80,14 +80,14 @@ Outcome CDownloadCmd::Run() {
 bool CDownloadCmd::CheckRange(uint32_t start, uint32_t end, bool bootLoader) {
     if (!CheckRangeValid(start, end)) return false;
     if (bootLoader && end >= kBootLoaderEnd) {
-        ui::MessageBox(ui::IDS_TOO_HIGH_END, ui::Icon::Exclamation);
+        ui::MessageBox(Ui(), ui::IDS_TOO_HIGH_END, ui::Icon::Exclamation);
         return false;
     }
     // The header would carry only the low 16 bits of a larger size (0 for
     // 64 KiB), and the device would take a transfer other than the one
     // that follows.
     if (end - start + 1 > kLargestSize) {
-        ui::MessageBox(ui::IDS_DOWNLOAD_TOO_LARGE, ui::Icon::Exclamation);
+        ui::MessageBox(Ui(), ui::IDS_DOWNLOAD_TOO_LARGE, ui::Icon::Exclamation);
         return false;
     }
     return true;
@@ -117,7 +117,7 @@ Outcome CDownloadCmd::TakeAnswer(CSerialComm& port, bool& again) {
     uint8_t answer[protocol::kDownloadReplyLength];
     const ReadResult read = port.Read(answer, sizeof answer);
     if (read == ReadResult::Ok && answer[1] != kNotTaken) {
-        if (answer[1] == kTaken) ui::MessageBox(ui::IDS_DOWNLOAD_COMPLETED, ui::Icon::None);
+        if (answer[1] == kTaken) ui::MessageBox(Ui(), ui::IDS_DOWNLOAD_COMPLETED, ui::Icon::None);
         return Outcome::Done;
     }
     // With a retry left the transfer goes again. A boot loader that said
@@ -135,7 +135,7 @@ Outcome CDownloadCmd::TakeAnswer(CSerialComm& port, bool& again) {
         }
         if (again) return Outcome::Failed;
     }
-    ui::MessageBox(ui::IDS_DOWNLOAD_NOT_COMPLETED, ui::Icon::Exclamation);
+    ui::MessageBox(Ui(), ui::IDS_DOWNLOAD_NOT_COMPLETED, ui::Icon::Exclamation);
     return Outcome::Failed;
 }
 

@@ -19,10 +19,10 @@ Outcome CDumpCmd::Run() {
     request.fileMustExist = false;
     request.defaultSuffix = "mot";
     std::string path;
-    if (!ui::Backend().GetOpenFileName(request, path)) return Outcome::Cancelled;
+    if (!Ui().GetOpenFileName(request, path)) return Outcome::Cancelled;
     const Outcome saved = Run(start, end, path);
     if (saved == Outcome::Done)
-        ui::MessageBox(ui::IDS_FLASH_SAVED, AddressToHex(start) + "-" + AddressToHex(end) + " in " + path + ".",
+        ui::MessageBox(Ui(), ui::IDS_FLASH_SAVED, AddressToHex(start) + "-" + AddressToHex(end) + " in " + path + ".",
                        ui::Icon::Information);
     return saved;
 }
@@ -31,19 +31,19 @@ Outcome CDumpCmd::Run(uint32_t start, uint32_t end, const std::string& path) {
     start -= start % kPageSize;
     end |= kPageSize - 1;
     if (end > kLastAddress) {
-        ui::MessageBox(ui::IDS_ADDRESS_TOO_LARGE, ui::Icon::Exclamation);
+        ui::MessageBox(Ui(), ui::IDS_ADDRESS_TOO_LARGE, ui::Icon::Exclamation);
         return Outcome::Refused;
     }
     if (!CheckRangeValid(start, end)) return Outcome::Refused;
     if (CFlashFileWriter::FormatOf(path) == CFlashFileWriter::Format::None) {
-        ui::MessageBox(path + ui::LoadString(ui::IDS_SAVE_NAME), ui::Icon::Exclamation);
+        ui::MessageBox(Ui(), path + ui::LoadString(ui::IDS_SAVE_NAME), ui::Icon::Exclamation);
         return Outcome::Refused;
     }
     // At 9600 bps the whole flash takes minutes to read: a folder that
     // cannot take the file is told before the first page.
     std::string error;
     if (!CFlashFileWriter::CheckFolder(path, error)) {
-        ui::MessageBox(path + ui::LoadString(ui::IDS_SAVE_FOLDER) + error + ".", ui::Icon::Exclamation);
+        ui::MessageBox(Ui(), path + ui::LoadString(ui::IDS_SAVE_FOLDER) + error + ".", ui::Icon::Exclamation);
         return Outcome::Refused;
     }
     CSerialComm& port = Host().Port();
@@ -64,7 +64,7 @@ Outcome CDumpCmd::Run(uint32_t start, uint32_t end, const std::string& path) {
     const Outcome read = RunPageLoop(start, end, phase);
     if (read != Outcome::Done) return read;
     if (!CFlashFileWriter::Write(path, start, bytes, error)) {
-        ui::MessageBox(ui::IDS_SAVE_FAILED, path + ": " + error + ".", ui::Icon::Exclamation);
+        ui::MessageBox(Ui(), ui::IDS_SAVE_FAILED, path + ": " + error + ".", ui::Icon::Exclamation);
         return Outcome::Failed;
     }
     return Outcome::Done;

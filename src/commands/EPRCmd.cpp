@@ -32,7 +32,7 @@ Outcome CEPRCmd::Run() {
              StartOverAfterStrayWrite(retry, "erase status", std::nullopt)))
             continue;
         if (erased != Outcome::Done) {
-            ui::MessageBox(ui::IDS_ERASE_ERROR, ui::Icon::Stop);
+            ui::MessageBox(Ui(), ui::IDS_ERASE_ERROR, ui::Icon::Stop);
             return erased;
         }
         if (!settled) {
@@ -62,7 +62,7 @@ Outcome CEPRCmd::Run() {
             // its erased state; on a noisy line a frame spoilt on its way
             // does that too.
             if (status == Outcome::Failed && startOver("page program status", address, "the page failed")) return true;
-            ui::MessageBox(ui::IDS_PROGRAM_ERROR, ui::Icon::Stop);
+            ui::MessageBox(Ui(), ui::IDS_PROGRAM_ERROR, ui::Icon::Stop);
             told = true;
             return false;
         };
@@ -81,12 +81,12 @@ Outcome CEPRCmd::Run() {
         const Outcome programmed = program.ProgramPages(start, end, interval, rules);
         if (again) continue;
         if (programmed == Outcome::Cancelled) {
-            ui::MessageBox(ui::IDS_STOP_PROGRAMMING, ui::Icon::Information);
+            ui::MessageBox(Ui(), ui::IDS_STOP_PROGRAMMING, ui::Icon::Information);
             return Outcome::Cancelled;
         }
         if (programmed != Outcome::Done) {
             // No progress window could be opened: no page was sent.
-            if (!told) ui::MessageBox(ui::IDS_PROGRAM_ERROR, ui::Icon::Stop);
+            if (!told) ui::MessageBox(Ui(), ui::IDS_PROGRAM_ERROR, ui::Icon::Stop);
             return programmed;
         }
 

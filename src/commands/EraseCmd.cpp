@@ -10,16 +10,16 @@ namespace pelican {
 Outcome CEraseCmd::Run() {
     const Outcome erased = EraseAll();
     if (erased == Outcome::Done) {
-        ui::MessageBox(ui::IDS_ERASE_OK, ui::Icon::Information);
+        ui::MessageBox(Ui(), ui::IDS_ERASE_OK, ui::Icon::Information);
         return Outcome::Done;
     }
-    ui::MessageBox(ui::IDS_ERASE_ERROR, ui::Icon::Stop);
+    ui::MessageBox(Ui(), ui::IDS_ERASE_ERROR, ui::Icon::Stop);
     return erased;
 }
 
 Outcome CEraseCmd::EraseAll(ReadResult* why) {
     CSerialComm& port = Host().Port();
-    ui::CWaitCursor wait;
+    ui::CWaitCursor wait(Ui());
     // None of these frames has a reply; the status read after them tells
     // how the erase went.
     SendFrame(port, protocol::ClearStatusFrame());
@@ -34,7 +34,7 @@ Outcome CEraseCmd::EraseAll(ReadResult* why) {
     // which can take most of the time-out. Meanwhile the windows repaint and
     // answer the desktop, but take no input.
     CReadTimeoutGuard erasing(port, protocol::kTimeoutEraseAll);
-    CPortWaitHook repaint(port, [] { ui::RepaintWindows(); });
+    CPortWaitHook repaint(port, [&ui = Ui()] { ui.RepaintWindows(); });
     const Outcome erased = CheckStatus(port, Checked::Erase, why);
     // The ID is flash content too: erased with the rest.
     if (erased == Outcome::Done && device != nullptr) device->Taken();

@@ -55,13 +55,13 @@ void CIDCheckDlg::OnRefer() {
     request.filter = kFilter;
     request.initialPath = m_filePath;
     std::string chosen;
-    if (!ui::Backend().GetOpenFileName(request, chosen)) return;
+    if (!Ui().GetOpenFileName(request, chosen)) return;
     m_filePath = chosen;
     UpdateData(false);
 
     if (!m_filePath.empty()) {
         SetMcuType(0);
-        if (!CLoadNotice::Load(m_host.Image(), m_filePath)) {
+        if (!CLoadNotice::Load(Ui(), m_host.Image(), m_filePath)) {
             // The file could not be read: its message ends the step.
             UpdateData(false);
             return;
@@ -76,7 +76,7 @@ void CIDCheckDlg::OnRefer() {
 
     std::string idPath;
     if (!CIdFile::PathFor(m_filePath, idPath)) {
-        ui::MessageBox(ui::IDS_CAN_NOT_ACCEPT_FILE, ui::Icon::Stop);
+        ui::MessageBox(Ui(), ui::IDS_CAN_NOT_ACCEPT_FILE, ui::Icon::Stop);
         m_id.fill(std::string());
         UpdateData(false);
         return;
@@ -99,9 +99,9 @@ void CIDCheckDlg::ShowIdFileError(FileError error, const std::string& idPath) {
     // A missing ID file is the everyday case and has its own message; one
     // that is there but cannot be read is named with the reason.
     if (error == FileError::NotFound)
-        ui::MessageBox(ui::IDS_ID_FILE_NOT_FOUND, ui::Icon::Exclamation);
+        ui::MessageBox(Ui(), ui::IDS_ID_FILE_NOT_FOUND, ui::Icon::Exclamation);
     else
-        ReportFileError(error, idPath);
+        ReportFileError(Ui(), error, idPath);
 }
 
 bool CIDCheckDlg::ParseId(uint8_t id[7]) const {
@@ -129,18 +129,18 @@ void CIDCheckDlg::FinishWithLoad() {
     // programmed next is what this load reads, so a refusal keeps the
     // dialog open with its message. It must be the file the check began
     // with: one rewritten meanwhile is refused as changed.
-    if (CLoadNotice::Reload(m_host.Image(), m_filePath, m_loaded)) EndDialog(ui::IDOK);
+    if (CLoadNotice::Reload(Ui(), m_host.Image(), m_filePath, m_loaded)) EndDialog(ui::IDOK);
 }
 
 void CIDCheckDlg::OnOK() {
-    ui::CWaitCursor wait;
+    ui::CWaitCursor wait(Ui());
     UpdateData(true);
     SetMcuType(m_mcuType == 1 ? 1 : 0);
     if (m_filePath.empty()) {
-        ui::MessageBox(ui::IDS_NO_FILENAME, ui::Icon::Exclamation);
+        ui::MessageBox(Ui(), ui::IDS_NO_FILENAME, ui::Icon::Exclamation);
         return;
     }
-    if (!CLoadNotice::Load(m_host.Image(), m_filePath, &m_loaded)) return;
+    if (!CLoadNotice::Load(Ui(), m_host.Image(), m_filePath, &m_loaded)) return;
 
     uint8_t status[2] = {0, 0};
     if (ReadStatus(m_host.Port(), status) != ReadResult::Ok) {
@@ -167,7 +167,7 @@ void CIDCheckDlg::OnOK() {
     // Two hexadecimal digits per byte; anything else would go out as a
     // wrong ID byte and count against the device's ID check.
     if (!idTyped) {
-        ui::MessageBox(ui::IDS_ID_STYLE, ui::Icon::Exclamation);
+        ui::MessageBox(Ui(), ui::IDS_ID_STYLE, ui::Icon::Exclamation);
         return;
     }
     if (CheckId(m_host.Port(), m_mcuType, id, status) != ReadResult::Ok) {
@@ -184,7 +184,7 @@ void CIDCheckDlg::OnOK() {
     }
     m_host.Port().PurgeInput();
     m_host.IdChecked() = 0;
-    ui::MessageBox(ui::IDS_NOT_MATCH_ID, ui::Icon::Exclamation);
+    ui::MessageBox(Ui(), ui::IDS_NOT_MATCH_ID, ui::Icon::Exclamation);
 }
 
 }  // namespace pelican

@@ -32,6 +32,7 @@ public:
 
     void OnOK() override;
     void OnCommand(int id) override;
+    ui::IBackend& Ui() const override { return m_host.Ui(); }
     void OnRefer();
 
     std::string m_filePath;
@@ -49,7 +50,7 @@ private:
     // Keeps the ID the device took, for a board that has to be given it
     // again after a reset.
     void NotePassed(const uint8_t id[7]);
-    static void ShowIdFileError(FileError error, const std::string& idPath);
+    void ShowIdFileError(FileError error, const std::string& idPath);
     IAppHost& m_host;
     FileIdentity m_loaded;  // the file OK's first load read
     // Seven bytes from the ID fields; false when a field is not two

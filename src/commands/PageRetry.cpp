@@ -119,7 +119,7 @@ CPageRetry::After CPageRetry::PassIdAgain(ReadResult& why) {
         }
     }
     m_host.IdChecked() = 0;
-    ui::MessageBox(ui::IDS_NOT_MATCH_ID, ui::Icon::Exclamation);
+    ui::MessageBox(m_host.Ui(), ui::IDS_NOT_MATCH_ID, ui::Icon::Exclamation);
     return After::Refused;
 }
 

@@ -17,7 +17,7 @@ Outcome CProgramCmd::Run() {
     if (!ConfirmRange(start, end)) return Outcome::Cancelled;
     const Outcome programmed = ProgramPages(start, end, interval);
     if (programmed == Outcome::Cancelled) {
-        ui::MessageBox(ui::IDS_STOP_PROGRAMMING, ui::Icon::Information);
+        ui::MessageBox(Ui(), ui::IDS_STOP_PROGRAMMING, ui::Icon::Information);
         return Outcome::Cancelled;
     }
     return ReportFinalStatus(programmed);
@@ -32,8 +32,8 @@ Outcome CProgramCmd::AskProgramWork(uint32_t& start, uint32_t& end, uint32_t& in
 bool CProgramCmd::ConfirmRange(uint32_t start, uint32_t end) {
     CPreWriteDlg confirm;
     confirm.SetRange(AddressToHex(start), AddressToHex(end));
-    if (confirm.DoModal() == ui::IDOK) return true;
-    ui::MessageBox(ui::IDS_STOP_PROGRAMMING, ui::Icon::None);
+    if (confirm.DoModal(Ui()) == ui::IDOK) return true;
+    ui::MessageBox(Ui(), ui::IDS_STOP_PROGRAMMING, ui::Icon::None);
     return false;
 }
 
@@ -169,10 +169,10 @@ Outcome CProgramCmd::ReportFinalStatus(Outcome sofar) {
         status = CheckStatus(Host().Port(), Checked::Program, &why);
     const bool pageFailed = sofar == Outcome::Failed || sofar == Outcome::LinkLost;
     if (pageFailed || status != Outcome::Done) {
-        ui::MessageBox(ui::IDS_PROGRAM_ERROR, ui::Icon::Stop);
+        ui::MessageBox(Ui(), ui::IDS_PROGRAM_ERROR, ui::Icon::Stop);
         return sofar == Outcome::LinkLost || status == Outcome::LinkLost ? Outcome::LinkLost : Outcome::Failed;
     }
-    ui::MessageBox(ui::IDS_PROGRAM_OK, ui::Icon::Information);
+    ui::MessageBox(Ui(), ui::IDS_PROGRAM_OK, ui::Icon::Information);
     return sofar;
 }
 

@@ -36,7 +36,7 @@ Outcome CReadCmd::ComparePages(uint32_t start, uint32_t end, Compare compare,
         const uint32_t i = FirstDifference(device, image, compare);
         if (i == kPageSize) return kNextPage;
         if (!onDifference || !onDifference(address + i))
-            ui::MessageBox(ui::IDS_NOT_MATCH_AT, AddressToHex(address + i), ui::Icon::None);
+            ui::MessageBox(Ui(), ui::IDS_NOT_MATCH_AT, AddressToHex(address + i), ui::Icon::None);
         return Outcome::Failed;
     };
     return RunPageLoop(start, end, phase);

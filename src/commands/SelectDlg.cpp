@@ -42,32 +42,32 @@ void CSelectDlg::OnRefer() {
     request.filter = CIDCheckDlg::kFilter;
     request.initialPath = m_filePath;
     std::string chosen;
-    if (!ui::Backend().GetOpenFileName(request, chosen)) return;
+    if (!Ui().GetOpenFileName(request, chosen)) return;
     m_filePath = chosen;
     UpdateData(false);
     if (!m_filePath.empty()) {
-        if (!CLoadNotice::Load(m_host.Image(), m_filePath)) return;  // its message ends the step
+        if (!CLoadNotice::Load(Ui(), m_host.Image(), m_filePath)) return;  // its message ends the step
     }
     if (!IsProgramFileName(m_filePath)) {
-        ui::MessageBox(ui::IDS_CAN_NOT_ACCEPT_FILE, ui::Icon::Stop);
+        ui::MessageBox(Ui(), ui::IDS_CAN_NOT_ACCEPT_FILE, ui::Icon::Stop);
         m_filePath.clear();
         UpdateData(false);
     }
 }
 
 void CSelectDlg::OnOK() {
-    ui::CWaitCursor wait;
+    ui::CWaitCursor wait(Ui());
     UpdateData(true);
     if (m_filePath.empty()) {
-        ui::MessageBox(ui::IDS_NO_FILENAME, ui::Icon::Exclamation);
+        ui::MessageBox(Ui(), ui::IDS_NO_FILENAME, ui::Icon::Exclamation);
         return;
     }
     FileIdentity first;
-    if (!CLoadNotice::Load(m_host.Image(), m_filePath, &first)) return;
+    if (!CLoadNotice::Load(Ui(), m_host.Image(), m_filePath, &first)) return;
     // The second load is the one the commands use: a file that changed or
     // went in between is refused here, the dialog stays open and the flag
     // stays as it was.
-    if (!CLoadNotice::Reload(m_host.Image(), m_filePath, first)) return;
+    if (!CLoadNotice::Reload(Ui(), m_host.Image(), m_filePath, first)) return;
     m_host.IdChecked() = 1;
     EndDialog(ui::IDOK);
 }

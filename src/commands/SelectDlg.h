@@ -18,6 +18,7 @@ public:
 
     void OnOK() override;
     void OnCommand(int id) override;
+    ui::IBackend& Ui() const override { return m_host.Ui(); }
     void OnRefer();
     // The endings "Refer..." takes for a program file, in any letter case;
     // a boot program (".btp") is not one.

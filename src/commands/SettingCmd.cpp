@@ -13,9 +13,9 @@ uint32_t CSettingCmd::Run() {
     if (!host.LoadCommState(stored)) stored = CSerialCommState(9600, 8, 0, 0);
     uint32_t baud = stored.m_baudRate;
     dlg.SetBaudText(baud);
-    if (dlg.DoModal() != ui::IDOK) return 0;
+    if (dlg.DoModal(Ui()) != ui::IDOK) return 0;
 
-    ui::CWaitCursor wait;
+    ui::CWaitCursor wait(Ui());
     dlg.GetBaudRate(baud);
     m_confirmed = true;
     m_asked = baud;

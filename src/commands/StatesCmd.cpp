@@ -13,7 +13,7 @@ Outcome CStatesCmd::Run() {
     }
     CStatesDlg dlg;
     dlg.SetStatus(status[0], status[1]);
-    dlg.DoModal();
+    dlg.DoModal(Ui());
     return Outcome::Done;
 }
 

@@ -17,7 +17,7 @@ Outcome CVersionCmd::Run() {
     if (answered) text.assign(reply, ::strnlen(reply, protocol::kVersionReplyLength));  // up to the first zero byte
     CVersionDlg dlg;
     dlg.SetVersion(text);
-    dlg.DoModal();
+    dlg.DoModal(Ui());
     return answered ? Outcome::Done : Outcome::Failed;
 }
 

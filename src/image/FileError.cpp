@@ -22,8 +22,8 @@ std::string FileErrorText(FileError error, const std::string& path) {
     return std::string();
 }
 
-void ReportFileError(FileError error, const std::string& path) {
-    ui::MessageBox(FileErrorText(error, path), ui::Icon::Exclamation);
+void ReportFileError(ui::IBackend& ui, FileError error, const std::string& path) {
+    ui::MessageBox(ui, FileErrorText(error, path), ui::Icon::Exclamation);
 }
 
 }  // namespace pelican

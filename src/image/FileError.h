@@ -4,12 +4,13 @@
 #include <string>
 
 #include "sys/InputFile.h"
+#include "ui/UiBackend.h"
 
 namespace pelican {
 
 // The message text, "<path> was not found." and the like.
 std::string FileErrorText(FileError error, const std::string& path);
 // Shows the message (caption "Pelican", exclamation icon).
-void ReportFileError(FileError error, const std::string& path);
+void ReportFileError(ui::IBackend& ui, FileError error, const std::string& path);
 
 }  // namespace pelican

@@ -2,16 +2,16 @@
 
 namespace pelican {
 
-bool CLoadNotice::Load(CMotFile& image, const std::string& path, FileIdentity* stamp) {
+bool CLoadNotice::Load(ui::IBackend& ui, CMotFile& image, const std::string& path, FileIdentity* stamp) {
     const LoadOutcome outcome = image.Read(path);
-    outcome.ShowRefusal(path);
+    outcome.ShowRefusal(ui, path);
     if (stamp != nullptr) *stamp = outcome.stamp;
     return !outcome.FileRefused();
 }
 
-bool CLoadNotice::Reload(CMotFile& image, const std::string& path, const FileIdentity& expected) {
+bool CLoadNotice::Reload(ui::IBackend& ui, CMotFile& image, const std::string& path, const FileIdentity& expected) {
     const LoadOutcome outcome = image.Read(path, &expected);
-    outcome.ShowRefusal(path);
+    outcome.ShowRefusal(ui, path);
     return !outcome.FileRefused();
 }
 

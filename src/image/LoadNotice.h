@@ -10,14 +10,14 @@ namespace pelican {
 
 class CLoadNotice {
 public:
-    // Loads path into image and shows a refusal. False when the file was
+    // Loads path into image and shows a refusal on ui. False when the file was
     // refused: the step ends there. stamp (when given) receives the file
     // that was read.
-    static bool Load(CMotFile& image, const std::string& path, FileIdentity* stamp = nullptr);
+    static bool Load(ui::IBackend& ui, CMotFile& image, const std::string& path, FileIdentity* stamp = nullptr);
     // The same for a second load of the step, which must read the file the
     // first one read: a file rewritten or replaced in between is refused
     // as changed.
-    static bool Reload(CMotFile& image, const std::string& path, const FileIdentity& expected);
+    static bool Reload(ui::IBackend& ui, CMotFile& image, const std::string& path, const FileIdentity& expected);
 };
 
 }  // namespace pelican

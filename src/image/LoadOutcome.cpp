@@ -39,12 +39,12 @@ std::string LoadOutcome::MessageText(const std::string& path) const {
     return why + "\n" + ui::LoadString(ui::IDS_CAN_NOT_ACCEPT_FILE);
 }
 
-void LoadOutcome::ShowRefusal(const std::string& path) const {
+void LoadOutcome::ShowRefusal(ui::IBackend& ui, const std::string& path) const {
     if (refusal == LoadRefusal::None) return;
     // A bad S-record keeps the loader's plain message; a damaged file, or
     // one that is not what its format requires, is told like a file that
     // cannot be read.
-    ui::MessageBox(MessageText(path), refusal == LoadRefusal::BadRecord ? ui::Icon::None : ui::Icon::Exclamation);
+    ui::MessageBox(ui, MessageText(path), refusal == LoadRefusal::BadRecord ? ui::Icon::None : ui::Icon::Exclamation);
 }
 
 }  // namespace pelican

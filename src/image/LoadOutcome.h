@@ -46,7 +46,7 @@ struct LoadOutcome {
     // The message box text for the refusal (empty without one).
     std::string MessageText(const std::string& path) const;
     // Shows that message (caption "Pelican"); nothing without a refusal.
-    void ShowRefusal(const std::string& path) const;
+    void ShowRefusal(ui::IBackend& ui, const std::string& path) const;
 };
 
 }  // namespace pelican

@@ -168,9 +168,9 @@ void CMotFile::ReadBinary(const std::string& path, LoadOutcome& outcome) {
     outcome.result = 1;
 }
 
-int CMotFile::Load(const std::string& path) {
+int CMotFile::Load(ui::IBackend& ui, const std::string& path) {
     const LoadOutcome outcome = Read(path);
-    outcome.ShowRefusal(path);
+    outcome.ShowRefusal(ui, path);
     return outcome.result;
 }
 

@@ -39,7 +39,7 @@ public:
     // begins with ':' is Intel HEX, any other text is read as S-records. A
     // file named ".bin" (in any letter case) is raw bytes placed from the
     // binary offset on.
-    int Load(const std::string& path);
+    int Load(ui::IBackend& ui, const std::string& path);
     // The same load without any message: how it ended, for the caller to
     // tell. With expected, a file that is no longer the one of that stamp
     // (rewritten or replaced since) is refused as changed.

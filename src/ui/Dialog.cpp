@@ -46,8 +46,13 @@ CDialog::CDialog(const DialogTemplate& tmpl) : m_template(tmpl) {}
 
 CDialog::~CDialog() = default;
 
-int CDialog::DoModal() {
-    return Backend().RunModal(*this);
+int CDialog::DoModal(IBackend& ui) {
+    m_ui = &ui;
+    return ui.RunModal(*this);
+}
+
+IBackend& CDialog::Ui() const {
+    return m_ui != nullptr ? *m_ui : StandInBackend();
 }
 
 bool CDialog::OnInitDialog() {

@@ -1,10 +1,11 @@
 #pragma once
 // The dialog base class: a template, data exchange by control id, and
-// handlers for the buttons. DoModal hands the dialog to the active back end
-// (real windows, or a script in tests and batch mode).
+// handlers for the buttons. DoModal hands the dialog to the back end of the
+// board it belongs to (real windows, or a script in tests and batch mode).
 #include <string>
 
 #include "ui/DialogTemplate.h"
+#include "ui/UiBackend.h"
 
 namespace pelican::ui {
 
@@ -50,8 +51,14 @@ public:
     CDialog(const CDialog&) = delete;
     CDialog& operator=(const CDialog&) = delete;
 
-    // Shows the dialog modally; IDOK, IDCANCEL or the value given to EndDialog.
-    virtual int DoModal();
+    // Shows the dialog modally on ui; IDOK, IDCANCEL or the value given to
+    // EndDialog.
+    virtual int DoModal(IBackend& ui);
+    // Where the dialog's handlers show their messages and file dialogs: the
+    // back end it is shown on (the stand-in before that). A dialog of a board
+    // goes where the board's application says, which changes when the
+    // program ends under it.
+    virtual IBackend& Ui() const;
 
     const DialogTemplate& Template() const { return m_template; }
     IDialogHost* Host() const { return m_host; }
@@ -82,6 +89,7 @@ protected:
 private:
     DialogTemplate m_template;
     IDialogHost* m_host = nullptr;
+    IBackend* m_ui = nullptr;
 };
 
 }  // namespace pelican::ui

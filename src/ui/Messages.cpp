@@ -96,12 +96,12 @@ std::string FormatString(StringId id, std::initializer_list<std::string> argumen
     return text;
 }
 
-int MessageBox(StringId id, Icon icon) {
-    return Backend().MessageBox(LoadString(IDS_CAPTION), LoadString(id), icon);
+int MessageBox(IBackend& ui, StringId id, Icon icon) {
+    return ui.MessageBox(LoadString(IDS_CAPTION), LoadString(id), icon);
 }
 
-int MessageBox(StringId id, const std::string& tail, Icon icon) {
-    return Backend().MessageBox(LoadString(IDS_CAPTION), LoadString(id) + tail, icon);
+int MessageBox(IBackend& ui, StringId id, const std::string& tail, Icon icon) {
+    return ui.MessageBox(LoadString(IDS_CAPTION), LoadString(id) + tail, icon);
 }
 
 }  // namespace pelican::ui

@@ -94,7 +94,7 @@ std::string FormatString(StringId id, std::initializer_list<std::string> argumen
 
 // A message box with the text of id (and what follows it, for the texts
 // that end in the address they report).
-int MessageBox(StringId id, Icon icon);
-int MessageBox(StringId id, const std::string& tail, Icon icon);
+int MessageBox(IBackend& ui, StringId id, Icon icon);
+int MessageBox(IBackend& ui, StringId id, const std::string& tail, Icon icon);
 
 }  // namespace pelican::ui

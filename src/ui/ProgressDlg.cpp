@@ -34,18 +34,18 @@ const DialogTemplate& CProgressDlg::Template136() {
     return tmpl;
 }
 
-CProgressDlg::CProgressDlg() : CDialog(Template136()) {}
+CProgressDlg::CProgressDlg(IBackend& ui) : CDialog(Template136()), m_backend(ui) {}
 
 CProgressDlg::~CProgressDlg() {
     if (IsShown()) Close();
 }
 
-std::unique_ptr<CProgressDlg> CProgressDlg::OpenProgress(int* cancel, CDialog* owner) {
+std::unique_ptr<CProgressDlg> CProgressDlg::OpenProgress(IBackend& ui, int* cancel, CDialog* owner) {
     if (cancel == nullptr) return nullptr;
-    std::unique_ptr<CProgressDlg> progress(new CProgressDlg());
-    progress->m_pOwner = owner != nullptr ? owner : Backend().ActiveDialog();
+    std::unique_ptr<CProgressDlg> progress(new CProgressDlg(ui));
+    progress->m_pOwner = owner != nullptr ? owner : ui.ActiveDialog();
     progress->m_pCancel = cancel;
-    if (!Backend().CreateModeless(*progress) || !progress->IsShown()) {
+    if (!ui.CreateModeless(*progress) || !progress->IsShown()) {
         // Nothing was disabled yet; the flag stays as the caller set it.
         progress->m_pCancel = nullptr;
         progress->m_pOwner = nullptr;
@@ -83,7 +83,7 @@ void CProgressDlg::CloseProgress() {
 }
 
 void CProgressDlg::PumpMessages() {
-    ui::PumpMessages();
+    m_backend.PumpMessages();
 }
 
 void CProgressDlg::OnCancel() {
@@ -98,7 +98,7 @@ void CProgressDlg::Close() {
     }
     // The back end takes the window down (later, if its own handler is
     // still running); this object stays with its owner.
-    Backend().DestroyModeless(*this);
+    m_backend.DestroyModeless(*this);
 }
 
 void CProgressDlg::DoDataExchange(CDataExchange& dx) {

@@ -20,10 +20,10 @@ public:
     enum { IDD = 136, IDC_PROGRESS = 1020, IDC_MESSAGE = 1021 };
     static const DialogTemplate& Template136();
 
-    // Opens the window over owner (the innermost dialog shown modally when
-    // none is given) and disables the owner. None without a cancel flag or
-    // when the window cannot be created. The flag must outlive the object.
-    static std::unique_ptr<CProgressDlg> OpenProgress(int* cancel, CDialog* owner = nullptr);
+    // Opens the window on ui over owner (the innermost dialog shown modally
+    // when none is given) and disables the owner. None without a cancel flag
+    // or when the window cannot be created. The flag must outlive the object.
+    static std::unique_ptr<CProgressDlg> OpenProgress(IBackend& ui, int* cancel, CDialog* owner = nullptr);
     // Closes the window if it is still open.
     ~CProgressDlg() override;
 
@@ -33,13 +33,13 @@ public:
     // Closes the window as Cancel does; nothing once it is gone.
     void CloseProgress();
     // Lets waiting window events through: the message step of every long loop.
-    static void PumpMessages();
+    void PumpMessages();
 
     bool IsOpen() const { return IsShown(); }
     const std::string& Message() const { return m_strMessage; }
 
     // The window has no modal run.
-    int DoModal() override { return -1; }
+    int DoModal(IBackend&) override { return -1; }
     // Enter does nothing here, not even on the focused "Cancel": a key
     // meant for the window behind must not stop a run.
     void OnOK() override {}
@@ -51,13 +51,14 @@ protected:
     void DoDataExchange(CDataExchange& dx) override;
 
 private:
-    CProgressDlg();
+    explicit CProgressDlg(IBackend& ui);
     void Close();
 
     std::string m_strMessage;
     CDialog* m_pOwner = nullptr;
     int m_ownerWasEnabled = 0;
     int* m_pCancel = nullptr;
+    IBackend& m_backend;
 };
 
 }  // namespace pelican::ui

@@ -22,15 +22,12 @@ public:
     void RepaintWindows() override {}
 };
 
-// Per thread: each board of a gang runs its own scripted back end.
-thread_local IBackend* g_backend = nullptr;
+}  // namespace
 
-IBackend& StandIn() {
+IBackend& StandInBackend() {
     static CStandInBackend standIn;
     return standIn;
 }
-
-}  // namespace
 
 const char* IconWord(Icon icon) {
     switch (icon) {
@@ -43,28 +40,12 @@ const char* IconWord(Icon icon) {
     return "none";
 }
 
-IBackend& Backend() {
-    return g_backend != nullptr ? *g_backend : StandIn();
+int MessageBox(IBackend& ui, const std::string& text, Icon icon) {
+    return ui.MessageBox(LoadString(IDS_CAPTION), text, icon);
 }
 
-void SetBackend(IBackend* backend) {
-    g_backend = backend;
-}
-
-int MessageBox(const std::string& text, Icon icon) {
-    return Backend().MessageBox(LoadString(IDS_CAPTION), text, icon);
-}
-
-void PumpMessages() {
-    Backend().PumpMessages();
-}
-
-void RepaintWindows() {
-    Backend().RepaintWindows();
-}
-
-CWaitCursor::CWaitCursor() {
-    Backend().BeginWaitCursor();
+CWaitCursor::CWaitCursor(IBackend& ui) : m_ui(ui) {
+    m_ui.BeginWaitCursor();
 }
 
 CWaitCursor::~CWaitCursor() {
@@ -72,7 +53,7 @@ CWaitCursor::~CWaitCursor() {
 }
 
 void CWaitCursor::Restore() {
-    if (m_active) Backend().EndWaitCursor();
+    if (m_active) m_ui.EndWaitCursor();
     m_active = false;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // The platform layer that every window, message and pause of the user
-// interface goes through. One back end is active at a time: real windows
-// (ui/qt) or a script (ui/scripted, for tests and batch mode).
+// interface goes through: real windows (ui/qt, ui/win32) or a script
+// (ui/scripted, for tests and batch mode). Each board's application holds
+// the back end its dialogs and messages go to; in a gang every board has
+// its own script.
 #include <string>
 
 namespace pelican::ui {
@@ -51,27 +53,25 @@ public:
     virtual void RepaintWindows() = 0;
 };
 
-// The active back end. Until one is installed, a script back end that
-// answers every dialog with Cancel stands in, so nothing can block.
-IBackend& Backend();
-// Installs a back end (not owned); nullptr restores the stand-in.
-void SetBackend(IBackend* backend);
+// A back end that cancels every dialog and takes every message: what a
+// dialog that is not shown, or an application given no back end, reaches.
+// It holds no state, so one serves every thread.
+IBackend& StandInBackend();
 
 // Every message of the program: caption "Pelican", one OK button.
-int MessageBox(const std::string& text, Icon icon);
-void PumpMessages();
-void RepaintWindows();
+int MessageBox(IBackend& ui, const std::string& text, Icon icon);
 
 // The wait cursor for the lifetime of the object.
 class CWaitCursor {
 public:
-    CWaitCursor();
+    explicit CWaitCursor(IBackend& ui);
     ~CWaitCursor();
     void Restore();
     CWaitCursor(const CWaitCursor&) = delete;
     CWaitCursor& operator=(const CWaitCursor&) = delete;
 
 private:
+    IBackend& m_ui;
     bool m_active = true;
 };
 

@@ -28,7 +28,7 @@ public:
         auto device = m_sim.MakeDevice("COM1");
         m_link = static_cast<sim::CMemoryLink*>(device.get());
         m_app = std::make_unique<CPelicanApp>(std::move(device), m_sim.Clock());
-        ui::SetBackend(&m_ui);
+        m_app->SetUi(m_shownOn);
         // The main window runs whatever the test asks for once it is up, then Exit.
         m_ui.m_onIdle = [this](ui::CDialog& dialog) {
             // The start-up's file/ID dialog is cancelled unless the test scripts it.
@@ -50,7 +50,6 @@ public:
             m_ui.Press(CPelicanDlg::IDD, ui::IDCANCEL);
         };
     }
-    ~CAppBench() { ui::SetBackend(nullptr); }
 
     // "Select Program" with the target and port given.
     void SelectProgram(const std::string& port = "COM1", int target = 0) {
@@ -62,6 +61,8 @@ public:
     // the main window has nothing more to do (before Exit is pressed).
     void Run(std::function<void()> atMainWindow = nullptr) {
         m_atMainWindow = std::move(atMainWindow);
+        // A test may have put an application of its own in place.
+        m_app->SetUi(m_shownOn);
         m_app->InitInstance();
     }
 
@@ -83,6 +84,9 @@ public:
     CTempDir m_dir;
     CSimBench m_sim;
     ui::CScriptedBackend m_ui;
+    // Where the application's windows and messages go: the script, or real
+    // windows in a test that puts them in its place.
+    ui::IBackend* m_shownOn = &m_ui;
     std::unique_ptr<CPelicanApp> m_app;
     sim::CMemoryLink* m_link = nullptr;  // the app's device
     std::function<void()> m_atMainWindow;

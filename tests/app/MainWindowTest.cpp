@@ -151,7 +151,7 @@ TEST(MainWindow, SaveFlashFromTheFileMenuWritesWhatTheBoardHolds) {
     EXPECT_EQ(during, expected);
 
     CMotFile image;
-    EXPECT_EQ(image.Load(path), 1);
+    EXPECT_EQ(image.Read(path).result, 1);
     Bytes page(256);
     for (uint32_t index : {0x0C00u, 0x0C01u}) {
         ASSERT_NE(image.GetPage(page.data(), index), nullptr);

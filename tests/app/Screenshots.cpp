@@ -85,9 +85,8 @@ int Render(const std::string& out) {
     check(ui::RenderDialogToPng(preWrite, out + "/program-next-area.png"), "program-next-area.png");
     // The progress window as a blank check shows it, a third of the way.
     ui::CQtBackend qt;
-    ui::SetBackend(&qt);
     int cancel = 0;
-    auto progress = ui::CProgressDlg::OpenProgress(&cancel);
+    auto progress = ui::CProgressDlg::OpenProgress(qt, &cancel);
     check(progress != nullptr, "the progress window");
     if (progress != nullptr) {
         progress->BeginProgress("Blank check.", "Blank Check", 0, 130, 0);
@@ -96,7 +95,6 @@ int Render(const std::string& out) {
               "progress.png");
         progress.reset();
     }
-    ui::SetBackend(nullptr);
     return failed == 0 ? 0 : 1;
 }
 

@@ -240,6 +240,7 @@ TEST(SettingsFile, ReadOnlyFileIsLeftAloneAndToldOnce) {
     for (bool window : {false, true}) {  // batch mode's standard output is its results
         bench.m_ui.ClearRecords();
         CPelicanApp app(bench.m_sim.MakeDevice("COM1"), bench.m_sim.Clock());
+        app.SetUi(&bench.m_ui);
         app.m_tellReadOnlySettings = window;
         testing::internal::CaptureStderr();
         app.SaveCommState(CSerialCommState(9600, 8, 0, 0));

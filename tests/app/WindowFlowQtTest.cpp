@@ -32,12 +32,12 @@ const Bytes kSecond = {0x44};
 // the script.
 struct CWindowBench : CAppBench {
     CWindowBench() {
-        ui::SetBackend(&m_qt);
+        m_shownOn = &m_qt;
+        m_app->SetUi(&m_qt);
         m_dir.Write("prog.mot", S2Record(0x0C0000, kFirst.data(), kFirst.size()) +
                                     S2Record(0x0C0100, kSecond.data(), kSecond.size()) + "S804000000FB\n");
     }
     ~CWindowBench() {
-        ui::SetBackend(nullptr);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 

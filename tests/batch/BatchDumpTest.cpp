@@ -54,10 +54,8 @@ TEST(BatchDump, SRecordFileLoadsBackToTheFlashBytes) {
 
     // Through Pelican's own loader.
     ui::CScriptedBackend ui;
-    ui::SetBackend(&ui);
     CMotFile image;
-    EXPECT_EQ(image.Load(out), 1);
-    ui::SetBackend(nullptr);
+    EXPECT_EQ(image.Load(ui, out), 1);
     EXPECT_TRUE(ui.m_messages.empty());
     EXPECT_EQ(image.PageCount(), 16u);
     std::vector<uint8_t> page(256);
@@ -138,8 +136,8 @@ TEST(BatchDump, AProgrammedRangeDumpsBackToTheFile) {
     EXPECT_NE(bench.m_err.find("0C0100-0C09FF saved to " + back + "\n"), std::string::npos) << bench.m_err;
     CMotFile original;
     CMotFile dumped;
-    ASSERT_EQ(original.Load(bench.m_dir.File("prog.mot")), 1);
-    ASSERT_EQ(dumped.Load(back), 1);
+    ASSERT_EQ(original.Read(bench.m_dir.File("prog.mot")).result, 1);
+    ASSERT_EQ(dumped.Read(back).result, 1);
     ASSERT_EQ(dumped.PageCount(), original.PageCount());
     uint8_t want[256];
     uint8_t got[256];

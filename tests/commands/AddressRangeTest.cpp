@@ -27,7 +27,7 @@ TEST(InputAddress, ProposesTheImagesRange) {
         SCOPED_TRACE(records);
         CMemoryBench bench;
         bench.m_dir.Write("image.mot", std::string(records) + "S804000000FB\n");
-        bench.m_app->m_image.Load(bench.m_dir.File("image.mot"));
+        bench.m_app->m_image.Read(bench.m_dir.File("image.mot"));
         const Bytes bytes = bench.Press([&] {
             bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_BLANK);
             bench.m_ui.Press(CSetAddressDlg::IDD, ui::IDCANCEL);

@@ -69,7 +69,7 @@ Transfer Download(CMemoryBench& bench, int target, const std::string& file, cons
     if (target == 1)
         bench.m_selectFile = bench.m_dir.File("boot.mot");
     else
-        bench.m_app->m_image.Load(bench.m_dir.File("boot.mot"));
+        bench.m_app->m_image.Read(bench.m_dir.File("boot.mot"));
     Transfer run;
     bench.m_ui.m_onPump = [&] {
         run.sentAtPump.push_back(bench.m_sim.Received().size());

@@ -47,7 +47,7 @@ public:
     // The image as the ID Check dialog would have loaded it.
     void LoadImage(const std::string& records) {
         m_dir.Write("image.mot", records + "S804000000FB\n");
-        m_app->m_image.Load(m_dir.File("image.mot"));
+        m_app->m_image.Read(m_dir.File("image.mot"));
     }
 
     // A memory button that asks "Input Address", with the texts typed there.

@@ -157,7 +157,7 @@ TEST_F(IntelHexTest, ARefusedFileLeavesNoEarlierImage) {
 TEST_F(IntelHexTest, BinaryFilesArePlacedAtTheOffset) {
     const Bytes data = Seq(300, 0x10);
     m_dir.Write("prog.bin", std::string(data.begin(), data.end()));
-    EXPECT_EQ(m_image.Load(m_dir.File("prog.bin")), 1);
+    EXPECT_EQ(m_image.Load(m_ui, m_dir.File("prog.bin")), 1);
     uint32_t start = 0, end = 0;
     ASSERT_TRUE(m_image.GetUsedRange(start, end));
     EXPECT_EQ(start, 0x0C0000u);
@@ -167,19 +167,19 @@ TEST_F(IntelHexTest, BinaryFilesArePlacedAtTheOffset) {
     EXPECT_EQ(ByteAt(0x0C012C), 0xFF);
 
     m_image.SetBinaryOffset(0xFFFF80);
-    EXPECT_EQ(m_image.Load(m_dir.File("prog.bin")), 0);  // 300 bytes do not fit below 1000000
+    EXPECT_EQ(m_image.Load(m_ui, m_dir.File("prog.bin")), 0);  // 300 bytes do not fit below 1000000
     ExpectOnlyMessage(m_dir.File("prog.bin") + " reaches past address FFFFFF.\nCan not accept this file.",
                       ui::Icon::Exclamation);
     EXPECT_EQ(m_image.PageCount(), 0u);
     m_image.SetBinaryOffset(0xFFFED4);                    // exactly to the top
-    EXPECT_EQ(m_image.Load(m_dir.File("prog.bin")), 1);
+    EXPECT_EQ(m_image.Load(m_ui, m_dir.File("prog.bin")), 1);
     EXPECT_EQ(ByteAt(0xFFFFFF), static_cast<uint8_t>(0x10 + 299));
 }
 
 TEST_F(IntelHexTest, MissingFilesShowTheFileError) {
-    EXPECT_EQ(m_image.Load(m_dir.File("none.hex")), 0);
+    EXPECT_EQ(m_image.Load(m_ui, m_dir.File("none.hex")), 0);
     EXPECT_TRUE(m_image.FileErrorShown());
-    EXPECT_EQ(m_image.Load(m_dir.File("none.bin")), 0);
+    EXPECT_EQ(m_image.Load(m_ui, m_dir.File("none.bin")), 0);
     EXPECT_TRUE(m_image.FileErrorShown());
 }
 
@@ -222,7 +222,7 @@ TEST_F(IntelHexTest, SrecCatFilesLoadToTheBytesTheyWereMadeFrom) {
         SCOPED_TRACE(arguments);
         ASSERT_EQ(RunSrecCat(arguments), 0);
         m_ui.ClearRecords();
-        EXPECT_EQ(m_image.Load(out), 1);
+        EXPECT_EQ(m_image.Load(m_ui, out), 1);
         EXPECT_TRUE(m_ui.m_messages.empty());
         const uint32_t end = c.base + static_cast<uint32_t>(c.size);
         for (uint32_t index = 0; index < CMotFile::kPageCount; ++index) {

@@ -36,13 +36,13 @@ protected:
 TEST_F(LoadFileTest, MissingFileNamesThePathAndEmptiesTheImage) {
     Preload();
     const std::string missing = m_dir.File("missing.mot");
-    EXPECT_EQ(m_image.Load(missing), 0);
+    EXPECT_EQ(m_image.Load(m_ui, missing), 0);
     ExpectFileError(missing + " was not found.");
 
     // A missing folder on the way, or a file used as a folder, is the same to the user.
     for (const std::string& path : {m_dir.File("nofolder/prog.mot"), m_dir.File("earlier.mot/prog.mot")}) {
         Preload();
-        EXPECT_EQ(m_image.Load(path), 0);
+        EXPECT_EQ(m_image.Load(m_ui, path), 0);
         ExpectFileError(path + " was not found.");
     }
 
@@ -71,7 +71,7 @@ TEST_F(LoadFileTest, AFileWrittenWhileItIsReadIsRefusedAsChanged) {
             m_dir.Write("prog.mot", rewritten);
         });
         m_ui.ClearRecords();
-        EXPECT_EQ(m_image.Load(m_dir.File("prog.mot")), 0);
+        EXPECT_EQ(m_image.Load(m_ui, m_dir.File("prog.mot")), 0);
         ExpectFileError(m_dir.File("prog.mot") + " changed while it was read.");
     }
     // Read in the same small blocks, a file left alone loads.
@@ -85,18 +85,18 @@ TEST_F(LoadFileTest, AFileWrittenWhileItIsReadIsRefusedAsChanged) {
 #ifndef _WIN32  // permissions, links, pipes or processes of POSIX
 TEST_F(LoadFileTest, FoldersDevicesAndPipesAreRefused) {
     Preload();
-    EXPECT_EQ(m_image.Load(m_dir.Path()), 0);
+    EXPECT_EQ(m_image.Load(m_ui, m_dir.Path()), 0);
     ExpectFileError(m_dir.Path() + " is a folder, not a file.");
 
     Preload();
-    EXPECT_EQ(m_image.Load("/dev/null"), 0);
+    EXPECT_EQ(m_image.Load(m_ui, "/dev/null"), 0);
     ExpectFileError("/dev/null is not a regular file.");
 
     // A pipe nobody writes to must not block the load.
     const std::string fifo = m_dir.File("pipe.mot");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     Preload();
-    EXPECT_EQ(m_image.Load(fifo), 0);
+    EXPECT_EQ(m_image.Load(m_ui, fifo), 0);
     ExpectFileError(fifo + " is not a regular file.");
 
     // Far beyond any S-record file of a 24-bit address space (sparse: no disk used).
@@ -104,7 +104,7 @@ TEST_F(LoadFileTest, FoldersDevicesAndPipesAreRefused) {
     m_dir.Write("huge.mot", "");
     ASSERT_EQ(::truncate(huge.c_str(), static_cast<off_t>(CTextLineReader::kMaxFileSize + 1)), 0);
     Preload();
-    EXPECT_EQ(m_image.Load(huge), 0);
+    EXPECT_EQ(m_image.Load(m_ui, huge), 0);
     ExpectFileError(huge + " is too large.");
 }
 #endif  // POSIX
@@ -116,7 +116,7 @@ TEST_F(LoadFileTest, UnreadableFileIsDenied) {
     ASSERT_EQ(::chmod(path.c_str(), 0), 0);
     if (::geteuid() != 0) {
         Preload();
-        EXPECT_EQ(m_image.Load(path), 0);
+        EXPECT_EQ(m_image.Load(m_ui, path), 0);
         ExpectFileError("Access to " + path + " was denied.");
         return;
     }
@@ -130,9 +130,8 @@ TEST_F(LoadFileTest, UnreadableFileIsDenied) {
         ::close(channel[0]);
         if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
         ui::CScriptedBackend backend;
-        ui::SetBackend(&backend);
         CMotFile image;
-        const int result = image.Load(path);
+        const int result = image.Load(backend, path);
         std::string report = std::to_string(result) + (image.FileErrorShown() ? "E" : "-") +
                              std::to_string(image.PageCount()) + "|";
         for (const auto& message : backend.m_messages)
@@ -156,7 +155,7 @@ TEST_F(LoadFileTest, UnreadableFileIsDenied) {
 TEST_F(LoadFileTest, AReadThatFailsPartWayLeavesNothing) {
     // /proc/self/mem opens as a regular file, but reading unmapped address 0 fails.
     Preload();
-    EXPECT_EQ(m_image.Load("/proc/self/mem"), 0);
+    EXPECT_EQ(m_image.Load(m_ui, "/proc/self/mem"), 0);
     if (m_ui.m_messages.size() == 1 && m_ui.m_messages[0].text.find("reading") == std::string::npos)
         GTEST_SKIP() << "this system reports " << m_ui.m_messages[0].text;
     ExpectFileError("An unexpected error occurred while reading /proc/self/mem.");

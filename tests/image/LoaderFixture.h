@@ -24,13 +24,10 @@ inline Bytes Seq(size_t count, uint8_t first) {
 
 class LoaderTest : public ::testing::Test {
 protected:
-    void SetUp() override { ui::SetBackend(&m_ui); }
-    void TearDown() override { ui::SetBackend(nullptr); }
-
     // Writes content to a file in the temporary folder and loads it.
     int LoadText(const std::string& content, const std::string& name = "prog.mot") {
         m_dir.Write(name, content);
-        return m_image.Load(m_dir.File(name));
+        return m_image.Load(m_ui, m_dir.File(name));
     }
 
     // The 256 bytes of a present page; empty when absent.

@@ -37,7 +37,7 @@ protected:
         const std::string before = Record(2, 0x123400, Seq(8, 0x40)) + "\n" + Record(8, 0) + "\n";
         ASSERT_EQ(fromMemory.ReadText(before.data(), before.size()).result, 1);
         const LoadOutcome fromText = fromMemory.ReadText(content.data(), content.size());
-        fromText.ShowRefusal(m_dir.File("prog.mot"));
+        fromText.ShowRefusal(m_ui, m_dir.File("prog.mot"));
         EXPECT_EQ(fromText.result, m_result);
         EXPECT_FALSE(fromMemory.FileErrorShown());
         std::vector<std::string> texts;

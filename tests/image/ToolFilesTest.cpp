@@ -48,7 +48,7 @@ protected:
         ASSERT_EQ(first.substr(0, 2), expectType);
 
         m_ui.ClearRecords();
-        EXPECT_EQ(m_image.Load(out), expectResult);
+        EXPECT_EQ(m_image.Load(m_ui, out), expectResult);
         EXPECT_TRUE(m_ui.m_messages.empty());
         const uint32_t end = base + static_cast<uint32_t>(m_binary.size());
         Bytes expected(256);

@@ -21,7 +21,7 @@ DialogTemplate CIdEntryDlg::Template() {
 CIdEntryDlg::CIdEntryDlg() : CDialog(Template()) {}
 
 bool CIdEntryDlg::OnInitDialog() {
-    m_activeDuringInit = Backend().ActiveDialog();
+    m_activeDuringInit = Ui().ActiveDialog();
     return CDialog::OnInitDialog();
 }
 

@@ -13,8 +13,8 @@ DialogTemplate CProgressTestDlg::Template() {
     return CProgressDlg::Template136();
 }
 
-CProgressTestDlg::CProgressTestDlg(int& cancel, bool deleteSelf)
-    : CDialog(Template()), m_cancel(cancel), m_deleteSelf(deleteSelf) {
+CProgressTestDlg::CProgressTestDlg(ui::IBackend& ui, int& cancel, bool deleteSelf)
+    : CDialog(Template()), m_ui(ui), m_cancel(cancel), m_deleteSelf(deleteSelf) {
     ++s_alive;
 }
 
@@ -24,7 +24,7 @@ CProgressTestDlg::~CProgressTestDlg() {
 
 void CProgressTestDlg::OnCancel() {
     m_cancel = 1;
-    Backend().DestroyModeless(*this);
+    m_ui.DestroyModeless(*this);
     if (m_deleteSelf) delete this;
 }
 

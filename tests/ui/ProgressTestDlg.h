@@ -11,7 +11,7 @@ public:
     enum { kTemplateId = 136, kBar = 1020, kMessage = 1021 };
     static ui::DialogTemplate Template();
 
-    CProgressTestDlg(int& cancel, bool deleteSelf);
+    CProgressTestDlg(ui::IBackend& ui, int& cancel, bool deleteSelf);
     ~CProgressTestDlg() override;
 
     void OnCancel() override;
@@ -19,6 +19,7 @@ public:
     static int s_alive;
 
 private:
+    ui::IBackend& m_ui;
     int& m_cancel;
     bool m_deleteSelf;
 };

@@ -55,7 +55,7 @@ TEST_F(QtBackendTest, UserInputReachesTheFieldsOnOk) {
         ClickOn(Widget<QAbstractButton>(dlg, S::kVerify));
         ClickOn(Widget<QAbstractButton>(dlg, IDOK));
     });
-    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(dlg.DoModal(m_qt), IDOK);
     EXPECT_EQ(dlg.m_id, "C0010");
     EXPECT_EQ(dlg.m_port, "/dev/ttyUSB1");
     EXPECT_EQ(dlg.m_rate, "115200");
@@ -81,7 +81,7 @@ TEST_F(QtBackendTest, EscapeAndCloseBoxGoThroughOnCancel) {
         dlg.m_refuseCancel = false;
         host->close();
     });
-    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_EQ(dlg.DoModal(m_qt), IDCANCEL);
     EXPECT_EQ(dlg.m_cancelCalls, 3);
     EXPECT_EQ(dlg.m_okCalls, 0);
 }
@@ -109,7 +109,7 @@ TEST_F(QtBackendTest, EnterPressesTheFocusedButtonElseAnEnabledDefaultButton) {
         EXPECT_TRUE(HostOf(plain)->isVisible());
         PressKey(Widget<QPushButton>(plain, IDCANCEL), Qt::Key_Return);
     });
-    EXPECT_EQ(plain.DoModal(), IDCANCEL);
+    EXPECT_EQ(plain.DoModal(m_qt), IDCANCEL);
     EXPECT_EQ(plain.m_commands, 1);
 
     CSampleDlg withDefault;
@@ -117,7 +117,7 @@ TEST_F(QtBackendTest, EnterPressesTheFocusedButtonElseAnEnabledDefaultButton) {
         TypeInto(Widget<QLineEdit>(withDefault, S::kId), QStringLiteral("C0010"));
         PressKey(Widget<QPushButton>(withDefault, IDCANCEL), Qt::Key_Enter);  // not the default OK
     });
-    EXPECT_EQ(withDefault.DoModal(), IDCANCEL);
+    EXPECT_EQ(withDefault.DoModal(m_qt), IDCANCEL);
     EXPECT_EQ(withDefault.m_okCalls, 0);
 
     // With a default button: Enter is its press, refused while the ID is
@@ -141,7 +141,7 @@ TEST_F(QtBackendTest, EnterPressesTheFocusedButtonElseAnEnabledDefaultButton) {
         TypeInto(id, QStringLiteral("C0010"));
         PressKey(id, Qt::Key_Enter);
     });
-    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(dlg.DoModal(m_qt), IDOK);
     EXPECT_EQ(dlg.m_okCalls, 2);
     EXPECT_EQ(dlg.m_id, "C0010");
 }
@@ -163,7 +163,7 @@ TEST_F(QtBackendTest, NestedModalDialogIsOwnedByTheOuterOneAndActive) {
         EXPECT_EQ(Widget<QLineEdit>(dlg, S::kId)->text(), QStringLiteral("ABCDEF"));
         ClickOn(Widget<QAbstractButton>(dlg, IDOK));
     });
-    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(dlg.DoModal(m_qt), IDOK);
     EXPECT_EQ(dlg.m_referResult, IDOK);
     EXPECT_TRUE(dlg.m_innerWasActive);
     EXPECT_EQ(dlg.m_activeAfterRefer, &dlg);
@@ -179,7 +179,7 @@ TEST_F(QtBackendTest, DialogEndedWhileInitialisingIsNeverShown) {
             return true;
         }
     } dlg;
-    EXPECT_EQ(dlg.DoModal(), -1);
+    EXPECT_EQ(dlg.DoModal(m_qt), -1);
     EXPECT_EQ(dlg.Host(), nullptr);
 }
 
@@ -204,7 +204,7 @@ TEST_F(QtBackendTest, MessageBoxShowsCaptionTextIconAndOneOk) {
             EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::ArrowCursor);
             PressKey(box, Qt::Key_Escape);
         });
-        EXPECT_EQ(MessageBox("Timeout.\nPush <RESET>.", icon), IDOK);
+        EXPECT_EQ(MessageBox(m_qt, "Timeout.\nPush <RESET>.", icon), IDOK);
     }
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
     m_qt.EndWaitCursor();
@@ -249,8 +249,8 @@ TEST_F(QtBackendTest, FileOpenDialogStartsWhereAskedAndReturnsTheChoice) {
 TEST_F(QtBackendTest, WaitCursorsNestAndAnUnmatchedEndTakesNothing) {
     QApplication::setOverrideCursor(QCursor(Qt::CrossCursor));  // someone else's
     {
-        CWaitCursor outer;
-        CWaitCursor inner;
+        CWaitCursor outer(m_qt);
+        CWaitCursor inner(m_qt);
         EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
         inner.Restore();
         EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);

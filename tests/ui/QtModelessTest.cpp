@@ -38,7 +38,7 @@ TEST_F(QtModelessTest, UserClosesItThreeWaysEnterDoesNothing) {
     for (const auto& [name, close] : ways) {
         SCOPED_TRACE(name);
         int cancel = 0;
-        auto progress = P::OpenProgress(&cancel);
+        auto progress = P::OpenProgress(m_qt, &cancel);
         ASSERT_NE(progress, nullptr);
         QPointer<CQtDialogHost> host = CQtBackend::HostOf(*progress);
         ASSERT_FALSE(host.isNull());
@@ -77,7 +77,7 @@ TEST_F(QtModelessTest, UserClosesItThreeWaysEnterDoesNothing) {
 
 TEST_F(QtModelessTest, GoneOrDestroyedItIsHarmless) {
     int cancel = 0;
-    auto progress = P::OpenProgress(&cancel);
+    auto progress = P::OpenProgress(m_qt, &cancel);
     ASSERT_NE(progress, nullptr);
     EXPECT_FALSE(m_qt.CreateModeless(*progress));  // shown already
     m_qt.PumpMessages();
@@ -94,14 +94,14 @@ TEST_F(QtModelessTest, GoneOrDestroyedItIsHarmless) {
     int second = 0;
     QPointer<CQtDialogHost> window;
     {
-        auto open = P::OpenProgress(&second);
+        auto open = P::OpenProgress(m_qt, &second);
         ASSERT_NE(open, nullptr);
         window = CQtBackend::HostOf(*open);
     }
     EXPECT_EQ(second, 1);
     ASSERT_FALSE(window.isNull());
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(P::OpenProgress(nullptr), nullptr);  // no flag, no window
+    EXPECT_EQ(P::OpenProgress(m_qt, nullptr), nullptr);  // no flag, no window
 }
 
 TEST_F(QtModelessTest, ProgressWindowStaysUsableWhileItsOwnerIsDisabled) {
@@ -110,7 +110,7 @@ TEST_F(QtModelessTest, ProgressWindowStaysUsableWhileItsOwnerIsDisabled) {
     m_qt.m_onModalShown = [&](QWidget& shown) {
         CQtDialogHost* owner = CQtBackend::HostOf(main);
         ASSERT_EQ(owner, &shown);
-        auto progress = P::OpenProgress(&cancel, &main);
+        auto progress = P::OpenProgress(m_qt, &cancel, &main);
         ASSERT_NE(progress, nullptr);
         CQtDialogHost* window = CQtBackend::HostOf(*progress);
         EXPECT_EQ(window->parentWidget(), owner);
@@ -134,7 +134,7 @@ TEST_F(QtModelessTest, ProgressWindowStaysUsableWhileItsOwnerIsDisabled) {
         QTest::keyClicks(id, QStringLiteral("C0010"));
         QTest::mouseClick(owner->Control(IDOK), Qt::LeftButton);
     };
-    EXPECT_EQ(main.DoModal(), IDOK);
+    EXPECT_EQ(main.DoModal(m_qt), IDOK);
     m_qt.m_onModalShown = nullptr;
     EXPECT_EQ(main.m_id, "C0010");
 }
@@ -147,7 +147,7 @@ TEST_F(QtModelessTest, ProgressWindowGivesTheActiveDialogBackTheStateItHad) {
         for (const bool ownerEnabled : {true, false}) {
             owner->EnableWindow(ownerEnabled);
             int cancel = 0;
-            auto progress = CProgressDlg::OpenProgress(&cancel);
+            auto progress = CProgressDlg::OpenProgress(m_qt, &cancel);
             ASSERT_NE(progress, nullptr);
             QPointer<CQtDialogHost> window = CQtBackend::HostOf(*progress);
             EXPECT_TRUE(window->isVisible());
@@ -172,7 +172,7 @@ TEST_F(QtModelessTest, ProgressWindowGivesTheActiveDialogBackTheStateItHad) {
         owner->EnableWindow(true);
         owner->close();
     };
-    EXPECT_EQ(main.DoModal(), IDCANCEL);
+    EXPECT_EQ(main.DoModal(m_qt), IDCANCEL);
     m_qt.m_onModalShown = nullptr;
 }
 
@@ -197,7 +197,7 @@ TEST_F(QtModelessTest, RepaintingTakesNoInput) {
         EXPECT_EQ(main.m_cancelCalls, 0);
         owner->close();
     };
-    EXPECT_EQ(main.DoModal(), IDCANCEL);
+    EXPECT_EQ(main.DoModal(m_qt), IDCANCEL);
     m_qt.m_onModalShown = nullptr;
     EXPECT_EQ(main.m_cancelCalls, 1);
 }
@@ -210,7 +210,7 @@ TEST_F(QtModelessTest, RepaintingTakesNoInput) {
 TEST(QtMainWindow, ExitDuringAnEraseDoesNothing) {
     CAppBench bench;
     ui::CQtBackend qt;
-    ui::SetBackend(&qt);
+    bench.m_app->SetUi(&qt);
     CWindowUser user(qt);
     using U = CWindowUser;
     bool busy = false, greyed = false, shownAfter = false;
@@ -253,7 +253,6 @@ TEST(QtMainWindow, ExitDuringAnEraseDoesNothing) {
     user.Then("Erase", [](QWidget& window) { U::Click(U::Host(window).Control(IDOK)); });
     user.ThenMessage("Erase OK.", QMessageBox::Information);
     bench.m_app->InitInstance();
-    ui::SetBackend(nullptr);
     FlushDeferredDeletes();
 
     EXPECT_TRUE(user.Done());

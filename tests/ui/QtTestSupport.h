@@ -95,13 +95,11 @@ inline void FlushDeferredDeletes() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-// The Qt back end installed for one test, answering the modal windows the
+// The Qt back end of one test, answering the modal windows the
 // test expects, with the deferred deletions flushed afterwards.
 class CQtBackendFixture : public ::testing::Test {
 protected:
-    void SetUp() override { ui::SetBackend(&m_qt); }
     void TearDown() override {
-        ui::SetBackend(nullptr);
         FlushDeferredDeletes();
     }
     // Runs answer on the next modal window once it is up.

@@ -87,7 +87,7 @@ void CSampleDlg::OnOK() {
     if (!UpdateData(true)) return;
     if (m_id.empty()) {
         // Stays open so that the user can type the ID.
-        MessageBox("Enter the ID.", Icon::Exclamation);
+        MessageBox(Ui(), "Enter the ID.", Icon::Exclamation);
         return;
     }
     EndDialog(IDOK);
@@ -102,9 +102,9 @@ void CSampleDlg::OnCommand(int id) {
     ++m_commands;
     if (id != kRefer) return;
     CIdEntryDlg entry;
-    m_referResult = entry.DoModal();
+    m_referResult = entry.DoModal(Ui());
     m_innerWasActive = entry.m_activeDuringInit == &entry;
-    m_activeAfterRefer = Backend().ActiveDialog();
+    m_activeAfterRefer = Ui().ActiveDialog();
     if (m_referResult == IDOK) SetItemText(kId, entry.m_text);
 }
 

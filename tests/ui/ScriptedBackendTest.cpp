@@ -16,8 +16,6 @@ using S = CSampleDlg;
 
 class ScriptedBackendTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetBackend(&m_ui); }
-    void TearDown() override { SetBackend(nullptr); }
     CScriptedBackend m_ui;
 };
 
@@ -31,7 +29,7 @@ TEST_F(ScriptedBackendTest, ScriptedValuesReachTheFieldsThroughDataExchange) {
         .SetCheck(S::kTemplateId, S::kTargetFlash)
         .SetCheck(S::kTemplateId, S::kVerify)
         .Press(S::kTemplateId, IDOK);
-    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(dlg.DoModal(m_ui), IDOK);
     EXPECT_EQ(dlg.m_id, "C0010");
     EXPECT_EQ(dlg.m_port, "/dev/ttyUSB0");
     EXPECT_EQ(dlg.m_target, 0);
@@ -48,7 +46,7 @@ TEST_F(ScriptedBackendTest, ScriptedValuesReachTheFieldsThroughDataExchange) {
 TEST_F(ScriptedBackendTest, RefusedOkKeepsTheDialogOpenUntilCancel) {
     CSampleDlg dlg;
     m_ui.Press(S::kTemplateId, IDOK).Press(S::kTemplateId, IDCANCEL);
-    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_EQ(dlg.DoModal(m_ui), IDCANCEL);
     EXPECT_EQ(dlg.m_okCalls, 1);
     EXPECT_EQ(dlg.m_cancelCalls, 1);
     ASSERT_EQ(m_ui.m_messages.size(), 1u);
@@ -61,12 +59,12 @@ TEST_F(ScriptedBackendTest, RefusedOkKeepsTheDialogOpenUntilCancel) {
 TEST_F(ScriptedBackendTest, EnterPressesTheDefaultButtonOnly) {
     CSampleDlg dlg;
     m_ui.SetText(S::kTemplateId, S::kId, "C0010").PressEnter(S::kTemplateId);
-    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(dlg.DoModal(m_ui), IDOK);
     EXPECT_EQ(dlg.m_okCalls, 1);
 
     CSampleDlg plain(S::TemplateWithoutDefault());
     m_ui.SetText(S::kTemplateId, S::kId, "C0010").PressEnter(S::kTemplateId).Press(S::kTemplateId, IDCANCEL);
-    EXPECT_EQ(plain.DoModal(), IDCANCEL);
+    EXPECT_EQ(plain.DoModal(m_ui), IDCANCEL);
     EXPECT_EQ(plain.m_okCalls, 0);
     EXPECT_EQ(plain.m_commands, 0);
     EXPECT_TRUE(m_ui.m_problems.empty());
@@ -77,24 +75,22 @@ TEST_F(ScriptedBackendTest, ScriptMismatchesEndTheDialogAndAreRecorded) {
         // A step meant for another dialog stays for it.
         CSampleDlg dlg;
         m_ui.Press(999, IDOK);
-        EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+        EXPECT_EQ(dlg.DoModal(m_ui), IDCANCEL);
         ASSERT_EQ(m_ui.m_problems.size(), 1u);
         EXPECT_EQ(m_ui.m_problems[0], "dialog 200 shown where the script expected 999");
         EXPECT_EQ(m_ui.Steps().size(), 1u);
         EXPECT_EQ(dlg.m_okCalls, 0);
     }
     CScriptedBackend fresh;
-    SetBackend(&fresh);
     {
         // No script at all: Cancel, even for a dialog that refuses Cancel.
         CSampleDlg dlg;
         dlg.m_refuseCancel = true;
-        EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+        EXPECT_EQ(dlg.DoModal(fresh), IDCANCEL);
         EXPECT_EQ(dlg.m_cancelCalls, 1);
         ASSERT_EQ(fresh.m_problems.size(), 1u);
         EXPECT_EQ(fresh.m_problems[0], "dialog 200 had no script; cancelled");
     }
-    SetBackend(&m_ui);
 }
 
 TEST_F(ScriptedBackendTest, NestedDialogsTakeTheirStepsInOrder) {
@@ -103,7 +99,7 @@ TEST_F(ScriptedBackendTest, NestedDialogsTakeTheirStepsInOrder) {
         .SetText(CIdEntryDlg::kTemplateId, CIdEntryDlg::kText, "ABCDEF")
         .Press(CIdEntryDlg::kTemplateId, IDOK)
         .Press(S::kTemplateId, IDOK);
-    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(dlg.DoModal(m_ui), IDOK);
     EXPECT_EQ(dlg.m_referResult, IDOK);
     EXPECT_EQ(dlg.m_id, "ABCDEF");
     EXPECT_TRUE(dlg.m_innerWasActive);
@@ -118,7 +114,7 @@ TEST_F(ScriptedBackendTest, StepForTheOuterDialogCancelsTheInnerOneOnly) {
     // The inner dialog finds a step for the outer one: it is cancelled and
     // the outer dialog still gets its OK.
     m_ui.SetText(S::kTemplateId, S::kId, "C0010").Press(S::kTemplateId, S::kRefer).Press(S::kTemplateId, IDOK);
-    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(dlg.DoModal(m_ui), IDOK);
     EXPECT_EQ(dlg.m_referResult, IDCANCEL);
     EXPECT_EQ(dlg.m_id, "C0010");
     ASSERT_EQ(m_ui.m_problems.size(), 1u);
@@ -126,24 +122,24 @@ TEST_F(ScriptedBackendTest, StepForTheOuterDialogCancelsTheInnerOneOnly) {
 }
 
 // A page loop as the long operations run it.
-int RunPages(int pages, int& cancel) {
+int RunPages(IBackend& ui, int pages, int& cancel) {
     int done = 0;
     for (int page = 0; page < pages; ++page) {
         ++done;
-        PumpMessages();
+        ui.PumpMessages();
         if (cancel) break;
     }
     return done;
 }
 
 TEST_F(ScriptedBackendTest, ProgressWindowIsCancelledAtTheChosenPump) {
-    PumpMessages();  // pumps before the window count too
+    m_ui.PumpMessages();  // pumps before the window count too
     int cancel = 0;
-    auto* progress = new CProgressTestDlg(cancel, true);
+    auto* progress = new CProgressTestDlg(m_ui, cancel, true);
     ASSERT_TRUE(m_ui.CreateModeless(*progress));
     EXPECT_NE(m_ui.HostOf(*progress), nullptr);
     m_ui.CancelProgressAtPump(3);
-    EXPECT_EQ(RunPages(10, cancel), 3);
+    EXPECT_EQ(RunPages(m_ui, 10, cancel), 3);
     EXPECT_EQ(cancel, 1);
     EXPECT_EQ(CProgressTestDlg::s_alive, 0);  // destroyed itself in OnCancel
     EXPECT_EQ(m_ui.m_pumps, 4);
@@ -151,9 +147,9 @@ TEST_F(ScriptedBackendTest, ProgressWindowIsCancelledAtTheChosenPump) {
 
     // Without a cancel the loop runs to its end.
     int cancel2 = 0;
-    CProgressTestDlg kept(cancel2, false);
+    CProgressTestDlg kept(m_ui, cancel2, false);
     ASSERT_TRUE(m_ui.CreateModeless(kept));
-    EXPECT_EQ(RunPages(10, cancel2), 10);
+    EXPECT_EQ(RunPages(m_ui, 10, cancel2), 10);
     EXPECT_EQ(cancel2, 0);
     kept.OnCancel();
     EXPECT_EQ(kept.Host(), nullptr);
@@ -167,7 +163,7 @@ TEST_F(ScriptedBackendTest, MessagesAreRecordedWithCaptionAndIcon) {
         {Icon::Information, "information"},
         {Icon::None, "none"},
     };
-    for (const auto& [icon, word] : cases) EXPECT_EQ(MessageBox(std::string("Text ") + word, icon), IDOK);
+    for (const auto& [icon, word] : cases) EXPECT_EQ(MessageBox(m_ui, std::string("Text ") + word, icon), IDOK);
     ASSERT_EQ(m_ui.m_messages.size(), 5u);
     for (size_t i = 0; i < 5; ++i) {
         EXPECT_EQ(m_ui.m_messages[i].caption, "Pelican");
@@ -178,9 +174,9 @@ TEST_F(ScriptedBackendTest, MessagesAreRecordedWithCaptionAndIcon) {
 
 TEST_F(ScriptedBackendTest, WaitCursorsNestAndRestoreOnce) {
     {
-        CWaitCursor outer;
+        CWaitCursor outer(m_ui);
         {
-            CWaitCursor inner;
+            CWaitCursor inner(m_ui);
             EXPECT_EQ(m_ui.m_waitCursorDepth, 2);
             inner.Restore();
             EXPECT_EQ(m_ui.m_waitCursorDepth, 1);

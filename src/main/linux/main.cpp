@@ -127,7 +127,7 @@ int RunWindows(int argc, char** argv, bool simulate) {
     endings.Attach(*app, [](const std::string& text) { std::cerr << "pelican: " << text << '\n' << std::flush; });
     // Nobody is there to close a message box while the program ends.
     ui::CScriptedBackend quiet;
-    endings.Ending().m_onEnding = [&quiet] { ui::SetBackend(&quiet); };
+    endings.Ending().m_onEnding = [&quiet, &app] { app->SetUi(&quiet); };
     QSocketNotifier wake(CWindowSignals::WakeFd(), QSocketNotifier::Read);
     QObject::connect(&wake, &QSocketNotifier::activated, [&endings] { endings.OnWake(); });
     if (simulate) {
@@ -141,9 +141,9 @@ int RunWindows(int argc, char** argv, bool simulate) {
             return true;
         };
     }
-    ui::SetBackend(&windows);
+    app->SetUi(&windows);
     app->InitInstance();
-    ui::SetBackend(nullptr);
+    app->SetUi(nullptr);
     // A refusal is told on standard error as well: whoever started the
     // program from a terminal still reads why once the box is gone.
     switch (app->m_startup) {

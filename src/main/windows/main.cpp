@@ -125,7 +125,7 @@ int RunWindows(bool simulate) {
     endings.Attach(app, [](const std::string& text) { std::cerr << "pelican: " << text << '\n' << std::flush; });
     // Nobody is there to close a message box while the program ends.
     ui::CScriptedBackend quiet;
-    endings.Ending().m_onEnding = [&quiet] { ui::SetBackend(&quiet); };
+    endings.Ending().m_onEnding = [&quiet, &app] { app.SetUi(&quiet); };
     windows.m_onWake = [&endings] { endings.OnWake(); };
     SetEndingWake([&windows] { windows.Wake(); });
     CSessionWindow session;
@@ -139,9 +139,9 @@ int RunWindows(bool simulate) {
             return true;
         };
     }
-    ui::SetBackend(&windows);
+    app.SetUi(&windows);
     app.InitInstance();
-    ui::SetBackend(nullptr);
+    app.SetUi(nullptr);
     SetEndingWake(nullptr);
     switch (app.m_startup) {
         case CPelicanApp::Startup::AlreadyRunning: return kExitAlreadyRunning;

@@ -26,11 +26,11 @@ const Bytes kCloseStep = {0xB0, 0xB0, 0xB0};
 
 struct CWin32WindowBench : CAppBench {
     CWin32WindowBench() {
-        ui::SetBackend(&m_win32);
+        m_shownOn = &m_win32;
+        m_app->SetUi(&m_win32);
         m_dir.Write("prog.mot", S2Record(0x0C0000, kFirst.data(), kFirst.size()) +
                                     S2Record(0x0C0100, kSecond.data(), kSecond.size()) + "S804000000FB\n");
     }
-    ~CWin32WindowBench() { ui::SetBackend(nullptr); }
 
     ui::CWin32Backend m_win32;
     CModalScript m_user{m_win32};

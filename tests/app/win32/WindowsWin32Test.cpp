@@ -112,7 +112,7 @@ protected:
             }
             EndDialog(window, IDCANCEL);
         });
-        dialog.DoModal();
+        dialog.DoModal(m_backend);
         EXPECT_EQ(script.Shown(), 1u) << picture;
     }
 
@@ -184,7 +184,7 @@ TEST_F(WindowsWin32Test, EveryOtherTemplate) {
 
 TEST_F(WindowsWin32Test, ProgressWindow) {
     int cancel = 0;
-    auto progress = ui::CProgressDlg::OpenProgress(&cancel);
+    auto progress = ui::CProgressDlg::OpenProgress(m_backend, &cancel);
     ASSERT_NE(progress, nullptr);
     HWND window = ui::CWin32Backend::WindowOf(*progress);
     ExpectEveryControl(window, ui::CProgressDlg::Template136());

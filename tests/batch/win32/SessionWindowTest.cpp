@@ -80,14 +80,14 @@ struct SessionRun {
         };
         ui.SetCheck(CS_PrgDlg::IDD, CS_PrgDlg::IDC_FLASH).SetText(CS_PrgDlg::IDD, CS_PrgDlg::IDC_PORT, "COM1");
         ui.Press(CS_PrgDlg::IDD, ui::IDOK);
-        ui::SetBackend(&ui);
+        app.SetUi(&ui);
         int status = -1;
         try {
             app.InitInstance();
         } catch (const Ended& ended) {
             status = ended.status;
         }
-        ui::SetBackend(nullptr);
+        app.SetUi(nullptr);
         SetEndingWake(nullptr);
         return status;
     }

@@ -43,7 +43,7 @@ TEST_F(Win32FileDialogTest, OpenTakesTheChosenFileInTheInitialFolder) {
     CModalScript script(m_backend);
     script.Then([&](HWND box) { Answer(box, "prog.mot"); });
     std::string path;
-    ASSERT_TRUE(Backend().GetOpenFileName(request, path));
+    ASSERT_TRUE(m_backend.GetOpenFileName(request, path));
     EXPECT_EQ(path, m_dir.File("prog.mot"));
 }
 
@@ -53,7 +53,7 @@ TEST_F(Win32FileDialogTest, CancelChoosesNothing) {
     CModalScript script(m_backend);
     script.Then([&](HWND box) { Click(GetDlgItem(box, IDCANCEL)); });
     std::string path = "unchanged";
-    EXPECT_FALSE(Backend().GetOpenFileName(request, path));
+    EXPECT_FALSE(m_backend.GetOpenFileName(request, path));
     EXPECT_EQ(path, "unchanged");
 }
 
@@ -68,7 +68,7 @@ TEST_F(Win32FileDialogTest, SaveAddsTheSuffixAndAsksBeforeReplacing) {
         CModalScript script(m_backend);
         script.Then([&](HWND box) { Answer(box, "flash"); });
         std::string path;
-        ASSERT_TRUE(Backend().GetOpenFileName(request, path));
+        ASSERT_TRUE(m_backend.GetOpenFileName(request, path));
         EXPECT_EQ(path, m_dir.File("flash.mot"));
     }
     // An existing file: the dialog asks, and Yes takes it.
@@ -81,7 +81,7 @@ TEST_F(Win32FileDialogTest, SaveAddsTheSuffixAndAsksBeforeReplacing) {
             Click(GetDlgItem(question, IDYES));
         });
     std::string path;
-    ASSERT_TRUE(Backend().GetOpenFileName(request, path));
+    ASSERT_TRUE(m_backend.GetOpenFileName(request, path));
     EXPECT_TRUE(asked);
     EXPECT_EQ(path, m_dir.File("flash.mot"));
 }

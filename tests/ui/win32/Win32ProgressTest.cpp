@@ -22,7 +22,7 @@ TEST_F(Win32ProgressTest, BarTextsAndCancelOverADisabledOwner) {
     CModalScript script(m_backend);
     script.Then([&](HWND owner) {
         int cancel = 0;
-        auto progress = CProgressDlg::OpenProgress(&cancel);
+        auto progress = CProgressDlg::OpenProgress(m_backend, &cancel);
         ASSERT_NE(progress, nullptr);
         HWND window = CWin32Backend::WindowOf(*progress);
         ASSERT_NE(window, nullptr);
@@ -47,11 +47,11 @@ TEST_F(Win32ProgressTest, BarTextsAndCancelOverADisabledOwner) {
         // Enter does nothing, not even on the focused Cancel.
         SetFocus(cancelButton);
         PressKey(window, VK_RETURN);
-        PumpMessages();
+        m_backend.PumpMessages();
         EXPECT_EQ(cancel, 0);
         EXPECT_TRUE(IsWindow(window));
         Click(cancelButton);
-        PumpMessages();
+        m_backend.PumpMessages();
         EXPECT_EQ(cancel, 1);
         EXPECT_FALSE(IsWindow(window));
         EXPECT_FALSE(progress->IsOpen());
@@ -61,27 +61,27 @@ TEST_F(Win32ProgressTest, BarTextsAndCancelOverADisabledOwner) {
         progress->CloseProgress();
         PostMessageW(owner, WM_KEYDOWN, VK_ESCAPE, 1);
     });
-    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_EQ(dlg.DoModal(m_backend), IDCANCEL);
     EXPECT_EQ(script.Shown(), 1u);
 }
 
 TEST_F(Win32ProgressTest, EscapeAndTheCloseBoxCancelAsTheButtonDoes) {
     for (const bool escape : {true, false}) {
         int cancel = 0;
-        auto progress = CProgressDlg::OpenProgress(&cancel);
+        auto progress = CProgressDlg::OpenProgress(m_backend, &cancel);
         ASSERT_NE(progress, nullptr);
         HWND window = CWin32Backend::WindowOf(*progress);
         if (escape)
             PostMessageW(GetDlgItem(window, IDCANCEL), WM_KEYDOWN, VK_ESCAPE, 1);
         else
             CloseBox(window);
-        PumpMessages();
+        m_backend.PumpMessages();
         EXPECT_EQ(cancel, 1) << escape;
         EXPECT_FALSE(IsWindow(window)) << escape;
     }
     // Closed by the loop: the flag is set as well.
     int cancel = 0;
-    auto progress = CProgressDlg::OpenProgress(&cancel);
+    auto progress = CProgressDlg::OpenProgress(m_backend, &cancel);
     ASSERT_NE(progress, nullptr);
     HWND window = CWin32Backend::WindowOf(*progress);
     progress->CloseProgress();
@@ -91,12 +91,12 @@ TEST_F(Win32ProgressTest, EscapeAndTheCloseBoxCancelAsTheButtonDoes) {
 
 TEST_F(Win32ProgressTest, AWindowThatDeletesItselfInItsCancel) {
     int cancel = 0;
-    auto* dlg = new CProgressTestDlg(cancel, true);
+    auto* dlg = new CProgressTestDlg(m_backend, cancel, true);
     ASSERT_TRUE(m_backend.CreateModeless(*dlg));
     HWND window = CWin32Backend::WindowOf(*dlg);
     EXPECT_EQ(m_backend.CreateModeless(*dlg), false);  // shown already
     Click(GetDlgItem(window, IDCANCEL));
-    PumpMessages();
+    m_backend.PumpMessages();
     EXPECT_EQ(cancel, 1);
     EXPECT_EQ(CProgressTestDlg::s_alive, 0);
     EXPECT_FALSE(IsWindow(window));
@@ -104,7 +104,7 @@ TEST_F(Win32ProgressTest, AWindowThatDeletesItselfInItsCancel) {
 
 TEST_F(Win32ProgressTest, RepaintingLetsNoInputThrough) {
     int cancel = 0;
-    auto progress = CProgressDlg::OpenProgress(&cancel);
+    auto progress = CProgressDlg::OpenProgress(m_backend, &cancel);
     ASSERT_NE(progress, nullptr);
     HWND window = CWin32Backend::WindowOf(*progress);
     progress->BeginProgress("Program.", "Program", 0, 10, 0);
@@ -116,13 +116,13 @@ TEST_F(Win32ProgressTest, RepaintingLetsNoInputThrough) {
     EXPECT_TRUE(IsWindow(window));
     EXPECT_FALSE(GetUpdateRect(window, nullptr, FALSE));  // painted
     // The click waited in the queue; the next message step delivers it.
-    PumpMessages();
+    m_backend.PumpMessages();
     EXPECT_EQ(cancel, 1);
 }
 
 TEST_F(Win32ProgressTest, AQuitRequestIsLeftForTheOuterLoop) {
     PostQuitMessage(3);
-    PumpMessages();
+    m_backend.PumpMessages();
     MSG msg{};
     ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(msg.wParam, 3u);
@@ -132,10 +132,10 @@ TEST_F(Win32ProgressTest, TheWaitCursorNestsAndGivesWayToQuestions) {
     HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
     HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
     {
-        CWaitCursor outer;
+        CWaitCursor outer(m_backend);
         EXPECT_EQ(GetCursor(), wait);
         {
-            CWaitCursor inner;
+            CWaitCursor inner(m_backend);
             EXPECT_EQ(GetCursor(), wait);
         }
         EXPECT_EQ(GetCursor(), wait);
@@ -145,7 +145,7 @@ TEST_F(Win32ProgressTest, TheWaitCursorNestsAndGivesWayToQuestions) {
             whileAsking = GetCursor();
             PressKey(box, VK_RETURN);
         });
-        ui::MessageBox("Erase OK.", Icon::Information);
+        ui::MessageBox(m_backend, "Erase OK.", Icon::Information);
         EXPECT_EQ(whileAsking, arrow);
         EXPECT_EQ(GetCursor(), wait);
     }

@@ -48,12 +48,9 @@ private:
     size_t m_next = 0;
 };
 
-// A test of real windows: the Windows back end is the one the layer's
-// windows use for the test's length, and none is left behind for the next.
+// A test of real windows on the Windows back end of its own.
 class CWin32WindowTest : public ::testing::Test {
 protected:
-    CWin32WindowTest() { ui::SetBackend(&m_backend); }
-    ~CWin32WindowTest() override { ui::SetBackend(nullptr); }
     ui::CWin32Backend m_backend;
 };
 

@@ -80,7 +80,7 @@ TEST_F(Win32WindowsTest, ControlsByIdAndDataBothWays) {
         SetFocus(GetDlgItem(w, S::kId));
         PressKey(w, VK_RETURN);
     });
-    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(dlg.DoModal(m_backend), IDOK);
     EXPECT_EQ(script.Shown(), 1u);
     EXPECT_EQ(dlg.m_okCalls, 1);
     EXPECT_EQ(dlg.m_target, 0);
@@ -108,7 +108,7 @@ TEST_F(Win32WindowsTest, OkRefusesAnEmptyIdWithItsMessage) {
             PressKey(box, VK_RETURN);
             PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 1);
         });
-    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_EQ(dlg.DoModal(m_backend), IDCANCEL);
     EXPECT_EQ(script.Shown(), 2u);
     EXPECT_EQ(dlg.m_okCalls, 1);
     EXPECT_EQ(dlg.m_cancelCalls, 1);
@@ -122,7 +122,7 @@ TEST_F(Win32WindowsTest, EnterPressesTheFocusedButtonAndNothingWithoutADefault) 
             SetFocus(GetDlgItem(w, IDCANCEL));
             PressKey(w, VK_RETURN);
         });
-        EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+        EXPECT_EQ(dlg.DoModal(m_backend), IDCANCEL);
         EXPECT_EQ(dlg.m_okCalls, 0);
         EXPECT_EQ(dlg.m_cancelCalls, 1);
     }
@@ -135,7 +135,7 @@ TEST_F(Win32WindowsTest, EnterPressesTheFocusedButtonAndNothingWithoutADefault) 
             PressKey(w, VK_RETURN);
             CloseBox(w);
         });
-        EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+        EXPECT_EQ(dlg.DoModal(m_backend), IDCANCEL);
         EXPECT_EQ(dlg.m_okCalls, 0);
         EXPECT_EQ(dlg.m_cancelCalls, 1);
     }
@@ -152,7 +152,7 @@ TEST_F(Win32WindowsTest, EscapeAndTheCloseBoxAskTheDialog) {
         PostMessageW(GetDlgItem(w, S::kId), WM_CHAR, L'7', 1);
         Click(GetDlgItem(w, IDOK));
     });
-    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(dlg.DoModal(m_backend), IDOK);
     EXPECT_EQ(dlg.m_cancelCalls, 2);
     EXPECT_EQ(dlg.m_id, "7");
 }
@@ -168,17 +168,17 @@ TEST_F(Win32WindowsTest, ASecondDialogRunsOverTheFirst) {
         .Then([&](HWND inner) {
             EXPECT_EQ(GetWindow(inner, GW_OWNER), outer);
             EXPECT_FALSE(IsWindowEnabled(outer));
-            EXPECT_EQ(Backend().ActiveDialog() != &dlg, true);
+            EXPECT_EQ(m_backend.ActiveDialog() != &dlg, true);
             Type(GetDlgItem(inner, CIdEntryDlg::kText), "ABC");
             PressKey(inner, VK_RETURN);
             Click(GetDlgItem(outer, IDOK));
         });
-    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(dlg.DoModal(m_backend), IDOK);
     EXPECT_EQ(dlg.m_referResult, IDOK);
     EXPECT_TRUE(dlg.m_innerWasActive);
     EXPECT_EQ(dlg.m_activeAfterRefer, &dlg);
     EXPECT_EQ(dlg.m_id, "ABC");
-    EXPECT_EQ(Backend().ActiveDialog(), nullptr);
+    EXPECT_EQ(m_backend.ActiveDialog(), nullptr);
 }
 
 TEST_F(Win32WindowsTest, AWindowDisabledByItsDialogStaysDisabledUnderAQuestion) {
@@ -189,13 +189,13 @@ TEST_F(Win32WindowsTest, AWindowDisabledByItsDialogStaysDisabledUnderAQuestion) 
     CModalScript script(m_backend);
     script.Then([&](HWND w) {
               dlg.Host()->EnableWindow(false);
-              ui::MessageBox("Erase OK.", Icon::Information);
+              ui::MessageBox(m_backend, "Erase OK.", Icon::Information);
               disabledAfter = !IsWindowEnabled(w);
               dlg.Host()->EnableWindow(true);
               PostMessageW(w, WM_KEYDOWN, VK_ESCAPE, 1);
           })
         .Then([&](HWND box) { PressKey(box, VK_RETURN); });
-    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_EQ(dlg.DoModal(m_backend), IDCANCEL);
     EXPECT_EQ(script.Shown(), 2u);
     EXPECT_TRUE(disabledAfter);
 }
@@ -268,7 +268,7 @@ TEST_F(Win32WindowsTest, TheMenuSendsItsCommandsAndShowsTheDialogsCheck) {
         PostMessageW(w, WM_COMMAND, MAKEWPARAM(kSaveFlashCommand, 0), 0);
         PressKey(w, VK_ESCAPE);
     });
-    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_EQ(dlg.DoModal(m_backend), IDCANCEL);
     EXPECT_EQ(dlg.m_commands, (std::vector<int>{kAboutCommand, kSkipEmptyPagesCommand, kSaveFlashCommand}));
     EXPECT_TRUE(dlg.m_checkedAtEnd);
     EXPECT_EQ(dlg.m_readAtEnd, 1);
@@ -295,7 +295,7 @@ TEST_F(Win32WindowsTest, MessageBoxesShowTheirIcons) {
                 reinterpret_cast<LPARAM>(&shown));
             PressKey(box, VK_ESCAPE);
         });
-        EXPECT_EQ(ui::MessageBox("Program OK.", icon), IDOK);
+        EXPECT_EQ(ui::MessageBox(m_backend, "Program OK.", icon), IDOK);
         EXPECT_EQ(text, "Program OK.");
         EXPECT_EQ(shown, LoadIconW(nullptr, system)) << IconWord(icon);
     }
