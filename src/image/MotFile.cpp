@@ -1,11 +1,9 @@
 #include "image/MotFile.h"
 
-#include <array>
-#include <cstring>
-
 #include "image/BinaryFile.h"
 #include "image/FileError.h"
 #include "image/IntelHexReader.h"
+#include "image/SRecordLine.h"
 #include "image/TextLineReader.h"
 #include "sys/Text.h"
 
@@ -13,59 +11,6 @@ namespace pelican {
 namespace {
 
 constexpr uint32_t kPageSize = static_cast<uint32_t>(CLineImage::kSize);
-
-// Value of each character as a hexadecimal digit, -1 for any other.
-constexpr std::array<int8_t, 256> kHexValue = [] {
-    std::array<int8_t, 256> table{};
-    table.fill(-1);
-    for (int c = 0; c < 10; ++c) table['0' + c] = static_cast<int8_t>(c);
-    for (int c = 0; c < 6; ++c) {
-        table['A' + c] = static_cast<int8_t>(10 + c);
-        table['a' + c] = static_cast<int8_t>(10 + c);
-    }
-    return table;
-}();
-
-// One line seen as a row of characters; a position past its end is not a
-// hexadecimal digit.
-class CRecordText {
-public:
-    CRecordText(const char* text, size_t length) : m_text(text), m_length(length) {}
-    int Digit(size_t pos) const {
-        return pos < m_length ? kHexValue[static_cast<uint8_t>(m_text[pos])] : -1;
-    }
-    // The byte written as two digits from pos on, or -1.
-    int Byte(size_t pos) const {
-        const int high = Digit(pos);
-        const int low = Digit(pos + 1);
-        return (high | low) < 0 ? -1 : (high << 4) | low;
-    }
-    // Whether the byte at pos makes the low byte of sum, plus itself, FF:
-    // the record's checksum is the ones' complement of the sum of its count,
-    // address and data bytes. A missing or malformed checksum never matches.
-    bool ChecksumMatches(size_t pos, unsigned sum) const {
-        const int checksum = Byte(pos);
-        return checksum >= 0 && ((sum + static_cast<unsigned>(checksum)) & 0xFF) == 0xFF;
-    }
-    // For records that carry nothing into the image: their count's bytes
-    // summed, or -1 when they are not all hexadecimal digits.
-    long CountedSum(size_t& checksumPos) const {
-        const int count = Byte(2);
-        if (count < 1) return -1;
-        unsigned sum = static_cast<unsigned>(count);
-        for (int i = 0; i + 1 < count; ++i) {
-            const int value = Byte(4 + 2 * static_cast<size_t>(i));
-            if (value < 0) return -1;
-            sum += static_cast<unsigned>(value);
-        }
-        checksumPos = 4 + 2 * static_cast<size_t>(count - 1);
-        return Byte(checksumPos) < 0 ? -1 : static_cast<long>(sum);
-    }
-
-private:
-    const char* m_text;
-    size_t m_length;
-};
 
 }  // namespace
 
@@ -310,10 +255,10 @@ void CMotFile::ReadRecordLines(CTextLineReader& reader, LoadOutcome& outcome) {
             return;
         }
         recordSeen = true;
-        const CRecordText record(text, length);
-        const int type = record.Digit(1);
+        CSRecordLine record(text, length);
+        const int type = record.Type();
         if (type >= 1 && type <= 3) {
-            const LoadRefusal refusal = StoreDataRecord(text, length, static_cast<unsigned>(type), outcome.value);
+            const LoadRefusal refusal = StoreDataRecord(record, outcome.value);
             if (refusal != LoadRefusal::None) {
                 outcome.refusal = refusal;
                 outcome.line = line;
@@ -322,11 +267,8 @@ void CMotFile::ReadRecordLines(CTextLineReader& reader, LoadOutcome& outcome) {
             continue;
         }
         // The other records carry nothing into the image, but a damaged one
-        // says the file was damaged: their checksums count as well, where
-        // their fields are hexadecimal at all.
-        size_t checksumPos = 0;
-        const long sum = m_verifyChecksums && type >= 0 && type <= 9 ? record.CountedSum(checksumPos) : -1;
-        if (sum >= 0 && !record.ChecksumMatches(checksumPos, static_cast<unsigned>(sum))) {
+        // says the file was damaged.
+        if (m_verifyChecksums && record.ChecksumDamaged()) {
             outcome.refusal = LoadRefusal::BadChecksum;
             outcome.line = line;
             return;
@@ -359,46 +301,18 @@ bool CMotFile::GivenOtherwise(uint32_t address, const uint8_t* data, size_t coun
     return false;
 }
 
-LoadRefusal CMotFile::StoreDataRecord(const char* text, size_t length, unsigned type, uint32_t& givenAt) {
-    const CRecordText record(text, length);
-    const int count = record.Byte(2);
-    if (count < 0) return LoadRefusal::BadRecord;
-    unsigned sum = static_cast<unsigned>(count);
-    // S1, S2, S3 carry 2, 3, 4 address bytes, most significant first.
-    uint32_t address = 0;
-    for (unsigned i = 0; i <= type; ++i) {
-        const int value = record.Byte(4 + 2 * i);
-        if (value < 0) return LoadRefusal::BadRecord;
-        address = (address << 8) | static_cast<uint32_t>(value);
-        sum += static_cast<unsigned>(value);
-    }
-    // The count covers address, data and checksum; a count too small for
-    // the address wraps to a long record, which the line must then carry.
-    const size_t dataLength = static_cast<size_t>((count - static_cast<int>(type) - 2) & 0xFF);
-    // The device has 24 address bits: a record reaching past them has no
-    // place in the image and is refused as a whole.
-    if (address >= kAddressLimit || dataLength > kAddressLimit - address) return LoadRefusal::BadRecord;
-
+LoadRefusal CMotFile::StoreDataRecord(CSRecordLine& record, uint32_t& givenAt) {
+    const LoadRefusal refusal = record.DecodeData(m_verifyChecksums);
+    if (refusal != LoadRefusal::None) return refusal;
+    const uint32_t address = record.Address();
+    const size_t dataLength = record.DataLength();
+    if (!m_given.empty() && GivenOtherwise(address, record.Data(), dataLength, givenAt)) return LoadRefusal::GivenTwice;
+    // The start page is present from here on, even for a record without data.
     const uint32_t index = address / kPageSize;
-    const size_t offset = address % kPageSize;
-    // The start page is present from here on, even if the data turn out bad.
-    CLineImage& first = CreatePage(index);
-
-    uint8_t data[256];
-    const size_t dataPos = 2 * type + 6;
-    for (size_t i = 0; i < dataLength; ++i) {
-        const int value = record.Byte(dataPos + 2 * i);
-        if (value < 0) return LoadRefusal::BadRecord;
-        data[i] = static_cast<uint8_t>(value);
-        sum += static_cast<unsigned>(value);
-    }
-    // A flipped digit in transit still decodes; only the checksum tells.
-    if (m_verifyChecksums && !record.ChecksumMatches(dataPos + 2 * dataLength, sum)) return LoadRefusal::BadChecksum;
-    if (!m_given.empty() && GivenOtherwise(address, data, dataLength, givenAt)) return LoadRefusal::GivenTwice;
-    const size_t room = kPageSize - offset;
+    const size_t room = kPageSize - address % kPageSize;
     const size_t head = dataLength < room ? dataLength : room;
-    first.Write(data, address, head);
-    if (head < dataLength) CreatePage(index + 1).Write(data + head, 0, dataLength - head);
+    CreatePage(index).Write(record.Data(), address, head);
+    if (head < dataLength) CreatePage(index + 1).Write(record.Data() + head, 0, dataLength - head);
     return LoadRefusal::None;
 }
 

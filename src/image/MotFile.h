@@ -17,6 +17,8 @@
 
 namespace pelican {
 
+class CSRecordLine;
+
 class CMotFile {
 public:
     static constexpr uint32_t kPageCount = 0x10000;
@@ -126,7 +128,7 @@ private:
     void Store(uint32_t address, const uint8_t* data, size_t count);
     // Stores one S1/S2/S3 record; the refusal when it cannot be taken
     // (givenAt: the address a byte given before differs at).
-    LoadRefusal StoreDataRecord(const char* text, size_t length, unsigned type, uint32_t& givenAt);
+    LoadRefusal StoreDataRecord(CSRecordLine& record, uint32_t& givenAt);
     // Marks count bytes from address on as given; true, with the address in
     // at, when one of them was given before with another value.
     bool GivenOtherwise(uint32_t address, const uint8_t* data, size_t count, uint32_t& at);
