@@ -21,6 +21,7 @@ namespace pelican {
 
 namespace {
 
+// A part the platform may do without: none when it has no maker for it.
 template <typename Part, typename Make>
 std::unique_ptr<Part> Made(const Make& make) {
     return make ? make() : nullptr;
