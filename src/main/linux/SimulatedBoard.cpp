@@ -2,6 +2,8 @@
 
 #include <iostream>
 
+#include "SimulatedModemLines.h"
+#include "link/posix/PosixSerialDevice.h"
 #include "sim/BoardConfig.h"
 
 namespace pelican {
@@ -15,8 +17,12 @@ std::unique_ptr<CSimulatedBoard> CSimulatedBoard::Start() {
         std::cerr << "pelican: cannot start the simulated board: " << error << "\n";
         return nullptr;
     }
-    std::cerr << "Simulated board on " << simulated->Path() << "\n";
+    std::cerr << "Simulated board on " << simulated->Port() << "\n";
     return simulated;
+}
+
+std::unique_ptr<ISerialDevice> CSimulatedBoard::MakeDevice() {
+    return std::make_unique<CSimulatedModemLines>(std::make_unique<CPosixSerialDevice>(), m_pty);
 }
 
 }  // namespace pelican

@@ -6,19 +6,22 @@
 #include <memory>
 #include <string>
 
+#include "main/BoardSimulation.h"
 #include "sim/BootLoader.h"
 #include "sim/PtyBoard.h"
 
 namespace pelican {
 
-class CSimulatedBoard {
+class CSimulatedBoard final : public ISimulatedBoard {
 public:
     // Started on a new pseudo-terminal, or nullptr (the reason is printed).
     static std::unique_ptr<CSimulatedBoard> Start();
 
-    std::string Path() const { return m_pty.Path(); }
-    void Reset() { m_pty.Reset(); }
-    sim::CPtyBoard& Pty() { return m_pty; }
+    std::string Port() const override { return m_pty.Path(); }
+    // A terminal device on the pseudo-terminal, its modem lines wired to
+    // the board's pins.
+    std::unique_ptr<ISerialDevice> MakeDevice() override;
+    void Reset() override { m_pty.Reset(); }
 
     CSimulatedBoard();
 
@@ -26,6 +29,5 @@ private:
     sim::CBootLoader m_board;
     sim::CPtyBoard m_pty;
 };
-
 
 }  // namespace pelican
