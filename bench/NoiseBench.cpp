@@ -121,10 +121,10 @@ Run OneRun(const std::string& action, double rate, uint64_t seed, bool pressRese
                         clock);
         CBatchRunner runner(app, options);
         waitPoint = [&runner] { runner.InWait(); };
-        runner.m_print = [&told](const std::string& line) { told += line + "\n"; };
-        runner.m_report = [&told](const std::string& line) { told += line + "\n"; };
+        runner.m_printer.m_print = [&told](const std::string& line) { told += line + "\n"; };
+        runner.m_printer.m_report = [&told](const std::string& line) { told += line + "\n"; };
         runner.m_interactive = false;
-        runner.m_showProgress = false;
+        runner.m_printer.m_showProgress = false;
         // The user presses RESET when told to.
         if (pressReset) runner.m_onReset = [&pty] { pty.Reset(); };
         run.status = runner.Run();

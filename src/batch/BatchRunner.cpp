@@ -53,7 +53,10 @@ uint32_t BinaryOffset(const BatchOptions& options) {
 }  // namespace
 
 CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
-    : m_signalEnding(app, [this](const std::string& text) { Report(text); }), m_app(app), m_options(options) {
+    : m_signalEnding(app, [this](const std::string& text) { Report(text); }),
+      m_printer(*this, options.json),
+      m_app(app),
+      m_options(options) {
     // "01:02:03:04:05:06:07" → the seven texts typed into the ID fields; the
     // dialog itself judges whether they are hexadecimal.
     std::string rest = m_options.id;
@@ -101,60 +104,22 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         WriteRecord(status);
         PrintExit(status);
     };
-    m_showProgress = IsTerminal(StandardStream::Error);
-    m_report = [](const std::string& text) { std::cerr << "pelican: " << EscapeControls(text) << '\n'; };
     m_backend.m_onProgress = [this](const std::string& title, int, int, int, int moves) {
         if (m_phaseInHand) m_phaseInHand->pages = static_cast<uint32_t>(moves);
-        const uint64_t elapsed = m_app.m_port.Clock().NowMs() - m_phaseBeganMs;
-        if (m_onStatus)
-            m_onStatus({StatusLine(title, moves, m_phasePages, elapsed), StatusCell(title, moves, m_phasePages)},
-                       false);
-        if (!m_showProgress) return;
-        std::cerr << '\r' << ProgressLine(title, moves, elapsed, m_phasePages) << std::flush;
-        m_barShown = true;
+        Emit(event::PhaseMoved{title, moves, m_phasePages, m_app.m_port.Clock().NowMs() - m_phaseBeganMs});
     };
     m_app.Session().onPhaseBegun = [this](const PhaseRecord& phase) {
         m_phaseBeganMs = m_app.m_port.Clock().NowMs();
         m_phasePages = phase.pages;
         m_phaseInHand = CRunRecord::Range{m_action, phase.title, phase.start, phase.end, 0, phase.pages, ""};
-        if (m_onStatus)
-            m_onStatus({StatusLine(phase.title, 0, phase.pages, 0), StatusCell(phase.title, 0, phase.pages)}, false);
+        Emit(event::PhaseBegun{m_action, phase});
     };
-    // Always heard: m_onStatus is given after the runner is made (a gang's
-    // board), and the record keeps every phase.
+    // The record keeps every phase.
     m_app.Session().onPhaseEnded = [this](const PhaseRecord& phase) {
         RecordPhase(phase.title, phase.start, phase.end, phase.pages, phase.outcome);
         m_phaseInHand.reset();
-        // The pages it visited of those it was to visit: a phase that
-        // stopped early did not do them all.
-        const auto done = static_cast<int>(phase.pages);
-        if (m_onStatus)
-            m_onStatus({StatusLine(phase.title, done, m_phasePages, phase.milliseconds) + "  " +
-                            OutcomeName(phase.outcome),
-                        StatusCell(phase.title, done, m_phasePages)},
-                       true);
-        if (!m_options.json) return;
-        Print(CJsonLine("phase")
-                  .Add("action", m_action)
-                  .Add("title", phase.title)
-                  .Add("start", CCheckMemorryCmd::AddressToHex(phase.start))
-                  .Add("end", CCheckMemorryCmd::AddressToHex(phase.end))
-                  .Add("outcome", OutcomeName(phase.outcome))
-                  .Add("ms", static_cast<int64_t>(phase.milliseconds))
-                  .Add("pages", static_cast<int64_t>(phase.pages))
-                  .Add("bytes_per_s", BytesPerSecond(phase.pages, phase.milliseconds))
-                  .Text());
+        Emit(event::PhaseEnded{m_action, phase, m_phasePages});
     };
-    // The bar's line ends when its window goes, however the loop ended.
-    m_backend.m_onModelessClosed = [this] { EndBarLine(); };
-}
-
-void CBatchRunner::EndBarLine() {
-    // The bar is drawn over itself without a line end: whatever comes next
-    // on the terminal (a message, a report, a question) starts a line of its
-    // own instead of being written onto the bar's end.
-    if (m_barShown) std::cerr << '\n' << std::flush;
-    m_barShown = false;
 }
 
 void CBatchRunner::AtSafePoint() {
@@ -184,36 +149,9 @@ CBatchRunner::~CBatchRunner() {
     m_app.SetUi(nullptr);
 }
 
-std::string CBatchRunner::MessageLine(const ui::MessageRecord& message) {
-    std::string text = message.text;
-    for (char& c : text) {
-        if (c == '\n' || c == '\r') c = ' ';
-    }
-    // A file name may hold any byte: an escape sequence in it must not
-    // clear or recolour the terminal the line is read on.
-    return std::string(ui::IconWord(message.icon)) + ": " + EscapeControls(text);
-}
-
-void CBatchRunner::Print(const std::string& line) {
-    // Every event says which board it is about: a gang's boards share the output.
-    if (m_options.json) return PrintLine(CJsonLine::WithField(line, "port", m_options.port));
-    PrintLine(line);
-}
-
-void CBatchRunner::PrintLine(const std::string& line) {
-    if (m_print) {
-        m_print(line);
-    } else if (!m_outputLost) {
-        errno = 0;
-        std::cout << line << '\n' << std::flush;
-        // A full disk, a closed descriptor: what the run says is lost, so
-        // the run is no success. It ends after the action in hand, once the
-        // link is back at 9600 bps.
-        if (m_outputClosed || !std::cout) OutputLost(m_outputClosed || errno == 0 ? "it is closed" : std::strerror(errno));
-    }
-    // Standard output closed under the program (a reader such as head that
-    // has seen enough) raises SIGPIPE on this write: act on it now.
-    AtSafePoint();
+void CBatchRunner::Emit(const event::RunEvent& event) {
+    m_printer.OnEvent(event);
+    for (IRunListener* listener : m_listeners) listener->OnEvent(event);
 }
 
 bool CBatchRunner::AskOnTerminal(const std::string& question) {
@@ -236,20 +174,17 @@ bool CBatchRunner::Ask(const std::string& question, std::string& answer) {
 }
 
 bool CBatchRunner::Prompt(const std::string& prompt, std::string& answer) {
-    EndBarLine();
+    Emit(event::Asking{});
     *m_promptOut << prompt << std::flush;
     const bool answered = static_cast<bool>(std::getline(*m_input, answer));
     // The terminal echoes the Enter that ends the answer; standard error
     // sent elsewhere (a log), or no answer at all, needs its own line end.
-    if (!m_showProgress || !answered) *m_promptOut << '\n' << std::flush;
+    if (!m_printer.m_showProgress || !answered) *m_promptOut << '\n' << std::flush;
     return answered;
 }
 
 void CBatchRunner::OnMessage(const ui::MessageRecord& message) {
-    EndBarLine();
-    Print(m_options.json
-              ? CJsonLine("message").Add("icon", ui::IconWord(message.icon)).Add("text", message.text).Text()
-              : MessageLine(message));
+    Emit(event::Message{message.icon, message.text});
     ++m_messagesInAction;
 }
 
@@ -260,12 +195,7 @@ void CBatchRunner::ResetByWire() {
 }
 
 void CBatchRunner::Report(const std::string& text) {
-    EndBarLine();
-    // Once standard output is lost the account goes where it can be read.
-    if (m_options.json && !m_outputLost)
-        Print(CJsonLine("report").Add("text", text).Text());
-    else if (m_report)
-        m_report(text);
+    Emit(event::Report{text});
 }
 
 bool CBatchRunner::OutputWritable() {
@@ -288,7 +218,7 @@ int CBatchRunner::Run() {
     int status = RunAll();
     if (m_outputLost) {
         // Said on standard error whatever --json says: the output is gone.
-        if (m_report) m_report("standard output could not be written: " + m_outputError);
+        Emit(event::Report{"standard output could not be written: " + m_outputError, true});
         if (status == kExitDone) status = kExitFailed;
     }
     status = WriteRecord(status);

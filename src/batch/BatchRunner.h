@@ -1,8 +1,9 @@
 #pragma once
 // Batch mode: the window program without windows. It runs the same start-up,
 // presses the same main-window buttons and answers the same dialogs, from
-// the command line's options, through the scripted back end. Messages and
-// dialog contents become lines on standard output.
+// the command line's options, through the scripted back end. Messages,
+// dialog contents, page loops and retries become events, which the printer
+// shows as lines.
 #include <array>
 #include <functional>
 #include <iostream>
@@ -10,10 +11,12 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "app/FirstContact.h"
 #include "batch/BatchOptions.h"
-#include "batch/BoardStatus.h"
+#include "batch/RunEvents.h"
+#include "batch/RunPrinter.h"
 #include "batch/SignalEnding.h"
 #include "link/ResetSequence.h"
 #include "commands/Outcome.h"
@@ -53,10 +56,12 @@ public:
 
     // Called after each "Push RESET." (the simulated board resets itself).
     std::function<void()> m_onReset;
-    // Where the lines go (standard output unless replaced).
-    std::function<void(const std::string&)> m_print;
-    // Where the account of the link goes (standard error unless replaced).
-    std::function<void(const std::string&)> m_report;
+    // How the run is shown: lines on standard output and standard error,
+    // a bar on a terminal. It hears every event first.
+    CRunPrinter m_printer;
+    // Hears every event of the run after the printer (not owned; it must
+    // outlive the run).
+    void Listen(IRunListener& listener) { m_listeners.push_back(&listener); }
     // Whether standard input is a terminal to ask on, and where questions
     // are asked and answered (standard error and input unless replaced).
     bool m_interactive = false;
@@ -68,6 +73,9 @@ public:
     // A line could not be written to standard output (why: the system's
     // reason): no further action runs, and the run ends with status 1.
     void OutputLost(const std::string& why);
+    bool OutputIsLost() const { return m_outputLost; }
+    // The port the run is on (as --port named it, or the one it stood for).
+    const std::string& PortName() const { return m_options.port; }
     // Shows a question and reads its answer; false at the end of the input.
     // Unset: asked on m_promptOut and answered from m_input.
     std::function<bool(const std::string& question, std::string& answer)> m_ask;
@@ -81,18 +89,6 @@ public:
     void StoredRateRefused(uint32_t rate) override;
     bool StoredRateLost(uint32_t rate, bool taken) override;
 
-    static std::string MessageLine(const ui::MessageRecord& message);
-    // "Program [#########...........]  45%  12 pages" for a terminal, after
-    // pages of totalPages.
-    static std::string ProgressLine(const std::string& title, int pages, uint32_t totalPages);
-    // The same with the rate and the time left, after pages in elapsedMs:
-    // "...  12 pages    3.9 KiB/s  0:14 left".
-    static std::string ProgressLine(const std::string& title, int pages, uint64_t elapsedMs, uint32_t totalPages);
-    // The flash bytes of pages (256 each) per second over milliseconds; 0
-    // when no time could be measured.
-    static int64_t BytesPerSecond(uint64_t pages, uint64_t milliseconds);
-    // Whether standard error is a terminal to draw progress bars on.
-    bool m_showProgress = false;
     // The time and host the record of the run names (the station's own
     // unless replaced).
     std::function<std::string()> m_recordTime;
@@ -109,10 +105,6 @@ public:
     // A board that does not answer the first synchronisation is looked for
     // again by the caller (--wait): nobody is asked to reset it.
     bool m_looksAgainOnNoAnswer = false;
-    // Told how the board's job is going, in a few words ("Program
-    // 12/120 pages  3.9 KiB/s", and in its cell "P 12/120"); ended: the page
-    // loop is over.
-    std::function<void(const BoardStatus& status, bool ended)> m_onStatus;
     // Whether the board was left perhaps not at 9600 bps.
     bool LeftNotAt9600() const { return m_closeFailed; }
     // Whether the board's port failed under the run (an adapter pulled out).
@@ -179,7 +171,7 @@ private:
     // What the action that just ended leaves to tell on standard error.
     void ReportAction(Outcome outcome);
     void Report(const std::string& text);
-    void EndBarLine();
+    void Emit(const event::RunEvent& event);
     // Tells a retry (standard error, or --json); a retry begins a new
     // attempt, whose recovery may run again.
     void TellRetry(const RetryNote& note);
@@ -219,13 +211,6 @@ private:
     // The prompt's line is ended whatever the answer.
     bool Ask(const std::string& question, std::string& answer);
     bool Prompt(const std::string& prompt, std::string& answer);
-    void Print(const std::string& line);
-    void PrintLine(const std::string& line);
-    // "Program   12/120 pages    3.9 KiB/s" for m_onStatus: the pages done of
-    // the pages the phase visits.
-    static std::string StatusLine(const std::string& title, int pages, uint32_t totalPages, uint64_t elapsedMs);
-    // The same in a cell: "P 12/120".
-    static std::string StatusCell(const std::string& title, int pages, uint32_t totalPages);
 
     CPelicanApp& m_app;
     BatchOptions m_options;
@@ -237,7 +222,6 @@ private:
     // The texts "Input Address" was confirmed with last.
     std::string m_rangeStart;
     std::string m_rangeEnd;
-    bool m_barShown = false;
     // The page loop running now: when it began on the port's clock, and
     // how many pages it visits.
     uint64_t m_phaseBeganMs = 0;
@@ -274,6 +258,7 @@ private:
     bool m_boardBegun = false;
     uint64_t m_actionBeganMs = 0;
     std::optional<CSerialNumber> m_serial;  // with --serial-number
+    std::vector<IRunListener*> m_listeners;
     std::string m_dumpFile;  // the file this board's dump writes
     bool m_serialOverFileTold = false;
 };

@@ -78,25 +78,18 @@ void CBatchRunner::PrintStatus(ui::CDialog& dialog) {
         {CStatesDlg::IDC_TIMEOUT, "Data receive timeout"},
         {CStatesDlg::IDC_OVER, "Over number of data"},
     };
-    CJsonLine json("status");
-    for (const auto& [control, label] : kFields) {
-        if (m_options.json)
-            json.Add(label, dialog.GetItemText(control));
-        else
-            Print(std::string(label) + ": " + dialog.GetItemText(control));
-    }
-    if (m_options.json) Print(json.Text());
+    event::StatusRead status;
+    for (const auto& [control, label] : kFields) status.fields.emplace_back(label, dialog.GetItemText(control));
+    Emit(status);
     const auto& states = static_cast<CStatesDlg&>(dialog);
     m_record.status = {static_cast<uint8_t>(states.m_status1), static_cast<uint8_t>(states.m_status2)};
     Answer(dialog, ui::IDOK);
 }
 
 void CBatchRunner::PrintVersion(ui::CDialog& dialog) {
-    // The device's bytes as they came, but never a control character that
-    // could clear the terminal or start a line of its own (JSON escapes its own).
     const std::string& version = static_cast<CVersionDlg&>(dialog).m_strVersion;
     m_record.version = version;
-    Print(m_options.json ? CJsonLine("version").Add("text", version).Text() : "Version: " + EscapeForTerminal(version));
+    Emit(event::VersionRead{version});
     Answer(dialog, ui::IDOK);
 }
 
@@ -242,8 +235,7 @@ void CBatchRunner::ReportAction(Outcome outcome) {
 std::string CBatchRunner::ExitOutcome(int status) const { return OutcomeWord(status, m_closeFailed, PortWentAway()); }
 
 void CBatchRunner::PrintExit(int status) {
-    if (m_options.json)
-        Print(CJsonLine("exit").Add("status", static_cast<int64_t>(status)).Add("outcome", ExitOutcome(status)).Text());
+    Emit(event::RunEnded{status, ExitOutcome(status)});
 }
 
 }  // namespace pelican

@@ -220,7 +220,7 @@ int CBatchRunner::WriteRecord(int status) {
     if (written) return status;
     // On standard error whatever --json says: a record lost is a run that
     // cannot be accounted for, so it does not end well.
-    if (m_report) m_report("the record could not be written to " + m_options.log + ": " + error);
+    Emit(event::Report{"the record could not be written to " + m_options.log + ": " + error, true});
     return status == kExitDone ? kExitRecordFiles : status;
 }
 

@@ -10,10 +10,7 @@ void CBatchRunner::TellRetry(const RetryNote& note) {
     // The job goes on after a recovery that worked: the next failure's
     // recovery is the first of a new attempt.
     if (note.kind == RetryNote::Kind::Retry) m_resetsInAction = 0;
-    if (m_options.json)
-        Print(CRetryReport::Json(note));
-    else if (m_report)
-        m_report(CRetryReport::Text(note));
+    Emit(event::Retry{note});
 }
 
 bool CBatchRunner::CanResetBoard() const {

@@ -1,4 +1,5 @@
 #include "batch/BoardStation.h"
+#include "batch/BoardStatusFeed.h"
 
 #include <signal.h>
 
@@ -92,22 +93,21 @@ bool CBoardStation::RunOnce(BoardResult& result) {
     runner.m_finishOnInterrupt = m_options.loop;
     // The station itself looks for the board again: nobody is asked to reset it.
     runner.m_looksAgainOnNoAnswer = m_options.wait;
-    runner.m_print = [this, &runner](const std::string& line) {
+    runner.m_printer.m_print = [this, &runner](const std::string& line) {
         m_console.Out(m_board, line);
         // What the board says is lost: its run ends after the action in
         // hand, once its link is back at 9600 bps, and is no success.
         if (runner.m_outputClosed) return runner.OutputLost("it is closed");
         if (const std::string why = m_console.OutputError(); !why.empty()) runner.OutputLost(why);
     };
-    runner.m_report = [this](const std::string& text) { m_console.Err(m_board, text); };
+    runner.m_printer.m_report = [this](const std::string& text) { m_console.Err(m_board, text); };
+    CBoardStatusFeed feed([this](const BoardStatus& status, bool ended) { m_console.Status(m_board, status, ended); });
     if (m_options.ports.size() > 1) {
         // Nobody can answer a question for one board of several at once,
         // and the boards' lines take the place of the bar.
         runner.m_interactive = false;
-        runner.m_showProgress = false;
-        runner.m_onStatus = [this](const BoardStatus& status, bool ended) {
-            m_console.Status(m_board, status, ended);
-        };
+        runner.m_printer.m_showProgress = false;
+        runner.Listen(feed);
     }
     if (m_setup.prepare) m_setup.prepare(runner);
     m_console.Status(m_board, "running", false);

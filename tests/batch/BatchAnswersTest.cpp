@@ -106,11 +106,11 @@ TEST(BatchAnswers, WhatFollowsAQuestionStartsALineOfItsOwn) {
         bench.m_interactive = true;
         std::istringstream typed(c.typed);
         bench.m_setup = [&](CBatchRunner& runner) {
-            runner.m_print = nullptr;
-            runner.m_report = [](const std::string& line) { std::cerr << "pelican: " << line << '\n'; };
+            runner.m_printer.m_print = nullptr;
+            runner.m_printer.m_report = [](const std::string& line) { std::cerr << "pelican: " << line << '\n'; };
             runner.m_ask = nullptr;
             runner.m_input = &typed;
-            runner.m_showProgress = c.terminal;
+            runner.m_printer.m_showProgress = c.terminal;
         };
         std::ostringstream screen;
         std::streambuf* const out = std::cout.rdbuf(screen.rdbuf());
@@ -126,7 +126,7 @@ TEST(BatchAnswers, WhatFollowsAQuestionStartsALineOfItsOwn) {
 TEST(BatchAnswers, OutputThatCannotBeWrittenEndsTheRunWithOne) {
     CBatchBench bench;
     bench.m_sim.PassId();
-    bench.m_setup = [](CBatchRunner& runner) { runner.m_print = nullptr; };  // standard output itself
+    bench.m_setup = [](CBatchRunner& runner) { runner.m_printer.m_print = nullptr; };  // standard output itself
     std::cout.setstate(std::ios::badbit);
     const int status = bench.Run({"-y", "erase"});
     std::cout.clear();

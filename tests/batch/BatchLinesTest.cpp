@@ -1,19 +1,19 @@
 // The text forms batch mode prints for messages and progress bars.
 #include <gtest/gtest.h>
 
-#include "batch/BatchRunner.h"
+#include "batch/RunPrinter.h"
 
 namespace pelican::test {
 namespace {
 
 TEST(BatchLines, MessagesAreOneLineWithTheirIconWord) {
     using ui::Icon;
-    EXPECT_EQ(CBatchRunner::MessageLine({"Pelican", "Program OK.", Icon::Information}), "information: Program OK.");
-    EXPECT_EQ(CBatchRunner::MessageLine({"Pelican", "Timeout.\nPush RESET.", Icon::Stop}),
+    EXPECT_EQ(CRunPrinter::MessageLine(Icon::Information, "Program OK."), "information: Program OK.");
+    EXPECT_EQ(CRunPrinter::MessageLine(Icon::Stop, "Timeout.\nPush RESET."),
               "stop: Timeout. Push RESET.");
-    EXPECT_EQ(CBatchRunner::MessageLine({"Pelican", "a\r\nb", Icon::None}), "none: a  b");
-    EXPECT_EQ(CBatchRunner::MessageLine({"Pelican", "x", Icon::Warning}), "warning: x");
-    EXPECT_EQ(CBatchRunner::MessageLine({"Pelican", "x", Icon::Exclamation}), "exclamation: x");
+    EXPECT_EQ(CRunPrinter::MessageLine(Icon::None, "a\r\nb"), "none: a  b");
+    EXPECT_EQ(CRunPrinter::MessageLine(Icon::Warning, "x"), "warning: x");
+    EXPECT_EQ(CRunPrinter::MessageLine(Icon::Exclamation, "x"), "exclamation: x");
 }
 
 TEST(BatchLines, ProgressBarMovesWithEveryPageAndIsFullWithTheLast) {
@@ -41,22 +41,22 @@ TEST(BatchLines, ProgressBarMovesWithEveryPageAndIsFullWithTheLast) {
         {16, "Program [############################..]  94%  16 pages"},
         {17, "Program [##############################] 100%  17 pages"},
     };
-    for (const auto& row : rows) EXPECT_EQ(CBatchRunner::ProgressLine("Program", row.pages, 17), row.line);
-    EXPECT_EQ(CBatchRunner::ProgressLine("Program", 64, 128), "Program [###############...............]  50%  64 pages");
+    for (const auto& row : rows) EXPECT_EQ(CRunPrinter::ProgressLine("Program", row.pages, 17), row.line);
+    EXPECT_EQ(CRunPrinter::ProgressLine("Program", 64, 128), "Program [###############...............]  50%  64 pages");
     // Nothing to go over is done at once.
-    EXPECT_EQ(CBatchRunner::ProgressLine("Download", 0, 0), "Download [##############################] 100%  0 pages");
+    EXPECT_EQ(CRunPrinter::ProgressLine("Download", 0, 0), "Download [##############################] 100%  0 pages");
 }
 
 // The rate is of the flash bytes the pages carry (256 each); the time left
 // is the pages still to go at that rate, rounded up to the second.
 TEST(BatchLines, ProgressBarWithRateAndTimeLeft) {
     const std::string bar = "Program [#########.....................]  33%  4 pages";
-    EXPECT_EQ(CBatchRunner::ProgressLine("Program", 4, 1000, 12), bar + "      1.0 KiB/s   0:02 left");
-    EXPECT_EQ(CBatchRunner::ProgressLine("Program", 4, 0, 12), bar + "        - KiB/s   -:-- left");
-    EXPECT_EQ(CBatchRunner::ProgressLine("Program", 4, 1000, 4),
+    EXPECT_EQ(CRunPrinter::ProgressLine("Program", 4, 1000, 12), bar + "      1.0 KiB/s   0:02 left");
+    EXPECT_EQ(CRunPrinter::ProgressLine("Program", 4, 0, 12), bar + "        - KiB/s   -:-- left");
+    EXPECT_EQ(CRunPrinter::ProgressLine("Program", 4, 1000, 4),
               "Program [##############################] 100%  4 pages      1.0 KiB/s   0:00 left");
     // E.P.R.'s first programmed page at 115200 bps: 63 ms, 1023 to go.
-    EXPECT_EQ(CBatchRunner::ProgressLine("Program", 1, 63, 1024),
+    EXPECT_EQ(CRunPrinter::ProgressLine("Program", 1, 63, 1024),
               "Program [..............................]   0%  1 page      4.0 KiB/s   1:05 left");
 }
 

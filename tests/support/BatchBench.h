@@ -57,8 +57,8 @@ public:
             if (m_onWait) m_onWait();
             runner.InWait();
         };
-        runner.m_print = [this](const std::string& line) { m_out += line + "\n"; };
-        runner.m_report = [this](const std::string& line) {
+        runner.m_printer.m_print = [this](const std::string& line) { m_out += line + "\n"; };
+        runner.m_printer.m_report = [this](const std::string& line) {
             m_err += line + "\n";
             if (m_onReport) m_onReport(line);
         };
@@ -73,7 +73,7 @@ public:
         };
         // The machine's own ports would make the runs depend on it.
         runner.m_survey = [this] { return m_ports; };
-        runner.m_showProgress = false;
+        runner.m_printer.m_showProgress = false;
         if (m_pressReset) runner.m_onReset = [this] { m_sim.Board().Reset(); };
         if (m_setup) m_setup(runner);
         // A signal ends the process; here it ends the run with its status.

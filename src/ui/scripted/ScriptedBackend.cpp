@@ -242,7 +242,6 @@ void CScriptedBackend::DestroyModeless(CDialog& dialog) {
     dialog.Attach(nullptr);
     m_modeless.erase(it);
     m_windowEvents.push_back("close " + std::to_string(dialog.Template().id));
-    if (m_onModelessClosed) m_onModelessClosed();
 }
 
 CDialog* CScriptedBackend::ActiveDialog() {

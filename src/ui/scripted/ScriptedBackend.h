@@ -58,8 +58,6 @@ public:
     // Called whenever a progress bar of a modeless window moves: its title,
     // range, position and how many times it has moved since its range was set.
     std::function<void(const std::string& title, int low, int high, int pos, int moves)> m_onProgress;
-    // Called when a modeless window goes (a terminal bar ends its line).
-    std::function<void()> m_onModelessClosed;
 
     // Records.
     std::vector<MessageRecord> m_messages;
