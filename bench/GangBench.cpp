@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "batch/BatchOptions.h"
-#include "batch/BatchRunner.h"
-#include "batch/GangRunner.h"
+#include "cli/CommandLine.h"
+#include "station/BatchRunner.h"
+#include "production/GangRunner.h"
 #include "link/posix/PosixSerialDevice.h"
 #include "sim/BootLoader.h"
 #include "sim/PtyBoard.h"

@@ -30,10 +30,10 @@
 #include <vector>
 
 #include "app/PelicanApp.h"
-#include "batch/BatchOptions.h"
-#include "batch/BatchRunner.h"
-#include "batch/SafePointClock.h"
-#include "batch/SafePointDevice.h"
+#include "cli/CommandLine.h"
+#include "station/BatchRunner.h"
+#include "lifecycle/SafePointClock.h"
+#include "lifecycle/SafePointDevice.h"
 #include "link/posix/PosixSerialDevice.h"
 #include "sim/BootLoader.h"
 #include "sim/PtyBoard.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/BatchOptions.h"
+#include "cli/CommandLine.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool quiet = [] {

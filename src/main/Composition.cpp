@@ -5,12 +5,12 @@
 #include <string>
 
 #include "app/PelicanApp.h"
-#include "batch/BatchOptions.h"
-#include "batch/BatchRunner.h"
-#include "batch/BoardLink.h"
-#include "batch/GangRunner.h"
-#include "batch/PortListing.h"
-#include "batch/WindowSignals.h"
+#include "cli/CommandLine.h"
+#include "station/BatchRunner.h"
+#include "station/BoardLink.h"
+#include "production/GangRunner.h"
+#include "cli/PortListing.h"
+#include "lifecycle/WindowSignals.h"
 #include "link/PortInfo.h"
 #include "link/PortNotes.h"
 #include "sys/Paths.h"

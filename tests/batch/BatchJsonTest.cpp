@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "batch/JsonLine.h"
+#include "station/JsonLine.h"
 #include "support/BatchBench.h"
 #include "support/StrictJson.h"
 #include "support/ProgramFiles.h"

@@ -1,7 +1,7 @@
 // The text forms batch mode prints for messages and progress bars.
 #include <gtest/gtest.h>
 
-#include "batch/RunPrinter.h"
+#include "station/RunPrinter.h"
 
 namespace pelican::test {
 namespace {

@@ -1,7 +1,7 @@
 // The command line's usage errors, each told on standard error in one line.
 #include <gtest/gtest.h>
 
-#include "batch/BatchOptions.h"
+#include "cli/CommandLine.h"
 
 namespace pelican::test {
 namespace {

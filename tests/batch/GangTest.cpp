@@ -12,7 +12,7 @@
 #include <iterator>
 #include <set>
 
-#include "batch/GangRunner.h"
+#include "production/GangRunner.h"
 #include "link/PortLock.h"
 #include "support/FrameEncoder.h"
 #include "support/GangBench.h"

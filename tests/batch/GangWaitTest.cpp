@@ -8,7 +8,7 @@
 
 #include <set>
 
-#include "batch/SignalNotes.h"
+#include "lifecycle/SignalNotes.h"
 #include "support/FrameEncoder.h"
 #include "support/GangBench.h"
 #include "support/ProgramFiles.h"

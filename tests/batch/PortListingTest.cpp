@@ -3,7 +3,7 @@
 // adapters without a port; as text and as JSON lines.
 #include <gtest/gtest.h>
 
-#include "batch/PortListing.h"
+#include "cli/PortListing.h"
 #include "support/UsbPort.h"
 
 namespace pelican::test {

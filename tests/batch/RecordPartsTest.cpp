@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "batch/RunRecord.h"
-#include "batch/SerialCounter.h"
-#include "batch/SerialNumber.h"
+#include "station/RunRecord.h"
+#include "station/SerialCounter.h"
+#include "station/SerialNumber.h"
 #include "support/StrictJson.h"
 #include "support/TempDir.h"
 #include "sys/LockedFile.h"

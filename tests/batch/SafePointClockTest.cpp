@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "batch/SafePointClock.h"
+#include "lifecycle/SafePointClock.h"
 #include "support/SteppedClock.h"
 
 namespace pelican::test {

@@ -10,7 +10,7 @@
 #include "app/PelicanApp.h"
 #include "app/PelicanDlg.h"
 #include "app/S_PrgDlg.h"
-#include "batch/WindowSignals.h"
+#include "lifecycle/WindowSignals.h"
 #include "commands/PreEraseDlg.h"
 #include "commands/IDCheckDlg.h"
 #include "support/SimBench.h"

@@ -8,7 +8,7 @@
 #include <iostream>
 #include <sstream>
 
-#include "batch/SignalStop.h"
+#include "lifecycle/SignalStop.h"
 #include "main/Composition.h"
 #include "support/ScopedEnvironment.h"
 #include "support/SimBench.h"

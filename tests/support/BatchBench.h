@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "app/PelicanApp.h"
-#include "batch/BatchOptions.h"
-#include "batch/BatchRunner.h"
-#include "batch/SafePointClock.h"
-#include "batch/SafePointDevice.h"
-#include "batch/SignalStop.h"
+#include "cli/CommandLine.h"
+#include "station/BatchRunner.h"
+#include "lifecycle/SafePointClock.h"
+#include "lifecycle/SafePointDevice.h"
+#include "lifecycle/SignalStop.h"
 #include "link/PortNotes.h"
 #include "support/ScopedEnvironment.h"
 #include "support/SimBench.h"

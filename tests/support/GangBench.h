@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "batch/BatchOptions.h"
-#include "batch/BatchRunner.h"
-#include "batch/GangRunner.h"
+#include "cli/CommandLine.h"
+#include "station/BatchRunner.h"
+#include "production/GangRunner.h"
 #include "link/DeviceWrapper.h"
 #include "support/ScopedEnvironment.h"
 #include "support/SimBench.h"

@@ -2,7 +2,7 @@
 
 #include <QIcon>
 
-#include "batch/WindowSignals.h"
+#include "lifecycle/WindowSignals.h"
 
 namespace pelican {
 

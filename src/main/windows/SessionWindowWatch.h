@@ -1,8 +1,8 @@
 #pragma once
 // The end of the Windows session watched by a hidden window of its own
-// thread (see batch/win32/SessionWindow.h), in batch mode and in the window
+// thread (see lifecycle/win32/SessionWindow.h), in batch mode and in the window
 // program alike.
-#include "batch/win32/SessionWindow.h"
+#include "lifecycle/win32/SessionWindow.h"
 #include "main/SessionWatch.h"
 
 namespace pelican {

@@ -9,7 +9,7 @@
 #include <functional>
 #include <utility>
 
-#include "batch/win32/SessionWindow.h"
+#include "lifecycle/win32/SessionWindow.h"
 #include "main/WindowFront.h"
 #include "sys/TimerResolution.h"
 // clang-format on

@@ -1,0 +1,45 @@
+#include "cli/RecordOptions.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+
+#include "station/BatchOptions.h"
+#include "station/SerialNumber.h"
+
+namespace pelican {
+
+void AddRecordOptions(CLI::App& cli, BatchOptions& options) {
+    cli.add_option("--log", options.log,
+                   "append one JSON line per board and run to FILE (under a lock, so that\n"
+                   "several runs and stations may share it): time, host, port, adapter, file\n"
+                   "and its SHA-256, ranges, actions, version, status, serial number, outcome;\n"
+                   "with --serial-number also a \"taken\" line as each number is taken");
+    cli.add_option("--serial-number", options.serialNumber,
+                   "ADDR:FORMAT:COUNTERFILE: give the board the next number from COUNTERFILE\n"
+                   "(decimal text, taken under a lock, the next one written back before the\n"
+                   "board is programmed) as FORMAT le16, le32, be16, be32 or asciiN at ADDR\n"
+                   "(hexadecimal), over the file's bytes there; program, epr and bpr only")
+        ->check([](const std::string& text) {
+            CSerialNumber number;
+            std::string error;
+            return CSerialNumber::Parse(text, number, error) ? std::string() : error;
+        });
+}
+
+std::string CheckRecordOptions(const BatchOptions& options, bool listPorts) {
+    const bool given = !options.log.empty() || !options.serialNumber.empty();
+    if (given && listPorts) return "--list-ports takes no actions and no options but --json";
+    if (given && options.actions.empty()) return "options without an action; name the actions to run";
+    if (options.serialNumber.empty()) return std::string();
+    // A number is given to a board only by programming it; any other run
+    // would use one up, or leave the record claiming one the flash lacks.
+    const bool programs = std::any_of(options.actions.begin(), options.actions.end(), [](const std::string& action) {
+        return action == "program" || action == "epr" || action == "bpr";
+    });
+    if (!programs) return "--serial-number needs an action that programs: program, epr or bpr";
+    if (options.target != 0) return "--serial-number needs the internal flash target (-t flash)";
+    if (options.file.empty()) return "--serial-number needs the program file it goes into (-f FILE)";
+    return std::string();
+}
+
+}  // namespace pelican

@@ -1,0 +1,302 @@
+#include "station/BatchRunner.h"
+
+#include <signal.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <iostream>
+#include <map>
+
+#include "app/FirstSetDlg.h"
+#include "app/PelicanApp.h"
+#include "app/PelicanDlg.h"
+#include "app/S_PrgDlg.h"
+#include "station/JsonLine.h"
+#include "link/Exchange.h"
+#include "link/PortLock.h"
+#include "protocol/Protocol.h"
+#include "lifecycle/SignalStop.h"
+#include "commands/CheckMemorryCmd.h"
+#include "commands/DownloadDlg.h"
+#include "commands/PreEraseDlg.h"
+#include "commands/PreWriteDlg.h"
+#include "commands/SetAddressDlg.h"
+#include "commands/StatesDlg.h"
+#include "commands/VersionDlg.h"
+#include "commands/IDCheckDlg.h"
+#include "image/FlashFileWriter.h"
+#include "image/IdFile.h"
+#include "commands/SelectDlg.h"
+#include "link/PortOpenError.h"
+#include "commands/SetCommDlg.h"
+#include "sys/Terminal.h"
+#include "sys/Text.h"
+#include "ui/Messages.h"
+
+namespace pelican {
+namespace {
+
+// Where a raw binary file starts without --offset: the flash start of the
+// MCU type that --mcu names, or that the ".id" file beside it names.
+uint32_t BinaryOffset(const BatchOptions& options) {
+    if (options.offset >= 0) return static_cast<uint32_t>(options.offset);
+    bool orcaW = options.mcu == "w";
+    std::string idPath;
+    if (options.mcu.empty() && CIdFile::PathFor(options.file, idPath)) CIdFile::NamesOrcaW(idPath, orcaW);
+    return protocol::McuMapOf(orcaW ? 1 : 0).flashStart;
+}
+
+}  // namespace
+
+CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
+    : m_signalEnding(app, [this](const std::string& text) { Report(text); }),
+      m_printer(*this, options.json),
+      m_app(app),
+      m_options(options) {
+    // "01:02:03:04:05:06:07" → the seven texts typed into the ID fields; the
+    // dialog itself judges whether they are hexadecimal.
+    std::string rest = m_options.id;
+    for (size_t i = 0; i < m_idBytes.size() && !rest.empty(); ++i) {
+        const size_t colon = rest.find(':');
+        m_idBytes[i] = rest.substr(0, colon);
+        rest = colon == std::string::npos ? std::string() : rest.substr(colon + 1);
+    }
+    m_interactive = IsTerminal(StandardStream::Input);
+    m_survey = [] { return SurveyPorts(); };
+    std::string invalid;  // the command line has checked it already
+    if (!m_options.reset.empty()) CResetSequence::Parse(m_options.reset, m_reset, invalid);
+    if (!m_options.runAfter.empty()) CResetSequence::Parse(m_options.runAfter, m_runAfter, invalid);
+    m_app.m_image.SetBinaryOffset(BinaryOffset(m_options));
+    // The window program's stored choice is not batch mode's: only the
+    // command line sets it, and a run leaves the file's as it is.
+    m_app.m_pageChoiceStored = false;
+    m_app.m_skipEmptyPages = m_options.skipEmptyPages;
+    m_app.m_retries.SetLimit(m_options.retries);
+    m_app.m_retries.m_onNote = [this](const RetryNote& note) { TellRetry(note); };
+    m_app.m_resetBoard = [this] { return ResetForRecovery(); };
+    m_app.m_note = [this](const std::string& text) { Report(text); };
+    m_answers = {
+        {CS_PrgDlg::IDD, [this](ui::CDialog& d) { AnswerSelectProgram(d); }},
+        {CFirstSetDlg::IDD, [this](ui::CDialog& d) { Answer(d, ui::IDOK); }},
+        {CSetCommDlg::IDD, [this](ui::CDialog& d) { AnswerSetBaudrate(d); }},
+        {CPreEraseDlg::IDD, [this](ui::CDialog& d) { AnswerErase(d); }},
+        {CDownloadDlg::IDD, [this](ui::CDialog& d) { AnswerDownload(d); }},
+        {CPreWriteDlg::IDD, [this](ui::CDialog& d) { AnswerProgramNextArea(d); }},
+        {CSetAddressDlg::IDD, [this](ui::CDialog& d) { AnswerInputAddress(d); }},
+        {CStatesDlg::IDD, [this](ui::CDialog& d) { PrintStatus(d); }},
+        {CVersionDlg::IDD, [this](ui::CDialog& d) { PrintVersion(d); }},
+        {CIDCheckDlg::IDD, [this](ui::CDialog& d) { AnswerIdCheck(d); }},
+        {CSelectDlg::IDD, [this](ui::CDialog& d) { AnswerFileSelect(d); }},
+        {CPelicanDlg::IDD, [this](ui::CDialog& d) { PressNextButton(static_cast<CPelicanDlg&>(d)); }},
+    };
+    // The board's dialogs and messages are answered by this run's script.
+    m_app.SetUi(&m_backend);
+    m_backend.m_onIdle = [this](ui::CDialog& dialog) { OnIdle(dialog); };
+    m_backend.m_onMessage = [this](const ui::MessageRecord& message) { OnMessage(message); };
+    m_backend.m_onPump = [this] { AtSafePoint(); };
+    m_signalEnding.m_beforeExit = [this](int status) {
+        m_closeFailed = status == kExitNoLink;
+        // The board's record is kept however the run ends.
+        WriteRecord(status);
+        PrintExit(status);
+    };
+    m_backend.m_onProgress = [this](const std::string& title, int, int, int, int moves) {
+        if (m_phaseInHand) m_phaseInHand->pages = static_cast<uint32_t>(moves);
+        Emit(event::PhaseMoved{title, moves, m_phasePages, m_app.m_port.Clock().NowMs() - m_phaseBeganMs});
+    };
+    m_app.Session().onPhaseBegun = [this](const PhaseRecord& phase) {
+        m_phaseBeganMs = m_app.m_port.Clock().NowMs();
+        m_phasePages = phase.pages;
+        m_phaseInHand = CRunRecord::Range{m_action, phase.title, phase.start, phase.end, 0, phase.pages, ""};
+        Emit(event::PhaseBegun{m_action, phase});
+    };
+    // The record keeps every phase.
+    m_app.Session().onPhaseEnded = [this](const PhaseRecord& phase) {
+        RecordPhase(phase.title, phase.start, phase.end, phase.pages, phase.outcome);
+        m_phaseInHand.reset();
+        Emit(event::PhaseEnded{m_action, phase, m_phasePages});
+    };
+}
+
+void CBatchRunner::AtSafePoint() {
+    m_signalEnding.AtSafePoint();
+    if (CSignalStop::Interrupts() == 1 && !m_cancelSent && !m_finishOnInterrupt) {
+        m_cancelSent = true;
+        // The progress window's Cancel, at this pump when called from one.
+        // Before the first pump of the run (a Ctrl-C while a dialog is
+        // answered) 0 would arm nothing: the next pump then.
+        m_backend.CancelProgressAtPump(m_backend.m_pumps == 0 ? 1 : 0);
+    }
+}
+
+void CBatchRunner::InWait() {
+    // The first Ctrl-C cancels the page loop at its next point between
+    // pages: the program interval it came in is cut short to get there.
+    if (CSignalStop::Interrupts() == 1 && !m_finishOnInterrupt) m_app.m_port.CutPause();
+    m_signalEnding.InWait();
+}
+
+CBatchRunner::~CBatchRunner() {
+    m_app.m_retries.m_onNote = nullptr;
+    m_app.m_resetBoard = nullptr;
+    m_app.m_note = nullptr;
+    m_app.Session().onPhaseEnded = nullptr;
+    m_app.Session().onPhaseBegun = nullptr;
+    m_app.SetUi(nullptr);
+}
+
+void CBatchRunner::Emit(const event::RunEvent& event) {
+    m_printer.OnEvent(event);
+    for (IRunListener* listener : m_listeners) listener->OnEvent(event);
+}
+
+bool CBatchRunner::AskOnTerminal(const std::string& question) {
+    if (!m_interactive) {
+        // A script that left the answer out is told why nothing happened.
+        Report("\"" + question + "\" was answered Cancel: standard input is not a terminal to ask on; --yes answers OK");
+        return false;
+    }
+    std::string answer;
+    if (!Ask(question + " [y/N] ", answer)) return false;
+    return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+}
+
+bool CBatchRunner::Ask(const std::string& question, std::string& answer) {
+    const bool answered = m_ask ? m_ask(question, answer) : Prompt(question, answer);
+    // Ctrl-C typed at a question is its answer: the run stops there, as a
+    // single run does, even where a first Ctrl-C would let the board finish.
+    if (!answered && CSignalStop::Interrupts() > 0) m_finishOnInterrupt = false;
+    return answered;
+}
+
+bool CBatchRunner::Prompt(const std::string& prompt, std::string& answer) {
+    Emit(event::Asking{});
+    *m_promptOut << prompt << std::flush;
+    const bool answered = static_cast<bool>(std::getline(*m_input, answer));
+    // The terminal echoes the Enter that ends the answer; standard error
+    // sent elsewhere (a log), or no answer at all, needs its own line end.
+    if (!m_printer.m_showProgress || !answered) *m_promptOut << '\n' << std::flush;
+    return answered;
+}
+
+void CBatchRunner::OnMessage(const ui::MessageRecord& message) {
+    Emit(event::Message{message.icon, message.text});
+    ++m_messagesInAction;
+}
+
+void CBatchRunner::ResetByWire() {
+    const std::string failure = m_reset.Perform(m_app.m_port);
+    m_resetFailed = !failure.empty();
+    Report(failure.empty() ? "reset by wire: " + m_reset.Text() : "reset by wire failed: " + failure);
+}
+
+void CBatchRunner::Report(const std::string& text) {
+    Emit(event::Report{text});
+}
+
+bool CBatchRunner::OutputWritable() {
+    // Minutes of page reads must not end in a file that cannot be made:
+    // told before the port is opened.
+    const bool dumps = std::find(m_options.actions.begin(), m_options.actions.end(), "dump") != m_options.actions.end();
+    std::string error;
+    if (!dumps || CFlashFileWriter::CheckFolder(m_options.output, error)) return true;
+    ui::MessageBox(m_backend, m_options.output + ui::LoadString(ui::IDS_SAVE_FOLDER) + error + ".", ui::Icon::Exclamation);
+    return false;
+}
+
+void CBatchRunner::OutputLost(const std::string& why) {
+    if (m_outputLost) return;
+    m_outputLost = true;
+    m_outputError = why;
+}
+
+int CBatchRunner::Run() {
+    int status = RunAll();
+    if (m_outputLost) {
+        // Said on standard error whatever --json says: the output is gone.
+        Emit(event::Report{"standard output could not be written: " + m_outputError, true});
+        if (status == kExitDone) status = kExitFailed;
+    }
+    status = WriteRecord(status);
+    PrintExit(status);
+    return status;
+}
+
+int CBatchRunner::RunAll() {
+    if (!OutputWritable()) return kExitFailed;
+    if (const int refused = OpenRecordFiles(); refused != kExitDone) return refused;
+    if (!ResolvePort()) return kExitNoLink;
+    TellRetriesWithoutReset();
+    if (m_ownsSignals) CSignalStop::Install();
+    // Every end of a read is a point between exchanges.
+    m_app.m_port.SetReadEndHook([this] { AtSafePoint(); });
+    m_app.m_endWhenPortFails = true;
+    m_app.m_image.SetVerifyChecksums(!m_options.ignoreChecksums);
+    // One run per board, not per machine: the port is locked, not the program.
+    m_app.m_lockName = PortLockName(m_options.port);
+    m_app.m_lockedPort = m_options.port;
+    // A board wired for it is put into boot mode before the first exchange.
+    if (!m_reset.Empty()) m_app.m_onPortOpened = [this] { ResetByWire(); };
+    // The application is started while the port is still open: opening it
+    // again would move DTR and RTS on its own.
+    if (!m_runAfter.Empty()) m_app.m_beforeClose = [this] { RunAfter(); };
+    // A board that does not answer at start-up is told in one line.
+    m_app.m_firstContact = this;
+    m_app.InitInstance();
+    m_app.m_firstContact = nullptr;
+    m_app.m_port.SetReadEndHook(nullptr);
+    if (m_ownsSignals) CSignalStop::Uninstall();
+    switch (m_app.m_startup) {
+        case CPelicanApp::Startup::AlreadyRunning: return kExitAlreadyRunning;
+        case CPelicanApp::Startup::PortHeld: return kExitPortHeld;
+        case CPelicanApp::Startup::LockFolderUnusable: return kExitNoLock;
+        case CPelicanApp::Startup::PortUnusable:
+            // Said once, with the reason: there is no board to reset.
+            Report(DescribePortOpenError(m_options.port, m_app.m_port.OpenError()));
+            ReportPortNotes();
+            return kExitNoLink;
+        case CPelicanApp::Startup::NoAnswer: return kExitNoLink;  // told by NoAnswer or StoredRateLost
+        case CPelicanApp::Startup::Cancelled:
+        case CPelicanApp::Startup::MainWindow: break;
+    }
+    const bool notAt9600 = m_app.m_closed == CPelicanApp::Closed::NotConfirmed;
+    // A port that failed under the run is no rate the board did not take.
+    m_portWentAway = notAt9600 && m_app.m_port.DeviceFailed();
+    if (m_portWentAway)
+        Report(PortWentAwayText());
+    else if (m_app.m_closed != CPelicanApp::Closed::NotYet)
+        Report(notAt9600 ? std::string("the board did not confirm 9600 bps: ") + CSignalEnding::kNeedsReset
+                         : std::string("link returned to 9600 bps; port closed"));
+    // The next run starts at 9600 bps and cannot reach a board left at
+    // another rate: whatever the actions did, the link was not recovered.
+    if (notAt9600) m_closeFailed = true;
+    return Verdict();
+}
+
+int CBatchRunner::Verdict() const {
+    if (m_app.m_closed == CPelicanApp::Closed::NotConfirmed) return kExitNoLink;
+    // A signal that came while the link was already on its way back to
+    // 9600 bps (the close step) found nothing left to do, but ends the run.
+    if (const int ending = CSignalStop::EndingSignal(); ending != 0) return kExitSignalBase + ending;
+    if (CSignalStop::Interrupts() > 0 && !m_finishOnInterrupt) return kExitSignalBase + SIGINT;
+    // No link to the board, or an action lost it (the board was reset and
+    // has forgotten its ID check even when the link came back).
+    if (!m_app.m_linkReady || m_linkLost) return kExitNoLink;
+    if (!m_exitPressed) return kExitFailed;  // start-up ended early
+    return m_failed || m_outputLost ? kExitFailed : kExitDone;
+}
+
+void CBatchRunner::RunAfter() {
+    // Only a board whose every action ended well is started: a half
+    // programmed one stays in boot mode for the next try.
+    if (Verdict() != kExitDone) return;
+    const std::string failure = m_runAfter.Perform(m_app.m_port);
+    if (!failure.empty()) m_failed = true;
+    Report(failure.empty() ? "run-after by wire: " + m_runAfter.Text() : "run-after by wire failed: " + failure);
+}
+
+}  // namespace pelican

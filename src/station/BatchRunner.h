@@ -1,0 +1,263 @@
+#pragma once
+// Batch mode: the window program without windows. It runs the same start-up,
+// presses the same main-window buttons and answers the same dialogs, from
+// the command line's options, through the scripted back end. Messages,
+// dialog contents, page loops and retries become events, which the printer
+// shows as lines.
+#include <array>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/FirstContact.h"
+#include "station/BatchOptions.h"
+#include "station/RunEvents.h"
+#include "station/RunPrinter.h"
+#include "lifecycle/SignalEnding.h"
+#include "link/ResetSequence.h"
+#include "commands/Outcome.h"
+#include "link/PortInfo.h"
+#include "commands/RetryBudget.h"
+#include "station/RunRecord.h"
+#include "station/SerialNumber.h"
+#include "sys/LockedFile.h"
+#include "ui/scripted/ScriptedBackend.h"
+
+namespace pelican {
+
+class CPelicanApp;
+class CPelicanDlg;
+
+class CBatchRunner : public IFirstContact {
+public:
+    CBatchRunner(CPelicanApp& app, const BatchOptions& options);
+    ~CBatchRunner() override;
+
+    // Runs start-up, the actions and the close step; the exit status
+    // (ExitStatus of BatchOptions.h). A run locks its port, not the machine:
+    // runs on other ports go side by side, one on a held port ends with
+    // kExitPortHeld before anything is sent.
+    int Run();
+    // A point between exchanges with the board where a signal is acted on:
+    // a first Ctrl-C cancels the page loop; a signal that ends the program
+    // returns the link to 9600 bps, closes the port and exits 128 + signal
+    // (3 when the board did not confirm 9600 bps). Called at every end of
+    // a read, between pages and while a dialog waits for its answer.
+    void AtSafePoint();
+    // A wait inside an exchange (the port's waits, the clock's pauses): the
+    // exchange goes on (see CSignalEnding).
+    void InWait();
+    // How a signal ends the run; tests replace its m_exit.
+    CSignalEnding m_signalEnding;
+
+    // Called after each "Push RESET." (the simulated board resets itself).
+    std::function<void()> m_onReset;
+    // How the run is shown: lines on standard output and standard error,
+    // a bar on a terminal. It hears every event first.
+    CRunPrinter m_printer;
+    // Hears every event of the run after the printer (not owned; it must
+    // outlive the run).
+    void Listen(IRunListener& listener) { m_listeners.push_back(&listener); }
+    // Whether standard input is a terminal to ask on, and where questions
+    // are asked and answered (standard error and input unless replaced).
+    bool m_interactive = false;
+    std::ostream* m_promptOut = &std::cerr;
+    std::istream* m_input = &std::cin;
+    // Standard output was closed when the program started (its descriptor
+    // now leads nowhere): the first line printed is lost.
+    bool m_outputClosed = false;
+    // A line could not be written to standard output (why: the system's
+    // reason): no further action runs, and the run ends with status 1.
+    void OutputLost(const std::string& why);
+    bool OutputIsLost() const { return m_outputLost; }
+    // The port the run is on (as --port named it, or the one it stood for).
+    const std::string& PortName() const { return m_options.port; }
+    // Shows a question and reads its answer; false at the end of the input.
+    // Unset: asked on m_promptOut and answered from m_input.
+    std::function<bool(const std::string& question, std::string& answer)> m_ask;
+    // The ports of the machine, looked at without opening them (to resolve
+    // --port usb:... and serial:..., and to say why a port is not answering).
+    std::function<PortSurvey()> m_survey;
+
+    // The first contact with the board (IFirstContact): what start-up does
+    // with a board that does not answer.
+    bool NoAnswer(const SyncResult& result) override;
+    void StoredRateRefused(uint32_t rate) override;
+    bool StoredRateLost(uint32_t rate, bool taken) override;
+
+    // The time and host the record of the run names (the station's own
+    // unless replaced).
+    std::function<std::string()> m_recordTime;
+    std::function<std::string()> m_recordHost;
+
+    // The production line. Set by whoever drives several boards or one
+    // board after another (CBoardStation):
+    // The signals are taken (and their notes forgotten) by this run; false
+    // when the caller took them once for every board.
+    bool m_ownsSignals = true;
+    // A first Ctrl-C lets the board in hand finish its actions instead of
+    // cancelling them (--loop: the run ends after this board).
+    bool m_finishOnInterrupt = false;
+    // A board that does not answer the first synchronisation is looked for
+    // again by the caller (--wait): nobody is asked to reset it.
+    bool m_looksAgainOnNoAnswer = false;
+    // Whether the board was left perhaps not at 9600 bps.
+    bool LeftNotAt9600() const { return m_closeFailed; }
+    // Whether the board's port failed under the run (an adapter pulled out).
+    bool PortWentAway() const { return m_closeFailed && m_portWentAway; }
+
+private:
+    int RunAll();
+    // How the run stands once the main window has closed.
+    int Verdict() const;
+    // --run-after, on the open port of a run that ended well.
+    void RunAfter();
+    // The record of this board's run and its serial number
+    // (BatchRunnerRecord.cpp). Before the port is opened: the log can be
+    // appended to and the counter holds a number that fits; kExitDone, or
+    // the run's status once told.
+    int OpenRecordFiles();
+    // The adapter the resolved port belongs to.
+    void NoteAdapter(const PortInfo* port);
+    // Once the main window is up: the file's digest, the board's number
+    // (false, told, when it cannot have one).
+    bool BeginBoard();
+    bool NumberBoard();
+    // Before an action that programs: the number put into the image.
+    bool MergeSerialNumber();
+    // Whether a range typed into "Input Address" for program or bpr holds
+    // the number's place; false, told.
+    bool RangeHoldsSerial(const std::string& startText, const std::string& endText);
+    void RecordAction(Outcome outcome);
+    void RecordPhase(const std::string& title, uint32_t start, uint32_t end, uint32_t pages, Outcome outcome);
+    // Appends the record, naming the action and page loop still in hand
+    // as interrupted; the exit status, kExitRecordFiles when the record or
+    // the board's number could not be had and nothing else went wrong.
+    int WriteRecord(int status);
+    // The exit status in a word ("ok", "not at 9600 bps").
+    std::string ExitOutcome(int status) const;
+    // For dump: whether its file can be made; false with the message shown.
+    bool OutputWritable();
+    void OnIdle(ui::CDialog& dialog);
+    void OnMessage(const ui::MessageRecord& message);
+    // One answer per dialog, by template id.
+    void AnswerSelectProgram(ui::CDialog& dialog);
+    void AnswerSetBaudrate(ui::CDialog& dialog);
+    void AnswerErase(ui::CDialog& dialog);
+    void AnswerDownload(ui::CDialog& dialog);
+    void AnswerProgramNextArea(ui::CDialog& dialog);
+    void AnswerInputAddress(ui::CDialog& dialog);
+    void PrintStatus(ui::CDialog& dialog);
+    void PrintVersion(ui::CDialog& dialog);
+    void AnswerFileSelect(ui::CDialog& dialog);
+    void AnswerIdCheck(ui::CDialog& dialog);
+    void FinishIdCheck(ui::CDialog& dialog);
+    void PressIdCheckOk(int id);
+    void PressNextButton(CPelicanDlg& mainWindow);
+    // Presses the button of m_action, or runs the action that has none.
+    void PressAction(CPelicanDlg& mainWindow);
+    // False, with the message shown, for an action that writes, compares or
+    // sends the file when the image holds nothing.
+    bool ImageHoldsData();
+    // The closing line of --json: the exit status and its word.
+    void PrintExit(int status);
+    // What the action that just ended leaves to tell on standard error.
+    void ReportAction(Outcome outcome);
+    void Report(const std::string& text);
+    void Emit(const event::RunEvent& event);
+    // Tells a retry (standard error, or --json); a retry begins a new
+    // attempt, whose recovery may run again.
+    void TellRetry(const RetryNote& note);
+    // A recovery whose own baud-rate change failed goes once more while a
+    // retry is left; false when none is, or nobody reset the board.
+    bool RecoverAgain();
+    // After "Push RESET.": resets the board by wire, asks a person at the
+    // terminal, or presses the simulated board's RESET; true when the board
+    // is known to have been reset.
+    bool ResetForRecovery();
+    // Whether anything here can reset the board (--reset, a person at the
+    // terminal, the simulated board).
+    bool CanResetBoard() const;
+    // Says once, at the start, that --retries cannot resume after a failure
+    // that needs a reset when nothing can reset the board.
+    void TellRetriesWithoutReset();
+    // Performs --reset and says so on standard error.
+    void ResetByWire();
+    // --reset, or the simulated board's RESET pressed for the user.
+    void PressReset();
+    // Asks on the terminal to reset the board; true once it was (Enter).
+    bool AskForReset(const std::string& question);
+    // What --port names: the one present port a usb: or serial: name
+    // stands for (false, told, when there is not exactly one).
+    bool ResolvePort();
+    // What stands in the way of the port: other programs holding it,
+    // ModemManager, brltty.
+    void ReportPortNotes();
+    std::string NoAnswerText(const SyncResult& result) const;
+    // The port failed under the run (an adapter pulled out): said so with
+    // the system's reason, as an open of the port finds it now.
+    std::string PortWentAwayText();
+    void ReportLink();
+    void Answer(ui::CDialog& dialog, int button);
+    bool AskOnTerminal(const std::string& question);
+    // Asks on the terminal and reads one line; false without an answer.
+    // The prompt's line is ended whatever the answer.
+    bool Ask(const std::string& question, std::string& answer);
+    bool Prompt(const std::string& prompt, std::string& answer);
+
+    CPelicanApp& m_app;
+    BatchOptions m_options;
+    ui::CScriptedBackend m_backend;
+    std::map<int, std::function<void(ui::CDialog&)>> m_answers;
+    size_t m_nextAction = 0;
+    bool m_actionPressed = false;
+    std::string m_action;  // the action pressed last
+    // The texts "Input Address" was confirmed with last.
+    std::string m_rangeStart;
+    std::string m_rangeEnd;
+    // The page loop running now: when it began on the port's clock, and
+    // how many pages it visits.
+    uint64_t m_phaseBeganMs = 0;
+    uint32_t m_phasePages = 0;
+    bool m_settingDone = false;
+    bool m_failed = false;
+    bool m_linkLost = false;  // an action ended with the link lost
+    bool m_cancelSent = false;
+    int m_referShowing = 0;  // the ID Check showing whose "Refer..." awaits its OK
+    uint32_t m_reportedRate = 0;
+    int m_reportedReady = -1;
+    bool m_exitPressed = false;
+    bool m_outputLost = false;
+    std::string m_outputError;
+    // The run ends with the board perhaps not at 9600 bps (the close step
+    // or a signal's return failed, or the board was left as it was).
+    bool m_closeFailed = false;
+    bool m_portWentAway = false;  // ... because its port failed under the run
+    int m_resetsInAction = 0;
+    int m_messagesInAction = 0;  // message boxes the running action showed
+    std::set<int> m_answered;  // showings already given their answer
+    std::array<std::string, 7> m_idBytes;
+    CResetSequence m_reset;  // empty without --reset
+    bool m_resetFailed = false;  // the last reset by wire did not go through
+    bool m_askedReset = false;  // the terminal was asked to reset the board
+    bool m_resetDeclined = false;  // "Reset the board, then press Enter." got Ctrl-D or Ctrl-C
+    CResetSequence m_runAfter;  // empty without --run-after
+    CRunRecord m_record;
+    CLockedFile m_log;  // open with --log
+    bool m_recordWritten = false;
+    // The page loop running now, with the pages it has finished.
+    std::optional<CRunRecord::Range> m_phaseInHand;
+    bool m_recordFilesFailed = false;  // the counter or the log failed mid-run
+    bool m_boardBegun = false;
+    uint64_t m_actionBeganMs = 0;
+    std::optional<CSerialNumber> m_serial;  // with --serial-number
+    std::vector<IRunListener*> m_listeners;
+    std::string m_dumpFile;  // the file this board's dump writes
+    bool m_serialOverFileTold = false;
+};
+
+}  // namespace pelican
