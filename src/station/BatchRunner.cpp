@@ -55,6 +55,7 @@ uint32_t BinaryOffset(const BatchOptions& options) {
 CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     : m_signalEnding(app, [this](const std::string& text) { Report(text); }),
       m_printer(*this, options.json),
+      m_boardRecord(m_options, [this](const event::Report& report) { Emit(report); }),
       m_app(app),
       m_options(options) {
     // "01:02:03:04:05:06:07" → the seven texts typed into the ID fields; the
@@ -105,19 +106,14 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         PrintExit(status);
     };
     m_backend.m_onProgress = [this](const std::string& title, int, int, int, int moves) {
-        if (m_phaseInHand) m_phaseInHand->pages = static_cast<uint32_t>(moves);
         Emit(event::PhaseMoved{title, moves, m_phasePages, m_app.m_port.Clock().NowMs() - m_phaseBeganMs});
     };
     m_app.Session().onPhaseBegun = [this](const PhaseRecord& phase) {
         m_phaseBeganMs = m_app.m_port.Clock().NowMs();
         m_phasePages = phase.pages;
-        m_phaseInHand = CRunRecord::Range{m_action, phase.title, phase.start, phase.end, 0, phase.pages, ""};
         Emit(event::PhaseBegun{m_action, phase});
     };
-    // The record keeps every phase.
     m_app.Session().onPhaseEnded = [this](const PhaseRecord& phase) {
-        RecordPhase(phase.title, phase.start, phase.end, phase.pages, phase.outcome);
-        m_phaseInHand.reset();
         Emit(event::PhaseEnded{m_action, phase, m_phasePages});
     };
 }
@@ -151,6 +147,7 @@ CBatchRunner::~CBatchRunner() {
 
 void CBatchRunner::Emit(const event::RunEvent& event) {
     m_printer.OnEvent(event);
+    m_boardRecord.OnEvent(event);
     for (IRunListener* listener : m_listeners) listener->OnEvent(event);
 }
 
@@ -228,7 +225,7 @@ int CBatchRunner::Run() {
 
 int CBatchRunner::RunAll() {
     if (!OutputWritable()) return kExitFailed;
-    if (const int refused = OpenRecordFiles(); refused != kExitDone) return refused;
+    if (const int refused = m_boardRecord.Open(); refused != kExitDone) return refused;
     if (!ResolvePort()) return kExitNoLink;
     TellRetriesWithoutReset();
     if (m_ownsSignals) CSignalStop::Install();
@@ -297,6 +294,10 @@ void CBatchRunner::RunAfter() {
     const std::string failure = m_runAfter.Perform(m_app.m_port);
     if (!failure.empty()) m_failed = true;
     Report(failure.empty() ? "run-after by wire: " + m_runAfter.Text() : "run-after by wire failed: " + failure);
+}
+
+int CBatchRunner::WriteRecord(int status) {
+    return m_boardRecord.Write(status, ExitOutcome(status), m_app.m_port.Clock().NowMs());
 }
 
 }  // namespace pelican

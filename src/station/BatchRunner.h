@@ -22,9 +22,7 @@
 #include "commands/Outcome.h"
 #include "link/PortInfo.h"
 #include "commands/RetryBudget.h"
-#include "station/RunRecord.h"
-#include "station/SerialNumber.h"
-#include "sys/LockedFile.h"
+#include "station/BoardRecord.h"
 #include "ui/scripted/ScriptedBackend.h"
 
 namespace pelican {
@@ -89,10 +87,9 @@ public:
     void StoredRateRefused(uint32_t rate) override;
     bool StoredRateLost(uint32_t rate, bool taken) override;
 
-    // The time and host the record of the run names (the station's own
-    // unless replaced).
-    std::function<std::string()> m_recordTime;
-    std::function<std::string()> m_recordHost;
+    // The record of the board (--log) and its serial number; it hears
+    // every event after the printer.
+    CBoardRecord m_boardRecord;
 
     // The production line. Set by whoever drives several boards or one
     // board after another (CBoardStation):
@@ -116,27 +113,8 @@ private:
     int Verdict() const;
     // --run-after, on the open port of a run that ended well.
     void RunAfter();
-    // The record of this board's run and its serial number
-    // (BatchRunnerRecord.cpp). Before the port is opened: the log can be
-    // appended to and the counter holds a number that fits; kExitDone, or
-    // the run's status once told.
-    int OpenRecordFiles();
-    // The adapter the resolved port belongs to.
-    void NoteAdapter(const PortInfo* port);
-    // Once the main window is up: the file's digest, the board's number
-    // (false, told, when it cannot have one).
-    bool BeginBoard();
-    bool NumberBoard();
-    // Before an action that programs: the number put into the image.
-    bool MergeSerialNumber();
-    // Whether a range typed into "Input Address" for program or bpr holds
-    // the number's place; false, told.
-    bool RangeHoldsSerial(const std::string& startText, const std::string& endText);
-    void RecordAction(Outcome outcome);
-    void RecordPhase(const std::string& title, uint32_t start, uint32_t end, uint32_t pages, Outcome outcome);
-    // Appends the record, naming the action and page loop still in hand
-    // as interrupted; the exit status, kExitRecordFiles when the record or
-    // the board's number could not be had and nothing else went wrong.
+    // Appends the board's record; the exit status it leaves (see
+    // CBoardRecord::Write).
     int WriteRecord(int status);
     // The exit status in a word ("ok", "not at 9600 bps").
     std::string ExitOutcome(int status) const;
@@ -246,18 +224,9 @@ private:
     bool m_askedReset = false;  // the terminal was asked to reset the board
     bool m_resetDeclined = false;  // "Reset the board, then press Enter." got Ctrl-D or Ctrl-C
     CResetSequence m_runAfter;  // empty without --run-after
-    CRunRecord m_record;
-    CLockedFile m_log;  // open with --log
-    bool m_recordWritten = false;
-    // The page loop running now, with the pages it has finished.
-    std::optional<CRunRecord::Range> m_phaseInHand;
-    bool m_recordFilesFailed = false;  // the counter or the log failed mid-run
     bool m_boardBegun = false;
-    uint64_t m_actionBeganMs = 0;
-    std::optional<CSerialNumber> m_serial;  // with --serial-number
     std::vector<IRunListener*> m_listeners;
     std::string m_dumpFile;  // the file this board's dump writes
-    bool m_serialOverFileTold = false;
 };
 
 }  // namespace pelican

@@ -58,18 +58,17 @@ void CBatchRunner::PrintStatus(ui::CDialog& dialog) {
         {CStatesDlg::IDC_TIMEOUT, "Data receive timeout"},
         {CStatesDlg::IDC_OVER, "Over number of data"},
     };
+    const auto& states = static_cast<CStatesDlg&>(dialog);
     event::StatusRead status;
     for (const auto& [control, label] : kFields) status.fields.emplace_back(label, dialog.GetItemText(control));
+    status.status1 = static_cast<uint8_t>(states.m_status1);
+    status.status2 = static_cast<uint8_t>(states.m_status2);
     Emit(status);
-    const auto& states = static_cast<CStatesDlg&>(dialog);
-    m_record.status = {static_cast<uint8_t>(states.m_status1), static_cast<uint8_t>(states.m_status2)};
     Answer(dialog, ui::IDOK);
 }
 
 void CBatchRunner::PrintVersion(ui::CDialog& dialog) {
-    const std::string& version = static_cast<CVersionDlg&>(dialog).m_strVersion;
-    m_record.version = version;
-    Emit(event::VersionRead{version});
+    Emit(event::VersionRead{static_cast<CVersionDlg&>(dialog).m_strVersion});
     Answer(dialog, ui::IDOK);
 }
 
@@ -92,7 +91,7 @@ void CBatchRunner::PressNextButton(CPelicanDlg& mainWindow) {
         if (mainWindow.LastOutcome() != Outcome::Done) m_failed = true;
         if (mainWindow.LastOutcome() == Outcome::LinkLost) m_linkLost = true;
         ReportAction(mainWindow.LastOutcome());
-        RecordAction(mainWindow.LastOutcome());
+        Emit(event::ActionEnded{m_action, mainWindow.LastOutcome(), m_app.m_port.Clock().NowMs()});
     }
     m_resetsInAction = 0;
     m_messagesInAction = 0;
@@ -101,7 +100,7 @@ void CBatchRunner::PressNextButton(CPelicanDlg& mainWindow) {
     // it is given its number, or none of its actions runs.
     if (!m_boardBegun) {
         m_boardBegun = true;
-        if (!BeginBoard()) {
+        if (!m_boardRecord.BeginBoard(m_app)) {
             m_failed = true;
             m_settingDone = true;
             m_nextAction = m_options.actions.size();
@@ -151,11 +150,11 @@ bool CBatchRunner::ImageHoldsData() {
 }
 
 void CBatchRunner::PressAction(CPelicanDlg& mainWindow) {
-    m_actionBeganMs = m_app.m_port.Clock().NowMs();
-    if (!ImageHoldsData() || !MergeSerialNumber()) {
+    Emit(event::ActionBegun{m_action, m_app.m_port.Clock().NowMs()});
+    if (!ImageHoldsData() || !m_boardRecord.MergeSerialNumber(m_action, m_app)) {
         m_actionPressed = false;
         m_failed = true;
-        RecordAction(Outcome::Refused);
+        Emit(event::ActionEnded{m_action, Outcome::Refused, m_app.m_port.Clock().NowMs()});
         PressNextButton(mainWindow);
         return;
     }
@@ -168,13 +167,12 @@ void CBatchRunner::PressAction(CPelicanDlg& mainWindow) {
     uint32_t start = 0;
     uint32_t end = 0;
     if (CDumpAction::Range(m_backend, m_options, m_app.Session().mcuType, start, end)) {
-        m_dumpFile = CDumpAction::FileFor(m_options, m_record.serial ? std::optional<uint64_t>(m_record.serial->value)
-                                                                      : std::nullopt);
+        m_dumpFile = CDumpAction::FileFor(m_options, m_boardRecord.SerialValue());
         mainWindow.SaveFlash(start, end, m_dumpFile);
     } else {
         m_actionPressed = false;
         m_failed = true;
-        RecordAction(Outcome::Refused);
+        Emit(event::ActionEnded{m_action, Outcome::Refused, m_app.m_port.Clock().NowMs()});
     }
     // Nothing was pressed: go on at once, as after a button.
     PressNextButton(mainWindow);

@@ -96,7 +96,7 @@ void CBatchRunner::AnswerInputAddress(ui::CDialog& dialog) {
         m_backend.SetText(CSetAddressDlg::IDD, CSetAddressDlg::IDC_START, m_rangeStart);
         m_backend.SetText(CSetAddressDlg::IDD, CSetAddressDlg::IDC_END, m_rangeEnd);
     }
-    if ((m_action == "program" || m_action == "bpr") && !RangeHoldsSerial(m_rangeStart, m_rangeEnd)) {
+    if ((m_action == "program" || m_action == "bpr") && !m_boardRecord.RangeHoldsSerial(m_rangeStart, m_rangeEnd)) {
         m_failed = true;
         Answer(dialog, ui::IDCANCEL);
         return;

@@ -49,7 +49,7 @@ bool CBatchRunner::ResolvePort() {
         m_options.port = path;
     }
     Report("port " + m_options.port + (selector.IsName() ? std::string() : " (" + selector.Text() + ")"));
-    NoteAdapter(PortOf(survey, m_options.port));
+    m_boardRecord.NoteAdapter(m_options.port, PortOf(survey, m_options.port));
     // Said once a run, before the first exchange: an adapter setting that
     // slows every page read.
     if (const PortInfo* port = PortOf(survey, m_options.port); port != nullptr)

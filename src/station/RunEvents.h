@@ -32,9 +32,23 @@ struct Report {
 // fields, in the window's order) or "Version" (one text).
 struct StatusRead {
     std::vector<std::pair<std::string, std::string>> fields;
+    uint8_t status1 = 0;
+    uint8_t status2 = 0;
 };
 struct VersionRead {
     std::string text;
+};
+
+// An action of the job: pressed (its button, or the step that has none)
+// and ended with its outcome, at atMs on the port's clock.
+struct ActionBegun {
+    std::string name;
+    uint64_t atMs = 0;
+};
+struct ActionEnded {
+    std::string name;
+    Outcome outcome = Outcome::Done;
+    uint64_t atMs = 0;
 };
 
 // A page loop of the action in hand: begun with the pages it is to visit,
@@ -70,7 +84,8 @@ struct RunEnded {
 };
 
 using RunEvent =
-    std::variant<Message, Report, StatusRead, VersionRead, PhaseBegun, PhaseMoved, PhaseEnded, Retry, Asking, RunEnded>;
+    std::variant<Message, Report, StatusRead, VersionRead, ActionBegun, ActionEnded, PhaseBegun, PhaseMoved, PhaseEnded,
+                 Retry, Asking, RunEnded>;
 
 }  // namespace pelican::event
 

@@ -46,6 +46,8 @@ private:
     void Show(const event::Report& report);
     void Show(const event::StatusRead& status);
     void Show(const event::VersionRead& version);
+    void Show(const event::ActionBegun&) {}
+    void Show(const event::ActionEnded&) {}
     void Show(const event::PhaseBegun&) {}
     void Show(const event::PhaseMoved& moved);
     void Show(const event::PhaseEnded& ended);

@@ -38,8 +38,8 @@ struct Line {
     }
     int Run(CBatchBench& bench, std::vector<std::string> args) const {
         bench.m_setup = [](CBatchRunner& runner) {
-            runner.m_recordTime = [] { return std::string("2026-12-09T10:42:07+01:00"); };
-            runner.m_recordHost = [] { return std::string("station-3"); };
+            runner.m_boardRecord.m_recordTime = [] { return std::string("2026-12-09T10:42:07+01:00"); };
+            runner.m_boardRecord.m_recordHost = [] { return std::string("station-3"); };
         };
         return bench.Run(args);
     }

@@ -1,10 +1,9 @@
-// The batch runner's record of the board (--log) and the board's serial
-// number (--serial-number): each run of each board is accounted for, and
-// every board gets a number of its own.
+#include "station/BoardRecord.h"
+
 #include <algorithm>
 
 #include "app/PelicanApp.h"
-#include "station/BatchRunner.h"
+#include "link/PortInfo.h"
 #include "station/SerialCounter.h"
 #include "commands/CheckMemorryCmd.h"
 #include "commands/DeviceId.h"
@@ -37,7 +36,42 @@ std::string HexBytes(const std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
-int CBatchRunner::OpenRecordFiles() {
+CBoardRecord::CBoardRecord(const BatchOptions& options, std::function<void(const event::Report&)> tell)
+    : m_options(options), m_tell(std::move(tell)) {}
+
+void CBoardRecord::Report(const std::string& text) {
+    m_tell(event::Report{text});
+}
+
+void CBoardRecord::OnEvent(const event::RunEvent& event) {
+    if (const auto* begun = std::get_if<event::ActionBegun>(&event)) {
+        m_actionInHand = *begun;
+    } else if (const auto* ended = std::get_if<event::ActionEnded>(&event)) {
+        const uint64_t began = m_actionInHand ? m_actionInHand->atMs : ended->atMs;
+        m_record.actions.push_back({ended->name, OutcomeName(ended->outcome), ended->atMs - std::min(ended->atMs, began)});
+        m_actionInHand.reset();
+    } else if (const auto* phase = std::get_if<event::PhaseBegun>(&event)) {
+        const PhaseRecord& p = phase->phase;
+        m_phaseInHand = CRunRecord::Range{phase->action, p.title, p.start, p.end, 0, p.pages, ""};
+    } else if (const auto* moved = std::get_if<event::PhaseMoved>(&event)) {
+        if (m_phaseInHand) m_phaseInHand->pages = static_cast<uint32_t>(moved->pages);
+    } else if (const auto* done = std::get_if<event::PhaseEnded>(&event)) {
+        const PhaseRecord& p = done->phase;
+        const uint32_t due = m_phaseInHand ? m_phaseInHand->due : p.pages;
+        m_record.ranges.push_back({done->action, p.title, p.start, p.end, p.pages, due, OutcomeName(p.outcome)});
+        m_phaseInHand.reset();
+    } else if (const auto* status = std::get_if<event::StatusRead>(&event)) {
+        m_record.status = {status->status1, status->status2};
+    } else if (const auto* version = std::get_if<event::VersionRead>(&event)) {
+        m_record.version = version->text;
+    }
+}
+
+std::optional<uint64_t> CBoardRecord::SerialValue() const {
+    return m_record.serial ? std::optional<uint64_t>(m_record.serial->value) : std::nullopt;
+}
+
+int CBoardRecord::Open() {
     m_record.time = m_recordTime ? m_recordTime() : CStation::LocalTime();
     m_record.host = m_recordHost ? m_recordHost() : CStation::HostName();
     std::string error;
@@ -73,25 +107,25 @@ int CBatchRunner::OpenRecordFiles() {
     return kExitDone;
 }
 
-void CBatchRunner::NoteAdapter(const PortInfo* port) {
-    m_record.port = m_options.port;
-    if (port != nullptr && port->usb) m_record.usbSerial = port->serialNumber;
+void CBoardRecord::NoteAdapter(const std::string& port, const PortInfo* info) {
+    m_record.port = port;
+    if (info != nullptr && info->usb) m_record.usbSerial = info->serialNumber;
 }
 
-bool CBatchRunner::BeginBoard() {
+bool CBoardRecord::BeginBoard(CPelicanApp& app) {
     // The file as it was loaded for the board, before anything is sent.
     std::string error;
     if (m_log.IsOpen() && !m_options.file.empty()) CSha256::OfFile(m_options.file, m_record.sha256, error);
-    return NumberBoard();
+    return NumberBoard(app);
 }
 
-bool CBatchRunner::NumberBoard() {
+bool CBoardRecord::NumberBoard(CPelicanApp& app) {
     if (!m_serial || m_record.serial) return true;
     // A board that did not pass its ID check is programmed by nothing: no
     // number is used up for it.
-    if (!m_app.m_linkReady || !m_app.m_idChecked) return true;
+    if (!app.m_linkReady || !app.m_idChecked) return true;
     const CSerialNumber& serial = *m_serial;
-    const int mcuType = m_app.Session().mcuType;
+    const int mcuType = app.Session().mcuType;
     const char* mcuName = protocol::McuMapOf(mcuType).name;
     uint32_t flashStart = 0;
     uint32_t flashEnd = 0;
@@ -133,7 +167,7 @@ bool CBatchRunner::NumberBoard() {
         return false;
     };
     if (!CSerialCounter::Take(serial.CounterPath(), fits, value, error, trace)) {
-        m_recordFilesFailed = true;
+        m_filesFailed = true;
         Report(error);
         return false;
     }
@@ -143,9 +177,9 @@ bool CBatchRunner::NumberBoard() {
     return true;
 }
 
-bool CBatchRunner::MergeSerialNumber() {
-    if (!m_serial || !ProgramsFlash(m_action)) return true;
-    if (!NumberBoard()) return false;
+bool CBoardRecord::MergeSerialNumber(const std::string& action, CPelicanApp& app) {
+    if (!m_serial || !ProgramsFlash(action)) return true;
+    if (!NumberBoard(app)) return false;
     if (!m_record.serial) return true;  // not numbered: the action is refused by the board's state
     const CRunRecord::Serial& serial = *m_record.serial;
     // What the file had there is overwritten; a file that held more than
@@ -153,7 +187,7 @@ bool CBatchRunner::MergeSerialNumber() {
     std::vector<uint8_t> before;
     for (uint32_t address = serial.address; address < serial.address + serial.bytes.size(); ++address) {
         uint8_t page[CCheckMemorryCmd::kPageSize];
-        const bool present = m_app.m_image.GetPage(page, address / CCheckMemorryCmd::kPageSize) != nullptr;
+        const bool present = app.m_image.GetPage(page, address / CCheckMemorryCmd::kPageSize) != nullptr;
         before.push_back(present ? page[address % CCheckMemorryCmd::kPageSize] : 0xFF);
     }
     if (before == serial.bytes) return true;
@@ -162,11 +196,11 @@ bool CBatchRunner::MergeSerialNumber() {
         m_serialOverFileTold = true;
         Report("the serial number replaces the file's bytes " + HexBytes(before) + " at " + Place(*m_serial));
     }
-    m_app.m_image.Patch(serial.address, serial.bytes.data(), serial.bytes.size());
+    app.m_image.Patch(serial.address, serial.bytes.data(), serial.bytes.size());
     return true;
 }
 
-bool CBatchRunner::RangeHoldsSerial(const std::string& startText, const std::string& endText) {
+bool CBoardRecord::RangeHoldsSerial(const std::string& startText, const std::string& endText) {
     if (!m_serial) return true;
     uint32_t start = 0;
     uint32_t end = 0;
@@ -179,23 +213,12 @@ bool CBatchRunner::RangeHoldsSerial(const std::string& startText, const std::str
     return false;
 }
 
-void CBatchRunner::RecordAction(Outcome outcome) {
-    const uint64_t now = m_app.m_port.Clock().NowMs();
-    m_record.actions.push_back({m_action, OutcomeName(outcome), now - std::min(now, m_actionBeganMs)});
-}
-
-void CBatchRunner::RecordPhase(const std::string& title, uint32_t start, uint32_t end, uint32_t pages,
-                               Outcome outcome) {
-    const uint32_t due = m_phaseInHand ? m_phaseInHand->due : pages;
-    m_record.ranges.push_back({m_action, title, start, end, pages, due, OutcomeName(outcome)});
-}
-
-int CBatchRunner::WriteRecord(int status) {
+int CBoardRecord::Write(int status, const std::string& outcome, uint64_t nowMs) {
     // A board that failed for nothing but its number: the counter is what
     // needs mending.
-    if (m_recordFilesFailed && status == kExitFailed) status = kExitRecordFiles;
-    if (!m_log.IsOpen() || m_recordWritten) return status;
-    m_recordWritten = true;
+    if (m_filesFailed && status == kExitFailed) status = kExitRecordFiles;
+    if (!m_log.IsOpen() || m_written) return status;
+    m_written = true;
     // A signal ends the run inside an action: what it did to the board so
     // far is recorded as a finished one is, its outcome "interrupted".
     static const char* const kInterrupted = "interrupted";
@@ -204,23 +227,24 @@ int CBatchRunner::WriteRecord(int status) {
         m_record.ranges.push_back(*m_phaseInHand);
         m_phaseInHand.reset();
     }
-    if (m_actionPressed) {
-        const uint64_t now = m_app.m_port.Clock().NowMs();
-        m_record.actions.push_back({m_action, kInterrupted, now - std::min(now, m_actionBeganMs)});
+    if (m_actionInHand) {
+        const uint64_t began = m_actionInHand->atMs;
+        m_record.actions.push_back({m_actionInHand->name, kInterrupted, nowMs - std::min(nowMs, began)});
+        m_actionInHand.reset();
     }
     if (m_record.host.empty()) m_record.host = m_recordHost ? m_recordHost() : CStation::HostName();
     if (m_record.port.empty()) m_record.port = m_options.port;
     m_record.file = m_options.file;
     std::string error;
     if (!m_options.file.empty() && m_record.sha256.empty()) CSha256::OfFile(m_options.file, m_record.sha256, error);
-    m_record.outcome = ExitOutcome(status);
+    m_record.outcome = outcome;
     m_record.exit = status;
     const bool written = m_log.Lock(error) && m_log.Append(m_record.Text() + "\n", error) && m_log.Sync(error);
     m_log.Close();
     if (written) return status;
     // On standard error whatever --json says: a record lost is a run that
     // cannot be accounted for, so it does not end well.
-    Emit(event::Report{"the record could not be written to " + m_options.log + ": " + error, true});
+    m_tell(event::Report{"the record could not be written to " + m_options.log + ": " + error, true});
     return status == kExitDone ? kExitRecordFiles : status;
 }
 
