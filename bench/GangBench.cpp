@@ -91,8 +91,8 @@ Outcome RunGang(size_t boards, const std::string& image) {
         for (auto& candidate : ptys)
             if (candidate->Path() == port) pty = candidate.get();
         setup.prepare = [pty](CBatchRunner& runner) {
-            runner.m_interactive = false;
-            runner.m_onReset = [pty] { pty->Reset(); };
+            runner.m_questions.m_interactive = false;
+            runner.m_boardReset.m_onPress = [pty] { pty->Reset(); };
         };
         return setup;
     });

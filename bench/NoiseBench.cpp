@@ -123,10 +123,10 @@ Run OneRun(const std::string& action, double rate, uint64_t seed, bool pressRese
         waitPoint = [&runner] { runner.InWait(); };
         runner.m_printer.m_print = [&told](const std::string& line) { told += line + "\n"; };
         runner.m_printer.m_report = [&told](const std::string& line) { told += line + "\n"; };
-        runner.m_interactive = false;
+        runner.m_questions.m_interactive = false;
         runner.m_printer.m_showProgress = false;
         // The user presses RESET when told to.
-        if (pressReset) runner.m_onReset = [&pty] { pty.Reset(); };
+        if (pressReset) runner.m_boardReset.m_onPress = [&pty] { pty.Reset(); };
         run.status = runner.Run();
     }
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();

@@ -43,7 +43,7 @@ int RunGang(PlatformKit& kit, const BatchOptions& options, ISimulatedBoard* boar
         setup.makeDevice = [&kit, board] { return MakeDevice(kit, board); };
         setup.prepare = [&options, board, outputClosed](CBatchRunner& runner) {
             runner.m_outputClosed = outputClosed;
-            if (board != nullptr && options.reset.empty()) runner.m_onReset = [board] { board->Reset(); };
+            if (board != nullptr && options.reset.empty()) runner.m_boardReset.m_onPress = [board] { board->Reset(); };
         };
         return setup;
     });
@@ -75,7 +75,7 @@ int RunBatch(PlatformKit& kit, BatchOptions options, bool outputClosed) {
     if (console) runner.m_signalEnding.m_exit = [&console](int status) { console->Leave(status); };
     // The simulated board's RESET is pressed for the user, unless the wire
     // presses it (--reset).
-    if (board && options.reset.empty()) runner.m_onReset = [&board] { board->Reset(); };
+    if (board && options.reset.empty()) runner.m_boardReset.m_onPress = [&board] { board->Reset(); };
     return runner.Run();
 }
 

@@ -105,7 +105,7 @@ bool CBoardStation::RunOnce(BoardResult& result) {
     if (m_options.ports.size() > 1) {
         // Nobody can answer a question for one board of several at once,
         // and the boards' lines take the place of the bar.
-        runner.m_interactive = false;
+        runner.m_questions.m_interactive = false;
         runner.m_printer.m_showProgress = false;
         runner.Listen(feed);
     }

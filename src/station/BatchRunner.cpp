@@ -54,6 +54,7 @@ uint32_t BinaryOffset(const BatchOptions& options) {
 
 CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     : m_signalEnding(app, [this](const std::string& text) { Report(text); }),
+      m_boardReset(options.reset, options.runAfter, [this](const std::string& text) { Report(text); }),
       m_printer(*this, options.json),
       m_boardRecord(m_options, [this](const event::Report& report) { Emit(report); }),
       m_app(app),
@@ -66,11 +67,9 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
         m_idBytes[i] = rest.substr(0, colon);
         rest = colon == std::string::npos ? std::string() : rest.substr(colon + 1);
     }
-    m_interactive = IsTerminal(StandardStream::Input);
+    m_questions.m_interactive = IsTerminal(StandardStream::Input);
+    m_questions.m_beforePrompt = [this] { Emit(event::Asking{}); };
     m_survey = [] { return SurveyPorts(); };
-    std::string invalid;  // the command line has checked it already
-    if (!m_options.reset.empty()) CResetSequence::Parse(m_options.reset, m_reset, invalid);
-    if (!m_options.runAfter.empty()) CResetSequence::Parse(m_options.runAfter, m_runAfter, invalid);
     m_app.m_image.SetBinaryOffset(BinaryOffset(m_options));
     // The window program's stored choice is not batch mode's: only the
     // command line sets it, and a run leaves the file's as it is.
@@ -152,7 +151,7 @@ void CBatchRunner::Emit(const event::RunEvent& event) {
 }
 
 bool CBatchRunner::AskOnTerminal(const std::string& question) {
-    if (!m_interactive) {
+    if (!m_questions.m_interactive) {
         // A script that left the answer out is told why nothing happened.
         Report("\"" + question + "\" was answered Cancel: standard input is not a terminal to ask on; --yes answers OK");
         return false;
@@ -163,32 +162,18 @@ bool CBatchRunner::AskOnTerminal(const std::string& question) {
 }
 
 bool CBatchRunner::Ask(const std::string& question, std::string& answer) {
-    const bool answered = m_ask ? m_ask(question, answer) : Prompt(question, answer);
+    // The terminal echoes the Enter that ends the answer when standard
+    // error is that terminal.
+    const bool answered = m_questions.Ask(question, answer, m_printer.m_showProgress);
     // Ctrl-C typed at a question is its answer: the run stops there, as a
     // single run does, even where a first Ctrl-C would let the board finish.
     if (!answered && CSignalStop::Interrupts() > 0) m_finishOnInterrupt = false;
     return answered;
 }
 
-bool CBatchRunner::Prompt(const std::string& prompt, std::string& answer) {
-    Emit(event::Asking{});
-    *m_promptOut << prompt << std::flush;
-    const bool answered = static_cast<bool>(std::getline(*m_input, answer));
-    // The terminal echoes the Enter that ends the answer; standard error
-    // sent elsewhere (a log), or no answer at all, needs its own line end.
-    if (!m_printer.m_showProgress || !answered) *m_promptOut << '\n' << std::flush;
-    return answered;
-}
-
 void CBatchRunner::OnMessage(const ui::MessageRecord& message) {
     Emit(event::Message{message.icon, message.text});
     ++m_messagesInAction;
-}
-
-void CBatchRunner::ResetByWire() {
-    const std::string failure = m_reset.Perform(m_app.m_port);
-    m_resetFailed = !failure.empty();
-    Report(failure.empty() ? "reset by wire: " + m_reset.Text() : "reset by wire failed: " + failure);
 }
 
 void CBatchRunner::Report(const std::string& text) {
@@ -237,10 +222,10 @@ int CBatchRunner::RunAll() {
     m_app.m_lockName = PortLockName(m_options.port);
     m_app.m_lockedPort = m_options.port;
     // A board wired for it is put into boot mode before the first exchange.
-    if (!m_reset.Empty()) m_app.m_onPortOpened = [this] { ResetByWire(); };
+    if (m_boardReset.ByWire()) m_app.m_onPortOpened = [this] { m_boardReset.ResetByWire(m_app.m_port); };
     // The application is started while the port is still open: opening it
     // again would move DTR and RTS on its own.
-    if (!m_runAfter.Empty()) m_app.m_beforeClose = [this] { RunAfter(); };
+    if (m_boardReset.WantsRunAfter()) m_app.m_beforeClose = [this] { RunAfter(); };
     // A board that does not answer at start-up is told in one line.
     m_app.m_firstContact = this;
     m_app.InitInstance();
@@ -291,9 +276,7 @@ void CBatchRunner::RunAfter() {
     // Only a board whose every action ended well is started: a half
     // programmed one stays in boot mode for the next try.
     if (Verdict() != kExitDone) return;
-    const std::string failure = m_runAfter.Perform(m_app.m_port);
-    if (!failure.empty()) m_failed = true;
-    Report(failure.empty() ? "run-after by wire: " + m_runAfter.Text() : "run-after by wire failed: " + failure);
+    if (!m_boardReset.RunAfter(m_app.m_port)) m_failed = true;
 }
 
 int CBatchRunner::WriteRecord(int status) {

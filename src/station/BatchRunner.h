@@ -23,6 +23,8 @@
 #include "link/PortInfo.h"
 #include "commands/RetryBudget.h"
 #include "station/BoardRecord.h"
+#include "station/BoardReset.h"
+#include "station/Questions.h"
 #include "ui/scripted/ScriptedBackend.h"
 
 namespace pelican {
@@ -52,19 +54,17 @@ public:
     // How a signal ends the run; tests replace its m_exit.
     CSignalEnding m_signalEnding;
 
-    // Called after each "Push RESET." (the simulated board resets itself).
-    std::function<void()> m_onReset;
+    // How the board is reset and started: by wire, or by whoever presses
+    // the simulated board's RESET after each "Push RESET." (m_onPress).
+    CBoardReset m_boardReset;
+    // Who answers the run's questions.
+    CQuestions m_questions;
     // How the run is shown: lines on standard output and standard error,
     // a bar on a terminal. It hears every event first.
     CRunPrinter m_printer;
     // Hears every event of the run after the printer (not owned; it must
     // outlive the run).
     void Listen(IRunListener& listener) { m_listeners.push_back(&listener); }
-    // Whether standard input is a terminal to ask on, and where questions
-    // are asked and answered (standard error and input unless replaced).
-    bool m_interactive = false;
-    std::ostream* m_promptOut = &std::cerr;
-    std::istream* m_input = &std::cin;
     // Standard output was closed when the program started (its descriptor
     // now leads nowhere): the first line printed is lost.
     bool m_outputClosed = false;
@@ -74,9 +74,6 @@ public:
     bool OutputIsLost() const { return m_outputLost; }
     // The port the run is on (as --port named it, or the one it stood for).
     const std::string& PortName() const { return m_options.port; }
-    // Shows a question and reads its answer; false at the end of the input.
-    // Unset: asked on m_promptOut and answered from m_input.
-    std::function<bool(const std::string& question, std::string& answer)> m_ask;
     // The ports of the machine, looked at without opening them (to resolve
     // --port usb:... and serial:..., and to say why a port is not answering).
     std::function<PortSurvey()> m_survey;
@@ -163,10 +160,6 @@ private:
     // Says once, at the start, that --retries cannot resume after a failure
     // that needs a reset when nothing can reset the board.
     void TellRetriesWithoutReset();
-    // Performs --reset and says so on standard error.
-    void ResetByWire();
-    // --reset, or the simulated board's RESET pressed for the user.
-    void PressReset();
     // Asks on the terminal to reset the board; true once it was (Enter).
     bool AskForReset(const std::string& question);
     // What --port names: the one present port a usb: or serial: name
@@ -185,7 +178,6 @@ private:
     // Asks on the terminal and reads one line; false without an answer.
     // The prompt's line is ended whatever the answer.
     bool Ask(const std::string& question, std::string& answer);
-    bool Prompt(const std::string& prompt, std::string& answer);
 
     CPelicanApp& m_app;
     BatchOptions m_options;
@@ -219,11 +211,6 @@ private:
     int m_messagesInAction = 0;  // message boxes the running action showed
     std::set<int> m_answered;  // showings already given their answer
     std::array<std::string, 7> m_idBytes;
-    CResetSequence m_reset;  // empty without --reset
-    bool m_resetFailed = false;  // the last reset by wire did not go through
-    bool m_askedReset = false;  // the terminal was asked to reset the board
-    bool m_resetDeclined = false;  // "Reset the board, then press Enter." got Ctrl-D or Ctrl-C
-    CResetSequence m_runAfter;  // empty without --run-after
     bool m_boardBegun = false;
     std::vector<IRunListener*> m_listeners;
     std::string m_dumpFile;  // the file this board's dump writes

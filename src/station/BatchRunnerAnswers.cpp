@@ -61,7 +61,7 @@ void CBatchRunner::AnswerSetBaudrate(ui::CDialog& dialog) {
     const int id = dialog.Template().id;
     // A second recovery within one action (or since its last retry) means
     // the board does not come back: give up instead of looping.
-    if (m_resetDeclined || (m_resetsInAction >= 2 && !RecoverAgain())) {
+    if (m_boardReset.m_declined || (m_resetsInAction >= 2 && !RecoverAgain())) {
         Answer(dialog, ui::IDCANCEL);
         return;
     }

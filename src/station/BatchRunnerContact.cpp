@@ -79,18 +79,18 @@ std::string CBatchRunner::NoAnswerText(const SyncResult& result) const {
             return "the port " + m_options.port + " failed during the synchronisation: is the adapter still plugged in?";
         case ReadResult::TimedOut: break;
     }
-    if (!m_reset.Empty() && !m_resetFailed)
-        return "no answer from " + board + " at 9600 bps after the reset by wire (" + m_reset.Text() +
+    if (m_boardReset.ByWire() && !m_boardReset.WireFailed())
+        return "no answer from " + board + " at 9600 bps after the reset by wire (" + m_boardReset.WireText() +
                "): is it powered, wired TX to RX, and do DTR and RTS reach its RESET and boot mode pins?";
     return "no answer from " + board + " at 9600 bps: is it powered, wired TX to RX, and started in boot mode?";
 }
 
 bool CBatchRunner::NoAnswer(const SyncResult& result) {
     Report(NoAnswerText(result));
-    if (m_askedReset) return false;
+    if (m_boardReset.m_asked) return false;
     ReportPortNotes();
-    if (!m_interactive || m_looksAgainOnNoAnswer) return false;
-    m_askedReset = true;
+    if (!m_questions.m_interactive || m_looksAgainOnNoAnswer) return false;
+    m_boardReset.m_asked = true;
     return AskForReset("Reset the board in boot mode, then press Enter to try once more (Ctrl-D gives up). ");
 }
 
@@ -115,14 +115,14 @@ bool CBatchRunner::StoredRateLost(uint32_t rate, bool taken) {
                              (taken ? " took the stored rate of " + std::to_string(rate) + " bps but does not answer at it"
                                     : " stopped answering when asked for the stored rate of " + std::to_string(rate) +
                                           " bps");
-    if (m_interactive && !m_askedReset) {
-        m_askedReset = true;
+    if (m_questions.m_interactive && !m_boardReset.m_asked) {
+        m_boardReset.m_asked = true;
         Report(text);
         return AskForReset("Reset the board in boot mode, then press Enter to go on at 9600 bps (Ctrl-D gives up). ");
     }
-    if (!m_reset.Empty() || m_onReset) {
+    if (m_boardReset.CanPress()) {
         Report(text + ": reset to go on at 9600 bps");
-        PressReset();
+        m_boardReset.Press(m_app.m_port);
         return true;
     }
     Report(text + ": it needs a RESET (in boot mode) before the next run, which starts at 9600 bps");
@@ -132,15 +132,8 @@ bool CBatchRunner::StoredRateLost(uint32_t rate, bool taken) {
 bool CBatchRunner::AskForReset(const std::string& question) {
     std::string ignored;
     if (!Ask(question, ignored)) return false;
-    PressReset();
+    m_boardReset.Press(m_app.m_port);
     return true;
-}
-
-void CBatchRunner::PressReset() {
-    if (!m_reset.Empty())
-        ResetByWire();
-    else if (m_onReset)
-        m_onReset();
 }
 
 }  // namespace pelican

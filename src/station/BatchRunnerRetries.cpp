@@ -14,7 +14,7 @@ void CBatchRunner::TellRetry(const RetryNote& note) {
 }
 
 bool CBatchRunner::CanResetBoard() const {
-    return !m_reset.Empty() || m_interactive || m_onReset;
+    return m_boardReset.CanPress() || m_questions.m_interactive;
 }
 
 void CBatchRunner::TellRetriesWithoutReset() {
@@ -26,24 +26,24 @@ void CBatchRunner::TellRetriesWithoutReset() {
 bool CBatchRunner::ResetForRecovery() {
     ++m_resetsInAction;
     // The wire presses RESET while the message stands, as a person would.
-    if (!m_reset.Empty()) {
-        ResetByWire();
-        return !m_resetFailed;
+    if (m_boardReset.ByWire()) {
+        m_boardReset.ResetByWire(m_app.m_port);
+        return !m_boardReset.WireFailed();
     }
     bool reset = false;
-    if (m_interactive) {
+    if (m_questions.m_interactive) {
         std::string ignored;
         // Ctrl-D or Ctrl-C there gives up, as at start-up: nobody reset
         // the board, and trying again would only wait out its time-outs
         // and ask again.
-        if (m_resetDeclined || !Ask("Reset the board, then press Enter.", ignored)) {
-            m_resetDeclined = true;
+        if (m_boardReset.m_declined || !Ask("Reset the board, then press Enter.", ignored)) {
+            m_boardReset.m_declined = true;
             return false;
         }
         reset = true;
     }
-    if (m_onReset) {
-        m_onReset();
+    if (m_boardReset.m_onPress) {
+        m_boardReset.m_onPress();
         reset = true;
     }
     return reset;

@@ -60,7 +60,7 @@ TEST(BatchAnswers, WhatIsTypedAtAYesNoQuestion) {
         if (c.typed == Typed::Line) bench.m_answers = {c.line};
         if (c.typed == Typed::CtrlC) {
             bench.m_setup = [&bench](CBatchRunner& runner) {
-                runner.m_ask = [&bench](const std::string& question, std::string&) {
+                runner.m_questions.m_ask = [&bench](const std::string& question, std::string&) {
                     bench.m_asked.push_back(question);
                     ::raise(SIGINT);
                     return false;
@@ -108,8 +108,8 @@ TEST(BatchAnswers, WhatFollowsAQuestionStartsALineOfItsOwn) {
         bench.m_setup = [&](CBatchRunner& runner) {
             runner.m_printer.m_print = nullptr;
             runner.m_printer.m_report = [](const std::string& line) { std::cerr << "pelican: " << line << '\n'; };
-            runner.m_ask = nullptr;
-            runner.m_input = &typed;
+            runner.m_questions.m_ask = nullptr;
+            runner.m_questions.m_input = &typed;
             runner.m_printer.m_showProgress = c.terminal;
         };
         std::ostringstream screen;

@@ -203,10 +203,10 @@ TEST(BatchRefusals, QuestionsOnTheTerminalEndTheirLine) {
     std::istringstream answers("\n\n\n");
     std::ostringstream asked;
     bench.m_setup = [&](CBatchRunner& runner) {
-        runner.m_ask = nullptr;  // asked on the streams, as on a terminal
-        runner.m_interactive = true;
-        runner.m_input = &answers;
-        runner.m_promptOut = &asked;
+        runner.m_questions.m_ask = nullptr;  // asked on the streams, as on a terminal
+        runner.m_questions.m_interactive = true;
+        runner.m_questions.m_input = &answers;
+        runner.m_questions.m_promptOut = &asked;
     };
     EXPECT_EQ(bench.Run({"status"}), 3);
     EXPECT_EQ(asked.str().substr(0, 35), "Reset the board, then press Enter.\n");
@@ -216,10 +216,10 @@ TEST(BatchRefusals, QuestionsOnTheTerminalEndTheirLine) {
     std::istringstream none("");
     std::ostringstream question;
     erase.m_setup = [&](CBatchRunner& runner) {
-        runner.m_ask = nullptr;
-        runner.m_interactive = true;
-        runner.m_input = &none;
-        runner.m_promptOut = &question;
+        runner.m_questions.m_ask = nullptr;
+        runner.m_questions.m_interactive = true;
+        runner.m_questions.m_input = &none;
+        runner.m_questions.m_promptOut = &question;
     };
     erase.m_sim.PassId();
     EXPECT_EQ(erase.Run({"erase"}), 1);

@@ -150,8 +150,8 @@ TEST(GangWait, NoQuestionAtAStationThatWaits) {
         if (c.status == kExitDone) gate.listening = [&gate] { return gate.attempts != 2; };
         std::vector<std::string> questions;
         bench.m_prepare = [&questions](size_t, CBatchRunner& runner) {
-            runner.m_interactive = true;
-            runner.m_ask = [&questions](const std::string& question, std::string&) {
+            runner.m_questions.m_interactive = true;
+            runner.m_questions.m_ask = [&questions](const std::string& question, std::string&) {
                 questions.push_back(question);
                 NoteSignal(SIGINT, true);  // typed at the question
                 return false;

@@ -62,8 +62,8 @@ public:
             m_err += line + "\n";
             if (m_onReport) m_onReport(line);
         };
-        runner.m_interactive = m_interactive;
-        runner.m_ask = [this](const std::string& question, std::string& answer) {
+        runner.m_questions.m_interactive = m_interactive;
+        runner.m_questions.m_ask = [this](const std::string& question, std::string& answer) {
             m_asked.push_back(question);
             if (m_answers.empty()) return false;  // the end of the input
             answer = m_answers.front();
@@ -74,7 +74,7 @@ public:
         // The machine's own ports would make the runs depend on it.
         runner.m_survey = [this] { return m_ports; };
         runner.m_printer.m_showProgress = false;
-        if (m_pressReset) runner.m_onReset = [this] { m_sim.Board().Reset(); };
+        if (m_pressReset) runner.m_boardReset.m_onPress = [this] { m_sim.Board().Reset(); };
         if (m_setup) m_setup(runner);
         // A signal ends the process; here it ends the run with its status.
         runner.m_signalEnding.m_exit = [](int status) { throw Ended{status}; };

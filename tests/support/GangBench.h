@@ -98,9 +98,9 @@ public:
             };
             setup.prepare = [this, i](CBatchRunner& runner) {
                 runner.m_survey = m_survey;
-                runner.m_interactive = false;
+                runner.m_questions.m_interactive = false;
                 runner.m_printer.m_showProgress = false;
-                runner.m_onReset = [this, i] { m_sims[i]->Board().Reset(); };
+                runner.m_boardReset.m_onPress = [this, i] { m_sims[i]->Board().Reset(); };
                 if (m_prepare) m_prepare(i, runner);
             };
             return setup;
