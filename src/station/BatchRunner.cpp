@@ -62,9 +62,9 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     // "01:02:03:04:05:06:07" → the seven texts typed into the ID fields; the
     // dialog itself judges whether they are hexadecimal.
     std::string rest = m_options.id;
-    for (size_t i = 0; i < m_idBytes.size() && !rest.empty(); ++i) {
+    for (size_t i = 0; i < m_answered.idBytes.size() && !rest.empty(); ++i) {
         const size_t colon = rest.find(':');
-        m_idBytes[i] = rest.substr(0, colon);
+        m_answered.idBytes[i] = rest.substr(0, colon);
         rest = colon == std::string::npos ? std::string() : rest.substr(colon + 1);
     }
     m_questions.m_interactive = IsTerminal(StandardStream::Input);
@@ -99,28 +99,28 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     m_backend.m_onMessage = [this](const ui::MessageRecord& message) { OnMessage(message); };
     m_backend.m_onPump = [this] { AtSafePoint(); };
     m_signalEnding.m_beforeExit = [this](int status) {
-        m_closeFailed = status == kExitNoLink;
+        m_standing.closeFailed = status == kExitNoLink;
         // The board's record is kept however the run ends.
         WriteRecord(status);
         PrintExit(status);
     };
     m_backend.m_onProgress = [this](const std::string& title, int, int, int, int moves) {
-        Emit(event::PhaseMoved{title, moves, m_phasePages, m_app.m_port.Clock().NowMs() - m_phaseBeganMs});
+        Emit(event::PhaseMoved{title, moves, m_phase.pages, m_app.m_port.Clock().NowMs() - m_phase.beganMs});
     };
     m_app.Session().onPhaseBegun = [this](const PhaseRecord& phase) {
-        m_phaseBeganMs = m_app.m_port.Clock().NowMs();
-        m_phasePages = phase.pages;
-        Emit(event::PhaseBegun{m_action, phase});
+        m_phase.beganMs = m_app.m_port.Clock().NowMs();
+        m_phase.pages = phase.pages;
+        Emit(event::PhaseBegun{m_job.action, phase});
     };
     m_app.Session().onPhaseEnded = [this](const PhaseRecord& phase) {
-        Emit(event::PhaseEnded{m_action, phase, m_phasePages});
+        Emit(event::PhaseEnded{m_job.action, phase, m_phase.pages});
     };
 }
 
 void CBatchRunner::AtSafePoint() {
     m_signalEnding.AtSafePoint();
-    if (CSignalStop::Interrupts() == 1 && !m_cancelSent && !m_finishOnInterrupt) {
-        m_cancelSent = true;
+    if (CSignalStop::Interrupts() == 1 && !m_job.cancelSent && !m_finishOnInterrupt) {
+        m_job.cancelSent = true;
         // The progress window's Cancel, at this pump when called from one.
         // Before the first pump of the run (a Ctrl-C while a dialog is
         // answered) 0 would arm nothing: the next pump then.
@@ -173,7 +173,7 @@ bool CBatchRunner::Ask(const std::string& question, std::string& answer) {
 
 void CBatchRunner::OnMessage(const ui::MessageRecord& message) {
     Emit(event::Message{message.icon, message.text});
-    ++m_messagesInAction;
+    ++m_job.messagesInAction;
 }
 
 void CBatchRunner::Report(const std::string& text) {
@@ -191,16 +191,16 @@ bool CBatchRunner::OutputWritable() {
 }
 
 void CBatchRunner::OutputLost(const std::string& why) {
-    if (m_outputLost) return;
-    m_outputLost = true;
-    m_outputError = why;
+    if (m_standing.outputLost) return;
+    m_standing.outputLost = true;
+    m_standing.outputError = why;
 }
 
 int CBatchRunner::Run() {
     int status = RunAll();
-    if (m_outputLost) {
+    if (m_standing.outputLost) {
         // Said on standard error whatever --json says: the output is gone.
-        Emit(event::Report{"standard output could not be written: " + m_outputError, true});
+        Emit(event::Report{"standard output could not be written: " + m_standing.outputError, true});
         if (status == kExitDone) status = kExitFailed;
     }
     status = WriteRecord(status);
@@ -247,15 +247,15 @@ int CBatchRunner::RunAll() {
     }
     const bool notAt9600 = m_app.m_closed == CPelicanApp::Closed::NotConfirmed;
     // A port that failed under the run is no rate the board did not take.
-    m_portWentAway = notAt9600 && m_app.m_port.DeviceFailed();
-    if (m_portWentAway)
+    m_standing.portWentAway = notAt9600 && m_app.m_port.DeviceFailed();
+    if (m_standing.portWentAway)
         Report(PortWentAwayText());
     else if (m_app.m_closed != CPelicanApp::Closed::NotYet)
         Report(notAt9600 ? std::string("the board did not confirm 9600 bps: ") + CSignalEnding::kNeedsReset
                          : std::string("link returned to 9600 bps; port closed"));
     // The next run starts at 9600 bps and cannot reach a board left at
     // another rate: whatever the actions did, the link was not recovered.
-    if (notAt9600) m_closeFailed = true;
+    if (notAt9600) m_standing.closeFailed = true;
     return Verdict();
 }
 
@@ -267,16 +267,16 @@ int CBatchRunner::Verdict() const {
     if (CSignalStop::Interrupts() > 0 && !m_finishOnInterrupt) return kExitSignalBase + SIGINT;
     // No link to the board, or an action lost it (the board was reset and
     // has forgotten its ID check even when the link came back).
-    if (!m_app.m_linkReady || m_linkLost) return kExitNoLink;
-    if (!m_exitPressed) return kExitFailed;  // start-up ended early
-    return m_failed || m_outputLost ? kExitFailed : kExitDone;
+    if (!m_app.m_linkReady || m_standing.linkLost) return kExitNoLink;
+    if (!m_job.exitPressed) return kExitFailed;  // start-up ended early
+    return m_standing.failed || m_standing.outputLost ? kExitFailed : kExitDone;
 }
 
 void CBatchRunner::RunAfter() {
     // Only a board whose every action ended well is started: a half
     // programmed one stays in boot mode for the next try.
     if (Verdict() != kExitDone) return;
-    if (!m_boardReset.RunAfter(m_app.m_port)) m_failed = true;
+    if (!m_boardReset.RunAfter(m_app.m_port)) m_standing.failed = true;
 }
 
 int CBatchRunner::WriteRecord(int status) {

@@ -71,7 +71,7 @@ public:
     // A line could not be written to standard output (why: the system's
     // reason): no further action runs, and the run ends with status 1.
     void OutputLost(const std::string& why);
-    bool OutputIsLost() const { return m_outputLost; }
+    bool OutputIsLost() const { return m_standing.outputLost; }
     // The port the run is on (as --port named it, or the one it stood for).
     const std::string& PortName() const { return m_options.port; }
     // The ports of the machine, looked at without opening them (to resolve
@@ -100,9 +100,9 @@ public:
     // again by the caller (--wait): nobody is asked to reset it.
     bool m_looksAgainOnNoAnswer = false;
     // Whether the board was left perhaps not at 9600 bps.
-    bool LeftNotAt9600() const { return m_closeFailed; }
+    bool LeftNotAt9600() const { return m_standing.closeFailed; }
     // Whether the board's port failed under the run (an adapter pulled out).
-    bool PortWentAway() const { return m_closeFailed && m_portWentAway; }
+    bool PortWentAway() const { return m_standing.closeFailed && m_standing.portWentAway; }
 
 private:
     int RunAll();
@@ -133,7 +133,7 @@ private:
     void FinishIdCheck(ui::CDialog& dialog);
     void PressIdCheckOk(int id);
     void PressNextButton(CPelicanDlg& mainWindow);
-    // Presses the button of m_action, or runs the action that has none.
+    // Presses the button of m_job.action, or runs the action that has none.
     void PressAction(CPelicanDlg& mainWindow);
     // False, with the message shown, for an action that writes, compares or
     // sends the file when the image holds nothing.
@@ -183,37 +183,56 @@ private:
     BatchOptions m_options;
     ui::CScriptedBackend m_backend;
     std::map<int, std::function<void(ui::CDialog&)>> m_answers;
-    size_t m_nextAction = 0;
-    bool m_actionPressed = false;
-    std::string m_action;  // the action pressed last
-    // The texts "Input Address" was confirmed with last.
-    std::string m_rangeStart;
-    std::string m_rangeEnd;
+    // What the job has done so far.
+    struct JobProgress {
+        size_t nextAction = 0;
+        bool actionPressed = false;
+        std::string action;  // the action pressed last
+        bool boardBegun = false;
+        bool settingDone = false;
+        bool exitPressed = false;
+        bool cancelSent = false;  // a first Ctrl-C has cancelled the page loop
+        int resetsInAction = 0;
+        int messagesInAction = 0;  // message boxes the running action showed
+        std::string dumpFile;  // the file this board's dump writes
+    };
+    // How the run stands.
+    struct Standing {
+        bool failed = false;
+        bool linkLost = false;  // an action ended with the link lost
+        bool outputLost = false;
+        std::string outputError;
+        // The run ends with the board perhaps not at 9600 bps (the close
+        // step or a signal's return failed, or the board was left as it was).
+        bool closeFailed = false;
+        bool portWentAway = false;  // ... because its port failed under the run
+    };
+    // What the dialogs were answered with.
+    struct Answered {
+        // The texts "Input Address" was confirmed with last.
+        std::string rangeStart;
+        std::string rangeEnd;
+        int referShowing = 0;  // the ID Check showing whose "Refer..." awaits its OK
+        std::set<int> showings;  // showings already given their answer
+        std::array<std::string, 7> idBytes;
+    };
     // The page loop running now: when it began on the port's clock, and
     // how many pages it visits.
-    uint64_t m_phaseBeganMs = 0;
-    uint32_t m_phasePages = 0;
-    bool m_settingDone = false;
-    bool m_failed = false;
-    bool m_linkLost = false;  // an action ended with the link lost
-    bool m_cancelSent = false;
-    int m_referShowing = 0;  // the ID Check showing whose "Refer..." awaits its OK
-    uint32_t m_reportedRate = 0;
-    int m_reportedReady = -1;
-    bool m_exitPressed = false;
-    bool m_outputLost = false;
-    std::string m_outputError;
-    // The run ends with the board perhaps not at 9600 bps (the close step
-    // or a signal's return failed, or the board was left as it was).
-    bool m_closeFailed = false;
-    bool m_portWentAway = false;  // ... because its port failed under the run
-    int m_resetsInAction = 0;
-    int m_messagesInAction = 0;  // message boxes the running action showed
-    std::set<int> m_answered;  // showings already given their answer
-    std::array<std::string, 7> m_idBytes;
-    bool m_boardBegun = false;
+    struct PhaseInHand {
+        uint64_t beganMs = 0;
+        uint32_t pages = 0;
+    };
+    // The link as last told ("link up at 38400 bps").
+    struct LinkTold {
+        uint32_t rate = 0;
+        int ready = -1;
+    };
+    JobProgress m_job;
+    Standing m_standing;
+    Answered m_answered;
+    PhaseInHand m_phase;
+    LinkTold m_linkTold;
     std::vector<IRunListener*> m_listeners;
-    std::string m_dumpFile;  // the file this board's dump writes
 };
 
 }  // namespace pelican

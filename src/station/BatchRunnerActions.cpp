@@ -75,39 +75,39 @@ void CBatchRunner::PrintVersion(ui::CDialog& dialog) {
 void CBatchRunner::ReportLink() {
     CSerialCommState state;
     m_app.m_port.GetState(state);
-    if (state.m_baudRate != m_reportedRate || m_app.m_linkReady != m_reportedReady) {
+    if (state.m_baudRate != m_linkTold.rate || m_app.m_linkReady != m_linkTold.ready) {
         Report(m_app.m_linkReady ? "link up at " + std::to_string(state.m_baudRate) + " bps"
                                  : std::string("no link to the board"));
-        m_reportedRate = state.m_baudRate;
-        m_reportedReady = m_app.m_linkReady;
+        m_linkTold.rate = state.m_baudRate;
+        m_linkTold.ready = m_app.m_linkReady;
     }
 }
 
 void CBatchRunner::PressNextButton(CPelicanDlg& mainWindow) {
     // The button pressed last has finished: its outcome, not the messages it
     // showed, says whether it did what was asked.
-    if (m_actionPressed) {
-        m_actionPressed = false;
-        if (mainWindow.LastOutcome() != Outcome::Done) m_failed = true;
-        if (mainWindow.LastOutcome() == Outcome::LinkLost) m_linkLost = true;
+    if (m_job.actionPressed) {
+        m_job.actionPressed = false;
+        if (mainWindow.LastOutcome() != Outcome::Done) m_standing.failed = true;
+        if (mainWindow.LastOutcome() == Outcome::LinkLost) m_standing.linkLost = true;
         ReportAction(mainWindow.LastOutcome());
-        Emit(event::ActionEnded{m_action, mainWindow.LastOutcome(), m_app.m_port.Clock().NowMs()});
+        Emit(event::ActionEnded{m_job.action, mainWindow.LastOutcome(), m_app.m_port.Clock().NowMs()});
     }
-    m_resetsInAction = 0;
-    m_messagesInAction = 0;
+    m_job.resetsInAction = 0;
+    m_job.messagesInAction = 0;
     ReportLink();
     // The board is up and has passed its ID check: before its first action
     // it is given its number, or none of its actions runs.
-    if (!m_boardBegun) {
-        m_boardBegun = true;
+    if (!m_job.boardBegun) {
+        m_job.boardBegun = true;
         if (!m_boardRecord.BeginBoard(m_app)) {
-            m_failed = true;
-            m_settingDone = true;
-            m_nextAction = m_options.actions.size();
+            m_standing.failed = true;
+            m_job.settingDone = true;
+            m_job.nextAction = m_options.actions.size();
         }
     }
-    if (!m_settingDone) {
-        m_settingDone = true;
+    if (!m_job.settingDone) {
+        m_job.settingDone = true;
         CSerialCommState state;
         m_app.m_port.GetState(state);
         const bool otherRate = m_options.baud != 0 && state.m_baudRate != m_options.baud;
@@ -117,28 +117,29 @@ void CBatchRunner::PressNextButton(CPelicanDlg& mainWindow) {
             return;
         }
     }
-    if ((CSignalStop::Interrupts() > 0 && !m_finishOnInterrupt) || m_outputLost) m_nextAction = m_options.actions.size();
+    if ((CSignalStop::Interrupts() > 0 && !m_finishOnInterrupt) || m_standing.outputLost)
+        m_job.nextAction = m_options.actions.size();
     // A refused file has emptied the image: no action may work on what is
     // left of it, whatever the device's ID state lets through.
-    if (m_app.m_image.FileErrorShown() && m_nextAction < m_options.actions.size()) {
-        m_failed = true;
-        m_nextAction = m_options.actions.size();
+    if (m_app.m_image.FileErrorShown() && m_job.nextAction < m_options.actions.size()) {
+        m_standing.failed = true;
+        m_job.nextAction = m_options.actions.size();
     }
-    if (m_nextAction < m_options.actions.size()) {
+    if (m_job.nextAction < m_options.actions.size()) {
         // Without a link every button is refused; press them anyway so
         // that each reports, as the window would.
-        m_action = m_options.actions[m_nextAction++];
-        m_actionPressed = true;
+        m_job.action = m_options.actions[m_job.nextAction++];
+        m_job.actionPressed = true;
         PressAction(mainWindow);
         return;
     }
-    m_exitPressed = true;
+    m_job.exitPressed = true;
     m_backend.Press(mainWindow.Template().id, ui::IDCANCEL);
 }
 
 bool CBatchRunner::ImageHoldsData() {
     static const std::set<std::string> kUsesFile = {"program", "read", "epr", "bpr", "download"};
-    if (kUsesFile.count(m_action) == 0 || m_app.m_image.PageCount() != 0) return true;
+    if (kUsesFile.count(m_job.action) == 0 || m_app.m_image.PageCount() != 0) return true;
     // The window program would write 0xFF over the whole range, compare
     // nothing or send an empty boot program and call it done: a script
     // that named the wrong file is told instead.
@@ -150,16 +151,16 @@ bool CBatchRunner::ImageHoldsData() {
 }
 
 void CBatchRunner::PressAction(CPelicanDlg& mainWindow) {
-    Emit(event::ActionBegun{m_action, m_app.m_port.Clock().NowMs()});
-    if (!ImageHoldsData() || !m_boardRecord.MergeSerialNumber(m_action, m_app)) {
-        m_actionPressed = false;
-        m_failed = true;
-        Emit(event::ActionEnded{m_action, Outcome::Refused, m_app.m_port.Clock().NowMs()});
+    Emit(event::ActionBegun{m_job.action, m_app.m_port.Clock().NowMs()});
+    if (!ImageHoldsData() || !m_boardRecord.MergeSerialNumber(m_job.action, m_app)) {
+        m_job.actionPressed = false;
+        m_standing.failed = true;
+        Emit(event::ActionEnded{m_job.action, Outcome::Refused, m_app.m_port.Clock().NowMs()});
         PressNextButton(mainWindow);
         return;
     }
-    if (m_action != "dump") {
-        m_backend.Press(CPelicanDlg::IDD, ActionButtons().at(m_action));
+    if (m_job.action != "dump") {
+        m_backend.Press(CPelicanDlg::IDD, ActionButtons().at(m_job.action));
         return;
     }
     // No button saves the flash: the main window runs it directly, and its
@@ -167,41 +168,41 @@ void CBatchRunner::PressAction(CPelicanDlg& mainWindow) {
     uint32_t start = 0;
     uint32_t end = 0;
     if (CDumpAction::Range(m_backend, m_options, m_app.Session().mcuType, start, end)) {
-        m_dumpFile = CDumpAction::FileFor(m_options, m_boardRecord.SerialValue());
-        mainWindow.SaveFlash(start, end, m_dumpFile);
+        m_job.dumpFile = CDumpAction::FileFor(m_options, m_boardRecord.SerialValue());
+        mainWindow.SaveFlash(start, end, m_job.dumpFile);
     } else {
-        m_actionPressed = false;
-        m_failed = true;
-        Emit(event::ActionEnded{m_action, Outcome::Refused, m_app.m_port.Clock().NowMs()});
+        m_job.actionPressed = false;
+        m_standing.failed = true;
+        Emit(event::ActionEnded{m_job.action, Outcome::Refused, m_app.m_port.Clock().NowMs()});
     }
     // Nothing was pressed: go on at once, as after a button.
     PressNextButton(mainWindow);
 }
 
 void CBatchRunner::ReportAction(Outcome outcome) {
-    if (m_action == "dump" && outcome == Outcome::Done) {
+    if (m_job.action == "dump" && outcome == Outcome::Done) {
         uint32_t start = 0;
         uint32_t end = 0;
         CDumpAction::Range(m_backend, m_options, m_app.Session().mcuType, start, end);
         Report(CCheckMemorryCmd::AddressToHex(start) + "-" + CCheckMemorryCmd::AddressToHex(end) + " saved to " +
-               m_dumpFile);
+               m_job.dumpFile);
     }
     // A blank range shows no message at all: say which range was checked.
-    if (m_action == "blank" && outcome == Outcome::Done) {
+    if (m_job.action == "blank" && outcome == Outcome::Done) {
         uint32_t start = 0;
         uint32_t end = 0;
-        CCheckMemorryCmd::PageRange(m_rangeStart, m_rangeEnd, start, end);
+        CCheckMemorryCmd::PageRange(m_answered.rangeStart, m_answered.rangeEnd, start, end);
         Report(CCheckMemorryCmd::AddressToHex(start) + "-" + CCheckMemorryCmd::AddressToHex(end) + " is blank");
     }
     // The boot loader answered with a second byte that means neither taken
     // nor refused: the window program shows nothing then.
-    if (m_action == "download" && outcome == Outcome::Done && m_messagesInAction == 0)
+    if (m_job.action == "download" && outcome == Outcome::Done && m_job.messagesInAction == 0)
         Report("the board answered the download with neither \"completed\" nor \"not completed\"");
     // Nor does a read check without a difference: say what was compared.
-    if (m_action == "read" && outcome == Outcome::Done) {
+    if (m_job.action == "read" && outcome == Outcome::Done) {
         uint32_t start = 0;
         uint32_t end = 0;
-        CCheckMemorryCmd::PageRange(m_rangeStart, m_rangeEnd, start, end);
+        CCheckMemorryCmd::PageRange(m_answered.rangeStart, m_answered.rangeEnd, start, end);
         const size_t compared = ComparedBytes(m_app.m_image, start, end);
         Report(CCheckMemorryCmd::AddressToHex(start) + "-" + CCheckMemorryCmd::AddressToHex(end) +
                " matches the file (" + std::to_string(compared) + " byte" + (compared == 1 ? "" : "s") +
@@ -210,7 +211,7 @@ void CBatchRunner::ReportAction(Outcome outcome) {
 }
 
 
-std::string CBatchRunner::ExitOutcome(int status) const { return ExitWord(status, m_closeFailed, PortWentAway()); }
+std::string CBatchRunner::ExitOutcome(int status) const { return ExitWord(status, m_standing.closeFailed, PortWentAway()); }
 
 void CBatchRunner::PrintExit(int status) {
     Emit(event::RunEnded{status, ExitOutcome(status)});

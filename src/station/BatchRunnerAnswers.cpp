@@ -31,14 +31,14 @@ void CBatchRunner::OnIdle(ui::CDialog& dialog) {
     AtSafePoint();
     const int id = dialog.Template().id;
     const int showing = m_backend.CurrentShowing();
-    if (id == CIDCheckDlg::IDD && showing == m_referShowing) {
+    if (id == CIDCheckDlg::IDD && showing == m_answered.referShowing) {
         FinishIdCheck(dialog);
         return;
     }
     // A dialog that refused its input and stays open gets Cancel, never a
     // second try; what was asked of it did not happen.
-    if (id != CPelicanDlg::IDD && !m_answered.insert(showing).second) {
-        m_failed = true;
+    if (id != CPelicanDlg::IDD && !m_answered.showings.insert(showing).second) {
+        m_standing.failed = true;
         Answer(dialog, ui::IDCANCEL);
         return;
     }
@@ -61,7 +61,7 @@ void CBatchRunner::AnswerSetBaudrate(ui::CDialog& dialog) {
     const int id = dialog.Template().id;
     // A second recovery within one action (or since its last retry) means
     // the board does not come back: give up instead of looping.
-    if (m_boardReset.m_declined || (m_resetsInAction >= 2 && !RecoverAgain())) {
+    if (m_boardReset.m_declined || (m_job.resetsInAction >= 2 && !RecoverAgain())) {
         Answer(dialog, ui::IDCANCEL);
         return;
     }
@@ -87,17 +87,18 @@ void CBatchRunner::AnswerProgramNextArea(ui::CDialog& dialog) {
 
 void CBatchRunner::AnswerInputAddress(ui::CDialog& dialog) {
     // -r gives the texts as typed; without it the proposed range stands.
-    m_rangeStart = dialog.GetItemText(CSetAddressDlg::IDC_START);
-    m_rangeEnd = dialog.GetItemText(CSetAddressDlg::IDC_END);
+    m_answered.rangeStart = dialog.GetItemText(CSetAddressDlg::IDC_START);
+    m_answered.rangeEnd = dialog.GetItemText(CSetAddressDlg::IDC_END);
     if (!m_options.range.empty()) {
         const size_t dash = m_options.range.find('-');
-        m_rangeStart = m_options.range.substr(0, dash);
-        m_rangeEnd = dash == std::string::npos ? std::string() : m_options.range.substr(dash + 1);
-        m_backend.SetText(CSetAddressDlg::IDD, CSetAddressDlg::IDC_START, m_rangeStart);
-        m_backend.SetText(CSetAddressDlg::IDD, CSetAddressDlg::IDC_END, m_rangeEnd);
+        m_answered.rangeStart = m_options.range.substr(0, dash);
+        m_answered.rangeEnd = dash == std::string::npos ? std::string() : m_options.range.substr(dash + 1);
+        m_backend.SetText(CSetAddressDlg::IDD, CSetAddressDlg::IDC_START, m_answered.rangeStart);
+        m_backend.SetText(CSetAddressDlg::IDD, CSetAddressDlg::IDC_END, m_answered.rangeEnd);
     }
-    if ((m_action == "program" || m_action == "bpr") && !m_boardRecord.RangeHoldsSerial(m_rangeStart, m_rangeEnd)) {
-        m_failed = true;
+    const bool programs = m_job.action == "program" || m_job.action == "bpr";
+    if (programs && !m_boardRecord.RangeHoldsSerial(m_answered.rangeStart, m_answered.rangeEnd)) {
+        m_standing.failed = true;
         Answer(dialog, ui::IDCANCEL);
         return;
     }
@@ -125,20 +126,21 @@ void CBatchRunner::AnswerIdCheck(ui::CDialog& dialog) {
         // OK follows once it is seen how that went.
         m_backend.FileOpenAnswer(m_options.file);
         m_backend.Press(id, CIDCheckDlg::IDC_REFER);
-        m_referShowing = m_backend.CurrentShowing();
+        m_answered.referShowing = m_backend.CurrentShowing();
         return;
     }
     m_backend.SetText(id, CIDCheckDlg::IDC_FILEPATH, m_options.file);
-    for (size_t i = 0; i < 7; ++i) m_backend.SetText(id, CIDCheckDlg::IDC_ID1 + static_cast<int>(i), m_idBytes[i]);
+    for (size_t i = 0; i < 7; ++i)
+        m_backend.SetText(id, CIDCheckDlg::IDC_ID1 + static_cast<int>(i), m_answered.idBytes[i]);
     PressIdCheckOk(id);
 }
 
 void CBatchRunner::FinishIdCheck(ui::CDialog& dialog) {
-    m_referShowing = 0;
+    m_answered.referShowing = 0;
     // A file that could not be used at all has been told about; OK would
     // only load it again to be told once more.
     if (m_app.m_image.FileErrorShown()) {
-        m_failed = true;
+        m_standing.failed = true;
         Answer(dialog, ui::IDCANCEL);
         return;
     }

@@ -9,7 +9,7 @@ namespace pelican {
 void CBatchRunner::TellRetry(const RetryNote& note) {
     // The job goes on after a recovery that worked: the next failure's
     // recovery is the first of a new attempt.
-    if (note.kind == RetryNote::Kind::Retry) m_resetsInAction = 0;
+    if (note.kind == RetryNote::Kind::Retry) m_job.resetsInAction = 0;
     Emit(event::Retry{note});
 }
 
@@ -24,7 +24,7 @@ void CBatchRunner::TellRetriesWithoutReset() {
 }
 
 bool CBatchRunner::ResetForRecovery() {
-    ++m_resetsInAction;
+    ++m_job.resetsInAction;
     // The wire presses RESET while the message stands, as a person would.
     if (m_boardReset.ByWire()) {
         m_boardReset.ResetByWire(m_app.m_port);
@@ -58,7 +58,7 @@ bool CBatchRunner::RecoverAgain() {
     note.next = "recover again";
     if (!m_app.m_retries.Take(note)) return false;
     // This round of the recovery counts; one more failure takes another.
-    m_resetsInAction = 1;
+    m_job.resetsInAction = 1;
     return true;
 }
 
