@@ -192,7 +192,7 @@ TEST_F(WindowsWin32Test, ProgressWindow) {
     progress->SetProgressPos(43);
     // BeginProgress replaced the template's title and message.
     EXPECT_EQ(TextOf(window), "Blank Check");
-    ui::PumpMessages();
+    m_backend.PumpMessages();
     if (const char* dir = std::getenv("PELICAN_SNAPSHOT_DIR")) {
         EXPECT_TRUE(CaptureWindow(window, std::string(dir) + "/progress.bmp"));
     }

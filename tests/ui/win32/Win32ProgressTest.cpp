@@ -111,7 +111,7 @@ TEST_F(Win32ProgressTest, RepaintingLetsNoInputThrough) {
     Click(GetDlgItem(window, IDCANCEL));
     PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 1);
     InvalidateRect(window, nullptr, TRUE);
-    RepaintWindows();
+    m_backend.RepaintWindows();
     EXPECT_EQ(cancel, 0);
     EXPECT_TRUE(IsWindow(window));
     EXPECT_FALSE(GetUpdateRect(window, nullptr, FALSE));  // painted
