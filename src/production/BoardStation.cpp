@@ -88,11 +88,11 @@ bool CBoardStation::RunOnce(BoardResult& result) {
     };
     // The signals were taken once for every board; one that ends the
     // program ends this board's run, once its link is back at 9600 bps.
-    runner.m_ownsSignals = false;
+    runner.m_line.ownsSignals = false;
     runner.m_signalEnding.m_exit = [](int status) { throw BoardEnded{status}; };
-    runner.m_finishOnInterrupt = m_options.loop;
+    runner.m_line.finishOnInterrupt = m_options.loop;
     // The station itself looks for the board again: nobody is asked to reset it.
-    runner.m_looksAgainOnNoAnswer = m_options.wait;
+    runner.m_line.looksAgainOnNoAnswer = m_options.wait;
     runner.m_printer.m_print = [this, &runner](const std::string& line) {
         m_console.Out(m_board, line);
         // What the board says is lost: its run ends after the action in

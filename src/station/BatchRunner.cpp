@@ -119,7 +119,7 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
 
 void CBatchRunner::AtSafePoint() {
     m_signalEnding.AtSafePoint();
-    if (CSignalStop::Interrupts() == 1 && !m_job.cancelSent && !m_finishOnInterrupt) {
+    if (CSignalStop::Interrupts() == 1 && !m_job.cancelSent && !m_line.finishOnInterrupt) {
         m_job.cancelSent = true;
         // The progress window's Cancel, at this pump when called from one.
         // Before the first pump of the run (a Ctrl-C while a dialog is
@@ -131,7 +131,7 @@ void CBatchRunner::AtSafePoint() {
 void CBatchRunner::InWait() {
     // The first Ctrl-C cancels the page loop at its next point between
     // pages: the program interval it came in is cut short to get there.
-    if (CSignalStop::Interrupts() == 1 && !m_finishOnInterrupt) m_app.m_port.CutPause();
+    if (CSignalStop::Interrupts() == 1 && !m_line.finishOnInterrupt) m_app.m_port.CutPause();
     m_signalEnding.InWait();
 }
 
@@ -167,7 +167,7 @@ bool CBatchRunner::Ask(const std::string& question, std::string& answer) {
     const bool answered = m_questions.Ask(question, answer, m_printer.m_showProgress);
     // Ctrl-C typed at a question is its answer: the run stops there, as a
     // single run does, even where a first Ctrl-C would let the board finish.
-    if (!answered && CSignalStop::Interrupts() > 0) m_finishOnInterrupt = false;
+    if (!answered && CSignalStop::Interrupts() > 0) m_line.finishOnInterrupt = false;
     return answered;
 }
 
@@ -213,7 +213,7 @@ int CBatchRunner::RunAll() {
     if (const int refused = m_boardRecord.Open(); refused != kExitDone) return refused;
     if (!ResolvePort()) return kExitNoLink;
     TellRetriesWithoutReset();
-    if (m_ownsSignals) CSignalStop::Install();
+    if (m_line.ownsSignals) CSignalStop::Install();
     // Every end of a read is a point between exchanges.
     m_app.m_port.SetReadEndHook([this] { AtSafePoint(); });
     m_app.m_endWhenPortFails = true;
@@ -231,7 +231,7 @@ int CBatchRunner::RunAll() {
     m_app.InitInstance();
     m_app.m_firstContact = nullptr;
     m_app.m_port.SetReadEndHook(nullptr);
-    if (m_ownsSignals) CSignalStop::Uninstall();
+    if (m_line.ownsSignals) CSignalStop::Uninstall();
     switch (m_app.m_startup) {
         case CPelicanApp::Startup::AlreadyRunning: return kExitAlreadyRunning;
         case CPelicanApp::Startup::PortHeld: return kExitPortHeld;
@@ -264,7 +264,7 @@ int CBatchRunner::Verdict() const {
     // A signal that came while the link was already on its way back to
     // 9600 bps (the close step) found nothing left to do, but ends the run.
     if (const int ending = CSignalStop::EndingSignal(); ending != 0) return kExitSignalBase + ending;
-    if (CSignalStop::Interrupts() > 0 && !m_finishOnInterrupt) return kExitSignalBase + SIGINT;
+    if (CSignalStop::Interrupts() > 0 && !m_line.finishOnInterrupt) return kExitSignalBase + SIGINT;
     // No link to the board, or an action lost it (the board was reset and
     // has forgotten its ID check even when the link came back).
     if (!m_app.m_linkReady || m_standing.linkLost) return kExitNoLink;

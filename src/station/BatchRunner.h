@@ -90,15 +90,18 @@ public:
 
     // The production line. Set by whoever drives several boards or one
     // board after another (CBoardStation):
-    // The signals are taken (and their notes forgotten) by this run; false
-    // when the caller took them once for every board.
-    bool m_ownsSignals = true;
-    // A first Ctrl-C lets the board in hand finish its actions instead of
-    // cancelling them (--loop: the run ends after this board).
-    bool m_finishOnInterrupt = false;
-    // A board that does not answer the first synchronisation is looked for
-    // again by the caller (--wait): nobody is asked to reset it.
-    bool m_looksAgainOnNoAnswer = false;
+    struct LineRole {
+        // The signals are taken (and their notes forgotten) by this run;
+        // false when the caller took them once for every board.
+        bool ownsSignals = true;
+        // A first Ctrl-C lets the board in hand finish its actions instead
+        // of cancelling them (--loop: the run ends after this board).
+        bool finishOnInterrupt = false;
+        // A board that does not answer the first synchronisation is looked
+        // for again by the caller (--wait): nobody is asked to reset it.
+        bool looksAgainOnNoAnswer = false;
+    };
+    LineRole m_line;
     // Whether the board was left perhaps not at 9600 bps.
     bool LeftNotAt9600() const { return m_standing.closeFailed; }
     // Whether the board's port failed under the run (an adapter pulled out).

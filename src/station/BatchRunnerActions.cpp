@@ -117,7 +117,7 @@ void CBatchRunner::PressNextButton(CPelicanDlg& mainWindow) {
             return;
         }
     }
-    if ((CSignalStop::Interrupts() > 0 && !m_finishOnInterrupt) || m_standing.outputLost)
+    if ((CSignalStop::Interrupts() > 0 && !m_line.finishOnInterrupt) || m_standing.outputLost)
         m_job.nextAction = m_options.actions.size();
     // A refused file has emptied the image: no action may work on what is
     // left of it, whatever the device's ID state lets through.

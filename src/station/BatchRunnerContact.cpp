@@ -89,7 +89,7 @@ bool CBatchRunner::NoAnswer(const SyncResult& result) {
     Report(NoAnswerText(result));
     if (m_boardReset.m_asked) return false;
     ReportPortNotes();
-    if (!m_questions.m_interactive || m_looksAgainOnNoAnswer) return false;
+    if (!m_questions.m_interactive || m_line.looksAgainOnNoAnswer) return false;
     m_boardReset.m_asked = true;
     return AskForReset("Reset the board in boot mode, then press Enter to try once more (Ctrl-D gives up). ");
 }
