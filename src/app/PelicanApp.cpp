@@ -63,8 +63,8 @@ void CPelicanApp::TellSettingsNotSaved(const std::string& path, const std::strin
 }
 
 void CPelicanApp::Note(const std::string& text) {
-    if (m_note) {
-        m_note(text);
+    if (m_session.events != nullptr) {
+        m_session.events->Note(text);
         return;
     }
     std::cerr << "pelican: " << EscapeControls(text) << '\n' << std::flush;

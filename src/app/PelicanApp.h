@@ -46,11 +46,6 @@ public:
     // A read-only settings file is told on standard error once a run; the
     // window program also shows it (batch mode's output is its results).
     bool m_tellReadOnlySettings = false;
-    // Where the application's own notes go (a settings file it cannot
-    // write): standard error, "pelican: " and the text with its control
-    // characters escaped, unless set. Batch mode takes them into its account,
-    // so that a gang's console and --json keep them in their place.
-    std::function<void(const std::string&)> m_note;
     // A port that does not open ends start-up (Startup::PortUnusable; the
     // port's OpenError says why) instead of showing up as a failed
     // synchronisation and its recovery. Batch mode has nobody to press RESET.
@@ -118,8 +113,8 @@ public:
     CDeviceId* DeviceId() override { return &m_deviceId; }
 
     // The retries this run may take after a failed exchange (batch mode's
-    // --retries; none in the window program), and who is told of them.
-    CRetryBudget m_retries;
+    // --retries; none in the window program); they are told to the session.
+    CRetryBudget m_retries{m_session};
 
     // The File menu's "Skip pages without data": the choice for this run,
     // kept in the settings file when m_pageChoiceStored says so.
@@ -173,6 +168,8 @@ private:
     // A save that failed (a folder that cannot take the new file, a file
     // too large to read, a link out of the user's files as root).
     void TellSettingsNotSaved(const std::string& path, const std::string& why);
+    // The application's own notes: to the session's listener, or standard
+    // error ("pelican: " and the text with its control characters escaped).
     void Note(const std::string& text);
 
     CDeviceId m_deviceId;

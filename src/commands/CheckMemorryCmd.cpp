@@ -270,11 +270,11 @@ Outcome CCheckMemorryCmd::RunPageLoop(uint32_t start, uint32_t end, const PagePh
     const auto count = static_cast<uint32_t>(pages.size());
     const uint64_t began = Host().Port().Clock().NowMs();
     const BoardSession& session = Host().Session();
-    if (session.onPhaseBegun) session.onPhaseBegun({phase.title, start, end, Outcome::Done, 0, count});
+    if (session.events != nullptr) session.events->PhaseBegun({phase.title, start, end, Outcome::Done, 0, count});
     uint32_t visited = 0;
     const Outcome outcome = RunPages(pages, phase, visited);
-    if (session.onPhaseEnded)
-        session.onPhaseEnded({phase.title, start, end, outcome, Host().Port().Clock().NowMs() - began, visited});
+    if (session.events != nullptr)
+        session.events->PhaseEnded({phase.title, start, end, outcome, Host().Port().Clock().NowMs() - began, visited});
     return outcome;
 }
 

@@ -63,7 +63,7 @@ public:
     // The pages of start to end that a phase visits, in address order.
     static std::vector<uint32_t> SelectPages(const CMotFile& image, uint32_t start, uint32_t end, Pages pages);
 
-    // Each page loop is told to the board's session (onPhaseBegun, onPhaseEnded).
+    // Each page loop is told to the board's session (its events).
     using PhaseRecord = pelican::PhaseRecord;
 
 protected:

@@ -13,7 +13,7 @@ bool CRetryBudget::Take(RetryNote note) {
 }
 
 void CRetryBudget::Tell(const RetryNote& note) const {
-    if (m_onNote) m_onNote(note);
+    if (m_session.events != nullptr) m_session.events->Retry(note);
 }
 
 }  // namespace pelican

@@ -76,9 +76,10 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     m_app.m_pageChoiceStored = false;
     m_app.m_skipEmptyPages = m_options.skipEmptyPages;
     m_app.m_retries.SetLimit(m_options.retries);
-    m_app.m_retries.m_onNote = [this](const RetryNote& note) { TellRetry(note); };
     m_app.m_resetBoard = [this] { return ResetForRecovery(); };
-    m_app.m_note = [this](const std::string& text) { Report(text); };
+    // The board's page loops, retries and the application's notes come
+    // here, and go out as the run's events.
+    m_app.Session().events = this;
     m_answers = {
         {CS_PrgDlg::IDD, [this](ui::CDialog& d) { AnswerSelectProgram(d); }},
         {CFirstSetDlg::IDD, [this](ui::CDialog& d) { Answer(d, ui::IDOK); }},
@@ -107,14 +108,20 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     m_backend.m_onProgress = [this](const std::string& title, int, int, int, int moves) {
         Emit(event::PhaseMoved{title, moves, m_phase.pages, m_app.m_port.Clock().NowMs() - m_phase.beganMs});
     };
-    m_app.Session().onPhaseBegun = [this](const PhaseRecord& phase) {
-        m_phase.beganMs = m_app.m_port.Clock().NowMs();
-        m_phase.pages = phase.pages;
-        Emit(event::PhaseBegun{m_job.action, phase});
-    };
-    m_app.Session().onPhaseEnded = [this](const PhaseRecord& phase) {
-        Emit(event::PhaseEnded{m_job.action, phase, m_phase.pages});
-    };
+}
+
+void CBatchRunner::PhaseBegun(const PhaseRecord& phase) {
+    m_phase.beganMs = m_app.m_port.Clock().NowMs();
+    m_phase.pages = phase.pages;
+    Emit(event::PhaseBegun{m_job.action, phase});
+}
+
+void CBatchRunner::PhaseEnded(const PhaseRecord& phase) {
+    Emit(event::PhaseEnded{m_job.action, phase, m_phase.pages});
+}
+
+void CBatchRunner::Note(const std::string& text) {
+    Report(text);
 }
 
 void CBatchRunner::AtSafePoint() {
@@ -136,11 +143,8 @@ void CBatchRunner::InWait() {
 }
 
 CBatchRunner::~CBatchRunner() {
-    m_app.m_retries.m_onNote = nullptr;
     m_app.m_resetBoard = nullptr;
-    m_app.m_note = nullptr;
-    m_app.Session().onPhaseEnded = nullptr;
-    m_app.Session().onPhaseBegun = nullptr;
+    m_app.Session().events = nullptr;
     m_app.SetUi(nullptr);
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/FirstContact.h"
+#include "commands/BoardEvents.h"
 #include "station/BatchOptions.h"
 #include "station/RunEvents.h"
 #include "station/RunPrinter.h"
@@ -32,7 +33,7 @@ namespace pelican {
 class CPelicanApp;
 class CPelicanDlg;
 
-class CBatchRunner : public IFirstContact {
+class CBatchRunner : public IFirstContact, public IBoardEvents {
 public:
     CBatchRunner(CPelicanApp& app, const BatchOptions& options);
     ~CBatchRunner() override;
@@ -83,6 +84,13 @@ public:
     bool NoAnswer(const SyncResult& result) override;
     void StoredRateRefused(uint32_t rate) override;
     bool StoredRateLost(uint32_t rate, bool taken) override;
+
+    // What the board's session tells (IBoardEvents), told as the run's
+    // events. A retry begins a new attempt, whose recovery may run again.
+    void PhaseBegun(const PhaseRecord& phase) override;
+    void PhaseEnded(const PhaseRecord& phase) override;
+    void Retry(const RetryNote& note) override;
+    void Note(const std::string& text) override;
 
     // The record of the board (--log) and its serial number; it hears
     // every event after the printer.
@@ -147,9 +155,6 @@ private:
     void ReportAction(Outcome outcome);
     void Report(const std::string& text);
     void Emit(const event::RunEvent& event);
-    // Tells a retry (standard error, or --json); a retry begins a new
-    // attempt, whose recovery may run again.
-    void TellRetry(const RetryNote& note);
     // A recovery whose own baud-rate change failed goes once more while a
     // retry is left; false when none is, or nobody reset the board.
     bool RecoverAgain();

@@ -6,7 +6,7 @@
 
 namespace pelican {
 
-void CBatchRunner::TellRetry(const RetryNote& note) {
+void CBatchRunner::Retry(const RetryNote& note) {
     // The job goes on after a recovery that worked: the next failure's
     // recovery is the first of a new attempt.
     if (note.kind == RetryNote::Kind::Retry) m_job.resetsInAction = 0;
