@@ -9,13 +9,15 @@
 #include "app/PelicanDlg.h"
 #include "app/S_PrgDlg.h"
 #include "lifecycle/WindowSignals.h"
-#include "lifecycle/win32/SessionWindow.h"
 #include "commands/PreEraseDlg.h"
 #include "commands/IDCheckDlg.h"
 #include "support/SimBench.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 #include "ui/scripted/ScriptedBackend.h"
+// Last: windows.h renames MessageBox and the like by macro, which must not
+// reach the declarations of the back ends above.
+#include "lifecycle/win32/SessionWindow.h"
 
 // windows.h (through the session window's header) names the dialog
 // results as macros, with the values the layer gives them.
