@@ -6,26 +6,22 @@
 // shows as lines.
 #include <array>
 #include <functional>
-#include <iostream>
 #include <map>
-#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "app/FirstContact.h"
 #include "commands/BoardEvents.h"
-#include "station/BatchOptions.h"
-#include "station/RunEvents.h"
-#include "station/RunPrinter.h"
-#include "lifecycle/SignalEnding.h"
-#include "link/ResetSequence.h"
 #include "commands/Outcome.h"
 #include "link/PortInfo.h"
-#include "commands/RetryBudget.h"
+#include "lifecycle/SignalEnding.h"
+#include "station/BatchOptions.h"
 #include "station/BoardRecord.h"
 #include "station/BoardReset.h"
 #include "station/Questions.h"
+#include "station/RunEvents.h"
+#include "station/RunPrinter.h"
 #include "ui/scripted/ScriptedBackend.h"
 
 namespace pelican {
@@ -39,7 +35,7 @@ public:
     ~CBatchRunner() override;
 
     // Runs start-up, the actions and the close step; the exit status
-    // (ExitStatus of BatchOptions.h). A run locks its port, not the machine:
+    // (lifecycle/ExitStatus.h). A run locks its port, not the machine:
     // runs on other ports go side by side, one on a held port ends with
     // kExitPortHeld before anything is sent.
     int Run();
