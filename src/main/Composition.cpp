@@ -2,6 +2,7 @@
 
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/PelicanApp.h"
@@ -13,6 +14,7 @@
 #include "lifecycle/WindowSignals.h"
 #include "link/PortInfo.h"
 #include "link/PortNotes.h"
+#include "sys/KeepAwake.h"
 #include "sys/Paths.h"
 #include "ui/Messages.h"
 #include "ui/scripted/ScriptedBackend.h"
@@ -76,6 +78,7 @@ int RunBatch(PlatformKit& kit, BatchOptions options, bool outputClosed) {
     // The simulated board's RESET is pressed for the user, unless the wire
     // presses it (--reset).
     if (board && options.reset.empty()) runner.m_boardReset.m_onPress = [&board] { board->Reset(); };
+    const CKeepAwake awake;
     return runner.Run();
 }
 
@@ -121,7 +124,15 @@ int RunWindows(PlatformKit& kit, int& argc, char** argv, bool simulate) {
     endings.Ending().m_onEnding = [&install, &quiet] { install(&quiet); };
     front->WakeFor([&endings] { endings.OnWake(); });
     const std::unique_ptr<ISessionWatch> session = Made<ISessionWatch>(kit.watchSession);
-    if (session) app->m_onCommandRunning = [&session](bool running) { session->SetBusy(running); };
+    // The machine stays awake while a command works on the board.
+    std::optional<CKeepAwake> awake;
+    app->m_onCommandRunning = [&session, &awake](bool running) {
+        if (session) session->SetBusy(running);
+        if (running)
+            awake.emplace();
+        else
+            awake.reset();
+    };
     if (board) {
         app->m_defaultPort = board->Port();
         // The user closing "Push RESET." presses the simulated board's RESET,

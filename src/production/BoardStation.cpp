@@ -12,6 +12,7 @@
 #include "link/Exchange.h"
 #include "link/IoState.h"
 #include "link/PortOpenError.h"
+#include "sys/KeepAwake.h"
 
 namespace pelican {
 namespace {
@@ -113,6 +114,9 @@ bool CBoardStation::RunOnce(BoardResult& result) {
     m_console.Status(m_board, "running", false);
     const uint64_t began = m_setup.clock->NowMs();
     try {
+        // Awake while this board is in work, not while the station waits
+        // for the next one.
+        const CKeepAwake awake;
         result.status = runner.Run();
     } catch (const BoardEnded& ended) {
         result.status = ended.status;

@@ -1,0 +1,9 @@
+#include "sys/KeepAwake.h"
+
+namespace pelican {
+
+CKeepAwake::CKeepAwake() = default;
+
+CKeepAwake::~CKeepAwake() = default;
+
+}  // namespace pelican
