@@ -41,11 +41,27 @@ uint64_t CounterUs() {
 #define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
 #endif
 
+// A thread's fine timer, closed when the thread ends: a production line
+// runs a thread for every board it takes, for days.
+class CThreadTimer {
+public:
+    CThreadTimer()
+        : m_handle(::CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS)) {}
+    ~CThreadTimer() {
+        if (m_handle != nullptr) ::CloseHandle(m_handle);
+    }
+    CThreadTimer(const CThreadTimer&) = delete;
+    CThreadTimer& operator=(const CThreadTimer&) = delete;
+    HANDLE Handle() const { return m_handle; }
+
+private:
+    HANDLE m_handle;
+};
+
 // The timer of the calling thread, or none where the system lacks them.
 HANDLE FineTimer() {
-    thread_local const HANDLE timer =
-        ::CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
-    return timer;
+    thread_local const CThreadTimer timer;
+    return timer.Handle();
 }
 
 void AskForFineTicks() {
