@@ -156,6 +156,7 @@ bool CWin32SerialDevice::Open(const std::string& name) {
     m_portMutex = portMutex;
     m_openError = 0;
     m_handle = handle;
+    m_baudRate = 0;
     return true;
 }
 
@@ -166,6 +167,7 @@ bool CWin32SerialDevice::Close() {
     // Output still queued here never got out in time (Send gave up on it).
     m_api.Purge(handle, PURGE_TXABORT | PURGE_TXCLEAR);
     m_handle = INVALID_HANDLE_VALUE;
+    m_baudRate = 0;
     m_errors = 0;
     const bool closed = m_api.Close(handle) != FALSE;
     if (m_portMutex != nullptr) ::CloseHandle(m_portMutex);
@@ -223,14 +225,17 @@ bool CWin32SerialDevice::SetLine(const LineSettings& line) {
     // program put them, or a rate change would pulse the board's RESET.
     dcb.fDtrControl = m_dtrOn ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
     dcb.fRtsControl = m_rtsOn ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
+    m_baudRate = 0;
     if (!m_api.SetState(handle, dcb)) return false;
     // A driver may take a record and run something else without a word
     // (Wine on a pseudo-terminal keeps 38400 for a rate termios does not
     // know, and eight bits without parity always); the line would then
     // garble every byte: read the settings back.
     LineSettings now;
-    return GetLine(now) && now.baudRate == line.baudRate && now.byteSize == line.byteSize &&
-           now.parity == line.parity && now.stopBits == line.stopBits;
+    if (!GetLine(now)) return false;
+    m_baudRate = now.baudRate;
+    return now.baudRate == line.baudRate && now.byteSize == line.byteSize && now.parity == line.parity &&
+           now.stopBits == line.stopBits;
 }
 
 }  // namespace pelican

@@ -97,6 +97,10 @@ private:
     IClock& m_clock;
     std::mutex m_mutex;
     std::atomic<HANDLE> m_handle{INVALID_HANDLE_VALUE};  // written only under m_mutex
+    // The rate in force as last set or read; 0: not known. Every frame,
+    // drain step and character time needs it, and each GetCommState is a
+    // round of control transfers on a USB adapter.
+    std::atomic<uint32_t> m_baudRate{0};
     HANDLE m_portMutex = nullptr;  // the port's name held for this process
     int m_openError = 0;
     uint32_t m_errors = 0;  // line errors taken from the driver, not yet reported

@@ -23,8 +23,14 @@ constexpr DWORD kInputEvents = EV_RXCHAR | EV_ERR | EV_BREAK;
 }  // namespace
 
 uint64_t CWin32SerialDevice::LineTimeUs(size_t bytes) {
-    LineSettings line;
-    return GetLine(line) && line.baudRate != 0 ? uint64_t{bytes} * 10000000 / line.baudRate : 0;
+    uint32_t rate = m_baudRate.load();
+    if (rate == 0) {
+        LineSettings line;
+        if (!GetLine(line)) return 0;
+        rate = line.baudRate;
+        m_baudRate = rate;
+    }
+    return rate != 0 ? uint64_t{bytes} * 10000000 / rate : 0;
 }
 
 bool CWin32SerialDevice::Ended(COverlappedOp::End end) {

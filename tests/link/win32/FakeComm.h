@@ -51,6 +51,7 @@ public:
     std::vector<DWORD> m_escapes;   // EscapeCommFunction's functions, in order
     std::vector<DCB> m_statesSet;   // the records SetCommState took
     int m_writesStarted = 0;
+    int m_statesRead = 0;  // GetCommState calls
     // An operation started with an OVERLAPPED the driver still holds.
     int m_reusedWhileHeld = 0;
 
@@ -67,6 +68,7 @@ public:
     HANDLE Open(const wchar_t*) override { return kHandle; }
     BOOL Close(HANDLE) override { return TRUE; }
     BOOL GetState(HANDLE, DCB& dcb) override {
+        ++m_statesRead;
         if (m_getStateError != 0) return Fail(m_getStateError);
         dcb = m_state;
         return TRUE;

@@ -65,6 +65,24 @@ TEST(Win32Driver, OpenRaisesBothLinesAndSetsXonApartFromXoff) {
     EXPECT_EQ(driver.m_statesSet.back().BaudRate, 57600u);
 }
 
+TEST(Win32Driver, FramesAndDrainsTakeTheRateSetWithoutAskingTheDriverAgain) {
+    CFakeComm driver;
+    CWin32SerialDevice device(driver);
+    ASSERT_TRUE(device.Open("COM3"));
+    ASSERT_TRUE(device.SetLine(LineSettings{115200, 8, 0, 0}));
+    driver.m_statesRead = 0;
+    const uint8_t frame[] = {0x41, 0x0C, 0x00};
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(device.Write(frame, sizeof frame), 3);
+        EXPECT_EQ(device.Drain(1000), DrainResult::Drained);
+    }
+    EXPECT_EQ(driver.m_statesRead, 0);
+    // A new rate is read back once, as it is set.
+    ASSERT_TRUE(device.SetLine(LineSettings{9600, 8, 0, 0}));
+    ASSERT_EQ(device.Write(frame, sizeof frame), 3);
+    EXPECT_EQ(driver.m_statesRead, 2);
+}
+
 TEST(Win32Driver, TheFirstGetCommStateFailureIsToldByItsReason) {
     struct Case {
         DWORD error;
