@@ -43,6 +43,9 @@ public:
     // event reset.
     OVERLAPPED& Start(size_t size = 0);
     uint8_t* Bytes() { return m_slot->bytes.data(); }
+    // The event mask a WaitCommEvent on the slot reports into: the driver's
+    // as long as the OVERLAPPED is (a late completion writes it).
+    DWORD& Events() { return m_slot->events; }
 
     // How the operation just started on handle ended: started is what its
     // call returned (the thread's last error tells a pending one). A pending
@@ -54,6 +57,7 @@ private:
     struct Slot {
         OVERLAPPED ov{};
         std::vector<uint8_t> bytes;
+        DWORD events = 0;
     };
     static Slot* NewSlot();
     void FreeSlot();

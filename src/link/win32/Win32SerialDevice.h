@@ -114,7 +114,6 @@ private:
     COverlappedOp m_readOp;   // Read, under m_mutex
     COverlappedOp m_writeOp;  // Write
     COverlappedOp m_waitOp;   // WaitInput
-    DWORD m_eventMask = 0;    // what the last WaitCommEvent reported
     // Until then (on m_clock, in microseconds) a reply may be on its way: a
     // frame was written or input moved. A wait without events looks at the
     // queue finely meanwhile.

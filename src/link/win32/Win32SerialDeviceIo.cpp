@@ -164,12 +164,13 @@ void CWin32SerialDevice::WaitInput(uint64_t deadlineMs, size_t seen) {
         // The driver keeps the events since the last wait ended, so a byte
         // that came after the look above ends this wait at once.
         OVERLAPPED& ov = m_waitOp.Start();
-        m_eventMask = 0;
+        DWORD& events = m_waitOp.Events();
+        events = 0;
         DWORD n = 0;
         const uint64_t start = m_clock.NowMs();
-        const BOOL started = m_api.WaitEvent(handle, m_eventMask, ov);
+        const BOOL started = m_api.WaitEvent(handle, events, ov);
         const COverlappedOp::End end = m_waitOp.Finish(handle, started, wait, n);
-        if (Ended(end) && (m_eventMask & kInputEvents) != 0 && Changed(seen)) return;
+        if (Ended(end) && (events & kInputEvents) != 0 && Changed(seen)) return;
         // The slice ran out, or the port failed.
         if (end == COverlappedOp::End::GivenUp || (end == COverlappedOp::End::Cancelled && m_clock.NowMs() >= start + wait))
             return;

@@ -52,6 +52,7 @@ public:
     std::vector<DCB> m_statesSet;   // the records SetCommState took
     int m_writesStarted = 0;
     int m_statesRead = 0;  // GetCommState calls
+    const DWORD* m_eventsAt = nullptr;  // where the last WaitCommEvent reports
     // An operation started with an OVERLAPPED the driver still holds.
     int m_reusedWhileHeld = 0;
 
@@ -106,6 +107,7 @@ public:
     }
     BOOL WaitEvent(HANDLE, DWORD& events, OVERLAPPED& ov) override {
         DWORD done = 0;
+        m_eventsAt = &events;
         events = EV_RXCHAR;
         return Start(ov, 0, Ending::AtOnce, done);
     }

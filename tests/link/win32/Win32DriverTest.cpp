@@ -83,6 +83,23 @@ TEST(Win32Driver, FramesAndDrainsTakeTheRateSetWithoutAskingTheDriverAgain) {
     EXPECT_EQ(driver.m_statesRead, 2);
 }
 
+TEST(Win32Driver, AWaitForEventsReportsIntoItsSlotNotIntoTheDevice) {
+    // A wait the driver completes late, after its cancel was given up on,
+    // writes its event mask then: into the slot left to the driver, never
+    // into a device that may be gone by that time.
+    CFakeComm driver;
+    driver.m_modemStatus = true;
+    CMicroClock clock;
+    CWin32SerialDevice device(driver, clock);
+    ASSERT_TRUE(device.Open("COM3"));
+    ASSERT_TRUE(device.WaitsOnEvents());
+    device.WaitInput(clock.NowMs() + 5, 0);
+    const auto* at = reinterpret_cast<const char*>(driver.m_eventsAt);
+    const auto* first = reinterpret_cast<const char*>(&device);
+    ASSERT_NE(at, nullptr);
+    EXPECT_TRUE(at < first || at >= first + sizeof device);
+}
+
 TEST(Win32Driver, TheFirstGetCommStateFailureIsToldByItsReason) {
     struct Case {
         DWORD error;
