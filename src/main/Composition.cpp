@@ -52,8 +52,7 @@ int RunGang(PlatformKit& kit, const BatchOptions& options, ISimulatedBoard* boar
     return gang.Run();
 }
 
-int RunBatch(PlatformKit& kit, BatchOptions options, bool outputClosed) {
-    const std::unique_ptr<IBatchConsole> console = Made<IBatchConsole>(kit.holdBatchConsole);
+int RunBatch(PlatformKit& kit, BatchOptions options, bool outputClosed, const std::unique_ptr<IBatchConsole>& console) {
     std::unique_ptr<ISimulatedBoard> board;
     if (options.simulate) {
         board = kit.startSimulatedBoard();
@@ -154,14 +153,19 @@ int RunWindows(PlatformKit& kit, int& argc, char** argv, bool simulate) {
 int RunPelican(PlatformKit& kit, int argc, char** argv) {
     const bool outputClosed = kit.occupyClosedDescriptors && kit.occupyClosedDescriptors();
     SetApplicationName("pelican");
+    // The console takes UTF-8 before the first text is written: a usage
+    // error, the help or the port list names ports and files in any
+    // language. The window program gives it back before its windows.
+    std::unique_ptr<IBatchConsole> console = Made<IBatchConsole>(kit.holdBatchConsole);
     BatchOptions options;
     int exitCode = 0;
     switch (ParseCommandLine(argc, argv, options, exitCode)) {
         case CommandLine::Exit: return exitCode;
         case CommandLine::ListPorts: return ListPorts(options.json);
-        case CommandLine::Batch: return RunBatch(kit, options, outputClosed);
+        case CommandLine::Batch: return RunBatch(kit, options, outputClosed, console);
         case CommandLine::Window: break;
     }
+    console.reset();
     return RunWindows(kit, argc, argv, options.simulate);
 }
 

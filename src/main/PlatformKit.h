@@ -30,7 +30,8 @@ struct PlatformKit {
     // The simulated board of --simulate, or nullptr when it could not be
     // started (the reason is told on standard error).
     std::function<std::unique_ptr<ISimulatedBoard>()> startSimulatedBoard;
-    // A batch run's console, set up before the run writes.
+    // The console of the program's own texts (a batch run, the help, a
+    // usage error, the port list), set up before anything is written.
     std::function<std::unique_ptr<IBatchConsole>()> holdBatchConsole;
     // Held by both programs while they run.
     std::function<std::unique_ptr<ISessionWatch>()> watchSession;

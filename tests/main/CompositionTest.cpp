@@ -142,10 +142,10 @@ TEST(Composition, ABatchRunIsPutTogetherFromThePlatformsParts) {
          "pelican: port COM1\npelican: link up at 9600 bps\npelican: link returned to 9600 bps; port closed\n"
          "pelican: standard output could not be written: it is closed\n",
          {"descriptors", "console set up", "session watched", "busy", "session let go", "console given back"}},
-        // A usage error is told before any console is set up.
+        // A usage error is told on the console set up for it.
         {"a usage error",
          {"-p", "COM1", "--no-such-option"}, false, true, 2, "", "",
-         {"descriptors"}},
+         {"descriptors", "console set up", "console given back"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -20,9 +20,18 @@ CBatchConsole::CBatchConsole() : m_outputCodePage(::GetConsoleOutputCP()) {
         m_error = error;
         m_errorMode = errorMode;
     }
-    const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+    HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+    if (!IsConsole(input)) {
+        // Standard input redirected (< NUL, a pipe) while the console still
+        // shows the run: a click into it would still start a selection. Its
+        // input buffer is reached by name.
+        input = ::CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+        if (input == INVALID_HANDLE_VALUE) return;
+        m_ownedInput = input;
+    }
     DWORD mode = 0;
-    if (!IsConsole(input) || !::GetConsoleMode(input, &mode)) return;
+    if (!::GetConsoleMode(input, &mode)) return;
     m_input = input;
     m_inputMode = mode;
     // The QuickEdit bit is only read with ENABLE_EXTENDED_FLAGS beside it.
@@ -32,6 +41,7 @@ CBatchConsole::CBatchConsole() : m_outputCodePage(::GetConsoleOutputCP()) {
 
 CBatchConsole::~CBatchConsole() {
     Restore();
+    if (m_ownedInput != nullptr) ::CloseHandle(m_ownedInput);
 }
 
 void CBatchConsole::Restore() {

@@ -34,6 +34,7 @@ public:
 private:
     UINT m_outputCodePage = 0;  // 0: no console output
     HANDLE m_input = nullptr;   // the console's input, when it is one
+    HANDLE m_ownedInput = nullptr;  // ... opened by name (CONIN$) for the run
     DWORD m_inputMode = 0;
     bool m_inputModeChanged = false;
     HANDLE m_error = nullptr;  // the console's screen buffer as standard error

@@ -67,6 +67,24 @@ protected:
     HANDLE m_console = INVALID_HANDLE_VALUE;
 };
 
+TEST_F(OwnConsole, QuickEditIsOffAlsoWhenStandardInputIsRedirected) {
+    const DWORD before = ENABLE_PROCESSED_INPUT | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_QUICK_EDIT_MODE |
+                         ENABLE_EXTENDED_FLAGS;
+    ASSERT_TRUE(::SetConsoleMode(m_console, before));
+    // pelican ... < NUL: the console still shows the run.
+    const HANDLE nul = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                     0, nullptr);
+    ASSERT_NE(nul, INVALID_HANDLE_VALUE);
+    ::SetStdHandle(STD_INPUT_HANDLE, nul);
+    {
+        CBatchConsole console;
+        EXPECT_EQ(Mode() & ENABLE_QUICK_EDIT_MODE, 0u);
+    }
+    EXPECT_EQ(Mode() & ENABLE_QUICK_EDIT_MODE, static_cast<DWORD>(ENABLE_QUICK_EDIT_MODE));
+    ::SetStdHandle(STD_INPUT_HANDLE, m_console);
+    ::CloseHandle(nul);
+}
+
 TEST_F(OwnConsole, QuickEditIsOffForTheRunAndBackAfterIt) {
     EXPECT_TRUE(IsConsole(m_console));
     const DWORD before = ENABLE_PROCESSED_INPUT | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_QUICK_EDIT_MODE |
