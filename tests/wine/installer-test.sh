@@ -4,7 +4,7 @@
 # "Program Files" with its Uninstall key in the 64-bit view of the registry,
 # every Start-menu entry's target there and none a .md file, the installed
 # pelican.exe --version, a silent uninstall, and nothing left of it (files,
-# the Start-menu folder, the Uninstall key).
+# the Start-menu folder, the Uninstall key and the installation folder's).
 # Usage: tests/wine/installer-test.sh INSTALLER.exe VERSION MANUAL
 #   MANUAL: yes when the build made the manual as text (groff), else no.
 # Environment: WINE (wine). A missing installer or a Wine that cannot run a
