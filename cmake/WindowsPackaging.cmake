@@ -63,6 +63,20 @@ set(CPACK_NSIS_INSTALLED_ICON_NAME pelican.exe)
 set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/resources/pelican.ico)
 set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/resources/pelican.ico)
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# 1.0's installer was a 32-bit program: over such an installation its key
+# would stay in the 32-bit view (a second "Pelican" in Windows' list of
+# programs, its uninstaller gone with the first) and its .md texts would
+# keep the folder from being removed.
+# CPackConfig.cmake holds the text as written here and is read again by
+# cpack: hence the doubled backslashes, and NSIS's single quotes.
+set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "
+  SetRegView 32
+  DeleteRegKey SHCTX 'Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Pelican'
+  DeleteRegKey SHCTX 'Software\\\\The Pelican developers\\\\Pelican'
+  DeleteRegKey /ifempty SHCTX 'Software\\\\The Pelican developers'
+  SetRegView 64
+  Delete '$INSTDIR\\\\README.md'
+  Delete '$INSTDIR\\\\CHANGELOG.md'")
 # The manual's entry only when there is a manual to open.
 if(PELICAN_GROFF)
   set(CPACK_NSIS_MENU_LINKS pelican-manual.txt "Pelican manual")

@@ -1,7 +1,8 @@
 #!/bin/bash
 # The NSIS installer under 64-bit Wine, in a 64-bit prefix of its own made
 # for the test: the installer a 64-bit program, a silent install (/S) into
-# "Program Files" with its Uninstall key in the 64-bit view of the registry,
+# "Program Files" (over what 1.0's 32-bit installer left) with its Uninstall
+# key in the 64-bit view of the registry alone,
 # every Start-menu entry's target there and none a .md file, the installed
 # pelican.exe --version, a silent uninstall, and nothing left of it (files,
 # the Start-menu folder, the Uninstall key and the installation folder's).
@@ -50,6 +51,13 @@ data = open(sys.argv[1], "rb").read(4096)
 print(hex(struct.unpack_from("<H", data, struct.unpack_from("<I", data, 0x3C)[0] + 4)[0]))' "$installer")
 [ "$machine" = 0x8664 ] || fail "the installer is made for machine $machine, not x64 (0x8664)"
 
+echo "== over what 1.0's 32-bit installer left"
+# Its keys in the 32-bit view, its texts as .md files.
+timeout 60 "$wine" reg add "$key" /v DisplayName /d Pelican /reg:32 /f >/dev/null 2>&1
+timeout 60 "$wine" reg add "$folder_key" /ve /d 'C:\Program Files\Pelican' /reg:32 /f >/dev/null 2>&1
+registered 32 && registered 32 "$folder_key" || fail "the keys of 1.0 could not be made"
+mkdir -p "$programs" && printf '# Pelican\n' >"$programs/README.md" && printf '# Changelog\n' >"$programs/CHANGELOG.md"
+
 echo "== silent install"
 timeout 300 "$wine" "$(WINEDEBUG=-all winepath -w "$installer")" /S </dev/null
 status=$?
@@ -62,6 +70,7 @@ installed=$(cd "$programs" 2>/dev/null && LC_ALL=C ls | tr '\n' ' ' | sed 's/ $/
 [ -e "$work/prefix/drive_c/Program Files (x86)/Pelican" ] && fail "installed under Program Files (x86)"
 registered 64 || fail "no Uninstall key $key in the 64-bit view"
 registered 32 && fail "an Uninstall key $key in the 32-bit view"
+registered 32 "$folder_key" && fail "a key $folder_key in the 32-bit view"
 registered 64 "$folder_key" || fail "no key $folder_key with the installation folder"
 
 echo "== the Start-menu entries"
