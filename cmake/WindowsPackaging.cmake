@@ -1,6 +1,7 @@
 # The Windows packages: a zip to unpack anywhere and an NSIS installer with a
 # Start-menu entry and an uninstaller. Both hold pelican.exe (static: nothing
-# else is needed beside it), the README, the licence and the manual as text.
+# else is needed beside it), the README, the change log, the licence and the
+# manual as text.
 include(${CMAKE_CURRENT_LIST_DIR}/Release.cmake)
 
 if(TARGET pelican)
@@ -20,16 +21,28 @@ if(PELICAN_GROFF)
   add_custom_target(manual_text ALL DEPENDS ${manual})
   install(FILES ${manual} DESTINATION .)
 endif()
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+# The README and the change log as .txt with Windows line ends: Windows has
+# no program that opens a .md file.
+set(texts)
+foreach(name README CHANGELOG)
+  set(text ${PROJECT_BINARY_DIR}/${name}.txt)
+  add_custom_command(OUTPUT ${text}
+                     COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/${name}.md -DOUT=${text}
+                             -P ${CMAKE_CURRENT_LIST_DIR}/TextCrlf.cmake
+                     DEPENDS ${PROJECT_SOURCE_DIR}/${name}.md ${CMAKE_CURRENT_LIST_DIR}/TextCrlf.cmake VERBATIM)
+  list(APPEND texts ${text})
+endforeach()
+add_custom_target(windows_texts ALL DEPENDS ${texts})
+install(FILES ${texts} DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
-install(FILES ${PROJECT_SOURCE_DIR}/CHANGELOG.md DESTINATION .)
 
 set(CPACK_PACKAGE_NAME pelican)
 set(CPACK_PACKAGE_VENDOR "The Pelican developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Flash programmer for Orca microcontrollers over their serial boot loader")
 set(CPACK_PACKAGE_FILE_NAME pelican-${PROJECT_VERSION}-windows-x64)
 set(CPACK_PACKAGE_INSTALL_DIRECTORY Pelican)
-# A 64-bit program: under "Program Files", not "Program Files (x86)".
+# A 64-bit program, installed by a 64-bit installer (NsisScript64.cmake):
+# under "Program Files", not "Program Files (x86)".
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_GENERATOR ZIP)
@@ -50,6 +63,25 @@ set(CPACK_NSIS_INSTALLED_ICON_NAME pelican.exe)
 set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/resources/pelican.ico)
 set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/resources/pelican.ico)
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
-set(CPACK_NSIS_MENU_LINKS pelican-manual.txt "Pelican manual" README.md "Pelican README")
+# 1.0's installer was a 32-bit program: over such an installation its key
+# would stay in the 32-bit view (a second "Pelican" in Windows' list of
+# programs, its uninstaller gone with the first) and its .md texts would
+# keep the folder from being removed.
+# CPackConfig.cmake holds the text as written here and is read again by
+# cpack: hence the doubled backslashes, and NSIS's single quotes.
+set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "
+  SetRegView 32
+  DeleteRegKey SHCTX 'Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Pelican'
+  DeleteRegKey SHCTX 'Software\\\\The Pelican developers\\\\Pelican'
+  DeleteRegKey /ifempty SHCTX 'Software\\\\The Pelican developers'
+  SetRegView 64
+  Delete '$INSTDIR\\\\README.md'
+  Delete '$INSTDIR\\\\CHANGELOG.md'")
+# The manual's entry only when there is a manual to open.
+if(PELICAN_GROFF)
+  set(CPACK_NSIS_MENU_LINKS pelican-manual.txt "Pelican manual")
+endif()
+list(APPEND CPACK_NSIS_MENU_LINKS README.txt "Pelican README")
+include(${CMAKE_CURRENT_LIST_DIR}/NsisScript64.cmake)
 set(CPACK_NSIS_URL_INFO_ABOUT "https://pelican.example.org")
 include(CPack)

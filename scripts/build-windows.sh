@@ -9,9 +9,8 @@ cd "$(dirname "$0")/.."
 dir=${1:-build-win}
 packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest nlohmann-json3-dev libcli11-dev cmake ninja-build
           wine wine64 fonts-wine nsis zip xvfb xauth xdotool imagemagick srecord python3 groff-base)
-# Debian's NSIS makes a 32-bit installer: the tests run it under the 32-bit
-# half of Wine, which comes from the i386 architecture.
-packages+=(wine32:i386)
+# 64-bit Wine alone (wine, wine64) runs pelican.exe, its tests and the
+# installer, all of them 64-bit programs.
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -21,25 +20,8 @@ if ((${#missing[@]})); then
   SUDO=""
   if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
   export DEBIAN_FRONTEND=noninteractive
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then $SUDO dpkg --add-architecture i386; fi
-  # A mirror in the middle of its sync serves an index that does not match
-  # its Release file; a moment later it is whole again. The install below
-  # says plainly what is still missing if it never is.
-  for try in 1 2 3 4 5; do
-    $SUDO apt-get update -qq && break
-    echo "apt-get update failed (try $try of 5); trying again in 30 s" >&2
-    sleep 30
-  done
-  if ! $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null >/dev/null; then
-    # The 32-bit half needs i386 packages at the very versions of the amd64
-    # ones installed; while a mirror's i386 security index is broken it cannot
-    # be had. Everything else still builds and is tested; the installer's
-    # test then says it was skipped, and why.
-    rest=()
-    for p in "${missing[@]}"; do [ "$p" = wine32:i386 ] || rest+=("$p"); done
-    ((${#rest[@]} == 0)) || $SUDO apt-get install -y -qq --no-install-recommends "${rest[@]}" </dev/null >/dev/null
-    echo "build-windows: WARNING: wine32:i386 could not be installed; the installer cannot be run under Wine" >&2
-  fi
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null >/dev/null
 fi
 launcher=()
 if command -v ccache >/dev/null; then
