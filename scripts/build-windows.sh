@@ -20,7 +20,14 @@ if ((${#missing[@]})); then
   SUDO=""
   if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
   export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq
+  # A mirror in the middle of its sync serves an index that does not match
+  # its Release file; a moment later it is whole again. The install below
+  # says plainly what is still missing if it never is.
+  for try in 1 2 3 4 5; do
+    $SUDO apt-get update -qq && break
+    echo "apt-get update failed (try $try of 5); trying again in 30 s" >&2
+    sleep 30
+  done
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null >/dev/null
 fi
 launcher=()
