@@ -1,7 +1,7 @@
 # Installation and the Debian package: the two programs, the desktop entry
 # with its AppStream metadata, the icons, the manual pages, the shell
-# completion and the package's copyright and changelog; and the source
-# tarball.
+# completion, the package's copyright and changelog, the README and its
+# pages; and the source tarball.
 include(GNUInstallDirs)
 include(${CMAKE_CURRENT_LIST_DIR}/Release.cmake)
 
@@ -59,6 +59,17 @@ foreach(page pelican.1 pelican-sim.1)
 endforeach()
 pelican_install_packed(${PELICAN_DEBIAN_DIR}/changelog ${docdir})
 install(FILES ${PELICAN_DEBIAN_DIR}/copyright DESTINATION ${docdir})
+# The README and its pages, with the pictures they show, as they lie in the
+# source tree, so that the links between them hold.
+include(${CMAKE_CURRENT_LIST_DIR}/DocPages.cmake)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${docdir})
+foreach(page IN LISTS PELICAN_DOC_PAGES)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/${page}.md DESTINATION ${docdir}/docs)
+endforeach()
+file(GLOB pictures ${PROJECT_SOURCE_DIR}/docs/*.png)
+install(FILES ${pictures} DESTINATION ${docdir}/docs)
+file(GLOB pictures ${PROJECT_SOURCE_DIR}/docs/windows/*.png)
+install(FILES ${pictures} DESTINATION ${docdir}/docs/windows)
 # An example udev rule for one adapter: the user's access, ModemManager kept away.
 install(FILES ${PROJECT_SOURCE_DIR}/docs/udev/60-pelican.rules DESTINATION ${docdir}/examples)
 get_property(packed_files GLOBAL PROPERTY pelican_packed)

@@ -1,7 +1,7 @@
 # The Windows packages: a zip to unpack anywhere and an NSIS installer with a
 # Start-menu entry and an uninstaller. Both hold pelican.exe (static: nothing
-# else is needed beside it), the README, the change log, the licence and the
-# manual as text.
+# else is needed beside it), the README with its pages, the change log, the
+# licence and the manual as text.
 include(${CMAKE_CURRENT_LIST_DIR}/Release.cmake)
 
 if(TARGET pelican)
@@ -22,14 +22,28 @@ if(PELICAN_GROFF)
   install(FILES ${manual} DESTINATION .)
 endif()
 # The README and the change log as .txt with Windows line ends: Windows has
-# no program that opens a .md file.
+# no program that opens a .md file. README.txt holds the README's pages after
+# it, so that the text the Start menu opens holds what its links lead to.
+include(${CMAKE_CURRENT_LIST_DIR}/DocPages.cmake)
+set(readme_pages)
+foreach(page IN LISTS PELICAN_DOC_PAGES)
+  list(APPEND readme_pages ${PROJECT_SOURCE_DIR}/docs/${page}.md)
+endforeach()
+string(REPLACE ";" "|" readme_pages_arg "${readme_pages}")
 set(texts)
 foreach(name README CHANGELOG)
   set(text ${PROJECT_BINARY_DIR}/${name}.txt)
+  set(pages_arg)
+  set(pages_depends)
+  if(name STREQUAL README)
+    set(pages_arg -DPAGES=${readme_pages_arg})
+    set(pages_depends ${readme_pages})
+  endif()
   add_custom_command(OUTPUT ${text}
-                     COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/${name}.md -DOUT=${text}
+                     COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/${name}.md ${pages_arg} -DOUT=${text}
                              -P ${CMAKE_CURRENT_LIST_DIR}/TextCrlf.cmake
-                     DEPENDS ${PROJECT_SOURCE_DIR}/${name}.md ${CMAKE_CURRENT_LIST_DIR}/TextCrlf.cmake VERBATIM)
+                     DEPENDS ${PROJECT_SOURCE_DIR}/${name}.md ${pages_depends} ${CMAKE_CURRENT_LIST_DIR}/TextCrlf.cmake
+                     VERBATIM)
   list(APPEND texts ${text})
 endforeach()
 add_custom_target(windows_texts ALL DEPENDS ${texts})

@@ -33,6 +33,17 @@ for page in "$root"/usr/share/man/man1/*.1.gz; do
   [ -z "$warnings" ] || fail "$(basename "$page"): $warnings"
 done
 
+# The README and its pages: every link between them and to their pictures
+# leads to a file of the package.
+doc="$root/usr/share/doc/pelican"
+[ -f "$doc/README.md" ] && ls "$doc"/docs/*.md >/dev/null 2>&1 || fail "the README or its pages are not in $doc"
+for text in "$doc"/README.md "$doc"/docs/*.md; do
+  [ -f "$text" ] || continue
+  for target in $(grep -oE '\]\([^)#]+' "$text" | sed 's/^](//' | grep -v '://'); do
+    [ -f "$(dirname "$text")/$target" ] || fail "${text#"$doc"/} links to $target, which is not installed"
+  done
+done
+
 depends=$(dpkg-deb -f "$deb" Depends)
 for library in libqt6widgets6 libqt6svg6 libc6 libstdc++6; do
   grep -q "$library" <<<"$depends" || fail "missing dependency $library"
