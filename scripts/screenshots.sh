@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Renders Pelican's windows off screen into docs/ (used by the README).
+# Renders Pelican's windows off screen into docs/ (used by the README and its pages).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh build

@@ -1,5 +1,5 @@
 // Renders Pelican's windows off screen into the folder given, as the PNG
-// pictures the README shows (scripts/screenshots.sh). Not a test: it asserts
+// pictures the README and its pages show (scripts/screenshots.sh). Not a test: it asserts
 // nothing but that each picture was written.
 #include <QAbstractItemView>
 #include <QApplication>

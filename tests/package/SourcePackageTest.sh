@@ -25,7 +25,7 @@ times=$(awk '{print $4, $5}' <<<"$listing" | sort -u)
 [ "$(wc -l <<<"$times")" -eq 1 ] || { echo "more than one file time: $times"; exit 1; }
 names=$(tar -tzf "$first")
 [ "$names" = "$(LC_ALL=C sort <<<"$names")" ] || { echo "names are not sorted"; exit 1; }
-for file in CMakeLists.txt LICENSE CHANGELOG.md README.md scripts/setup.sh docs/man/pelican.1.in \
+for file in CMakeLists.txt LICENSE CHANGELOG.md README.md docs/batch-mode.md scripts/setup.sh docs/man/pelican.1.in \
             resources/pelican.svg tests/CMakeLists.txt; do
   grep -qx "$name/$file" <<<"$names" || { echo "$file is not in the tarball"; exit 1; }
 done
