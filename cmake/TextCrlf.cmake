@@ -1,7 +1,7 @@
 # Copies a text with CR LF line ends, so that Notepad shows it as it is meant:
 #   cmake -DIN=README.md -DOUT=README.txt -P TextCrlf.cmake
 # PAGES (optional, separated by "|") are appended after it, each under a
-# line that names it as IN's links do (docs/windows.md), so that one text
+# line that names it as IN's links do (docs/on-windows.md), so that one text
 # holds what the links lead to.
 file(READ ${IN} text)
 if(PAGES)
