@@ -75,6 +75,11 @@ private:
     bool DefaultButtonEnabled() const;
     const ControlTemplate* Control(int id) const;
     bool Accepting() const;
+    // What this window sizes in pixels itself, for the DPI it is shown at:
+    // the drop-down lists' widths and the icons.
+    void RedoSizes(UINT dpi);
+    void SetIcons(UINT dpi);
+    void DestroyIcons();
 
     static bool s_inputBlocked;
     static bool s_waitCursor;
@@ -94,6 +99,11 @@ private:
     bool m_hasSkipPages = false;
     bool m_skipPagesChecked = false;
     HWND m_focusBeforeDisable = nullptr;
+    // The window's DPI as last known (0: the system's), and the icons
+    // loaded for it, the window's until replaced or the window goes.
+    UINT m_dpi = 0;
+    HICON m_bigIcon = nullptr;
+    HICON m_smallIcon = nullptr;
 };
 
 }  // namespace pelican::ui
