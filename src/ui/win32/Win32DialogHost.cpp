@@ -73,6 +73,15 @@ void CWin32DialogHost::RedoSizes(UINT dpi) {
     SetIcons(dpi);
 }
 
+void CWin32DialogHost::KeepAreaWhole() {
+    // The dialog manager sizes a rescaled window by its frame; the menu bar
+    // added here has a height of its own at each scale, and wraps at some:
+    // the dialog's area (its size in the new font's units) stays whole.
+    RECT area{0, 0, m_dialog->Template().cx, m_dialog->Template().cy};
+    MapDialogRect(m_hwnd, &area);
+    GrowToClientHeight(area.bottom);
+}
+
 bool CWin32DialogHost::s_inputBlocked = false;
 bool CWin32DialogHost::s_waitCursor = false;
 std::map<HWND, CWin32DialogHost*> CWin32DialogHost::s_windows;
@@ -136,6 +145,7 @@ INT_PTR CWin32DialogHost::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return FALSE;
         case kRedoSizes:
             RedoSizes(m_dpi);
+            KeepAreaWhole();
             return TRUE;
         case WM_SETCURSOR:
             if (!s_waitCursor) return FALSE;
@@ -193,11 +203,17 @@ void CWin32DialogHost::AddMenu() {
     if (style & kCentered) top -= (height - (before.bottom - before.top)) / 2;
     SetWindowPos(m_hwnd, nullptr, before.left, std::max(0, top), width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     // Still short (a menu bar that wraps): grow by what is missing.
+    GrowToClientHeight(client.bottom);
+}
+
+void CWin32DialogHost::GrowToClientHeight(LONG height) {
     RECT now{};
     GetClientRect(m_hwnd, &now);
-    if (now.bottom < client.bottom)
-        SetWindowPos(m_hwnd, nullptr, 0, 0, width, height + client.bottom - now.bottom,
-                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    if (now.bottom >= height) return;
+    RECT window{};
+    GetWindowRect(m_hwnd, &window);
+    SetWindowPos(m_hwnd, nullptr, 0, 0, window.right - window.left, window.bottom - window.top + height - now.bottom,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
 }
 
 void CWin32DialogHost::Command(int id, int code, HWND control) {

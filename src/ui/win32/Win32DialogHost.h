@@ -80,6 +80,11 @@ private:
     void RedoSizes(UINT dpi);
     void SetIcons(UINT dpi);
     void DestroyIcons();
+    // After a change of scale: the window at least as high as the
+    // dialog's area needs.
+    void KeepAreaWhole();
+    // The window made higher until its client area is height high.
+    void GrowToClientHeight(LONG height);
 
     static bool s_inputBlocked;
     static bool s_waitCursor;

@@ -315,8 +315,9 @@ TEST_F(Win32WindowsTest, MessageBoxesShowTheirIcons) {
 
 TEST_F(Win32WindowsTest, IconsAndOpenListsFollowTheScaleOfTheMonitor) {
     // Windows tells a window that moved to a monitor of another scale with
-    // WM_DPICHANGED and rescales the dialog and its fonts itself; the icons
-    // and the open lists' widths are the window's own. Wine sends no such
+    // WM_DPICHANGED and rescales the dialog and its fonts itself; the icons,
+    // the open lists' widths and the room for the menu bar are the window's
+    // own. Wine sends no such
     // message and keeps the fonts: it is sent here, and a list's width
     // changes by its scroll bar and margin only (a scroll bar 17 pixels
     // wide at 100 %, a margin of 8). Wine never narrows an open list once
@@ -337,8 +338,13 @@ TEST_F(Win32WindowsTest, IconsAndOpenListsFollowTheScaleOfTheMonitor) {
         SendMessageW(rate, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"COM12 USB Serial Port (FTDI), serial A6008isP"));
         LRESULT atFirst = 0;
         for (const Scale& scale : scales) {
+            // Sized short, as a window whose menu bar takes more room at
+            // the new scale than the old one scaled.
             RECT suggested{};
             GetWindowRect(w, &suggested);
+            suggested.bottom -= 20;
+            SetWindowPos(w, nullptr, 0, 0, suggested.right - suggested.left, suggested.bottom - suggested.top,
+                         SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
             SendMessageW(w, WM_DPICHANGED, MAKEWPARAM(scale.dpi, scale.dpi), reinterpret_cast<LPARAM>(&suggested));
             MSG msg;
             while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -351,6 +357,11 @@ TEST_F(Win32WindowsTest, IconsAndOpenListsFollowTheScaleOfTheMonitor) {
             EXPECT_EQ(shown(w, WM_GETICON, ICON_BIG), scale.big) << scale.dpi;
             EXPECT_EQ(shown(w, WM_GETICON, ICON_SMALL), scale.small) << scale.dpi;
             EXPECT_EQ(shown(icon, STM_GETICON, 0), scale.big) << scale.dpi;
+            RECT area{0, 0, S::Template().cx, S::Template().cy};
+            MapDialogRect(w, &area);
+            RECT client{};
+            GetClientRect(w, &client);
+            EXPECT_EQ(client.bottom, area.bottom) << scale.dpi;
             if (atFirst == 0) atFirst = SendMessageW(rate, CB_GETDROPPEDWIDTH, 0, 0);
             EXPECT_EQ(SendMessageW(rate, CB_GETDROPPEDWIDTH, 0, 0) - atFirst, scale.wider) << scale.dpi;
         }
