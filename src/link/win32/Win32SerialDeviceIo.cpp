@@ -203,7 +203,7 @@ void CWin32SerialDevice::WaitInput(uint64_t deadlineMs, size_t seen) {
         // A driver that refuses the wait cannot be waited on at all.
         if (end == COverlappedOp::End::Failed) EventsUnreliable();
         // The slice ran out. Bytes the driver never announced may lie in
-        // the queue all the same: the look below finds them.
+        // the queue all the same: the caller's next look takes them.
         if (end == COverlappedOp::End::Cancelled && m_clock.NowMs() >= start + wait) {
             if (Unannounced(handle, seen)) EventsUnreliable();
             return;
