@@ -1,7 +1,8 @@
 #pragma once
 // A driver for the Windows serial back end that a test scripts: what it
 // reports, what it refuses as the documentation says drivers do, how its
-// operations end, and every call it was given.
+// operations end, when received bytes arrive on the test's clock and
+// whether its receive events tell them, and every call it was given.
 #include <windows.h>
 
 #include <cstdint>
