@@ -140,11 +140,14 @@ bool CWin32SerialDevice::Open(const std::string& name) {
     // A read takes what is queued and returns at once; writes have no
     // driver time-out (Write bounds them itself).
     COMMTIMEOUTS timeouts{MAXDWORD, 0, 0, 0, 0};
-    if (!m_api.SetTimeouts(handle, timeouts) || !m_api.SetMask(handle, kInputEvents)) return fail(::GetLastError());
+    if (!m_api.SetTimeouts(handle, timeouts)) return fail(::GetLastError());
     // Wine cannot wait for receive events on a device without modem status
-    // lines: the wait ends at once, cancelled, again and again.
+    // lines: the wait ends at once, cancelled, again and again. A driver
+    // that refuses the event mask is polled.
     DWORD modem = 0;
     m_eventWait = m_api.ModemStatus(handle, modem) != FALSE;
+    m_path = path;
+    if (!m_api.SetMask(handle, kInputEvents)) EventsUnreliable();
     // Errors from before this open are not this link's.
     DWORD word = 0;
     COMSTAT status{};

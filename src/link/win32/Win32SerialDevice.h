@@ -61,8 +61,11 @@ public:
     void WaitInput(uint64_t deadlineMs, size_t seen) override;
 
     // False when the driver's receive events cannot be waited for (the
-    // device reports no modem status, as a pseudo-terminal under Wine does):
-    // waits then look at the queue every millisecond instead.
+    // device reports no modem status, as a pseudo-terminal under Wine does,
+    // or the driver refused the event mask or a wait, or left received
+    // bytes in the queue unannounced, as some USB and virtual port drivers
+    // do): waits then look at the queue instead, as often as described
+    // below.
     bool WaitsOnEvents() const { return m_eventWait; }
     // Waits on the driver's events whatever the open found: for a test of
     // the event wait on a port whose waits end at once.
@@ -83,6 +86,15 @@ private:
     // Under m_mutex: the driver's error word into m_errors, and its queue
     // counts. False when the driver does not answer.
     bool Poll(DWORD& inQueue, DWORD& outQueue);
+    // One WaitCommEvent on the wait slot, given up to ms; its events in
+    // m_waitOp.Events().
+    COverlappedOp::End WaitEvent(HANDLE handle, DWORD ms);
+    // After a wait that ran out: the queue holds more than `seen` bytes
+    // and the driver has no event for them either.
+    bool Unannounced(HANDLE handle, size_t seen);
+    // The driver's receive events are not to be relied on (late, missing,
+    // refused): this open port polls its queue from now on.
+    void EventsUnreliable();
     // True when the queue no longer holds `seen` bytes, a line error waits
     // to be reported, or the driver does not answer.
     bool Changed(size_t seen);
@@ -102,6 +114,7 @@ private:
     // round of control transfers on a USB adapter.
     std::atomic<uint32_t> m_baudRate{0};
     HANDLE m_portMutex = nullptr;  // the port's name held for this process
+    std::wstring m_path;           // the device's path, for what is said about it
     int m_openError = 0;
     uint32_t m_errors = 0;  // line errors taken from the driver, not yet reported
     bool m_eventWait = false;

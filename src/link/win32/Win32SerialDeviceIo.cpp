@@ -140,6 +140,39 @@ bool CWin32SerialDevice::PurgeInput() {
     return m_api.Purge(handle, PURGE_RXCLEAR) != FALSE;
 }
 
+COverlappedOp::End CWin32SerialDevice::WaitEvent(HANDLE handle, DWORD ms) {
+    OVERLAPPED& ov = m_waitOp.Start();
+    DWORD& events = m_waitOp.Events();
+    events = 0;
+    DWORD n = 0;
+    const BOOL started = m_api.WaitEvent(handle, events, ov);
+    return m_waitOp.Finish(handle, started, ms, n);
+}
+
+bool CWin32SerialDevice::Unannounced(HANDLE handle, size_t seen) {
+    DWORD inQueue = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        DWORD outQueue = 0;
+        if (m_handle.load() == INVALID_HANDLE_VALUE || m_failed || !Poll(inQueue, outQueue)) return false;
+    }
+    if (inQueue <= seen || !m_waitOp.Usable()) return false;
+    // Bytes may have come between the end of the wait and its cancel. A
+    // driver that signals keeps that event for the next wait, which then
+    // ends at once; one that did not signal them will not now either.
+    const COverlappedOp::End end = WaitEvent(handle, 0);
+    return end != COverlappedOp::End::GivenUp && !(Ended(end) && (m_waitOp.Events() & EV_RXCHAR) != 0);
+}
+
+void CWin32SerialDevice::EventsUnreliable() {
+    if (!m_eventWait) return;
+    m_eventWait = false;
+    // Once for the port, where a debugger or DebugView shows it.
+    const std::wstring note = m_path + L": the driver does not report received bytes as they come "
+                                       L"(EV_RXCHAR); the port's input queue is polled instead\n";
+    ::OutputDebugStringW(note.c_str());
+}
+
 bool CWin32SerialDevice::Changed(size_t seen) {
     std::lock_guard lock(m_mutex);
     DWORD inQueue = 0;
@@ -163,17 +196,18 @@ void CWin32SerialDevice::WaitInput(uint64_t deadlineMs, size_t seen) {
     if (m_eventWait && m_waitOp.Usable()) {
         // The driver keeps the events since the last wait ended, so a byte
         // that came after the look above ends this wait at once.
-        OVERLAPPED& ov = m_waitOp.Start();
-        DWORD& events = m_waitOp.Events();
-        events = 0;
-        DWORD n = 0;
         const uint64_t start = m_clock.NowMs();
-        const BOOL started = m_api.WaitEvent(handle, events, ov);
-        const COverlappedOp::End end = m_waitOp.Finish(handle, started, wait, n);
-        if (Ended(end) && (events & kInputEvents) != 0 && Changed(seen)) return;
-        // The slice ran out, or the port failed.
-        if (end == COverlappedOp::End::GivenUp || (end == COverlappedOp::End::Cancelled && m_clock.NowMs() >= start + wait))
+        const COverlappedOp::End end = WaitEvent(handle, wait);
+        if (Ended(end) && (m_waitOp.Events() & kInputEvents) != 0 && Changed(seen)) return;
+        if (end == COverlappedOp::End::GivenUp) return;
+        // A driver that refuses the wait cannot be waited on at all.
+        if (end == COverlappedOp::End::Failed) EventsUnreliable();
+        // The slice ran out. Bytes the driver never announced may lie in
+        // the queue all the same: the caller's next look takes them.
+        if (end == COverlappedOp::End::Cancelled && m_clock.NowMs() >= start + wait) {
+            if (Unannounced(handle, seen)) EventsUnreliable();
             return;
+        }
     }
     // No event, or woken with nothing new to show (a driver that ends the
     // wait at once; Wine, which reports characters still queued as a new

@@ -5,10 +5,15 @@
 #include "sys/win32/WideText.h"
 #include "ui/win32/DialogMenu.h"
 #include "ui/win32/DialogTemplateBuilder.h"
+#include "ui/win32/WindowDpi.h"
 
 namespace pelican::ui {
 
 namespace {
+
+// Posted by a change of DPI: the dialog manager has rescaled the dialog and
+// its controls' fonts by the time it comes.
+constexpr UINT kRedoSizes = WM_APP + 16;
 
 std::string WindowText(HWND hwnd) {
     if (hwnd == nullptr) return {};
@@ -19,46 +24,63 @@ std::string WindowText(HWND hwnd) {
     return Narrow(text);
 }
 
-// An entry longer than the box (a port with its adapter's names) shows
-// whole in the open list: the list may be wider than the box.
-void FitDroppedWidth(HWND combo, const std::vector<std::string>& items) {
-    if (combo == nullptr || items.empty()) return;
-    HDC dc = GetDC(combo);
-    if (dc == nullptr) return;
-    const auto font = reinterpret_cast<HFONT>(SendMessageW(combo, WM_GETFONT, 0, 0));
-    const HGDIOBJ previous = font != nullptr ? SelectObject(dc, font) : nullptr;
-    LONG widest = 0;
-    for (const auto& item : items) {
-        const std::wstring text = Widen(item);
-        SIZE size{};
-        if (GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size)) widest = std::max(widest, size.cx);
-    }
-    if (previous != nullptr) SelectObject(dc, previous);
-    ReleaseDC(combo, dc);
-    SendMessageW(combo, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(widest + GetSystemMetrics(SM_CXVSCROLL) + 8), 0);
-}
-
 bool IsComboBox(HWND hwnd) {
     wchar_t name[16] = {};
     GetClassNameW(hwnd, name, 16);
     return lstrcmpiW(name, L"ComboBox") == 0;
 }
 
-void SetIcons(HWND hwnd) {
-    // The application icon (resource 1) in the title bar and the task bar;
-    // a program without one keeps the system's.
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    const auto load = [instance](int size) {
-        return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(CDialogTemplateBuilder::kIconResource),
-                                             IMAGE_ICON, size, size, LR_SHARED));
-    };
-    if (HICON big = load(GetSystemMetrics(SM_CXICON)))
-        SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-    if (HICON small = load(GetSystemMetrics(SM_CXSMICON)))
-        SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+HICON LoadAppIcon(int size) {
+    // Not shared: the system keeps one shared copy of a resource, at the
+    // size first asked for, and the size follows the monitor here.
+    const LPCWSTR name = MAKEINTRESOURCEW(CDialogTemplateBuilder::kIconResource);
+    return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), name, IMAGE_ICON, size, size, 0));
 }
 
 }  // namespace
+
+void CWin32DialogHost::SetIcons(UINT dpi) {
+    // The application icon (resource 1) in the title bar, the task bar and
+    // the dialog's icon controls, at the sizes of the window's DPI; a
+    // program without one keeps the system's.
+    HICON big = LoadAppIcon(MetricForDpi(SM_CXICON, dpi));
+    HICON small = LoadAppIcon(MetricForDpi(SM_CXSMICON, dpi));
+    if (big != nullptr) {
+        SendMessageW(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+        // Icon controls share their id with other static controls.
+        for (HWND child = GetWindow(m_hwnd, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
+            if ((GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+                SendMessageW(child, STM_SETICON, reinterpret_cast<WPARAM>(big), 0);
+    }
+    if (small != nullptr) SendMessageW(m_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+    // The ones they replace are no longer shown anywhere.
+    DestroyIcons();
+    m_bigIcon = big;
+    m_smallIcon = small;
+}
+
+void CWin32DialogHost::DestroyIcons() {
+    if (m_bigIcon != nullptr) DestroyIcon(m_bigIcon);
+    if (m_smallIcon != nullptr) DestroyIcon(m_smallIcon);
+    m_bigIcon = m_smallIcon = nullptr;
+}
+
+void CWin32DialogHost::RedoSizes(UINT dpi) {
+    if (m_dialog == nullptr || m_hwnd == nullptr) return;
+    for (const auto& control : m_dialog->Template().controls)
+        if (control.kind == ControlKind::ComboBox || control.kind == ControlKind::ComboList)
+            FitDroppedWidth(GetDlgItem(m_hwnd, control.id), dpi);
+    SetIcons(dpi);
+}
+
+void CWin32DialogHost::KeepAreaWhole() {
+    // The dialog manager sizes a rescaled window by its frame; the menu bar
+    // added here has a height of its own at each scale, and wraps at some:
+    // the dialog's area (its size in the new font's units) stays whole.
+    RECT area{0, 0, m_dialog->Template().cx, m_dialog->Template().cy};
+    MapDialogRect(m_hwnd, &area);
+    GrowToClientHeight(area.bottom);
+}
 
 bool CWin32DialogHost::s_inputBlocked = false;
 bool CWin32DialogHost::s_waitCursor = false;
@@ -93,6 +115,7 @@ INT_PTR CALLBACK CWin32DialogHost::DialogProc(HWND hwnd, UINT message, WPARAM wP
         SetWindowLongPtrW(hwnd, DWLP_USER, 0);
         host->m_hwnd = nullptr;
         host->m_menu = nullptr;  // destroyed with its window
+        host->DestroyIcons();
         return FALSE;
     }
     ++host->m_busy;
@@ -110,6 +133,19 @@ INT_PTR CWin32DialogHost::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CLOSE:
             // The close box: the dialog decides whether it closes.
             if (Accepting()) m_dialog->OnCancel();
+            return TRUE;
+        case WM_DPICHANGED:
+            // The window moved to a monitor of another scale (or its scale
+            // changed): the dialog manager resizes the window and its
+            // controls and gives them fonts of the new size after this
+            // returns; what was sized here follows then. The DPI is the
+            // message's: the window's own may not have changed yet.
+            m_dpi = LOWORD(wParam);
+            PostMessageW(m_hwnd, kRedoSizes, 0, 0);
+            return FALSE;
+        case kRedoSizes:
+            RedoSizes(m_dpi);
+            KeepAreaWhole();
             return TRUE;
         case WM_SETCURSOR:
             if (!s_waitCursor) return FALSE;
@@ -139,9 +175,9 @@ INT_PTR CWin32DialogHost::InitDialog() {
         for (const auto& entry : control.items)
             SendDlgItemMessageW(m_hwnd, control.id, CB_ADDSTRING, 0,
                                 reinterpret_cast<LPARAM>(Widen(entry).c_str()));
-        FitDroppedWidth(GetDlgItem(m_hwnd, control.id), control.items);
     }
-    SetIcons(m_hwnd);
+    m_dpi = WindowDpi(m_hwnd);
+    RedoSizes(m_dpi);
     AddMenu();
     CDialog* dialog = m_dialog;
     return dialog->OnInitDialog() ? TRUE : FALSE;
@@ -160,19 +196,24 @@ void CWin32DialogHost::AddMenu() {
     RECT before{};
     GetWindowRect(m_hwnd, &before);
     RECT wanted = client;
-    AdjustWindowRectEx(&wanted, static_cast<DWORD>(GetWindowLongPtrW(m_hwnd, GWL_STYLE)), TRUE,
-                       static_cast<DWORD>(GetWindowLongPtrW(m_hwnd, GWL_EXSTYLE)));
+    AdjustWindowRectForDpi(wanted, m_hwnd, TRUE, m_dpi);
     const int width = wanted.right - wanted.left;
     const int height = wanted.bottom - wanted.top;
     int top = before.top;
     if (style & kCentered) top -= (height - (before.bottom - before.top)) / 2;
     SetWindowPos(m_hwnd, nullptr, before.left, std::max(0, top), width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     // Still short (a menu bar that wraps): grow by what is missing.
+    GrowToClientHeight(client.bottom);
+}
+
+void CWin32DialogHost::GrowToClientHeight(LONG height) {
     RECT now{};
     GetClientRect(m_hwnd, &now);
-    if (now.bottom < client.bottom)
-        SetWindowPos(m_hwnd, nullptr, 0, 0, width, height + client.bottom - now.bottom,
-                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    if (now.bottom >= height) return;
+    RECT window{};
+    GetWindowRect(m_hwnd, &window);
+    SetWindowPos(m_hwnd, nullptr, 0, 0, window.right - window.left, window.bottom - window.top + height - now.bottom,
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
 }
 
 void CWin32DialogHost::Command(int id, int code, HWND control) {

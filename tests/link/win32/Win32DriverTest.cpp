@@ -2,14 +2,18 @@
 // stand-in for the communications calls. The lines a CDC-ACM adapter
 // (usbser.sys) only hears with DTR, a driver that reports XON and XOFF both
 // as 0, the reasons the first GetCommState fails for, an operation the
-// driver keeps after its cancel, and how often a wait without receive
-// events looks at the queue, on a clock that counts microseconds.
+// driver keeps after its cancel, how often a wait without receive events
+// looks at the queue, and drivers that leave received bytes unannounced, on
+// a clock that counts microseconds.
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <memory>
+#include <vector>
 
 #include "FakeComm.h"
 #include "link/PortOpenError.h"
+#include "link/SerialComm.h"
 #include "link/win32/Win32SerialDevice.h"
 
 namespace pelican::test {
@@ -193,6 +197,64 @@ TEST(Win32Driver, AWaitWithoutEventsLooksFinelyWhileAReplyIsDueThenEveryMillisec
     expected.insert(expected.end(), 49, 1000);
     expected.push_back(600);  // the rest to the deadline
     EXPECT_EQ(clock.Rests(), expected);
+}
+
+TEST(Win32Driver, RepliesTheDriverLeavesUnannouncedAreReadWithinTheirDeadline) {
+    // Two replies to 0x70, each 5 ms after its read began unless told
+    // otherwise. A port whose driver does not announce them polls its
+    // queue from then on; one whose driver does never stops waiting on
+    // its events.
+    struct Case {
+        const char* driver;
+        CFakeComm::RxEvents events;
+        bool maskRefused;
+        uint64_t firstAfterUs;  // the first reply arrives, after its read began
+        int32_t timeoutMs;
+        uint64_t firstReadUs;  // the first reply is read, after its read began
+        uint64_t secondReadUs;
+        bool waitsOnEvents;
+        int eventWaits;  // WaitCommEvent calls for both reads
+    };
+    using Ev = CFakeComm::RxEvents;
+    const Case cases[] = {
+        {"announces each reply", Ev::OnArrival, false, 5000, 500, 5000, 5000, true, 2},
+        // It came as a wait ran out, before the wait's cancel: the driver
+        // kept the event, and the next wait ends at once.
+        {"announces a reply at the next wait", Ev::OnArrival, false, 200000, 500, 200000, 5000, true, 3},
+        // Found as the wait's slice runs out, then polled.
+        {"never announces", Ev::Never, false, 5000, 500, 200000, 5000, false, 2},
+        {"never announces, read shorter than a slice", Ev::Never, false, 5000, 100, 101000, 5000, false, 2},
+        {"refuses the wait", Ev::Refused, false, 5000, 500, 5000, 5000, false, 1},
+        {"refuses the event mask", Ev::Never, true, 5000, 500, 5000, 5000, false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.driver);
+        CFakeComm driver;
+        driver.m_modemStatus = true;
+        driver.m_rxEvents = c.events;
+        driver.m_maskRefused = c.maskRefused;
+        CMicroClock clock;
+        driver.m_clock = &clock;
+        auto owned = std::make_unique<CWin32SerialDevice>(driver, clock);
+        CWin32SerialDevice& device = *owned;
+        CSerialComm port(std::move(owned), clock);
+        ASSERT_EQ(port.Open("COM3"), 1);
+        port.SetReadTimeout(c.timeoutMs);
+        const uint8_t frame[] = {0x70};
+        const std::vector<uint8_t> replies[] = {{0x80, 0x0C}, {0x80, 0x1C}};
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_EQ(port.Send(frame, 1), 1);
+            clock.RestUs(1000 - clock.NowUs() % 1000);  // the read begins on a millisecond
+            const uint64_t begin = clock.NowUs();
+            driver.m_arrivals = {{begin + (i == 0 ? c.firstAfterUs : 5000), replies[i]}};
+            std::vector<uint8_t> reply(2);
+            EXPECT_EQ(port.Receive(reply.data(), 2), 2) << i;
+            EXPECT_EQ(reply, replies[i]);
+            EXPECT_EQ(clock.NowUs() - begin, i == 0 ? c.firstReadUs : c.secondReadUs) << i;
+        }
+        EXPECT_EQ(device.WaitsOnEvents(), c.waitsOnEvents);
+        EXPECT_EQ(driver.m_eventWaits, c.eventWaits);
+    }
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // Real windows of the Windows back end: a dialog with one control of every
 // kind, found by id with its class, caption and state; data exchange both
 // ways; keys and clicks posted to the actual controls; Enter and Escape as
-// the dialog class wants them; a second dialog over the first; the menu.
+// the dialog class wants them; a second dialog over the first; the menu;
+// what the window sizes itself when it moves to a monitor of another scale.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -21,6 +22,17 @@ class Win32WindowsTest : public CWin32WindowTest {};
 
 LONG_PTR StyleOf(HWND hwnd) {
     return GetWindowLongPtrW(hwnd, GWL_STYLE);
+}
+
+// An icon's width in pixels.
+LONG IconWidth(HICON icon) {
+    ICONINFO info{};
+    if (icon == nullptr || !GetIconInfo(icon, &info)) return 0;
+    BITMAP bitmap{};
+    GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+    if (info.hbmColor != nullptr) DeleteObject(info.hbmColor);
+    if (info.hbmMask != nullptr) DeleteObject(info.hbmMask);
+    return bitmap.bmWidth;
 }
 
 TEST_F(Win32WindowsTest, ControlsByIdAndDataBothWays) {
@@ -299,6 +311,63 @@ TEST_F(Win32WindowsTest, MessageBoxesShowTheirIcons) {
         EXPECT_EQ(text, "Program OK.");
         EXPECT_EQ(shown, LoadIconW(nullptr, system)) << IconWord(icon);
     }
+}
+
+TEST_F(Win32WindowsTest, IconsAndOpenListsFollowTheScaleOfTheMonitor) {
+    // Windows tells a window that moved to a monitor of another scale with
+    // WM_DPICHANGED and rescales the dialog and its fonts itself; the icons,
+    // the open lists' widths and the room for the menu bar are the window's
+    // own. Wine sends no such
+    // message and keeps the fonts: it is sent here, and a list's width
+    // changes by its scroll bar and margin only (a scroll bar 17 pixels
+    // wide at 100 %, a margin of 8). Wine never narrows an open list once
+    // widened: the scales only grow here.
+    struct Scale {
+        UINT dpi;
+        LONG big, small;  // the icons' widths
+        LRESULT wider;    // than the open list at first, at 100 %
+    };
+    const Scale scales[] = {{96, 32, 16, 0}, {144, 48, 24, 9 + 4}, {192, 64, 32, 17 + 8}};
+    CSampleDlg dlg;
+    CModalScript script(m_backend);
+    script.Then([&](HWND w) {
+        HWND rate = GetDlgItem(w, S::kRate);
+        HWND icon = GetDlgItem(w, IDC_STATIC);
+        ASSERT_EQ(StyleOf(icon) & SS_TYPEMASK, SS_ICON);
+        // An entry wider than the box, as a port with its adapter's names.
+        SendMessageW(rate, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"COM12 USB Serial Port (FTDI), serial A6008isP"));
+        LRESULT atFirst = 0;
+        for (const Scale& scale : scales) {
+            // Sized short, as a window whose menu bar takes more room at
+            // the new scale than the old one scaled.
+            RECT suggested{};
+            GetWindowRect(w, &suggested);
+            suggested.bottom -= 20;
+            SetWindowPos(w, nullptr, 0, 0, suggested.right - suggested.left, suggested.bottom - suggested.top,
+                         SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+            SendMessageW(w, WM_DPICHANGED, MAKEWPARAM(scale.dpi, scale.dpi), reinterpret_cast<LPARAM>(&suggested));
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+            const auto shown = [&](HWND window, UINT message, WPARAM which) {
+                return IconWidth(reinterpret_cast<HICON>(SendMessageW(window, message, which, 0)));
+            };
+            EXPECT_EQ(shown(w, WM_GETICON, ICON_BIG), scale.big) << scale.dpi;
+            EXPECT_EQ(shown(w, WM_GETICON, ICON_SMALL), scale.small) << scale.dpi;
+            EXPECT_EQ(shown(icon, STM_GETICON, 0), scale.big) << scale.dpi;
+            RECT area{0, 0, S::Template().cx, S::Template().cy};
+            MapDialogRect(w, &area);
+            RECT client{};
+            GetClientRect(w, &client);
+            EXPECT_EQ(client.bottom, area.bottom) << scale.dpi;
+            if (atFirst == 0) atFirst = SendMessageW(rate, CB_GETDROPPEDWIDTH, 0, 0);
+            EXPECT_EQ(SendMessageW(rate, CB_GETDROPPEDWIDTH, 0, 0) - atFirst, scale.wider) << scale.dpi;
+        }
+        CloseBox(w);
+    });
+    EXPECT_EQ(dlg.DoModal(m_backend), IDCANCEL);
 }
 
 }  // namespace
