@@ -10,7 +10,8 @@ constexpr UINT kBusyChanged = WM_APP + 1;
 
 }  // namespace
 
-const wchar_t* const CSessionWindow::kReason = L"Pelican is working on a board: ending now can leave it half programmed at the high rate.";
+const wchar_t* const CSessionWindow::kReason =
+    L"Pelican is working on a board: ending now can leave it half programmed at the high rate.";
 
 CSessionWindow::CSessionWindow()
     : m_ready(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), m_finished(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
