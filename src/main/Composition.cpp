@@ -76,7 +76,8 @@ int RunBatch(PlatformKit& kit, BatchOptions options, bool outputClosed, const st
     // window, it is asked to wait while a board is in work (it may be at the
     // high rate).
     const std::unique_ptr<ISessionWatch> session = Made<ISessionWatch>(kit.watchSession);
-    if (options.ports.size() > 1 || options.wait) return RunGang(kit, options, board.get(), outputClosed, session.get());
+    if (options.ports.size() > 1 || options.wait)
+        return RunGang(kit, options, board.get(), outputClosed, session.get());
     // Every wait for the board and every pause is also a point where a
     // signal is looked at (the runner acts on it between exchanges).
     CBoardLink link(MakeDevice(kit, board.get()), *kit.clock);
