@@ -81,6 +81,10 @@ LRESULT CSessionWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             // The board's job that runs now may not have been told yet: this
             // message comes before the posted one.
             ShowReason(m_busy.load());
+            // A forced end ("Shut down anyway", a critical end) cannot be
+            // refused; a yes makes sure WM_ENDSESSION follows with the end
+            // confirmed, so that the board is returned in the time left.
+            if ((static_cast<DWORD>(lParam) & ENDSESSION_CRITICAL) != 0) return TRUE;
             return m_busy.load() ? FALSE : TRUE;
         case WM_ENDSESSION:
             if (wParam != FALSE) {

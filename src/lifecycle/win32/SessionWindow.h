@@ -11,8 +11,8 @@
 //     (by another program, or by the user at the screen that lists the
 //     programs in the way). It is answered at once, never by waiting:
 //     "not yet" while a board is in work, with the reason Windows shows
-//     beside "Shut down anyway" (ShutdownBlockReasonCreate); otherwise yes.
-//     Nothing is ended by it.
+//     beside "Shut down anyway" (ShutdownBlockReasonCreate); otherwise, and
+//     to an end that cannot be refused, yes. Nothing is ended by it.
 //   WM_ENDSESSION with the end confirmed: the end is noted as the hang-up
 //     that ends the program (the exchange in flight finishes, the link
 //     returns to 9600 bps, the program ends), the program's main thread is

@@ -48,6 +48,7 @@ LRESULT Send(const CSessionWindow& session, UINT message, WPARAM wParam, LPARAM 
 // What Windows sends to the session window, in order.
 enum class Step {
     Ask,      // WM_QUERYENDSESSION
+    Force,    // WM_QUERYENDSESSION of an end that cannot be refused ("Shut down anyway")
     End,      // WM_ENDSESSION, the end confirmed ("Shut down anyway" where asked to wait)
     Cancel,   // WM_ENDSESSION, the end cancelled
 };
@@ -84,6 +85,7 @@ struct SessionRun {
     void Play(CSessionWindow& session, const std::vector<Step>& steps) {
         for (const Step step : steps) {
             if (step == Step::Ask) answers.push_back(Send(session, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
+            if (step == Step::Force) answers.push_back(Send(session, WM_QUERYENDSESSION, 0, ENDSESSION_CRITICAL));
             if (step == Step::Cancel) answers.push_back(Send(session, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF));
             if (step != Step::End) continue;
             ender = std::thread([this, &session] {
@@ -179,6 +181,13 @@ TEST(SessionWindow, TheSessionEndsOnlyWhenWindowsConfirmsIt) {
         {"nothing in work, the end cancelled", false, {Step::Ask, Step::Cancel}, {TRUE, 0}, -1, "", {}, {}},
         // The user chose "Shut down anyway": the erase in flight finishes first.
         {"an erase in work, the end confirmed", true, {Step::Ask, Step::End}, {FALSE}, 129,
+         std::string("the session ending: waiting for the erase to finish, up to 40 s; Ctrl-C again to leave the "
+                     "board as it is\n") +
+             kReturned,
+         {"program done", "answered 0"}, {}},
+        // Asked again as an end that cannot be refused: the erase finishes
+        // in the time Windows gives.
+        {"an erase in work, the end forced", true, {Step::Ask, Step::Force, Step::End}, {FALSE, TRUE}, 129,
          std::string("the session ending: waiting for the erase to finish, up to 40 s; Ctrl-C again to leave the "
                      "board as it is\n") +
              kReturned,
