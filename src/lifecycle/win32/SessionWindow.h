@@ -40,12 +40,13 @@ public:
     // The hidden window (for a test that plays Windows).
     HWND Window() const { return m_hwnd; }
 
-    // Windows grants a program about 5 s to answer WM_ENDSESSION (the
-    // hung-application time-out); past that it counts the program as not
-    // responding and ends it without a word, in the middle of whatever it
-    // does. The answer comes a little earlier, so that the end stays
-    // orderly: the program is then done, or would have been cut off anyway.
-    // The console's log-off and shutdown events are given the same time.
+    // Windows gives a program about 5 s to answer WM_ENDSESSION (the
+    // hung-application time-out); past that it counts the program as
+    // holding the end up and, for one without a visible window as batch
+    // mode is, ends it where it stands. The answer comes half a second
+    // earlier, so that the end stays orderly: the program is done by then,
+    // or would have been cut off anyway. The console's log-off and
+    // shutdown events are given the same time.
     static constexpr DWORD kEndWaitMs = 4500;
     // How long WM_ENDSESSION waits for the program (a test sets its own).
     std::atomic<DWORD> m_endWaitMs{kEndWaitMs};
