@@ -2,6 +2,7 @@
 
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -37,12 +38,23 @@ std::unique_ptr<ISerialDevice> MakeDevice(PlatformKit& kit, ISimulatedBoard* boa
 // The production line: several ports at once, or boards waited for one
 // after another; each board's run is put together as RunBatch's is. Every
 // board returns to 9600 bps and the run ends normally, so the console is
-// given back on the way out as always.
-int RunGang(PlatformKit& kit, const BatchOptions& options, ISimulatedBoard* board, bool outputClosed) {
-    CGangRunner gang(options, [&kit, &options, board, outputClosed](const std::string&) {
+// given back on the way out as always. The session's end is asked to wait
+// while any of the boards is in work: their jobs begin and end on their
+// stations' threads.
+int RunGang(PlatformKit& kit, const BatchOptions& options, ISimulatedBoard* board, bool outputClosed,
+            ISessionWatch* session) {
+    std::mutex inWorkMutex;
+    int inWork = 0;
+    const auto tellInWork = [session, &inWorkMutex, &inWork](bool begins) {
+        const std::lock_guard lock(inWorkMutex);
+        inWork += begins ? 1 : -1;
+        if (session != nullptr && inWork == (begins ? 1 : 0)) session->SetBusy(begins);
+    };
+    CGangRunner gang(options, [&kit, &options, board, outputClosed, &tellInWork](const std::string&) {
         BoardSetup setup;
         setup.clock = kit.clock;
         setup.makeDevice = [&kit, board] { return MakeDevice(kit, board); };
+        setup.inWork = tellInWork;
         setup.prepare = [&options, board, outputClosed](CBatchRunner& runner) {
             runner.m_outputClosed = outputClosed;
             if (board != nullptr && options.reset.empty()) runner.m_boardReset.m_onPress = [board] { board->Reset(); };
@@ -61,11 +73,11 @@ int RunBatch(PlatformKit& kit, BatchOptions options, bool outputClosed, const st
         options.ports = {options.port};
     }
     // Where the end of the session reaches a program only as messages to a
-    // window, the whole run counts as the command that runs (the board may
-    // be at the high rate).
+    // window, it is asked to wait while a board is in work (it may be at the
+    // high rate).
     const std::unique_ptr<ISessionWatch> session = Made<ISessionWatch>(kit.watchSession);
-    if (session) session->SetBusy(true);
-    if (options.ports.size() > 1 || options.wait) return RunGang(kit, options, board.get(), outputClosed);
+    if (options.ports.size() > 1 || options.wait)
+        return RunGang(kit, options, board.get(), outputClosed, session.get());
     // Every wait for the board and every pause is also a point where a
     // signal is looked at (the runner acts on it between exchanges).
     CBoardLink link(MakeDevice(kit, board.get()), *kit.clock);
@@ -77,6 +89,8 @@ int RunBatch(PlatformKit& kit, BatchOptions options, bool outputClosed, const st
     // The simulated board's RESET is pressed for the user, unless the wire
     // presses it (--reset).
     if (board && options.reset.empty()) runner.m_boardReset.m_onPress = [&board] { board->Reset(); };
+    // One board, in work from here to the end.
+    if (session) session->SetBusy(true);
     const CKeepAwake awake;
     return runner.Run();
 }

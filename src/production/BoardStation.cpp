@@ -27,6 +27,24 @@ struct BoardEnded {
 // answers at once; one that does not is looked at again.
 constexpr int32_t kLookTimeoutMs = 200;
 
+// A board's job under way, told as it begins and as it ends (however it
+// ends): the machine kept awake meanwhile.
+class CInWork {
+public:
+    explicit CInWork(const std::function<void(bool)>& tell) : m_tell(tell) {
+        if (m_tell) m_tell(true);
+    }
+    ~CInWork() {
+        if (m_tell) m_tell(false);
+    }
+    CInWork(const CInWork&) = delete;
+    CInWork& operator=(const CInWork&) = delete;
+
+private:
+    const std::function<void(bool)>& m_tell;
+    const CKeepAwake m_awake;
+};
+
 // No board or RESET can change these: the user may not open the port, or
 // it is no serial device at all.
 bool CanNeverOpen(int error) {
@@ -114,9 +132,9 @@ bool CBoardStation::RunOnce(BoardResult& result) {
     m_console.Status(m_board, "running", false);
     const uint64_t began = m_setup.clock->NowMs();
     try {
-        // Awake while this board is in work, not while the station waits
-        // for the next one.
-        const CKeepAwake awake;
+        // Awake, and the session's end asked to wait, while this board is
+        // in work, not while the station waits for the next one.
+        const CInWork inWork(m_setup.inWork);
         result.status = runner.Run();
     } catch (const BoardEnded& ended) {
         result.status = ended.status;

@@ -29,6 +29,10 @@ struct BoardSetup {
     // The composition's last word on each run's runner before it runs (the
     // simulated board's RESET, where its lines go in tests).
     std::function<void(CBatchRunner&)> prepare;
+    // Told when this port's board's job begins (true) and ends (false), not
+    // while the station waits for the next board: the end of the session
+    // is asked to wait only then.
+    std::function<void(bool)> inWork;
 };
 
 class CBoardStation {

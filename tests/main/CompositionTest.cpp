@@ -142,6 +142,13 @@ TEST(Composition, ABatchRunIsPutTogetherFromThePlatformsParts) {
          "pelican: port COM1\npelican: link up at 9600 bps\npelican: link returned to 9600 bps; port closed\n"
          "pelican: standard output could not be written: it is closed\n",
          {"descriptors", "console set up", "session watched", "busy", "session let go", "console given back"}},
+        // A station: the session's end waits for the board's job, not for
+        // the station's looks for a board.
+        {"a station waiting for its board",
+         {"-p", "COM1", "--wait", "version"}, false, true, 0, "Version: VER.1.00\n",
+         std::string("pelican: waiting for a board on COM1\npelican: port COM1\n") + kLinkLines,
+         {"descriptors", "console set up", "session watched", "busy", "idle", "session let go",
+          "console given back"}},
         // A usage error is told on the console set up for it.
         {"a usage error",
          {"-p", "COM1", "--no-such-option"}, false, true, 2, "", "",

@@ -1,11 +1,17 @@
 #!/bin/bash
 # The end of the Windows session under Wine (wineboot --end-session sends
-# WM_QUERYENDSESSION and WM_ENDSESSION to every top-level window, hidden ones
-# included): pelican.exe in batch mode in the middle of an E.P.R. at 115200
-# bps against pelican-sim on COM7, and the window program on --simulate at
-# the stored 115200 bps while its ID Check waits. Each lets the exchange in
-# flight finish, returns the board to 9600 bps and ends with 129; the next
-# run finds the board at 9600 bps.
+# WM_QUERYENDSESSION to every top-level window, hidden ones included, then
+# WM_ENDSESSION with the answer; it stops at a program that says "not yet").
+#  - batch mode in the middle of an E.P.R. at 115200 bps against pelican-sim
+#    on COM7: the board is in work, the end is refused and the run goes on
+#    to its end;
+#  - a --wait station looking for a board that does not answer: nothing is
+#    in work, the session ends and the station with it;
+#  - the window program on --simulate at the stored 115200 bps while its ID
+#    Check waits: nothing is in work, the session ends; the exchange in
+#    flight finishes, the board returns to 9600 bps and the program ends
+#    with 129.
+# The next run finds the board at 9600 bps.
 # Usage: tests/wine/session-end.sh PELICAN.exe PELICAN-SIM
 # Environment: DISPLAY (an X server: Wine's windows need one), WINEPREFIX
 # (default: the build's own, <build>/wine), WINE (wine). The session's end
@@ -37,8 +43,9 @@ srec_cat -generate 0xC0000 0xF0000 -repeat-string "Pelican ends with the session
 printf 'FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n' > "$work/prog.id"
 file=$(winepath_w "$work/prog.mot")
 
+# end_session: wineboot's status, 0 once every program let the session end.
 end_session() {
-    timeout 120 wineboot --end-session || fail "wineboot --end-session ended with $?"
+    timeout 120 wineboot --end-session
 }
 
 # expect_ending FILE: the account of an ending that returned the board.
@@ -50,20 +57,33 @@ expect_ending() {
     grep -qx 'pelican: link at 9600 bps; port closed' <<<"$err" || fail "the board did not confirm 9600 bps: $err"
 }
 
-echo "== batch mode in the middle of an E.P.R. at 115200 bps"
+echo "== batch mode in the middle of an E.P.R. at 115200 bps: the end is refused"
 start_board com7 "$sim" --erase-ms 500 || exit 2
 "$wine" "$exe" -p COM7 -b 115200 -f "$file" -y epr > "$work/epr.out" 2> "$work/epr.err" </dev/null &
 run=$!
 # The pages are on their way once the link runs at 115200 bps.
 wait_for 120 grep -qs 'link up at 115200 bps' "$work/epr.err" || fail "the run never reached 115200 bps"
-end_session
+end_session && fail "the session ended while a board was in work"
 wait "$run"
 status=$?
-[ "$status" = 129 ] || fail "batch mode ended with $status, not 129: $(tr -d '\r' < "$work/epr.err")"
-expect_ending "$work/epr.err"
+[ "$status" = 0 ] || fail "batch mode ended with $status, not 0: $(tr -d '\r' < "$work/epr.err")"
+! grep -qs 'session ending' "$work/epr.err" || fail "the refused end ended the run: $(tr -d '\r' < "$work/epr.err")"
 timeout 120 "$wine" "$exe" -p COM7 status > "$work/status.out" 2>&1 </dev/null
 status=$?
-[ "$status" = 0 ] || fail "the board was not at 9600 bps after the ending: $status $(tr -d '\r' < "$work/status.out")"
+[ "$status" = 0 ] || fail "the board was not at 9600 bps after the run: $status $(tr -d '\r' < "$work/status.out")"
+stop_boards
+
+echo "== a --wait station looking for its board: the session ends"
+start_silent com7 || exit 2
+"$wine" "$exe" -p COM7 --wait version > "$work/wait.out" 2> "$work/wait.err" </dev/null &
+run=$!
+wait_for 120 grep -qs 'waiting for a board on COM7' "$work/wait.err" || fail "the station never waited for a board"
+end_session || fail "the session's end was refused while no board was in work ($?)"
+# The station is over with the session (Wine ends a program once it has
+# answered, so its exit status is not told).
+gone() { ! kill -0 "$1" 2>/dev/null; }
+wait_for 60 gone "$run" || { fail "the station outlived the session"; kill "$run"; }
+wait "$run"
 stop_boards
 
 echo "== the window program at 115200 bps, its ID Check waiting"
@@ -80,7 +100,7 @@ shown() { [ -n "$(window "$1")" ]; }
 wait_for 60 shown 'Select Program' || fail "no \"Select Program\""
 xdotool key --window "$(window 'Select Program')" Return
 wait_for 60 shown 'ID Check' || fail "no \"ID Check\" after the start-up"
-end_session
+end_session || fail "the session's end was refused at the ID Check ($?)"
 wait "$run"
 status=$?
 [ "$status" = 129 ] || fail "the window program ended with $status, not 129: $(tr -d '\r' < "$work/window.err")"

@@ -10,7 +10,8 @@ constexpr UINT kBusyChanged = WM_APP + 1;
 
 }  // namespace
 
-const wchar_t* const CSessionWindow::kReason = L"Pelican is returning the board to 9600 bps.";
+const wchar_t* const CSessionWindow::kReason =
+    L"Pelican is working on a board: ending now can leave it half programmed at the high rate.";
 
 CSessionWindow::CSessionWindow()
     : m_ready(::CreateEventW(nullptr, TRUE, FALSE, nullptr)), m_finished(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
@@ -76,18 +77,22 @@ void CSessionWindow::ShowReason(bool show) {
 LRESULT CSessionWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case kBusyChanged: ShowReason(m_busy.load()); return 0;
-        case WM_QUERYENDSESSION: {
-            // The command that runs now may not have been told yet: this
+        case WM_QUERYENDSESSION:
+            // The board's job that runs now may not have been told yet: this
             // message comes before the posted one.
             ShowReason(m_busy.load());
-            NoteSessionEnding();
-            if (::WaitForSingleObject(m_finished, m_queryWaitMs.load()) == WAIT_OBJECT_0) return TRUE;
+            // A forced end ("Shut down anyway", a critical end) cannot be
+            // refused; a yes makes sure WM_ENDSESSION follows with the end
+            // confirmed, so that the board is returned in the time left.
+            if ((static_cast<DWORD>(lParam) & ENDSESSION_CRITICAL) != 0) return TRUE;
             return m_busy.load() ? FALSE : TRUE;
-        }
         case WM_ENDSESSION:
             if (wParam != FALSE) {
                 NoteSessionEnding();
                 ::WaitForSingleObject(m_finished, m_endWaitMs.load());
+            } else {
+                // Cancelled: the reason stays only while a board is in work.
+                ShowReason(m_busy.load());
             }
             return 0;
         case WM_CLOSE:

@@ -6,16 +6,18 @@
 // and shutdown events, and a window program left to the default handling is
 // ended in the middle of a page, its board at the high rate. A hidden
 // top-level window on a thread of its own takes the two messages for batch
-// mode and the window program alike: the end is noted as the hang-up that
-// ends the program (the exchange in flight finishes, the link returns to
-// 9600 bps, the program ends), the program's main thread is woken, and the
-// answer waits for the program to be done:
-//   WM_QUERYENDSESSION up to kQueryWaitMs: a program still busy then
-//     answers "not yet", and while a command runs Windows shows the reason
-//     (ShutdownBlockReasonCreate) beside "Shut down anyway";
-//   WM_ENDSESSION up to kEndWaitMs: Windows may end the process once it
-//     has answered.
-// The ending is not taken back when the session's end is cancelled.
+// mode and the window program alike:
+//   WM_QUERYENDSESSION is only a question: the end may still be cancelled
+//     (by another program, or by the user at the screen that lists the
+//     programs in the way). It is answered at once, never by waiting:
+//     "not yet" while a board is in work, with the reason Windows shows
+//     beside "Shut down anyway" (ShutdownBlockReasonCreate); otherwise, and
+//     to an end that cannot be refused, yes. Nothing is ended by it.
+//   WM_ENDSESSION with the end confirmed: the end is noted as the hang-up
+//     that ends the program (the exchange in flight finishes, the link
+//     returns to 9600 bps, the program ends), the program's main thread is
+//     woken, and the answer waits for the program to be done, up to
+//     kEndWaitMs. With the end cancelled the run simply goes on.
 #include <windows.h>
 
 #include <atomic>
@@ -31,18 +33,24 @@ public:
     CSessionWindow(const CSessionWindow&) = delete;
     CSessionWindow& operator=(const CSessionWindow&) = delete;
 
-    // A command runs (any thread): the session's end shows the reason.
+    // A board is in work (any thread): the session's end is asked to wait,
+    // with the reason shown.
     void SetBusy(bool busy);
     bool Busy() const { return m_busy.load(); }
     // The hidden window (for a test that plays Windows).
     HWND Window() const { return m_hwnd; }
 
-    static constexpr DWORD kQueryWaitMs = 4000;
-    static constexpr DWORD kEndWaitMs = 30000;
-    // How long each message waits (a test shortens them).
-    std::atomic<DWORD> m_queryWaitMs{kQueryWaitMs};
+    // Windows gives a program about 5 s to answer WM_ENDSESSION (the
+    // hung-application time-out); past that it counts the program as
+    // holding the end up and, for one without a visible window as batch
+    // mode is, ends it where it stands. The answer comes half a second
+    // earlier, so that the end stays orderly: the program is done by then,
+    // or would have been cut off anyway. The console's log-off and
+    // shutdown events are given the same time.
+    static constexpr DWORD kEndWaitMs = 4500;
+    // How long WM_ENDSESSION waits for the program (a test sets its own).
     std::atomic<DWORD> m_endWaitMs{kEndWaitMs};
-    // What Windows shows while a command runs.
+    // What Windows shows while a board is in work.
     static const wchar_t* const kReason;
 
 private:

@@ -28,7 +28,7 @@ std::atomic<bool> g_installed{false};
 // The hang-up noted was the session's end, not the console closing.
 std::atomic<bool> g_sessionEnding{false};
 // A hang-up was noted. The end of a session comes as several messages and
-// events (WM_QUERYENDSESSION, WM_ENDSESSION, the console closing with it):
+// events (WM_ENDSESSION, the console closing with it):
 // the later ones are the same end, not someone asking again not to wait.
 std::atomic<bool> g_hungUp{false};
 std::mutex g_wakeMutex;
@@ -51,13 +51,15 @@ BOOL WINAPI OnControl(DWORD event) {
         case CTRL_LOGOFF_EVENT:
         case CTRL_SHUTDOWN_EVENT:
             // The system ends the process as soon as this returns, and in
-            // any case about 5 s after the console closed: the run gets that
-            // long to bring the board back to 9600 bps.
+            // any case about 5 s after the event: the run gets that long to
+            // bring the board back to 9600 bps. Unlike the session window's
+            // question, these events come once the end is decided: nothing
+            // is asked first, and the end is noted at once.
             if (event == CTRL_CLOSE_EVENT)
                 OnSignal(kHangUp);
             else
                 NoteSessionEnding();
-            if (g_finished != nullptr) ::WaitForSingleObject(g_finished, 4500);
+            if (g_finished != nullptr) ::WaitForSingleObject(g_finished, CSessionWindow::kEndWaitMs);
             return TRUE;
         default: return FALSE;
     }

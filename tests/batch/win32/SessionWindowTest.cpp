@@ -5,6 +5,12 @@
 // an exchange, and only with the link back at 9600 bps.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
 #include "app/PelicanApp.h"
 #include "app/PelicanDlg.h"
 #include "app/S_PrgDlg.h"
@@ -31,26 +37,66 @@ struct Ended {
     int status;
 };
 
-// What Windows sends: synchronously, as the system's own SendMessage does.
+// What Windows sends, from the calling thread: synchronously, as the
+// system's own SendMessage does; 0xBAD when no answer came.
 LRESULT Send(const CSessionWindow& session, UINT message, WPARAM wParam, LPARAM lParam) {
     DWORD_PTR result = 0xBAD;
-    ::SendMessageTimeoutW(session.Window(), message, wParam, lParam, SMTO_BLOCK, 10000, &result);
+    ::SendMessageTimeoutW(session.Window(), message, wParam, lParam, SMTO_BLOCK, 30000, &result);
     return static_cast<LRESULT>(result);
 }
 
+// What Windows sends to the session window, in order.
+enum class Step {
+    Ask,      // WM_QUERYENDSESSION
+    Force,    // WM_QUERYENDSESSION of an end that cannot be refused ("Shut down anyway")
+    End,      // WM_ENDSESSION, the end confirmed ("Shut down anyway" where asked to wait)
+    Cancel,   // WM_ENDSESSION, the end cancelled
+};
+
 // Start-up at 115200 bps on a board whose ID check has passed, the window
-// program's endings attached as main attaches them; the main window runs
-// atMainWindow once, then Exit. The exit status, or -1 for an Exit.
+// program's endings attached as main attaches them; the main window plays
+// the steps at once (nothing in work) or while the board erases. The exit
+// status, or -1 for an Exit.
 struct SessionRun {
     CScopedEnv env;
     CTempDir dir;
     CSimBench sim;
     ui::CScriptedBackend ui;
     std::string err;
-    int wakes = 0;
+    std::atomic<int> wakes{0};
+    HANDLE noted = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::vector<bool> running;
+    std::vector<LRESULT> answers;  // to the steps sent from the program's thread
+    // The program being done and the confirmed end's answer, as they come.
+    std::mutex orderMutex;
+    std::vector<std::string> order;
+    std::thread ender;
 
-    int Run(const std::function<void(CWindowSignals&, CSessionWindow&)>& atMainWindow) {
+    ~SessionRun() { ::CloseHandle(noted); }
+
+    void Happened(const std::string& what) {
+        const std::lock_guard lock(orderMutex);
+        order.push_back(what);
+    }
+
+    // Ask and Cancel are answered to the program's own thread (which is
+    // busy until then); End is sent from a thread of its own, as its answer
+    // waits for the program, and the program goes on once it is noted.
+    void Play(CSessionWindow& session, const std::vector<Step>& steps) {
+        for (const Step step : steps) {
+            if (step == Step::Ask) answers.push_back(Send(session, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
+            if (step == Step::Force) answers.push_back(Send(session, WM_QUERYENDSESSION, 0, ENDSESSION_CRITICAL));
+            if (step == Step::Cancel) answers.push_back(Send(session, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF));
+            if (step != Step::End) continue;
+            ender = std::thread([this, &session] {
+                const LRESULT answer = Send(session, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+                Happened("answered " + std::to_string(answer));
+            });
+            ASSERT_EQ(::WaitForSingleObject(noted, 30000), WAIT_OBJECT_0);
+        }
+    }
+
+    int Run(bool duringErase, const std::vector<Step>& steps) {
         env.Set("APPDATA", dir.Path());
         env.Set("XDG_RUNTIME_DIR", dir.Path());
         dir.Write("pelican.INI", "[Last Comm State]\nBaundrate=115200\nByte=8\nStop Bit=0\nParity=0\n");
@@ -58,16 +104,28 @@ struct SessionRun {
         CWindowSignals endings(sim.Clock());
         CPelicanApp app(endings.Wrap(sim.MakeDevice("COM1")), endings.Clock());
         endings.Attach(app, [this](const std::string& line) { err += line + "\n"; });
-        endings.Ending().m_exit = [](int status) { throw Ended{status}; };
+        endings.Ending().m_exit = [this](int status) {
+            Happened("program done");
+            throw Ended{status};
+        };
         CSessionWindow session;
-        // The messages answer at once; whether they wait is not at stake.
-        session.m_queryWaitMs = 0;
-        session.m_endWaitMs = 0;
+        // The confirmed end's answer waits for the program however long it
+        // takes: the order shows it, not a clock.
+        session.m_endWaitMs = INFINITE;
         app.m_onCommandRunning = [&](bool on) {
             running.push_back(on);
             session.SetBusy(on);
         };
-        SetEndingWake([this] { ++wakes; });
+        SetEndingWake([this] {
+            ++wakes;
+            ::SetEvent(noted);
+        });
+        bool played = false;
+        sim.Board().SetFrameObserver([&](const sim::SimFrame& frame) {
+            if (!duringErase || played || frame.bytes[0] != 0xA7) return;
+            played = true;
+            Play(session, steps);
+        });
         bool shown = false;
         ui.m_onIdle = [&](ui::CDialog& dialog) {
             const int id = dialog.Template().id;
@@ -75,10 +133,15 @@ struct SessionRun {
             if (id != CPelicanDlg::IDD) return;
             if (!shown) {
                 shown = true;
-                atMainWindow(endings, session);
-                if (!ui.ScriptDone()) return;
+                if (duringErase) {
+                    ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_ERASE).Press(CPreEraseDlg::IDD, ui::IDOK);
+                    return;
+                }
+                Play(session, steps);
+                // The main thread's message loop acts on the wake.
+                if (wakes.load() > 0) endings.OnWake();
             }
-            ui.Press(id, ui::IDCANCEL);
+            if (ui.ScriptDone()) ui.Press(id, ui::IDCANCEL);
         };
         ui.SetCheck(CS_PrgDlg::IDD, CS_PrgDlg::IDC_FLASH).SetText(CS_PrgDlg::IDD, CS_PrgDlg::IDC_PORT, "COM1");
         ui.Press(CS_PrgDlg::IDD, ui::IDOK);
@@ -95,55 +158,59 @@ struct SessionRun {
     }
 };
 
-TEST(SessionWindow, TheSessionEndingWhileTheWindowWaitsEndsItAt9600) {
-    SessionRun run;
-    LRESULT answer = 0;
-    EXPECT_EQ(run.Run([&](CWindowSignals& endings, CSessionWindow& session) {
-        answer = Send(session, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
-        EXPECT_EQ(run.wakes, 1);  // the main thread is told
-        endings.OnWake();         // ... and its message loop calls this
-    }),
-              129);
-    EXPECT_EQ(answer, TRUE);  // no command ran: nothing to show Windows
-    EXPECT_EQ(run.err, "the session ending: returning the link to 9600 bps\nlink at 9600 bps; port closed\n");
-    EXPECT_EQ(run.sim.Board().BaudRate(), 9600u);
-}
+constexpr const char* kReturned = "the session ending: returning the link to 9600 bps\nlink at 9600 bps; port closed\n";
 
-TEST(SessionWindow, TheSessionEndingDuringAnEraseWaitsForItsEnd) {
-    SessionRun run;
-    // Windows' WM_ENDSESSION comes while the board erases; then the
-    // question, which a running command answers "not yet".
-    LRESULT answer = 0;
-    CSessionWindow* shown = nullptr;
-    run.sim.Board().SetFrameObserver([&](const sim::SimFrame& frame) {
-        if (frame.bytes[0] != 0xA7 || shown == nullptr) return;
-        Send(*shown, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
-        answer = Send(*shown, WM_QUERYENDSESSION, 0, 0);
-    });
-    EXPECT_EQ(run.Run([&](CWindowSignals&, CSessionWindow& session) {
-        shown = &session;
-        run.ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_ERASE).Press(CPreEraseDlg::IDD, ui::IDOK);
-    }),
-              129);
-    EXPECT_EQ(answer, FALSE);
-    ASSERT_FALSE(run.running.empty());
-    EXPECT_TRUE(run.running.front());  // the erase ran as a command: Windows was told why
-    EXPECT_EQ(run.err,
-              "the session ending: waiting for the erase to finish, up to 40 s; Ctrl-C again to leave the board as "
-              "it is\n"
-              "the session ending: returning the link to 9600 bps\nlink at 9600 bps; port closed\n");
-    EXPECT_TRUE(run.ui.m_messages.empty());  // no "Erase OK." over an ending program
-    EXPECT_EQ(run.sim.Board().BaudRate(), 9600u);
-}
-
-TEST(SessionWindow, ACancelledEndOfSessionIsNoEnding) {
-    SessionRun run;
-    EXPECT_EQ(run.Run([&](CWindowSignals&, CSessionWindow& session) {
-        EXPECT_EQ(Send(session, WM_ENDSESSION, FALSE, 0), 0);
-        EXPECT_EQ(run.wakes, 0);
-    }),
-              -1);
-    EXPECT_EQ(run.err, "");
+// Windows asks first and ends only when the end is confirmed: the question
+// is answered at once (to the program's own thread, while it is still at
+// work), "not yet" only while a board is in work, and ends nothing; the
+// confirmed end is noted and its answer waits until the program is done;
+// a cancelled end leaves the run going.
+TEST(SessionWindow, TheSessionEndsOnlyWhenWindowsConfirmsIt) {
+    const struct {
+        const char* name;
+        bool duringErase;
+        std::vector<Step> steps;
+        std::vector<LRESULT> answers;
+        int status;
+        std::string err;
+        std::vector<std::string> order;
+        std::vector<std::string> messages;
+    } cases[] = {
+        {"nothing in work, the end confirmed", false, {Step::Ask, Step::End}, {TRUE}, 129, kReturned,
+         {"program done", "answered 0"}, {}},
+        {"nothing in work, the end cancelled", false, {Step::Ask, Step::Cancel}, {TRUE, 0}, -1, "", {}, {}},
+        // The user chose "Shut down anyway": the erase in flight finishes first.
+        {"an erase in work, the end confirmed", true, {Step::Ask, Step::End}, {FALSE}, 129,
+         std::string("the session ending: waiting for the erase to finish, up to 40 s; Ctrl-C again to leave the "
+                     "board as it is\n") +
+             kReturned,
+         {"program done", "answered 0"}, {}},
+        // Asked again as an end that cannot be refused: the erase finishes
+        // in the time Windows gives.
+        {"an erase in work, the end forced", true, {Step::Ask, Step::Force, Step::End}, {FALSE, TRUE}, 129,
+         std::string("the session ending: waiting for the erase to finish, up to 40 s; Ctrl-C again to leave the "
+                     "board as it is\n") +
+             kReturned,
+         {"program done", "answered 0"}, {}},
+        {"an erase in work, the end cancelled", true, {Step::Ask, Step::Cancel}, {FALSE, 0}, -1, "", {},
+         {"Erase OK."}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SessionRun run;
+        EXPECT_EQ(run.Run(c.duringErase, c.steps), c.status);
+        if (run.ender.joinable()) run.ender.join();
+        EXPECT_EQ(run.answers, c.answers);
+        EXPECT_EQ(run.order, c.order);
+        EXPECT_EQ(run.wakes.load(), c.status == 129 ? 1 : 0);
+        EXPECT_EQ(run.err, c.err);
+        std::vector<std::string> messages;
+        for (const auto& message : run.ui.m_messages) messages.push_back(message.text);
+        EXPECT_EQ(messages, c.messages);
+        // The erase ran as a command: the question was answered "not yet".
+        EXPECT_EQ(run.running, (c.duringErase ? std::vector<bool>{true, false} : std::vector<bool>{}));
+        EXPECT_EQ(run.sim.Board().BaudRate(), 9600u);
+    }
 }
 
 }  // namespace
