@@ -188,8 +188,13 @@ long CPosixSerialDevice::Write(const uint8_t* data, size_t length) {
         } else if ((n == 0 || errno == EAGAIN) && WaitForRoom(fd)) {
             continue;
         } else {
-            // Stalled (no room in time), or the device has gone.
-            if (why != 0 && why != EAGAIN) NoteFault(why);
+            // Stalled (no room in time), or the device has gone: a hung-up
+            // terminal fails its writes with EIO.
+            pollfd pfd{fd, POLLOUT, 0};
+            if (why != 0 && why != EAGAIN)
+                NoteFault(why);
+            else if (::poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL)))
+                NoteFault(EIO);
             break;
         }
     }
