@@ -1,5 +1,6 @@
 #include "app/PelicanApp.h"
 
+#include <cerrno>
 #include <cstring>
 #include <iostream>
 
@@ -12,6 +13,7 @@
 #include "commands/SelectDlg.h"
 #include "link/Exchange.h"
 #include "link/PortLock.h"
+#include "link/PortNotes.h"
 #include "link/PortOpenError.h"
 #include "protocol/Protocol.h"
 #include "sys/Text.h"
@@ -147,6 +149,13 @@ bool CPelicanApp::InitInstance() {
             m_startup = Startup::PortUnusable;
             m_instanceMutex.Release();
             return false;
+        }
+        // Another program has the port: say which, where the system tells,
+        // and offer the choice of port again.
+        if (m_port.OpenError() == EBUSY) {
+            ui::MessageBox(Ui(), PortInUseText(select.m_port, m_survey ? m_survey() : PortSurvey{}) + ".",
+                           ui::Icon::Stop);
+            continue;
         }
         // A port this user may not open will not open after a RESET either:
         // say what to do about it and offer the choice of port again.

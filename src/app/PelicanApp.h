@@ -13,6 +13,7 @@
 #include "app/FirstContact.h"
 #include "commands/AppHost.h"
 #include "image/MotFile.h"
+#include "link/PortInfo.h"
 #include "link/SerialComm.h"
 #include "sys/Clock.h"
 #include "sys/InstanceLock.h"
@@ -67,6 +68,9 @@ public:
     // board); true when the board is known to have been reset. Unset: the
     // person who closed the message did (the window program).
     std::function<bool()> m_resetBoard;
+    // The ports this machine has and who holds them, for a port another
+    // program holds at start-up; none: "another program".
+    std::function<PortSurvey()> m_survey;
     // Told when a command of the main window starts (true) and when it has
     // ended: Windows is asked not to end the session under it.
     std::function<void(bool running)> m_onCommandRunning;
@@ -163,6 +167,13 @@ private:
     // force afterwards (9600 bps when the board refused it or was reset on
     // the way), or 0 when the board no longer answers.
     uint32_t MoveToStoredRate(uint32_t stored);
+    // The recovery's synchronisation at 9600 bps, which waits for no reply.
+    void SendSynchronisation();
+    // Whether the port is there to use. A port whose device failed under
+    // it (a USB adapter pulled out) is closed and opened again under its
+    // name once it is back (plugged in again); batch mode ends its run
+    // instead (m_endWhenPortFails).
+    bool PortBack();
     // Says once a run that the settings file is read-only.
     void TellReadOnlySettings(const std::string& path);
     // A save that failed (a folder that cannot take the new file, a file
@@ -178,6 +189,8 @@ private:
     bool m_inRecovery = false;
     bool m_boardReset = true;
     bool m_recoverAgain = false;
+    // The port the recovery closed because it went away, until it opens again.
+    std::string m_awayPort;
     bool m_readOnlySettingsTold = false;
     bool m_settingsNotSavedTold = false;
     int m_rateChanges = 0;

@@ -54,6 +54,11 @@ int CPelicanApp::ChangeBaudRate(uint32_t current, uint32_t next) {
 
 uint32_t CPelicanApp::SetLinkBaudRate(CSerialComm& port, uint32_t baud, uint8_t, uint8_t, uint8_t,
                                       const std::string& message) {
+    // The port went away in a recovery: its adapter may be back by now.
+    if (!m_awayPort.empty()) {
+        if (!PortBack()) return RecoverLink();
+        SendSynchronisation();
+    }
     {
         CRateChange change(m_rateChanges);
         CSerialCommState state;
@@ -123,6 +128,33 @@ bool CPelicanApp::SetLink9600(CSerialComm& port) {
     return true;
 }
 
+void CPelicanApp::SendSynchronisation() {
+    ApplyPortState(m_port, 9600, 8, 0, 0);
+    // Synchronise without waiting for a reply: the baud-rate change that
+    // follows proves the link.
+    SendFrame(m_port, {protocol::kBaud9600});
+    Pause(m_port, protocol::kPauseShort);
+    for (size_t i = 0; i < protocol::kSyncZeros; ++i) {
+        SendFrame(m_port, {protocol::kSyncFill});
+        Pause(m_port, protocol::kPauseRecoverySyncByte);
+    }
+    Pause(m_port, protocol::kPauseShort);
+}
+
+bool CPelicanApp::PortBack() {
+    if (m_endWhenPortFails) return true;
+    // The handle of a device that went away stays open and fails every
+    // call; only a new open reaches the adapter once it is back.
+    if (m_awayPort.empty() && m_port.IsOpen() && m_port.DeviceFailed()) {
+        m_awayPort = m_port.PortName();
+        m_port.Close();
+    }
+    if (m_awayPort.empty()) return true;
+    if (!m_port.Open(m_awayPort)) return false;
+    m_awayPort.clear();
+    return true;
+}
+
 uint32_t CPelicanApp::RecoverLink() {
     ++m_recoveries;
     // A recovery asked for while one runs (its own baud-rate change failed)
@@ -136,21 +168,24 @@ uint32_t CPelicanApp::RecoverLink() {
     do {
         m_recoverAgain = false;
         m_port.PurgeInput();
-        ui::MessageBox(Ui(), m_port.m_timedOut ? ui::IDS_TIMEOUT_PUSH_RESET : ui::IDS_COMM_ERROR_PUSH_RESET, ui::Icon::Stop);
+        // While the port is away a RESET cannot help: the user is told
+        // where the link went instead.
+        if (m_awayPort.empty())
+            ui::MessageBox(Ui(), m_port.m_timedOut ? ui::IDS_TIMEOUT_PUSH_RESET : ui::IDS_COMM_ERROR_PUSH_RESET,
+                           ui::Icon::Stop);
         m_boardReset = m_resetBoard ? m_resetBoard() : true;
         m_linkReady = 0;
         m_idChecked = 0;
         SaveCommState(CSerialCommState(9600, 8, 0, 0));
-        ApplyPortState(m_port, 9600, 8, 0, 0);
-        // Synchronise without waiting for a reply: the baud-rate change that
-        // follows proves the link.
-        SendFrame(m_port, {protocol::kBaud9600});
-        Pause(m_port, protocol::kPauseShort);
-        for (size_t i = 0; i < protocol::kSyncZeros; ++i) {
-            SendFrame(m_port, {protocol::kSyncFill});
-            Pause(m_port, protocol::kPauseRecoverySyncByte);
+        if (PortBack()) {
+            SendSynchronisation();
+        } else {
+            const std::string why = m_port.Fault().text;
+            ui::MessageBox(Ui(),
+                           ui::FormatString(ui::IDS_PORT_WENT_AWAY, {m_awayPort, why.empty() ? why : " (" + why + ")"}),
+                           ui::Icon::Stop);
         }
-        Pause(m_port, protocol::kPauseShort);
+        // "Set baudrate" tries the port again on OK; Cancel ends the recovery.
         result = CSettingCmd(*this).Run();
     } while (m_recoverAgain);
     m_inRecovery = false;

@@ -14,6 +14,7 @@ public:
 
     bool Open(const std::string& name) override { return m_inner->Open(name); }
     int OpenError() const override { return m_inner->OpenError(); }
+    DeviceFault Fault() const override { return m_inner->Fault(); }
     bool Close() override { return m_inner->Close(); }
     bool IsOpen() const override { return m_inner->IsOpen(); }
     intptr_t Handle() const override { return m_inner->Handle(); }

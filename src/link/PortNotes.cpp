@@ -74,14 +74,26 @@ std::string CandidateText(const PortInfo& port) {
     return details.empty() ? port.path : port.path + " (" + details + ")";
 }
 
+// "minicom (pid 4242) and screen (pid 4301)".
+static std::string HolderList(const std::vector<PortHolder>& holders) {
+    std::string text;
+    for (size_t i = 0; i < holders.size(); ++i) {
+        if (i > 0) text += i + 1 == holders.size() ? " and " : ", ";
+        text += holders[i].program + " (pid " + std::to_string(holders[i].pid) + ")";
+    }
+    return text;
+}
+
 std::string HoldersNote(const PortInfo& port) {
     if (port.holders.empty()) return std::string();
-    std::string text = port.path + " is open in ";
-    for (size_t i = 0; i < port.holders.size(); ++i) {
-        if (i > 0) text += i + 1 == port.holders.size() ? " and " : ", ";
-        text += port.holders[i].program + " (pid " + std::to_string(port.holders[i].pid) + ")";
-    }
-    return text + ": the board's answers may go there";
+    return port.path + " is open in " + HolderList(port.holders) + ": the board's answers may go there";
+}
+
+std::string PortInUseText(const std::string& name, const PortSurvey& survey) {
+    const PortInfo* port = FindPort(survey, name);
+    if (port == nullptr) port = FindPort(survey, CanonicalPortName(name));
+    const std::string who = port != nullptr && !port->holders.empty() ? HolderList(port->holders) : "another program";
+    return name + " is in use by " + who;
 }
 
 std::string ModemManagerNote(const PortInfo& port, const PortSurvey& survey) {

@@ -27,6 +27,10 @@ std::string CandidateText(const PortInfo& port);
 // "/dev/ttyUSB0 is open in minicom (pid 4242)"; empty when no other
 // program has it open.
 std::string HoldersNote(const PortInfo& port);
+// "/dev/ttyUSB0 is in use by minicom (pid 4242)": a port another program
+// holds, by whom where the system says (Linux), else "COM5 is in use by
+// another program" (Windows does not tell who holds a COM port).
+std::string PortInUseText(const std::string& name, const PortSurvey& survey);
 // Why ModemManager may be in the way of a CDC-ACM port; empty when it is not.
 std::string ModemManagerNote(const PortInfo& port, const PortSurvey& survey);
 // How to shorten an FTDI adapter's latency timer where Pelican cannot

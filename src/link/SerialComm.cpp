@@ -29,6 +29,7 @@ CSerialComm::~CSerialComm() {
 int CSerialComm::Open(const std::string& name) {
     if (!CIoController::Open(name)) return 0;
     m_deviceFailed = false;
+    m_closedFault = DeviceFault{};
     Device().RaiseDtr();
     return 1;
 }
@@ -40,7 +41,12 @@ int CSerialComm::SetModemLine(ModemLine line, bool on) {
 
 int CSerialComm::Close() {
     StopReader();
+    if (IsOpen()) m_closedFault = Device().Fault();
     return CIoController::Close();
+}
+
+DeviceFault CSerialComm::Fault() const {
+    return IsOpen() ? m_device->Fault() : m_closedFault;
 }
 
 void CSerialComm::BeginPause(uint32_t ms) {

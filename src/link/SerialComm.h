@@ -84,6 +84,9 @@ public:
     // Whether a call to the device failed since the port was opened (an
     // adapter pulled out, its device gone): not the board's silence.
     bool DeviceFailed() const { return m_deviceFailed; }
+    // How the device's first failed call failed (see DeviceFault); the
+    // device's own account while it is open, kept when the port is closed.
+    DeviceFault Fault() const;
 
     int32_t ReadTimeout() const { return m_readTimeout; }
     int TimedOut() const { return m_timedOut; }
@@ -112,6 +115,7 @@ private:
     uint64_t m_activityUntilMs = 0;
     bool m_pauseCut = false;
     bool m_deviceFailed = false;
+    DeviceFault m_closedFault;  // the device's fault as the port was closed
     std::vector<uint8_t> m_framesSinceRead;
     std::atomic<int> m_readerStopped{1};
 };

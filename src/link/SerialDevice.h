@@ -28,6 +28,15 @@ enum class DrainResult {
     Failed,   // the port is closed or gone
 };
 
+// How a call on the open device failed, the first time it did since the
+// open: the errno it stands for (ENODEV: the device went away under the
+// open handle, as a pulled-out USB adapter does; EIO: the driver's own
+// failure) and the system's own words for the failure itself.
+struct DeviceFault {
+    int error = 0;  // 0: no call has failed
+    std::string text;
+};
+
 struct LineSettings {
     uint32_t baudRate = 0;
     uint8_t byteSize = 0;
@@ -46,6 +55,8 @@ public:
     // ENOTTY (not a serial device), EACCES (no permission), EBUSY (in use by
     // another program). 0 when the back end cannot tell.
     virtual int OpenError() const { return 0; }
+    // The first failure of a call on the device since it was opened.
+    virtual DeviceFault Fault() const { return {}; }
     virtual bool Close() = 0;
     virtual bool IsOpen() const = 0;
     // A small non-negative number identifying the open device (a descriptor).

@@ -128,6 +128,7 @@ int RunWindows(PlatformKit& kit, int& argc, char** argv, bool simulate) {
     const auto app = std::make_unique<CPelicanApp>(endings.Wrap(MakeDevice(kit, board.get())), endings.Clock());
     app->m_portList = kit.portList();
     app->m_portLabels = PortLabels(SurveyPorts(), app->m_portList);
+    app->m_survey = [] { return SurveyPorts(); };
     app->m_tellReadOnlySettings = true;
     endings.Attach(*app, Tell);
     // The one place where the application's windows are chosen.

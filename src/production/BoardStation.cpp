@@ -11,6 +11,7 @@
 #include "lifecycle/SignalStop.h"
 #include "link/Exchange.h"
 #include "link/IoState.h"
+#include "link/PortNotes.h"
 #include "link/PortOpenError.h"
 #include "sys/KeepAwake.h"
 
@@ -161,6 +162,7 @@ CBoardStation::WaitEnd CBoardStation::WaitForBoard() {
     for (;;) {
         if (Stopping()) return WaitEnd::Signal;
         const Sight sight = Look(!m_present);
+        TellHeld(sight == Sight::Busy);
         if (sight == Sight::Answered) return WaitEnd::Done;
         if (sight == Sight::Unusable) return TellUnusable();
         m_setup.clock->Sleep(kPortFreeMs);
@@ -175,6 +177,7 @@ CBoardStation::WaitEnd CBoardStation::WaitUntilGone() {
         if (Stopping()) return WaitEnd::Signal;
         const uint64_t began = m_setup.clock->NowMs();
         const Sight sight = Look(false);
+        TellHeld(sight == Sight::Busy);
         if (sight == Sight::Absent) return WaitEnd::Done;
         if (sight == Sight::Unusable) return TellUnusable();
         // A port another program holds tells nothing about the board: the
@@ -188,6 +191,16 @@ CBoardStation::WaitEnd CBoardStation::WaitUntilGone() {
         }
         m_setup.clock->Sleep(kPortFreeMs);
     }
+}
+
+void CBoardStation::TellHeld(bool held) {
+    if (held == m_heldTold) return;
+    m_heldTold = held;
+    if (!held) {
+        m_console.Err(m_board, m_options.port + " is free again");
+        return;
+    }
+    m_console.Err(m_board, PortInUseText(m_options.port, m_setup.survey ? m_setup.survey() : PortSurvey{}));
 }
 
 CBoardStation::WaitEnd CBoardStation::TellUnusable() {

@@ -12,6 +12,7 @@
 
 #include "station/BatchOptions.h"
 #include "production/GangConsole.h"
+#include "link/PortInfo.h"
 #include "link/ResetSequence.h"
 #include "link/SerialDevice.h"
 #include "sys/Clock.h"
@@ -33,6 +34,9 @@ struct BoardSetup {
     // while the station waits for the next board: the end of the session
     // is asked to wait only then.
     std::function<void(bool)> inWork;
+    // The ports this machine has and who holds them: a port another
+    // program holds is told with its holder where the system says.
+    std::function<PortSurvey()> survey;
 };
 
 class CBoardStation {
@@ -82,6 +86,10 @@ private:
     // One look: open the port, synchronise, close it. resetIfNew: the port
     // has just appeared, and --reset puts its board into boot mode first.
     Sight Look(bool resetIfNew);
+    // Tells once that another program holds the port (and by whom, where
+    // the system says), and once that it is free again: a held port is no
+    // board, and the wait must not look like one for nothing.
+    void TellHeld(bool held);
     // A port that can never be opened, told with the system's reason.
     WaitEnd TellUnusable();
     // A first Ctrl-C under --loop lets the boards in work finish: told once.
@@ -99,6 +107,7 @@ private:
     // holds a new board.
     bool m_present = false;
     int m_openError = 0;  // why the last look's open failed (errno)
+    bool m_heldTold = false;  // the port was last told as held by another program
     std::atomic<bool>* m_interruptTold;
 };
 

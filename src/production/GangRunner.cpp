@@ -37,7 +37,9 @@ int CGangRunner::Run() {
     const auto runStation = [this, &perPort, &interruptTold](size_t board) {
         BatchOptions options = m_options;
         options.port = m_options.ports[board];
-        CBoardStation station(options, m_setupFor(options.port), m_console, board, &interruptTold);
+        BoardSetup setup = m_setupFor(options.port);
+        if (!setup.survey) setup.survey = m_survey;
+        CBoardStation station(options, std::move(setup), m_console, board, &interruptTold);
         perPort[board] = station.Run();
     };
     if (count == 1) {

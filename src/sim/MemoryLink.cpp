@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 
 namespace pelican::sim {
 namespace {
@@ -38,6 +39,7 @@ bool CMemoryLink::Open(const std::string& name) {
         return false;
     }
     m_openError = 0;
+    m_faulted = false;
     // Whatever the board said while nobody listened went nowhere.
     m_board.TakeDue(m_clock.NowUs());
     m_queue.clear();
@@ -58,6 +60,18 @@ bool CMemoryLink::Close() {
     m_queue.clear();
     m_board.DetachHost();
     return true;
+}
+
+bool CMemoryLink::Gone() {
+    if (!m_board.Unplugged()) return false;
+    m_faulted = true;
+    return true;
+}
+
+DeviceFault CMemoryLink::Fault() const {
+    std::lock_guard lock(m_mutex);
+    // As Linux fails the calls on a pulled-out USB adapter's descriptor.
+    return m_faulted ? DeviceFault{ENODEV, std::strerror(EIO)} : DeviceFault{};
 }
 
 int CMemoryLink::OpenError() const {
@@ -92,7 +106,7 @@ bool CMemoryLink::DtrRaised() const {
 int CMemoryLink::SetModemLine(ModemLine line, bool on) {
     std::lock_guard lock(m_mutex);
     if (!m_open) return EBADF;
-    if (m_board.Unplugged()) return EIO;
+    if (Gone()) return EIO;
     const uint64_t now = m_clock.NowMs();
     // What reached the board before the change was heard as before it.
     Pump(now);
@@ -132,10 +146,10 @@ bool CMemoryLink::Pump(uint64_t now) {
 
 long CMemoryLink::Write(const uint8_t* data, size_t length) {
     std::lock_guard lock(m_mutex);
-    if (!m_open || m_board.Unplugged()) return -1;
+    if (!m_open || Gone()) return -1;
     const uint64_t now = m_clock.NowUs();
     Pump(now);
-    if (m_board.Unplugged()) return -1;
+    if (Gone()) return -1;
     m_wire.Send(data, length, FormatOf(m_line), now);
     return static_cast<long>(length);
 }
@@ -169,9 +183,9 @@ bool CMemoryLink::QueryInput(uint32_t& errors, size_t& queued) {
     std::lock_guard lock(m_mutex);
     errors = 0;
     queued = 0;
-    if (!m_open || m_board.Unplugged()) return false;
+    if (!m_open || Gone()) return false;
     Pump(m_clock.NowUs());
-    if (m_board.Unplugged()) return false;
+    if (Gone()) return false;
     errors = m_errors;
     m_errors = 0;
     queued = m_queue.size();
@@ -180,7 +194,7 @@ bool CMemoryLink::QueryInput(uint32_t& errors, size_t& queued) {
 
 long CMemoryLink::Read(uint8_t* data, size_t length) {
     std::lock_guard lock(m_mutex);
-    if (!m_open || m_board.Unplugged()) return -1;
+    if (!m_open || Gone()) return -1;
     Pump(m_clock.NowUs());
     const size_t count = std::min(length, m_queue.size());
     std::copy_n(m_queue.begin(), count, data);
@@ -190,7 +204,7 @@ long CMemoryLink::Read(uint8_t* data, size_t length) {
 
 bool CMemoryLink::PurgeInput() {
     std::lock_guard lock(m_mutex);
-    if (!m_open || m_board.Unplugged()) return false;
+    if (!m_open || Gone()) return false;
     Pump(m_clock.NowUs());
     m_queue.clear();
     return true;
@@ -198,14 +212,14 @@ bool CMemoryLink::PurgeInput() {
 
 bool CMemoryLink::GetLine(LineSettings& line) {
     std::lock_guard lock(m_mutex);
-    if (!m_open || m_board.Unplugged()) return false;
+    if (!m_open || Gone()) return false;
     line = m_line;
     return true;
 }
 
 bool CMemoryLink::SetLine(const LineSettings& line) {
     std::lock_guard lock(m_mutex);
-    if (!m_open || m_board.Unplugged() || line.baudRate == 0 || line.byteSize < 5 || line.byteSize > 8 || line.parity > 4 ||
+    if (!m_open || Gone() || line.baudRate == 0 || line.byteSize < 5 || line.byteSize > 8 || line.parity > 4 ||
         line.stopBits > 2)
         return false;
     // Characters already on the wire were taken at the old settings.

@@ -38,6 +38,7 @@ public:
     bool Close() override;
     bool IsOpen() const override;
     int OpenError() const override;
+    DeviceFault Fault() const override;
     intptr_t Handle() const override;
     void RaiseDtr() override;
     // DTR and RTS reach the board's RESET and boot-mode pins (CResetPins).
@@ -64,6 +65,9 @@ private:
     // Hands the board the host's characters that have arrived by `now`, then
     // moves the replies due by then into the receive queue; true if any came.
     bool Pump(uint64_t now);
+    // Under m_mutex: whether the board's adapter is pulled out, which fails
+    // the call that asks (and is kept as the device's fault).
+    bool Gone();
     // The next moment something arrives at either end, if anything is on its way.
     std::optional<uint64_t> NextEvent() const;
 
@@ -74,6 +78,7 @@ private:
     bool m_open = false;
     int m_refuseOpen = 0;
     int m_openError = 0;
+    bool m_faulted = false;  // a call failed on the unplugged adapter since the open
     bool m_dtr = false;
     LineSettings m_line{9600, 8, 0, 0};
     std::deque<uint8_t> m_queue;

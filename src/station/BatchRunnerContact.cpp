@@ -95,11 +95,16 @@ bool CBatchRunner::NoAnswer(const SyncResult& result) {
 }
 
 std::string CBatchRunner::PortWentAwayText() {
-    std::string why = "its calls failed";
-    if (m_app.m_port.Open(m_options.port))
-        m_app.m_port.Close();
-    else if (m_app.m_port.OpenError() != 0)
-        why = std::strerror(m_app.m_port.OpenError());
+    // The system's own words for the call that failed; without them, why
+    // the port does not open again.
+    std::string why = m_app.m_port.Fault().text;
+    if (why.empty()) {
+        why = "its calls failed";
+        if (m_app.m_port.Open(m_options.port))
+            m_app.m_port.Close();
+        else if (m_app.m_port.OpenError() != 0)
+            why = std::strerror(m_app.m_port.OpenError());
+    }
     // Whatever rate the board was at when its port went, it still is.
     return "the port " + m_options.port + " went away (" + why + "): the board was left as it was; " +
            CSignalEnding::kNeedsReset;

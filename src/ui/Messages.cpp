@@ -38,6 +38,7 @@ const std::map<int, std::string>& Table() {
         {IDS_CAN_NOT_SET_9600, "Can not set baudrate to 9600bps."},
         {IDS_TIMEOUT_PUSH_RESET, "Timeout.\nPush RESET."},
         {IDS_COMM_ERROR_PUSH_RESET, "Communication error.\nPush RESET."},
+        {IDS_PORT_WENT_AWAY, "%1: the port went away%2.\nPlug it in again."},
 
         {IDS_CAN_NOT_ACCEPT_FILE, "Can not accept this file."},
         {IDS_ID_FILE_NOT_FOUND, "Can not found the ID file."},

@@ -38,6 +38,7 @@ enum StringId : int {
     IDS_CAN_NOT_SET_9600,
     IDS_TIMEOUT_PUSH_RESET,
     IDS_COMM_ERROR_PUSH_RESET,
+    IDS_PORT_WENT_AWAY,           // %1 the port, %2 " (" the system's words ")" or nothing
 
     // Files and ID.
     IDS_CAN_NOT_ACCEPT_FILE = 2201,

@@ -193,6 +193,63 @@ TEST(LinkControl, RecoveryAfterResetBringsTheLinkBack) {
     EXPECT_EQ(std::count(bench.m_ui.m_shownDialogs.begin(), bench.m_ui.m_shownDialogs.end(), 140), 1);
 }
 
+TEST(LinkControl, AnAdapterPulledOutIsOpenedAgainOnceItIsBack) {
+    // The adapter comes out as the Status press probes the link. The user
+    // plugs it in again while a message is shown (the n-th of the run) or
+    // never, and answers each "Set baudrate" with 57600 until told to cancel.
+    const std::pair<std::string, Icon> reset = {"Communication error.\nPush RESET.", Icon::Stop};
+    const std::pair<std::string, Icon> away = {"COM1: the port went away (Input/output error).\nPlug it in again.",
+                                              Icon::Stop};
+    const std::pair<std::string, Icon> not9600 = {"Can not set baudrate to 9600bps.", Icon::Warning};
+    const struct {
+        const char* name;
+        size_t replugAtMessage;  // 1: as RESET is asked for; 0: never
+        int rateDialogs;         // "Set baudrate" answered OK, then one Cancel
+        Messages messages;
+        int linkReady;
+    } cases[] = {
+        {"back before RESET was pushed", 1, 1, {reset}, 1},
+        {"back after it was told gone twice", 3, 2, {reset, away, away}, 1},
+        {"never back: the user cancels", 0, 3, {reset, away, away, away, not9600}, 0},
+    };
+    for (const auto& c : cases) {
+        sim::BoardConfig config;
+        config.faults.unplug = {0x70, 2};  // start-up's status read is the first
+        CAppBench bench(config);
+        size_t shown = 0;
+        bench.m_ui.m_onMessage = [&](const ui::MessageRecord&) {
+            if (++shown == c.replugAtMessage) bench.m_sim.Board().Replug();
+        };
+        bench.SelectProgram();
+        Bytes afterUnplug;
+        bench.Run([&] {
+            bench.m_sim.ClearReceived();
+            bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_STATUS);
+            for (int i = 0; i < c.rateDialogs; ++i) {
+                bench.m_ui.SetText(CSetCommDlg::IDD, CSetCommDlg::IDC_BAUDRATE, "57600");
+                bench.m_ui.Press(CSetCommDlg::IDD, c.linkReady == 1 || i + 1 < c.rateDialogs ? ui::IDOK : ui::IDCANCEL);
+            }
+            if (c.linkReady == 1) {
+                bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_STATUS);
+                bench.m_ui.Press(CStatesDlg::IDD, ui::IDOK);
+            }
+        });
+        EXPECT_EQ(bench.Messages(), c.messages) << c.name;
+        EXPECT_EQ(bench.m_app->m_linkReady, c.linkReady) << c.name;
+        EXPECT_EQ(bench.Settings(), CAppBench::CleanSection(c.linkReady == 1 ? 57600 : 9600)) << c.name;
+        if (c.linkReady == 0) {
+            EXPECT_EQ(bench.m_receivedBeforeExit, Bytes{0x70}) << c.name;  // the probe the adapter went with
+            continue;
+        }
+        // The probe the adapter went with; opened again, the recovery's
+        // synchronisation, the change to 57600 with its status read, then
+        // the second press's probe and its status read.
+        EXPECT_EQ(bench.m_receivedBeforeExit,
+                  wire::Cat({{0x70}, wire::Sync(), {0xB0, 0xB3, 0xB3, 0x70}, {0x70, 0x70}}))
+            << c.name;
+    }
+}
+
 TEST(LinkControl, PortThatCannotBeOpened) {
     CAppBench bench;
     bench.SelectProgram("COM7");

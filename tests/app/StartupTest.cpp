@@ -271,6 +271,37 @@ TEST(Startup, APortWithoutPermissionNamesWhatToDoAndOffersThePortsAgain) {
 }
 #endif  // POSIX
 
+// A port another program holds: who holds it, where the system says, and
+// "Select Program" again, with nothing sent; the port, once free, is taken.
+TEST(Startup, APortAnotherProgramHoldsIsToldWithItsHolderAndOfferedAgain) {
+    const struct {
+        std::vector<PortHolder> holders;
+        const char* text;
+    } cases[] = {
+        {{}, "COM1 is in use by another program."},
+        {{{"minicom", 4242}}, "COM1 is in use by minicom (pid 4242)."},
+        {{{"minicom", 4242}, {"screen", 4301}}, "COM1 is in use by minicom (pid 4242) and screen (pid 4301)."},
+    };
+    for (const auto& c : cases) {
+        CAppBench bench;
+        PortSurvey survey;
+        survey.ports.resize(1);
+        survey.ports[0].path = "COM1";
+        survey.ports[0].holders = c.holders;
+        bench.m_app->m_survey = [survey] { return survey; };
+        bench.m_link->RefuseOpen(EBUSY);
+        bench.m_ui.m_onMessage = [&](const ui::MessageRecord&) {
+            EXPECT_TRUE(bench.m_sim.Received().empty()) << c.text;
+            bench.m_link->RefuseOpen(0);
+        };
+        bench.SelectProgram("COM1");
+        bench.SelectProgram("COM1");
+        bench.Run();
+        EXPECT_EQ(bench.Messages(), (Messages{{c.text, Icon::Stop}}));
+        EXPECT_EQ(bench.m_app->m_linkReady, 1) << c.text;
+    }
+}
+
 TEST(Startup, APortWithoutPermissionThenCancelEndsWithoutTouchingTheLine) {
     CAppBench bench;
     bench.m_link->RefuseOpen(EPERM);

@@ -97,7 +97,8 @@ TEST(Gang, ASettingsFileThatCannotBeWrittenIsToldInEachBoardsAccount) {
 }
 
 TEST(Gang, ABoardWhosePortWentAwayIsToldSo) {
-    // COM1's adapter is pulled out as its first page goes out.
+    // COM1's adapter is pulled out as its first page goes out: told in the
+    // system's words for the call that failed.
     CGangBench bench(2, [](size_t board) {
         sim::BoardConfig config;
         if (board == 0) config.faults.unplug = {0x41, 1};
@@ -108,7 +109,7 @@ TEST(Gang, ABoardWhosePortWentAwayIsToldSo) {
     bench.m_dir.Write("pelican.INI", "[Last Comm State]\nBaundrate=9600\nByte=8\nStop Bit=0\nParity=0\n");
     EXPECT_EQ(bench.Run({"-f", WriteProgramFiles(bench.m_dir), "-y", "program"}), kExitNoLink);
     EXPECT_EQ(CGangBench::Starting(bench.m_err, "pelican: COM1: the "),
-              (std::vector<std::string>{"port COM1 went away (No such file or directory): the board was left as it "
+              (std::vector<std::string>{"port COM1 went away (Input/output error): the board was left as it "
                                         "was; it needs a RESET (in boot mode) before the next run; port closed"}));
     EXPECT_EQ(CGangBench::Starting(bench.m_out, "COM2: "), (std::vector<std::string>{"information: Program OK."}));
     EXPECT_EQ(bench.m_out[bench.m_out.size() - 2], "COM1  port went away        5.2");

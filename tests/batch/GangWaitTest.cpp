@@ -82,17 +82,30 @@ TEST(GangWait, ALoopProgramsTheNextBoardOnlyOnceTheBoardHasGone) {
         int signal;
         size_t runs;
         int status;
+        // What is said of the port held (once however long) and free again.
+        std::vector<std::string> heldTold;
     } cases[] = {
-        {"one look without an answer", {3}, {}, {}, 8, SIGINT, 1, kExitDone},
-        {"a board busy for three looks, 4 s", {3, 4, 5}, {}, {}, 8, SIGINT, 1, kExitDone},
-        {"another program holds the port", {}, {3, 4, 5, 6}, {}, 8, SIGINT, 1, kExitDone},
-        {"silent for four looks, over 5 s: gone", {3, 4, 5, 6}, {}, {}, 9, SIGINT, 2, kExitDone},
-        {"the port goes away", {}, {}, {3, 4}, 7, SIGINT, 2, kExitDone},
-        {"SIGTERM while it waits for the board to go", {}, {}, {}, 4, SIGTERM, 1, kExitSignalBase + SIGTERM},
-        {"SIGTERM while it waits for the next board", {}, {}, {3, 4}, 4, SIGTERM, 1, kExitSignalBase + SIGTERM},
+        {"one look without an answer", {3}, {}, {}, 8, SIGINT, 1, kExitDone, {}},
+        {"a board busy for three looks, 4 s", {3, 4, 5}, {}, {}, 8, SIGINT, 1, kExitDone, {}},
+        {"another program holds the port", {}, {3, 4, 5, 6}, {}, 8, SIGINT, 1, kExitDone,
+         {"in use by minicom (pid 4242)", "free again"}},
+        {"held while it waits for the next board", {}, {4, 5}, {3}, 8, SIGINT, 2, kExitDone,
+         {"in use by minicom (pid 4242)", "free again"}},
+        {"silent for four looks, over 5 s: gone", {3, 4, 5, 6}, {}, {}, 9, SIGINT, 2, kExitDone, {}},
+        {"the port goes away", {}, {}, {3, 4}, 7, SIGINT, 2, kExitDone, {}},
+        {"SIGTERM while it waits for the board to go", {}, {}, {}, 4, SIGTERM, 1, kExitSignalBase + SIGTERM, {}},
+        {"SIGTERM while it waits for the next board", {}, {}, {3, 4}, 4, SIGTERM, 1, kExitSignalBase + SIGTERM, {}},
     };
     for (const auto& c : cases) {
         CGangBench bench(1);
+        // Where the system tells who has the port (Linux, from /proc).
+        bench.m_survey = [] {
+            PortSurvey survey;
+            survey.ports.resize(1);
+            survey.ports[0].path = "COM1";
+            survey.ports[0].holders = {{"minicom", 4242}};
+            return survey;
+        };
         const std::string program = WriteProgramFiles(bench.m_dir);
         CGatedDevice::Gate& gate = bench.Gate(0);
         gate.refused = [&c](int attempt) {
@@ -105,6 +118,7 @@ TEST(GangWait, ALoopProgramsTheNextBoardOnlyOnceTheBoardHasGone) {
         EXPECT_EQ(gate.attempts, c.stopAt) << c.name;  // nothing looked at after the signal
         EXPECT_EQ(bench.m_results.size(), c.runs) << c.name;
         EXPECT_EQ(CGangBench::Starting(bench.m_out, "information: ").size(), c.runs) << c.name;
+        EXPECT_EQ(CGangBench::Starting(bench.m_err, "pelican: COM1 is "), c.heldTold) << c.name;
     }
 }
 

@@ -182,6 +182,9 @@ TEST(PosixLine, SignalsDoNotCutAFrameAndACutFrameIsNotSent) {
     });
     EXPECT_EQ(port.Send(frame.data(), frame.size()), 0);
     unplug.join();
+    // Told as a device gone, in the system's words for the failed call.
+    EXPECT_EQ(port.Fault().error, ENODEV);
+    EXPECT_EQ(port.Fault().text, "Input/output error");
 }
 
 TEST(PosixLine, ComNamesInAnyLetterCase) {

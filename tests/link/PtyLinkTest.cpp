@@ -134,7 +134,11 @@ TEST_F(PtyLink, FarEndClosingMidReadEndsTheReadAsALineFailure) {
     unplug.join();
     EXPECT_TRUE(reading);
     EXPECT_EQ(m_port.m_timedOut, 0);
+    EXPECT_TRUE(m_port.DeviceFailed());
     EXPECT_EQ(m_port.Close(), 1);
+    // Kept past the close: what the user is told of the port that went.
+    EXPECT_EQ(m_port.Fault().error, ENODEV);
+    EXPECT_EQ(m_port.Fault().text, "Input/output error");
 }
 
 TEST_F(PtyLink, SecondOpenOfTheSameTerminalFails) {

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstring>
 
 #include "link/posix/TermiosLine.h"
 #include "sys/Clock.h"
@@ -97,6 +98,7 @@ bool CPosixSerialDevice::Open(const std::string& name) {
         return false;
     }
     m_openError = 0;
+    m_fault = 0;
     m_fd = fd;
     m_haveCounters = ::ioctl(fd, TIOCGICOUNT, &m_counters) == 0;
     AskLowLatency(fd);
@@ -147,6 +149,20 @@ void CPosixSerialDevice::RestoreLatency(int fd) {
     ::ioctl(fd, TIOCSSERIAL, &serial);
 }
 
+void CPosixSerialDevice::NoteFault(int error) {
+    int none = 0;
+    m_fault.compare_exchange_strong(none, error != 0 ? error : EIO);
+}
+
+DeviceFault CPosixSerialDevice::Fault() const {
+    const int error = m_fault.load();
+    if (error == 0) return {};
+    // A USB adapter pulled out fails the calls on its descriptor with EIO,
+    // then ENODEV or ENXIO; its device node is gone.
+    const bool gone = error == EIO || error == ENODEV || error == ENXIO || error == EPIPE;
+    return DeviceFault{gone ? ENODEV : EIO, std::strerror(error)};
+}
+
 void CPosixSerialDevice::RaiseDtr() {
     int bits = TIOCM_DTR;
     ::ioctl(m_fd, TIOCMBIS, &bits);
@@ -164,6 +180,7 @@ long CPosixSerialDevice::Write(const uint8_t* data, size_t length) {
     size_t done = 0;
     while (done < length) {
         const ssize_t n = ::write(fd, data + done, length - done);
+        const int why = n < 0 ? errno : 0;
         if (n > 0) {
             done += static_cast<size_t>(n);
         } else if (n < 0 && errno == EINTR) {
@@ -171,7 +188,14 @@ long CPosixSerialDevice::Write(const uint8_t* data, size_t length) {
         } else if ((n == 0 || errno == EAGAIN) && WaitForRoom(fd)) {
             continue;
         } else {
-            break;  // stalled, or the device has gone
+            // Stalled (no room in time), or the device has gone: a hung-up
+            // terminal fails its writes with EIO.
+            pollfd pfd{fd, POLLOUT, 0};
+            if (why != 0 && why != EAGAIN)
+                NoteFault(why);
+            else if (::poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL)))
+                NoteFault(EIO);
+            break;
         }
     }
     if (done == 0 && length > 0) return -1;
@@ -191,6 +215,7 @@ DrainResult CPosixSerialDevice::Drain(uint64_t deadlineMs) {
         int queued = 0;
         if (::ioctl(fd, TIOCOUTQ, &queued) != 0) {
             if (errno == EINTR) continue;
+            NoteFault(errno);
             return DrainResult::Failed;
         }
         if (queued <= 0) return DrainResult::Drained;
@@ -226,6 +251,7 @@ void CPosixSerialDevice::Pull() {
     for (;;) {
         const ssize_t n = ::read(m_fd, raw, sizeof raw);
         if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN) NoteFault(errno);
         if (n <= 0) break;
         m_markErrors |= m_decoder.Decode(raw, static_cast<size_t>(n), m_input);
         if (static_cast<size_t>(n) < sizeof raw) break;
@@ -245,6 +271,7 @@ bool CPosixSerialDevice::QueryInput(uint32_t& errors, size_t& queued) {
     int count = 0;
     if (::ioctl(m_fd, FIONREAD, &count) != 0) {
         // The device has gone away under us (adapter unplugged).
+        NoteFault(errno);
         errors |= kLineOther;
         return true;
     }
@@ -256,8 +283,11 @@ bool CPosixSerialDevice::QueryInput(uint32_t& errors, size_t& queued) {
         // A hung-up line (the far end of a pseudo-terminal closed, a USB
         // adapter removed) never delivers another byte.
         pollfd pfd{m_fd, POLLIN, 0};
-        if (::poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL)))
+        if (::poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))) {
+            // What a read or write on a hung-up terminal gives.
+            NoteFault(EIO);
             errors |= kLineOther;
+        }
     }
     return true;
 }

@@ -37,6 +37,7 @@ public:
 
     bool Open(const std::string& name) override;
     int OpenError() const override { return m_openError; }
+    DeviceFault Fault() const override;
     bool Close() override;
     bool IsOpen() const override { return m_fd >= 0; }
     intptr_t Handle() const override { return m_fd; }
@@ -52,6 +53,8 @@ public:
     void WaitInput(uint64_t deadlineMs, size_t seen) override;
 
 private:
+    // Keeps the first failure of a call on the open device (its errno).
+    void NoteFault(int error);
     // Under m_mutex.
     uint32_t CounterErrors();
     // Moves what the terminal holds through the decoder into m_input.
@@ -63,6 +66,7 @@ private:
     std::mutex m_mutex;
     std::atomic<int> m_fd{-1};  // written only under m_mutex
     int m_openError = 0;        // errno of the last failed Open
+    std::atomic<int> m_fault{0};  // errno of the first failed call since the open
     bool m_haveCounters = false;
     serial_icounter_struct m_counters{};
     CParityMarkDecoder m_decoder;

@@ -42,6 +42,27 @@ int CommErrnoOf(DWORD error) {
     }
 }
 
+int FaultErrnoOf(DWORD error) {
+    switch (error) {
+        case ERROR_INVALID_FUNCTION:
+        case ERROR_NOT_SUPPORTED:
+        case ERROR_INVALID_PARAMETER: return ENOTTY;
+        // A USB adapter pulled out leaves the handle open with no device
+        // behind it: its driver then refuses every call as access denied or
+        // as a command it does not know, and ends the operations in flight
+        // as aborted.
+        case ERROR_ACCESS_DENIED:
+        case ERROR_BAD_COMMAND:
+        case ERROR_OPERATION_ABORTED:
+        case ERROR_INVALID_HANDLE:
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_DEV_NOT_EXIST:
+        case ERROR_DEVICE_NOT_CONNECTED:
+        case ERROR_DEVICE_REMOVED: return ENODEV;
+        default: return EIO;
+    }
+}
+
 uint32_t LineErrorsOf(DWORD word) {
     uint32_t errors = 0;
     if (word & (CE_OVERRUN | CE_RXOVER)) errors |= kLineOverrun;

@@ -5,6 +5,7 @@
 #include <cwctype>
 
 #include "link/win32/CommErrors.h"
+#include "sys/win32/SystemError.h"
 #include "sys/win32/WideText.h"
 
 // The port's opening, its lines and its settings; its input and output are
@@ -154,6 +155,7 @@ bool CWin32SerialDevice::Open(const std::string& name) {
     m_api.ClearError(handle, word, status);
     m_errors = 0;
     m_failed = false;
+    m_fault = 0;
     m_dtrOn = true;
     m_rtsOn = true;
     m_portMutex = portMutex;
@@ -178,6 +180,17 @@ bool CWin32SerialDevice::Close() {
     return closed;
 }
 
+void CWin32SerialDevice::NoteFault(DWORD error) {
+    DWORD none = 0;
+    m_fault.compare_exchange_strong(none, error != 0 ? error : ERROR_GEN_FAILURE);
+}
+
+DeviceFault CWin32SerialDevice::Fault() const {
+    const DWORD error = m_fault.load();
+    if (error == 0) return {};
+    return DeviceFault{FaultErrnoOf(error), SystemErrorText(error)};
+}
+
 void CWin32SerialDevice::RaiseDtr() {
     SetModemLine(ModemLine::Dtr, true);
 }
@@ -186,7 +199,7 @@ int CWin32SerialDevice::SetModemLine(ModemLine line, bool on) {
     const HANDLE handle = m_handle;
     if (handle == INVALID_HANDLE_VALUE) return EBADF;
     const DWORD function = line == ModemLine::Dtr ? (on ? SETDTR : CLRDTR) : (on ? SETRTS : CLRRTS);
-    if (!m_api.Escape(handle, function)) return CommErrnoOf(::GetLastError());
+    if (!m_api.Escape(handle, function)) return FaultErrnoOf(::GetLastError());
     if (line == ModemLine::Dtr) {
         m_dtrOn = on;
         return 0;
@@ -195,7 +208,7 @@ int CWin32SerialDevice::SetModemLine(ModemLine line, bool on) {
     // Windows' own CDC-ACM driver (usbser.sys) tells the adapter the line
     // state only when DTR is set: an RTS change alone never reaches the
     // board. DTR set again as it is carries the new RTS along.
-    if (!m_api.Escape(handle, m_dtrOn ? SETDTR : CLRDTR)) return CommErrnoOf(::GetLastError());
+    if (!m_api.Escape(handle, m_dtrOn ? SETDTR : CLRDTR)) return FaultErrnoOf(::GetLastError());
     return 0;
 }
 
@@ -203,7 +216,11 @@ bool CWin32SerialDevice::GetLine(LineSettings& line) {
     const HANDLE handle = m_handle;
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    if (handle == INVALID_HANDLE_VALUE || !m_api.GetState(handle, dcb)) return false;
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    if (!m_api.GetState(handle, dcb)) {
+        NoteFault(::GetLastError());
+        return false;
+    }
     line.baudRate = dcb.BaudRate;
     line.byteSize = dcb.ByteSize;
     line.parity = dcb.Parity;  // NOPARITY to SPACEPARITY are 0 to 4, as in the record

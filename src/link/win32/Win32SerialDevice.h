@@ -46,6 +46,7 @@ public:
 
     bool Open(const std::string& name) override;
     int OpenError() const override { return m_openError; }
+    DeviceFault Fault() const override;
     bool Close() override;
     bool IsOpen() const override { return m_handle.load() != INVALID_HANDLE_VALUE; }
     intptr_t Handle() const override;
@@ -83,6 +84,8 @@ public:
     static constexpr uint64_t kPollUs = 1000;
 
 private:
+    // Keeps the first failure of a call on the open port (its Windows error).
+    void NoteFault(DWORD error);
     // Under m_mutex: the driver's error word into m_errors, and its queue
     // counts. False when the driver does not answer.
     bool Poll(DWORD& inQueue, DWORD& outQueue);
@@ -116,6 +119,7 @@ private:
     HANDLE m_portMutex = nullptr;  // the port's name held for this process
     std::wstring m_path;           // the device's path, for what is said about it
     int m_openError = 0;
+    std::atomic<DWORD> m_fault{0};  // the first failed call's error since the open
     uint32_t m_errors = 0;  // line errors taken from the driver, not yet reported
     bool m_eventWait = false;
     std::atomic<bool> m_failed{false};

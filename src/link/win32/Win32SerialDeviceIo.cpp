@@ -52,7 +52,9 @@ long CWin32SerialDevice::Write(const uint8_t* data, size_t length) {
     DWORD done = 0;
     const BOOL started = m_api.Write(handle, m_writeOp.Bytes(), count, done, ov);
     // A stalled write is cut short; what it moved still counts.
-    Ended(m_writeOp.Finish(handle, started, bound, done));
+    const COverlappedOp::End end = m_writeOp.Finish(handle, started, bound, done);
+    if (end == COverlappedOp::End::Failed) NoteFault(::GetLastError());
+    Ended(end);
     if (done != 0) m_replyDueUntilUs = m_clock.NowUs() + lineUs + kReplyWindowUs;
     return done == 0 ? -1 : static_cast<long>(done);
 }
@@ -85,7 +87,10 @@ DrainResult CWin32SerialDevice::Drain(uint64_t deadlineMs) {
 bool CWin32SerialDevice::Poll(DWORD& inQueue, DWORD& outQueue) {
     DWORD word = 0;
     COMSTAT status{};
-    if (!m_api.ClearError(m_handle.load(), word, status)) return false;
+    if (!m_api.ClearError(m_handle.load(), word, status)) {
+        NoteFault(::GetLastError());
+        return false;
+    }
     m_errors |= LineErrorsOf(word);
     inQueue = status.cbInQue;
     outQueue = status.cbOutQue;
@@ -124,6 +129,7 @@ long CWin32SerialDevice::Read(uint8_t* data, size_t length) {
     DWORD got = 0;
     const BOOL started = m_api.Read(handle, m_readOp.Bytes(), count, got, ov);
     const COverlappedOp::End end = m_readOp.Finish(handle, started, kReadBoundMs, got);
+    if (end == COverlappedOp::End::Failed) NoteFault(::GetLastError());
     if (end == COverlappedOp::End::Failed && got == 0) return -1;
     // A slot given up is the driver's: what it had delivered was copied
     // before (got counts only bytes that are there).
@@ -137,7 +143,9 @@ bool CWin32SerialDevice::PurgeInput() {
     const HANDLE handle = m_handle;
     if (handle == INVALID_HANDLE_VALUE || m_failed) return false;
     // Received bytes only: output and pending operations are left alone.
-    return m_api.Purge(handle, PURGE_RXCLEAR) != FALSE;
+    if (m_api.Purge(handle, PURGE_RXCLEAR)) return true;
+    NoteFault(::GetLastError());
+    return false;
 }
 
 COverlappedOp::End CWin32SerialDevice::WaitEvent(HANDLE handle, DWORD ms) {

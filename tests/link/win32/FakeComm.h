@@ -55,6 +55,9 @@ public:
     // What GetCommState reports; DTR and RTS as the driver has them.
     DCB m_state{};
     DWORD m_getStateError = 0;  // GetCommState fails with it
+    // Once set, every call on the open handle fails with it, as on an
+    // adapter pulled out under its handle.
+    DWORD m_goneError = 0;
     bool m_modemStatus = false;
     Ending m_writes = Ending::AtOnce;
     DWORD m_inQueue = 0;
@@ -89,6 +92,7 @@ public:
     BOOL GetState(HANDLE, DCB& dcb) override {
         ++m_statesRead;
         if (m_getStateError != 0) return Fail(m_getStateError);
+        if (m_goneError != 0) return Fail(m_goneError);
         dcb = m_state;
         return TRUE;
     }
@@ -106,6 +110,7 @@ public:
         return m_modemStatus ? TRUE : Fail(ERROR_INVALID_FUNCTION);
     }
     BOOL ClearError(HANDLE, DWORD& errors, COMSTAT& status) override {
+        if (m_goneError != 0) return Fail(m_goneError);
         errors = 0;
         status = COMSTAT{};
         Arrive();
@@ -113,12 +118,14 @@ public:
         return TRUE;
     }
     BOOL Escape(HANDLE, DWORD function) override {
+        if (m_goneError != 0) return Fail(m_goneError);
         m_escapes.push_back(function);
         return TRUE;
     }
-    BOOL Purge(HANDLE, DWORD) override { return TRUE; }
+    BOOL Purge(HANDLE, DWORD) override { return m_goneError != 0 ? Fail(m_goneError) : TRUE; }
     BOOL Write(HANDLE, const void*, DWORD length, DWORD& done, OVERLAPPED& ov) override {
         ++m_writesStarted;
+        if (m_goneError != 0) return Fail(m_goneError);
         return Start(ov, length, m_writes, done);
     }
     BOOL Read(HANDLE, void* data, DWORD length, DWORD& done, OVERLAPPED& ov) override {

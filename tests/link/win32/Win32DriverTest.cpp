@@ -14,6 +14,7 @@
 #include "FakeComm.h"
 #include "link/PortOpenError.h"
 #include "link/SerialComm.h"
+#include "sys/win32/SystemError.h"
 #include "link/win32/Win32SerialDevice.h"
 
 namespace pelican::test {
@@ -132,6 +133,49 @@ TEST(Win32Driver, TheFirstGetCommStateFailureIsToldByItsReason) {
         EXPECT_EQ(device.OpenError(), c.errnoValue) << c.error;
         EXPECT_EQ(DescribePortOpenError("COM3", device.OpenError()), c.text) << c.error;
         EXPECT_FALSE(device.IsOpen());
+    }
+}
+
+TEST(Win32Driver, AnAdapterPulledOutUnderItsHandleIsToldAsGoneInTheSystemsWords) {
+    // What drivers fail the calls on a handle with once its adapter is out:
+    // no permission and no serial port (the errors' own meaning at the
+    // open) are no reading of them here.
+    // The words are the system's own (Windows: "The device does not
+    // recognize the command"; Wine: "Bad command"), as FormatMessage has them.
+    struct Case {
+        DWORD error;
+        int errnoValue;
+    };
+    const Case cases[] = {
+        {ERROR_ACCESS_DENIED, ENODEV},
+        {ERROR_BAD_COMMAND, ENODEV},
+        {ERROR_OPERATION_ABORTED, ENODEV},
+        {ERROR_GEN_FAILURE, EIO},
+    };
+    for (const Case& c : cases) {
+        CFakeComm driver;
+        driver.m_state.BaudRate = 115200;
+        auto owned = std::make_unique<CWin32SerialDevice>(driver);
+        CWin32SerialDevice& device = *owned;
+        CSerialComm port(std::move(owned), RealClock());
+        ASSERT_EQ(port.Open("COM5"), 1);
+        EXPECT_EQ(port.Fault().error, 0);
+        driver.m_goneError = c.error;
+        const uint8_t frame[] = {0x70};
+        EXPECT_EQ(port.Send(frame, 1), 0) << c.error;
+        EXPECT_TRUE(port.DeviceFailed()) << c.error;
+        uint8_t reply[2] = {};
+        EXPECT_EQ(port.Read(reply, 2), ReadResult::PortGone) << c.error;
+        EXPECT_EQ(device.SetModemLine(ModemLine::Dtr, false), c.errnoValue) << c.error;
+        EXPECT_EQ(port.Close(), 1);
+        // Kept past the close, for the message that tells it.
+        EXPECT_EQ(port.Fault().error, c.errnoValue) << c.error;
+        EXPECT_EQ(port.Fault().text, SystemErrorText(c.error)) << c.error;
+        EXPECT_FALSE(port.Fault().text.empty()) << c.error;
+        // Opened again (the adapter back), the port starts without one.
+        driver.m_goneError = 0;
+        ASSERT_EQ(port.Open("COM5"), 1);
+        EXPECT_EQ(port.Fault().error, 0) << c.error;
     }
 }
 
