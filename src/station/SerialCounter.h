@@ -32,8 +32,8 @@ public:
     // number taken, or false with why: the file is then as it was, unless
     // its flush or the trace failed (the number is then used up, given to
     // no board).
-    static bool Take(const std::string& path, const CLockWait& wait, const Accept& accept, uint64_t& value, std::string& error,
-                     const Accept& trace = nullptr);
+    static bool Take(const std::string& path, const CLockWait& wait, const Accept& accept, uint64_t& value,
+                     std::string& error, const Accept& trace = nullptr);
 };
 
 }  // namespace pelican

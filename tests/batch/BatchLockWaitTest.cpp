@@ -101,7 +101,8 @@ TEST(BatchLockWait, AnotherStationHoldingTheCounterOrTheLog) {
         EXPECT_EQ(status, c.status) << bench.m_err;
         std::string err = c.err;
         for (const auto& [name, path] : {std::pair{"COUNTER", counter}, std::pair{"LOG", log}})
-            for (size_t at; (at = err.find(name)) != std::string::npos;) err.replace(at, std::string(name).size(), path);
+            for (size_t at; (at = err.find(name)) != std::string::npos;)
+                err.replace(at, std::string(name).size(), path);
         EXPECT_EQ(bench.m_err, err);
         // Told after a second of waiting; given up at the deadline, or at
         // once when the lock was freed or Ctrl-C came (within one try).

@@ -181,7 +181,8 @@ TEST(SerialCounter, ThreadsTakingFromOneFileNeverShareANumber) {
             for (int i = 0; i < kEach; ++i) {
                 uint64_t value = 0;
                 std::string error;
-                if (CSerialCounter::Take(dir.File("counter"), CLockWait(RealClock()), nullptr, value, error)) taken[t].push_back(value);
+                if (CSerialCounter::Take(dir.File("counter"), CLockWait(RealClock()), nullptr, value, error))
+                    taken[t].push_back(value);
             }
         });
     }
