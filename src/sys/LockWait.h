@@ -44,9 +44,6 @@ public:
     // station held it for 30 s", the system's reason).
     Result Lock(CLockedFile& file, std::string& error) const;
 
-    // Who holds a lock, in words: "process 4711" where the system names it.
-    static std::string HolderText(const std::string& holder);
-
 private:
     IClock& m_clock;
 };
