@@ -56,7 +56,7 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     : m_signalEnding(app, [this](const std::string& text) { Report(text); }),
       m_boardReset(options.reset, options.runAfter, [this](const std::string& text) { Report(text); }),
       m_printer(*this, options.json),
-      m_boardRecord(m_options, [this](const event::Report& report) { Emit(report); }),
+      m_boardRecord(m_options, app.m_port.Clock(), [this](const event::Report& report) { Emit(report); }),
       m_app(app),
       m_options(options) {
     // "01:02:03:04:05:06:07" → the seven texts typed into the ID fields; the

@@ -3,11 +3,13 @@
 #include <algorithm>
 
 #include "app/PelicanApp.h"
+#include "lifecycle/SignalStop.h"
 #include "link/PortInfo.h"
 #include "station/SerialCounter.h"
 #include "commands/CheckMemorryCmd.h"
 #include "commands/DeviceId.h"
 #include "commands/IDCheckDlg.h"
+#include "sys/LockedFile.h"
 #include "sys/Sha256.h"
 #include "sys/Station.h"
 #include "protocol/Protocol.h"
@@ -34,13 +36,38 @@ std::string HexBytes(const std::vector<uint8_t>& bytes) {
     return text;
 }
 
+// Every signal the program has noted so far, counted together.
+int SignalsNoted() {
+    return CSignalStop::Interrupts() + CSignalStop::Again() + (CSignalStop::EndingSignal() != 0 ? 1 : 0);
+}
+
 }  // namespace
 
-CBoardRecord::CBoardRecord(const BatchOptions& options, std::function<void(const event::Report&)> tell)
-    : m_options(options), m_tell(std::move(tell)) {}
+CBoardRecord::CBoardRecord(const BatchOptions& options, IClock& clock, std::function<void(const event::Report&)> tell)
+    : m_options(options), m_tell(std::move(tell)), m_clock(clock) {}
 
 void CBoardRecord::Report(const std::string& text) {
     m_tell(event::Report{text});
+}
+
+CLockWait CBoardRecord::LockWait() {
+    CLockWait wait(m_clock);
+    // Only a signal that comes in the wait ends it: a run already on its way
+    // out still waits for the log to write its record.
+    const int before = SignalsNoted();
+    wait.m_ending = [this, before] {
+        if (SignalsNoted() == before) return false;
+        m_waitEnded = true;
+        return true;
+    };
+    wait.m_tell = [this](const std::string& line) { Report(line); };
+    return wait;
+}
+
+bool CBoardRecord::AppendToLog(const std::string& text, std::string& error) {
+    CLockedFile log;
+    return log.Open(m_options.log, CLockedFile::Mode::Append, error) &&
+           LockWait().Lock(log, error) == CLockWait::Result::Locked && log.Append(text, error) && log.Sync(error);
 }
 
 void CBoardRecord::OnEvent(const event::RunEvent& event) {
@@ -78,9 +105,13 @@ int CBoardRecord::Open() {
     // Told before the port is opened: a run whose record cannot be kept, or
     // whose board cannot be given a number, must not touch the board. The
     // command line was right: the files are not.
-    if (!m_options.log.empty() && !m_log.Open(m_options.log, CLockedFile::Mode::Append, error)) {
-        Report("the log " + m_options.log + " cannot be opened: " + error);
-        return kExitRecordFiles;
+    if (!m_options.log.empty()) {
+        CLockedFile log;
+        if (!log.Open(m_options.log, CLockedFile::Mode::Append, error)) {
+            Report("the log " + m_options.log + " cannot be opened: " + error);
+            return kExitRecordFiles;
+        }
+        m_logUsable = true;
     }
     if (m_options.serialNumber.empty()) return kExitDone;
     CSerialNumber serial;
@@ -89,7 +120,7 @@ int CBoardRecord::Open() {
     m_record.numbered = true;
     uint64_t next = 0;
     std::vector<uint8_t> bytes;
-    if (!CSerialCounter::Peek(serial.CounterPath(), next, error)) {
+    if (!CSerialCounter::Peek(serial.CounterPath(), LockWait(), next, error)) {
         Report(error);
         return kExitRecordFiles;
     }
@@ -115,7 +146,7 @@ void CBoardRecord::NoteAdapter(const std::string& port, const PortInfo* info) {
 bool CBoardRecord::BeginBoard(CPelicanApp& app) {
     // The file as it was loaded for the board, before anything is sent.
     std::string error;
-    if (m_log.IsOpen() && !m_options.file.empty()) CSha256::OfFile(m_options.file, m_record.sha256, error);
+    if (m_logUsable && !m_options.file.empty()) CSha256::OfFile(m_options.file, m_record.sha256, error);
     return NumberBoard(app);
 }
 
@@ -155,19 +186,16 @@ bool CBoardRecord::NumberBoard(CPelicanApp& app) {
     // anything is sent to it, so that the counter and the log tell together
     // who got which number even when the process is killed part way.
     const auto trace = [this, &serial, &bytes](uint64_t taken, std::string& why) {
-        if (!m_log.IsOpen()) return true;
+        if (!m_logUsable) return true;
         const CRunRecord::Serial number{taken, serial.Address(), serial.FormatText(), bytes};
-        if (m_log.Lock(why) && m_log.Append(m_record.TakenText(number) + "\n", why) && m_log.Sync(why)) {
-            m_log.Unlock();
-            return true;
-        }
-        m_log.Unlock();
+        if (AppendToLog(m_record.TakenText(number) + "\n", why)) return true;
         why = "serial number " + std::to_string(taken) + " was taken, but the log " + m_options.log +
               " could not be written: " + why + "; the board is left as it is";
         return false;
     };
-    if (!CSerialCounter::Take(serial.CounterPath(), fits, value, error, trace)) {
-        m_filesFailed = true;
+    if (!CSerialCounter::Take(serial.CounterPath(), LockWait(), fits, value, error, trace)) {
+        // A board stopped by a signal is the signal's, not the files'.
+        m_filesFailed = !m_waitEnded;
         Report(error);
         return false;
     }
@@ -217,7 +245,7 @@ int CBoardRecord::Write(int status, const std::string& outcome, uint64_t nowMs) 
     // A board that failed for nothing but its number: the counter is what
     // needs mending.
     if (m_filesFailed && status == kExitFailed) status = kExitRecordFiles;
-    if (!m_log.IsOpen() || m_written) return status;
+    if (!m_logUsable || m_written) return status;
     m_written = true;
     // A signal ends the run inside an action: what it did to the board so
     // far is recorded as a finished one is, its outcome "interrupted".
@@ -239,9 +267,7 @@ int CBoardRecord::Write(int status, const std::string& outcome, uint64_t nowMs) 
     if (!m_options.file.empty() && m_record.sha256.empty()) CSha256::OfFile(m_options.file, m_record.sha256, error);
     m_record.outcome = outcome;
     m_record.exit = status;
-    const bool written = m_log.Lock(error) && m_log.Append(m_record.Text() + "\n", error) && m_log.Sync(error);
-    m_log.Close();
-    if (written) return status;
+    if (AppendToLog(m_record.Text() + "\n", error)) return status;
     // On standard error whatever --json says: a record lost is a run that
     // cannot be accounted for, so it does not end well.
     m_tell(event::Report{"the record could not be written to " + m_options.log + ": " + error, true});

@@ -13,7 +13,7 @@
 #include "station/RunEvents.h"
 #include "station/RunRecord.h"
 #include "station/SerialNumber.h"
-#include "sys/LockedFile.h"
+#include "sys/LockWait.h"
 
 namespace pelican {
 
@@ -22,8 +22,9 @@ struct PortInfo;
 
 class CBoardRecord final : public IRunListener {
 public:
-    // tell: how the record says what it does and what went wrong.
-    CBoardRecord(const BatchOptions& options, std::function<void(const event::Report&)> tell);
+    // tell: how the record says what it does and what went wrong; clock:
+    // the run's, on which the locks of the shared files are waited for.
+    CBoardRecord(const BatchOptions& options, IClock& clock, std::function<void(const event::Report&)> tell);
 
     void OnEvent(const event::RunEvent& event) override;
 
@@ -55,11 +56,19 @@ public:
 private:
     bool NumberBoard(CPelicanApp& app);
     void Report(const std::string& text);
+    // How the log's and the counter's locks are waited for: a signal that
+    // comes in the wait ends it, and a long wait is told.
+    CLockWait LockWait();
+    // The log opened, locked, text appended and flushed, and closed again:
+    // between records a station holds nothing of a file the line shares.
+    bool AppendToLog(const std::string& text, std::string& error);
 
     const BatchOptions& m_options;
     std::function<void(const event::Report&)> m_tell;
+    IClock& m_clock;
     CRunRecord m_record;
-    CLockedFile m_log;  // open with --log
+    bool m_logUsable = false;  // --log named a file that could be opened
+    bool m_waitEnded = false;  // a signal ended a wait for a lock
     bool m_written = false;
     std::optional<CSerialNumber> m_serial;
     bool m_filesFailed = false;  // the counter or the log failed mid-run

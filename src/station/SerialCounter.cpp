@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "sys/LockWait.h"
 #include "sys/LockedFile.h"
 
 namespace pelican {
@@ -28,13 +29,18 @@ bool Read(CLockedFile& file, const std::string& path, uint64_t& value, std::stri
     return true;
 }
 
-bool OpenCounter(CLockedFile& file, const std::string& path, std::string& error) {
+// Opens the counter and takes its lock; false, with why in error.
+bool OpenLocked(CLockedFile& file, const std::string& path, const CLockWait& wait, std::string& error) {
     std::string why;
-    if (file.Open(path, CLockedFile::Mode::Update, why)) return true;
-    // A missing file is never taken for 0: the line's real counter may be
-    // elsewhere, and its numbers would be given a second time.
-    error = "the counter file " + path + " could not be opened: " + why +
-            " (it must exist and hold the next number, e.g. 1)";
+    if (!file.Open(path, CLockedFile::Mode::Update, why)) {
+        // A missing file is never taken for 0: the line's real counter may
+        // be elsewhere, and its numbers would be given a second time.
+        error = "the counter file " + path + " could not be opened: " + why +
+                " (it must exist and hold the next number, e.g. 1)";
+        return false;
+    }
+    if (wait.Lock(file, why) == CLockWait::Result::Locked) return true;
+    error = "the counter file " + path + " could not be locked: " + why;
     return false;
 }
 
@@ -67,26 +73,16 @@ bool CSerialCounter::ParseValue(const std::string& text, uint64_t& value, std::s
     return true;
 }
 
-bool CSerialCounter::Peek(const std::string& path, uint64_t& value, std::string& error) {
+bool CSerialCounter::Peek(const std::string& path, const CLockWait& wait, uint64_t& value, std::string& error) {
     CLockedFile file;
-    std::string why;
-    if (!OpenCounter(file, path, error)) return false;
-    if (!file.Lock(why)) {
-        error = "the counter file " + path + " could not be locked: " + why;
-        return false;
-    }
-    return Read(file, path, value, error);
+    return OpenLocked(file, path, wait, error) && Read(file, path, value, error);
 }
 
-bool CSerialCounter::Take(const std::string& path, const Accept& accept, uint64_t& value, std::string& error,
-                          const Accept& trace) {
+bool CSerialCounter::Take(const std::string& path, const CLockWait& wait, const Accept& accept, uint64_t& value,
+                          std::string& error, const Accept& trace) {
     CLockedFile file;
+    if (!OpenLocked(file, path, wait, error)) return false;
     std::string why;
-    if (!OpenCounter(file, path, error)) return false;
-    if (!file.Lock(why)) {
-        error = "the counter file " + path + " could not be locked: " + why;
-        return false;
-    }
     uint64_t next = 0;
     if (!Read(file, path, next, error)) return false;
     if (accept && !accept(next, error)) return false;

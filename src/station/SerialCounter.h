@@ -10,6 +10,8 @@
 
 namespace pelican {
 
+class CLockWait;
+
 class CSerialCounter {
 public:
     // The counter file's text: decimal digits, then at most a line end and
@@ -17,8 +19,9 @@ public:
     // empty file, anything else, or a number past 18446744073709551614.
     static bool ParseValue(const std::string& text, uint64_t& value, std::string& error);
 
-    // The number the file holds, without taking it.
-    static bool Peek(const std::string& path, uint64_t& value, std::string& error);
+    // The number the file holds, without taking it. Its lock is waited for
+    // as wait says: false, with why, when it cannot be had.
+    static bool Peek(const std::string& path, const CLockWait& wait, uint64_t& value, std::string& error);
 
     // Whether a number may be given; false with why in error.
     using Accept = std::function<bool(uint64_t value, std::string& error)>;
@@ -29,8 +32,8 @@ public:
     // number taken, or false with why: the file is then as it was, unless
     // its flush or the trace failed (the number is then used up, given to
     // no board).
-    static bool Take(const std::string& path, const Accept& accept, uint64_t& value, std::string& error,
-                     const Accept& trace = nullptr);
+    static bool Take(const std::string& path, const CLockWait& wait, const Accept& accept, uint64_t& value,
+                     std::string& error, const Accept& trace = nullptr);
 };
 
 }  // namespace pelican

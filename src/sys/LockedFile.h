@@ -28,13 +28,17 @@ public:
     // permission). A new file is readable by all, writable by its owner.
     bool Open(const std::string& path, Mode mode, std::string& error);
     bool IsOpen() const { return m_handle != -1; }
-    // Waits for the exclusive lock. Unlock (or Close) gives it back.
-    bool Lock(std::string& error);
+    // The path it was opened with.
+    const std::string& Path() const { return m_path; }
     // Takes the exclusive lock only when no one holds it: Busy while another
     // object has it, Failed (with the reason in error) when it cannot be had.
+    // Unlock (or Close) gives it back.
     enum class Attempt { Locked, Busy, Failed };
     Attempt TryLock(std::string& error);
     void Unlock();
+    // Who holds the lock, where the system says ("process 4711" for a
+    // process of this machine); empty when it does not.
+    std::string Holder() const;
 
     // Under the lock: the whole file.
     bool ReadAll(std::string& text, std::string& error);
@@ -51,6 +55,7 @@ public:
     void Close();
 
 private:
+    std::string m_path;
     intptr_t m_handle = -1;  // the descriptor, or the Windows handle
     bool m_locked = false;
 };

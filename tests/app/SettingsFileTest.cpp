@@ -354,7 +354,7 @@ TEST(SettingsFile, ALockHeldTooLongIsWaitedOutAndReadingNeverWaits) {
     CLockedFile held;
     std::string error;
     ASSERT_TRUE(held.Open(dir.File("p.INI.lock"), CLockedFile::Mode::Append, error)) << error;
-    ASSERT_TRUE(held.Lock(error)) << error;
+    ASSERT_EQ(held.TryLock(error), CLockedFile::Attempt::Locked) << error;
     CVirtualClock clock;
     CSaveIni ini(dir.File("p.INI"), clock);
     SecondSave second;

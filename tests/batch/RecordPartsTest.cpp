@@ -14,6 +14,7 @@
 #include "station/SerialNumber.h"
 #include "support/StrictJson.h"
 #include "support/TempDir.h"
+#include "sys/LockWait.h"
 #include "sys/LockedFile.h"
 #include "sys/Station.h"
 
@@ -140,18 +141,18 @@ TEST(SerialCounter, TakeWritesTheNextAndRefusalsLeaveTheFile) {
     const std::string path = dir.File("counter");
     uint64_t value = 0;
     std::string error;
-    EXPECT_FALSE(CSerialCounter::Take(path, nullptr, value, error));
+    EXPECT_FALSE(CSerialCounter::Take(path, CLockWait(RealClock()), nullptr, value, error));
     EXPECT_EQ(error.rfind("the counter file " + path + " could not be opened: ", 0), 0u) << error;
     EXPECT_NE(error.find("(it must exist and hold the next number, e.g. 1)"), std::string::npos) << error;
     EXPECT_FALSE(std::filesystem::exists(dir.File("counter")));  // never made: a missing counter is not 0
 
     dir.Write("counter", "garbage\n");
-    EXPECT_FALSE(CSerialCounter::Take(path, nullptr, value, error));
+    EXPECT_FALSE(CSerialCounter::Take(path, CLockWait(RealClock()), nullptr, value, error));
     EXPECT_EQ(error, "the counter file " + path + " holds \"garbage?\", not a number");
     EXPECT_EQ(dir.Read("counter"), "garbage\n");
 
     dir.Write("counter", "65535\n");
-    ASSERT_TRUE(CSerialCounter::Take(path, nullptr, value, error)) << error;
+    ASSERT_TRUE(CSerialCounter::Take(path, CLockWait(RealClock()), nullptr, value, error)) << error;
     EXPECT_EQ(value, 65535u);
     EXPECT_EQ(dir.Read("counter"), "65536\n");
     // A number the caller refuses is not used up.
@@ -159,12 +160,12 @@ TEST(SerialCounter, TakeWritesTheNextAndRefusalsLeaveTheFile) {
         why = std::to_string(next) + " refused";
         return false;
     };
-    EXPECT_FALSE(CSerialCounter::Take(path, refuse, value, error));
+    EXPECT_FALSE(CSerialCounter::Take(path, CLockWait(RealClock()), refuse, value, error));
     EXPECT_EQ(error, "65536 refused");
     EXPECT_EQ(dir.Read("counter"), "65536\n");
     // A longer text shrinks back: nothing of the old one is left behind.
     dir.Write("counter", "7\n\n\n\n\n");
-    ASSERT_TRUE(CSerialCounter::Take(path, nullptr, value, error)) << error;
+    ASSERT_TRUE(CSerialCounter::Take(path, CLockWait(RealClock()), nullptr, value, error)) << error;
     EXPECT_EQ(dir.Read("counter"), "8\n");
 }
 
@@ -180,7 +181,8 @@ TEST(SerialCounter, ThreadsTakingFromOneFileNeverShareANumber) {
             for (int i = 0; i < kEach; ++i) {
                 uint64_t value = 0;
                 std::string error;
-                if (CSerialCounter::Take(dir.File("counter"), nullptr, value, error)) taken[t].push_back(value);
+                if (CSerialCounter::Take(dir.File("counter"), CLockWait(RealClock()), nullptr, value, error))
+                    taken[t].push_back(value);
             }
         });
     }
@@ -208,7 +210,10 @@ TEST(LockedFile, AppendsStayWholeLinesAcrossThreadsAndAfterATornOne) {
             for (int i = 0; i < kEach; ++i) {
                 const std::string line = "{\"thread\":" + std::to_string(t) + ",\"line\":" + std::to_string(i) +
                                          ",\"pad\":\"" + std::string(3000, 'x') + "\"}\n";
-                if (file.Lock(error) && file.Append(line, error) && file.Sync(error)) file.Unlock();
+                CLockedFile::Attempt attempt;
+                while ((attempt = file.TryLock(error)) == CLockedFile::Attempt::Busy) std::this_thread::yield();
+                if (attempt == CLockedFile::Attempt::Locked && file.Append(line, error) && file.Sync(error))
+                    file.Unlock();
             }
         });
     }

@@ -31,20 +31,20 @@ bool WriteWhole(int fd, const std::string& text, std::string& error) {
     return true;
 }
 
-// Takes the exclusive lock of the whole file, waiting for it or not; 0, or
-// -1 with errno. A lock of the open file description: it excludes the other
+// Takes the exclusive lock of the whole file without waiting; 0, or -1 with
+// errno. A lock of the open file description: it excludes the other
 // threads of this process as well as other processes, and reaches over NFS.
 // A system without such locks: flock, which also belongs to the open file
 // description.
-int Take(int fd, bool wait) {
+int Take(int fd) {
     struct flock whole {};
     whole.l_type = F_WRLCK;
     whole.l_whence = SEEK_SET;
     int result = 0;
-    while ((result = ::fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &whole)) != 0 && errno == EINTR) {
+    while ((result = ::fcntl(fd, F_OFD_SETLK, &whole)) != 0 && errno == EINTR) {
     }
     if (result != 0 && errno == EINVAL) {
-        while ((result = ::flock(fd, wait ? LOCK_EX : LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+        while ((result = ::flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
         }
     }
     return result;
@@ -69,17 +69,12 @@ bool CLockedFile::Open(const std::string& path, Mode mode, std::string& error) {
         return false;
     }
     m_handle = fd;
-    return true;
-}
-
-bool CLockedFile::Lock(std::string& error) {
-    if (Take(static_cast<int>(m_handle), true) != 0) return Fail(error);
-    m_locked = true;
+    m_path = path;
     return true;
 }
 
 CLockedFile::Attempt CLockedFile::TryLock(std::string& error) {
-    if (Take(static_cast<int>(m_handle), false) == 0) {
+    if (Take(static_cast<int>(m_handle)) == 0) {
         m_locked = true;
         return Attempt::Locked;
     }
@@ -96,6 +91,17 @@ void CLockedFile::Unlock() {
     whole.l_whence = SEEK_SET;
     if (::fcntl(fd, F_OFD_SETLK, &whole) != 0) ::flock(fd, LOCK_UN);
     m_locked = false;
+}
+
+std::string CLockedFile::Holder() const {
+    // A lock of an open file description has no process (l_pid -1); a
+    // classic record lock that another program of this machine holds does.
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    if (m_handle == -1 || ::fcntl(static_cast<int>(m_handle), F_OFD_GETLK, &whole) != 0) return "";
+    if (whole.l_type == F_UNLCK || whole.l_pid <= 0) return "";
+    return "process " + std::to_string(whole.l_pid);
 }
 
 bool CLockedFile::ReadAll(std::string& text, std::string& error) {

@@ -80,14 +80,7 @@ bool CLockedFile::Open(const std::string& path, Mode mode, std::string& error) {
         return false;
     }
     m_handle = reinterpret_cast<intptr_t>(file);
-    return true;
-}
-
-bool CLockedFile::Lock(std::string& error) {
-    // The handle is synchronous: LockFileEx waits until the lock is granted.
-    OVERLAPPED place = LockPlace();
-    if (!::LockFileEx(Native(m_handle), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &place)) return Fail(error);
-    m_locked = true;
+    m_path = path;
     return true;
 }
 
@@ -108,6 +101,12 @@ void CLockedFile::Unlock() {
     OVERLAPPED place = LockPlace();
     ::UnlockFileEx(Native(m_handle), 0, 1, 0, &place);
     m_locked = false;
+}
+
+std::string CLockedFile::Holder() const {
+    // Windows does not say whose a byte-range lock is, least of all on a
+    // share, where the holder is another machine's.
+    return "";
 }
 
 bool CLockedFile::ReadAll(std::string& text, std::string& error) {
