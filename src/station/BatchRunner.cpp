@@ -215,13 +215,14 @@ int CBatchRunner::Run() {
 int CBatchRunner::RunAll() {
     if (!OutputWritable()) return kExitFailed;
     if (const int refused = m_boardRecord.Open(); refused != kExitDone) return refused;
+    m_app.m_image.SetVerifyChecksums(!m_options.ignoreChecksums);
+    if (!FileAndRangeUsable()) return kExitFailed;
     if (!ResolvePort()) return kExitNoLink;
     TellRetriesWithoutReset();
     if (m_line.ownsSignals) CSignalStop::Install();
     // Every end of a read is a point between exchanges.
     m_app.m_port.SetReadEndHook([this] { AtSafePoint(); });
     m_app.m_endWhenPortFails = true;
-    m_app.m_image.SetVerifyChecksums(!m_options.ignoreChecksums);
     // One run per board, not per machine: the port is locked, not the program.
     m_app.m_lockName = PortLockName(m_options.port);
     m_app.m_lockedPort = m_options.port;

@@ -124,6 +124,9 @@ private:
     std::string ExitOutcome(int status) const;
     // For dump: whether its file can be made; false with the message shown.
     bool OutputWritable();
+    // The program file loaded whole and -r judged before the port is opened:
+    // false with the message the dialogs would show.
+    bool FileAndRangeUsable();
     void OnIdle(ui::CDialog& dialog);
     void OnMessage(const ui::MessageRecord& message);
     // One answer per dialog, by template id.

@@ -5,8 +5,11 @@
 // stands in the way of a port (other programs, ModemManager, brltty).
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "support/BatchBench.h"
 #include "support/FrameEncoder.h"
+#include "support/IdFileText.h"
 #include "support/UsbPort.h"
 
 namespace pelican::test {
@@ -227,6 +230,56 @@ TEST(BatchFirstContact, AnFtdiAdapterWithItsLatencyTimerAt16MsIsToldOnce) {
     bench.m_sim.Board().Reset();
     EXPECT_EQ(bench.Run({"status"}), 0);
     EXPECT_EQ(bench.m_err, Err());
+}
+
+// In each case the path of the folder the files are in stands for "@".
+std::string InFolder(std::string text, const std::string& folder) {
+    for (size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at + folder.size()))
+        text.replace(at, 1, folder);
+    return text;
+}
+
+TEST(BatchFirstContact, WhatAFirstRunIsToldInTheWordsItNeeds) {
+    // A file or a range that cannot be used is told before the port is
+    // opened: nothing on the wire. The rest reach the board.
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        const char* mot;  // prog.mot's text; none: not written
+        const char* id;   // prog.id's text; none: not written
+        void (*board)(sim::BoardConfig&);
+        std::string out;
+        std::string err;
+        int status;
+        bool wire;  // whether any byte went to the board
+    } cases[] = {
+        {"a folder", {"-f", "@/folder.mot", "load"}, nullptr, nullptr, nullptr,
+         "exclamation: @/folder.mot is a folder, not a file.\n", "", 1, false},
+        {"an endless device", {"-f", "/dev/zero", "-y", "epr"}, nullptr, nullptr, nullptr,
+         "exclamation: /dev/zero is not a regular file.\n", "", 1, false},
+        {"a file not there", {"-f", "@/gone.mot", "status"}, nullptr, nullptr, nullptr,
+         "exclamation: @/gone.mot was not found.\n", "", 1, false},
+        {"a bad checksum", {"-f", "@/prog.mot", "load"}, "S2060C00001122BA\nS2060C00103344BB\nS9030000FC\n", kIdFile,
+         nullptr, "exclamation: Checksum error in line 2 of @/prog.mot. Can not accept this file.\n", "", 1, false},
+        {"a range backwards", {"read", "-r", "C0100-C00FF"}, nullptr, nullptr, nullptr,
+         "exclamation: Too small start address.\n", "", 1, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::BoardConfig config;
+        if (c.board != nullptr) c.board(config);
+        CBatchBench bench(config);
+        const std::string folder = bench.m_dir.Path();
+        std::filesystem::create_directory(bench.m_dir.File("folder.mot"));
+        if (c.mot != nullptr) bench.m_dir.Write("prog.mot", c.mot);
+        if (c.id != nullptr) bench.m_dir.Write("prog.id", c.id);
+        std::vector<std::string> args;
+        for (const std::string& arg : c.args) args.push_back(InFolder(arg, folder));
+        EXPECT_EQ(bench.Run(args), c.status);
+        EXPECT_EQ(bench.m_out, InFolder(c.out, folder));
+        EXPECT_EQ(bench.m_err, InFolder(c.err, folder));
+        EXPECT_EQ(bench.m_sim.Received().empty(), !c.wire);
+    }
 }
 
 }  // namespace
