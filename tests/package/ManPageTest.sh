@@ -15,6 +15,12 @@ for option in $options_in_page; do
   grep -qx -- "$option" <<<"$options_in_help" || { echo "not in --help: $option"; status=1; }
 done
 
+# Each option with an argument begins an entry of its own (.TP): without
+# it, the option runs into the text of the one before.
+while IFS= read -r line; do
+  echo "option not at the start of an entry: $line"; status=1
+done < <(awk '/^\.BR? \\-[^ ]* " \\fI/ { if (prev != ".TP") print NR": "$0 } { prev = $0 }' "$page")
+
 actions=$(sed -n 's/^Actions: //p' <<<"$help")
 for action in $actions; do
   grep -qx "\.B $action" "$page" || { echo "action not in the manual page: $action"; status=1; }
