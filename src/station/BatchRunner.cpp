@@ -75,6 +75,8 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     // command line sets it, and a run leaves the file's as it is.
     m_app.m_pageChoiceStored = false;
     m_app.m_skipEmptyPages = m_options.skipEmptyPages;
+    // The ID Check's notes name --id as the way to give the board's ID.
+    m_app.Session().idEntry = IdEntry::CommandLine;
     m_app.m_retries.SetLimit(m_options.retries);
     m_app.m_resetBoard = [this] { return ResetForRecovery(); };
     // The board's page loops, retries and the application's notes come
