@@ -21,7 +21,8 @@ while IFS= read -r line; do
   echo "option not at the start of an entry: $line"; status=1
 done < <(awk '/^\.BR? \\-[^ ]* " \\fI/ { if (prev != ".TP") print NR": "$0 } { prev = $0 }' "$page")
 
-actions=$(sed -n 's/^Actions: //p' <<<"$help")
+# The actions' table: an action, then its words.
+actions=$(sed -n 's/^  \([a-z][a-z]*\)  .*/\1/p' <<<"$help")
 for action in $actions; do
   grep -qx "\.B $action" "$page" || { echo "action not in the manual page: $action"; status=1; }
 done
