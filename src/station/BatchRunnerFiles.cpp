@@ -3,6 +3,7 @@
 // or a range that runs backwards, would otherwise be found only after the
 // port was opened, the board synchronised and moved to the stored rate.
 #include <set>
+#include <string>
 
 #include "app/PelicanApp.h"
 #include "commands/CheckMemorryCmd.h"
@@ -28,9 +29,14 @@ bool CBatchRunner::FileAndRangeUsable() {
     for (const std::string& action : m_options.actions) asksRange = asksRange || kAsksRange.count(action) > 0;
     if (!asksRange || m_options.range.empty()) return true;
     const size_t dash = m_options.range.find('-');
+    const std::string startText = m_options.range.substr(0, dash);
+    const std::string endText = m_options.range.substr(dash + 1);
+    // An address past the address space is the dialog's to refuse first,
+    // with its own message.
+    if (!CCheckMemorryCmd::IsInAddressSpace(startText) || !CCheckMemorryCmd::IsInAddressSpace(endText)) return true;
     uint32_t start = 0;
     uint32_t end = 0;
-    CCheckMemorryCmd::PageRange(m_options.range.substr(0, dash), m_options.range.substr(dash + 1), start, end);
+    CCheckMemorryCmd::PageRange(startText, endText, start, end);
     if (CCheckMemorryCmd::IsRangeValid(start, end)) return true;
     ui::MessageBox(m_backend, ui::IDS_TOO_SMALL_START, ui::Icon::Exclamation);
     return false;
