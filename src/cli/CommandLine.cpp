@@ -5,10 +5,12 @@
 #include <iostream>
 
 #include "app/Version.h"
+#include "cli/HelpText.h"
 #include "cli/RecordOptions.h"
 #include "image/FlashFileWriter.h"
 #include "link/PortSelector.h"
 #include "link/ResetSequence.h"
+#include "protocol/Protocol.h"
 
 namespace pelican {
 
@@ -24,36 +26,34 @@ std::string ResetSequenceError(const std::string& text) {
 // --wait, --loop and --run-after.
 void AddLineOptions(CLI::App& cli, BatchOptions& options) {
     cli.add_flag("--wait", options.wait,
-                 "wait (quietly, trying every second) for the port to appear and the board to\n"
-                 "answer, then run the actions");
+                 "wait (quietly, trying every second) for the port to\n"
+                 "appear and the board to answer, then run the actions");
     cli.add_flag("--loop", options.loop,
-                 "after each board, wait for it to go (port gone or no answer) and for the\n"
-                 "next one, until Ctrl-C, which ends after the board in hand (implies --wait)");
+                 "after each board, wait for it to go (port gone or no\n"
+                 "answer) and for the next one, until Ctrl-C, which ends\n"
+                 "after the board in hand (implies --wait)");
     cli.add_option("--run-after", options.runAfter,
-                   "DTR/RTS changes (as for --reset) that start the application after a run\n"
-                   "that ended well; not after a failed one")
+                   "DTR/RTS changes (as for --reset) that start the\n"
+                   "application after a run that ended well; not after a\n"
+                   "failed one")
+        ->option_text("SEQUENCE")
         ->check(ResetSequenceError);
 }
 
 // The names a user of each system gives ports and endings.
 #ifdef _WIN32
 constexpr const char* kPortHelp =
-    "serial port for \"Select Program\" (COM1, COM5, COM12...), or the one present\n"
-    "adapter that usb:VID:PID, usb:VID:PID:SERIAL or serial:SERIAL names";
-constexpr const char* kSignalNames =
-    "port, 7 the --log file or --serial-number counter could not be used,\n"
-    "129 the console closed or the session ended, 130 Ctrl-C, 141 closed output,\n"
-    "143 Ctrl-Break, each once the board confirmed 9600 bps. An ending lets the exchange\n"
-    "in flight finish (an erase runs to its end) before the link returns to 9600 bps; Ctrl-C";
+    "serial port of \"Select Program\" (COM1, COM5, COM12...),\n"
+    "or the one present adapter that usb:VID:PID,\n"
+    "usb:VID:PID:SERIAL or serial:SERIAL names; given again,\n"
+    "each port is one board of a gang, all programmed at once";
 #else
 constexpr const char* kPortHelp =
-    "serial port for \"Select Program\" (COM1..COM4 or a device path), or the one\n"
-    "present adapter that usb:VID:PID, usb:VID:PID:SERIAL or serial:SERIAL names";
-constexpr const char* kSignalNames =
-    "port, 7 the --log file or --serial-number counter could not be used, 128+N ended\n"
-    "by signal N after the board confirmed 9600 bps (129 SIGHUP, 130 Ctrl-C, 141\n"
-    "closed output, 143 SIGTERM). A signal lets the exchange in flight finish (an\n"
-    "erase runs to its end) before the link returns to 9600 bps; a signal";
+    "serial port of \"Select Program\"\n"
+    "(COM1..COM4 or a device path), or the one present\n"
+    "adapter that usb:VID:PID, usb:VID:PID:SERIAL or\n"
+    "serial:SERIAL names; given again, each port is one\n"
+    "board of a gang, all programmed at once";
 #endif
 
 // "START-END": one to eight hexadecimal digits on each side, nothing else.
@@ -86,10 +86,11 @@ size_t IdByteCount(const std::string& id) {
 }  // namespace
 
 CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& exitCode) {
-    CLI::App cli{"Pelican programs the flash of Orca microcontrollers through their serial boot loader.\n"
-                 "Without actions it opens its window; with actions it runs them without windows.",
+    CLI::App cli{"Pelican programs the flash of Orca microcontrollers through their serial\n"
+                 "boot loader. Without actions it opens its window; with actions it runs them\n"
+                 "without windows.",
                  "pelican"};
-    cli.set_version_flag("--version", std::string("Pelican ") + kPelicanVersion);
+    cli.set_version_flag("--version", std::string("Pelican ") + kPelicanVersion, "show the version and end");
     std::string target = "flash";
     // The rates the boot loader knows: "Set baudrate" offers no others.
     const CLI::Validator baudRates(
@@ -107,37 +108,56 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
         },
         "MS");
     // A malformed usb: or serial: selector is a usage error, told before anything is opened.
-    cli.add_option("-p,--port", options.ports,
-                   std::string(kPortHelp) + ";\ngiven again, each port is one board of a gang, all programmed at once")
+    cli.add_option("-p,--port", options.ports, kPortHelp)
+        ->option_text("PORT")
         ->allow_extra_args(false)  // one port each time: the actions follow
         ->check([](const std::string& text) {
             CPortSelector selector;
             std::string error;
             return CPortSelector::Parse(text, selector, error) ? std::string() : error;
         });
-    auto* targetOption = cli.add_option("-t,--target", target, "target of \"Select Program\"")
-                             ->check(CLI::IsMember({"flash", "boot"}))
-                             ->capture_default_str();
-    cli.add_option("-f,--file", options.file, "program file loaded by the ID Check or File Select dialog");
-    auto* idOption = cli.add_option("--id", options.id, "the seven ID bytes, e.g. 01:02:03:04:05:06:07");
-    auto* mcuOption = cli.add_option("--mcu", options.mcu, "MCU type, overriding the one the .id file gives")
+    auto* targetOption = cli.add_option("-t,--target", target,
+                                        "target of \"Select Program\": the internal flash, or\n"
+                                        "the boot loader's RAM (download); default flash")
+                             ->option_text("flash|boot")
+                             ->check(CLI::IsMember({"flash", "boot"}));
+    cli.add_option("-f,--file", options.file,
+                   "program file (.mot, .s, .srec, .btp, .hex, .bin) that\n"
+                   "the ID Check or File Select dialog loads; its ID is\n"
+                   "read from the .id file beside it")
+        ->option_text("FILE");
+    auto* idOption = cli.add_option("--id", options.id,
+                                    "the board's seven ID bytes, when no .id file gives\n"
+                                    "them: e.g. 01:02:03:04:05:06:07")
+                         ->option_text("ID");
+    auto* mcuOption = cli.add_option("--mcu", options.mcu, "MCU type, over the one the .id file gives")
+                          ->option_text("sp|w")
                           ->check(CLI::IsMember({"sp", "w"}));
-    cli.add_option("-b,--baud", options.baud, "baud rate to work at (also the answer to \"Set baudrate\")")
+    cli.add_option("-b,--baud", options.baud,
+                   "baud rate to work at: 9600, 19200, 38400, 57600 or\n"
+                   "115200 (the answer to \"Set baudrate\")")
+        ->option_text("RATE")
         ->check(baudRates);
     auto* intervalOption =
-        cli.add_option("-i,--interval", options.interval, "pause between programmed pages, milliseconds")
+        cli.add_option("-i,--interval", options.interval,
+                       "pause after each programmed page, milliseconds\n"
+                       "(default " + std::to_string(protocol::kDefaultProgramInterval) + ")")
+            ->option_text("MS")
             ->check(milliseconds);
     auto* rangeOption =
         cli.add_option("-r,--range", options.range, "START-END typed into \"Input Address\" (hexadecimal)")
+            ->option_text("START-END")
             ->check([](const std::string& range) {
                 return IsRangeText(range) ? std::string()
                                           : std::string("expected START-END in hexadecimal, e.g. C0000-C0FFF");
             });
     auto* outputOption =
         cli.add_option("-o,--output", options.output,
-                       "file the dump action writes: .mot, .s, .srec (S-records) or .bin; with several\n"
-                       "-p or --loop one per board, the port and serial number in its name\n"
+                       "file the dump action writes: .mot, .s, .srec\n"
+                       "(S-records) or .bin; with several -p or --loop one per\n"
+                       "board, the port and serial number in its name\n"
                        "(flash-ttyUSB0.mot, flash-ttyUSB0-1042.mot)")
+            ->option_text("FILE")
             ->check([](const std::string& path) {
                 return CFlashFileWriter::FormatOf(path) == CFlashFileWriter::Format::None
                            ? std::string("the name must end in .mot, .s, .srec or .bin")
@@ -146,59 +166,62 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
     std::string offset;
     auto* offsetOption =
         cli.add_option("--offset", offset,
-                       "where a raw binary file (.bin) starts, hexadecimal (default: the flash start)")
+                       "where a raw binary file (.bin) starts, hexadecimal\n"
+                       "(default the flash start)")
+            ->option_text("ADDR")
             ->check([](const std::string& text) {
                 uint32_t address = 0;
                 return ParseHexAddress(text, address) ? std::string()
                                                       : std::string("expected a hexadecimal address up to FFFFFF");
             });
     auto* yesOption =
-        cli.add_flag("-y,--yes", options.yes, "answer OK to \"Erase?\", \"Program next area.\" and \"Download?\"");
+        cli.add_flag("-y,--yes", options.yes,
+                     "answer OK to \"Erase?\", \"Program next area.\" and\n"
+                     "\"Download?\"");
     auto* checksumOption = cli.add_flag("--ignore-checksums", options.ignoreChecksums,
-                                        "load a file even when record checksums do not match (a damaged file\n"
-                                        "is refused otherwise; S-records and Intel HEX alike)");
+                                        "load a file even when record checksums do not match\n"
+                                        "(a damaged file is refused otherwise; S-records and\n"
+                                        "Intel HEX alike)");
     auto* skipOption = cli.add_flag(
         "--skip-empty-pages", options.skipEmptyPages,
-        "program, epr and bpr send, and read and their read-backs read, only the\n"
-        "pages of the range that hold file data. Given up: a page of FF is not sent,\n"
-        "so program without an erase before it can no longer find a page that was\n"
-        "not erased, and epr's read-back no longer reads the pages left out (bpr's\n"
-        "blank check still reads the whole range)");
+        "program, epr and bpr send, and read and their\n"
+        "read-backs read, only the pages of the range that hold\n"
+        "file data. Given up: a page of FF is not sent, so\n"
+        "program without an erase before it can no longer find\n"
+        "a page that was not erased, and epr's read-back no\n"
+        "longer reads the pages left out (bpr's blank check\n"
+        "still reads the whole range)");
     auto* resetOption =
         cli.add_option("--reset", options.reset,
-                       "DTR/RTS changes that reset the board into boot mode (e.g.\n"
-                       "dtr:0,rts:1,delay:100,dtr:1), done at start-up and for every \"Push RESET.\"")
+                       "DTR/RTS changes that reset the board into boot mode\n"
+                       "(e.g. dtr:0,rts:1,delay:100,dtr:1), done at start-up\n"
+                       "and for every \"Push RESET.\"")
+            ->option_text("SEQUENCE")
             ->check(ResetSequenceError);
     auto* retriesOption =
         cli.add_option("--retries", options.retries,
-                       "after a failed exchange in a page loop, recover (Push RESET.), pass the ID\n"
-                       "again and go on from the page that failed, up to N times a run (default 0);\n"
-                       "only after a reset that happened (--reset, Enter on a terminal, --simulate);\n"
-                       "dump reads each page until two reads agree, up to N+1 reads")
+                       "after a failed exchange in a page loop, recover (Push\n"
+                       "RESET.), pass the ID again and go on from the page\n"
+                       "that failed, up to N (0 to 100) times a run (default\n"
+                       "0); only after a reset that happened (--reset, Enter\n"
+                       "on a terminal, --simulate); dump reads each page until\n"
+                       "two reads agree, up to N+1 reads")
+            ->option_text("N")
             ->check(CLI::Range(0u, 100u));
-    auto* jsonOption =
-        cli.add_flag("--json", options.json, "print every event as one JSON object per line on standard output");
+    auto* jsonOption = cli.add_flag("--json", options.json,
+                                    "print every event as one JSON object per line on\n"
+                                    "standard output");
     cli.add_flag("--simulate", options.simulate, "use the built-in simulated board (not with --port)");
     auto* listOption = cli.add_flag("--list-ports", options.listPorts,
-                                    "list the serial ports with what identifies them (USB ids, maker, product,\n"
-                                    "serial number) and the programs that have them open; no actions");
+                                    "list the serial ports with what identifies them (USB\n"
+                                    "ids, maker, product, serial number) and the programs\n"
+                                    "that have them open; no actions");
     AddLineOptions(cli, options);
     AddRecordOptions(cli, options);
-    cli.add_option("actions", options.actions, "buttons to press, in order")
+    cli.add_option("actions", options.actions, "pressed in order, as listed below")
+        ->option_text("ACTION...")
         ->check(CLI::IsMember(BatchActionNames()));
-    cli.footer(std::string("Actions: load status version setting erase blank program read epr bpr download dump\n"
-               "dump reads the flash (-r, default the MCU type's flash) into the file of -o.\n"
-               "Exit status: 0 every action ended well, 1 an action was refused, failed or was\n"
-               "cancelled, or standard output could not be written, 2 usage error, 3 the port\n"
-               "could not be opened, an action lost the link or it could not be recovered (the\n"
-               "board did not confirm 9600 bps at the end: reset it before the next run), 4 the\n"
-               "window program is running already, 5 the lock file\n"
-               "could not be made (runtime folder missing or read-only), 6 another run holds the\n") +
-               kSignalNames +
-               "\ngiven again in that wait ends the run at once, the board left as it is (status 3).\n"
-               "A gang (-p given again, or --loop) ends with the status every board ended with when\n"
-               "they agree; otherwise 3 when a board was left not at 9600 bps, then 128+N when a\n"
-               "signal ended boards, else 1.");
+    SetHelpTexts(cli);
     try {
         cli.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

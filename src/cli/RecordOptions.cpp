@@ -10,15 +10,21 @@ namespace pelican {
 
 void AddRecordOptions(CLI::App& cli, BatchOptions& options) {
     cli.add_option("--log", options.log,
-                   "append one JSON line per board and run to FILE (under a lock, so that\n"
-                   "several runs and stations may share it): time, host, port, adapter, file\n"
-                   "and its SHA-256, ranges, actions, version, status, serial number, outcome;\n"
-                   "with --serial-number also a \"taken\" line as each number is taken");
+                   "append one JSON line per board and run to FILE (under\n"
+                   "a lock, so that several runs and stations may share\n"
+                   "it): time, host, port, adapter, file and its SHA-256,\n"
+                   "ranges, actions, version, status, serial number,\n"
+                   "outcome; with --serial-number also a \"taken\" line as\n"
+                   "each number is taken")
+        ->option_text("FILE");
     cli.add_option("--serial-number", options.serialNumber,
-                   "ADDR:FORMAT:COUNTERFILE: give the board the next number from COUNTERFILE\n"
-                   "(decimal text, taken under a lock, the next one written back before the\n"
-                   "board is programmed) as FORMAT le16, le32, be16, be32 or asciiN at ADDR\n"
-                   "(hexadecimal), over the file's bytes there; program, epr and bpr only")
+                   "give the board the next number from COUNTERFILE\n"
+                   "(decimal text, taken under a lock, the next one\n"
+                   "written back before the board is programmed) as\n"
+                   "FORMAT le16, le32, be16, be32 or asciiN at ADDR\n"
+                   "(hexadecimal), over the file's bytes there; program,\n"
+                   "epr and bpr only")
+        ->option_text("ADDR:FORMAT:COUNTERFILE")
         ->check([](const std::string& text) {
             CSerialNumber number;
             std::string error;

@@ -9,9 +9,14 @@
 
 #include "commands/BoardEvents.h"
 #include "protocol/Protocol.h"
+#include "sys/InputFile.h"
 
 namespace pelican {
 
+
+// How the user gives the board's ID when no ".id" file gives it: the ID
+// Check dialog's fields, or the command line's --id.
+enum class IdEntry { Fields, CommandLine };
 
 struct BoardSession {
     // "Input Address": the texts confirmed last, proposed again; the flash
@@ -22,6 +27,11 @@ struct BoardSession {
     int mcuType = 0;
     // "Set baudrate": the pause after each page program and download frame.
     int programInterval = protocol::kDefaultProgramInterval;
+    // The program file last warned of for its missing termination record:
+    // each load of one file is not warned of again.
+    FileIdentity unendedTold;
+    // What the ID Check's notes name as the way to give an ID.
+    IdEntry idEntry = IdEntry::Fields;
     // Who hears of the board's page loops, retries and notes (not owned);
     // none: the windows show them, or nothing does.
     IBoardEvents* events = nullptr;

@@ -61,7 +61,7 @@ void CIDCheckDlg::OnRefer() {
 
     if (!m_filePath.empty()) {
         SetMcuType(0);
-        if (!CLoadNotice::Load(Ui(), m_host.Image(), m_filePath)) {
+        if (!CLoadNotice::Load(Ui(), m_host.Image(), m_filePath, nullptr, &m_host.Session().unendedTold)) {
             // The file could not be read: its message ends the step.
             UpdateData(false);
             return;
@@ -140,7 +140,7 @@ void CIDCheckDlg::OnOK() {
         ui::MessageBox(Ui(), ui::IDS_NO_FILENAME, ui::Icon::Exclamation);
         return;
     }
-    if (!CLoadNotice::Load(Ui(), m_host.Image(), m_filePath, &m_loaded)) return;
+    if (!CLoadNotice::Load(Ui(), m_host.Image(), m_filePath, &m_loaded, &m_host.Session().unendedTold)) return;
 
     uint8_t status[2] = {0, 0};
     if (ReadStatus(m_host.Port(), status) != ReadResult::Ok) {
@@ -167,7 +167,7 @@ void CIDCheckDlg::OnOK() {
     // Two hexadecimal digits per byte; anything else would go out as a
     // wrong ID byte and count against the device's ID check.
     if (!idTyped) {
-        ui::MessageBox(Ui(), ui::IDS_ID_STYLE, ui::Icon::Exclamation);
+        ShowNoId();
         return;
     }
     if (CheckId(m_host.Port(), m_mcuType, id, status) != ReadResult::Ok) {
@@ -185,6 +185,28 @@ void CIDCheckDlg::OnOK() {
     m_host.Port().PurgeInput();
     m_host.IdChecked() = 0;
     ui::MessageBox(Ui(), ui::IDS_NOT_MATCH_ID, ui::Icon::Exclamation);
+    // The erase clears the ID locations with the rest of the flash: a board
+    // whose E.P.R. stopped between its erase and its program looks locked.
+    if (std::any_of(id, id + protocol::kIdLength, [](uint8_t byte) { return byte != 0xFF; }))
+        ui::MessageBox(Ui(), IdEntered() ? ui::IDS_ID_ERASED_OPTION : ui::IDS_ID_ERASED_FIELDS, ui::Icon::Information);
+}
+
+bool CIDCheckDlg::IdEntered() const {
+    return m_host.Session().idEntry == IdEntry::CommandLine;
+}
+
+void CIDCheckDlg::ShowNoId() {
+    // Every field empty beside a program file without its ".id" file: no ID
+    // was given at all, and where to give one is what the user needs.
+    std::string idPath;
+    bool orcaW = false;
+    const bool empty = std::all_of(m_id.begin(), m_id.end(), [](const std::string& field) { return field.empty(); });
+    if (empty && CIdFile::PathFor(m_filePath, idPath) && CIdFile::NamesOrcaW(idPath, orcaW) == FileError::NotFound) {
+        ui::MessageBox(Ui(), ui::FormatString(IdEntered() ? ui::IDS_NO_ID_OPTION : ui::IDS_NO_ID_FIELDS, {idPath}),
+                       ui::Icon::Exclamation);
+        return;
+    }
+    ui::MessageBox(Ui(), ui::IDS_ID_STYLE, ui::Icon::Exclamation);
 }
 
 }  // namespace pelican

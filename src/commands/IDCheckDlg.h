@@ -51,6 +51,11 @@ private:
     // again after a reset.
     void NotePassed(const uint8_t id[7]);
     void ShowIdFileError(FileError error, const std::string& idPath);
+    // An ID that is not two hexadecimal digits a field: "Do not match ID
+    // style.", or, with no ID at all and no ".id" file, where to give one.
+    void ShowNoId();
+    // Whether the ID is given on the command line (--id) rather than typed.
+    bool IdEntered() const;
     IAppHost& m_host;
     FileIdentity m_loaded;  // the file OK's first load read
     // Seven bytes from the ID fields; false when a field is not two

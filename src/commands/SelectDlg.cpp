@@ -46,7 +46,7 @@ void CSelectDlg::OnRefer() {
     m_filePath = chosen;
     UpdateData(false);
     if (!m_filePath.empty()) {
-        if (!CLoadNotice::Load(Ui(), m_host.Image(), m_filePath)) return;  // its message ends the step
+        if (!CLoadNotice::Load(Ui(), m_host.Image(), m_filePath, nullptr, &m_host.Session().unendedTold)) return;  // its message ends the step
     }
     if (!IsProgramFileName(m_filePath)) {
         ui::MessageBox(Ui(), ui::IDS_CAN_NOT_ACCEPT_FILE, ui::Icon::Stop);
@@ -63,7 +63,7 @@ void CSelectDlg::OnOK() {
         return;
     }
     FileIdentity first;
-    if (!CLoadNotice::Load(Ui(), m_host.Image(), m_filePath, &first)) return;
+    if (!CLoadNotice::Load(Ui(), m_host.Image(), m_filePath, &first, &m_host.Session().unendedTold)) return;
     // The second load is the one the commands use: a file that changed or
     // went in between is refused here, the dialog stays open and the flag
     // stays as it was.

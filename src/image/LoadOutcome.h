@@ -43,6 +43,9 @@ struct LoadOutcome {
 
     // Nothing of the file could be used: the step that asked for it ends.
     bool FileRefused() const { return refusal != LoadRefusal::None; }
+    // Taken, but no termination record ended it: a file cut at a line
+    // boundary reads as whole records, only its missing end tells.
+    bool Unended() const { return refusal == LoadRefusal::None && result == 0; }
     // The message box text for the refusal (empty without one).
     std::string MessageText(const std::string& path) const;
     // Shows that message (caption "Pelican"); nothing without a refusal.

@@ -80,8 +80,13 @@ LoadRefusal CSRecordLine::DecodeData(bool verifyChecksum) {
         m_data[i] = static_cast<uint8_t>(value);
         sum += static_cast<unsigned>(value);
     }
+    // A record shorter than its count was cut, not damaged in a digit: it
+    // is refused even when checksums are not verified (verified, its
+    // missing checksum does not match).
+    const size_t checksumPos = dataPos + 2 * dataLength;
+    if (!verifyChecksum && Byte(checksumPos) < 0) return LoadRefusal::BadRecord;
     // A flipped digit in transit still decodes; only the checksum tells.
-    if (verifyChecksum && !ChecksumMatches(dataPos + 2 * dataLength, sum)) return LoadRefusal::BadChecksum;
+    if (verifyChecksum && !ChecksumMatches(checksumPos, sum)) return LoadRefusal::BadChecksum;
     m_address = address;
     m_dataLength = dataLength;
     return LoadRefusal::None;

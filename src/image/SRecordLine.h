@@ -19,9 +19,10 @@ public:
     int Type() const { return Digit(1); }
 
     // For S1, S2 and S3 (2, 3, 4 address bytes): decodes address and data.
-    // BadRecord when a field is not hexadecimal or the data reach past the
-    // 24-bit address space, BadChecksum (only with verifyChecksum) when the
-    // checksum does not match; None with Address() and Data() set.
+    // BadRecord when a field is not hexadecimal, the line ends before the
+    // checksum its count places, or the data reach past the 24-bit address
+    // space; BadChecksum (only with verifyChecksum) when the checksum does
+    // not match; None with Address() and Data() set.
     LoadRefusal DecodeData(bool verifyChecksum);
     uint32_t Address() const { return m_address; }
     const uint8_t* Data() const { return m_data; }

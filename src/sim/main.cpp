@@ -1,6 +1,8 @@
 // pelican-sim: a simulated Orca board in serial boot mode on a
 // pseudo-terminal. Point the program (or any terminal program) at the path it
 // prints; press Enter or send SIGUSR1 for RESET; SIGINT or SIGTERM ends it.
+// Started in the background of a shell (&), it reads its terminal only
+// while it is brought to the foreground.
 #include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
@@ -32,6 +34,21 @@ void PrintFrame(const SimFrame& frame) {
     std::fprintf(stderr, "%s%s(%zu bytes)%s\n", line, frame.bytes.size() > shown ? "... " : "", frame.bytes.size(),
                  frame.complete ? "" : " cut off");
 }
+
+// Whether standard input may be read now. A terminal belongs to the job in
+// its foreground: a read from any other job stops the whole process
+// (SIGTTIN), the board with it. A pipe or a file is always this program's.
+enum class Input { Ours, NotNow, Gone };
+Input InputNow() {
+    if (::isatty(STDIN_FILENO) == 0) return Input::Ours;
+    const pid_t foreground = ::tcgetpgrp(STDIN_FILENO);
+    if (foreground < 0) return Input::Gone;  // the terminal hung up
+    return foreground == ::getpgrp() ? Input::Ours : Input::NotNow;
+}
+
+// How often a program in the background looks whether it was brought to
+// the foreground, in milliseconds.
+constexpr int kForegroundLook = 250;
 
 }  // namespace
 
@@ -83,10 +100,16 @@ int main(int argc, char** argv) {
     }
     std::cout << pty.Path() << std::endl;
 
+    // A job moved to the background between the look and the read gets an
+    // error from the read instead of being stopped.
+    ::signal(SIGTTIN, SIG_IGN);
     bool stdinOpen = true;
     for (bool running = true; running;) {
-        pollfd fds[2] = {{signalFd, POLLIN, 0}, {stdinOpen ? STDIN_FILENO : -1, POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
+        const Input input = stdinOpen ? InputNow() : Input::Gone;
+        if (input == Input::Gone) stdinOpen = false;
+        const bool readInput = input == Input::Ours;
+        pollfd fds[2] = {{signalFd, POLLIN, 0}, {readInput ? STDIN_FILENO : -1, POLLIN, 0}};
+        if (::poll(fds, 2, stdinOpen && !readInput ? kForegroundLook : -1) < 0) {
             if (errno == EINTR) continue;
             break;
         }
@@ -104,7 +127,9 @@ int main(int argc, char** argv) {
         if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
             char buffer[256];
             const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-            if (n <= 0) {
+            if (n < 0 && (errno == EINTR || (errno == EIO && InputNow() == Input::NotNow))) {
+                continue;  // sent to the background meanwhile: looked at again
+            } else if (n <= 0) {
                 stdinOpen = false;  // no terminal: signals only
             } else if (std::memchr(buffer, '\n', static_cast<size_t>(n)) != nullptr) {
                 pty.Reset();

@@ -75,6 +75,8 @@ CBatchRunner::CBatchRunner(CPelicanApp& app, const BatchOptions& options)
     // command line sets it, and a run leaves the file's as it is.
     m_app.m_pageChoiceStored = false;
     m_app.m_skipEmptyPages = m_options.skipEmptyPages;
+    // The ID Check's notes name --id as the way to give the board's ID.
+    m_app.Session().idEntry = IdEntry::CommandLine;
     m_app.m_retries.SetLimit(m_options.retries);
     m_app.m_resetBoard = [this] { return ResetForRecovery(); };
     // The board's page loops, retries and the application's notes come
@@ -215,13 +217,14 @@ int CBatchRunner::Run() {
 int CBatchRunner::RunAll() {
     if (!OutputWritable()) return kExitFailed;
     if (const int refused = m_boardRecord.Open(); refused != kExitDone) return refused;
+    m_app.m_image.SetVerifyChecksums(!m_options.ignoreChecksums);
+    if (!FileAndRangeUsable()) return kExitFailed;
     if (!ResolvePort()) return kExitNoLink;
     TellRetriesWithoutReset();
     if (m_line.ownsSignals) CSignalStop::Install();
     // Every end of a read is a point between exchanges.
     m_app.m_port.SetReadEndHook([this] { AtSafePoint(); });
     m_app.m_endWhenPortFails = true;
-    m_app.m_image.SetVerifyChecksums(!m_options.ignoreChecksums);
     // One run per board, not per machine: the port is locked, not the program.
     m_app.m_lockName = PortLockName(m_options.port);
     m_app.m_lockedPort = m_options.port;

@@ -124,6 +124,9 @@ private:
     std::string ExitOutcome(int status) const;
     // For dump: whether its file can be made; false with the message shown.
     bool OutputWritable();
+    // The program file loaded whole and -r judged before the port is opened:
+    // false with the message the dialogs would show.
+    bool FileAndRangeUsable();
     void OnIdle(ui::CDialog& dialog);
     void OnMessage(const ui::MessageRecord& message);
     // One answer per dialog, by template id.
@@ -177,6 +180,9 @@ private:
     // the system's reason, as an open of the port finds it now.
     std::string PortWentAwayText();
     void ReportLink();
+    // -b that "Set baudrate" could not move the link to: what rate the run
+    // goes on at, and the rates left to try.
+    void ReportRateRefused();
     void Answer(ui::CDialog& dialog, int button);
     bool AskOnTerminal(const std::string& question);
     // Asks on the terminal and reads one line; false without an answer.
@@ -194,6 +200,7 @@ private:
         std::string action;  // the action pressed last
         bool boardBegun = false;
         bool settingDone = false;
+        bool settingPressed = false;  // "Set baudrate" was answered with -b and -i
         bool exitPressed = false;
         bool cancelSent = false;  // a first Ctrl-C has cancelled the page loop
         int resetsInAction = 0;
@@ -217,6 +224,7 @@ private:
         std::string rangeStart;
         std::string rangeEnd;
         int referShowing = 0;  // the ID Check showing whose "Refer..." awaits its OK
+        bool idRefused = false;  // an ID Check stayed open after its OK: no ID goes out again
         std::set<int> showings;  // showings already given their answer
         std::array<std::string, 7> idBytes;
     };

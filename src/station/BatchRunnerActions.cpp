@@ -4,6 +4,7 @@
 
 #include <map>
 #include <set>
+#include <vector>
 
 #include "app/PelicanApp.h"
 #include "app/PelicanDlg.h"
@@ -15,6 +16,7 @@
 #include "commands/StatesDlg.h"
 #include "commands/VersionDlg.h"
 #include "commands/SetCommDlg.h"
+#include "protocol/Protocol.h"
 #include "sys/Text.h"
 #include "ui/Messages.h"
 
@@ -96,6 +98,10 @@ void CBatchRunner::PressNextButton(CPelicanDlg& mainWindow) {
     m_job.resetsInAction = 0;
     m_job.messagesInAction = 0;
     ReportLink();
+    if (m_job.settingPressed) {
+        m_job.settingPressed = false;
+        ReportRateRefused();
+    }
     // The board is up and has passed its ID check: before its first action
     // it is given its number, or none of its actions runs.
     if (!m_job.boardBegun) {
@@ -113,6 +119,7 @@ void CBatchRunner::PressNextButton(CPelicanDlg& mainWindow) {
         const bool otherRate = m_options.baud != 0 && state.m_baudRate != m_options.baud;
         const bool otherInterval = m_options.interval >= 0 && m_options.interval != m_app.Session().programInterval;
         if (m_app.m_linkReady && (otherRate || otherInterval)) {
+            m_job.settingPressed = true;
             m_backend.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_SETTING);
             return;
         }
@@ -135,6 +142,28 @@ void CBatchRunner::PressNextButton(CPelicanDlg& mainWindow) {
     }
     m_job.exitPressed = true;
     m_backend.Press(mainWindow.Template().id, ui::IDCANCEL);
+}
+
+void CBatchRunner::ReportRateRefused() {
+    CSerialCommState state;
+    m_app.m_port.GetState(state);
+    if (!m_app.m_linkReady || m_options.baud == 0 || state.m_baudRate == m_options.baud) return;
+    // The boot loader knows five rates; which of them a board takes is its
+    // clock's to say, and only a rate asked for tells. Those below the one
+    // refused are what is left to try.
+    std::vector<std::string> lower;
+    for (const uint32_t rate : protocol::kBaudRates)
+        if (rate < m_options.baud && rate != state.m_baudRate) lower.push_back(std::to_string(rate));
+    std::string text = "the board on " + m_options.port + " did not take -b " + std::to_string(m_options.baud) +
+                       ": going on at " + std::to_string(state.m_baudRate) + " bps";
+    if (lower.empty()) {
+        Report(text + ", the one rate below it");
+        return;
+    }
+    text += "; below it the board may take ";
+    for (size_t i = 0; i < lower.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == lower.size() ? " or " : ", ") + lower[i];
+    Report(text + " bps, as its clock allows");
 }
 
 bool CBatchRunner::ImageHoldsData() {

@@ -39,6 +39,7 @@ void CBatchRunner::OnIdle(ui::CDialog& dialog) {
     // second try; what was asked of it did not happen.
     if (id != CPelicanDlg::IDD && !m_answered.showings.insert(showing).second) {
         m_standing.failed = true;
+        m_answered.idRefused = m_answered.idRefused || id == CIDCheckDlg::IDD;
         Answer(dialog, ui::IDCANCEL);
         return;
     }
@@ -117,7 +118,9 @@ void CBatchRunner::AnswerFileSelect(ui::CDialog& dialog) {
 
 void CBatchRunner::AnswerIdCheck(ui::CDialog& dialog) {
     const int id = dialog.Template().id;
-    if (m_options.file.empty()) {
+    // Once refused, the same ID is refused again: it would only be told
+    // twice, and each wrong ID counts against the board's ID check.
+    if (m_options.file.empty() || m_answered.idRefused) {
         m_backend.Press(id, ui::IDCANCEL);
         return;
     }

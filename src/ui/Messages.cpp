@@ -45,6 +45,18 @@ const std::map<int, std::string>& Table() {
         {IDS_NO_FILENAME, "Did not input filename."},
         {IDS_ID_STYLE, "Do not match ID style."},
         {IDS_NOT_MATCH_ID, "Not match ID."},
+        {IDS_ID_ERASED_FIELDS,
+         "A board erased since its ID was written (an E.P.R. cut off after its erase) holds FF in all seven ID "
+         "bytes: type FF into each ID field to try that ID."},
+        {IDS_ID_ERASED_OPTION,
+         "A board erased since its ID was written (an E.P.R. cut off after its erase) holds FF in all seven ID "
+         "bytes: try --id FF:FF:FF:FF:FF:FF:FF."},
+        {IDS_NO_ID_FIELDS,
+         "No ID to check: %1 was not found. Type the board's seven ID bytes into the ID fields, two hexadecimal "
+         "digits each."},
+        {IDS_NO_ID_OPTION,
+         "No ID to check: %1 was not found. Give the board's seven ID bytes with --id, e.g. --id "
+         "01:02:03:04:05:06:07."},
         {IDS_CHECKSUM_ERROR, "Checksum error in line "},
         {IDS_NOT_HEX_RECORD, "Not an Intel HEX record in line %1 of %2."},
         {IDS_HEX_LENGTH, "The record in line %1 of %2 is not as long as its byte count says."},
@@ -56,6 +68,8 @@ const std::map<int, std::string>& Table() {
         {IDS_NO_END_RECORD, "The file ends before its end record (line %1 of %2)."},
         {IDS_NOT_S_RECORD, "Not an S-record in line %1 of %2."},
         {IDS_NOT_S_RECORD_FILE, "%2 is not an S-record file."},
+        {IDS_NO_TERMINATION_RECORD,
+         "No S7, S8 or S9 record ends %1: the file may be cut short. Its records were loaded as they are."},
         {IDS_FILE_HOLDS_NO_DATA, "%1 holds no data."},
         {IDS_NO_FILE_LOADED, "No program file is loaded."},
 

@@ -46,6 +46,13 @@ enum StringId : int {
     IDS_NO_FILENAME,
     IDS_ID_STYLE,
     IDS_NOT_MATCH_ID,
+    // Beside "Not match ID.": an ID that is not FF x 7 was refused.
+    IDS_ID_ERASED_FIELDS,
+    IDS_ID_ERASED_OPTION,
+    // In the place of "Do not match ID style." when every ID field is empty
+    // and no ".id" file is there (%1 its path).
+    IDS_NO_ID_FIELDS,
+    IDS_NO_ID_OPTION,
     IDS_CHECKSUM_ERROR,           // followed by the line, the file and IDS_CAN_NOT_ACCEPT_FILE
     // Intel HEX and binary refusals: %1 the line, %2 the file, %3 the record
     // type or address; IDS_CAN_NOT_ACCEPT_FILE follows on its own line.
@@ -59,6 +66,7 @@ enum StringId : int {
     IDS_NO_END_RECORD,
     IDS_NOT_S_RECORD,             // %1 the line, %2 the file
     IDS_NOT_S_RECORD_FILE,        // %2 the file
+    IDS_NO_TERMINATION_RECORD,    // %1 the file, loaded without S7, S8 or S9
     // Batch mode: an action that writes, compares or sends the file.
     IDS_FILE_HOLDS_NO_DATA,       // %1 the file
     IDS_NO_FILE_LOADED,

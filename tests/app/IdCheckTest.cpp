@@ -128,6 +128,7 @@ TEST(IdCheck, RefusalsKeepTheDialogOpen) {
     bench.m_dir.Write("prog.mot", kProgram);
     bench.m_ui.Press(kDlg, ui::IDOK);  // no path
     bench.m_ui.SetText(kDlg, CIDCheckDlg::IDC_FILEPATH, bench.m_dir.File("prog.mot"));
+    bench.m_ui.Press(kDlg, ui::IDOK);  // no ID at all, and no prog.id
     for (int i = 0; i < 7; ++i) bench.m_ui.SetText(kDlg, CIDCheckDlg::IDC_ID1 + i, "0" + std::to_string(i + 1));
     bench.m_ui.SetText(kDlg, CIDCheckDlg::IDC_ID1 + 3, "4");
     bench.m_ui.Press(kDlg, ui::IDOK);  // a short field
@@ -139,10 +140,18 @@ TEST(IdCheck, RefusalsKeepTheDialogOpen) {
     bench.m_ui.Press(kDlg, ui::IDOK);
     Bytes wire;
     bench.Run([&] { wire = bench.m_sim.Received(); });
-    EXPECT_EQ(bench.Messages(), (Messages{{"Did not input filename.", Icon::Exclamation},
-                                          {"Do not match ID style.", Icon::Exclamation},
-                                          {"Do not match ID style.", Icon::Exclamation},
-                                          {"Not match ID.", Icon::Exclamation}}));
+    EXPECT_EQ(bench.Messages(),
+              (Messages{{"Did not input filename.", Icon::Exclamation},
+                        {"No ID to check: " + bench.m_dir.File("prog.id") +
+                             " was not found. Type the board's seven ID bytes into the ID fields, two hexadecimal "
+                             "digits each.",
+                         Icon::Exclamation},
+                        {"Do not match ID style.", Icon::Exclamation},
+                        {"Do not match ID style.", Icon::Exclamation},
+                        {"Not match ID.", Icon::Exclamation},
+                        {"A board erased since its ID was written (an E.P.R. cut off after its erase) holds FF in all "
+                         "seven ID bytes: type FF into each ID field to try that ID.",
+                         Icon::Information}}));
     EXPECT_EQ(bench.m_app->m_idChecked, 1);
     // Only two ID frames went out: the wrong one (FF, lower case accepted) and the right one.
     EXPECT_EQ(std::count(wire.begin(), wire.end(), 0xF5), 2);
@@ -368,11 +377,13 @@ TEST(FileSelect, UpperCaseAndIntelHexEndingsTakenAndEmptyFileAccepted) {
         std::string text;
         uint32_t address;  // where the file's data begins
         Bytes data;        // the bytes the image holds from there on
+        bool unended;      // no termination record: warned of once, Refer and OK
     } cases[] = {
-        {"prog.S", kProgram, 0x0C0000, {0x11, 0x22, 0x33, 0xFF}},
-        {"PROG.HEX", ":0200100055AAEF\n:00000001FF\n", 0x000010, {0x55, 0xAA, 0xFF}},
-        {"PROG.IHEX", ":02001000A55AEF\n:00000001FF\n", 0x000010, {0xA5, 0x5A, 0xFF}},
-        {"empty.mot", "S0030000FC\n", 0, {}},
+        {"prog.S", kProgram, 0x0C0000, {0x11, 0x22, 0x33, 0xFF}, false},
+        {"PROG.HEX", ":0200100055AAEF\n:00000001FF\n", 0x000010, {0x55, 0xAA, 0xFF}, false},
+        {"PROG.IHEX", ":02001000A55AEF\n:00000001FF\n", 0x000010, {0xA5, 0x5A, 0xFF}, false},
+        {"empty.mot", "S0030000FC\n", 0, {}, true},
+        {"cut.mot", "S2060C00001122BA\n", 0x0C0000, {0x11, 0x22, 0xFF}, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -382,7 +393,9 @@ TEST(FileSelect, UpperCaseAndIntelHexEndingsTakenAndEmptyFileAccepted) {
         bench.m_ui.Press(kSel, CSelectDlg::IDC_REFER);
         bench.m_ui.Press(kSel, ui::IDOK);
         bench.Run();
-        EXPECT_TRUE(bench.Messages().empty());
+        const std::string cut = "No S7, S8 or S9 record ends " + bench.m_dir.File(c.name) +
+                                ": the file may be cut short. Its records were loaded as they are.";
+        EXPECT_EQ(bench.Messages(), (c.unended ? Messages{{cut, Icon::Warning}} : Messages{}));
         EXPECT_EQ(bench.m_app->m_idChecked, 1);
         EXPECT_EQ(bench.m_app->m_image.PageCount(), c.data.empty() ? 0u : 1u);
         if (c.data.empty()) continue;

@@ -5,8 +5,12 @@
 // stands in the way of a port (other programs, ModemManager, brltty).
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "support/BatchBench.h"
 #include "support/FrameEncoder.h"
+#include "support/IdFileText.h"
+#include "support/ProgramFiles.h"
 #include "support/UsbPort.h"
 
 namespace pelican::test {
@@ -14,6 +18,9 @@ namespace {
 
 const std::string kNoAnswer =
     "no answer from the board on COM1 at 9600 bps: is it powered, wired TX to RX, and started in boot mode?\n";
+constexpr const char* kNotPassed =
+    "Ready: Ready\nID Check: Not match\nErase: Right\nProgram: Right\nAfter block: Right\n"
+    "Check sum: Not match\nData receive timeout: Right\nOver number of data: Right\n";
 constexpr const char* kStatus =
     "Ready: Ready\nID Check: Not yet\nErase: Right\nProgram: Right\nAfter block: Right\n"
     "Check sum: Not match\nData receive timeout: Right\nOver number of data: Right\n";
@@ -227,6 +234,86 @@ TEST(BatchFirstContact, AnFtdiAdapterWithItsLatencyTimerAt16MsIsToldOnce) {
     bench.m_sim.Board().Reset();
     EXPECT_EQ(bench.Run({"status"}), 0);
     EXPECT_EQ(bench.m_err, Err());
+}
+
+void Erased(sim::BoardConfig& config) {
+    config.id = sim::IdBytes{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+}
+
+// In each case the path of the folder the files are in stands for "@".
+std::string InFolder(std::string text, const std::string& folder) {
+    for (size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at + folder.size()))
+        text.replace(at, 1, folder);
+    return text;
+}
+
+TEST(BatchFirstContact, WhatAFirstRunIsToldInTheWordsItNeeds) {
+    // A file or a range that cannot be used is told before the port is
+    // opened: nothing on the wire. The rest reach the board.
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        const char* mot;  // prog.mot's text; none: not written
+        const char* id;   // prog.id's text; none: not written
+        void (*board)(sim::BoardConfig&);
+        std::string out;
+        std::string err;
+        int status;
+        bool wire;  // whether any byte went to the board
+    } cases[] = {
+        {"a folder", {"-f", "@/folder.mot", "load"}, nullptr, nullptr, nullptr,
+         "exclamation: @/folder.mot is a folder, not a file.\n", "", 1, false},
+        {"an endless device", {"-f", "/dev/zero", "-y", "epr"}, nullptr, nullptr, nullptr,
+         "exclamation: /dev/zero is not a regular file.\n", "", 1, false},
+        {"a file not there", {"-f", "@/gone.mot", "status"}, nullptr, nullptr, nullptr,
+         "exclamation: @/gone.mot was not found.\n", "", 1, false},
+        {"a bad checksum", {"-f", "@/prog.mot", "load"}, "S2060C00001122BA\nS2060C00103344BB\nS9030000FC\n", kIdFile,
+         nullptr, "exclamation: Checksum error in line 2 of @/prog.mot. Can not accept this file.\n", "", 1, false},
+        {"a range backwards", {"read", "-r", "C0100-C00FF"}, nullptr, nullptr, nullptr,
+         "exclamation: Too small start address.\n", "", 1, false},
+        {"a record shorter than its count", {"-f", "@/prog.mot", "--ignore-checksums", "load"},
+         "S2060C00001122BA\nS2060C001033\nS9030000FC\n", kIdFile, nullptr, "none: Can not accept this file.\n", "", 1,
+         false},
+        // An E.P.R. cut off between its erase and its program: the ID went with the flash.
+        {"an ID refused", {"-f", "@/prog.mot", "load", "status"}, kProgramRecords, kIdFile, Erased,
+         "exclamation: Not match ID.\ninformation: A board erased since its ID was written (an E.P.R. cut off after "
+         "its erase) holds FF in all seven ID bytes: try --id FF:FF:FF:FF:FF:FF:FF.\n" + std::string(kNotPassed),
+         Err(), 1, true},
+        {"the erased board given its ID", {"-f", "@/prog.mot", "--id", "FF:FF:FF:FF:FF:FF:FF", "load"},
+         kProgramRecords, kIdFile, Erased, "", Err(), 0, true},
+        {"no .id file", {"-f", "@/prog.mot", "load"}, kProgramRecords, nullptr, nullptr,
+         "exclamation: Can not found the ID file.\nexclamation: No ID to check: @/prog.id was not found. Give the "
+         "board's seven ID bytes with --id, e.g. --id 01:02:03:04:05:06:07.\n",
+         Err(), 1, true},
+        {"a rate the board cannot take", {"-b", "115200", "status"}, nullptr, nullptr,
+         [](sim::BoardConfig& c) { c.maxBaud = 38400; },
+         "warning: Can not set new baudrate. Baudrate is last baudrate now.\n" + std::string(kStatus),
+         Err("the board on COM1 did not take -b 115200: going on at 9600 bps; below it the board may take 19200, "
+             "38400 or 57600 bps, as its clock allows\n"),
+         0, true},
+        // Programmed as the records read, and said once.
+        {"a file cut at a line boundary", {"-f", "@/prog.mot", "-y", "epr", "load"}, "S2060C00001122BA\n", kIdFile,
+         nullptr,
+         "warning: No S7, S8 or S9 record ends @/prog.mot: the file may be cut short. Its records were loaded as they "
+         "are.\ninformation: Program OK.\n",
+         Err(), 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::BoardConfig config;
+        if (c.board != nullptr) c.board(config);
+        CBatchBench bench(config);
+        const std::string folder = bench.m_dir.Path();
+        std::filesystem::create_directory(bench.m_dir.File("folder.mot"));
+        if (c.mot != nullptr) bench.m_dir.Write("prog.mot", c.mot);
+        if (c.id != nullptr) bench.m_dir.Write("prog.id", c.id);
+        std::vector<std::string> args;
+        for (const std::string& arg : c.args) args.push_back(InFolder(arg, folder));
+        EXPECT_EQ(bench.Run(args), c.status);
+        EXPECT_EQ(bench.m_out, InFolder(c.out, folder));
+        EXPECT_EQ(bench.m_err, InFolder(c.err, folder));
+        EXPECT_EQ(bench.m_sim.Received().empty(), !c.wire);
+    }
 }
 
 }  // namespace

@@ -88,6 +88,13 @@ TEST(CommandLine, HelpNamesPortsAndEndingsAsTheSystemsUsersDo) {
     EXPECT_NE(help.find("(COM1..COM4 or a device path)"), std::string::npos) << help;
     EXPECT_NE(help.find("143 SIGTERM"), std::string::npos) << help;
 #endif
+    // Read on an 80-column terminal: no line wraps.
+    size_t from = 0;
+    for (size_t end = help.find('\n'); end != std::string::npos; from = end + 1, end = help.find('\n', from))
+        EXPECT_LE(end - from, 80u) << help.substr(from, end - from);
+    // -i's default is shown, and each action is told in a few words.
+    EXPECT_NE(help.find("(default 40)"), std::string::npos) << help;
+    EXPECT_NE(help.find("  erase "), std::string::npos) << help;
 }
 
 TEST(CommandLine, TheProductionLine) {

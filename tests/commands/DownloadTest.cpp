@@ -64,7 +64,7 @@ struct Transfer {
 // "Download?" answered with confirm.
 Transfer Download(CMemoryBench& bench, int target, const std::string& file, const std::string& start,
              const std::string& end, int confirm = ui::IDOK, int cancelAtPump = 0) {
-    bench.m_dir.Write("boot.mot", file);
+    bench.m_dir.Write("boot.mot", file + "S9030000FC\n");  // the records, then the end
     bench.m_target = target;
     if (target == 1)
         bench.m_selectFile = bench.m_dir.File("boot.mot");

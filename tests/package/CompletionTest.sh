@@ -35,7 +35,7 @@ complete -p pelican | grep -q -- '-F _pelican' || { echo "no completion register
 # Options and actions: every one --help names, and nothing else.
 help=$("$program" --help)
 expect "$(grep -oE -- '--[a-z][a-z0-9-]*' <<<"$help" | sort -u | tr '\n' ' ')" --
-expect "$(sed -n 's/^Actions: //p' <<<"$help")" ""
+expect "$(sed -n 's/^  \([a-z][a-z]*\)  .*/\1/p' <<<"$help" | tr '\n' ' ')" ""
 expect "--port" --po
 expect "status setting" s
 expect "status" load st

@@ -15,7 +15,14 @@ for option in $options_in_page; do
   grep -qx -- "$option" <<<"$options_in_help" || { echo "not in --help: $option"; status=1; }
 done
 
-actions=$(sed -n 's/^Actions: //p' <<<"$help")
+# Each option with an argument begins an entry of its own (.TP): without
+# it, the option runs into the text of the one before.
+while IFS= read -r line; do
+  echo "option not at the start of an entry: $line"; status=1
+done < <(awk '/^\.BR? \\-[^ ]* " \\fI/ { if (prev != ".TP") print NR": "$0 } { prev = $0 }' "$page")
+
+# The actions' table: an action, then its words.
+actions=$(sed -n 's/^  \([a-z][a-z]*\)  .*/\1/p' <<<"$help")
 for action in $actions; do
   grep -qx "\.B $action" "$page" || { echo "action not in the manual page: $action"; status=1; }
 done

@@ -8,10 +8,12 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "link/posix/PosixSerialDevice.h"
 #include "link/SerialComm.h"
 #include "support/Process.h"
+#include "support/PtyProcess.h"
 #include "support/SimBench.h"
 #include "support/TempDir.h"
 #include "support/WaitFor.h"
@@ -105,6 +107,38 @@ TEST(PelicanSim, ServesItsTerminalTakesResetAndEndsCleanly) {
     uint8_t byte = 0;
     EXPECT_EQ(port.Receive(&byte, 1), 0);
     EXPECT_EQ(port.m_timedOut, 0);
+}
+
+TEST(PelicanSim, InTheBackgroundOfAShellItLeavesTheTerminalToTheForeground) {
+    // "pelican-sim --link PATH &" under job control: a read of the terminal
+    // from the background stops the whole program (SIGTTIN), its link with
+    // it. Brought to the foreground, it reads the terminal for RESET again.
+    CTempDir dir;
+    const std::string link = dir.File("orca");
+    const std::string go = dir.File("go");
+    ASSERT_EQ(::mkfifo(go.c_str(), 0600), 0);
+    CPtyProcess shell({"/bin/sh", "-mc",
+                       std::string(PELICAN_SIM_EXE) + " --link " + link + " & echo \"pid $!\"; read go < " + go +
+                           "; fg %1"},
+                      dir.Path());
+    ASSERT_TRUE(shell.WaitFor("pid "));
+    ASSERT_TRUE(shell.WaitFor("/dev/pts/"));
+    const std::string terminal = shell.Terminal();
+    const pid_t sim = static_cast<pid_t>(std::stol(terminal.substr(terminal.find("pid ") + 4)));
+    // Typed while nobody in the foreground reads: the board leaves it there.
+    shell.Type("\n");
+    CSerialComm port(std::make_unique<CPosixSerialDevice>(), RealClock());
+    ASSERT_EQ(port.Open(link), 1);
+    port.SetState(CSerialCommState(9600, 8, 0, 0));
+    port.SetReadTimeout(1000);
+    EXPECT_EQ(Exchange(port, Bytes(16, 0x00), 1), Bytes{0xB0});
+    EXPECT_EQ(shell.Terminal().find("pelican-sim: RESET"), std::string::npos);
+    // "fg": the Enter waiting on the terminal is read as RESET.
+    std::ofstream(go) << "go\n";
+    EXPECT_TRUE(shell.WaitFor("pelican-sim: RESET"));
+    port.Close();
+    ::kill(sim, SIGTERM);
+    EXPECT_EQ(shell.Exit(), 0);
 }
 
 }  // namespace
