@@ -235,10 +235,14 @@ void CPelicanApp::CloseStep() {
 int CPelicanApp::ShowImageDialog() {
     if (m_target == 1) {
         CSelectDlg select(*this);
-        return select.DoModal(Ui());
+        const int result = select.DoModal(Ui());
+        if (result == ui::IDOK) m_imagePath = select.m_filePath;
+        return result;
     }
     CIDCheckDlg check(*this);
-    return check.DoModal(Ui());
+    const int result = check.DoModal(Ui());
+    if (result == ui::IDOK) m_imagePath = check.m_filePath;
+    return result;
 }
 
 void CPelicanApp::RunMainWindow() {

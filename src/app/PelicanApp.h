@@ -153,6 +153,8 @@ public:
     // The file/ID dialog of the chosen target (start-up and "Load (ID)...").
     // How the dialog ended (IDOK when a file was taken).
     int ShowImageDialog();
+    // The file that dialog took last (empty until one was taken).
+    std::string m_imagePath;
 
 private:
     void RunMainWindow();

@@ -24,6 +24,7 @@ std::string CScriptedHost::GetText(int id) {
 
 void CScriptedHost::SetText(int id, const std::string& text) {
     m_controls[id].text = text;
+    m_controls[id].texts.push_back(text);
 }
 
 int CScriptedHost::GetCheck(int id) {
@@ -115,6 +116,7 @@ void CScriptedBackend::ClearRecords() {
     m_messages.clear();
     m_shownDialogs.clear();
     m_windowEvents.clear();
+    m_closedModelessTexts.clear();
     m_problems.clear();
     m_fileRequests.clear();
     m_waitCursorShown = 0;
@@ -239,6 +241,10 @@ void CScriptedBackend::DestroyModeless(CDialog& dialog) {
     auto it = std::find_if(m_modeless.begin(), m_modeless.end(),
                            [&dialog](const auto& entry) { return entry.first == &dialog; });
     if (it == m_modeless.end()) return;
+    auto& texts = m_closedModelessTexts.emplace_back();
+    for (const auto& [control, state] : it->second->m_controls) {
+        if (!state.texts.empty()) texts[control] = state.texts;
+    }
     dialog.Attach(nullptr);
     m_modeless.erase(it);
     m_windowEvents.push_back("close " + std::to_string(dialog.Template().id));

@@ -71,6 +71,9 @@ public:
     int m_waitCursorShown = 0;
     int m_pumps = 0;
     int m_repaints = 0;
+    // Every text given to each control of the modeless windows, one entry
+    // per window as it closed.
+    std::vector<std::map<int, std::vector<std::string>>> m_closedModelessTexts;
     // The controls of the most recently closed dialog of each template id.
     std::map<int, std::map<int, std::string>> m_lastTexts;
     // Their checks (menu check items included).
@@ -136,6 +139,7 @@ public:
         bool enabled = true;
         int low = 0, high = 100, pos = 0;
         std::vector<int> positions;  // every position a progress bar was moved to
+        std::vector<std::string> texts;  // every text the control was given
     };
     std::map<int, Control> m_controls;
     std::string m_title;
