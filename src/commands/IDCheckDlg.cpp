@@ -18,7 +18,8 @@ const ui::DialogTemplate& CIDCheckDlg::Template129() {
         t.controls.push_back({ControlKind::Button, IDC_REFER, "Refer...", 204, 10, 50, 14, ui::kGroup, {}});
         t.controls.push_back({ControlKind::Static, ui::IDC_STATIC, "ID", 8, 36, 34, 8, 0, {}});
         for (int i = 0; i < 7; ++i)
-            t.controls.push_back({ControlKind::Edit, IDC_ID1 + i, "", 44 + i * 22, 34, 18, 14, ui::kGroup, {}});
+            t.controls.push_back(
+                {ControlKind::Edit, IDC_ID1 + i, "", 44 + i * 22, 34, 18, 14, ui::kGroup | ui::kByteField, {}});
         t.controls.push_back({ControlKind::GroupBox, ui::IDC_STATIC, "MCU Type", 8, 56, 190, 28, 0, {}});
         t.controls.push_back({ControlKind::Radio, IDC_ORCA_SP, "Orca/S P", 20, 68, 60, 10, ui::kGroup, {}});
         t.controls.push_back({ControlKind::Radio, IDC_ORCA_W, "Orca/W", 100, 68, 60, 10, 0, {}});
@@ -66,20 +67,28 @@ void CIDCheckDlg::OnRefer() {
             UpdateData(false);
             return;
         }
-        uint32_t start = 0, end = 0;
-        m_host.Image().GetUsedRange(start, end);
-        // Data in the top page means the part's flash reaches the top of
-        // the address space: an Orca/W.
-        if (end == protocol::McuMapOf(1).flashEnd) SetMcuType(1);
+        TakeMcuTypeFromImage();
         UpdateData(false);
     }
+    ReadIdBeside();
+}
 
+void CIDCheckDlg::TakeMcuTypeFromImage() {
+    uint32_t start = 0, end = 0;
+    m_host.Image().GetUsedRange(start, end);
+    // Data in the top page means the part's flash reaches the top of
+    // the address space: an Orca/W.
+    if (end == protocol::McuMapOf(1).flashEnd) SetMcuType(1);
+}
+
+bool CIDCheckDlg::ReadIdBeside() {
+    m_idReadFor = m_filePath;
     std::string idPath;
     if (!CIdFile::PathFor(m_filePath, idPath)) {
         ui::MessageBox(Ui(), ui::IDS_CAN_NOT_ACCEPT_FILE, ui::Icon::Stop);
         m_id.fill(std::string());
         UpdateData(false);
-        return;
+        return false;
     }
     bool orcaW = false;
     const FileError opened = CIdFile::NamesOrcaW(idPath, orcaW);
@@ -87,12 +96,13 @@ void CIDCheckDlg::OnRefer() {
         ShowIdFileError(opened, idPath);
         m_id.fill(std::string());
         UpdateData(false);
-        return;
+        return false;
     }
     if (orcaW) SetMcuType(1);
     const FileError read = CIdFile::Fill(idPath, m_mcuType, m_id);
     if (read != FileError::None) ShowIdFileError(read, idPath);
     UpdateData(false);
+    return read == FileError::None;
 }
 
 void CIDCheckDlg::ShowIdFileError(FileError error, const std::string& idPath) {
@@ -148,7 +158,7 @@ void CIDCheckDlg::OnOK() {
         status[0] = status[1] = 0;
     }
     uint8_t id[protocol::kIdLength];
-    const bool idTyped = ParseId(id);
+    bool idTyped = ParseId(id);
     if (protocol::IdStateOf(status[1]) == protocol::IdState::Passed) {
         m_host.IdChecked() = 1;
         // No ID went out: what was typed is only a guess at the board's,
@@ -164,6 +174,15 @@ void CIDCheckDlg::OnOK() {
         return;
     }
 
+    // A path typed by hand, with no ID typed: its ".id" is read as
+    // "Refer..." reads it (once for each path).
+    const bool noIdTyped = std::all_of(m_id.begin(), m_id.end(), [](const std::string& f) { return f.empty(); });
+    if (noIdTyped && m_filePath != m_idReadFor) {
+        SetMcuType(0);
+        TakeMcuTypeFromImage();
+        if (!ReadIdBeside()) return;
+        idTyped = ParseId(id);
+    }
     // Two hexadecimal digits per byte; anything else would go out as a
     // wrong ID byte and count against the device's ID check.
     if (!idTyped) {

@@ -51,6 +51,14 @@ private:
     // again after a reset.
     void NotePassed(const uint8_t id[7]);
     void ShowIdFileError(FileError error, const std::string& idPath);
+    // The MCU type the loaded image's range tells (Orca/W when it reaches
+    // the top page).
+    void TakeMcuTypeFromImage();
+    // The ".id" beside the program file into the ID fields, and the MCU
+    // type it names; false, its message shown, when it gives no ID.
+    bool ReadIdBeside();
+    // The program file whose ".id" was read last.
+    std::string m_idReadFor;
     IAppHost& m_host;
     FileIdentity m_loaded;  // the file OK's first load read
     // Seven bytes from the ID fields; false when a field is not two

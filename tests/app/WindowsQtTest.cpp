@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTest>
 #include <tuple>
 #include <memory>
 
@@ -139,6 +140,31 @@ TEST(PelicanWindows, ThePortListShowsAnAdaptersNamesWhole) {
     EXPECT_GE(combo->view()->minimumWidth(), combo->view()->fontMetrics().horizontalAdvance(QString::fromStdString(entry)));
     EXPECT_GT(combo->view()->minimumWidth(), combo->width());
     EXPECT_EQ(combo->view()->textElideMode(), Qt::ElideNone);
+}
+
+// An ID is typed in one go: each field takes two characters and hands the
+// focus on to the next; a longer text put in is cut to two.
+TEST(PelicanWindows, IdFieldsTakeTwoCharactersAndMoveOn) {
+    CWindowsApp windows;
+    CIDCheckDlg idCheck(windows.app);
+    ui::CQtDialogHost host(idCheck, nullptr);
+    host.Attach();
+    idCheck.OnInitDialog();
+    host.show();
+    host.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&host));
+    host.Control(CIDCheckDlg::IDC_ID1)->setFocus();
+    for (const char key : std::string("0102030405060")) QTest::keyClick(QApplication::focusWidget(), key);
+    EXPECT_EQ(QApplication::focusWidget(), host.Control(CIDCheckDlg::IDC_ID1 + 6));
+    QTest::keyClick(QApplication::focusWidget(), '7');
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(host.GetText(CIDCheckDlg::IDC_ID1 + i), "0" + std::to_string(i + 1)) << i;
+    EXPECT_NE(QApplication::focusWidget(), host.Control(CIDCheckDlg::IDC_ID1 + 6));
+    auto* field = qobject_cast<QLineEdit*>(host.Control(CIDCheckDlg::IDC_ID1));
+    ASSERT_NE(field, nullptr);
+    field->setText(QStringLiteral("123"));
+    EXPECT_EQ(host.GetText(CIDCheckDlg::IDC_ID1), "12");
+    host.Detach();
 }
 
 TEST(PelicanWindows, VersionBytesShowAsSingleByteCharacters) {

@@ -1,0 +1,56 @@
+// A program file's path typed into "FilePath" rather than chosen with
+// "Refer...": OK reads the ".id" beside it, as "Refer..." does, unless an ID
+// was typed.
+#include <gtest/gtest.h>
+
+#include "app/AppBench.h"
+#include "commands/IDCheckDlg.h"
+#include "support/IdFileText.h"
+#include "support/SRecordText.h"
+
+namespace pelican::test {
+namespace {
+
+using ui::Icon;
+using Messages = std::vector<std::pair<std::string, Icon>>;
+constexpr int kDlg = CIDCheckDlg::IDD;
+
+TEST(IdFields, OkReadsTheIdFileBesideATypedPath) {
+    const struct {
+        const char* name;
+        const char* idFile;      // beside prog.mot; none when null
+        const char* typedId;     // typed into all seven fields; none when null
+        Messages messages;
+        Bytes idFrame;           // the one ID frame sent; none when empty
+        int idChecked;
+    } cases[] = {
+        {"the .id file beside it", kIdFile, nullptr, {}, {0xF5, 0xDF, 0xFF, 0x0F, 0x07, 1, 2, 3, 4, 5, 6, 7}, 1},
+        {"no .id file beside it", nullptr, nullptr, {{"Can not found the ID file.", Icon::Exclamation}}, {}, 0},
+        // What was typed wins over the file.
+        {"an ID typed as well", kIdFile, "08", {{"Not match ID.", Icon::Exclamation}},
+         {0xF5, 0xDF, 0xFF, 0x0F, 0x07, 8, 8, 8, 8, 8, 8, 8}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CAppBench bench;
+        bench.SelectProgram();
+        bench.m_dir.Write("prog.mot", Record(2, 0x0C0000, {0x11, 0x22, 0x33}) + "\nS9030000FC\n");
+        if (c.idFile != nullptr) bench.m_dir.Write("prog.id", c.idFile);
+        bench.m_ui.SetText(kDlg, CIDCheckDlg::IDC_FILEPATH, bench.m_dir.File("prog.mot"));
+        for (int i = 0; c.typedId != nullptr && i < 7; ++i) bench.m_ui.SetText(kDlg, CIDCheckDlg::IDC_ID1 + i, c.typedId);
+        bench.m_ui.Press(kDlg, ui::IDOK);
+        if (c.idChecked == 0) bench.m_ui.Press(kDlg, ui::IDCANCEL);
+        Bytes wire;
+        bench.Run([&] { wire = bench.m_sim.Received(); });
+        EXPECT_EQ(bench.Messages(), c.messages);
+        EXPECT_EQ(bench.m_app->m_idChecked, c.idChecked);
+        EXPECT_EQ(std::count(wire.begin(), wire.end(), 0xF5), c.idFrame.empty() ? 0 : 1);
+        if (!c.idFrame.empty()) {
+            EXPECT_NE(std::search(wire.begin(), wire.end(), c.idFrame.begin(), c.idFrame.end()), wire.end());
+        }
+        EXPECT_TRUE(bench.m_ui.m_problems.empty());
+    }
+}
+
+}  // namespace
+}  // namespace pelican::test
