@@ -116,7 +116,7 @@ TEST(PelicanWindows, EveryTemplateBuildsAtDialogUnits) {
     // The client areas in pixels.
     const Bases status{7, 14};
     const std::tuple<ui::CDialog*, Bases, QSize> dialogs[] = {
-        {&main, kBases, {389, 379}},        {&states, status, {376, 257}},     {&version, kBases, {208, 106}},
+        {&main, kBases, {389, 426}},        {&states, status, {376, 257}},     {&version, kBases, {208, 106}},
         {&setComm, kBases, {284, 120}},     {&select, kBases, {326, 179}},     {&firstSet, kBases, {298, 101}},
         {&idCheck, kBases, {459, 192}},     {&fileSelect, kBases, {459, 101}}, {&preErase, kBases, {235, 88}},
         {&about, kBases, {380, 109}},       {&inputAddress, kBases, {256, 127}}, {&download, kBases, {235, 88}},
