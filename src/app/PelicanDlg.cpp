@@ -139,8 +139,7 @@ Outcome CPelicanDlg::SaveFlash(uint32_t start, uint32_t end, const std::string& 
     if (m_running) return Outcome::Refused;
     CRunning running(*this);
     if (MayRun(true)) m_lastOutcome = CDumpCmd(App()).Run(start, end, path);
-    m_lastButton = IDM_SAVEFLASH;
-    ShowState();
+    SetLastResult(IDM_SAVEFLASH, m_lastOutcome);
     return m_lastOutcome;
 }
 
@@ -175,7 +174,15 @@ void CPelicanDlg::OnCommand(int id) {
     }
     CRunning running(*this);
     Dispatch(id);
-    if (id != IDM_ABOUTBOX) m_lastButton = id;
+    if (id != IDM_ABOUTBOX)
+        SetLastResult(id, m_lastOutcome);
+    else
+        ShowState();
+}
+
+void CPelicanDlg::SetLastResult(int button, Outcome outcome) {
+    m_lastButton = button;
+    m_lastOutcome = outcome;
     ShowState();
 }
 

@@ -59,6 +59,8 @@ public:
 
     // How the last command run from this window ended (Done before any).
     Outcome LastOutcome() const { return m_lastOutcome; }
+    // The command the status line reports as run last, and how it ended.
+    void SetLastResult(int button, Outcome outcome);
     // Whether a command started from this window is running.
     bool Running() const { return m_running; }
 
