@@ -182,6 +182,33 @@ TEST_F(WindowsWin32Test, EveryOtherTemplate) {
     Open(preWrite, "program-next-area");
 }
 
+// An ID is typed in one go: each field takes two characters, and the
+// second hands the focus on to the next.
+TEST_F(WindowsWin32Test, IdFieldsTakeTwoCharactersAndMoveOn) {
+    CIDCheckDlg idCheck(m_windows.app);
+    CModalScript script(m_backend);
+    script.Then([](HWND w) {
+        HWND first = GetDlgItem(w, CIDCheckDlg::IDC_ID1);
+        EXPECT_EQ(SendMessageW(first, EM_GETLIMITTEXT, 0, 0), 2);
+        SetFocus(first);
+        for (const char c : std::string("01023")) {
+            SendMessageW(GetFocus(), WM_CHAR, static_cast<WPARAM>(c), 1);
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        }
+        EXPECT_EQ(TextOf(first), "01");
+        EXPECT_EQ(TextOf(GetDlgItem(w, CIDCheckDlg::IDC_ID1 + 1)), "02");
+        EXPECT_EQ(TextOf(GetDlgItem(w, CIDCheckDlg::IDC_ID1 + 2)), "3");
+        EXPECT_EQ(GetFocus(), GetDlgItem(w, CIDCheckDlg::IDC_ID1 + 2));
+        EndDialog(w, IDCANCEL);
+    });
+    idCheck.DoModal(m_backend);
+    EXPECT_EQ(script.Shown(), 1u);
+}
+
 TEST_F(WindowsWin32Test, ProgressWindow) {
     int cancel = 0;
     auto progress = ui::CProgressDlg::OpenProgress(m_backend, &cancel);
