@@ -14,7 +14,8 @@ const ui::DialogTemplate& CIDCheckDlg::Template129() {
     static const ui::DialogTemplate tmpl = [] {
         ui::DialogTemplate t{IDD, "ID Check", 262, 118, "MS Sans Serif", 8, ui::kSystemMenu | ui::kCentered, {}};
         t.controls.push_back({ControlKind::Static, ui::IDC_STATIC, "FilePath", 8, 12, 34, 8, 0, {}});
-        t.controls.push_back({ControlKind::Edit, IDC_FILEPATH, "", 44, 10, 154, 14, ui::kGroup, {}});
+        t.controls.push_back(
+            {ControlKind::Edit, IDC_FILEPATH, "", 44, 10, 154, 14, ui::kGroup | ui::kNotifyLeave, {}});
         t.controls.push_back({ControlKind::Button, IDC_REFER, "Refer...", 204, 10, 50, 14, ui::kGroup, {}});
         t.controls.push_back({ControlKind::Static, ui::IDC_STATIC, "ID", 8, 36, 34, 8, 0, {}});
         for (int i = 0; i < 7; ++i)
@@ -59,7 +60,34 @@ void CIDCheckDlg::OnRefer() {
     if (!Ui().GetOpenFileName(request, chosen)) return;
     m_filePath = chosen;
     UpdateData(false);
+    TakeFile();
+}
 
+void CIDCheckDlg::OnFieldLeft(int id) {
+    if (id != IDC_FILEPATH) return;
+    UpdateData(true);
+    SetMcuType(m_mcuType == 1 ? 1 : 0);
+    // A path typed by hand gets the ID of the ".id" file beside it, as one
+    // chosen with "Refer..." does; quietly, for the user may be about to
+    // type the ID or still mending the path: OK says what is missing.
+    if (m_filePath.empty() || m_filePath == m_idReadFor || !IdFieldsEmpty()) return;
+    std::string idPath;
+    bool orcaW = false;
+    if (!CIdFile::PathFor(m_filePath, idPath) || CIdFile::NamesOrcaW(idPath, orcaW) != FileError::None) return;
+    const int mcuType = orcaW ? 1 : m_mcuType;
+    std::array<std::string, 7> fields;
+    if (CIdFile::Fill(idPath, mcuType, fields) != FileError::None) return;
+    m_idReadFor = m_filePath;
+    SetMcuType(mcuType);
+    m_id = fields;
+    UpdateData(false);
+}
+
+bool CIDCheckDlg::IdFieldsEmpty() const {
+    return std::all_of(m_id.begin(), m_id.end(), [](const std::string& field) { return field.empty(); });
+}
+
+void CIDCheckDlg::TakeFile() {
     if (!m_filePath.empty()) {
         SetMcuType(0);
         if (!CLoadNotice::Load(Ui(), m_host.Image(), m_filePath)) {
@@ -176,8 +204,7 @@ void CIDCheckDlg::OnOK() {
 
     // A path typed by hand, with no ID typed: its ".id" is read as
     // "Refer..." reads it (once for each path).
-    const bool noIdTyped = std::all_of(m_id.begin(), m_id.end(), [](const std::string& f) { return f.empty(); });
-    if (noIdTyped && m_filePath != m_idReadFor) {
+    if (IdFieldsEmpty() && m_filePath != m_idReadFor) {
         SetMcuType(0);
         TakeMcuTypeFromImage();
         if (!ReadIdBeside()) return;

@@ -34,6 +34,9 @@ public:
     void OnCommand(int id) override;
     ui::IBackend& Ui() const override { return m_host.Ui(); }
     void OnRefer();
+    // A path typed into "FilePath" gets the ID of its ".id" file when the
+    // focus leaves it with the ID fields empty.
+    void OnFieldLeft(int id) override;
 
     std::string m_filePath;
     std::array<std::string, 7> m_id;
@@ -54,6 +57,10 @@ private:
     // The MCU type the loaded image's range tells (Orca/W when it reaches
     // the top page).
     void TakeMcuTypeFromImage();
+    // The file in m_filePath loaded, the MCU type it tells, and the ".id"
+    // beside it read (what "Refer..." does once a file is chosen).
+    void TakeFile();
+    bool IdFieldsEmpty() const;
     // The ".id" beside the program file into the ID fields, and the MCU
     // type it names; false, its message shown, when it gives no ID.
     bool ReadIdBeside();

@@ -52,5 +52,31 @@ TEST(IdFields, OkReadsTheIdFileBesideATypedPath) {
     }
 }
 
+// Leaving the field after typing the path fills the ID from the ".id" file
+// and takes the MCU type it names, before OK; without one, or with an ID
+// typed already, nothing is said or changed until OK.
+TEST(IdFields, LeavingATypedPathReadsTheIdFile) {
+    CAppBench bench;
+    bench.SelectProgram();
+    bench.m_dir.Write("w.mot", Record(2, 0x0C0000, {0x11, 0x22, 0x33}) + "\nS9030000FC\n");
+    bench.m_dir.Write("w.id", "FFFFDF 11\nFFFFE3 12\nFFFFEB 13\nFFFFEF 14\nFFFFF3 15\nFFFFF7 16\nFFFFFB 17\n");
+    bench.m_ui.SetText(kDlg, CIDCheckDlg::IDC_FILEPATH, bench.m_dir.File("w.mot"));
+    bench.m_ui.Leave(kDlg, CIDCheckDlg::IDC_FILEPATH);
+    // A path without an ".id" file, then one with an ID typed: both left quietly.
+    bench.m_ui.SetText(kDlg, CIDCheckDlg::IDC_FILEPATH, bench.m_dir.File("none.mot"));
+    bench.m_ui.Leave(kDlg, CIDCheckDlg::IDC_FILEPATH);
+    bench.m_ui.SetText(kDlg, CIDCheckDlg::IDC_ID1 + 6, "AA");
+    bench.m_ui.SetText(kDlg, CIDCheckDlg::IDC_FILEPATH, bench.m_dir.File("w.mot"));
+    bench.m_ui.Leave(kDlg, CIDCheckDlg::IDC_FILEPATH);
+    bench.m_ui.Press(kDlg, ui::IDCANCEL);
+    bench.Run();
+    EXPECT_EQ(bench.Messages(), Messages{});
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(bench.m_ui.m_lastTexts[kDlg][CIDCheckDlg::IDC_ID1 + i], std::to_string(11 + i)) << i;
+    EXPECT_EQ(bench.m_ui.m_lastTexts[kDlg][CIDCheckDlg::IDC_ID1 + 6], "AA");
+    EXPECT_EQ(bench.m_app->Session().mcuType, 1);
+    EXPECT_TRUE(bench.m_ui.m_problems.empty());
+}
+
 }  // namespace
 }  // namespace pelican::test

@@ -31,6 +31,7 @@
 #include "link/posix/PosixPortList.h"
 #include "commands/SetCommDlg.h"
 #include "support/SimBench.h"
+#include "support/TempDir.h"
 #include "ui/qt/DialogUnits.h"
 #include "ui/qt/QtDialogHost.h"
 
@@ -164,6 +165,30 @@ TEST(PelicanWindows, IdFieldsTakeTwoCharactersAndMoveOn) {
     ASSERT_NE(field, nullptr);
     field->setText(QStringLiteral("123"));
     EXPECT_EQ(host.GetText(CIDCheckDlg::IDC_ID1), "12");
+    host.Detach();
+}
+
+// A path typed into "FilePath" is taken when the focus leaves it: the ".id"
+// beside it fills the ID fields.
+TEST(PelicanWindows, LeavingATypedPathFillsTheId) {
+    CWindowsApp windows;
+    CTempDir dir;
+    dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
+    dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
+    CIDCheckDlg idCheck(windows.app);
+    ui::CQtDialogHost host(idCheck, nullptr);
+    host.Attach();
+    idCheck.OnInitDialog();
+    host.show();
+    host.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&host));
+    QWidget* path = host.Control(CIDCheckDlg::IDC_FILEPATH);
+    path->setFocus();
+    QTest::keyClicks(path, QString::fromStdString(dir.File("prog.mot")));
+    EXPECT_EQ(host.GetText(CIDCheckDlg::IDC_ID1), "");
+    QTest::keyClick(path, Qt::Key_Tab);
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(host.GetText(CIDCheckDlg::IDC_ID1 + i), "0" + std::to_string(i + 1)) << i;
     host.Detach();
 }
 

@@ -97,6 +97,11 @@ CScriptedBackend& CScriptedBackend::PressEnter(int dialogId) {
     return *this;
 }
 
+CScriptedBackend& CScriptedBackend::Leave(int dialogId, int control) {
+    m_steps.push_back({ScriptStep::Kind::Leave, dialogId, control, {}, 0});
+    return *this;
+}
+
 CScriptedBackend& CScriptedBackend::FileOpenAnswer(const std::string& path) {
     m_fileAnswers.emplace_back(true, path);
     return *this;
@@ -131,6 +136,7 @@ void CScriptedBackend::Apply(CDialog& dialog, CScriptedHost& host, const ScriptS
         case ScriptStep::Kind::SetText: host.SetText(step.control, step.text); break;
         case ScriptStep::Kind::SetCheck: host.SetCheck(step.control, step.value); break;
         case ScriptStep::Kind::Enter: dialog.OnEnterKey(); break;
+        case ScriptStep::Kind::Leave: dialog.OnFieldLeft(step.control); break;
         case ScriptStep::Kind::Press: {
             // Only a button that exists and is enabled can be pressed, as on
             // screen; OK and Cancel also stand for Enter/Escape and the menu

@@ -22,7 +22,7 @@ struct MessageRecord {
 };
 
 struct ScriptStep {
-    enum class Kind { SetText, SetCheck, Press, Enter };
+    enum class Kind { SetText, SetCheck, Press, Enter, Leave };
     Kind kind = Kind::Press;
     int dialogId = 0;  // template the step is meant for; 0 = whichever is active
     int control = 0;
@@ -42,6 +42,8 @@ public:
     CScriptedBackend& SetCheck(int dialogId, int control, int checked = 1);
     CScriptedBackend& Press(int dialogId, int control);
     CScriptedBackend& PressEnter(int dialogId);
+    // The focus leaves a field after text was typed into it.
+    CScriptedBackend& Leave(int dialogId, int control);
     // The next file-open dialog answers with this path (or is cancelled).
     CScriptedBackend& FileOpenAnswer(const std::string& path);
     CScriptedBackend& FileOpenCancel();

@@ -195,6 +195,13 @@ void CWin32DialogHost::Command(int id, int code, HWND control) {
     if (code == BN_CLICKED && pressed != nullptr && pressed->kind == ControlKind::Button) Press(id);
     // A byte field filled by the keyboard (not by the dialog's own texts)
     // hands the focus on, so that an ID is typed in one go.
+    // Typed text only: what the dialog sets leaves the flag clear.
+    if (code == EN_KILLFOCUS && pressed != nullptr && (pressed->style & kNotifyLeave) &&
+        SendMessageW(control, EM_GETMODIFY, 0, 0) != 0 && Accepting()) {
+        SendMessageW(control, EM_SETMODIFY, FALSE, 0);
+        m_dialog->OnFieldLeft(id);
+        return;
+    }
     if (code == EN_CHANGE && pressed != nullptr && (pressed->style & kByteField) && GetFocus() == control &&
         GetWindowTextLengthW(control) >= 2)
         PostMessageW(m_hwnd, WM_NEXTDLGCTL, 0, FALSE);
