@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "app/AnotherPortDlg.h"
 #include "app/FirstSetDlg.h"
 #include "app/PelicanDlg.h"
 #include "app/S_PrgDlg.h"
@@ -20,6 +21,34 @@
 #include "ui/Messages.h"
 
 namespace pelican {
+namespace {
+
+std::string HexByte(uint8_t byte) {
+    const char* digits = "0123456789ABCDEF";
+    return {digits[byte >> 4], digits[byte & 0x0F]};
+}
+
+// What to check when the board did not answer the first synchronisation.
+std::string NoAnswerText(const std::string& port, const SyncResult& result) {
+    const std::string board = "The board on " + port;
+    const std::string bootModeOrRate =
+        ".\nIs it started in boot mode, and not left at another rate by an earlier run (it then needs a RESET)?";
+    switch (result.read) {
+        case ReadResult::Ok:
+            return board + " answered the synchronisation at 9600 bps with " + HexByte(result.answer) + ", not B0" +
+                   bootModeOrRate;
+        case ReadResult::LineError:
+            return board + " answered the synchronisation at 9600 bps with a damaged character" + bootModeOrRate;
+        case ReadResult::PortGone:
+            return "The port " + port + " could not be used.\nIs it the board's port, and is its adapter plugged in?";
+        case ReadResult::TimedOut: break;
+    }
+    return "No answer from the board on " + port +
+           " at 9600 bps.\nIs it powered, wired TX to RX, and started in boot mode? Is " + port +
+           " the port it is wired to?";
+}
+
+}  // namespace
 
 CPelicanApp::CPelicanApp(std::unique_ptr<ISerialDevice> device, IClock& clock)
     : m_port(std::move(device), clock) {}
@@ -85,21 +114,81 @@ int32_t CPelicanApp::PageReadTimeout(int32_t fallback) {
     return CSaveIni().PageReadTimeout(fallback);
 }
 
-bool CPelicanApp::FirstSynchronisation() {
+CPelicanApp::Contact CPelicanApp::FirstSynchronisation() {
     SyncResult result = Synchronise(m_port);
-    if (result.Answered()) return true;
-    if (m_firstContact == nullptr) {
-        RecoverLink();
-        return true;
+    if (result.Answered()) {
+        m_boardHeard = true;
+        return Contact::Answered;
     }
+    if (m_firstContact == nullptr) return RecoverFirstContact(result);
     while (m_firstContact->NoAnswer(result)) {
         // The board was reset: what it said while it restarted goes.
         Pause(m_port, protocol::kPauseShort);
         m_port.PurgeInput();
         result = Synchronise(m_port);
-        if (result.Answered()) return true;
+        if (result.Answered()) {
+            m_boardHeard = true;
+            return Contact::Answered;
+        }
     }
-    return false;
+    return Contact::GaveUp;
+}
+
+CPelicanApp::Contact CPelicanApp::RecoverFirstContact(const SyncResult& result) {
+    // The recovery's "Push RESET." and "Set baudrate", as the window program
+    // has always had them; once the first "Push RESET." is closed, what to
+    // check is said in a message of its own.
+    // A port that did not open has no name of its own yet: the one chosen.
+    const std::string port = m_port.PortName().empty() ? m_portChosen : m_port.PortName();
+    const std::function<bool()> reset = m_resetBoard;
+    bool told = false;
+    m_resetBoard = [&] {
+        if (!told) {
+            told = true;
+            ui::MessageBox(Ui(), NoAnswerText(port, result), ui::Icon::Information);
+        }
+        return reset ? reset() : true;
+    };
+    const uint32_t rate = RecoverLink();
+    m_resetBoard = reset;
+    return rate != 0 ? Contact::Recovered : Contact::NotUp;
+}
+
+bool CPelicanApp::ChoosePort(CS_PrgDlg& select, bool perPort) {
+    for (;;) {
+        if (select.DoModal(Ui()) != ui::IDOK) {
+            m_startup = Startup::Cancelled;
+            m_portMutex.Release();
+            m_instanceMutex.Release();
+            return false;
+        }
+        m_target = select.m_target == 1 ? 1 : 0;
+        m_portChosen = select.m_port;
+        if (!perPort && !m_portMutex.Acquire(PortLockName(select.m_port)) &&
+            m_portMutex.Why() == CInstanceLock::Failure::Held) {
+            // A batch run is programming a board on this port.
+            ui::MessageBox(Ui(), ui::IDS_PORT_IN_USE, select.m_port + ".", ui::Icon::Stop);
+            continue;
+        }
+        if (m_port.Open(select.m_port)) return true;
+        m_portMutex.Release();
+        if (m_endWhenPortFails) {
+            m_startup = Startup::PortUnusable;
+            m_instanceMutex.Release();
+            return false;
+        }
+        // Another program has the port: say which, where the system tells,
+        // and offer the choice of port again.
+        if (m_port.OpenError() == EBUSY) {
+            ui::MessageBox(Ui(), PortInUseText(select.m_port, m_survey ? m_survey() : PortSurvey{}) + ".",
+                           ui::Icon::Stop);
+            continue;
+        }
+        // A port this user may not open will not open after a RESET either:
+        // say what to do about it and offer the choice of port again.
+        if (!IsPortPermissionError(m_port.OpenError())) return true;
+        ui::MessageBox(Ui(), ui::IDS_PORT_NO_PERMISSION, PortPermissionAdvice(select.m_port), ui::Icon::Stop);
+    }
 }
 
 bool CPelicanApp::InitInstance() {
@@ -129,54 +218,54 @@ bool CPelicanApp::InitInstance() {
     CS_PrgDlg select(m_portList, m_portLabels);
     select.m_target = 0;
     select.m_port = m_defaultPort;
+    bool withoutBoard = false;
     for (;;) {
-        if (select.DoModal(Ui()) != ui::IDOK) {
-            m_startup = Startup::Cancelled;
-            m_portMutex.Release();
+        if (!ChoosePort(select, perPort)) return false;
+        // Any port that did not open shows up as the failed
+        // synchronisation and its recovery.
+        ApplyPortState(m_port, 9600, 8, 0, 0);
+        m_port.SetReadTimeout(protocol::kTimeoutStanding);
+        // Whatever the board says while it restarts is purged below.
+        if (m_onPortOpened) m_onPortOpened();
+        Pause(m_port, protocol::kPauseShort);
+        m_port.PurgeInput();
+        const Contact contact = FirstSynchronisation();
+        if (contact == Contact::GaveUp) {
+            // Nothing was learnt about the link: the settings file stays as it is.
+            m_startup = Startup::NoAnswer;
+            m_port.Close();
             m_instanceMutex.Release();
             return false;
         }
-        m_target = select.m_target == 1 ? 1 : 0;
-        if (!perPort && !m_portMutex.Acquire(PortLockName(select.m_port)) &&
-            m_portMutex.Why() == CInstanceLock::Failure::Held) {
-            // A batch run is programming a board on this port.
-            ui::MessageBox(Ui(), ui::IDS_PORT_IN_USE, select.m_port + ".", ui::Icon::Stop);
-            continue;
+        if (contact != Contact::NotUp) break;
+        CAnotherPortDlg another(select.m_port);
+        if (another.DoModal(Ui()) != ui::IDOK) {
+            // Nothing answered: the stored rate and the status read would
+            // each only wait out their time-outs.
+            withoutBoard = true;
+            break;
         }
-        if (m_port.Open(select.m_port)) break;
+        // Back to "Select Program": the port chosen is let go.
+        m_port.Close();
         m_portMutex.Release();
-        if (m_endWhenPortFails) {
-            m_startup = Startup::PortUnusable;
-            m_instanceMutex.Release();
-            return false;
-        }
-        // Another program has the port: say which, where the system tells,
-        // and offer the choice of port again.
-        if (m_port.OpenError() == EBUSY) {
-            ui::MessageBox(Ui(), PortInUseText(select.m_port, m_survey ? m_survey() : PortSurvey{}) + ".",
-                           ui::Icon::Stop);
-            continue;
-        }
-        // A port this user may not open will not open after a RESET either:
-        // say what to do about it and offer the choice of port again.
-        if (!IsPortPermissionError(m_port.OpenError())) break;
-        ui::MessageBox(Ui(), ui::IDS_PORT_NO_PERMISSION, PortPermissionAdvice(select.m_port), ui::Icon::Stop);
     }
-    // Any other port that does not open shows up as the failed
-    // synchronisation and its recovery.
-    ApplyPortState(m_port, 9600, 8, 0, 0);
-    m_port.SetReadTimeout(protocol::kTimeoutStanding);
-    // Whatever the board says while it restarts is purged below.
-    if (m_onPortOpened) m_onPortOpened();
-    Pause(m_port, protocol::kPauseShort);
-    m_port.PurgeInput();
-    if (!FirstSynchronisation()) {
-        // Nothing was learnt about the link: the settings file stays as it is.
+    if (!withoutBoard && !BringUpLink()) {
         m_startup = Startup::NoAnswer;
         m_port.Close();
         m_instanceMutex.Release();
         return false;
     }
+
+    ShowImageDialog();
+    RunMainWindow();
+
+    if (m_beforeClose) m_beforeClose();
+    m_port.Close();
+    m_instanceMutex.Release();
+    return false;
+}
+
+bool CPelicanApp::BringUpLink() {
     Pause(m_port, protocol::kPauseAfterSync);
     m_port.PurgeInput();
 
@@ -191,12 +280,7 @@ bool CPelicanApp::InitInstance() {
         baud = m_firstContact != nullptr ? MoveToStoredRate(stored)
                                          : SetLinkBaudRate(m_port, stored, byteSize, parity, stopBits,
                                                            ui::LoadString(ui::IDS_CAN_NOT_SET_LAST_BAUDRATE));
-        if (baud == 0 && m_firstContact != nullptr) {
-            m_startup = Startup::NoAnswer;
-            m_port.Close();
-            m_instanceMutex.Release();
-            return false;
-        }
+        if (baud == 0 && m_firstContact != nullptr) return false;
         // A recovery that ended without a rate leaves the port where it is;
         // never store 0 as the rate that worked.
         if (baud == 0) {
@@ -209,6 +293,7 @@ bool CPelicanApp::InitInstance() {
     m_port.PurgeInput();
     uint8_t status[2] = {0, 0};
     if (ReadStatus(m_port, status) == ReadResult::Ok) {
+        m_boardHeard = true;
         m_linkReady = 1;
         SaveCommState(CSerialCommState(baud, byteSize, parity, stopBits));
         // On the boot-loader target the flag tells that File Select took a
@@ -226,28 +311,30 @@ bool CPelicanApp::InitInstance() {
 
     SendFrame(m_port, protocol::ClearStatusFrame());
     Pause(m_port, protocol::kPauseShort);
-
-    ShowImageDialog();
-    RunMainWindow();
-
-    if (m_beforeClose) m_beforeClose();
-    m_port.Close();
-    m_instanceMutex.Release();
-    return false;
+    return true;
 }
 
 void CPelicanApp::CloseStep() {
-    m_closed = SetLink9600(m_port) ? Closed::At9600 : Closed::NotConfirmed;
+    // A board that never answered was never moved from 9600 bps: nothing to
+    // bring back, and no time-out to wait for on a port that is silent.
+    if (!m_boardHeard && m_linkReady == 0)
+        m_closed = Closed::At9600;
+    else
+        m_closed = SetLink9600(m_port) ? Closed::At9600 : Closed::NotConfirmed;
     m_instanceMutex.Release();
 }
 
 int CPelicanApp::ShowImageDialog() {
     if (m_target == 1) {
         CSelectDlg select(*this);
-        return select.DoModal(Ui());
+        const int result = select.DoModal(Ui());
+        if (result == ui::IDOK) m_imagePath = select.m_filePath;
+        return result;
     }
     CIDCheckDlg check(*this);
-    return check.DoModal(Ui());
+    const int result = check.DoModal(Ui());
+    if (result == ui::IDOK) m_imagePath = check.m_filePath;
+    return result;
 }
 
 void CPelicanApp::RunMainWindow() {

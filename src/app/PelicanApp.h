@@ -20,6 +20,8 @@
 
 namespace pelican {
 
+class CS_PrgDlg;
+
 class CPelicanApp : public IAppHost {
 public:
     // The serial back end (the operating system's ports, the simulated
@@ -157,12 +159,25 @@ public:
     // The file/ID dialog of the chosen target (start-up and "Load (ID)...").
     // How the dialog ended (IDOK when a file was taken).
     int ShowImageDialog();
+    // The file that dialog took last (empty until one was taken).
+    std::string m_imagePath;
 
 private:
     void RunMainWindow();
-    // The first synchronisation. Without m_firstContact a failure runs the
-    // recovery and start-up goes on; with it, false when it gave up.
-    bool FirstSynchronisation();
+    // How the first synchronisation went: answered; recovered (the window
+    // program's recovery brought the link up); not up (its "Set baudrate"
+    // was cancelled); or given up (m_firstContact ends start-up).
+    enum class Contact { Answered, Recovered, NotUp, GaveUp };
+    Contact FirstSynchronisation();
+    // The window program's recovery after a first synchronisation that got
+    // no answer, with what to check told after "Push RESET.".
+    Contact RecoverFirstContact(const SyncResult& result);
+    // "Select Program" until a port opens (or one that fails is left to the
+    // synchronisation); false when start-up ends there.
+    bool ChoosePort(CS_PrgDlg& select, bool perPort);
+    // After the first synchronisation: the stored rate, the first status
+    // read, Clear status; false when m_firstContact ends start-up.
+    bool BringUpLink();
     // Moves the link to the stored rate for m_firstContact: the rate in
     // force afterwards (9600 bps when the board refused it or was reset on
     // the way), or 0 when the board no longer answers.
@@ -187,6 +202,11 @@ private:
     BoardSession m_session;
     ui::IBackend* m_ui = nullptr;
     bool m_inRecovery = false;
+    // Whether the board has answered in this run: one that never did was
+    // never moved from 9600 bps.
+    bool m_boardHeard = false;
+    // The port as "Select Program" last gave it.
+    std::string m_portChosen;
     bool m_boardReset = true;
     bool m_recoverAgain = false;
     // The port the recovery closed because it went away, until it opens again.

@@ -72,7 +72,10 @@ uint32_t CPelicanApp::SetLinkBaudRate(CSerialComm& port, uint32_t baud, uint8_t,
         const uint8_t code = BaudRateCode(baud);
         uint8_t echo = 0;
         SendFrame(m_port, {code});
-        if (port.Receive(&echo, 1) != 0 && echo == code) return baud;
+        if (port.Receive(&echo, 1) != 0 && echo == code) {
+            m_boardHeard = true;
+            return baud;
+        }
     }
     return RecoverLink();
 }
@@ -104,7 +107,7 @@ uint32_t CPelicanApp::MoveToStoredRate(uint32_t stored) {
     if (!m_firstContact->StoredRateLost(stored, taken)) return 0;
     Pause(m_port, protocol::kPauseShort);
     m_port.PurgeInput();
-    if (!FirstSynchronisation()) return 0;
+    if (FirstSynchronisation() == Contact::GaveUp) return 0;
     Pause(m_port, protocol::kPauseAfterSync);
     m_port.PurgeInput();
     return 9600;

@@ -2,8 +2,10 @@
 
 #include "app/AboutDlg.h"
 #include "app/PelicanApp.h"
+#include "app/StatusLine.h"
 #include "commands/BPRCmd.h"
 #include "commands/BlankCmd.h"
+#include "commands/CheckMemorryCmd.h"
 #include "commands/DownloadCmd.h"
 #include "commands/DumpCmd.h"
 #include "commands/EPRCmd.h"
@@ -29,7 +31,7 @@ const ui::DialogTemplate& CPelicanDlg::Template102() {
         IDD,
         "Pelican",
         222,
-        233,
+        262,
         "MS Sans Serif",
         8,
         ui::kSystemMenu | ui::kCentered | ui::kMinimizeBox | ui::kAboutMenu | ui::kFileMenu |
@@ -48,6 +50,8 @@ const ui::DialogTemplate& CPelicanDlg::Template102() {
             button(IDC_VERSION, "Version...", 130, 138),
             {ControlKind::Etched, ui::IDC_STATIC, "", 0, 200, 222, 1, 0, {}},
             button(ui::IDCANCEL, "Exit", 85, 210),
+            {ControlKind::Etched, ui::IDC_STATIC, "", 0, 229, 222, 1, 0, {}},
+            {ControlKind::Static, IDC_STATE, "", 8, 233, 206, 26, ui::kNoPrefix, {}},
         }};
     return tmpl;
 }
@@ -135,6 +139,7 @@ Outcome CPelicanDlg::SaveFlash(uint32_t start, uint32_t end, const std::string& 
     if (m_running) return Outcome::Refused;
     CRunning running(*this);
     if (MayRun(true)) m_lastOutcome = CDumpCmd(App()).Run(start, end, path);
+    SetLastResult(IDM_SAVEFLASH, m_lastOutcome);
     return m_lastOutcome;
 }
 
@@ -153,6 +158,7 @@ Outcome CPelicanDlg::RunSetting() {
 bool CPelicanDlg::OnInitDialog() {
     const bool result = ui::CDialog::OnInitDialog();
     if (Host() != nullptr) Host()->SetCheck(IDM_SKIPEMPTY, App().m_skipEmptyPages ? 1 : 0);
+    ShowState();
     return result;
 }
 
@@ -168,6 +174,35 @@ void CPelicanDlg::OnCommand(int id) {
     }
     CRunning running(*this);
     Dispatch(id);
+    if (id != IDM_ABOUTBOX)
+        SetLastResult(id, m_lastOutcome);
+    else
+        ShowState();
+}
+
+void CPelicanDlg::SetLastResult(int button, Outcome outcome) {
+    m_lastButton = button;
+    m_lastOutcome = outcome;
+    ShowState();
+}
+
+void CPelicanDlg::ShowState() {
+    // The window may have gone with the command (the program ending).
+    if (Host() == nullptr) return;
+    CPelicanApp& app = App();
+    CStatusLine::State state;
+    state.port = app.m_port.PortName();
+    CSerialCommState comm;
+    app.m_port.GetState(comm);
+    state.baud = comm.m_baudRate;
+    state.linkReady = app.m_linkReady != 0;
+    state.target = app.m_target;
+    state.file = app.m_imagePath;
+    state.idChecked = app.m_idChecked != 0;
+    state.lastButton = m_lastButton;
+    state.lastOutcome = m_lastOutcome;
+    CCheckMemorryCmd::PageRange(app.Session().rangeStart, app.Session().rangeEnd, state.rangeStart, state.rangeEnd);
+    SetItemText(IDC_STATE, CStatusLine::Text(state));
 }
 
 void CPelicanDlg::Dispatch(int id) {

@@ -27,6 +27,8 @@ public:
         IDC_SETTING = 1015,
         IDC_DOWNLOAD = 1063,
         IDC_VERSION = 1064,
+        // The status line below "Exit": link, file, ID and the last result.
+        IDC_STATE = 1100,
         IDM_ABOUTBOX = ui::kAboutCommand,
         IDM_SAVEFLASH = ui::kSaveFlashCommand,
         IDM_SKIPEMPTY = ui::kSkipEmptyPagesCommand,
@@ -57,6 +59,8 @@ public:
 
     // How the last command run from this window ended (Done before any).
     Outcome LastOutcome() const { return m_lastOutcome; }
+    // The command the status line reports as run last, and how it ended.
+    void SetLastResult(int button, Outcome outcome);
     // Whether a command started from this window is running.
     bool Running() const { return m_running; }
 
@@ -66,6 +70,8 @@ private:
     class CRunning;
 
     void Dispatch(int id);
+    // Writes the link, file, ID and last result into the status line.
+    void ShowState();
     // The first half of CheckLinkAndId: the link alone.
     int CheckLink();
     // The checks and the link probe before a command; false when the press
@@ -77,6 +83,8 @@ private:
 
     CPelicanApp& m_app;
     Outcome m_lastOutcome = Outcome::Done;
+    // The button whose command ended last (0 before any).
+    int m_lastButton = 0;
     bool m_running = false;
 };
 

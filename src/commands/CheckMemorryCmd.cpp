@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "commands/PageRetry.h"
+#include "commands/ProgressNote.h"
 #include "commands/SetAddressDlg.h"
 #include "commands/IDCheckDlg.h"
 #include "link/Exchange.h"
@@ -287,6 +288,8 @@ Outcome CCheckMemorryCmd::RunPages(const std::vector<uint32_t>& pages, const Pag
     // every page of the range that is the range itself.
     const auto span = static_cast<uint32_t>(pages.size()) * kPageSize;
     progress->BeginProgress(phase.message, phase.title, 0, pages.empty() ? 0 : ProgressHigh(0, span - 1), 0);
+    const uint64_t began = Host().Port().Clock().NowMs();
+    progress->SetProgressNote(CProgressNote::Pages(0, static_cast<uint32_t>(pages.size()), 0));
     std::optional<CReadTimeoutGuard> timeout;
     if (phase.readTimeout != 0) timeout.emplace(Host().Port(), phase.readTimeout);
     for (size_t i = 0; i < pages.size(); ++i) {
@@ -294,6 +297,8 @@ Outcome CCheckMemorryCmd::RunPages(const std::vector<uint32_t>& pages, const Pag
         ++visited;
         if (const PageStep step = phase.work(address)) return *step;
         progress->SetProgressPos(ProgressPos(static_cast<uint32_t>(i) * kPageSize, 0));
+        progress->SetProgressNote(CProgressNote::Pages(static_cast<uint32_t>(i + 1), static_cast<uint32_t>(pages.size()),
+                                                       Host().Port().Clock().NowMs() - began));
         progress->PumpMessages();
         if (cancel != 0) return Outcome::Cancelled;
         if (phase.tail) {

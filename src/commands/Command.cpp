@@ -5,9 +5,11 @@
 
 namespace pelican {
 
-Outcome CCommand::CheckStatus(CSerialComm& port, Checked operation, ReadResult* why) {
+Outcome CCommand::CheckStatus(CSerialComm& port, Checked operation, ReadResult* why,
+                              const std::function<void()>& readEnded) {
     uint8_t status[2] = {0, 0};
     const ReadResult read = ReadStatus(port, status);
+    if (readEnded) readEnded();
     if (why != nullptr) *why = read;
     if (read != ReadResult::Ok) {
         m_host.RecoverLink();

@@ -2,6 +2,8 @@
 // Root of every command class. A command lives on the stack for one button
 // press; its Run carries the operation out, reports to the user itself and
 // tells its caller how it ended.
+#include <functional>
+
 #include "commands/Outcome.h"
 #include "commands/AppHost.h"
 
@@ -20,8 +22,10 @@ public:
     // Read status, without a purge, and the failure bit of operation: Done
     // when it is clear, Failed when it is set, LinkLost when no reply came
     // (the recovery has run; the operation counts as failed). why, when
-    // given, learns how the read ended.
-    Outcome CheckStatus(CSerialComm& port, Checked operation, ReadResult* why = nullptr);
+    // given, learns how the read ended; readEnded, when given, is called
+    // once it has, before the recovery shows anything.
+    Outcome CheckStatus(CSerialComm& port, Checked operation, ReadResult* why = nullptr,
+                        const std::function<void()>& readEnded = nullptr);
 
     // The value of one hexadecimal digit, either case; 0 for any other
     // character.

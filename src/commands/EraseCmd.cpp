@@ -1,11 +1,19 @@
 #include "commands/EraseCmd.h"
 
+#include "commands/ProgressNote.h"
 #include "link/Exchange.h"
 #include "link/PortWaitHook.h"
 #include "link/ReadTimeoutGuard.h"
 #include "ui/Messages.h"
+#include "ui/ProgressDlg.h"
 
 namespace pelican {
+namespace {
+
+constexpr const char* kEraseTitle = "Erase";
+constexpr const char* kErasing = "Erasing the flash.";
+
+}  // namespace
 
 Outcome CEraseCmd::Run() {
     const Outcome erased = EraseAll();
@@ -34,8 +42,30 @@ Outcome CEraseCmd::EraseAll(ReadResult* why) {
     // which can take most of the time-out. Meanwhile the windows repaint and
     // answer the desktop, but take no input.
     CReadTimeoutGuard erasing(port, protocol::kTimeoutEraseAll);
-    CPortWaitHook repaint(port, [&ui = Ui()] { ui.RepaintWindows(); });
-    const Outcome erased = CheckStatus(port, Checked::Erase, why);
+    // Nothing else moves for up to 40 s: a window tells how long the erase
+    // has been waited for. The device cannot be stopped in its erase, so
+    // the window offers no Cancel.
+    int closed = 0;
+    const auto progress = ui::CProgressDlg::OpenProgress(Ui(), &closed);
+    const uint64_t began = port.Clock().NowMs();
+    if (progress) {
+        progress->BeginProgress(kErasing, kEraseTitle, 0, 0, 0);
+        progress->EnableCancel(false);
+        progress->SetProgressNote(CProgressNote::Erase(0, protocol::kTimeoutEraseAll));
+    }
+    uint64_t shownSeconds = 0;
+    CPortWaitHook repaint(port, [&] {
+        const uint64_t elapsed = port.Clock().NowMs() - began;
+        if (progress && elapsed / 1000 != shownSeconds) {
+            shownSeconds = elapsed / 1000;
+            progress->SetProgressNote(CProgressNote::Erase(elapsed, protocol::kTimeoutEraseAll));
+        }
+        Ui().RepaintWindows();
+    });
+    // The window goes as soon as the wait is over, before anything is told.
+    const Outcome erased = CheckStatus(port, Checked::Erase, why, [&] {
+        if (progress) progress->CloseProgress();
+    });
     // The ID is flash content too: erased with the rest.
     if (erased == Outcome::Done && device != nullptr) device->Taken();
     return erased;

@@ -14,11 +14,13 @@ const ui::DialogTemplate& CIDCheckDlg::Template129() {
     static const ui::DialogTemplate tmpl = [] {
         ui::DialogTemplate t{IDD, "ID Check", 262, 118, "MS Sans Serif", 8, ui::kSystemMenu | ui::kCentered, {}};
         t.controls.push_back({ControlKind::Static, ui::IDC_STATIC, "FilePath", 8, 12, 34, 8, 0, {}});
-        t.controls.push_back({ControlKind::Edit, IDC_FILEPATH, "", 44, 10, 154, 14, ui::kGroup, {}});
+        t.controls.push_back(
+            {ControlKind::Edit, IDC_FILEPATH, "", 44, 10, 154, 14, ui::kGroup | ui::kNotifyLeave, {}});
         t.controls.push_back({ControlKind::Button, IDC_REFER, "Refer...", 204, 10, 50, 14, ui::kGroup, {}});
         t.controls.push_back({ControlKind::Static, ui::IDC_STATIC, "ID", 8, 36, 34, 8, 0, {}});
         for (int i = 0; i < 7; ++i)
-            t.controls.push_back({ControlKind::Edit, IDC_ID1 + i, "", 44 + i * 22, 34, 18, 14, ui::kGroup, {}});
+            t.controls.push_back(
+                {ControlKind::Edit, IDC_ID1 + i, "", 44 + i * 22, 34, 18, 14, ui::kGroup | ui::kByteField, {}});
         t.controls.push_back({ControlKind::GroupBox, ui::IDC_STATIC, "MCU Type", 8, 56, 190, 28, 0, {}});
         t.controls.push_back({ControlKind::Radio, IDC_ORCA_SP, "Orca/S P", 20, 68, 60, 10, ui::kGroup, {}});
         t.controls.push_back({ControlKind::Radio, IDC_ORCA_W, "Orca/W", 100, 68, 60, 10, 0, {}});
@@ -58,7 +60,34 @@ void CIDCheckDlg::OnRefer() {
     if (!Ui().GetOpenFileName(request, chosen)) return;
     m_filePath = chosen;
     UpdateData(false);
+    TakeFile();
+}
 
+void CIDCheckDlg::OnFieldLeft(int id) {
+    if (id != IDC_FILEPATH) return;
+    UpdateData(true);
+    SetMcuType(m_mcuType == 1 ? 1 : 0);
+    // A path typed by hand gets the ID of the ".id" file beside it, as one
+    // chosen with "Refer..." does; quietly, for the user may be about to
+    // type the ID or still mending the path: OK says what is missing.
+    if (m_filePath.empty() || m_filePath == m_idReadFor || !IdFieldsEmpty()) return;
+    std::string idPath;
+    bool orcaW = false;
+    if (!CIdFile::PathFor(m_filePath, idPath) || CIdFile::NamesOrcaW(idPath, orcaW) != FileError::None) return;
+    const int mcuType = orcaW ? 1 : m_mcuType;
+    std::array<std::string, 7> fields;
+    if (CIdFile::Fill(idPath, mcuType, fields) != FileError::None) return;
+    m_idReadFor = m_filePath;
+    SetMcuType(mcuType);
+    m_id = fields;
+    UpdateData(false);
+}
+
+bool CIDCheckDlg::IdFieldsEmpty() const {
+    return std::all_of(m_id.begin(), m_id.end(), [](const std::string& field) { return field.empty(); });
+}
+
+void CIDCheckDlg::TakeFile() {
     if (!m_filePath.empty()) {
         SetMcuType(0);
         if (!CLoadNotice::Load(Ui(), m_host.Image(), m_filePath, nullptr, &m_host.Session().unendedTold)) {
@@ -66,33 +95,42 @@ void CIDCheckDlg::OnRefer() {
             UpdateData(false);
             return;
         }
-        uint32_t start = 0, end = 0;
-        m_host.Image().GetUsedRange(start, end);
-        // Data in the top page means the part's flash reaches the top of
-        // the address space: an Orca/W.
-        if (end == protocol::McuMapOf(1).flashEnd) SetMcuType(1);
+        TakeMcuTypeFromImage();
         UpdateData(false);
     }
+    ReadIdBeside();
+}
 
+void CIDCheckDlg::TakeMcuTypeFromImage() {
+    uint32_t start = 0, end = 0;
+    m_host.Image().GetUsedRange(start, end);
+    // Data in the top page means the part's flash reaches the top of
+    // the address space: an Orca/W.
+    if (end == protocol::McuMapOf(1).flashEnd) SetMcuType(1);
+}
+
+bool CIDCheckDlg::ReadIdBeside(bool tellMissing) {
+    m_idReadFor = m_filePath;
     std::string idPath;
     if (!CIdFile::PathFor(m_filePath, idPath)) {
         ui::MessageBox(Ui(), ui::IDS_CAN_NOT_ACCEPT_FILE, ui::Icon::Stop);
         m_id.fill(std::string());
         UpdateData(false);
-        return;
+        return false;
     }
     bool orcaW = false;
     const FileError opened = CIdFile::NamesOrcaW(idPath, orcaW);
     if (opened != FileError::None) {
-        ShowIdFileError(opened, idPath);
+        if (opened != FileError::NotFound || tellMissing) ShowIdFileError(opened, idPath);
         m_id.fill(std::string());
         UpdateData(false);
-        return;
+        return false;
     }
     if (orcaW) SetMcuType(1);
     const FileError read = CIdFile::Fill(idPath, m_mcuType, m_id);
     if (read != FileError::None) ShowIdFileError(read, idPath);
     UpdateData(false);
+    return read == FileError::None;
 }
 
 void CIDCheckDlg::ShowIdFileError(FileError error, const std::string& idPath) {
@@ -148,7 +186,7 @@ void CIDCheckDlg::OnOK() {
         status[0] = status[1] = 0;
     }
     uint8_t id[protocol::kIdLength];
-    const bool idTyped = ParseId(id);
+    bool idTyped = ParseId(id);
     if (protocol::IdStateOf(status[1]) == protocol::IdState::Passed) {
         m_host.IdChecked() = 1;
         // No ID went out: what was typed is only a guess at the board's,
@@ -164,6 +202,19 @@ void CIDCheckDlg::OnOK() {
         return;
     }
 
+    // A path typed by hand, with no ID typed: its ".id" is read as
+    // "Refer..." reads it (once for each path).
+    if (IdFieldsEmpty() && m_filePath != m_idReadFor) {
+        SetMcuType(0);
+        TakeMcuTypeFromImage();
+        // A missing ".id" is told once, by ShowNoId with the path looked
+        // for; any other fault of it was told as it was read.
+        if (!ReadIdBeside(false)) {
+            if (IdFileMissing()) ShowNoId();
+            return;
+        }
+        idTyped = ParseId(id);
+    }
     // Two hexadecimal digits per byte; anything else would go out as a
     // wrong ID byte and count against the device's ID check.
     if (!idTyped) {
@@ -195,13 +246,17 @@ bool CIDCheckDlg::IdEntered() const {
     return m_host.Session().idEntry == IdEntry::CommandLine;
 }
 
+bool CIDCheckDlg::IdFileMissing() const {
+    std::string idPath;
+    bool orcaW = false;
+    return CIdFile::PathFor(m_filePath, idPath) && CIdFile::NamesOrcaW(idPath, orcaW) == FileError::NotFound;
+}
+
 void CIDCheckDlg::ShowNoId() {
     // Every field empty beside a program file without its ".id" file: no ID
     // was given at all, and where to give one is what the user needs.
     std::string idPath;
-    bool orcaW = false;
-    const bool empty = std::all_of(m_id.begin(), m_id.end(), [](const std::string& field) { return field.empty(); });
-    if (empty && CIdFile::PathFor(m_filePath, idPath) && CIdFile::NamesOrcaW(idPath, orcaW) == FileError::NotFound) {
+    if (IdFieldsEmpty() && IdFileMissing() && CIdFile::PathFor(m_filePath, idPath)) {
         ui::MessageBox(Ui(), ui::FormatString(IdEntered() ? ui::IDS_NO_ID_OPTION : ui::IDS_NO_ID_FIELDS, {idPath}),
                        ui::Icon::Exclamation);
         return;

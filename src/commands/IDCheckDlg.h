@@ -34,6 +34,9 @@ public:
     void OnCommand(int id) override;
     ui::IBackend& Ui() const override { return m_host.Ui(); }
     void OnRefer();
+    // A path typed into "FilePath" gets the ID of its ".id" file when the
+    // focus leaves it with the ID fields empty.
+    void OnFieldLeft(int id) override;
 
     std::string m_filePath;
     std::array<std::string, 7> m_id;
@@ -56,6 +59,21 @@ private:
     void ShowNoId();
     // Whether the ID is given on the command line (--id) rather than typed.
     bool IdEntered() const;
+    // The MCU type the loaded image's range tells (Orca/W when it reaches
+    // the top page).
+    void TakeMcuTypeFromImage();
+    // The file in m_filePath loaded, the MCU type it tells, and the ".id"
+    // beside it read (what "Refer..." does once a file is chosen).
+    void TakeFile();
+    bool IdFieldsEmpty() const;
+    // No ".id" file beside the program file.
+    bool IdFileMissing() const;
+    // The ".id" beside the program file into the ID fields, and the MCU
+    // type it names; false, its message shown, when it gives no ID.
+    // A missing ".id" is told only when tellMissing.
+    bool ReadIdBeside(bool tellMissing = true);
+    // The program file whose ".id" was read last.
+    std::string m_idReadFor;
     IAppHost& m_host;
     FileIdentity m_loaded;  // the file OK's first load read
     // Seven bytes from the ID fields; false when a field is not two

@@ -116,6 +116,10 @@ int WindowStatus(const PlatformKit& kit, const CPelicanApp& app) {
 
 int RunWindows(PlatformKit& kit, int& argc, char** argv, bool simulate) {
     const std::unique_ptr<IWindowFront> front = kit.openWindows(argc, argv);
+    if (!front) {
+        Tell(kNoDisplayText);
+        return kExitUsage;
+    }
     std::unique_ptr<ISimulatedBoard> board;
     if (simulate) {
         board = kit.startSimulatedBoard();

@@ -35,7 +35,8 @@ struct PlatformKit {
     std::function<std::unique_ptr<IBatchConsole>()> holdBatchConsole;
     // Held by both programs while they run.
     std::function<std::unique_ptr<ISessionWatch>()> watchSession;
-    // The window program's windows (argc and argv as main has them).
+    // The window program's windows (argc and argv as main has them); none
+    // when there is no display to show them on.
     std::function<std::unique_ptr<IWindowFront>(int& argc, char** argv)> openWindows;
     // Whether the window program's start-up refusals are told on standard
     // error as well as in their box.

@@ -8,6 +8,11 @@
 
 namespace pelican {
 
+// Said on standard error, with the status of a usage error, when the window
+// program has no display to open its windows on (started over SSH, say).
+inline constexpr const char* kNoDisplayText =
+    "no display to show the windows on; the actions run without one (see pelican -h)";
+
 class IWindowFront {
 public:
     virtual ~IWindowFront() = default;

@@ -71,6 +71,8 @@ public:
     virtual void OnCancel();
     // A button other than OK and Cancel.
     virtual void OnCommand(int id);
+    // The focus left an edit field styled kNotifyLeave after its text was typed.
+    virtual void OnFieldLeft(int) {}
     // The Enter key: presses the default button, if there is one.
     void OnEnterKey();
     // Whether Enter on a button that has the keyboard focus presses that

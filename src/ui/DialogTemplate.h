@@ -35,6 +35,12 @@ enum ControlStyle : uint32_t {
     kBorder = 0x40,
     kRight = 0x80,       // text aligned right
     kNoBorder = 0x100,   // edit field drawn without a frame
+    // An edit field for one byte in hexadecimal: it takes two characters at
+    // most, and the second one typed moves the focus on to the next field.
+    kByteField = 0x200,
+    // An edit field whose dialog hears (OnFieldLeft) when the keyboard focus
+    // leaves it after its text was typed.
+    kNotifyLeave = 0x400,
 };
 
 struct ControlTemplate {

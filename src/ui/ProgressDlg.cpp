@@ -21,15 +21,16 @@ const DialogTemplate& CProgressDlg::Template136() {
         IDD,
         "Titel",
         186,
-        93,
+        105,
         "MS Sans Serif",
         8,
         kSystemMenu | kCentered,
         {
             {ControlKind::Progress, IDC_PROGRESS, "", 8, 14, 170, 15, kBorder, {}},
             {ControlKind::Static, IDC_MESSAGE, "Message", 8, 35, 170, 26, kCenter | kNoPrefix, {}},
-            {ControlKind::Etched, IDC_STATIC, "", 8, 65, 170, 1, 0, {}},
-            {ControlKind::Button, IDCANCEL, "Cancel", 68, 72, 50, 14, 0, {}},
+            {ControlKind::Static, IDC_NOTE, "", 8, 63, 170, 10, kCenter | kNoPrefix, {}},
+            {ControlKind::Etched, IDC_STATIC, "", 8, 77, 170, 1, 0, {}},
+            {ControlKind::Button, IDCANCEL, "Cancel", 68, 84, 50, 14, 0, {}},
         }};
     return tmpl;
 }
@@ -76,6 +77,14 @@ void CProgressDlg::BeginProgress(const std::string& message, const std::string& 
 
 void CProgressDlg::SetProgressPos(int pos) {
     if (IDialogHost* host = Host()) host->SetPos(IDC_PROGRESS, BarValue(pos));
+}
+
+void CProgressDlg::SetProgressNote(const std::string& note) {
+    if (IDialogHost* host = Host()) host->SetText(IDC_NOTE, note);
+}
+
+void CProgressDlg::EnableCancel(bool enable) {
+    if (IDialogHost* host = Host()) host->EnableControl(IDCANCEL, enable);
 }
 
 void CProgressDlg::CloseProgress() {

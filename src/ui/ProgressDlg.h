@@ -17,7 +17,9 @@ namespace pelican::ui {
 
 class CProgressDlg final : public CDialog {
 public:
-    enum { IDD = 136, IDC_PROGRESS = 1020, IDC_MESSAGE = 1021 };
+    // IDC_NOTE: the line under the message that says how far the run has
+    // got (pages, rate, time left).
+    enum { IDD = 136, IDC_PROGRESS = 1020, IDC_MESSAGE = 1021, IDC_NOTE = 1022 };
     static const DialogTemplate& Template136();
 
     // Opens the window on ui over owner (the innermost dialog shown modally
@@ -30,6 +32,11 @@ public:
     // Message line, window title, bar range (each end 0 to 65535) and position.
     void BeginProgress(const std::string& message, const std::string& title, int low, int high, int pos);
     void SetProgressPos(int pos);
+    // The line under the message; nothing once the window is gone.
+    void SetProgressNote(const std::string& note);
+    // Whether "Cancel" can be pressed: not while the device cannot be
+    // stopped (the erase).
+    void EnableCancel(bool enable);
     // Closes the window as Cancel does; nothing once it is gone.
     void CloseProgress();
     // Lets waiting window events through: the message step of every long loop.

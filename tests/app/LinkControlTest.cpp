@@ -250,19 +250,5 @@ TEST(LinkControl, AnAdapterPulledOutIsOpenedAgainOnceItIsBack) {
     }
 }
 
-TEST(LinkControl, PortThatCannotBeOpened) {
-    CAppBench bench;
-    bench.SelectProgram("COM7");
-    bench.m_ui.Press(CSetCommDlg::IDD, ui::IDCANCEL);
-    bench.m_ui.Press(CSetCommDlg::IDD, ui::IDCANCEL);
-    bench.m_ui.Press(CFirstSetDlg::IDD, ui::IDCANCEL);
-    bench.Run();
-    ASSERT_FALSE(bench.Messages().empty());
-    EXPECT_EQ(bench.Messages()[0], std::make_pair(std::string("Communication error.\nPush RESET."), Icon::Stop));
-    EXPECT_EQ(bench.m_app->m_linkReady, 0);
-    EXPECT_TRUE(bench.m_sim.Received().empty());
-    EXPECT_TRUE(bench.m_ui.m_problems.empty());
-}
-
 }  // namespace
 }  // namespace pelican::test

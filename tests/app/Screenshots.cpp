@@ -38,7 +38,17 @@ int Render(const std::string& out) {
     // The windows need an application to act on; none of them talks to it.
     CSimBench bench;
     CPelicanApp app{bench.MakeDevice(), bench.Clock()};
+    // The status line after a read check that passed: the board on COM1 at
+    // 115200 bps, a file taken and the ID passed.
+    app.m_port.Open("COM1");
+    app.ApplyPortState(app.m_port, 115200, 8, 0, 0);
+    app.m_linkReady = 1;
+    app.m_idChecked = 1;
+    app.m_imagePath = "/home/user/firmware/prog.mot";
+    app.Session().rangeStart = "0C0000";
+    app.Session().rangeEnd = "0C3FFF";
     CPelicanDlg main(app);
+    main.SetLastResult(CPelicanDlg::IDC_READ, Outcome::Done);
     check(ui::RenderDialogToPng(main, out + "/main-window.png"), "main-window.png");
     CStatesDlg states;
     states.SetStatus(0x80, 0x0C);
@@ -91,9 +101,22 @@ int Render(const std::string& out) {
     if (progress != nullptr) {
         progress->BeginProgress("Blank check.", "Blank Check", 0, 130, 0);
         progress->SetProgressPos(43);
+        progress->SetProgressNote("85 of 256 pages, 9.6 KiB/s, 0:05 left");
         check(ui::CQtBackend::HostOf(*progress)->grab().save(QString::fromStdString(out + "/progress.png"), "PNG"),
               "progress.png");
         progress.reset();
+    }
+    // The erase: no pages to count, the seconds waited against the bound.
+    int closed = 0;
+    auto erase = ui::CProgressDlg::OpenProgress(qt, &closed);
+    check(erase != nullptr, "the erase window");
+    if (erase != nullptr) {
+        erase->BeginProgress("Erasing the flash.", "Erase", 0, 0, 0);
+        erase->EnableCancel(false);
+        erase->SetProgressNote("12 s of at most 40 s");
+        check(ui::CQtBackend::HostOf(*erase)->grab().save(QString::fromStdString(out + "/erase.png"), "PNG"),
+              "erase.png");
+        erase.reset();
     }
     return failed == 0 ? 0 : 1;
 }

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <list>
+#include <map>
 #include <sstream>
 
 #include "support/ChildProcess.h"
@@ -136,6 +137,32 @@ protected:
 // the ID Check waits for the user ends the program through its event loop,
 // the board brought back to 9600 bps first: its current rate's code and
 // 9600's at 115200, then 9600's at 9600.
+// Started where no display is named (over SSH), or where the one named
+// cannot be opened: one line and the usage status, not Qt's abort.
+TEST(WindowProcessWithoutDisplay, SaysThereIsNoneAndEnds) {
+    const std::string line =
+        "pelican: no display to show the windows on; the actions run without one (see pelican -h)\n";
+    const std::map<std::string, std::string> cases[] = {
+        {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}, {"QT_QPA_PLATFORM", ""}},
+        {{"DISPLAY", ":987"}, {"WAYLAND_DISPLAY", ""}, {"QT_QPA_PLATFORM", "xcb"}},
+    };
+    for (auto environment : cases) {
+        SCOPED_TRACE(environment["DISPLAY"]);
+        CTempDir dir;
+        environment["XDG_RUNTIME_DIR"] = dir.Path();
+        environment["XDG_CONFIG_HOME"] = dir.Path();
+        CProcess::Options options;
+        options.environment = EnvironmentWith(environment);
+        options.err = CProcess::Stream::File(dir.File("err"));
+        CProcess program({PELICAN_EXE}, options);
+        EXPECT_EQ(program.Wait(), 2);
+        const std::string err = dir.Read("err");
+        // Qt may say first what it tried.
+        ASSERT_GE(err.size(), line.size());
+        EXPECT_EQ(err.substr(err.size() - line.size()), line);
+    }
+}
+
 TEST_F(WindowProcess, ASignalReturnsTheLinkTo9600AndEnds) {
     m_dir.Write("pelican.INI", "[Last Comm State]\nBaundrate=115200\nByte=8\nStop Bit=0\nParity=0\n");
     // Synchronisation, the move to 115200 bps, Read Status and Clear Status.

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTest>
 #include <tuple>
 #include <memory>
 
@@ -30,6 +31,7 @@
 #include "link/posix/PosixPortList.h"
 #include "commands/SetCommDlg.h"
 #include "support/SimBench.h"
+#include "support/TempDir.h"
 #include "ui/qt/DialogUnits.h"
 #include "ui/qt/QtDialogHost.h"
 
@@ -115,7 +117,7 @@ TEST(PelicanWindows, EveryTemplateBuildsAtDialogUnits) {
     // The client areas in pixels.
     const Bases status{7, 14};
     const std::tuple<ui::CDialog*, Bases, QSize> dialogs[] = {
-        {&main, kBases, {389, 379}},        {&states, status, {376, 257}},     {&version, kBases, {208, 106}},
+        {&main, kBases, {389, 426}},        {&states, status, {376, 257}},     {&version, kBases, {208, 106}},
         {&setComm, kBases, {284, 120}},     {&select, kBases, {326, 179}},     {&firstSet, kBases, {298, 101}},
         {&idCheck, kBases, {459, 192}},     {&fileSelect, kBases, {459, 101}}, {&preErase, kBases, {235, 88}},
         {&about, kBases, {380, 109}},       {&inputAddress, kBases, {256, 127}}, {&download, kBases, {235, 88}},
@@ -139,6 +141,55 @@ TEST(PelicanWindows, ThePortListShowsAnAdaptersNamesWhole) {
     EXPECT_GE(combo->view()->minimumWidth(), combo->view()->fontMetrics().horizontalAdvance(QString::fromStdString(entry)));
     EXPECT_GT(combo->view()->minimumWidth(), combo->width());
     EXPECT_EQ(combo->view()->textElideMode(), Qt::ElideNone);
+}
+
+// An ID is typed in one go: each field takes two characters and hands the
+// focus on to the next; a longer text put in is cut to two.
+TEST(PelicanWindows, IdFieldsTakeTwoCharactersAndMoveOn) {
+    CWindowsApp windows;
+    CIDCheckDlg idCheck(windows.app);
+    ui::CQtDialogHost host(idCheck, nullptr);
+    host.Attach();
+    idCheck.OnInitDialog();
+    host.show();
+    host.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&host));
+    host.Control(CIDCheckDlg::IDC_ID1)->setFocus();
+    for (const char key : std::string("0102030405060")) QTest::keyClick(QApplication::focusWidget(), key);
+    EXPECT_EQ(QApplication::focusWidget(), host.Control(CIDCheckDlg::IDC_ID1 + 6));
+    QTest::keyClick(QApplication::focusWidget(), '7');
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(host.GetText(CIDCheckDlg::IDC_ID1 + i), "0" + std::to_string(i + 1)) << i;
+    EXPECT_NE(QApplication::focusWidget(), host.Control(CIDCheckDlg::IDC_ID1 + 6));
+    auto* field = qobject_cast<QLineEdit*>(host.Control(CIDCheckDlg::IDC_ID1));
+    ASSERT_NE(field, nullptr);
+    field->setText(QStringLiteral("123"));
+    EXPECT_EQ(host.GetText(CIDCheckDlg::IDC_ID1), "12");
+    host.Detach();
+}
+
+// A path typed into "FilePath" is taken when the focus leaves it: the ".id"
+// beside it fills the ID fields.
+TEST(PelicanWindows, LeavingATypedPathFillsTheId) {
+    CWindowsApp windows;
+    CTempDir dir;
+    dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
+    dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
+    CIDCheckDlg idCheck(windows.app);
+    ui::CQtDialogHost host(idCheck, nullptr);
+    host.Attach();
+    idCheck.OnInitDialog();
+    host.show();
+    host.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&host));
+    QWidget* path = host.Control(CIDCheckDlg::IDC_FILEPATH);
+    path->setFocus();
+    QTest::keyClicks(path, QString::fromStdString(dir.File("prog.mot")));
+    EXPECT_EQ(host.GetText(CIDCheckDlg::IDC_ID1), "");
+    QTest::keyClick(path, Qt::Key_Tab);
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(host.GetText(CIDCheckDlg::IDC_ID1 + i), "0" + std::to_string(i + 1)) << i;
+    host.Detach();
 }
 
 TEST(PelicanWindows, VersionBytesShowAsSingleByteCharacters) {

@@ -4,6 +4,7 @@
 
 #include "commands/MemoryBench.h"
 #include "commands/PreEraseDlg.h"
+#include "ui/ProgressDlg.h"
 
 namespace pelican::test {
 namespace {
@@ -17,18 +18,19 @@ TEST(Erase, OkDeviceFailureAndNoReply) {
         Messages messages;
         Outcome outcome;
         uint64_t waitFrom, waitBelow;  // from Erase all to the first message
+        int lastSecond;                // the last whole second the erase window told
     } cases[] = {
         {"a slow erase within the time-out", [](sim::BoardConfig& c) { c.eraseMs = 39000; },
-         {{"Erase OK.", Icon::Information}}, Outcome::Done, 39000, 40000},
+         {{"Erase OK.", Icon::Information}}, Outcome::Done, 39000, 40000, 38},
         // The failure is told once the erase has run its 2 s, from the status
         // read that waited for it.
         {"the device reports a failure", [](sim::BoardConfig& c) { c.faults.eraseFailPage = 0x0C0000; },
-         {{"Erase error.", Icon::Stop}}, Outcome::Failed, 2000, 2100},
+         {{"Erase error.", Icon::Stop}}, Outcome::Failed, 2000, 2100, 1},
         // Silent from the third status read: start-up, probe, erase.
         {"no status reply", [](sim::BoardConfig& c) { c.faults.silentFrom = {0x70, 3}; },
          {{"Timeout.\nPush RESET.", Icon::Stop}, {"Erase error.", Icon::Stop},
           {"Can not set baudrate to 9600bps.", Icon::Warning}},
-         Outcome::LinkLost, 40000, 41000},
+         Outcome::LinkLost, 40000, 41000, 40},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -60,6 +62,19 @@ TEST(Erase, OkDeviceFailureAndNoReply) {
         EXPECT_GE(bench.m_ui.m_waitCursorShown, 1);
         EXPECT_EQ(bench.m_ui.m_waitCursorDepth, 0);
         EXPECT_GE(bench.m_ui.m_repaints, static_cast<int>(c.waitFrom / 100));
+        // A window told how long the erase had been waited for, second by
+        // second, and closed before the result was shown.
+        ASSERT_GE(bench.m_ui.m_windowEvents.size(), 3u);
+        EXPECT_EQ(bench.m_ui.m_windowEvents[0], "open 136");
+        EXPECT_EQ(bench.m_ui.m_windowEvents[1], "close 136");
+        EXPECT_EQ(bench.m_ui.m_windowEvents[2].rfind("message ", 0), 0u);
+        std::vector<std::string> notes;
+        for (int second = 0; second <= c.lastSecond; ++second)
+            notes.push_back(std::to_string(second) + " s of at most 40 s");
+        ASSERT_FALSE(bench.m_ui.m_closedModelessTexts.empty());
+        auto& window = bench.m_ui.m_closedModelessTexts[0];
+        EXPECT_EQ(window[ui::CProgressDlg::IDC_NOTE], notes);
+        EXPECT_EQ(window[ui::CProgressDlg::IDC_MESSAGE].back(), "Erasing the flash.");
         EXPECT_TRUE(AtRest(bench));
     }
 }

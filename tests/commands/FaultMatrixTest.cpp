@@ -30,6 +30,19 @@ bool IsPushReset(const std::string& text) {
     return text == kTimeout || text == kCommError;
 }
 
+// What to check, told once after the first "Push RESET." of a start-up
+// whose synchronisation went unanswered.
+bool IsFirstContactAdvice(const std::string& text) {
+    for (const char* start : {"No answer from the board on COM1 at 9600 bps.\n", "The board on COM1 answered the "
+                              "synchronisation at 9600 bps with ", "The port COM1 could not be used.\n"})
+        if (text.rfind(start, 0) == 0) return true;
+    return false;
+}
+
+bool IsRecoveryText(const std::string& text) {
+    return IsPushReset(text) || IsFirstContactAdvice(text);
+}
+
 bool IsSuccessText(const std::string& text) {
     return text == "Erase OK." || text == "Program OK." || text == "Download Completed.";
 }
@@ -99,7 +112,9 @@ void CheckCell(const MatrixRow& exchange, Fault fault, const CellResult& clean, 
     } else {
         // The close step left the board where it failed; the next start
         // reaches it, at worst after one RESET.
-        EXPECT_LE(cell.nextRun.size(), 1u);
+        EXPECT_LE(std::count_if(cell.nextRun.begin(), cell.nextRun.end(),
+                                [](const auto& message) { return !IsFirstContactAdvice(message.first); }),
+                  1);
     }
     EXPECT_TRUE(cell.nextLinkReady);
 
@@ -135,11 +150,11 @@ void CheckCell(const MatrixRow& exchange, Fault fault, const CellResult& clean, 
         // After the recovery only its own messages, and the command's own
         // failure when a status read counts as one.
         for (size_t i = 1; i + 1 < cell.messages.size(); ++i)
-            EXPECT_TRUE(IsPushReset(cell.messages[i].first)) << cell.messages[i].first;
+            EXPECT_TRUE(IsRecoveryText(cell.messages[i].first)) << cell.messages[i].first;
         if (exchange.afterRecovery) {
             EXPECT_EQ(cell.messages.back(), std::make_pair(std::string(exchange.afterRecovery), ui::Icon::Stop));
         } else {
-            EXPECT_TRUE(IsPushReset(cell.messages.back().first)) << cell.messages.back().first;
+            EXPECT_TRUE(IsRecoveryText(cell.messages.back().first)) << cell.messages.back().first;
         }
     }
 }

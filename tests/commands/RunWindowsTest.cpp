@@ -6,6 +6,7 @@
 #include "commands/MemoryBench.h"
 #include "commands/PreEraseDlg.h"
 #include "commands/PreWriteDlg.h"
+#include "ui/ProgressDlg.h"
 
 namespace pelican::test {
 namespace {
@@ -22,19 +23,27 @@ struct OrderCase {
     std::optional<uint32_t> failPage;  // the board's page that takes nothing
     std::pair<uint32_t, Bytes> pokeLater;  // on the board once the read-back runs (size 0: none)
     Events events;
+    // The line under the last window's message, as each page went by (none: not looked at).
+    Events notes;
 };
 
 TEST(RunWindows, PageMessagesComeOverTheirWindowTheLastStatusAfterIt) {
     const OrderCase cases[] = {
         {"E.P.R. with a page failure", CPelicanDlg::IDC_EPR, 0x0C0200, {},
-         {"open 136", "message Program error.", "close 136"}},
+         {"open 136", "close 136", "open 136", "message Program error.", "close 136"}, {}},
         {"E.P.R. to the end", CPelicanDlg::IDC_EPR, {}, {},
-         {"open 136", "close 136", "open 136", "close 136", "message Program OK."}},
+         {"open 136", "close 136", "open 136", "close 136", "open 136", "close 136", "message Program OK."}, {}},
         {"E.P.R. with a difference", CPelicanDlg::IDC_EPR, {}, {0x0C0300, {0x00}},
-         {"open 136", "close 136", "open 136", "message Find not match at address\r0C0300", "close 136"}},
+         {"open 136", "close 136", "open 136", "close 136", "open 136", "message Find not match at address\r0C0300",
+          "close 136"},
+         {}},
         // "Program..." decides from the last status read, after its window.
         {"Program with a page failure", CPelicanDlg::IDC_PROGRAM, 0x0C0200, {},
-         {"open 136", "close 136", "message Program error."}},
+         {"open 136", "close 136", "message Program error."},
+         // A page of 262 bytes takes 273 ms on the line at 9600 bps, then
+         // 40 ms of pause and a status read.
+         {"0 of 5 pages, - KiB/s, -:-- left", "1 of 5 pages, 0.9 KiB/s, 0:02 left", "2 of 5 pages, 0.9 KiB/s, 0:01 left",
+          "3 of 5 pages, 0.8 KiB/s, 0:01 left"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -56,6 +65,10 @@ TEST(RunWindows, PageMessagesComeOverTheirWindowTheLastStatusAfterIt) {
             bench.Ranged(c.button, "C0000", "C04FF", [&] { bench.m_ui.Press(CPreWriteDlg::IDD, ui::IDOK); });
         }
         EXPECT_EQ(bench.m_ui.m_windowEvents, c.events);
+        if (!c.notes.empty()) {
+            ASSERT_FALSE(bench.m_ui.m_closedModelessTexts.empty());
+            EXPECT_EQ(bench.m_ui.m_closedModelessTexts.back()[ui::CProgressDlg::IDC_NOTE], c.notes);
+        }
         EXPECT_TRUE(bench.m_ui.m_problems.empty());
     }
 }

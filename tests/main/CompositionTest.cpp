@@ -184,5 +184,21 @@ TEST(Composition, ASignalLeavesThroughThePlatformsWayOutOnceTheLinkIsBackAt9600)
                                 "session let go", "console given back"}));
 }
 
+// Over SSH there is no display: the window program says so in one line and
+// ends as on a usage error, with no port touched and no lock taken.
+TEST(Composition, TheWindowProgramWithoutADisplaySaysSoAndEnds) {
+    CKitBench bench;
+    bench.m_kit.openWindows = [&bench](int&, char**) -> std::unique_ptr<IWindowFront> {
+        bench.m_log.push_back("windows asked for");
+        return nullptr;
+    };
+    EXPECT_EQ(bench.Run({}), 2);
+    EXPECT_EQ(bench.m_err,
+              "pelican: no display to show the windows on; the actions run without one (see pelican -h)\n");
+    EXPECT_EQ(bench.m_out, "");
+    EXPECT_EQ(bench.m_log, (Log{"descriptors", "console set up", "console given back", "windows asked for"}));
+    EXPECT_EQ(bench.m_sim.Received(), Bytes{});
+}
+
 }  // namespace
 }  // namespace pelican::test

@@ -26,7 +26,10 @@ int main(int argc, char** argv) {
     kit.makeDevice = [] { return std::make_unique<CPosixSerialDevice>(); };
     kit.portList = PosixPortList;
     kit.startSimulatedBoard = []() -> std::unique_ptr<ISimulatedBoard> { return CSimulatedBoard::Start(); };
-    kit.openWindows = [](int& count, char** arguments) { return std::make_unique<CQtFront>(count, arguments); };
+    kit.openWindows = [](int& count, char** arguments) -> std::unique_ptr<IWindowFront> {
+        if (CQtFront::DisplayMissing()) return nullptr;
+        return std::make_unique<CQtFront>(count, arguments);
+    };
     // Whoever started the program from a terminal reads there why it would
     // not start.
     kit.refusalsOnStandardError = true;

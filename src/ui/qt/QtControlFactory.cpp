@@ -96,6 +96,18 @@ QWidget* CQtControlFactory::Create(const ControlTemplate& control) const {
             edit->setReadOnly((control.style & kReadOnly) != 0);
             if (control.style & kRight) edit->setAlignment(Qt::AlignRight);
             if (control.style & kNoBorder) edit->setFrame(false);
+            if (control.style & kByteField) {
+                edit->setMaxLength(2);
+                // Typed full, the field hands the focus on, so that an ID
+                // is typed in one go; texts the dialog sets do not.
+                QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString& text) {
+                    if (text.size() < 2) return;
+                    QWidget* next = edit->nextInFocusChain();
+                    while (next != edit && (!(next->focusPolicy() & Qt::TabFocus) || !next->isEnabled()))
+                        next = next->nextInFocusChain();
+                    next->setFocus(Qt::TabFocusReason);
+                });
+            }
             if (control.style & kReadOnly) {
                 // A read-only field shows on the dialog's own background.
                 QPalette palette = edit->palette();

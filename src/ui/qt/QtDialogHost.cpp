@@ -117,6 +117,16 @@ void CQtDialogHost::BuildControls(const DialogTemplate& tmpl) {
                     [this, id] { Press(id); });
             widget->installEventFilter(this);
         }
+        if (control.kind == ControlKind::Edit && (control.style & kNotifyLeave)) {
+            const int id = control.id;
+            auto* edit = static_cast<QLineEdit*>(widget);
+            // Typed text only: what the dialog sets leaves the flag clear.
+            connect(edit, &QLineEdit::editingFinished, this, [this, edit, id] {
+                if (!edit->isModified() || !Accepting()) return;
+                edit->setModified(false);
+                m_dialog->OnFieldLeft(id);
+            });
+        }
     }
 }
 

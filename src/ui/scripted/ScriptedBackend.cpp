@@ -24,6 +24,7 @@ std::string CScriptedHost::GetText(int id) {
 
 void CScriptedHost::SetText(int id, const std::string& text) {
     m_controls[id].text = text;
+    m_controls[id].texts.push_back(text);
 }
 
 int CScriptedHost::GetCheck(int id) {
@@ -96,6 +97,11 @@ CScriptedBackend& CScriptedBackend::PressEnter(int dialogId) {
     return *this;
 }
 
+CScriptedBackend& CScriptedBackend::Leave(int dialogId, int control) {
+    m_steps.push_back({ScriptStep::Kind::Leave, dialogId, control, {}, 0});
+    return *this;
+}
+
 CScriptedBackend& CScriptedBackend::FileOpenAnswer(const std::string& path) {
     m_fileAnswers.emplace_back(true, path);
     return *this;
@@ -115,6 +121,7 @@ void CScriptedBackend::ClearRecords() {
     m_messages.clear();
     m_shownDialogs.clear();
     m_windowEvents.clear();
+    m_closedModelessTexts.clear();
     m_problems.clear();
     m_fileRequests.clear();
     m_waitCursorShown = 0;
@@ -129,6 +136,7 @@ void CScriptedBackend::Apply(CDialog& dialog, CScriptedHost& host, const ScriptS
         case ScriptStep::Kind::SetText: host.SetText(step.control, step.text); break;
         case ScriptStep::Kind::SetCheck: host.SetCheck(step.control, step.value); break;
         case ScriptStep::Kind::Enter: dialog.OnEnterKey(); break;
+        case ScriptStep::Kind::Leave: dialog.OnFieldLeft(step.control); break;
         case ScriptStep::Kind::Press: {
             // Only a button that exists and is enabled can be pressed, as on
             // screen; OK and Cancel also stand for Enter/Escape and the menu
@@ -239,6 +247,10 @@ void CScriptedBackend::DestroyModeless(CDialog& dialog) {
     auto it = std::find_if(m_modeless.begin(), m_modeless.end(),
                            [&dialog](const auto& entry) { return entry.first == &dialog; });
     if (it == m_modeless.end()) return;
+    auto& texts = m_closedModelessTexts.emplace_back();
+    for (const auto& [control, state] : it->second->m_controls) {
+        if (!state.texts.empty()) texts[control] = state.texts;
+    }
     dialog.Attach(nullptr);
     m_modeless.erase(it);
     m_windowEvents.push_back("close " + std::to_string(dialog.Template().id));

@@ -22,7 +22,7 @@ struct MessageRecord {
 };
 
 struct ScriptStep {
-    enum class Kind { SetText, SetCheck, Press, Enter };
+    enum class Kind { SetText, SetCheck, Press, Enter, Leave };
     Kind kind = Kind::Press;
     int dialogId = 0;  // template the step is meant for; 0 = whichever is active
     int control = 0;
@@ -42,6 +42,8 @@ public:
     CScriptedBackend& SetCheck(int dialogId, int control, int checked = 1);
     CScriptedBackend& Press(int dialogId, int control);
     CScriptedBackend& PressEnter(int dialogId);
+    // The focus leaves a field after text was typed into it.
+    CScriptedBackend& Leave(int dialogId, int control);
     // The next file-open dialog answers with this path (or is cancelled).
     CScriptedBackend& FileOpenAnswer(const std::string& path);
     CScriptedBackend& FileOpenCancel();
@@ -71,6 +73,9 @@ public:
     int m_waitCursorShown = 0;
     int m_pumps = 0;
     int m_repaints = 0;
+    // Every text given to each control of the modeless windows, one entry
+    // per window as it closed.
+    std::vector<std::map<int, std::vector<std::string>>> m_closedModelessTexts;
     // The controls of the most recently closed dialog of each template id.
     std::map<int, std::map<int, std::string>> m_lastTexts;
     // Their checks (menu check items included).
@@ -136,6 +141,7 @@ public:
         bool enabled = true;
         int low = 0, high = 100, pos = 0;
         std::vector<int> positions;  // every position a progress bar was moved to
+        std::vector<std::string> texts;  // every text the control was given
     };
     std::map<int, Control> m_controls;
     std::string m_title;

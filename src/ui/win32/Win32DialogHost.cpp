@@ -171,6 +171,8 @@ INT_PTR CWin32DialogHost::InitDialog() {
     m_previousHost = m_dialog->Host();
     m_dialog->Attach(this);
     for (const auto& control : m_dialog->Template().controls) {
+        if (control.kind == ControlKind::Edit && (control.style & kByteField))
+            SendDlgItemMessageW(m_hwnd, control.id, EM_LIMITTEXT, 2, 0);
         if (control.kind != ControlKind::ComboBox && control.kind != ControlKind::ComboList) continue;
         for (const auto& entry : control.items)
             SendDlgItemMessageW(m_hwnd, control.id, CB_ADDSTRING, 0,
@@ -232,6 +234,18 @@ void CWin32DialogHost::Command(int id, int code, HWND control) {
     }
     const ControlTemplate* pressed = Control(id);
     if (code == BN_CLICKED && pressed != nullptr && pressed->kind == ControlKind::Button) Press(id);
+    // A byte field filled by the keyboard (not by the dialog's own texts)
+    // hands the focus on, so that an ID is typed in one go.
+    // Typed text only: what the dialog sets leaves the flag clear.
+    if (code == EN_KILLFOCUS && pressed != nullptr && (pressed->style & kNotifyLeave) &&
+        SendMessageW(control, EM_GETMODIFY, 0, 0) != 0 && Accepting()) {
+        SendMessageW(control, EM_SETMODIFY, FALSE, 0);
+        m_dialog->OnFieldLeft(id);
+        return;
+    }
+    if (code == EN_CHANGE && pressed != nullptr && (pressed->style & kByteField) && GetFocus() == control &&
+        GetWindowTextLengthW(control) >= 2)
+        PostMessageW(m_hwnd, WM_NEXTDLGCTL, 0, FALSE);
 }
 
 void CWin32DialogHost::Press(int id) {

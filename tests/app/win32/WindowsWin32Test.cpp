@@ -25,6 +25,7 @@
 #include "commands/SelectDlg.h"
 #include "commands/SetCommDlg.h"
 #include "support/SimBench.h"
+#include "support/TempDir.h"
 #include "ui/ProgressDlg.h"
 
 namespace pelican::test {
@@ -180,6 +181,60 @@ TEST_F(WindowsWin32Test, EveryOtherTemplate) {
     CPreWriteDlg preWrite;
     preWrite.SetRange("0C0000", "0C3FFF");
     Open(preWrite, "program-next-area");
+}
+
+void PumpWaiting() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// An ID is typed in one go: each field takes two characters, and the
+// second hands the focus on to the next.
+TEST_F(WindowsWin32Test, IdFieldsTakeTwoCharactersAndMoveOn) {
+    CIDCheckDlg idCheck(m_windows.app);
+    CModalScript script(m_backend);
+    script.Then([](HWND w) {
+        HWND first = GetDlgItem(w, CIDCheckDlg::IDC_ID1);
+        EXPECT_EQ(SendMessageW(first, EM_GETLIMITTEXT, 0, 0), 2);
+        SetFocus(first);
+        for (const char c : std::string("01023")) {
+            SendMessageW(GetFocus(), WM_CHAR, static_cast<WPARAM>(c), 1);
+            PumpWaiting();
+        }
+        EXPECT_EQ(TextOf(first), "01");
+        EXPECT_EQ(TextOf(GetDlgItem(w, CIDCheckDlg::IDC_ID1 + 1)), "02");
+        EXPECT_EQ(TextOf(GetDlgItem(w, CIDCheckDlg::IDC_ID1 + 2)), "3");
+        EXPECT_EQ(GetFocus(), GetDlgItem(w, CIDCheckDlg::IDC_ID1 + 2));
+        EndDialog(w, IDCANCEL);
+    });
+    idCheck.DoModal(m_backend);
+    EXPECT_EQ(script.Shown(), 1u);
+}
+
+// A path typed into "FilePath" is taken when the focus leaves it: the ".id"
+// beside it fills the ID fields.
+TEST_F(WindowsWin32Test, LeavingATypedPathFillsTheId) {
+    CTempDir dir;
+    dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
+    dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
+    CIDCheckDlg idCheck(m_windows.app);
+    CModalScript script(m_backend);
+    script.Then([&dir](HWND w) {
+        HWND path = GetDlgItem(w, CIDCheckDlg::IDC_FILEPATH);
+        SetFocus(path);
+        for (const char c : dir.File("prog.mot")) SendMessageW(path, WM_CHAR, static_cast<WPARAM>(c), 1);
+        EXPECT_EQ(TextOf(GetDlgItem(w, CIDCheckDlg::IDC_ID1)), "");
+        SetFocus(GetDlgItem(w, CIDCheckDlg::IDC_ID1));
+        PumpWaiting();
+        for (int i = 0; i < 7; ++i)
+            EXPECT_EQ(TextOf(GetDlgItem(w, CIDCheckDlg::IDC_ID1 + i)), "0" + std::to_string(i + 1)) << i;
+        EndDialog(w, IDCANCEL);
+    });
+    idCheck.DoModal(m_backend);
+    EXPECT_EQ(script.Shown(), 1u);
 }
 
 TEST_F(WindowsWin32Test, ProgressWindow) {
