@@ -49,7 +49,9 @@ Outcome CEraseCmd::EraseAll(ReadResult* why) {
     const auto progress = ui::CProgressDlg::OpenProgress(Ui(), &closed);
     const uint64_t began = port.Clock().NowMs();
     if (progress) {
-        progress->BeginProgress(kErasing, kEraseTitle, 0, 0, 0);
+        // The bar fills by the second toward the time-out: the most the
+        // erase may take, not a measure of what is left.
+        progress->BeginProgress(kErasing, kEraseTitle, 0, static_cast<int>(protocol::kTimeoutEraseAll / 1000), 0);
         progress->EnableCancel(false);
         progress->SetProgressNote(CProgressNote::Erase(0, protocol::kTimeoutEraseAll));
     }
@@ -59,6 +61,7 @@ Outcome CEraseCmd::EraseAll(ReadResult* why) {
         if (progress && elapsed / 1000 != shownSeconds) {
             shownSeconds = elapsed / 1000;
             progress->SetProgressNote(CProgressNote::Erase(elapsed, protocol::kTimeoutEraseAll));
+            progress->SetProgressPos(static_cast<int>(shownSeconds));
         }
         Ui().RepaintWindows();
     });

@@ -37,6 +37,10 @@ TEST(Erase, OkDeviceFailureAndNoReply) {
         sim::BoardConfig config;
         c.setUp(config);
         CMemoryBench bench(config);
+        std::vector<std::pair<int, int>> bar;  // the erase window's bar: its top and each position
+        bench.m_ui.m_onProgress = [&bar](const std::string& title, int, int high, int pos, int) {
+            if (title == "Erase") bar.emplace_back(high, pos);
+        };
         const Bytes bytes = bench.Press([&] {
             bench.m_ui.Press(CPelicanDlg::IDD, CPelicanDlg::IDC_ERASE);
             bench.m_ui.Press(CPreEraseDlg::IDD, ui::IDOK);
@@ -74,6 +78,9 @@ TEST(Erase, OkDeviceFailureAndNoReply) {
         ASSERT_FALSE(bench.m_ui.m_closedModelessTexts.empty());
         auto& window = bench.m_ui.m_closedModelessTexts[0];
         EXPECT_EQ(window[ui::CProgressDlg::IDC_NOTE], notes);
+        // The bar fills by the second toward the 40 s the erase may take.
+        ASSERT_FALSE(bar.empty());
+        EXPECT_EQ(bar.back(), std::make_pair(40, c.lastSecond));
         EXPECT_EQ(window[ui::CProgressDlg::IDC_MESSAGE].back(), "Erasing the flash.");
         EXPECT_TRUE(AtRest(bench));
     }
