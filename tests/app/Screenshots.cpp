@@ -111,7 +111,8 @@ int Render(const std::string& out) {
     auto erase = ui::CProgressDlg::OpenProgress(qt, &closed);
     check(erase != nullptr, "the erase window");
     if (erase != nullptr) {
-        erase->BeginProgress("Erasing the flash.", "Erase", 0, 0, 0);
+        erase->BeginProgress("Erasing the flash.", "Erase", 0, 40, 0);
+        erase->SetProgressPos(12);
         erase->EnableCancel(false);
         erase->SetProgressNote("12 s of at most 40 s");
         check(ui::CQtBackend::HostOf(*erase)->grab().save(QString::fromStdString(out + "/erase.png"), "PNG"),
