@@ -4,7 +4,6 @@
 
 #include "sys/win32/WideText.h"
 #include "ui/win32/DialogMenu.h"
-#include "ui/win32/DialogTemplateBuilder.h"
 #include "ui/win32/WindowDpi.h"
 
 namespace pelican::ui {
@@ -30,57 +29,7 @@ bool IsComboBox(HWND hwnd) {
     return lstrcmpiW(name, L"ComboBox") == 0;
 }
 
-HICON LoadAppIcon(int size) {
-    // Not shared: the system keeps one shared copy of a resource, at the
-    // size first asked for, and the size follows the monitor here.
-    const LPCWSTR name = MAKEINTRESOURCEW(CDialogTemplateBuilder::kIconResource);
-    return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), name, IMAGE_ICON, size, size, 0));
-}
-
 }  // namespace
-
-void CWin32DialogHost::SetIcons(UINT dpi) {
-    // The application icon (resource 1) in the title bar, the task bar and
-    // the dialog's icon controls, at the sizes of the window's DPI; a
-    // program without one keeps the system's.
-    HICON big = LoadAppIcon(MetricForDpi(SM_CXICON, dpi));
-    HICON small = LoadAppIcon(MetricForDpi(SM_CXSMICON, dpi));
-    if (big != nullptr) {
-        SendMessageW(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-        // Icon controls share their id with other static controls.
-        for (HWND child = GetWindow(m_hwnd, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
-            if ((GetWindowLongPtrW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
-                SendMessageW(child, STM_SETICON, reinterpret_cast<WPARAM>(big), 0);
-    }
-    if (small != nullptr) SendMessageW(m_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
-    // The ones they replace are no longer shown anywhere.
-    DestroyIcons();
-    m_bigIcon = big;
-    m_smallIcon = small;
-}
-
-void CWin32DialogHost::DestroyIcons() {
-    if (m_bigIcon != nullptr) DestroyIcon(m_bigIcon);
-    if (m_smallIcon != nullptr) DestroyIcon(m_smallIcon);
-    m_bigIcon = m_smallIcon = nullptr;
-}
-
-void CWin32DialogHost::RedoSizes(UINT dpi) {
-    if (m_dialog == nullptr || m_hwnd == nullptr) return;
-    for (const auto& control : m_dialog->Template().controls)
-        if (control.kind == ControlKind::ComboBox || control.kind == ControlKind::ComboList)
-            FitDroppedWidth(GetDlgItem(m_hwnd, control.id), dpi);
-    SetIcons(dpi);
-}
-
-void CWin32DialogHost::KeepAreaWhole() {
-    // The dialog manager sizes a rescaled window by its frame; the menu bar
-    // added here has a height of its own at each scale, and wraps at some:
-    // the dialog's area (its size in the new font's units) stays whole.
-    RECT area{0, 0, m_dialog->Template().cx, m_dialog->Template().cy};
-    MapDialogRect(m_hwnd, &area);
-    GrowToClientHeight(area.bottom);
-}
 
 bool CWin32DialogHost::s_inputBlocked = false;
 bool CWin32DialogHost::s_waitCursor = false;
@@ -115,7 +64,7 @@ INT_PTR CALLBACK CWin32DialogHost::DialogProc(HWND hwnd, UINT message, WPARAM wP
         SetWindowLongPtrW(hwnd, DWLP_USER, 0);
         host->m_hwnd = nullptr;
         host->m_menu = nullptr;  // destroyed with its window
-        host->DestroyIcons();
+        host->m_scale.DestroyIcons();
         return FALSE;
     }
     ++host->m_busy;
@@ -140,12 +89,11 @@ INT_PTR CWin32DialogHost::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             // controls and gives them fonts of the new size after this
             // returns; what was sized here follows then. The DPI is the
             // message's: the window's own may not have changed yet.
-            m_dpi = LOWORD(wParam);
+            m_scale.Changed(LOWORD(wParam));
             PostMessageW(m_hwnd, kRedoSizes, 0, 0);
             return FALSE;
         case kRedoSizes:
-            RedoSizes(m_dpi);
-            KeepAreaWhole();
+            m_scale.Redo(m_hwnd, m_dialog->Template());
             return TRUE;
         case WM_SETCURSOR:
             if (!s_waitCursor) return FALSE;
@@ -178,8 +126,7 @@ INT_PTR CWin32DialogHost::InitDialog() {
             SendDlgItemMessageW(m_hwnd, control.id, CB_ADDSTRING, 0,
                                 reinterpret_cast<LPARAM>(Widen(entry).c_str()));
     }
-    m_dpi = WindowDpi(m_hwnd);
-    RedoSizes(m_dpi);
+    m_scale.Begin(m_hwnd, m_dialog->Template());
     AddMenu();
     CDialog* dialog = m_dialog;
     return dialog->OnInitDialog() ? TRUE : FALSE;
@@ -198,24 +145,14 @@ void CWin32DialogHost::AddMenu() {
     RECT before{};
     GetWindowRect(m_hwnd, &before);
     RECT wanted = client;
-    AdjustWindowRectForDpi(wanted, m_hwnd, TRUE, m_dpi);
+    AdjustWindowRectForDpi(wanted, m_hwnd, TRUE, m_scale.Dpi());
     const int width = wanted.right - wanted.left;
     const int height = wanted.bottom - wanted.top;
     int top = before.top;
     if (style & kCentered) top -= (height - (before.bottom - before.top)) / 2;
     SetWindowPos(m_hwnd, nullptr, before.left, std::max(0, top), width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     // Still short (a menu bar that wraps): grow by what is missing.
-    GrowToClientHeight(client.bottom);
-}
-
-void CWin32DialogHost::GrowToClientHeight(LONG height) {
-    RECT now{};
-    GetClientRect(m_hwnd, &now);
-    if (now.bottom >= height) return;
-    RECT window{};
-    GetWindowRect(m_hwnd, &window);
-    SetWindowPos(m_hwnd, nullptr, 0, 0, window.right - window.left, window.bottom - window.top + height - now.bottom,
-                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    CWindowScale::GrowToClientHeight(m_hwnd, client.bottom);
 }
 
 void CWin32DialogHost::Command(int id, int code, HWND control) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ui/Dialog.h"
+#include "ui/win32/WindowScale.h"
 #include "ui/win32/WindowsApi.h"
 
 namespace pelican::ui {
@@ -75,16 +76,6 @@ private:
     bool DefaultButtonEnabled() const;
     const ControlTemplate* Control(int id) const;
     bool Accepting() const;
-    // What this window sizes in pixels itself, for the DPI it is shown at:
-    // the drop-down lists' widths and the icons.
-    void RedoSizes(UINT dpi);
-    void SetIcons(UINT dpi);
-    void DestroyIcons();
-    // After a change of scale: the window at least as high as the
-    // dialog's area needs.
-    void KeepAreaWhole();
-    // The window made higher until its client area is height high.
-    void GrowToClientHeight(LONG height);
 
     static bool s_inputBlocked;
     static bool s_waitCursor;
@@ -104,11 +95,8 @@ private:
     bool m_hasSkipPages = false;
     bool m_skipPagesChecked = false;
     HWND m_focusBeforeDisable = nullptr;
-    // The window's DPI as last known (0: the system's), and the icons
-    // loaded for it, the window's until replaced or the window goes.
-    UINT m_dpi = 0;
-    HICON m_bigIcon = nullptr;
-    HICON m_smallIcon = nullptr;
+    // The icons and the lists' widths at the monitor's scale.
+    CWindowScale m_scale;
 };
 
 }  // namespace pelican::ui
