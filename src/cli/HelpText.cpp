@@ -27,7 +27,7 @@ constexpr const char* kSignals =
     "129 the console closed or the session ended, 130 Ctrl-C, 141 closed output,\n"
     "143 Ctrl-Break, each once the board confirmed 9600 bps. An ending lets the\n"
     "exchange in flight finish (an erase runs to its end) before the link returns\n"
-    "to 9600 bps; Ctrl-C";
+    "to 9600 bps;\nCtrl-C";
 #else
 constexpr const char* kSignals =
     "128+N ended by signal N after the board confirmed 9600 bps (129 SIGHUP,\n"

@@ -38,6 +38,8 @@ public:
             return true;
         };
         m_ui.m_onProgress = [this](const std::string& title, int, int high, int pos, int) {
+            // The erase window's bar counts seconds, not pages.
+            if (title == "Erase") return;
             m_bar.push_back({high, pos});
             if (m_titles.empty() || m_titles.back() != title) m_titles.push_back(title);
             if (m_onBar) m_onBar(title);

@@ -96,13 +96,12 @@ trap 'kill $run 2>/dev/null' EXIT
 
 at "Select Program" Return
 # The ID check: the file in the first field, then past "Refer..." the
-# seven ID bytes.
+# seven ID bytes; each field full moves on to the next by itself.
 at "ID Check"
 id=$last
 typed "$id" "$file"
-xdotool key --window "$id" Tab
+xdotool key --window "$id" Tab Tab
 for byte in 01 02 03 04 05 06 07; do
-    xdotool key --window "$id" Tab
     typed "$id" "$byte"
 done
 xdotool key --window "$id" Return
