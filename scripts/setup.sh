@@ -12,6 +12,9 @@ PACKAGES=(
   libgtest-dev libgmock-dev          # tests
   nlohmann-json3-dev                 # ... which read back the program's JSON with a parser of their own
   libcli11-dev                       # command line of the batch mode
+  unixodbc-dev                       # --store: databases through ODBC, one route on Linux and Windows
+  odbc-postgresql libsqliteodbc      # ... the drivers a line's database is reached with
+  postgresql libsqlite3-dev          # ... a throwaway server, and SQLite files read back, in tests
   fonts-dejavu-core                  # real glyphs when windows render off screen
   xvfb xdotool                       # the window program as a process, answered on an X server of its own
   srecord binutils                   # reference S-record tools used by tests and the benchmark

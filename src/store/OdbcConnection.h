@@ -1,0 +1,48 @@
+#pragma once
+// One connection to a database through ODBC (unixODBC on Linux, odbc32 on
+// Windows; the driver is named in the connection string). Its statements
+// run in a transaction that Commit or Rollback ends: nothing is committed
+// by itself. Every failure carries the driver's diagnostics.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace pelican {
+
+class COdbcConnection {
+public:
+    // A statement's parameter: NULL, an integer or a text.
+    using Value = std::variant<std::monostate, int64_t, std::string>;
+
+    COdbcConnection();
+    ~COdbcConnection();
+    COdbcConnection(const COdbcConnection&) = delete;
+    COdbcConnection& operator=(const COdbcConnection&) = delete;
+
+    // False, with the driver manager's or the driver's reason in error.
+    bool Connect(const std::string& connection, std::string& error);
+    bool Connected() const;
+    // Runs sql with its ? bound to params in order; rows: how many rows it
+    // changed.
+    bool Execute(const std::string& sql, const std::vector<Value>& params, std::string& error,
+                 int64_t* rows = nullptr);
+    // The first column of the first row sql gives; nullopt for no row or NULL.
+    bool QueryInt(const std::string& sql, const std::vector<Value>& params, std::optional<int64_t>& value,
+                  std::string& error);
+    bool Commit(std::string& error);
+    // Undoes what the transaction did; false when even that failed.
+    bool Rollback(std::string& error);
+    // The five-character SQLSTATE of the last failure ("23505": a unique
+    // key already taken; "40001": a serialization failure), empty if none.
+    const std::string& LastState() const { return m_lastState; }
+
+private:
+    struct Handles;
+    std::unique_ptr<Handles> m_handles;
+    std::string m_lastState;
+};
+
+}  // namespace pelican
