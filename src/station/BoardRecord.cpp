@@ -5,11 +5,10 @@
 #include "app/PelicanApp.h"
 #include "lifecycle/SignalStop.h"
 #include "link/PortInfo.h"
-#include "station/SerialCounter.h"
+#include "station/FileStore.h"
 #include "commands/CheckMemorryCmd.h"
 #include "commands/DeviceId.h"
 #include "commands/IDCheckDlg.h"
-#include "sys/LockedFile.h"
 #include "sys/Sha256.h"
 #include "sys/Station.h"
 #include "protocol/Protocol.h"
@@ -64,12 +63,6 @@ CLockWait CBoardRecord::LockWait() {
     return wait;
 }
 
-bool CBoardRecord::AppendToLog(const std::string& text, std::string& error) {
-    CLockedFile log;
-    return log.Open(m_options.log, CLockedFile::Mode::Append, error) &&
-           LockWait().Lock(log, error) == CLockWait::Result::Locked && log.Append(text, error) && log.Sync(error);
-}
-
 void CBoardRecord::OnEvent(const event::RunEvent& event) {
     if (const auto* begun = std::get_if<event::ActionBegun>(&event)) {
         m_actionInHand = *begun;
@@ -101,31 +94,23 @@ std::optional<uint64_t> CBoardRecord::SerialValue() const {
 int CBoardRecord::Open() {
     m_record.time = m_recordTime ? m_recordTime() : CStation::LocalTime();
     m_record.host = m_recordHost ? m_recordHost() : CStation::HostName();
+    m_store = std::make_unique<CFileStore>(m_options.log, [this] { return LockWait(); });
     std::string error;
     // Told before the port is opened: a run whose record cannot be kept, or
     // whose board cannot be given a number, must not touch the board. The
     // command line was right: the files are not.
-    if (!m_options.log.empty()) {
-        CLockedFile log;
-        if (!log.Open(m_options.log, CLockedFile::Mode::Append, error)) {
-            Report("the log " + m_options.log + " cannot be opened: " + error);
-            return kExitRecordFiles;
-        }
-        m_logUsable = true;
+    if (!m_store->Open(error)) {
+        Report(error);
+        return kExitRecordFiles;
     }
+    m_logUsable = m_store->KeepsRecords();
     if (m_options.serialNumber.empty()) return kExitDone;
     CSerialNumber serial;
     CSerialNumber::Parse(m_options.serialNumber, serial, error);  // the command line has checked it
     m_serial = serial;
     m_record.numbered = true;
-    uint64_t next = 0;
-    std::vector<uint8_t> bytes;
-    if (!CSerialCounter::Peek(serial.CounterPath(), LockWait(), next, error)) {
+    if (!m_store->Check(serial, error)) {
         Report(error);
-        return kExitRecordFiles;
-    }
-    if (!serial.Encode(next, bytes, error)) {
-        Report("serial number " + error + ": the counter file " + serial.CounterPath() + " is left as it is");
         return kExitRecordFiles;
     }
     // program and bpr work on the range of -r: it must hold the number.
@@ -174,34 +159,17 @@ bool CBoardRecord::NumberBoard(CPelicanApp& app) {
             return false;
         }
     }
-    std::vector<uint8_t> bytes;
-    uint64_t value = 0;
+    CRunRecord::Serial taken;
     std::string error;
-    const auto fits = [&serial, &bytes](uint64_t next, std::string& why) {
-        if (serial.Encode(next, bytes, why)) return true;
-        why = "serial number " + why + ": the counter file " + serial.CounterPath() + " is left as it is";
-        return false;
-    };
-    // The number's trace: the board that gets it is named in the log before
-    // anything is sent to it, so that the counter and the log tell together
-    // who got which number even when the process is killed part way.
-    const auto trace = [this, &serial, &bytes](uint64_t taken, std::string& why) {
-        if (!m_logUsable) return true;
-        const CRunRecord::Serial number{taken, serial.Address(), serial.FormatText(), bytes};
-        if (AppendToLog(m_record.TakenText(number) + "\n", why)) return true;
-        why = "serial number " + std::to_string(taken) + " was taken, but the log " + m_options.log +
-              " could not be written: " + why + "; the board is left as it is";
-        return false;
-    };
-    if (!CSerialCounter::Take(serial.CounterPath(), LockWait(), fits, value, error, trace)) {
+    if (!m_store->Take(serial, m_record, taken, error)) {
         // A board stopped by a signal is the signal's, not the files'.
         m_filesFailed = !m_waitEnded;
         Report(error);
         return false;
     }
-    m_record.serial = CRunRecord::Serial{value, serial.Address(), serial.FormatText(), bytes};
-    Report("serial number " + std::to_string(value) + " at " + Place(serial) + " (" + serial.FormatText() + ": " +
-           HexBytes(bytes) + ")");
+    m_record.serial = taken;
+    Report("serial number " + std::to_string(taken.value) + " at " + Place(serial) + " (" + serial.FormatText() +
+           ": " + HexBytes(taken.bytes) + ")");
     return true;
 }
 
@@ -267,10 +235,10 @@ int CBoardRecord::Write(int status, const std::string& outcome, uint64_t nowMs) 
     if (!m_options.file.empty() && m_record.sha256.empty()) CSha256::OfFile(m_options.file, m_record.sha256, error);
     m_record.outcome = outcome;
     m_record.exit = status;
-    if (AppendToLog(m_record.Text() + "\n", error)) return status;
+    if (m_store->Finish(m_record, error)) return status;
     // On standard error whatever --json says: a record lost is a run that
     // cannot be accounted for, so it does not end well.
-    m_tell(event::Report{"the record could not be written to " + m_options.log + ": " + error, true});
+    m_tell(event::Report{error, true});
     return status == kExitDone ? kExitRecordFiles : status;
 }
 

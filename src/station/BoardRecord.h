@@ -6,10 +6,12 @@
 // programs. It hears the run's actions and page loops as events.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "station/BatchOptions.h"
+#include "station/BoardStore.h"
 #include "station/RunEvents.h"
 #include "station/RunRecord.h"
 #include "station/SerialNumber.h"
@@ -59,15 +61,13 @@ private:
     // How the log's and the counter's locks are waited for: a signal that
     // comes in the wait ends it, and a long wait is told.
     CLockWait LockWait();
-    // The log opened, locked, text appended and flushed, and closed again:
-    // between records a station holds nothing of a file the line shares.
-    bool AppendToLog(const std::string& text, std::string& error);
 
     const BatchOptions& m_options;
     std::function<void(const event::Report&)> m_tell;
     IClock& m_clock;
     CRunRecord m_record;
-    bool m_logUsable = false;  // --log named a file that could be opened
+    std::unique_ptr<IBoardStore> m_store;
+    bool m_logUsable = false;  // the store keeps records, and could be opened
     bool m_waitEnded = false;  // a signal ended a wait for a lock
     bool m_written = false;
     std::optional<CSerialNumber> m_serial;
