@@ -52,8 +52,8 @@ void SetHelpTexts(CLI::App& cli) {
                "could not be opened, an action lost the link or it could not be recovered (the\n"
                "board did not confirm 9600 bps at the end: reset it before the next run); 4 the\n"
                "window program is running already; 5 the lock file could not be made (runtime\n"
-               "folder missing or read-only); 6 another run holds the port; 7 the --log file\n"
-               "or --serial-number counter could not be used;\n" +
+               "folder missing or read-only); 6 another run holds the port; 7 the --log file,\n"
+               "the --serial-number counter or the --store database could not be used;\n" +
                kSignals +
                " given again in that wait ends the run at once, the board left as\n"
                "it is (status 3). A gang (-p given again, or --loop) ends with the status\n"

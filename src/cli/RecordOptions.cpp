@@ -5,6 +5,7 @@
 
 #include "station/BatchOptions.h"
 #include "station/SerialNumber.h"
+#include "store/StoreUrl.h"
 
 namespace pelican {
 
@@ -30,12 +31,30 @@ void AddRecordOptions(CLI::App& cli, BatchOptions& options) {
             std::string error;
             return CSerialNumber::Parse(text, number, error) ? std::string() : error;
         });
+    cli.add_option("--store", options.store,
+                   "where numbers come from and records go: file: (the\n"
+                   "default: --log and --serial-number's COUNTERFILE),\n"
+                   "sqlite:PATH (a database file) or\n"
+                   "postgresql://USER@HOST[:PORT]/DB (a line's server;\n"
+                   "the password from PGPASSWORD or ~/.pgpass); in a\n"
+                   "database one row per board and run, and\n"
+                   "--serial-number's last part names the counter")
+        ->option_text("URL")
+        ->check([](const std::string& text) {
+            CStoreUrl url;
+            std::string error;
+            return CStoreUrl::Parse(text, url, error) ? std::string() : error;
+        });
 }
 
 std::string CheckRecordOptions(const BatchOptions& options, bool listPorts) {
-    const bool given = !options.log.empty() || !options.serialNumber.empty();
+    const bool given = !options.log.empty() || !options.serialNumber.empty() || !options.store.empty();
     if (given && listPorts) return "--list-ports takes no actions and no options but --json";
     if (given && options.actions.empty()) return "options without an action; name the actions to run";
+    // A database keeps the records itself: a log beside it would be a
+    // second record that nobody reconciles.
+    if (!options.log.empty() && !options.store.empty() && options.store != "file:")
+        return "--log is the file: store's; a database keeps the records itself";
     if (options.serialNumber.empty()) return std::string();
     // A number is given to a board only by programming it; any other run
     // would use one up, or leave the record claiming one the flash lacks.

@@ -51,6 +51,10 @@ struct BatchOptions {
     // (--serial-number ADDR:FORMAT:COUNTERFILE); see RecordOptions.h.
     std::string log;
     std::string serialNumber;
+    // Where numbers come from and records go (--store URL): empty or
+    // "file:" the two files above; "sqlite:PATH" or "postgresql://..." a
+    // database, whose counter --serial-number's last part names.
+    std::string store;
 };
 
 // A hexadecimal address below 1000000 ("C0000", "0x0C0000"); false otherwise.

@@ -1,10 +1,12 @@
 #include "station/BoardRecord.h"
 
 #include <algorithm>
+#include <random>
 
 #include "app/PelicanApp.h"
 #include "lifecycle/SignalStop.h"
 #include "link/PortInfo.h"
+#include "station/DatabaseStore.h"
 #include "station/FileStore.h"
 #include "commands/CheckMemorryCmd.h"
 #include "commands/DeviceId.h"
@@ -33,6 +35,19 @@ std::string HexBytes(const std::vector<uint8_t>& bytes) {
         text += kDigits[byte & 0xF];
     }
     return text;
+}
+
+// 128 random bits in hexadecimal: the run's own id, the same on no two
+// stations.
+std::string RandomRunId() {
+    std::random_device random;
+    static const char kDigits[] = "0123456789abcdef";
+    std::string id;
+    for (int word = 0; word < 4; ++word) {
+        const uint32_t bits = random();
+        for (int shift = 28; shift >= 0; shift -= 4) id += kDigits[(bits >> shift) & 0xF];
+    }
+    return id;
 }
 
 // Every signal the program has noted so far, counted together.
@@ -94,7 +109,17 @@ std::optional<uint64_t> CBoardRecord::SerialValue() const {
 int CBoardRecord::Open() {
     m_record.time = m_recordTime ? m_recordTime() : CStation::LocalTime();
     m_record.host = m_recordHost ? m_recordHost() : CStation::HostName();
-    m_store = std::make_unique<CFileStore>(m_options.log, [this] { return LockWait(); });
+    m_record.runId = RandomRunId();
+    CStoreUrl url;
+    std::string why;
+    CStoreUrl::Parse(m_options.store.empty() ? "file:" : m_options.store, url, why);  // checked by the command line
+    // The databases are reached through ODBC on Linux and Windows alike
+    // (unixODBC, odbc32): one route to SQLite and PostgreSQL, with no
+    // client library of either built in.
+    if (url.GetKind() == CStoreUrl::Kind::File)
+        m_store = std::make_unique<CFileStore>(m_options.log, [this] { return LockWait(); });
+    else
+        m_store = std::make_unique<CDatabaseStore>(url);
     std::string error;
     // Told before the port is opened: a run whose record cannot be kept, or
     // whose board cannot be given a number, must not touch the board. The
@@ -235,6 +260,7 @@ int CBoardRecord::Write(int status, const std::string& outcome, uint64_t nowMs) 
     if (!m_options.file.empty() && m_record.sha256.empty()) CSha256::OfFile(m_options.file, m_record.sha256, error);
     m_record.outcome = outcome;
     m_record.exit = status;
+    m_record.finished = m_recordTime ? m_recordTime() : CStation::LocalTime();
     if (m_store->Finish(m_record, error)) return status;
     // On standard error whatever --json says: a record lost is a run that
     // cannot be accounted for, so it does not end well.

@@ -13,12 +13,7 @@ std::string Hex(uint32_t address) {
 }
 
 std::string SerialText(const CRunRecord::Serial& serial) {
-    std::string bytes;
-    for (const uint8_t byte : serial.bytes) {
-        char hex[4];
-        std::snprintf(hex, sizeof hex, "%02X", byte);
-        bytes += hex;
-    }
+    const std::string bytes = CRunRecord::SerialBytesHex(serial);
     return CJsonLine()
         .AddJson("value", std::to_string(serial.value))
         .Add("address", Hex(serial.address))
@@ -43,6 +38,18 @@ std::string CRunRecord::Text() const {
     line.Add("time", time).Add("host", host).Add("port", port);
     if (!usbSerial.empty()) line.Add("usb_serial", usbSerial);
     line.Add("file", file).Add("sha256", sha256);
+    line.AddJson("ranges", RangesJson());
+    line.AddJson("actions", ActionsJson());
+    if (version) line.Add("version", *version);
+    if (status) line.AddJson("status", StatusJson());
+    if (numbered) {
+        line.AddJson("serial", serial ? SerialText(*serial) : std::string("null"));
+    }
+    line.Add("outcome", outcome).Add("exit", static_cast<int64_t>(exit));
+    return line.Text();
+}
+
+std::string CRunRecord::RangesJson() const {
     std::vector<std::string> objects;
     for (const Range& range : ranges)
         objects.push_back(CJsonLine()
@@ -54,29 +61,33 @@ std::string CRunRecord::Text() const {
                               .Add("due", static_cast<int64_t>(range.due))
                               .Add("outcome", range.outcome)
                               .Text());
-    line.AddJson("ranges", Array(objects));
-    objects.clear();
+    return Array(objects);
+}
+
+std::string CRunRecord::ActionsJson() const {
+    std::vector<std::string> objects;
     for (const Action& action : actions)
         objects.push_back(CJsonLine()
                               .Add("action", action.name)
                               .Add("outcome", action.outcome)
                               .Add("ms", static_cast<int64_t>(action.milliseconds))
                               .Text());
-    line.AddJson("actions", Array(objects));
-    if (version) line.Add("version", *version);
-    if (status) {
-        std::string bytes = "[";
-        bytes += std::to_string((*status)[0]);
-        bytes += ',';
-        bytes += std::to_string((*status)[1]);
-        bytes += ']';
-        line.AddJson("status", bytes);
+    return Array(objects);
+}
+
+std::string CRunRecord::StatusJson() const {
+    if (!status) return std::string();
+    return "[" + std::to_string((*status)[0]) + "," + std::to_string((*status)[1]) + "]";
+}
+
+std::string CRunRecord::SerialBytesHex(const Serial& serial) {
+    std::string bytes;
+    for (const uint8_t byte : serial.bytes) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%02X", byte);
+        bytes += hex;
     }
-    if (numbered) {
-        line.AddJson("serial", serial ? SerialText(*serial) : std::string("null"));
-    }
-    line.Add("outcome", outcome).Add("exit", static_cast<int64_t>(exit));
-    return line.Text();
+    return bytes;
 }
 
 std::string CRunRecord::TakenText(const Serial& taken) const {

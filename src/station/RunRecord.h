@@ -52,9 +52,21 @@ public:
     std::optional<Serial> serial;
     std::string outcome;
     int exit = 0;
+    // Not in the JSON line. A random id made at the start of the run, that
+    // a database keeps the board's row under (a record sent twice lands
+    // once), and the time the run ended.
+    std::string runId;
+    std::string finished;
 
     // The object on one line, without its line end.
     std::string Text() const;
+    // The parts of the object as JSON: the page loops' array, the actions'
+    // array, the two status bytes ("[128,0]", empty when not read).
+    std::string RangesJson() const;
+    std::string ActionsJson() const;
+    std::string StatusJson() const;
+    // The number's bytes in hexadecimal ("11000000").
+    static std::string SerialBytesHex(const Serial& serial);
     // The line that says a number was taken for the board, written under
     // the counter's lock before the board is touched: time, host, port,
     // adapter and the number, without its line end.

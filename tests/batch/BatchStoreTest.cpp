@@ -1,0 +1,116 @@
+// The line's database (--store sqlite:FILE) in whole runs against the
+// simulated board: each board's number taken from the database's counter
+// and in its flash, and its row read back with SQLite's own library, as a
+// line's other programs would read it.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include "support/BatchBench.h"
+#include "support/ProgramFiles.h"
+
+namespace pelican::test {
+namespace {
+
+// The rows sql gives, each column as text ("NULL" for none), joined by |.
+std::vector<std::string> Rows(const std::string& path, const std::string& sql) {
+    std::vector<std::string> rows;
+    sqlite3* db = nullptr;
+    EXPECT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK) << path;
+    sqlite3_stmt* statement = nullptr;
+    EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    while (statement != nullptr && sqlite3_step(statement) == SQLITE_ROW) {
+        std::string row;
+        for (int column = 0; column < sqlite3_column_count(statement); ++column) {
+            const auto* text = sqlite3_column_text(statement, column);
+            row += (column > 0 ? "|" : "") + std::string(text ? reinterpret_cast<const char*>(text) : "NULL");
+        }
+        rows.push_back(row);
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return rows;
+}
+
+struct Line {
+    CTempDir shared;
+    Line() { WriteProgramFiles(shared); }
+    std::string File() const { return shared.File("prog.mot"); }
+    std::string Db() const { return shared.File("line.db"); }
+    int Run(CBatchBench& bench, std::vector<std::string> args) const {
+        bench.m_setup = [](CBatchRunner& runner) {
+            runner.m_boardRecord.m_recordTime = [] { return std::string("2026-12-09T10:42:07+01:00"); };
+            runner.m_boardRecord.m_recordHost = [] { return std::string("station-3"); };
+        };
+        return bench.Run(args);
+    }
+};
+
+TEST(BatchStore, ThreeBoardsGetThreeNumbersAndThreeWholeRows) {
+    Line line;
+    const struct {
+        uint8_t number;
+        const char* told;
+    } boards[] = {
+        {1, "serial number 1 at 0C0100-0C0103 (le32: 01 00 00 00)\n"},
+        {2, "serial number 2 at 0C0100-0C0103 (le32: 02 00 00 00)\n"},
+        {3, "serial number 3 at 0C0100-0C0103 (le32: 03 00 00 00)\n"},
+    };
+    for (const auto& board : boards) {
+        CBatchBench bench;
+        EXPECT_EQ(line.Run(bench, {"-f", line.File(), "-y", "--store", "sqlite:" + line.Db(), "--serial-number",
+                                   "C0100:le32:widget", "epr", "status", "version"}),
+                  0)
+            << bench.m_err;
+        EXPECT_NE(bench.m_err.find(board.told), std::string::npos) << bench.m_err;
+        EXPECT_EQ(bench.m_sim.Board().Peek(0x0C0100, 5), (std::vector<uint8_t>{board.number, 0x00, 0x00, 0x00, 0xFF}));
+    }
+    EXPECT_EQ(Rows(line.Db(), "SELECT version FROM pelican_schema"), (std::vector<std::string>{"1"}));
+    EXPECT_EQ(Rows(line.Db(), "SELECT name, next_value FROM pelican_counter"), (std::vector<std::string>{"widget|4"}));
+    EXPECT_EQ(Rows(line.Db(), "SELECT serial_name, serial_value, serial_address, serial_format, serial_bytes, state,"
+                              " outcome, exit_status FROM pelican_board ORDER BY id"),
+              (std::vector<std::string>{"widget|1|0C0100|le32|01000000|done|ok|0",
+                                        "widget|2|0C0100|le32|02000000|done|ok|0",
+                                        "widget|3|0C0100|le32|03000000|done|ok|0"}));
+    // Each run has an id of its own.
+    EXPECT_EQ(Rows(line.Db(), "SELECT COUNT(DISTINCT run_id), MIN(LENGTH(run_id)) FROM pelican_board"),
+              (std::vector<std::string>{"3|32"}));
+    // The first board's row holds what its JSON record holds.
+    EXPECT_EQ(Rows(line.Db(), "SELECT started_at, finished_at, host, port, adapter_serial, file, file_sha256,"
+                              " version, status FROM pelican_board WHERE serial_value = 1"),
+              (std::vector<std::string>{"2026-12-09T10:42:07+01:00|2026-12-09T10:42:07+01:00|station-3|COM1|NULL|" +
+                                        line.File() +
+                                        "|c27261a1d6bea50e4fa5a23acc5d43bae6cafa610fcffe38a0f02ea9a18904a2|VER.1.00|"
+                                        "[128,12]"}));
+    // The page loops and actions as the JSON record has them (the actions'
+    // ms left aside).
+    EXPECT_EQ(Rows(line.Db(), "SELECT json_array_length(ranges), json_extract(ranges, '$[1].title'),"
+                              " json_extract(ranges, '$[1].pages'), json_extract(ranges, '$[1].outcome'),"
+                              " json_array_length(actions), json_extract(actions, '$[0].action'),"
+                              " json_extract(actions, '$[2].action'), json_extract(actions, '$[2].outcome')"
+                              " FROM pelican_board WHERE serial_value = 1"),
+              (std::vector<std::string>{"2|Read check.|2|done|3|epr|version|done"}));
+}
+
+TEST(BatchStore, ABoardWithoutANumberGetsItsRowAtTheEnd) {
+    Line line;
+    CBatchBench bench;
+    EXPECT_EQ(line.Run(bench, {"--store", "sqlite:" + line.Db(), "status"}), 0) << bench.m_err;
+    EXPECT_EQ(Rows(line.Db(), "SELECT serial_name, serial_value, state, file, json_extract(actions, '$[0].action'),"
+                              " outcome, exit_status FROM pelican_board"),
+              (std::vector<std::string>{"NULL|NULL|done|NULL|status|ok|0"}));
+}
+
+TEST(BatchStore, ADatabaseThatCannotBeReachedLeavesTheBoardUntouched) {
+    Line line;
+    CBatchBench bench;
+    const std::string db = line.shared.File("no-such-folder/line.db");
+    EXPECT_EQ(line.Run(bench, {"-f", line.File(), "-y", "--store", "sqlite:" + db, "--serial-number",
+                               "C0100:le32:widget", "epr"}),
+              7);
+    // One line, with the driver's own reason.
+    EXPECT_EQ(bench.m_err, "the database sqlite:" + db + " cannot be reached: HY000: [SQLite]connect failed; the board is left as it is\n");
+    EXPECT_TRUE(bench.m_sim.Board().Frames().empty());
+}
+
+}  // namespace
+}  // namespace pelican::test
