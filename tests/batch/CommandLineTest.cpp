@@ -111,6 +111,13 @@ TEST(CommandLine, TheProductionLine) {
     ExpectUsageError({"-p", "COM1", "--loop", "-o", "flash.mot", "dump"},
                      "dump under --loop needs --serial-number: each board's file is named by its number");
     EXPECT_EQ(Parse({"-p", "COM1", "-p", "COM2", "-o", "flash.mot", "dump"}).kind, CommandLine::Batch);
+    // A database keeps the records itself; a URL it cannot use is told.
+    ExpectUsageError({"-p", "COM1", "--store", "sqlite:line.db", "--log", "line.jsonl", "status"},
+                     "--log is the file: store's; a database keeps the records itself");
+    EXPECT_EQ(Parse({"-p", "COM1", "--store", "file:", "--log", "line.jsonl", "status"}).kind, CommandLine::Batch);
+    const Parsed url = Parse({"-p", "COM1", "--store", "postgresql://line:secret@db/pelican", "status"});
+    EXPECT_EQ(url.exitCode, 2);
+    EXPECT_NE(url.err.find("the password does not go in the URL"), std::string::npos) << url.err;
     const Parsed bad = Parse({"-p", "COM1", "--run-after", "dtr:2", "version"});
     EXPECT_EQ(bad.exitCode, 2);
     EXPECT_NE(bad.err.find("--run-after"), std::string::npos) << bad.err;

@@ -12,6 +12,7 @@
 #include "station/RunRecord.h"
 #include "station/SerialCounter.h"
 #include "station/SerialNumber.h"
+#include "store/StoreUrl.h"
 #include "support/StrictJson.h"
 #include "support/TempDir.h"
 #include "sys/LockWait.h"
@@ -99,6 +100,44 @@ TEST(SerialNumber, WhatTheOptionTakes) {
         EXPECT_EQ(serial.Address(), c.address) << c.text;
         EXPECT_EQ(serial.FormatText(), c.format) << c.text;
         EXPECT_EQ(serial.CounterPath(), c.counter) << c.text;
+    }
+}
+
+TEST(StoreUrl, WhatTheOptionTakesAndWhatODBCConnectsWith) {
+    const struct {
+        const char* text;
+        const char* connection;  // what ODBC is given
+        const char* error;       // empty: taken
+    } cases[] = {
+        {"file:", "", ""},
+        {"sqlite:/var/lib/line/line.db", "Driver={SQLite3};Database=/var/lib/line/line.db;Timeout=30000;", ""},
+        {"sqlite:C:\\line\\line.db", "Driver={SQLite3};Database=C:\\line\\line.db;Timeout=30000;", ""},
+        {"postgresql://line@db.example/pelican",
+         "Driver={PostgreSQL Unicode};Server=db.example;Database=pelican;UID=line;", ""},
+        {"postgresql://line@10.0.0.5:5433/pelican",
+         "Driver={PostgreSQL Unicode};Server=10.0.0.5;Database=pelican;Port=5433;UID=line;", ""},
+        {"postgresql://db.example/pelican", "Driver={PostgreSQL Unicode};Server=db.example;Database=pelican;", ""},
+        {"sqlite:", "", "sqlite: needs the database file's path, e.g. sqlite:/var/lib/line/line.db"},
+        {"sqlite:a;Driver=x", "", "the database file's path must not hold ; { or }"},
+        {"postgresql://line:secret@db/pelican", "",
+         "the password does not go in the URL: PGPASSWORD or the password file (~/.pgpass) holds it"},
+        {"postgresql://line@db:0/pelican", "", "the port must be a number from 1 to 65535"},
+        {"postgresql://line@db:65536/pelican", "", "the port must be a number from 1 to 65535"},
+        {"postgresql://line@db:/pelican", "", "the port must be a number from 1 to 65535"},
+        {"postgresql://line@db", "", "postgresql:// needs the database after the host: postgresql://user@host[:port]/db"},
+        {"postgresql://line@db/", "", "postgresql:// needs the database after the host: postgresql://user@host[:port]/db"},
+        {"postgresql://line@/pelican", "", "postgresql:// needs the server's host: postgresql://user@host[:port]/db"},
+        {"postgresql://li;ne@db/pelican", "", "the user, host and database must not hold ; { } (nor the database /)"},
+        {"postgres://line@db/pelican", "", "expected file:, sqlite:PATH or postgresql://user@host[:port]/db"},
+        {"line.db", "", "expected file:, sqlite:PATH or postgresql://user@host[:port]/db"},
+    };
+    for (const auto& c : cases) {
+        CStoreUrl url;
+        std::string error;
+        EXPECT_EQ(CStoreUrl::Parse(c.text, url, error), *c.error == '\0') << c.text;
+        EXPECT_EQ(error, c.error) << c.text;
+        if (*c.error != '\0') continue;
+        EXPECT_EQ(url.ConnectionString(), c.connection) << c.text;
     }
 }
 
