@@ -1,9 +1,14 @@
-// The line's database (--store sqlite:FILE) in whole runs against the
-// simulated board: each board's number taken from the database's counter
-// and in its flash, and its row read back with SQLite's own library, as a
-// line's other programs would read it.
+// The line's database (--store) in whole runs against the simulated board:
+// each board's number taken from the database's counter and in its flash,
+// and its row read back with the database's own client (SQLite's library,
+// psql), as a line's other programs would read it. The PostgreSQL cases
+// run under tests/batch/PostgresqlServer.sh, which starts a throwaway
+// server and names it in PELICAN_TEST_POSTGRESQL.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include "support/BatchBench.h"
 #include "support/ProgramFiles.h"
@@ -31,11 +36,40 @@ std::vector<std::string> Rows(const std::string& path, const std::string& sql) {
     return rows;
 }
 
+// The rows psql gives for sql on the server url names, as Rows does.
+std::vector<std::string> ServerRows(const std::string& url, const std::string& sql) {
+    std::vector<std::string> rows;
+    const std::string command = "psql -X -q -A -t -F '|' -P null=NULL -d '" + url + "' -c \"" + sql + "\"";
+    FILE* pipe = popen(command.c_str(), "r");
+    EXPECT_NE(pipe, nullptr) << command;
+    if (pipe == nullptr) return rows;
+    std::string text;
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
+    EXPECT_EQ(pclose(pipe), 0) << command;
+    for (size_t from = 0, end; (end = text.find('\n', from)) != std::string::npos; from = end + 1)
+        rows.push_back(text.substr(from, end - from));
+    return rows;
+}
+
+// A program file and a database: a SQLite file in the folder, or the
+// server's database (emptied first).
 struct Line {
     CTempDir shared;
-    Line() { WriteProgramFiles(shared); }
+    std::string server;  // postgresql://...; empty: SQLite
+    explicit Line(bool postgresql = false) {
+        WriteProgramFiles(shared);
+        if (!postgresql) return;
+        const char* url = std::getenv("PELICAN_TEST_POSTGRESQL");
+        server = url != nullptr ? url : "";
+        if (!server.empty()) ServerRows(server, "DROP TABLE IF EXISTS pelican_board, pelican_counter, pelican_schema");
+    }
     std::string File() const { return shared.File("prog.mot"); }
     std::string Db() const { return shared.File("line.db"); }
+    std::string Store() const { return server.empty() ? "sqlite:" + Db() : server; }
+    std::vector<std::string> Query(const std::string& sql) const {
+        return server.empty() ? Rows(Db(), sql) : ServerRows(server, sql);
+    }
     int Run(CBatchBench& bench, std::vector<std::string> args) const {
         bench.m_setup = [](CBatchRunner& runner) {
             runner.m_boardRecord.m_recordTime = [] { return std::string("2026-12-09T10:42:07+01:00"); };
@@ -45,8 +79,9 @@ struct Line {
     }
 };
 
-TEST(BatchStore, ThreeBoardsGetThreeNumbersAndThreeWholeRows) {
-    Line line;
+// Three boards, one after another: numbers 1, 2 and 3 of the counter
+// "widget", each in its board's flash and in its row.
+void ThreeBoards(const Line& line) {
     const struct {
         uint8_t number;
         const char* told;
@@ -57,30 +92,35 @@ TEST(BatchStore, ThreeBoardsGetThreeNumbersAndThreeWholeRows) {
     };
     for (const auto& board : boards) {
         CBatchBench bench;
-        EXPECT_EQ(line.Run(bench, {"-f", line.File(), "-y", "--store", "sqlite:" + line.Db(), "--serial-number",
+        EXPECT_EQ(line.Run(bench, {"-f", line.File(), "-y", "--store", line.Store(), "--serial-number",
                                    "C0100:le32:widget", "epr", "status", "version"}),
                   0)
             << bench.m_err;
         EXPECT_NE(bench.m_err.find(board.told), std::string::npos) << bench.m_err;
         EXPECT_EQ(bench.m_sim.Board().Peek(0x0C0100, 5), (std::vector<uint8_t>{board.number, 0x00, 0x00, 0x00, 0xFF}));
     }
-    EXPECT_EQ(Rows(line.Db(), "SELECT version FROM pelican_schema"), (std::vector<std::string>{"1"}));
-    EXPECT_EQ(Rows(line.Db(), "SELECT name, next_value FROM pelican_counter"), (std::vector<std::string>{"widget|4"}));
-    EXPECT_EQ(Rows(line.Db(), "SELECT serial_name, serial_value, serial_address, serial_format, serial_bytes, state,"
+    EXPECT_EQ(line.Query("SELECT version FROM pelican_schema"), (std::vector<std::string>{"1"}));
+    EXPECT_EQ(line.Query("SELECT name, next_value FROM pelican_counter"), (std::vector<std::string>{"widget|4"}));
+    EXPECT_EQ(line.Query("SELECT serial_name, serial_value, serial_address, serial_format, serial_bytes, state,"
                               " outcome, exit_status FROM pelican_board ORDER BY id"),
               (std::vector<std::string>{"widget|1|0C0100|le32|01000000|done|ok|0",
                                         "widget|2|0C0100|le32|02000000|done|ok|0",
                                         "widget|3|0C0100|le32|03000000|done|ok|0"}));
     // Each run has an id of its own.
-    EXPECT_EQ(Rows(line.Db(), "SELECT COUNT(DISTINCT run_id), MIN(LENGTH(run_id)) FROM pelican_board"),
+    EXPECT_EQ(line.Query("SELECT COUNT(DISTINCT run_id), MIN(LENGTH(run_id)) FROM pelican_board"),
               (std::vector<std::string>{"3|32"}));
     // The first board's row holds what its JSON record holds.
-    EXPECT_EQ(Rows(line.Db(), "SELECT started_at, finished_at, host, port, adapter_serial, file, file_sha256,"
+    EXPECT_EQ(line.Query("SELECT started_at, finished_at, host, port, adapter_serial, file, file_sha256,"
                               " version, status FROM pelican_board WHERE serial_value = 1"),
               (std::vector<std::string>{"2026-12-09T10:42:07+01:00|2026-12-09T10:42:07+01:00|station-3|COM1|NULL|" +
                                         line.File() +
                                         "|c27261a1d6bea50e4fa5a23acc5d43bae6cafa610fcffe38a0f02ea9a18904a2|VER.1.00|"
                                         "[128,12]"}));
+}
+
+TEST(BatchStore, ThreeBoardsGetThreeNumbersAndThreeWholeRows) {
+    Line line;
+    ThreeBoards(line);
     // The page loops and actions as the JSON record has them (the actions'
     // ms left aside).
     EXPECT_EQ(Rows(line.Db(), "SELECT json_array_length(ranges), json_extract(ranges, '$[1].title'),"
@@ -89,6 +129,12 @@ TEST(BatchStore, ThreeBoardsGetThreeNumbersAndThreeWholeRows) {
                               " json_extract(actions, '$[2].action'), json_extract(actions, '$[2].outcome')"
                               " FROM pelican_board WHERE serial_value = 1"),
               (std::vector<std::string>{"2|Read check.|2|done|3|epr|version|done"}));
+}
+
+TEST(BatchStorePostgresql, ThreeBoardsGetThreeNumbersAndThreeWholeRows) {
+    Line line(true);
+    if (line.server.empty()) GTEST_SKIP() << "PELICAN_TEST_POSTGRESQL names no server";
+    ThreeBoards(line);
 }
 
 TEST(BatchStore, ABoardWithoutANumberGetsItsRowAtTheEnd) {

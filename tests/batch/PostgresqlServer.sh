@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Runs the test program given (with its arguments) against a throwaway
+# PostgreSQL server: a cluster made in a temporary folder, listening on a
+# free port of 127.0.0.1 and on a socket in that folder, with a password
+# that only the password file holds. The server is stopped and the folder
+# removed however the test ends. Exit 77 (skipped) when the machine has no
+# PostgreSQL server or no ODBC driver for it.
+set -euo pipefail
+bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1 || true)
+if [ -z "$bin" ] || [ ! -x "$bin/initdb" ] || ! command -v psql >/dev/null; then
+  echo "SKIP: no PostgreSQL server here (Debian: apt-get install postgresql)"
+  exit 77
+fi
+if ! grep -qs '^\[PostgreSQL Unicode\]' /etc/odbcinst.ini; then
+  echo "SKIP: no \"PostgreSQL Unicode\" ODBC driver in /etc/odbcinst.ini (Debian: apt-get install odbc-postgresql)"
+  exit 77
+fi
+dir=$(mktemp -d /tmp/pelican-pg.XXXXXX)
+# The server refuses to run as root: CI's root runs it as nobody.
+as=()
+if [ "$(id -u)" -eq 0 ]; then
+  chown nobody "$dir"
+  as=(setpriv --reuid=nobody --regid=nogroup --clear-groups --)
+fi
+cleanup() {
+  "${as[@]}" "$bin/pg_ctl" -D "$dir/data" -m immediate stop >/dev/null 2>&1 || true
+  rm -rf "$dir"
+}
+trap cleanup EXIT
+password=$(od -An -N12 -tx1 /dev/urandom | tr -d ' \n')
+printf '%s\n' "$password" >"$dir/password"
+chmod 600 "$dir/password"
+[ "$(id -u)" -eq 0 ] && chown nobody "$dir/password"
+"${as[@]}" "$bin/initdb" -D "$dir/data" -U line --auth=scram-sha-256 --pwfile="$dir/password" >"$dir/initdb.log" 2>&1 ||
+  { cat "$dir/initdb.log"; exit 1; }
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+"${as[@]}" "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -o "-k $dir -h 127.0.0.1 -p $port" start >/dev/null ||
+  { cat "$dir/server.log"; exit 1; }
+# The password reaches libpq (under the ODBC driver, and psql) from the
+# password file, never from the URL.
+printf '127.0.0.1:%s:*:line:%s\n' "$port" "$password" >"$dir/pgpass"
+chmod 600 "$dir/pgpass"
+export PGPASSFILE=$dir/pgpass
+"$bin/createdb" -h 127.0.0.1 -p "$port" -U line pelican
+export PELICAN_TEST_POSTGRESQL="postgresql://line@127.0.0.1:$port/pelican"
+"$@"
