@@ -158,5 +158,28 @@ TEST(BatchStore, ADatabaseThatCannotBeReachedLeavesTheBoardUntouched) {
     EXPECT_TRUE(bench.m_sim.Board().Frames().empty());
 }
 
+TEST(BatchStore, ACounterPastTheFormatLeavesTheBoardAndTheCounterAsTheyWere) {
+    Line line;
+    CBatchBench first;
+    ASSERT_EQ(line.Run(first, {"--store", line.Store(), "status"}), 0) << first.m_err;
+    // The line's own programs set the product's counter.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(line.Db().c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "INSERT INTO pelican_counter VALUES ('widget', 65536)", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    CBatchBench bench;
+    EXPECT_EQ(line.Run(bench, {"-f", line.File(), "-y", "--store", line.Store(), "--serial-number", "C0100:le16:widget",
+                               "epr"}),
+              7);
+    EXPECT_EQ(bench.m_err, "serial number 65536 does not fit le16 (0 to 65535): the counter widget in sqlite:" +
+                               line.Db() + " is left as it is\n");
+    EXPECT_TRUE(bench.m_sim.Board().Frames().empty());
+    EXPECT_EQ(line.Query("SELECT name, next_value FROM pelican_counter"), (std::vector<std::string>{"widget|65536"}));
+    // The refused run is accounted for, without a number.
+    EXPECT_EQ(line.Query("SELECT serial_value, ranges, exit_status FROM pelican_board ORDER BY id"),
+              (std::vector<std::string>{"NULL|[]|0", "NULL|[]|7"}));
+}
+
 }  // namespace
 }  // namespace pelican::test
