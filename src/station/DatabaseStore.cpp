@@ -52,6 +52,10 @@ bool CDatabaseStore::MakeSchema(std::string& error) {
             " exit_status INTEGER, UNIQUE (serial_name, serial_value))",
     };
     std::string why;
+    // Stations that start together make the tables one after another
+    // (SQLite: the first CREATE already holds the file's write lock).
+    if (postgresql && !m_connection.Execute("SELECT pg_advisory_xact_lock(7316047)", {}, why))
+        return Failed("the tables could not be made in", why, error);
     for (const std::string& sql : tables)
         if (!m_connection.Execute(sql, {}, why)) return Failed("the tables could not be made in", why, error);
     std::optional<int64_t> version;
@@ -77,6 +81,33 @@ bool CDatabaseStore::NextValue(const std::string& name, int64_t& value, std::str
     return true;
 }
 
+bool CDatabaseStore::TakeNumber(const std::string& name, int64_t& value, std::string& error) {
+    for (int attempt = 0;; ++attempt) {
+        int64_t changed = 0;
+        // The counter's row is written first: that locks it (SQLite: the
+        // whole file) until the end of the transaction, so that two
+        // stations never read the same number.
+        if (!m_connection.Execute("UPDATE pelican_counter SET next_value = next_value + 1 WHERE name = ?",
+                                  {Text(name)}, error, &changed))
+            return false;
+        if (changed != 0) {
+            if (!NextValue(name, value, error)) return false;
+            --value;
+            return true;
+        }
+        // A name not counted yet starts at 1.
+        if (m_connection.Execute("INSERT INTO pelican_counter (name, next_value) VALUES (?, 2)", {Text(name)}, error)) {
+            value = 1;
+            return true;
+        }
+        // Another station started it at the same moment (a unique key
+        // taken, SQLSTATE 23...): its row is there to be counted on now.
+        if (attempt > 0 || m_connection.LastState().compare(0, 2, "23") != 0) return false;
+        std::string ignored;
+        m_connection.Rollback(ignored);
+    }
+}
+
 bool CDatabaseStore::Check(const CSerialNumber& serial, std::string& error) {
     int64_t next = 0;
     std::string why;
@@ -97,23 +128,8 @@ bool CDatabaseStore::Take(const CSerialNumber& serial, const CRunRecord& record,
     const std::string& name = serial.CounterPath();
     const std::string what = "serial number could not be taken from the counter " + name + " in";
     std::string why;
-    int64_t changed = 0;
-    // The counter's row is written first: that locks it (SQLite: the whole
-    // file) until the end of the transaction, so that two stations never
-    // read the same number.
-    if (!m_connection.Execute("UPDATE pelican_counter SET next_value = next_value + 1 WHERE name = ?", {Text(name)},
-                              why, &changed))
-        return Failed(what, why, error);
-    int64_t value = 1;
-    if (changed == 0) {
-        // A name not counted yet starts at 1; a station starting it at the
-        // same moment makes this insert fail, and the board is left alone.
-        if (!m_connection.Execute("INSERT INTO pelican_counter (name, next_value) VALUES (?, 2)", {Text(name)}, why))
-            return Failed(what, why, error);
-    } else {
-        if (!NextValue(name, value, why)) return Failed(what, why, error);
-        --value;
-    }
+    int64_t value = 0;
+    if (!TakeNumber(name, value, why)) return Failed(what, why, error);
     std::vector<uint8_t> bytes;
     if (!serial.Encode(static_cast<uint64_t>(value), bytes, why)) {
         std::string ignored;

@@ -33,6 +33,9 @@ private:
     // The counter's next number in the transaction in hand (1 for a name
     // not counted yet).
     bool NextValue(const std::string& name, int64_t& value, std::string& error);
+    // Moves the counter name on by one; value: the number it held (1 for a
+    // name not counted yet).
+    bool TakeNumber(const std::string& name, int64_t& value, std::string& error);
     // Gives up the transaction in hand; why, with the database named.
     bool Failed(const std::string& what, const std::string& why, std::string& error);
 

@@ -3,6 +3,10 @@
 #ifdef _WIN32
 #include <windows.h>
 #endif
+// The ANSI entry points on both platforms (Windows builds define UNICODE,
+// which would map them to the UTF-16 ones): the connection string and the
+// SQL are ASCII but for the values, which are bound as parameters.
+#define SQL_NOUNICODEMAP
 #include <sql.h>
 #include <sqlext.h>
 
