@@ -77,7 +77,14 @@ std::string CRunRecord::ActionsJson() const {
 
 std::string CRunRecord::StatusJson() const {
     if (!status) return std::string();
-    return "[" + std::to_string((*status)[0]) + "," + std::to_string((*status)[1]) + "]";
+    // Appended piece by piece: GCC 12 at -O3 takes "[" + text for an
+    // overlapping copy.
+    std::string bytes = "[";
+    bytes += std::to_string((*status)[0]);
+    bytes += ',';
+    bytes += std::to_string((*status)[1]);
+    bytes += ']';
+    return bytes;
 }
 
 std::string CRunRecord::SerialBytesHex(const Serial& serial) {
