@@ -119,7 +119,9 @@ int CBoardRecord::Open() {
     if (url.GetKind() == CStoreUrl::Kind::File)
         m_store = std::make_unique<CFileStore>(m_options.log, [this] { return LockWait(); });
     else
-        m_store = std::make_unique<CDatabaseStore>(url);
+        m_store = std::make_unique<CDatabaseStore>(
+            url, CRecordSpool(CRecordSpool::DefaultPath(), [this] { return LockWait(); }),
+            [this](const std::string& line) { Report(line); });
     std::string error;
     // Told before the port is opened: a run whose record cannot be kept, or
     // whose board cannot be given a number, must not touch the board. The

@@ -19,7 +19,8 @@ COdbcConnection::Value OrNull(const std::string& text) {
 
 }  // namespace
 
-CDatabaseStore::CDatabaseStore(const CStoreUrl& url) : m_url(url) {}
+CDatabaseStore::CDatabaseStore(const CStoreUrl& url, CRecordSpool spool, std::function<void(const std::string&)> tell)
+    : m_url(url), m_spool(std::move(spool)), m_tell(std::move(tell)) {}
 
 bool CDatabaseStore::Failed(const std::string& what, const std::string& why, std::string& error) {
     std::string ignored;
@@ -34,7 +35,22 @@ bool CDatabaseStore::Open(std::string& error) {
         error = "the database " + m_url.Text() + " cannot be reached: " + why + "; the board is left as it is";
         return false;
     }
-    return MakeSchema(error);
+    if (!MakeSchema(error)) return false;
+    SendSpool();
+    return true;
+}
+
+void CDatabaseStore::SendSpool() {
+    size_t sent = 0;
+    std::string why;
+    const auto send = [this](const CRecordSpool::Row& row, std::string& error) { return FinishRow(row, error); };
+    const bool all = m_spool.SendAll(m_url.Text(), send, sent, why);
+    const std::string records = sent == 1 ? "1 record" : std::to_string(sent) + " records";
+    if (sent > 0) m_tell(records + " kept in " + m_spool.Path() + " sent to " + m_url.Text());
+    // What is left is sent by a later run; this board is not held up.
+    if (!all)
+        m_tell("the records kept in " + m_spool.Path() + " could not all be sent to " + m_url.Text() + " (" + why +
+               "); they are sent by a later run");
 }
 
 bool CDatabaseStore::MakeSchema(std::string& error) {
@@ -155,34 +171,82 @@ bool CDatabaseStore::Take(const CSerialNumber& serial, const CRunRecord& record,
     return true;
 }
 
-bool CDatabaseStore::Finish(const CRunRecord& record, std::string& error) {
+CRecordSpool::Row CDatabaseStore::FinishedRow(const CRunRecord& record) {
     const COdbcConnection::Value version = record.version ? Text(*record.version) : std::monostate();
-    Values common = {Text("done"), Text(record.time), OrNull(record.finished), Text(record.host),
-                     Text(record.port), OrNull(record.usbSerial), OrNull(record.file), OrNull(record.sha256),
-                     Text(record.RangesJson()), Text(record.ActionsJson()), version, OrNull(record.StatusJson()),
-                     Text(record.outcome), int64_t{record.exit}};
+    return {{"run_id", Text(record.runId)},
+            {"state", Text("done")},
+            {"started_at", Text(record.time)},
+            {"finished_at", OrNull(record.finished)},
+            {"host", Text(record.host)},
+            {"port", Text(record.port)},
+            {"adapter_serial", OrNull(record.usbSerial)},
+            {"file", OrNull(record.file)},
+            {"file_sha256", OrNull(record.sha256)},
+            {"ranges", Text(record.RangesJson())},
+            {"actions", Text(record.ActionsJson())},
+            {"version", version},
+            {"status", OrNull(record.StatusJson())},
+            {"outcome", Text(record.outcome)},
+            {"exit_status", int64_t{record.exit}}};
+}
+
+bool CDatabaseStore::FinishRow(const CRecordSpool::Row& row, std::string& error) {
+    static const char* const kColumns[] = {"run_id",      "state",   "started_at", "finished_at", "host",
+                                           "port",        "adapter_serial", "file", "file_sha256", "ranges",
+                                           "actions",     "version", "status",     "outcome",     "exit_status"};
+    // A spool line is sent only with our columns, in our order: its names
+    // go into the statement.
+    bool ours = row.size() == std::size(kColumns) && std::holds_alternative<std::string>(row[0].second);
+    for (size_t i = 0; ours && i < row.size(); ++i) ours = row[i].first == kColumns[i];
+    if (!ours) {
+        error = "a record of columns this program does not write";
+        return false;
+    }
+    std::string set;
+    std::string names;
+    std::string marks;
+    Values update;
+    Values insert;
+    for (const auto& [column, value] : row) {
+        names += (names.empty() ? "" : ", ") + column;
+        marks += marks.empty() ? "?" : ", ?";
+        insert.push_back(value);
+        if (column == "run_id") continue;
+        set += (set.empty() ? "" : ", ") + column + " = ?";
+        update.push_back(value);
+    }
+    update.push_back(row[0].second);
     std::string why;
     int64_t changed = 0;
     // The row the number opened is finished; a board without one gets its
     // row now. The same record sent twice lands once: run_id is unique.
-    Values update = common;
-    update.push_back(Text(record.runId));
-    if (!m_connection.Execute("UPDATE pelican_board SET state = ?, started_at = ?, finished_at = ?, host = ?,"
-                              " port = ?, adapter_serial = ?, file = ?, file_sha256 = ?, ranges = ?, actions = ?,"
-                              " version = ?, status = ?, outcome = ?, exit_status = ? WHERE run_id = ?",
-                              update, why, &changed))
-        return Failed("the record could not be written to", why, error);
-    if (changed == 0) {
-        Values insert = common;
-        insert.insert(insert.begin(), Text(record.runId));
-        if (!m_connection.Execute("INSERT INTO pelican_board (run_id, state, started_at, finished_at, host, port,"
-                                  " adapter_serial, file, file_sha256, ranges, actions, version, status, outcome,"
-                                  " exit_status) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                                  insert, why))
-            return Failed("the record could not be written to", why, error);
+    if (!m_connection.Execute("UPDATE pelican_board SET " + set + " WHERE run_id = ?", update, why, &changed) ||
+        (changed == 0 &&
+         !m_connection.Execute("INSERT INTO pelican_board (" + names + ") VALUES (" + marks + ")", insert, why)) ||
+        !m_connection.Commit(why)) {
+        std::string ignored;
+        m_connection.Rollback(ignored);
+        error = why;
+        return false;
     }
-    if (!m_connection.Commit(why)) return Failed("the record could not be written to", why, error);
     return true;
+}
+
+bool CDatabaseStore::Finish(const CRunRecord& record, std::string& error) {
+    const CRecordSpool::Row row = FinishedRow(record);
+    std::string why;
+    if (FinishRow(row, why)) return true;
+    // The board is programmed and its number's row is in the database ('in
+    // work'): the record waits on the station rather than being lost.
+    std::string kept;
+    if (m_spool.Keep(m_url.Text(), row, kept)) {
+        m_tell("the record was kept in " + m_spool.Path() + ": the database could not be reached (" + why +
+               "); it is sent when the database is back");
+        return true;
+    }
+    error = "the record could not be written to " + m_url.Text() + ": " + why + ", nor kept in " + m_spool.Path() +
+            ": " + kept;
+    return false;
 }
 
 }  // namespace pelican

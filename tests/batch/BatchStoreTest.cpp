@@ -9,6 +9,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
 
 #include "support/BatchBench.h"
 #include "support/ProgramFiles.h"
@@ -179,6 +181,62 @@ TEST(BatchStore, ACounterPastTheFormatLeavesTheBoardAndTheCounterAsTheyWere) {
     // The refused run is accounted for, without a number.
     EXPECT_EQ(line.Query("SELECT serial_value, ranges, exit_status FROM pelican_board ORDER BY id"),
               (std::vector<std::string>{"NULL|[]|0", "NULL|[]|7"}));
+}
+
+TEST(BatchStore, ARecordTheDatabaseDoesNotTakeWaitsInTheSpoolAndLandsOnce) {
+    Line line;
+    const std::string folder = line.shared.File("db");
+    const std::string store = "sqlite:" + folder + "/line.db";
+    const std::string spool = line.shared.File("pelican-spool.jsonl");
+    std::filesystem::create_directory(folder);
+    const auto run = [&line, &store](CBatchBench& bench, std::vector<std::string> args) {
+        // The station's settings folder, the same for each run.
+        CScopedEnv station;
+        station.Set("XDG_CONFIG_HOME", line.shared.Path());
+        args.insert(args.begin(), {"-y", "--store", store});
+        return line.Run(bench, args);
+    };
+    const std::vector<std::string> numbered = {"-f", line.File(), "--serial-number", "C0100:le32:widget", "epr"};
+    // The number is taken; then, as the board is erased, the database's
+    // folder goes away (a share unmounted): its file stays open, but no
+    // transaction can be written any more.
+    CBatchBench lost;
+    auto away = std::make_shared<bool>(false);
+    lost.m_sim.Board().SetFrameObserver([away, folder](const sim::SimFrame& frame) {
+        if (*away || frame.bytes.at(0) != 0xA7) return;
+        *away = true;
+        std::filesystem::rename(folder, folder + "-away");
+        std::FILE* in_its_place = std::fopen(folder.c_str(), "w");
+        if (in_its_place != nullptr) std::fclose(in_its_place);
+    });
+    EXPECT_EQ(run(lost, numbered), 0) << lost.m_err;
+    EXPECT_EQ(lost.m_err, "port COM1\nlink up at 9600 bps\nserial number 1 at 0C0100-0C0103 (le32: 01 00 00 00)\n"
+                          "link returned to 9600 bps; port closed\n"
+                          "the record was kept in " + spool + ": the database could not be reached (HY000: [SQLite]"
+                          "attempt to write a readonly database (8)); it is sent when the database is back\n");
+    EXPECT_EQ(lost.m_sim.Board().Peek(0x0C0100, 4), (std::vector<uint8_t>{1, 0, 0, 0}));
+    std::filesystem::remove(folder);
+    std::filesystem::rename(folder + "-away", folder);
+    const auto rows = [&line, &folder] {
+        return Rows(folder + "/line.db", "SELECT serial_value, state, host, json_array_length(ranges),"
+                                         " json_extract(actions, '$[0].action'), outcome, exit_status"
+                                         " FROM pelican_board ORDER BY id");
+    };
+    EXPECT_EQ(rows(), (std::vector<std::string>{"1|in work|station-3|NULL|NULL|NULL|NULL"}));
+    // The database is back: the next run sends the record first, then its
+    // own board's number and row follow.
+    CBatchBench back;
+    EXPECT_EQ(run(back, numbered), 0) << back.m_err;
+    EXPECT_EQ(back.m_err, "1 record kept in " + spool + " sent to " + store + "\nport COM1\nlink up at 9600 bps\n"
+                          "serial number 2 at 0C0100-0C0103 (le32: 02 00 00 00)\n"
+                          "link returned to 9600 bps; port closed\n");
+    EXPECT_EQ(line.shared.Read("pelican-spool.jsonl"), "");
+    // Sent once: a later run finds nothing left to send.
+    CBatchBench later;
+    EXPECT_EQ(run(later, {"status"}), 0) << later.m_err;
+    EXPECT_EQ(later.m_err, "port COM1\nlink up at 9600 bps\nlink returned to 9600 bps; port closed\n");
+    EXPECT_EQ(rows(), (std::vector<std::string>{"1|done|station-3|2|epr|ok|0", "2|done|station-3|2|epr|ok|0",
+                                            "NULL|done|station-3|0|status|ok|0"}));
 }
 
 }  // namespace
