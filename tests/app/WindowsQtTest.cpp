@@ -143,16 +143,25 @@ TEST(PelicanWindows, ThePortListShowsAnAdaptersNamesWhole) {
     EXPECT_EQ(combo->view()->textElideMode(), Qt::ElideNone);
 }
 
+// The ID Check dialog shown and active, as at start-up.
+struct CShownIdCheck {
+    CShownIdCheck() {
+        host.Attach();
+        idCheck.OnInitDialog();
+        host.show();
+        host.activateWindow();
+    }
+    ~CShownIdCheck() { host.Detach(); }
+    CWindowsApp windows;
+    CIDCheckDlg idCheck{windows.app};
+    ui::CQtDialogHost host{idCheck, nullptr};
+};
+
 // An ID is typed in one go: each field takes two characters and hands the
 // focus on to the next; a longer text put in is cut to two.
 TEST(PelicanWindows, IdFieldsTakeTwoCharactersAndMoveOn) {
-    CWindowsApp windows;
-    CIDCheckDlg idCheck(windows.app);
-    ui::CQtDialogHost host(idCheck, nullptr);
-    host.Attach();
-    idCheck.OnInitDialog();
-    host.show();
-    host.activateWindow();
+    CShownIdCheck shown;
+    ui::CQtDialogHost& host = shown.host;
     ASSERT_TRUE(QTest::qWaitForWindowActive(&host));
     host.Control(CIDCheckDlg::IDC_ID1)->setFocus();
     for (const char key : std::string("0102030405060")) QTest::keyClick(QApplication::focusWidget(), key);
@@ -165,22 +174,16 @@ TEST(PelicanWindows, IdFieldsTakeTwoCharactersAndMoveOn) {
     ASSERT_NE(field, nullptr);
     field->setText(QStringLiteral("123"));
     EXPECT_EQ(host.GetText(CIDCheckDlg::IDC_ID1), "12");
-    host.Detach();
 }
 
 // A path typed into "FilePath" is taken when the focus leaves it: the ".id"
 // beside it fills the ID fields.
 TEST(PelicanWindows, LeavingATypedPathFillsTheId) {
-    CWindowsApp windows;
     CTempDir dir;
     dir.Write("prog.mot", "S2060C00001122BA\nS9030000FC\n");
     dir.Write("prog.id", "FFFDF 01\nFFFE3 02\nFFFEB 03\nFFFEF 04\nFFFF3 05\nFFFF7 06\nFFFFB 07\n");
-    CIDCheckDlg idCheck(windows.app);
-    ui::CQtDialogHost host(idCheck, nullptr);
-    host.Attach();
-    idCheck.OnInitDialog();
-    host.show();
-    host.activateWindow();
+    CShownIdCheck shown;
+    ui::CQtDialogHost& host = shown.host;
     ASSERT_TRUE(QTest::qWaitForWindowActive(&host));
     QWidget* path = host.Control(CIDCheckDlg::IDC_FILEPATH);
     path->setFocus();
@@ -189,7 +192,6 @@ TEST(PelicanWindows, LeavingATypedPathFillsTheId) {
     QTest::keyClick(path, Qt::Key_Tab);
     for (int i = 0; i < 7; ++i)
         EXPECT_EQ(host.GetText(CIDCheckDlg::IDC_ID1 + i), "0" + std::to_string(i + 1)) << i;
-    host.Detach();
 }
 
 TEST(PelicanWindows, VersionBytesShowAsSingleByteCharacters) {
