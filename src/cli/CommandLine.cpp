@@ -248,6 +248,12 @@ CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& 
                            checksumOption->count() > 0 || outputOption->count() > 0 || offsetOption->count() > 0 ||
                            resetOption->count() > 0 || skipOption->count() > 0 || retriesOption->count() > 0 ||
                            options.wait || options.loop || !options.runAfter.empty();
+    if (!options.report.empty()) {
+        if (const std::string error = CheckReportOptions(options, batchOnly || listOption->count() > 0);
+            !error.empty())
+            return UsageError(error, exitCode);
+        return CommandLine::Report;
+    }
     if (const std::string error = CheckRecordOptions(options, listOption->count() > 0); !error.empty())
         return UsageError(error, exitCode);
     if (listOption->count() > 0) {

@@ -5,10 +5,11 @@
 
 namespace pelican {
 
-enum class CommandLine { Window, Batch, ListPorts, Exit };
+enum class CommandLine { Window, Batch, ListPorts, Report, Exit };
 
 // Parses argv. Window: no actions (the window program, perhaps simulated).
-// Batch: run the actions. ListPorts: --list-ports (perhaps with --json). Exit: --help, --version or a usage error; the
+// Batch: run the actions. ListPorts: --list-ports (perhaps with --json).
+// Report: --report, a question to the --store database. Exit: --help, --version or a usage error; the
 // exit status is in exitCode (2 for usage errors) and the text was printed.
 CommandLine ParseCommandLine(int argc, char** argv, BatchOptions& options, int& exitCode);
 

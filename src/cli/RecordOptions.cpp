@@ -5,6 +5,7 @@
 
 #include "station/BatchOptions.h"
 #include "station/SerialNumber.h"
+#include "station/StoreReport.h"
 #include "store/StoreUrl.h"
 
 namespace pelican {
@@ -45,6 +46,28 @@ void AddRecordOptions(CLI::App& cli, BatchOptions& options) {
             std::string error;
             return CStoreUrl::Parse(text, url, error) ? std::string() : error;
         });
+    cli.add_option("--report", options.report,
+                   "answer from the --store database, with no board:\n"
+                   "serial=N (or serial=NAME:N, NAME's counter only): the\n"
+                   "board with that number; file=F: every board\n"
+                   "programmed with F (its name as recorded, or its\n"
+                   "SHA-256); yield (or yield=YYYY-MM-DD): boards,\n"
+                   "passed, failed per station today (or that day)")
+        ->option_text("QUESTION")
+        ->check([](const std::string& text) {
+            CStoreReport::Question question;
+            std::string error;
+            return CStoreReport::Parse(text, question, error) ? std::string() : error;
+        });
+}
+
+std::string CheckReportOptions(const BatchOptions& options, bool others) {
+    const bool database = !options.store.empty() && options.store != "file:";
+    if (!database) return "--report needs a database: --store sqlite:PATH or postgresql://...";
+    if (others || !options.actions.empty() || !options.log.empty() || !options.serialNumber.empty() ||
+        options.simulate)
+        return "--report takes no board, no actions and no options but --store and --json";
+    return std::string();
 }
 
 std::string CheckRecordOptions(const BatchOptions& options, bool listPorts) {

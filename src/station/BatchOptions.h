@@ -55,6 +55,9 @@ struct BatchOptions {
     // "file:" the two files above; "sqlite:PATH" or "postgresql://..." a
     // database, whose counter --serial-number's last part names.
     std::string store;
+    // A question to the --store database instead of a board (--report);
+    // see StoreReport.h.
+    std::string report;
 };
 
 // A hexadecimal address below 1000000 ("C0000", "0x0C0000"); false otherwise.

@@ -2,6 +2,7 @@
 
 #include "commands/CheckMemorryCmd.h"
 #include "station/SerialNumber.h"
+#include "station/StoreSchema.h"
 
 namespace pelican {
 namespace {
@@ -54,39 +55,7 @@ void CDatabaseStore::SendSpool() {
 }
 
 bool CDatabaseStore::MakeSchema(std::string& error) {
-    // The two databases share all but the row id that numbers itself.
-    const bool postgresql = m_url.GetKind() == CStoreUrl::Kind::Postgresql;
-    const std::string id = postgresql ? "BIGSERIAL PRIMARY KEY" : "INTEGER PRIMARY KEY AUTOINCREMENT";
-    const std::string tables[] = {
-        "CREATE TABLE IF NOT EXISTS pelican_schema (version INTEGER NOT NULL)",
-        "CREATE TABLE IF NOT EXISTS pelican_counter (name TEXT PRIMARY KEY, next_value BIGINT NOT NULL)",
-        "CREATE TABLE IF NOT EXISTS pelican_board (id " + id +
-            ", run_id TEXT NOT NULL UNIQUE, serial_name TEXT, serial_value BIGINT, serial_address TEXT,"
-            " serial_format TEXT, serial_bytes TEXT, state TEXT NOT NULL, started_at TEXT NOT NULL,"
-            " finished_at TEXT, host TEXT NOT NULL, port TEXT NOT NULL, adapter_serial TEXT, file TEXT,"
-            " file_sha256 TEXT, ranges TEXT, actions TEXT, version TEXT, status TEXT, outcome TEXT,"
-            " exit_status INTEGER, UNIQUE (serial_name, serial_value))",
-    };
-    std::string why;
-    // Stations that start together make the tables one after another
-    // (SQLite: the first CREATE already holds the file's write lock).
-    if (postgresql && !m_connection.Execute("SELECT pg_advisory_xact_lock(7316047)", {}, why))
-        return Failed("the tables could not be made in", why, error);
-    for (const std::string& sql : tables)
-        if (!m_connection.Execute(sql, {}, why)) return Failed("the tables could not be made in", why, error);
-    std::optional<int64_t> version;
-    if (!m_connection.QueryInt("SELECT MAX(version) FROM pelican_schema", {}, version, why))
-        return Failed("the tables' version could not be read from", why, error);
-    if (version && *version > kSchemaVersion) {
-        return Failed("the tables are of version " + std::to_string(*version) + ", newer than this program's (" +
-                          std::to_string(kSchemaVersion) + "), in",
-                      "use the program that made them", error);
-    }
-    if (!version && !m_connection.Execute("INSERT INTO pelican_schema (version) VALUES (?)",
-                                          {int64_t{kSchemaVersion}}, why))
-        return Failed("the tables' version could not be written to", why, error);
-    if (!m_connection.Commit(why)) return Failed("the tables could not be made in", why, error);
-    return true;
+    return CStoreSchema::Make(m_connection, m_url, error);
 }
 
 bool CDatabaseStore::NextValue(const std::string& name, int64_t& value, std::string& error) {

@@ -209,6 +209,52 @@ bool COdbcConnection::QueryInt(const std::string& sql, const std::vector<Value>&
     return true;
 }
 
+bool COdbcConnection::QueryRows(const std::string& sql, const std::vector<Value>& params, std::vector<Row>& rows,
+                                std::string& error) {
+    Handle statement;
+    std::vector<Value> values = params;
+    std::vector<SQLLEN> indicators;
+    rows.clear();
+    if (!Succeeded(Run(m_handles->connection, statement, sql, values, indicators, m_lastState, error))) return false;
+    SQLSMALLINT columns = 0;
+    if (!Succeeded(SQLNumResultCols(statement.Get(), &columns))) {
+        error = Diagnostics(statement, m_lastState);
+        return false;
+    }
+    for (SQLRETURN fetched; (fetched = SQLFetch(statement.Get())) != SQL_NO_DATA;) {
+        if (!Succeeded(fetched)) {
+            error = Diagnostics(statement, m_lastState);
+            return false;
+        }
+        Row& row = rows.emplace_back();
+        for (SQLUSMALLINT column = 1; column <= static_cast<SQLUSMALLINT>(columns); ++column) {
+            // A long text comes in pieces, each ended by the terminating zero.
+            std::string text;
+            SQLRETURN got = SQL_SUCCESS;
+            SQLLEN indicator = 0;
+            do {
+                char piece[1024];
+                got = SQLGetData(statement.Get(), column, SQL_C_CHAR, piece, sizeof piece, &indicator);
+                if (got == SQL_NO_DATA) break;
+                if (!Succeeded(got)) {
+                    error = Diagnostics(statement, m_lastState);
+                    return false;
+                }
+                if (indicator == SQL_NULL_DATA) break;
+                const size_t held = indicator == SQL_NO_TOTAL || indicator >= static_cast<SQLLEN>(sizeof piece)
+                                        ? sizeof piece - 1
+                                        : static_cast<size_t>(indicator);
+                text.append(piece, held);
+            } while (got == SQL_SUCCESS_WITH_INFO);
+            if (indicator == SQL_NULL_DATA)
+                row.emplace_back();
+            else
+                row.emplace_back(std::move(text));
+        }
+    }
+    return true;
+}
+
 bool COdbcConnection::Commit(std::string& error) {
     m_lastState.clear();
     if (Succeeded(SQLEndTran(SQL_HANDLE_DBC, m_handles->connection.Get(), SQL_COMMIT))) return true;

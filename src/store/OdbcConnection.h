@@ -32,6 +32,10 @@ public:
     // The first column of the first row sql gives; nullopt for no row or NULL.
     bool QueryInt(const std::string& sql, const std::vector<Value>& params, std::optional<int64_t>& value,
                   std::string& error);
+    // Every row sql gives, each column as text (nullopt for NULL).
+    using Row = std::vector<std::optional<std::string>>;
+    bool QueryRows(const std::string& sql, const std::vector<Value>& params, std::vector<Row>& rows,
+                   std::string& error);
     bool Commit(std::string& error);
     // Undoes what the transaction did; false when even that failed.
     bool Rollback(std::string& error);
