@@ -123,5 +123,39 @@ TEST(CommandLine, TheProductionLine) {
     EXPECT_NE(bad.err.find("--run-after"), std::string::npos) << bad.err;
 }
 
+TEST(CommandLine, AReportAsksADatabaseAndNoBoard) {
+    const Parsed report = Parse({"--store", "sqlite:line.db", "--report", "serial=widget:4711", "--json"});
+    EXPECT_EQ(report.kind, CommandLine::Report);
+    EXPECT_EQ(report.options.report, "serial=widget:4711");
+    const struct {
+        std::vector<std::string> args;
+        std::string told;
+    } refused[] = {
+        {{"--report", "yield"}, "--report needs a database: --store sqlite:PATH or postgresql://..."},
+        {{"--store", "file:", "--report", "yield"}, "--report needs a database: --store sqlite:PATH or postgresql://..."},
+        {{"--store", "sqlite:line.db", "--report", "yield", "status"},
+         "--report takes no board, no actions and no options but --store and --json"},
+        {{"--store", "sqlite:line.db", "--report", "yield", "-p", "COM1"},
+         "--report takes no board, no actions and no options but --store and --json"},
+        {{"--store", "sqlite:line.db", "--report", "yield", "--simulate"},
+         "--report takes no board, no actions and no options but --store and --json"},
+        {{"--store", "sqlite:line.db", "--report", "yield", "--list-ports"},
+         "--report takes no board, no actions and no options but --store and --json"},
+        {{"--store", "sqlite:line.db", "--report", "serial=1", "--serial-number", "C0100:le32:widget"},
+         "--report takes no board, no actions and no options but --store and --json"},
+    };
+    for (const auto& c : refused) ExpectUsageError(c.args, c.told);
+    // A question it does not know says which it knows.
+    for (const std::string question : {"serial", "serial=", "serial=widget:", "serial=:4", "serial=12x", "file=",
+                                       "yield=10.12.2026", "yield=2026-12-1", "boards", ""}) {
+        const Parsed parsed = Parse({"--store", "sqlite:line.db", "--report", question});
+        EXPECT_EQ(parsed.exitCode, 2) << question;
+        EXPECT_NE(parsed.err.find("--report: expected serial=N, serial=NAME:N, file=NAME, file=SHA256, yield or "
+                                  "yield=YYYY-MM-DD"),
+                  std::string::npos)
+            << question << ": " << parsed.err;
+    }
+}
+
 }  // namespace
 }  // namespace pelican::test
