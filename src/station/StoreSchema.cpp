@@ -67,7 +67,8 @@ bool CStoreSchema::Make(COdbcConnection& connection, const CStoreUrl& url, std::
     for (const std::string& sql : {view + kBoardView, view + kYieldView})
         if (!connection.Execute(sql, {}, why))
             return Failed(connection, url, "the views could not be made in", why, error);
-    if (!version && !connection.Execute("INSERT INTO pelican_schema (version) VALUES (?)", {int64_t{CDatabaseStore::kSchemaVersion}}, why))
+    if (!version && !connection.Execute("INSERT INTO pelican_schema (version) VALUES (?)",
+                                        {int64_t{CDatabaseStore::kSchemaVersion}}, why))
         return Failed(connection, url, "the tables' version could not be written to", why, error);
     if (!connection.Commit(why)) return Failed(connection, url, "the tables could not be made in", why, error);
     return true;

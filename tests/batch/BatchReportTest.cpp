@@ -55,8 +55,8 @@ struct Line {
         if (!postgresql) return;
         const char* url = std::getenv("PELICAN_TEST_POSTGRESQL");
         store = url != nullptr ? url : "";
-        const std::string drop = "psql -X -q -d '" + store +
-                                 "' -c 'SET client_min_messages = warning' -c 'DROP TABLE IF EXISTS pelican_board, pelican_counter, pelican_schema CASCADE'";
+        const std::string drop = "psql -X -q -d '" + store + "' -c 'SET client_min_messages = warning'" +
+                                 " -c 'DROP TABLE IF EXISTS pelican_board, pelican_counter, pelican_schema CASCADE'";
         if (!store.empty()) {
             EXPECT_EQ(std::system(drop.c_str()), 0) << drop;
         }
