@@ -106,7 +106,7 @@ int RunReport(const BatchOptions& options) {
     CStoreReport::Parse(options.report, question, error);
     CStoreReport report(url, options.json);
     report.m_print = [](const std::string& line) { std::cout << line << '\n' << std::flush; };
-    report.m_report = [](const std::string& line) { std::cerr << line << '\n' << std::flush; };
+    report.m_report = [](const std::string& line) { std::cerr << "pelican: " << line << '\n' << std::flush; };
     // Today as the station that asks has it, in the rows' own form.
     return report.Run(question, CStation::LocalTime().substr(0, 10));
 }
