@@ -100,6 +100,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PELICAN_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
+# --store reaches a line's database through an ODBC driver, which only the
+# stations that use one need.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "odbc-postgresql, libsqliteodbc")
 set(CPACK_STRIP_FILES ON)
 
 include(${CMAKE_CURRENT_LIST_DIR}/SourcePackage.cmake)

@@ -11,7 +11,7 @@ enum ExitStatus : int {
     kExitAlreadyRunning = 4,  // another copy holds the single-instance lock
     kExitNoLock = 5,          // the lock could not be made: its folder is missing or read-only
     kExitPortHeld = 6,        // another run (batch or window) holds the port
-    kExitRecordFiles = 7,     // the --log file or the --serial-number counter could not be used
+    kExitRecordFiles = 7,     // the --log file, the counter or the --store database could not be used
     // A signal that ends the program: 128 + its number, after the link is
     // back at 9600 bps (SIGHUP 129, SIGINT 130, SIGPIPE 141, SIGTERM 143).
     kExitSignalBase = 128,
