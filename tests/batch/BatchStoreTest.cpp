@@ -14,45 +14,11 @@
 
 #include "support/BatchBench.h"
 #include "support/ProgramFiles.h"
+#include "support/ServerRows.h"
+#include "support/SqliteRows.h"
 
 namespace pelican::test {
 namespace {
-
-// The rows sql gives, each column as text ("NULL" for none), joined by |.
-std::vector<std::string> Rows(const std::string& path, const std::string& sql) {
-    std::vector<std::string> rows;
-    sqlite3* db = nullptr;
-    EXPECT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK) << path;
-    sqlite3_stmt* statement = nullptr;
-    EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-    while (statement != nullptr && sqlite3_step(statement) == SQLITE_ROW) {
-        std::string row;
-        for (int column = 0; column < sqlite3_column_count(statement); ++column) {
-            const auto* text = sqlite3_column_text(statement, column);
-            row += (column > 0 ? "|" : "") + std::string(text ? reinterpret_cast<const char*>(text) : "NULL");
-        }
-        rows.push_back(row);
-    }
-    sqlite3_finalize(statement);
-    sqlite3_close(db);
-    return rows;
-}
-
-// The rows psql gives for sql on the server url names, as Rows does.
-std::vector<std::string> ServerRows(const std::string& url, const std::string& sql) {
-    std::vector<std::string> rows;
-    const std::string command = "psql -X -q -A -t -F '|' -P null=NULL -d '" + url + "' -c \"" + sql + "\"";
-    FILE* pipe = popen(command.c_str(), "r");
-    EXPECT_NE(pipe, nullptr) << command;
-    if (pipe == nullptr) return rows;
-    std::string text;
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
-    EXPECT_EQ(pclose(pipe), 0) << command;
-    for (size_t from = 0, end; (end = text.find('\n', from)) != std::string::npos; from = end + 1)
-        rows.push_back(text.substr(from, end - from));
-    return rows;
-}
 
 // A program file and a database: a SQLite file in the folder, or the
 // server's database (emptied first).
@@ -70,7 +36,7 @@ struct Line {
     std::string Db() const { return shared.File("line.db"); }
     std::string Store() const { return server.empty() ? "sqlite:" + Db() : server; }
     std::vector<std::string> Query(const std::string& sql) const {
-        return server.empty() ? Rows(Db(), sql) : ServerRows(server, sql);
+        return server.empty() ? SqliteRows(Db(), sql) : ServerRows(server, sql);
     }
     int Run(CBatchBench& bench, std::vector<std::string> args) const {
         bench.m_setup = [](CBatchRunner& runner) {
@@ -125,7 +91,7 @@ TEST(BatchStore, ThreeBoardsGetThreeNumbersAndThreeWholeRows) {
     ThreeBoards(line);
     // The page loops and actions as the JSON record has them (the actions'
     // ms left aside).
-    EXPECT_EQ(Rows(line.Db(), "SELECT json_array_length(ranges), json_extract(ranges, '$[1].title'),"
+    EXPECT_EQ(SqliteRows(line.Db(), "SELECT json_array_length(ranges), json_extract(ranges, '$[1].title'),"
                               " json_extract(ranges, '$[1].pages'), json_extract(ranges, '$[1].outcome'),"
                               " json_array_length(actions), json_extract(actions, '$[0].action'),"
                               " json_extract(actions, '$[2].action'), json_extract(actions, '$[2].outcome')"
@@ -143,7 +109,7 @@ TEST(BatchStore, ABoardWithoutANumberGetsItsRowAtTheEnd) {
     Line line;
     CBatchBench bench;
     EXPECT_EQ(line.Run(bench, {"--store", "sqlite:" + line.Db(), "status"}), 0) << bench.m_err;
-    EXPECT_EQ(Rows(line.Db(), "SELECT serial_name, serial_value, state, file, json_extract(actions, '$[0].action'),"
+    EXPECT_EQ(SqliteRows(line.Db(), "SELECT serial_name, serial_value, state, file, json_extract(actions, '$[0].action'),"
                               " outcome, exit_status FROM pelican_board"),
               (std::vector<std::string>{"NULL|NULL|done|NULL|status|ok|0"}));
 }
@@ -218,7 +184,7 @@ TEST(BatchStore, ARecordTheDatabaseDoesNotTakeWaitsInTheSpoolAndLandsOnce) {
     std::filesystem::remove(folder);
     std::filesystem::rename(folder + "-away", folder);
     const auto rows = [&line, &folder] {
-        return Rows(folder + "/line.db", "SELECT serial_value, state, host, json_array_length(ranges),"
+        return SqliteRows(folder + "/line.db", "SELECT serial_value, state, host, json_array_length(ranges),"
                                          " json_extract(actions, '$[0].action'), outcome, exit_status"
                                          " FROM pelican_board ORDER BY id");
     };
