@@ -205,5 +205,78 @@ TEST(BatchStore, ARecordTheDatabaseDoesNotTakeWaitsInTheSpoolAndLandsOnce) {
                                             "NULL|done|station-3|0|status|ok|0"}));
 }
 
+// The server stopped (an administrator's shutdown) as the board is erased,
+// after its number was taken and before its record: the record waits in
+// the station's spool, sent first and once when the server is back; a
+// server started again before the record is due still gets it directly.
+TEST(BatchStorePostgresql, TheServerStoppedMidRun) {
+    const struct {
+        const char* name;
+        bool startedAgain;  // within the run, before its record
+        std::string told;   // the run's last line; SPOOL stands for the spool's path
+        std::string next;   // what the next run says first
+    } cases[] = {
+        {"stopped", false,
+         // The driver's own reason, as it gives it (two lines).
+         "the record was kept in SPOOL: the database could not be reached (08S01: The connection has been lost;\n"
+         "The connection has been lost); it is sent when the database is back\n",
+         "1 record kept in SPOOL sent to STORE\n"},
+        {"stopped and started again", true, "", ""},
+    };
+    const char* stop = std::getenv("PELICAN_TEST_POSTGRESQL_STOP");
+    const char* start = std::getenv("PELICAN_TEST_POSTGRESQL_START");
+    if (stop == nullptr || start == nullptr) GTEST_SKIP() << "no server to stop and start";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Line line(true);
+        const std::string spool = line.shared.File("pelican-spool.jsonl");
+        const auto run = [&line](CBatchBench& bench, std::vector<std::string> args) {
+            // The station's settings folder, the same for each run.
+            CScopedEnv station;
+            station.Set("XDG_CONFIG_HOME", line.shared.Path());
+            args.insert(args.begin(), {"-y", "--store", line.Store()});
+            return line.Run(bench, args);
+        };
+        const std::vector<std::string> numbered = {"-f", line.File(), "--serial-number", "C0100:le32:widget", "epr"};
+        const auto replaced = [&](std::string text) {
+            for (const auto& [from, to] : {std::pair<std::string, std::string>{"SPOOL", spool}, {"STORE", line.Store()}})
+                for (size_t at; (at = text.find(from)) != std::string::npos;) text.replace(at, from.size(), to);
+            return text;
+        };
+        CBatchBench cut;
+        auto done = std::make_shared<bool>(false);
+        const bool again = c.startedAgain;
+        cut.m_sim.Board().SetFrameObserver([done, stop, start, again](const sim::SimFrame& frame) {
+            if (*done || frame.bytes.at(0) != 0xA7) return;
+            *done = true;
+            EXPECT_EQ(std::system(stop), 0);
+            if (again) {
+                EXPECT_EQ(std::system(start), 0);
+            }
+        });
+        EXPECT_EQ(run(cut, numbered), 0) << cut.m_err;
+        EXPECT_EQ(cut.m_err, "port COM1\nlink up at 9600 bps\nserial number 1 at 0C0100-0C0103 (le32: 01 00 00 00)\n"
+                             "link returned to 9600 bps; port closed\n" +
+                                 replaced(c.told));
+        EXPECT_EQ(cut.m_sim.Board().Peek(0x0C0100, 4), (std::vector<uint8_t>{1, 0, 0, 0}));
+        if (!again) {
+            EXPECT_EQ(std::system(start), 0);
+        }
+        // The next run sends what was kept first, then numbers its own
+        // board; the one after finds nothing left to send.
+        CBatchBench next;
+        EXPECT_EQ(run(next, numbered), 0) << next.m_err;
+        EXPECT_EQ(next.m_err, replaced(c.next) + "port COM1\nlink up at 9600 bps\n"
+                                                 "serial number 2 at 0C0100-0C0103 (le32: 02 00 00 00)\n"
+                                                 "link returned to 9600 bps; port closed\n");
+        CBatchBench later;
+        EXPECT_EQ(run(later, {"status"}), 0) << later.m_err;
+        EXPECT_EQ(later.m_err, "port COM1\nlink up at 9600 bps\nlink returned to 9600 bps; port closed\n");
+        EXPECT_EQ(line.Query("SELECT serial_value, state, json_extract_path_text(actions::json, '0', 'action'),"
+                             " outcome, exit_status FROM pelican_board ORDER BY id"),
+                  (std::vector<std::string>{"1|done|epr|ok|0", "2|done|epr|ok|0", "NULL|done|status|ok|0"}));
+    }
+}
+
 }  // namespace
 }  // namespace pelican::test
