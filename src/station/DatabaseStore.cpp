@@ -18,6 +18,13 @@ COdbcConnection::Value OrNull(const std::string& text) {
     return text;
 }
 
+// The server is gone from under the connection (SQLSTATE class 08, a
+// connection exception, or 57P01, the administrator's shutdown), rather
+// than refusing what was sent.
+bool ConnectionLost(const std::string& state) {
+    return state.compare(0, 2, "08") == 0 || state == "57P01";
+}
+
 }  // namespace
 
 CDatabaseStore::CDatabaseStore(const CStoreUrl& url, CRecordSpool spool, std::function<void(const std::string&)> tell)
@@ -205,6 +212,13 @@ bool CDatabaseStore::Finish(const CRunRecord& record, std::string& error) {
     const CRecordSpool::Row row = FinishedRow(record);
     std::string why;
     if (FinishRow(row, why)) return true;
+    // A server restarted during a long program run is there again: the
+    // record goes to it directly, on a connection of its own, once.
+    if (ConnectionLost(m_connection.LastState())) {
+        // Still gone: the record is kept, with why it was lost.
+        std::string again;
+        if (m_connection.Connect(m_url.ConnectionString(), again) && FinishRow(row, again)) return true;
+    }
     // The board is programmed and its number's row is in the database ('in
     // work'): the record waits on the station rather than being lost.
     std::string kept;

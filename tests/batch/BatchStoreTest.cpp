@@ -14,45 +14,11 @@
 
 #include "support/BatchBench.h"
 #include "support/ProgramFiles.h"
+#include "support/ServerRows.h"
+#include "support/SqliteRows.h"
 
 namespace pelican::test {
 namespace {
-
-// The rows sql gives, each column as text ("NULL" for none), joined by |.
-std::vector<std::string> Rows(const std::string& path, const std::string& sql) {
-    std::vector<std::string> rows;
-    sqlite3* db = nullptr;
-    EXPECT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK) << path;
-    sqlite3_stmt* statement = nullptr;
-    EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-    while (statement != nullptr && sqlite3_step(statement) == SQLITE_ROW) {
-        std::string row;
-        for (int column = 0; column < sqlite3_column_count(statement); ++column) {
-            const auto* text = sqlite3_column_text(statement, column);
-            row += (column > 0 ? "|" : "") + std::string(text ? reinterpret_cast<const char*>(text) : "NULL");
-        }
-        rows.push_back(row);
-    }
-    sqlite3_finalize(statement);
-    sqlite3_close(db);
-    return rows;
-}
-
-// The rows psql gives for sql on the server url names, as Rows does.
-std::vector<std::string> ServerRows(const std::string& url, const std::string& sql) {
-    std::vector<std::string> rows;
-    const std::string command = "psql -X -q -A -t -F '|' -P null=NULL -d '" + url + "' -c \"" + sql + "\"";
-    FILE* pipe = popen(command.c_str(), "r");
-    EXPECT_NE(pipe, nullptr) << command;
-    if (pipe == nullptr) return rows;
-    std::string text;
-    char buffer[4096];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
-    EXPECT_EQ(pclose(pipe), 0) << command;
-    for (size_t from = 0, end; (end = text.find('\n', from)) != std::string::npos; from = end + 1)
-        rows.push_back(text.substr(from, end - from));
-    return rows;
-}
 
 // A program file and a database: a SQLite file in the folder, or the
 // server's database (emptied first).
@@ -70,7 +36,7 @@ struct Line {
     std::string Db() const { return shared.File("line.db"); }
     std::string Store() const { return server.empty() ? "sqlite:" + Db() : server; }
     std::vector<std::string> Query(const std::string& sql) const {
-        return server.empty() ? Rows(Db(), sql) : ServerRows(server, sql);
+        return server.empty() ? SqliteRows(Db(), sql) : ServerRows(server, sql);
     }
     int Run(CBatchBench& bench, std::vector<std::string> args) const {
         bench.m_setup = [](CBatchRunner& runner) {
@@ -125,7 +91,7 @@ TEST(BatchStore, ThreeBoardsGetThreeNumbersAndThreeWholeRows) {
     ThreeBoards(line);
     // The page loops and actions as the JSON record has them (the actions'
     // ms left aside).
-    EXPECT_EQ(Rows(line.Db(), "SELECT json_array_length(ranges), json_extract(ranges, '$[1].title'),"
+    EXPECT_EQ(SqliteRows(line.Db(), "SELECT json_array_length(ranges), json_extract(ranges, '$[1].title'),"
                               " json_extract(ranges, '$[1].pages'), json_extract(ranges, '$[1].outcome'),"
                               " json_array_length(actions), json_extract(actions, '$[0].action'),"
                               " json_extract(actions, '$[2].action'), json_extract(actions, '$[2].outcome')"
@@ -143,7 +109,7 @@ TEST(BatchStore, ABoardWithoutANumberGetsItsRowAtTheEnd) {
     Line line;
     CBatchBench bench;
     EXPECT_EQ(line.Run(bench, {"--store", "sqlite:" + line.Db(), "status"}), 0) << bench.m_err;
-    EXPECT_EQ(Rows(line.Db(), "SELECT serial_name, serial_value, state, file, json_extract(actions, '$[0].action'),"
+    EXPECT_EQ(SqliteRows(line.Db(), "SELECT serial_name, serial_value, state, file, json_extract(actions, '$[0].action'),"
                               " outcome, exit_status FROM pelican_board"),
               (std::vector<std::string>{"NULL|NULL|done|NULL|status|ok|0"}));
 }
@@ -218,7 +184,7 @@ TEST(BatchStore, ARecordTheDatabaseDoesNotTakeWaitsInTheSpoolAndLandsOnce) {
     std::filesystem::remove(folder);
     std::filesystem::rename(folder + "-away", folder);
     const auto rows = [&line, &folder] {
-        return Rows(folder + "/line.db", "SELECT serial_value, state, host, json_array_length(ranges),"
+        return SqliteRows(folder + "/line.db", "SELECT serial_value, state, host, json_array_length(ranges),"
                                          " json_extract(actions, '$[0].action'), outcome, exit_status"
                                          " FROM pelican_board ORDER BY id");
     };
@@ -237,6 +203,79 @@ TEST(BatchStore, ARecordTheDatabaseDoesNotTakeWaitsInTheSpoolAndLandsOnce) {
     EXPECT_EQ(later.m_err, "port COM1\nlink up at 9600 bps\nlink returned to 9600 bps; port closed\n");
     EXPECT_EQ(rows(), (std::vector<std::string>{"1|done|station-3|2|epr|ok|0", "2|done|station-3|2|epr|ok|0",
                                             "NULL|done|station-3|0|status|ok|0"}));
+}
+
+// The server stopped (an administrator's shutdown) as the board is erased,
+// after its number was taken and before its record: the record waits in
+// the station's spool, sent first and once when the server is back; a
+// server started again before the record is due still gets it directly.
+TEST(BatchStorePostgresql, TheServerStoppedMidRun) {
+    const struct {
+        const char* name;
+        bool startedAgain;  // within the run, before its record
+        std::string told;   // the run's last line; SPOOL stands for the spool's path
+        std::string next;   // what the next run says first
+    } cases[] = {
+        {"stopped", false,
+         // The driver's own reason, as it gives it (two lines).
+         "the record was kept in SPOOL: the database could not be reached (08S01: The connection has been lost;\n"
+         "The connection has been lost); it is sent when the database is back\n",
+         "1 record kept in SPOOL sent to STORE\n"},
+        {"stopped and started again", true, "", ""},
+    };
+    const char* stop = std::getenv("PELICAN_TEST_POSTGRESQL_STOP");
+    const char* start = std::getenv("PELICAN_TEST_POSTGRESQL_START");
+    if (stop == nullptr || start == nullptr) GTEST_SKIP() << "no server to stop and start";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Line line(true);
+        const std::string spool = line.shared.File("pelican-spool.jsonl");
+        const auto run = [&line](CBatchBench& bench, std::vector<std::string> args) {
+            // The station's settings folder, the same for each run.
+            CScopedEnv station;
+            station.Set("XDG_CONFIG_HOME", line.shared.Path());
+            args.insert(args.begin(), {"-y", "--store", line.Store()});
+            return line.Run(bench, args);
+        };
+        const std::vector<std::string> numbered = {"-f", line.File(), "--serial-number", "C0100:le32:widget", "epr"};
+        const auto replaced = [&](std::string text) {
+            for (const auto& [from, to] : {std::pair<std::string, std::string>{"SPOOL", spool}, {"STORE", line.Store()}})
+                for (size_t at; (at = text.find(from)) != std::string::npos;) text.replace(at, from.size(), to);
+            return text;
+        };
+        CBatchBench cut;
+        auto done = std::make_shared<bool>(false);
+        const bool again = c.startedAgain;
+        cut.m_sim.Board().SetFrameObserver([done, stop, start, again](const sim::SimFrame& frame) {
+            if (*done || frame.bytes.at(0) != 0xA7) return;
+            *done = true;
+            EXPECT_EQ(std::system(stop), 0);
+            if (again) {
+                EXPECT_EQ(std::system(start), 0);
+            }
+        });
+        EXPECT_EQ(run(cut, numbered), 0) << cut.m_err;
+        EXPECT_EQ(cut.m_err, "port COM1\nlink up at 9600 bps\nserial number 1 at 0C0100-0C0103 (le32: 01 00 00 00)\n"
+                             "link returned to 9600 bps; port closed\n" +
+                                 replaced(c.told));
+        EXPECT_EQ(cut.m_sim.Board().Peek(0x0C0100, 4), (std::vector<uint8_t>{1, 0, 0, 0}));
+        if (!again) {
+            EXPECT_EQ(std::system(start), 0);
+        }
+        // The next run sends what was kept first, then numbers its own
+        // board; the one after finds nothing left to send.
+        CBatchBench next;
+        EXPECT_EQ(run(next, numbered), 0) << next.m_err;
+        EXPECT_EQ(next.m_err, replaced(c.next) + "port COM1\nlink up at 9600 bps\n"
+                                                 "serial number 2 at 0C0100-0C0103 (le32: 02 00 00 00)\n"
+                                                 "link returned to 9600 bps; port closed\n");
+        CBatchBench later;
+        EXPECT_EQ(run(later, {"status"}), 0) << later.m_err;
+        EXPECT_EQ(later.m_err, "port COM1\nlink up at 9600 bps\nlink returned to 9600 bps; port closed\n");
+        EXPECT_EQ(line.Query("SELECT serial_value, state, json_extract_path_text(actions::json, '0', 'action'),"
+                             " outcome, exit_status FROM pelican_board ORDER BY id"),
+                  (std::vector<std::string>{"1|done|epr|ok|0", "2|done|epr|ok|0", "NULL|done|status|ok|0"}));
+    }
 }
 
 }  // namespace

@@ -43,4 +43,10 @@ chmod 600 "$dir/pgpass"
 export PGPASSFILE=$dir/pgpass
 "$bin/createdb" -h 127.0.0.1 -p "$port" -U line pelican
 export PELICAN_TEST_POSTGRESQL="postgresql://line@127.0.0.1:$port/pelican"
+# How a test stops its server mid-run (the stations' connections cut, as
+# an administrator's shutdown cuts them) and starts it again: command
+# lines for /bin/sh.
+ctl=$(printf '%q ' "${as[@]}" "$bin/pg_ctl" -D "$dir/data")
+export PELICAN_TEST_POSTGRESQL_STOP="$ctl -m fast -w stop >/dev/null"
+export PELICAN_TEST_POSTGRESQL_START="$ctl -l $(printf '%q' "$dir/server.log") -w -o $(printf '%q' "-k $dir -h 127.0.0.1 -p $port") start >/dev/null"
 "$@"

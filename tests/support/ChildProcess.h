@@ -31,6 +31,9 @@ public:
     // What it wrote on standard error so far.
     std::string ErrSoFar() const { return m_dir.Read(m_tag + ".err"); }
 
+    // A signal to it (SIGKILL: the station's PC losing power).
+    void Signal(int signal) const { m_process.Signal(signal); }
+
     // Waits for the end; the status and everything it wrote.
     ProgramResult Finish() {
         const int status = m_process.Wait(CProcess::kNoLimit);
