@@ -55,6 +55,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case pelican::CommandLine::Window:
             if (!options.actions.empty()) std::abort();
             break;
+        case pelican::CommandLine::Report:
+            // A question for a database, never a board.
+            if (options.report.empty() || options.store.empty() || !options.actions.empty() ||
+                !options.port.empty() || options.simulate)
+                std::abort();
+            break;
     }
     return 0;
 }

@@ -38,8 +38,8 @@ void AddRecordOptions(CLI::App& cli, BatchOptions& options) {
                    "sqlite:PATH (a database file) or\n"
                    "postgresql://USER@HOST[:PORT]/DB (a line's server;\n"
                    "the password from PGPASSWORD or ~/.pgpass); in a\n"
-                   "database one row per board and run, and\n"
-                   "--serial-number's last part names the counter")
+                   "database one row per board and run, and the last\n"
+                   "part of --serial-number names the counter")
         ->option_text("URL")
         ->check([](const std::string& text) {
             CStoreUrl url;

@@ -30,7 +30,7 @@ struct Line {
         if (!postgresql) return;
         const char* url = std::getenv("PELICAN_TEST_POSTGRESQL");
         server = url != nullptr ? url : "";
-        if (!server.empty()) ServerRows(server, "DROP TABLE IF EXISTS pelican_board, pelican_counter, pelican_schema");
+        if (!server.empty()) ServerRows(server, "DROP TABLE IF EXISTS pelican_board, pelican_counter, pelican_schema CASCADE");
     }
     std::string File() const { return shared.File("prog.mot"); }
     std::string Db() const { return shared.File("line.db"); }

@@ -34,7 +34,7 @@ struct Line {
         if (!postgresql) return;
         const char* url = std::getenv("PELICAN_TEST_POSTGRESQL");
         server = url != nullptr ? url : "";
-        if (!server.empty()) ServerRows(server, "DROP TABLE IF EXISTS pelican_board, pelican_counter, pelican_schema");
+        if (!server.empty()) ServerRows(server, "DROP TABLE IF EXISTS pelican_board, pelican_counter, pelican_schema CASCADE");
     }
     std::string Store() const { return server.empty() ? "sqlite:" + dir.File("line.db") : server; }
     std::vector<std::string> Query(const std::string& sql) const {
