@@ -91,7 +91,7 @@ bool ReadLine(const std::string& line, std::string& store, CRecordSpool::Row& ro
 
 }  // namespace
 
-std::string CRecordSpool::DefaultPath() { return ConfigDirectory() + "/" + ApplicationName() + "-spool.jsonl"; }
+std::string CRecordSpool::DefaultPath() { return ConfigFilePath(ApplicationName() + "-spool.jsonl"); }
 
 bool CRecordSpool::Keep(const std::string& store, const Row& row, std::string& error) {
     std::error_code ignored;

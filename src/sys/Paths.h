@@ -11,6 +11,8 @@ const std::string& ApplicationName();
 
 // $XDG_CONFIG_HOME, else ~/.config.
 std::string ConfigDirectory();
+// <config>/<name>, with the system's own separator.
+std::string ConfigFilePath(const std::string& name);
 // <config>/<application>.INI
 std::string SettingsFilePath();
 // $XDG_RUNTIME_DIR when it is an absolute path, else the system's temporary

@@ -28,8 +28,12 @@ std::string ConfigDirectory() {
     return home + "/.config";
 }
 
+std::string ConfigFilePath(const std::string& name) {
+    return ConfigDirectory() + "/" + name;
+}
+
 std::string SettingsFilePath() {
-    return ConfigDirectory() + "/" + ApplicationName() + ".INI";
+    return ConfigFilePath(ApplicationName() + ".INI");
 }
 
 std::string RuntimeDirectory(bool* shared) {

@@ -50,8 +50,12 @@ std::string ConfigDirectory() {
     return Narrow(folder);
 }
 
+std::string ConfigFilePath(const std::string& name) {
+    return ConfigDirectory() + "\\" + name;
+}
+
 std::string SettingsFilePath() {
-    return ConfigDirectory() + "\\" + ApplicationName() + ".INI";
+    return ConfigFilePath(ApplicationName() + ".INI");
 }
 
 // Windows keeps no per-user runtime folder; the named mutex needs none. The
