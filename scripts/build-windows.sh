@@ -8,9 +8,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=${1:-build-win}
 packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest nlohmann-json3-dev libcli11-dev cmake ninja-build
-          wine wine64 fonts-wine nsis zip xvfb xauth xdotool imagemagick srecord python3 groff-base)
+          wine wine64 fonts-wine nsis zip xvfb xauth xdotool imagemagick srecord python3 groff-base
+          libodbc2 libsqliteodbc odbc-postgresql sqlite3 postgresql)
 # 64-bit Wine alone (wine, wine64) runs pelican.exe, its tests and the
-# installer, all of them 64-bit programs.
+# installer, all of them 64-bit programs. Wine's odbc32 hands --store's
+# calls to the host's unixODBC (libodbc2, which Wine only recommends, so
+# that --no-install-recommends leaves it out): the Wine tests of --store use the host's
+# SQLite3 and PostgreSQL ODBC drivers, and a throwaway PostgreSQL server.
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -39,7 +39,7 @@ bool CDatabaseStore::Failed(const std::string& what, const std::string& why, std
 
 bool CDatabaseStore::Open(std::string& error) {
     std::string why;
-    if (!m_connection.Connect(m_url.ConnectionString(), why)) {
+    if (!m_connection.Connect(m_url, why)) {
         error = "the database " + m_url.Text() + " cannot be reached: " + why + "; the board is left as it is";
         return false;
     }

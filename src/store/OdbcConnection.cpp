@@ -12,6 +12,8 @@
 
 #include <algorithm>
 
+#include "store/OdbcDriver.h"
+
 namespace pelican {
 namespace {
 
@@ -67,6 +69,26 @@ std::string Diagnostics(const Handle& handle, std::string& state) {
         text += (text.empty() ? "" : "; ") + std::string(reinterpret_cast<const char*>(code)) + ": " + line;
     }
     return text.empty() ? "no diagnostics from the driver" : text;
+}
+
+// The drivers the driver manager knows (odbcinst.ini; on Windows the
+// registry's ODBC Drivers of this program's 32 or 64 bits), in its order.
+std::vector<std::string> InstalledDrivers(const Handle& environment) {
+    std::vector<std::string> names;
+    SQLUSMALLINT direction = SQL_FETCH_FIRST;
+    for (;;) {
+        SQLCHAR name[256] = {};
+        SQLCHAR attributes[1024] = {};
+        SQLSMALLINT nameLength = 0;
+        SQLSMALLINT attributesLength = 0;
+        const SQLRETURN result =
+            SQLDrivers(environment.Get(), direction, name, static_cast<SQLSMALLINT>(sizeof name), &nameLength,
+                       attributes, static_cast<SQLSMALLINT>(sizeof attributes), &attributesLength);
+        if (!Succeeded(result)) break;
+        names.emplace_back(reinterpret_cast<const char*>(name));
+        direction = SQL_FETCH_NEXT;
+    }
+    return names;
 }
 
 // Runs sql on a new statement of connection with values bound to its ?;
@@ -133,7 +155,7 @@ bool COdbcConnection::Connected() const {
     return m_handles->connection.m_connected;
 }
 
-bool COdbcConnection::Connect(const std::string& connection, std::string& error) {
+bool COdbcConnection::Connect(const CStoreUrl& url, std::string& error) {
     Handles& h = *m_handles;
     m_lastState.clear();
     if (!Succeeded(h.environment.Allocate(SQL_HANDLE_ENV, SQL_NULL_HANDLE))) {
@@ -149,7 +171,17 @@ bool COdbcConnection::Connect(const std::string& connection, std::string& error)
         error = Diagnostics(h.environment, m_lastState);
         return false;
     }
-    std::string text = connection;
+    const std::vector<std::string> installed = InstalledDrivers(h.environment);
+    const std::optional<std::string> driver = COdbcDriver::Choose(url.GetKind(), installed);
+    if (!driver) {
+        error = COdbcDriver::Missing(url.GetKind(), installed, COdbcDriver::ThisPlatform());
+        return false;
+    }
+    // For a driver that does not take libpq's connect_timeout: the driver
+    // manager's own bound on the connection.
+    SQLSetConnectAttr(h.connection.Get(), SQL_ATTR_LOGIN_TIMEOUT,
+                      reinterpret_cast<SQLPOINTER>(static_cast<intptr_t>(10)), 0);
+    std::string text = url.ConnectionString(*driver);
     SQLSMALLINT length = 0;
     const SQLRETURN result =
         SQLDriverConnect(h.connection.Get(), nullptr, reinterpret_cast<SQLCHAR*>(text.data()),

@@ -1,6 +1,6 @@
 #pragma once
 // One connection to a database through ODBC (unixODBC on Linux, odbc32 on
-// Windows; the driver is named in the connection string). Its statements
+// Windows; the driver is the installed one COdbcDriver chooses). Its statements
 // run in a transaction that Commit or Rollback ends: nothing is committed
 // by itself. Every failure carries the driver's diagnostics.
 #include <cstdint>
@@ -9,6 +9,8 @@
 #include <string>
 #include <variant>
 #include <vector>
+
+#include "store/StoreUrl.h"
 
 namespace pelican {
 
@@ -22,8 +24,11 @@ public:
     COdbcConnection(const COdbcConnection&) = delete;
     COdbcConnection& operator=(const COdbcConnection&) = delete;
 
-    // False, with the driver manager's or the driver's reason in error.
-    bool Connect(const std::string& connection, std::string& error);
+    // Connects to url's database through the installed driver that reaches
+    // it, waiting at most 10 s for the server; false, with the driver
+    // manager's or the driver's reason in error (or that no driver is
+    // installed, what to install and what is).
+    bool Connect(const CStoreUrl& url, std::string& error);
     bool Connected() const;
     // Runs sql with its ? bound to params in order; rows: how many rows it
     // changed.

@@ -82,19 +82,25 @@ bool CStoreUrl::Parse(const std::string& text, CStoreUrl& result, std::string& e
     return true;
 }
 
-std::string CStoreUrl::ConnectionString() const {
-    // The drivers as Debian's odbc-postgresql and libsqliteodbc register
-    // them in odbcinst.ini.
+std::string CStoreUrl::ConnectionString(const std::string& driver) const {
     switch (m_kind) {
         case Kind::File: return std::string();
         case Kind::Sqlite:
             // A station waits up to 30 s for another one's transaction to end
             // instead of failing at once.
-            return "Driver={SQLite3};Database=" + m_path + ";Timeout=30000;";
+            return "Driver={" + driver + "};Database=" + m_path + ";Timeout=30000;";
         case Kind::Postgresql: {
-            std::string text = "Driver={PostgreSQL Unicode};Server=" + m_host + ";Database=" + m_database + ";";
+            std::string text = "Driver={" + driver + "};Server=" + m_host + ";Database=" + m_database + ";";
             if (m_port != 0) text += "Port=" + std::to_string(m_port) + ";";
             if (!m_user.empty()) text += "UID=" + m_user + ";";
+            // libpq's own options, so that a station never waits for ever on
+            // the network: 10 s for a host that does not answer or a server
+            // that accepts and says nothing; an idle connection probed after
+            // 10 s, every 5 s, given up after 3 probes unanswered (a server
+            // gone while the station waits for its answer); data sent and not
+            // acknowledged for 30 s (a server gone while the station sends).
+            text += "pqopt={connect_timeout=10 keepalives=1 keepalives_idle=10 keepalives_interval=5 "
+                    "keepalives_count=3 tcp_user_timeout=30000};";
             return text;
         }
     }

@@ -20,11 +20,12 @@ public:
     Kind GetKind() const { return m_kind; }
     // The URL as it was given ("file:" when none was).
     const std::string& Text() const { return m_text; }
-    // What ODBC connects with: the driver and the database. A password is
-    // never in it: libpq, under the PostgreSQL driver, takes it from
-    // PGPASSWORD or the password file (~/.pgpass, or the one PGPASSFILE
-    // names), where no other user of the machine sees it.
-    std::string ConnectionString() const;
+    // What ODBC connects with through driver (COdbcDriver chooses it): the
+    // database and how long to wait for it. A password is never in it:
+    // libpq, under the PostgreSQL driver, takes it from PGPASSWORD or the
+    // password file (~/.pgpass, or the one PGPASSFILE names), where no other
+    // user of the machine sees it.
+    std::string ConnectionString(const std::string& driver) const;
 
 private:
     Kind m_kind = Kind::File;

@@ -106,30 +106,40 @@ TEST(SerialNumber, WhatTheOptionTakes) {
 TEST(StoreUrl, WhatTheOptionTakesAndWhatODBCConnectsWith) {
     const struct {
         const char* text;
+        const char* driver;      // the installed one chosen
         const char* connection;  // what ODBC is given
         const char* error;       // empty: taken
     } cases[] = {
-        {"file:", "", ""},
-        {"sqlite:/var/lib/line/line.db", "Driver={SQLite3};Database=/var/lib/line/line.db;Timeout=30000;", ""},
-        {"sqlite:C:\\line\\line.db", "Driver={SQLite3};Database=C:\\line\\line.db;Timeout=30000;", ""},
-        {"postgresql://line@db.example/pelican",
-         "Driver={PostgreSQL Unicode};Server=db.example;Database=pelican;UID=line;", ""},
-        {"postgresql://line@10.0.0.5:5433/pelican",
-         "Driver={PostgreSQL Unicode};Server=10.0.0.5;Database=pelican;Port=5433;UID=line;", ""},
-        {"postgresql://db.example/pelican", "Driver={PostgreSQL Unicode};Server=db.example;Database=pelican;", ""},
-        {"sqlite:", "", "sqlite: needs the database file's path, e.g. sqlite:/var/lib/line/line.db"},
-        {"sqlite:a;Driver=x", "", "the database file's path must not hold ; { or }"},
-        {"postgresql://line:secret@db/pelican", "",
+        {"file:", "", "", ""},
+        {"sqlite:/var/lib/line/line.db", "SQLite3", "Driver={SQLite3};Database=/var/lib/line/line.db;Timeout=30000;",
+         ""},
+        {"sqlite:C:\\line\\line.db", "SQLite3 ODBC Driver",
+         "Driver={SQLite3 ODBC Driver};Database=C:\\line\\line.db;Timeout=30000;", ""},
+        {"postgresql://line@db.example/pelican", "PostgreSQL Unicode",
+         "Driver={PostgreSQL Unicode};Server=db.example;Database=pelican;UID=line;"
+         "pqopt={connect_timeout=10 keepalives=1 keepalives_idle=10 keepalives_interval=5 keepalives_count=3 "
+         "tcp_user_timeout=30000};", ""},
+        {"postgresql://line@10.0.0.5:5433/pelican", "PostgreSQL Unicode(x64)",
+         "Driver={PostgreSQL Unicode(x64)};Server=10.0.0.5;Database=pelican;Port=5433;UID=line;"
+         "pqopt={connect_timeout=10 keepalives=1 keepalives_idle=10 keepalives_interval=5 keepalives_count=3 "
+         "tcp_user_timeout=30000};", ""},
+        {"postgresql://db.example/pelican", "PostgreSQL ANSI",
+         "Driver={PostgreSQL ANSI};Server=db.example;Database=pelican;"
+         "pqopt={connect_timeout=10 keepalives=1 keepalives_idle=10 keepalives_interval=5 keepalives_count=3 "
+         "tcp_user_timeout=30000};", ""},
+        {"sqlite:", "", "", "sqlite: needs the database file's path, e.g. sqlite:/var/lib/line/line.db"},
+        {"sqlite:a;Driver=x", "", "", "the database file's path must not hold ; { or }"},
+        {"postgresql://line:secret@db/pelican", "", "",
          "the password does not go in the URL: PGPASSWORD or the password file (~/.pgpass) holds it"},
-        {"postgresql://line@db:0/pelican", "", "the port must be a number from 1 to 65535"},
-        {"postgresql://line@db:65536/pelican", "", "the port must be a number from 1 to 65535"},
-        {"postgresql://line@db:/pelican", "", "the port must be a number from 1 to 65535"},
-        {"postgresql://line@db", "", "postgresql:// needs the database after the host: postgresql://user@host[:port]/db"},
-        {"postgresql://line@db/", "", "postgresql:// needs the database after the host: postgresql://user@host[:port]/db"},
-        {"postgresql://line@/pelican", "", "postgresql:// needs the server's host: postgresql://user@host[:port]/db"},
-        {"postgresql://li;ne@db/pelican", "", "the user, host and database must not hold ; { } (nor the database /)"},
-        {"postgres://line@db/pelican", "", "expected file:, sqlite:PATH or postgresql://user@host[:port]/db"},
-        {"line.db", "", "expected file:, sqlite:PATH or postgresql://user@host[:port]/db"},
+        {"postgresql://line@db:0/pelican", "", "", "the port must be a number from 1 to 65535"},
+        {"postgresql://line@db:65536/pelican", "", "", "the port must be a number from 1 to 65535"},
+        {"postgresql://line@db:/pelican", "", "", "the port must be a number from 1 to 65535"},
+        {"postgresql://line@db", "", "", "postgresql:// needs the database after the host: postgresql://user@host[:port]/db"},
+        {"postgresql://line@db/", "", "", "postgresql:// needs the database after the host: postgresql://user@host[:port]/db"},
+        {"postgresql://line@/pelican", "", "", "postgresql:// needs the server's host: postgresql://user@host[:port]/db"},
+        {"postgresql://li;ne@db/pelican", "", "", "the user, host and database must not hold ; { } (nor the database /)"},
+        {"postgres://line@db/pelican", "", "", "expected file:, sqlite:PATH or postgresql://user@host[:port]/db"},
+        {"line.db", "", "", "expected file:, sqlite:PATH or postgresql://user@host[:port]/db"},
     };
     for (const auto& c : cases) {
         CStoreUrl url;
@@ -137,7 +147,7 @@ TEST(StoreUrl, WhatTheOptionTakesAndWhatODBCConnectsWith) {
         EXPECT_EQ(CStoreUrl::Parse(c.text, url, error), *c.error == '\0') << c.text;
         EXPECT_EQ(error, c.error) << c.text;
         if (*c.error != '\0') continue;
-        EXPECT_EQ(url.ConnectionString(), c.connection) << c.text;
+        EXPECT_EQ(url.ConnectionString(c.driver), c.connection) << c.text;
     }
 }
 
