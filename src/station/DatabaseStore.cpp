@@ -217,7 +217,7 @@ bool CDatabaseStore::Finish(const CRunRecord& record, std::string& error) {
     if (ConnectionLost(m_connection.LastState())) {
         // Still gone: the record is kept, with why it was lost.
         std::string again;
-        if (m_connection.Connect(m_url.ConnectionString(), again) && FinishRow(row, again)) return true;
+        if (m_connection.Connect(m_url, again) && FinishRow(row, again)) return true;
     }
     // The board is programmed and its number's row is in the database ('in
     // work'): the record waits on the station rather than being lost.

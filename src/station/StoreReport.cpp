@@ -145,10 +145,9 @@ bool CStoreReport::Parse(const std::string& text, Question& question, std::strin
 
 int CStoreReport::Run(const Question& question, const std::string& today) {
     // A report only reads: a SQLite file that is not there is not made.
-    const std::string extra = m_url.GetKind() == CStoreUrl::Kind::Sqlite ? "NoCreat=1;" : "";
     COdbcConnection connection;
     std::string why;
-    if (!connection.Connect(m_url.ConnectionString() + extra, why)) {
+    if (!connection.Connect(m_url, why, true)) {
         m_report("the database " + m_url.Text() + " cannot be reached: " + why);
         return kExitRecordFiles;
     }

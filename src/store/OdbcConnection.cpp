@@ -50,6 +50,24 @@ private:
     SQLHANDLE m_handle = SQL_NULL_HANDLE;
 };
 
+// A driver's message on one line: libpq's hints follow on lines of their
+// own ("...failed: Connection refused\n\tIs the server running...").
+std::string OneLine(const std::string& message) {
+    std::string line;
+    bool broken = false;
+    for (const char c : message) {
+        if (c == '\n' || c == '\r') {
+            broken = true;
+            continue;
+        }
+        if (broken && (c == '\t' || c == ' ')) continue;  // the next line's indent
+        if (broken && !line.empty()) line += line.back() == ';' || line.back() == '.' ? " " : "; ";
+        broken = false;
+        line += c;
+    }
+    return line;
+}
+
 // The handle's diagnostic records, "SQLSTATE: text" joined by "; "; state:
 // the first record's SQLSTATE.
 std::string Diagnostics(const Handle& handle, std::string& state) {
@@ -64,8 +82,7 @@ std::string Diagnostics(const Handle& handle, std::string& state) {
                                                static_cast<SQLSMALLINT>(sizeof message), &length);
         if (!Succeeded(result)) break;
         if (state.empty()) state = reinterpret_cast<const char*>(code);
-        std::string line = reinterpret_cast<const char*>(message);
-        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+        const std::string line = OneLine(reinterpret_cast<const char*>(message));
         text += (text.empty() ? "" : "; ") + std::string(reinterpret_cast<const char*>(code)) + ": " + line;
     }
     return text.empty() ? "no diagnostics from the driver" : text;
@@ -155,9 +172,11 @@ bool COdbcConnection::Connected() const {
     return m_handles->connection.m_connected;
 }
 
-bool COdbcConnection::Connect(const CStoreUrl& url, std::string& error) {
+bool COdbcConnection::Connect(const CStoreUrl& url, std::string& error, bool existing) {
     Handles& h = *m_handles;
     m_lastState.clear();
+    // The environment cannot be freed while a connection of it is left.
+    h.connection.Free();
     if (!Succeeded(h.environment.Allocate(SQL_HANDLE_ENV, SQL_NULL_HANDLE))) {
         error = "the ODBC driver manager could not be started";
         return false;
@@ -181,7 +200,7 @@ bool COdbcConnection::Connect(const CStoreUrl& url, std::string& error) {
     // manager's own bound on the connection.
     SQLSetConnectAttr(h.connection.Get(), SQL_ATTR_LOGIN_TIMEOUT,
                       reinterpret_cast<SQLPOINTER>(static_cast<intptr_t>(10)), 0);
-    std::string text = url.ConnectionString(*driver);
+    std::string text = url.ConnectionString(*driver, existing);
     SQLSMALLINT length = 0;
     const SQLRETURN result =
         SQLDriverConnect(h.connection.Get(), nullptr, reinterpret_cast<SQLCHAR*>(text.data()),

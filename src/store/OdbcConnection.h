@@ -27,8 +27,10 @@ public:
     // Connects to url's database through the installed driver that reaches
     // it, waiting at most 10 s for the server; false, with the driver
     // manager's or the driver's reason in error (or that no driver is
-    // installed, what to install and what is).
-    bool Connect(const CStoreUrl& url, std::string& error);
+    // installed, what to install and what is). existing: a SQLite file
+    // that is not there is not made. Connecting again first ends the
+    // connection there was.
+    bool Connect(const CStoreUrl& url, std::string& error, bool existing = false);
     bool Connected() const;
     // Runs sql with its ? bound to params in order; rows: how many rows it
     // changed.

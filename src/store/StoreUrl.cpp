@@ -82,13 +82,13 @@ bool CStoreUrl::Parse(const std::string& text, CStoreUrl& result, std::string& e
     return true;
 }
 
-std::string CStoreUrl::ConnectionString(const std::string& driver) const {
+std::string CStoreUrl::ConnectionString(const std::string& driver, bool existing) const {
     switch (m_kind) {
         case Kind::File: return std::string();
         case Kind::Sqlite:
             // A station waits up to 30 s for another one's transaction to end
             // instead of failing at once.
-            return "Driver={" + driver + "};Database=" + m_path + ";Timeout=30000;";
+            return "Driver={" + driver + "};Database=" + m_path + ";Timeout=30000;" + (existing ? "NoCreat=1;" : "");
         case Kind::Postgresql: {
             std::string text = "Driver={" + driver + "};Server=" + m_host + ";Database=" + m_database + ";";
             if (m_port != 0) text += "Port=" + std::to_string(m_port) + ";";

@@ -24,8 +24,9 @@ public:
     // database and how long to wait for it. A password is never in it:
     // libpq, under the PostgreSQL driver, takes it from PGPASSWORD or the
     // password file (~/.pgpass, or the one PGPASSFILE names), where no other
-    // user of the machine sees it.
-    std::string ConnectionString(const std::string& driver) const;
+    // user of the machine sees it. existing: a SQLite file that is not
+    // there is not made (for what only reads).
+    std::string ConnectionString(const std::string& driver, bool existing = false) const;
 
 private:
     Kind m_kind = Kind::File;

@@ -217,8 +217,8 @@ TEST(BatchStorePostgresql, TheServerStoppedMidRun) {
         std::string next;   // what the next run says first
     } cases[] = {
         {"stopped", false,
-         // The driver's own reason, as it gives it (two lines).
-         "the record was kept in SPOOL: the database could not be reached (08S01: The connection has been lost;\n"
+         // The driver's own reason, its two lines on one.
+         "the record was kept in SPOOL: the database could not be reached (08S01: The connection has been lost; "
          "The connection has been lost); it is sent when the database is back\n",
          "1 record kept in SPOOL sent to STORE\n"},
         {"stopped and started again", true, "", ""},
