@@ -10,6 +10,7 @@
 #include "station/StoreReport.h"
 #include "support/BatchBench.h"
 #include "support/ProgramFiles.h"
+#include "support/ServerRows.h"
 
 namespace pelican::test {
 namespace {
@@ -55,11 +56,7 @@ struct Line {
         if (!postgresql) return;
         const char* url = std::getenv("PELICAN_TEST_POSTGRESQL");
         store = url != nullptr ? url : "";
-        const std::string drop = "psql -X -q -d '" + store + "' -c 'SET client_min_messages = warning'" +
-                                 " -c 'DROP TABLE IF EXISTS pelican_board, pelican_counter, pelican_schema CASCADE'";
-        if (!store.empty()) {
-            EXPECT_EQ(std::system(drop.c_str()), 0) << drop;
-        }
+        if (!store.empty()) ServerRows(store, "DROP TABLE IF EXISTS pelican_board, pelican_counter, pelican_schema CASCADE");
     }
     std::string File() const { return shared.File("prog.mot"); }
     // One board on host, started at start and finished at end (local time
