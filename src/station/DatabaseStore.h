@@ -19,9 +19,6 @@ namespace pelican {
 
 class CDatabaseStore final : public IBoardStore {
 public:
-    // The version of the tables this program makes and writes.
-    static constexpr int kSchemaVersion = 1;
-
     // tell: how the store says what became of the spool's records.
     CDatabaseStore(const CStoreUrl& url, CRecordSpool spool, std::function<void(const std::string&)> tell);
 

@@ -1,7 +1,5 @@
 #include "station/StoreSchema.h"
 
-#include "station/DatabaseStore.h"
-
 namespace pelican {
 namespace {
 
@@ -57,10 +55,10 @@ bool CStoreSchema::Make(COdbcConnection& connection, const CStoreUrl& url, std::
     std::optional<int64_t> version;
     if (!connection.QueryInt("SELECT MAX(version) FROM pelican_schema", {}, version, why))
         return Failed(connection, url, "the tables' version could not be read from", why, error);
-    if (version && *version > CDatabaseStore::kSchemaVersion) {
+    if (version && *version > kVersion) {
         return Failed(connection, url,
                       "the tables are of version " + std::to_string(*version) + ", newer than this program's (" +
-                          std::to_string(CDatabaseStore::kSchemaVersion) + "), in",
+                          std::to_string(kVersion) + "), in",
                       "use the program that made them", error);
     }
     // The views after the version is known: a newer program's are its own.
@@ -68,7 +66,7 @@ bool CStoreSchema::Make(COdbcConnection& connection, const CStoreUrl& url, std::
         if (!connection.Execute(sql, {}, why))
             return Failed(connection, url, "the views could not be made in", why, error);
     if (!version && !connection.Execute("INSERT INTO pelican_schema (version) VALUES (?)",
-                                        {int64_t{CDatabaseStore::kSchemaVersion}}, why))
+                                        {int64_t{kVersion}}, why))
         return Failed(connection, url, "the tables' version could not be written to", why, error);
     if (!connection.Commit(why)) return Failed(connection, url, "the tables could not be made in", why, error);
     return true;

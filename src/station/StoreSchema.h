@@ -16,6 +16,9 @@ namespace pelican {
 
 class CStoreSchema {
 public:
+    // The version of the tables this program makes and writes.
+    static constexpr int kVersion = 1;
+
     // Makes what is not there yet (the views also in a database whose
     // tables an earlier run made) and commits; false, with the database
     // named in error, after giving up the transaction.
