@@ -33,9 +33,18 @@ chmod 600 "$dir/password"
 [ "$(id -u)" -eq 0 ] && chown nobody "$dir/password"
 "${as[@]}" "$bin/initdb" -D "$dir/data" -U line --auth=scram-sha-256 --pwfile="$dir/password" >"$dir/initdb.log" 2>&1 ||
   { cat "$dir/initdb.log"; exit 1; }
-port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-"${as[@]}" "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -o "-k $dir -h 127.0.0.1 -p $port" start >/dev/null ||
-  { cat "$dir/server.log"; exit 1; }
+# A port of 127.0.0.1 that nothing answers on; another one when a server of
+# another test took it in the meantime.
+started=
+for try in 1 2 3 4 5 6 7 8; do
+  port=$((20000 + RANDOM % 40000))
+  if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then continue; fi
+  if "${as[@]}" "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -o "-k $dir -h 127.0.0.1 -p $port" start >/dev/null 2>&1; then
+    started=1
+    break
+  fi
+done
+[ -n "$started" ] || { cat "$dir/server.log"; exit 1; }
 # The password reaches libpq (under the ODBC driver, and psql) from the
 # password file, never from the URL.
 printf '127.0.0.1:%s:*:line:%s\n' "$port" "$password" >"$dir/pgpass"
