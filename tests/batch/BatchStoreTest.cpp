@@ -11,8 +11,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <set>
 
 #include "support/BatchBench.h"
+#include "support/GangBench.h"
 #include "support/ProgramFiles.h"
 #include "support/ServerRows.h"
 #include "support/SqliteRows.h"
@@ -103,6 +105,23 @@ TEST(BatchStorePostgresql, ThreeBoardsGetThreeNumbersAndThreeWholeRows) {
     Line line(true);
     if (line.server.empty()) GTEST_SKIP() << "PELICAN_TEST_POSTGRESQL names no server";
     ThreeBoards(line);
+}
+
+// A gang: three boards of one station at once, each from its own thread on
+// a connection of its own, all taking from one counter.
+TEST(BatchStore, TheBoardsOfAGangTakeTheirNumbersSideBySide) {
+    Line line;
+    CGangBench gang(3);
+    EXPECT_EQ(gang.Run({"-f", line.File(), "-y", "--store", line.Store(), "--serial-number", "C0100:le32:widget",
+                        "program"}),
+              0);
+    std::multiset<uint8_t> numbers;
+    for (size_t i = 0; i < 3; ++i) numbers.insert(gang.Sim(i).Board().Peek(0x0C0100, 1)[0]);
+    EXPECT_EQ(numbers, (std::multiset<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(line.Query("SELECT port, serial_value, state, exit_status FROM pelican_board ORDER BY port"),
+              (std::vector<std::string>{"COM1|" + std::to_string(gang.Sim(0).Board().Peek(0x0C0100, 1)[0]) + "|done|0",
+                                        "COM2|" + std::to_string(gang.Sim(1).Board().Peek(0x0C0100, 1)[0]) + "|done|0",
+                                        "COM3|" + std::to_string(gang.Sim(2).Board().Peek(0x0C0100, 1)[0]) + "|done|0"}));
 }
 
 TEST(BatchStore, ABoardWithoutANumberGetsItsRowAtTheEnd) {
