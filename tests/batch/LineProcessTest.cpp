@@ -9,6 +9,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -51,11 +52,21 @@ struct Line {
 
 // Three stations at once, each a process driving three boards of its own
 // (pelican-sim on its terminal) side by side, each board's flash read back
-// into a file named after its port and number: nine numbers, each once,
-// each in the flash of the board its file names and in its whole row.
-void NineBoards(const Line& line) {
+// into a file named after its port and number; beside them a fourth
+// station killed (SIGKILL: its PC losing power) after it took its number,
+// while its board is programmed. Ten numbers, each once: nine in the flash
+// of the board whose file names it and in a whole row, the killed
+// station's with its row, 'in work'. None handed out twice, none without
+// its row.
+void NineBoardsBesideAKilledStation(const Line& line) {
     constexpr int kStations = 3;
     constexpr int kBoards = 3;
+    // Three pages two seconds apart: the kill comes between them.
+    const uint8_t page[] = {0x11, 0x22};
+    line.dir.Write("slow.mot", S2Record(0x0C0000, page, 2) + S2Record(0x0C0180, page, 2) +
+                                   S2Record(0x0C0200, page, 2) + "S9030000FC\n");
+    line.dir.Write("slow.id", kIdFile);
+    auto killed = line.Station("killed", {"--simulate", "-f", line.dir.File("slow.mot"), "-i", "2000", "program"});
     std::vector<std::unique_ptr<CSimProcess>> boards;
     std::vector<std::unique_ptr<CChildProgram>> stations;
     for (int i = 0; i < kStations; ++i) {
@@ -69,21 +80,33 @@ void NineBoards(const Line& line) {
         args.insert(args.end(), {"program", "dump"});
         stations.push_back(line.Station("station" + std::to_string(i), args));
     }
+    unsigned killedNumber = 0;
+    ASSERT_TRUE(WaitFor([&killed, &killedNumber] {
+        return std::sscanf(killed->ErrSoFar().c_str(), "Simulated board on %*s\npelican: port %*s\n"
+                                                       "pelican: link up at 9600 bps\npelican: serial number %u",
+                           &killedNumber) == 1;
+    })) << killed->ErrSoFar();
+    killed->Signal(SIGKILL);
+    EXPECT_EQ(killed->Finish().status, -1);
     for (auto& station : stations) {
         const ProgramResult result = station->Finish();
         EXPECT_EQ(result.status, 0) << result.err;
     }
     const std::vector<std::string> rows =
         line.Query("SELECT serial_value, serial_bytes, state, outcome, exit_status FROM pelican_board");
+    constexpr unsigned kNumbers = kStations * kBoards + 1;
     std::set<std::string> expected;
     std::set<std::string> ports;
-    for (uint8_t number = 1; number <= kStations * kBoards; ++number) {
-        expected.insert(std::to_string(number) + "|0" + std::to_string(number) + "000000|done|ok|0");
+    for (unsigned number = 1; number <= kNumbers; ++number) {
+        char bytes[9];
+        std::snprintf(bytes, sizeof bytes, "%02X000000", number);
+        expected.insert(std::to_string(number) + "|" + bytes +
+                        (number == killedNumber ? "|in work|NULL|NULL" : "|done|ok|0"));
         // The dump's first record: the number, then erased flash.
-        std::vector<uint8_t> bytes(32, 0xFF);
-        bytes[0] = number;
-        bytes[1] = bytes[2] = bytes[3] = 0;
-        const std::string record = S2Record(0x0C0100, bytes.data(), bytes.size());
+        std::vector<uint8_t> flash(32, 0xFF);
+        flash[0] = static_cast<uint8_t>(number);
+        flash[1] = flash[2] = flash[3] = 0;
+        const std::string record = S2Record(0x0C0100, flash.data(), flash.size());
         for (const auto& board : boards) {
             const std::string pts = board->Path().substr(board->Path().rfind('/') + 1);
             const std::string file = "flash-" + pts + "-" + std::to_string(number) + ".mot";
@@ -92,60 +115,22 @@ void NineBoards(const Line& line) {
             ports.insert(pts);
         }
     }
-    EXPECT_EQ(rows.size(), static_cast<size_t>(kStations * kBoards));
+    EXPECT_EQ(rows.size(), static_cast<size_t>(kNumbers));
     EXPECT_EQ(std::set<std::string>(rows.begin(), rows.end()), expected);
-    // Each board got one of the numbers, and read it back from its flash.
+    // Each of the nine boards got one of the numbers, and read it back from its flash.
     EXPECT_EQ(ports.size(), static_cast<size_t>(kStations * kBoards));
+    EXPECT_EQ(line.Query("SELECT name, next_value FROM pelican_counter"),
+              (std::vector<std::string>{"widget|" + std::to_string(kNumbers + 1)}));
 }
 
-// A station killed (SIGKILL: its PC losing power) after its number was
-// taken, while its board is programmed, two others started beside it: its
-// number stays with its row, 'in work'; the others finish theirs with the
-// next numbers, none handed out twice.
-void KilledStation(const Line& line) {
-    // Three pages two seconds apart: the kill comes between them.
-    const uint8_t page[] = {0x11, 0x22};
-    line.dir.Write("slow.mot", S2Record(0x0C0000, page, 2) + S2Record(0x0C0180, page, 2) +
-                                   S2Record(0x0C0200, page, 2) + "S9030000FC\n");
-    line.dir.Write("slow.id", kIdFile);
-    auto killed = line.Station("killed", {"--simulate", "-f", line.dir.File("slow.mot"), "-i", "2000", "program"});
-    ASSERT_TRUE(WaitFor([&killed] {
-        return killed->ErrSoFar().find("serial number 1 at 0C0100-0C0103 (le32: 01 00 00 00)\n") != std::string::npos;
-    })) << killed->ErrSoFar();
-    std::vector<std::unique_ptr<CChildProgram>> others;
-    for (const char* tag : {"other0", "other1"})
-        others.push_back(line.Station(tag, {"--simulate", "-f", line.dir.File("prog.mot"), "program"}));
-    killed->Signal(SIGKILL);
-    EXPECT_EQ(killed->Finish().status, -1);
-    for (auto& other : others) {
-        const ProgramResult result = other->Finish();
-        EXPECT_EQ(result.status, 0) << result.err;
-    }
-    EXPECT_EQ(line.Query("SELECT serial_value, serial_bytes, state, outcome, exit_status FROM pelican_board"
-                         " ORDER BY serial_value"),
-              (std::vector<std::string>{"1|01000000|in work|NULL|NULL", "2|02000000|done|ok|0",
-                                        "3|03000000|done|ok|0"}));
-    EXPECT_EQ(line.Query("SELECT name, next_value FROM pelican_counter"), (std::vector<std::string>{"widget|4"}));
+TEST(LineStations, NineBoardsBesideAKilledStationOnOneDatabaseFile) {
+    NineBoardsBesideAKilledStation(Line(false));
 }
 
-TEST(LineStations, NineBoardsOnOneDatabaseFile) {
-    NineBoards(Line(false));
-}
-
-TEST(LineStations, AStationKilledMidRunLeavesItsNumberWithItsRow) {
-    KilledStation(Line(false));
-}
-
-TEST(LineStationsPostgresql, NineBoardsOnOneServer) {
+TEST(LineStationsPostgresql, NineBoardsBesideAKilledStationOnOneServer) {
     const Line line(true);
     if (line.server.empty()) GTEST_SKIP() << "PELICAN_TEST_POSTGRESQL names no server";
-    NineBoards(line);
-}
-
-TEST(LineStationsPostgresql, AStationKilledMidRunLeavesItsNumberWithItsRow) {
-    const Line line(true);
-    if (line.server.empty()) GTEST_SKIP() << "PELICAN_TEST_POSTGRESQL names no server";
-    KilledStation(line);
+    NineBoardsBesideAKilledStation(line);
 }
 
 }  // namespace
