@@ -15,7 +15,8 @@ std::vector<std::string> SqliteRows(const std::string& path, const std::string& 
         std::string row;
         for (int column = 0; column < sqlite3_column_count(statement); ++column) {
             const auto* text = sqlite3_column_text(statement, column);
-            row += (column > 0 ? "|" : "") + std::string(text ? reinterpret_cast<const char*>(text) : "NULL");
+            if (column > 0) row += '|';
+            row += text ? reinterpret_cast<const char*>(text) : "NULL";
         }
         rows.push_back(row);
     }
