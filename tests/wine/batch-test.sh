@@ -13,10 +13,7 @@ sim=${2:?usage: batch-test.sh PELICAN.exe PELICAN-SIM}
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=wine-board.sh
 . "$here/wine-board.sh"
-WINEPREFIX=${WINEPREFIX:-$(default_prefix "$exe")}
-export WINEPREFIX
-export WINEDEBUG=${WINEDEBUG:--all}
-wine=${WINE:-wine}
+use_prefix_of "$exe"
 
 failures=0
 fail() { echo "batch-test: FAIL: $*" >&2; failures=$((failures + 1)); }

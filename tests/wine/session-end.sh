@@ -22,10 +22,7 @@ sim=${2:?usage: session-end.sh PELICAN.exe PELICAN-SIM}
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=wine-board.sh
 . "$here/wine-board.sh"
-WINEPREFIX=${WINEPREFIX:-$(default_prefix "$exe")}
-export WINEPREFIX
-export WINEDEBUG=${WINEDEBUG:--all}
-wine=${WINE:-wine}
+use_prefix_of "$exe"
 [ -n "${DISPLAY:-}" ] || { echo "session-end: no DISPLAY" >&2; exit 77; }
 command -v xdotool >/dev/null || { echo "session-end: no xdotool" >&2; exit 77; }
 

@@ -15,10 +15,7 @@ sim=${2:?usage: store-test.sh PELICAN.exe PELICAN-SIM}
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=wine-board.sh
 . "$here/wine-board.sh"
-WINEPREFIX=${WINEPREFIX:-$(default_prefix "$exe")}
-export WINEPREFIX
-export WINEDEBUG=${WINEDEBUG:--all}
-wine=${WINE:-wine}
+use_prefix_of "$exe"
 
 failures=0
 fail() { echo "store-test: FAIL: $*" >&2; failures=$((failures + 1)); }

@@ -13,10 +13,7 @@ program=${2:?usage: window-flow.sh PELICAN.exe PROGRAM.mot OUT}
 out=${3:?usage: window-flow.sh PELICAN.exe PROGRAM.mot OUT}
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-board.sh"
-WINEPREFIX=${WINEPREFIX:-$(default_prefix "$exe")}
-export WINEPREFIX
-export WINEDEBUG=${WINEDEBUG:--all}
-wine=${WINE:-wine}
+use_prefix_of "$exe"
 [ -n "${DISPLAY:-}" ] || { echo "window-flow: no DISPLAY" >&2; exit 77; }
 command -v xdotool >/dev/null || { echo "window-flow: no xdotool" >&2; exit 77; }
 ensure_prefix || exit 2

@@ -17,6 +17,15 @@ default_prefix() {
     mktemp -d "${TMPDIR:-/tmp}"/pelican-wine.XXXXXX
 }
 
+# What every script sets up first: the prefix (EXE's build's own unless
+# WINEPREFIX names one), Wine quiet, and the wine to run ($wine).
+use_prefix_of() {
+    WINEPREFIX=${WINEPREFIX:-$(default_prefix "$1")}
+    export WINEPREFIX
+    export WINEDEBUG=${WINEDEBUG:--all}
+    wine=${WINE:-wine}
+}
+
 # wait_for SECONDS COMMAND...: runs COMMAND again every 50 ms until it
 # succeeds; false when SECONDS passed first. The limit only ends the wait
 # for something that never comes: keep it well beyond a busy machine's need.

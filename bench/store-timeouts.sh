@@ -2,14 +2,14 @@
 # How long a station waits for a PostgreSQL server that is not there, in a
 # network of its own (run as root: it makes one with unshare -n, so the
 # machine's own network is never touched). Not a test: it prints times.
-#   tests/store/measure-timeouts.sh BUILD   (BUILD: the Linux build folder)
+#   bench/store-timeouts.sh BUILD   (BUILD: the Linux build folder)
 # 1. a host that does not answer (its packets are dropped): the run ends
 #    with exit 7 and one line, the board untouched;
 # 2. the network gone in the middle of a board's run (during an 8 s erase):
 #    the record is kept in the station's spool.
 set -u
 if [ "${1:-}" != --inside ]; then
-    exec unshare -n "$0" --inside "$(cd "${1:?usage: measure-timeouts.sh BUILD}" && pwd)"
+    exec unshare -n "$0" --inside "$(cd "${1:?usage: store-timeouts.sh BUILD}" && pwd)"
 fi
 build=$2
 here=$(cd "$(dirname "$0")" && pwd)
@@ -29,7 +29,7 @@ start=$(now)
     --serial-number C0100:le32:widget epr 2>&1 | grep database
 echo "exit ${PIPESTATUS[0]} after $(echo "$(now) - $start" | bc) s"
 echo "== the network gone during the board's erase"
-"$here/../batch/PostgresqlServer.sh" bash -c '
+"$here/../tests/batch/PostgresqlServer.sh" bash -c '
   coproc board { exec "$sim" --erase-ms 8000 </dev/null; }
   read -r pty <&"${board[0]}"
   "$pel" -p "$pty" -f "$work/prog.mot" -y --store "$PELICAN_TEST_POSTGRESQL" \
